@@ -1,0 +1,3 @@
+#include "shell/AppMain.h"
+
+int main(int argc, char** argv) { return RunApplication(argc, argv); }

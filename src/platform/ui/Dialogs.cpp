@@ -1,0 +1,225 @@
+#include "platform/ui/Dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+
+namespace {
+
+const char* kModalResultProp = "zelmModalResult";
+
+struct ButtonDef {
+  MsgDlgBtn flag;
+  ModalResult result;
+  QMessageBox::ButtonRole role;
+};
+const ButtonDef kButtons[] = {
+    {mbYes, ModalResult::Yes, QMessageBox::YesRole},
+    {mbNo, ModalResult::No, QMessageBox::NoRole},
+    {mbOK, ModalResult::OK, QMessageBox::AcceptRole},
+    {mbCancel, ModalResult::Cancel, QMessageBox::RejectRole},
+    {mbAbort, ModalResult::Abort, QMessageBox::RejectRole},
+    {mbRetry, ModalResult::Retry, QMessageBox::AcceptRole},
+    {mbIgnore, ModalResult::Ignore, QMessageBox::AcceptRole},
+};
+
+QString DefaultCaption(MsgDlgType t) {
+  switch (t) {
+    case MsgDlgType::Warning: return "Avertissement";
+    case MsgDlgType::Error: return "Erreur";
+    case MsgDlgType::Information: return "Information";
+    case MsgDlgType::Confirmation: return "Confirmation";
+    default: return QApplication::applicationName();
+  }
+}
+
+class DesktopDialogs : public DialogService {
+ public:
+  ModalResult MessageBox(const QString& text, MsgDlgType type, MsgDlgButtons buttons,
+                         const QString& caption) override {
+    QMessageBox box(QApplication::activeWindow());
+    box.setWindowTitle(caption.isEmpty() ? DefaultCaption(type) : caption);
+    QString t = text;
+    t.replace("\r\n", "\n").replace('\r', '\n');
+    box.setText(t);
+    switch (type) {
+      case MsgDlgType::Warning: box.setIcon(QMessageBox::Warning); break;
+      case MsgDlgType::Error: box.setIcon(QMessageBox::Critical); break;
+      case MsgDlgType::Information: box.setIcon(QMessageBox::Information); break;
+      case MsgDlgType::Confirmation: box.setIcon(QMessageBox::Question); break;
+      default: break;
+    }
+    if (buttons == 0) buttons = mbOK;
+    std::vector<std::pair<QAbstractButton*, ModalResult>> map;
+    for (const auto& b : kButtons) {
+      if (buttons & b.flag) {
+        QPushButton* pb = box.addButton(ButtonText(b.flag), b.role);
+        map.emplace_back(pb, b.result);
+        if (map.size() == 1) box.setDefaultButton(pb);
+      }
+    }
+    box.exec();
+    for (auto& [btn, r] : map)
+      if (box.clickedButton() == btn) return r;
+    return (buttons & mbCancel) ? ModalResult::Cancel : ModalResult::None;
+  }
+
+  ModalResult RunModal(QWidget* w) override {
+    SetModalResult(w, ModalResult::None);
+    if (auto* dlg = qobject_cast<QDialog*>(w)) {
+      const int rc = dlg->exec();
+      ModalResult r = GetModalResult(w);
+      if (r == ModalResult::None) r = rc == QDialog::Accepted ? ModalResult::OK : ModalResult::Cancel;
+      return r;
+    }
+    QPointer<QWidget> guard(w);
+    w->setWindowModality(Qt::ApplicationModal);
+    w->setAttribute(Qt::WA_DeleteOnClose, false);
+    w->show();
+    QEventLoop loop;
+    struct Watcher : QObject {
+      QEventLoop* loop;
+      bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Hide || e->type() == QEvent::Close) loop->quit();
+        return false;
+      }
+    } watcher;
+    watcher.loop = &loop;
+    w->installEventFilter(&watcher);
+    QObject::connect(w, &QObject::destroyed, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (!guard) return ModalResult::None;
+    w->removeEventFilter(&watcher);
+    return GetModalResult(w);
+  }
+
+  QString OpenFileName(QWidget* p, const QString& title, const QString& dir, const QString& filter) override {
+    return QFileDialog::getOpenFileName(p, title, dir, filter);
+  }
+  QString SaveFileName(QWidget* p, const QString& title, const QString& dir, const QString& filter) override {
+    return QFileDialog::getSaveFileName(p, title, dir, filter);
+  }
+  QString FolderName(QWidget* p, const QString& title, const QString& dir) override {
+    return QFileDialog::getExistingDirectory(p, title, dir);
+  }
+  bool PrinterSetup(QWidget* p) override {
+    QPrinter printer;
+    QPrintDialog dlg(&printer, p);
+    return dlg.exec() == QDialog::Accepted;
+  }
+};
+
+DesktopDialogs g_desktop;
+DialogService* g_service = nullptr;
+
+}  // namespace
+
+DialogService& Dialogs() { return g_service ? *g_service : g_desktop; }
+void SetDialogs(DialogService* s) { g_service = s; }
+
+ModalResult MessageDlg(const QString& text, MsgDlgType type, MsgDlgButtons buttons) {
+  return Dialogs().MessageBox(text, type, buttons);
+}
+
+QString ButtonText(MsgDlgBtn b) {
+  switch (b) {
+    case mbYes: return "&Oui";
+    case mbNo: return "&Non";
+    case mbOK: return "OK";
+    case mbCancel: return "Annuler";
+    case mbAbort: return "&Abandonner";
+    case mbRetry: return "&Réessayer";
+    case mbIgnore: return "&Ignorer";
+  }
+  return QString();
+}
+
+void SetModalResult(QWidget* w, ModalResult r) { w->setProperty(kModalResultProp, int(r)); }
+ModalResult GetModalResult(QWidget* w) {
+  const QVariant v = w->property(kModalResultProp);
+  return v.isValid() ? ModalResult(v.toInt()) : ModalResult::None;
+}
+
+// ---- scripted service ----
+
+ScriptedDialogs::ScriptedDialogs() = default;
+ScriptedDialogs::~ScriptedDialogs() = default;
+
+QStringList ScriptedDialogs::Messages() const {
+  QStringList out;
+  for (const auto& a : asked_)
+    if (a.kind == "message") out << a.text;
+  return out;
+}
+
+ModalResult ScriptedDialogs::MessageBox(const QString& text, MsgDlgType type, MsgDlgButtons buttons,
+                                        const QString& caption) {
+  asked_.push_back({"message", text, type, buttons, caption});
+  if (!answers_.empty()) {
+    ModalResult r = answers_.front();
+    answers_.pop_front();
+    return r;
+  }
+  if (buttons == 0 || (buttons & mbOK)) return ModalResult::OK;
+  if (buttons & mbYes) return ModalResult::Yes;
+  return ModalResult::Cancel;
+}
+
+ModalResult ScriptedDialogs::RunModal(QWidget* w) {
+  asked_.push_back({"modal", w->metaObject()->className(), MsgDlgType::Custom, 0, w->windowTitle()});
+  SetModalResult(w, ModalResult::None);
+  QPointer<QWidget> guard(w);
+  w->show();
+  QApplication::processEvents();
+  ModalResult r = ModalResult::Cancel;
+  if (!modals_.empty()) {
+    ModalHandler h = std::move(modals_.front());
+    modals_.pop_front();
+    r = h(w);
+  }
+  if (guard) {
+    const ModalResult own = GetModalResult(w);
+    if (own != ModalResult::None) r = own;
+    if (w->isVisible()) w->close();
+    w->hide();
+  }
+  return r;
+}
+
+QString ScriptedDialogs::OpenFileName(QWidget*, const QString& title, const QString&, const QString&) {
+  asked_.push_back({"openfile", title, MsgDlgType::Custom, 0, {}});
+  if (files_.empty()) return QString();
+  QString f = files_.front();
+  files_.pop_front();
+  return f;
+}
+
+QString ScriptedDialogs::SaveFileName(QWidget*, const QString& title, const QString&, const QString&) {
+  asked_.push_back({"savefile", title, MsgDlgType::Custom, 0, {}});
+  if (files_.empty()) return QString();
+  QString f = files_.front();
+  files_.pop_front();
+  return f;
+}
+
+QString ScriptedDialogs::FolderName(QWidget*, const QString& title, const QString&) {
+  asked_.push_back({"folder", title, MsgDlgType::Custom, 0, {}});
+  if (files_.empty()) return QString();
+  QString f = files_.front();
+  files_.pop_front();
+  return f;
+}
+
+bool ScriptedDialogs::PrinterSetup(QWidget*) {
+  asked_.push_back({"printer", {}, MsgDlgType::Custom, 0, {}});
+  if (printers_.empty()) return false;
+  bool b = printers_.front();
+  printers_.pop_front();
+  return b;
+}

@@ -1,0 +1,93 @@
+// Every modal interaction goes through one service so that tests can script the answers.
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+class QWidget;
+
+enum class ModalResult { None = 0, OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
+
+enum class MsgDlgType { Warning, Error, Information, Confirmation, Custom };
+
+// Buttons of a message box, combinable.
+enum MsgDlgBtn : unsigned {
+  mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 16, mbRetry = 32, mbIgnore = 64
+};
+using MsgDlgButtons = unsigned;
+
+// One question that was put to the user, as recorded by the scripted service.
+struct AskedDialog {
+  QString kind;      // "message", "modal", "openfile", "savefile", "folder", "printer"
+  QString text;      // message text, window class name or dialog title
+  MsgDlgType type = MsgDlgType::Information;
+  MsgDlgButtons buttons = 0;
+  QString caption;
+};
+
+class DialogService {
+ public:
+  virtual ~DialogService() = default;
+  virtual ModalResult MessageBox(const QString& text, MsgDlgType type, MsgDlgButtons buttons,
+                                 const QString& caption = QString()) = 0;
+  // Runs a window modally (a QDialog is exec'd; any other widget is shown window-modal until it
+  // closes). The window's own result is returned.
+  virtual ModalResult RunModal(QWidget* window) = 0;
+  // File and folder choices; an empty text means the user cancelled.
+  virtual QString OpenFileName(QWidget* parent, const QString& title, const QString& dir,
+                               const QString& filter) = 0;
+  virtual QString SaveFileName(QWidget* parent, const QString& title, const QString& dir,
+                               const QString& filter) = 0;
+  virtual QString FolderName(QWidget* parent, const QString& title, const QString& dir) = 0;
+  // The printer dialog; true when the user confirmed.
+  virtual bool PrinterSetup(QWidget* parent) = 0;
+};
+
+DialogService& Dialogs();
+// Installs a service (tests); nullptr restores the desktop one. The caller keeps ownership.
+void SetDialogs(DialogService* service);
+
+// The usual message box calls, through the service.
+ModalResult MessageDlg(const QString& text, MsgDlgType type, MsgDlgButtons buttons);
+// French button texts of the message boxes.
+QString ButtonText(MsgDlgBtn b);
+
+// Result a modal window reports when it closes (kept on the widget).
+void SetModalResult(QWidget* window, ModalResult r);
+ModalResult GetModalResult(QWidget* window);
+
+// Answers and records questions in tests. Message boxes take the next queued answer (or the
+// default: OK when offered, else Yes); modal windows are shown, handed to the next queued
+// handler, and closed with what it returns.
+class ScriptedDialogs : public DialogService {
+ public:
+  using ModalHandler = std::function<ModalResult(QWidget*)>;
+  ScriptedDialogs();
+  ~ScriptedDialogs() override;
+
+  void QueueAnswer(ModalResult r) { answers_.push_back(r); }
+  void QueueModal(ModalHandler h) { modals_.push_back(std::move(h)); }
+  void QueueFileName(const QString& name) { files_.push_back(name); }
+  void QueuePrinter(bool ok) { printers_.push_back(ok); }
+
+  const std::vector<AskedDialog>& Asked() const { return asked_; }
+  QStringList Messages() const;  // texts of the message boxes, in order
+  void Clear() { asked_.clear(); }
+
+  ModalResult MessageBox(const QString& text, MsgDlgType type, MsgDlgButtons buttons,
+                         const QString& caption) override;
+  ModalResult RunModal(QWidget* window) override;
+  QString OpenFileName(QWidget*, const QString& title, const QString&, const QString&) override;
+  QString SaveFileName(QWidget*, const QString& title, const QString&, const QString&) override;
+  QString FolderName(QWidget*, const QString& title, const QString&) override;
+  bool PrinterSetup(QWidget*) override;
+
+ private:
+  std::deque<ModalResult> answers_;
+  std::deque<ModalHandler> modals_;
+  std::deque<QString> files_;
+  std::deque<bool> printers_;
+  std::vector<AskedDialog> asked_;
+};

@@ -1,0 +1,3 @@
+#pragma once
+// The program's main block: formats, splash, main window, message loop.
+int RunApplication(int argc, char** argv);

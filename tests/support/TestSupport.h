@@ -1,0 +1,27 @@
+#pragma once
+#include <QString>
+#include <memory>
+
+#include "platform/ui/Dialogs.h"
+
+// A fresh folder for one test, removed with it. Path() ends in "/".
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  QString Path() const { return path_; }
+  QString File(const QString& name) const { return path_ + name; }
+ private:
+  QString path_;
+};
+
+// Installs a scripted dialog service for the life of the object.
+class ScopedDialogs {
+ public:
+  ScopedDialogs() { SetDialogs(&dlg_); }
+  ~ScopedDialogs() { SetDialogs(nullptr); }
+  ScriptedDialogs* operator->() { return &dlg_; }
+  ScriptedDialogs& operator*() { return dlg_; }
+ private:
+  ScriptedDialogs dlg_;
+};
