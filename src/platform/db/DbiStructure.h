@@ -1,0 +1,114 @@
+// The engine's structure calls: probe, read descriptors, create, restructure, pack.
+// Field and index descriptors carry the values the schema text gives, and read back exactly
+// as they were created.
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+#include "platform/sys/Errors.h"
+
+// Engine result codes.
+enum DBIResult : int {
+  DBIERR_NONE = 0,
+  DBIERR_EOF = 8706,            // end of data
+  DBIERR_KEYVIOL = 9729,        // key violation
+  DBIERR_NOSUCHTABLE = 10024,   // the table does not exist
+  DBIERR_FILEBUSY = 10243,      // file busy / in use
+  DBIERR_LOCKED = 10241,        // record or table locked
+  DBIERR_NOTABLE = 11272,       // not a table file (unknown or damaged format)
+  DBIERR_INDEXOUTOFDATE = 12034,// an index is out of date
+  DBIERR_INVALIDPARAM = 10498,  // invalid parameter
+  DBIERR_NOSUCHFIELD = 10030,   // field not found (reading or writing a field by name)
+  DBIERR_RESTRUCTFAIL = 10261,  // a restructure could not carry its rows
+  DBIERR_OUTOFRANGE = 10246,    // a value out of range for its field
+};
+
+// Raised by every failing engine call.
+class EDBEngineError : public Exception {
+ public:
+  EDBEngineError(int code, const QString& msg) : Exception(msg), code_(code) {}
+  explicit EDBEngineError(int code);  // with the engine's standard text for the code
+  int ErrorCode() const { return code_; }
+ private:
+  int code_;
+};
+
+// Logical field types and subtypes, as the schema numbers them.
+enum FieldType : uint16_t {
+  fldUNKNOWN = 0, fldZSTRING = 1, fldDATE = 2, fldBOOL = 4, fldINT16 = 5, fldINT32 = 6, fldFLOAT = 7
+};
+enum FieldSubType : uint16_t { fldstNONE = 0, fldstMONEY = 21, fldstAUTOINC = 29 };
+
+enum class CrtOp { None, Add, Modify, Drop };
+
+struct FLDDesc {
+  uint16_t iFldNum = 0;   // position in the table, 1-based; 0 for a field to add
+  QString szName;         // at most 31 characters
+  uint16_t iFldType = fldUNKNOWN;
+  uint16_t iSubType = fldstNONE;
+  int16_t iUnits1 = 1;    // length of a string field
+  int16_t iUnits2 = 0;    // decimal places
+  bool bReadOnly = false;
+  CrtOp op = CrtOp::None; // restructure operation (create and restructure only)
+};
+
+struct IDXDesc {
+  QString szName;         // empty for the primary index
+  QString szTagName;
+  uint16_t iIndexId = 0;  // position in the table, 1-based (read); restructure number (write)
+  uint16_t iFldsInKey = 0;
+  std::vector<uint16_t> aiKeyFld;  // field numbers, 1-based, at most 16
+  bool bPrimary = false;
+  bool bUnique = false;
+  bool bDescending = false;
+  bool bMaintained = true;
+  bool bCaseInsensitive = false;
+  bool bExpIdx = false;
+  bool bSubset = false;
+  bool bOutOfDate = false;
+  QString szFormat;
+  uint16_t iKeyExpType = 0;
+  QString szKeyExp;
+  QString szKeyCond;
+  CrtOp op = CrtOp::None;
+};
+
+enum class TableType { Paradox, DBase, Default };
+
+struct CURProps {
+  QString szName;        // table file name as opened
+  TableType eType = TableType::Paradox;
+  uint16_t iFields = 0;
+  uint16_t iIndexes = 0;
+  int64_t iRecords = 0;
+};
+
+struct CRTblDesc {
+  QString szTblName;     // file name, with or without ".DB"
+  TableType eType = TableType::Paradox;
+  bool bPack = false;
+  std::vector<FLDDesc> fields;
+  std::vector<IDXDesc> indexes;
+};
+
+namespace Dbi {
+// Result code of opening the table shared (or exclusive) and closing it again.
+int ProbeTable(const QString& folder, const QString& fileName, bool exclusive);
+// Descriptors of an existing table; raise EDBEngineError when the table cannot be read.
+CURProps GetCursorProps(const QString& folder, const QString& fileName);
+std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileName);
+std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileName);
+// Creates the table (every field and index with operation Add), overwriting a file of that name.
+// Returns the result code.
+int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite = true);
+// Restructures a table keeping its rows: fields with op None/Modify carry the data of table field
+// iFldNum, Add fields start empty; table fields not listed are removed; indexes with op Drop are
+// removed (iIndexId = their position), Add/Modify ones (re)built. Builds the new table aside and
+// swaps it in only when every row was carried over. Returns the result code.
+int DoRestructure(const QString& folder, const CRTblDesc& desc);
+// Packs the table (reclaims the space of deleted rows), keeping the auto-increment counter.
+int PackTable(const QString& folder, const QString& fileName);
+// The stored auto-increment counter: signed 32-bit little-endian at byte offset 73 of the file.
+constexpr int kAutoIncOffset = 73;
+}  // namespace Dbi
