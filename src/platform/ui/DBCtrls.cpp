@@ -1,4 +1,3 @@
-#if __has_include("platform/db/Dataset.h")
 #include "platform/ui/DBCtrls.h"
 
 #include <QHBoxLayout>
@@ -317,4 +316,3 @@ void TDBNavigator::UpdateButtons() {
   buttons_[3]->setEnabled(active && !eof);
   (void)browse;
 }
-#endif

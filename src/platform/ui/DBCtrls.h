@@ -1,7 +1,6 @@
 // Data-aware controls: an edit bound to a field, a lookup box (bound to a field, or unbound with
 // its own key value), and a navigator.
 #pragma once
-#if __has_include("platform/db/Dataset.h")
 #include <QComboBox>
 #include <QLineEdit>
 #include <QVariant>
@@ -139,4 +138,3 @@ class TDBNavigator : public QWidget, public TSourceClient {
   void UpdateButtons();
   QToolButton* buttons_[4] = {};
 };
-#endif

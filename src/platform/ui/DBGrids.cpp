@@ -1,4 +1,3 @@
-#if __has_include("platform/db/Dataset.h")
 #include "platform/ui/DBGrids.h"
 
 #include <QApplication>
@@ -996,4 +995,3 @@ void TDBGrid::wheelEvent(QWheelEvent* e) {
   if (steps != 0) verticalScrollBar()->setValue(top_ - steps);
   e->accept();
 }
-#endif

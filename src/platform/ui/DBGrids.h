@@ -3,7 +3,6 @@
 // in place, selects whole rows (several at once, kept as bookmarks) and lets the window paint
 // its cells.
 #pragma once
-#if __has_include("platform/db/Dataset.h")
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QString>
@@ -216,4 +215,3 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   bool titlePressed_ = false;
   int titlePressCol_ = -1;
 };
-#endif

@@ -1,4 +1,3 @@
-#if __has_include("platform/db/Dataset.h")
 #include "platform/ui/DataSource.h"
 
 #include <algorithm>
@@ -94,4 +93,3 @@ void TDataSource::Link::DataSetDestroyed() {
   owner->lastState_ = dsInactive;
   owner->ForClients([](TSourceClient* c) { c->ActiveChanged(); });
 }
-#endif

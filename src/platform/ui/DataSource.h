@@ -1,7 +1,6 @@
 // The data source: links one dataset to the controls that show it, and reports the dataset's
 // state changes and data changes to the window.
 #pragma once
-#if __has_include("platform/db/Dataset.h")
 #include <functional>
 #include <vector>
 
@@ -69,4 +68,3 @@ class TDataSource {
   TDataSetState lastState_ = dsInactive;
   std::vector<TSourceClient*> clients_;
 };
-#endif
