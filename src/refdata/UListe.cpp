@@ -190,7 +190,6 @@ TfrmListe::TfrmListe(QWidget* parent) : TRefForm(parent), dsTitre(&qTitre), dsLi
   connect(mnRetire, &QAction::triggered, this, guarded(&TfrmListe::btnRetireClick));
   connect(mnRetireAll, &QAction::triggered, this, guarded(&TfrmListe::btnRetireAllClick));
   connect(mnClose, &QAction::triggered, this, [this] { Close(); });
-  connect(edTitre, &QLineEdit::returnPressed, this, guarded(&TfrmListe::mnSaveTitleClick));
   edTitre->installEventFilter(this);
   edNoListe->OnKeyPress = [this](QObject*, QChar& k) {
     if (k == QChar(13)) {
@@ -506,6 +505,13 @@ void TfrmListe::reject() {
 bool TfrmListe::eventFilter(QObject* o, QEvent* e) {
   if (o == edTitre && e->type() == QEvent::FocusOut) {
     GuardEvent([this] { mnSaveTitleClick(); });
+  }
+  if (o == edTitre && e->type() == QEvent::KeyPress) {
+    const int k = static_cast<QKeyEvent*>(e)->key();
+    if (k == Qt::Key_Return || k == Qt::Key_Enter) {
+      GuardEvent([this] { mnSaveTitleClick(); });
+      return true;
+    }
   }
   if (e->type() == QEvent::KeyPress && o->isWidgetType() && isVisible() &&
       (o == this || isAncestorOf(static_cast<QWidget*>(o))) && !PopMenu->isVisible()) {
