@@ -443,6 +443,12 @@ void TDBGrid::paintEvent(QPaintEvent*) {
       }
       p.fillRect(QRect(ind - 1, y, 1, rowHeight_), lineColor);
     }
+    // Lines first: a cell paints only its own rectangle, and owner drawing may go over the lines.
+    if (rowLines) p.fillRect(QRect(0, y + rowHeight_, vw, 1), lineColor);
+    for (int c = 0; c < int(shown.size()) && colLines; ++c) {
+      const QRect r = CellRect(c, rec);
+      if (!r.isEmpty() && r.right() + 1 >= ind) p.fillRect(QRect(r.right() + 1, y, 1, rowHeight_ + (rowLines ? 1 : 0)), lineColor);
+    }
     for (int c = 0; c < int(shown.size()); ++c) {
       const QRect r = CellRect(c, rec);
       if (r.isEmpty() || r.right() < ind || r.left() > vw) continue;
@@ -471,7 +477,7 @@ void TDBGrid::paintEvent(QPaintEvent*) {
         canvas_.Font.Color = StdColors::HighlightText();
       }
       p.save();
-      p.setClipRect(QRect(std::max(r.left(), ind), r.top(), r.width(), r.height()));
+      p.setClipRect(QRect(ind, TitleHeight(), vw - ind, vh - TitleHeight()));
       if (defaultDrawing_) DefaultDrawColumnCell(r, c, col, state);
       else canvas_.FillRect(r);
       if (OnDrawColumnCell) OnDrawColumnCell(this, r, c, col, state);
@@ -483,9 +489,7 @@ void TDBGrid::paintEvent(QPaintEvent*) {
       }
       p.restore();
       canvas_.End();
-      if (colLines) p.fillRect(QRect(r.right() + 1, y, 1, rowHeight_ + (rowLines ? 1 : 0)), lineColor);
     }
-    if (rowLines) p.fillRect(QRect(0, y + rowHeight_, vw, 1), lineColor);
   }
   drawRec_ = -1;
   drawRecNo_ = 0;

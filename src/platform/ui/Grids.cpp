@@ -471,7 +471,6 @@ void TStringGrid::DrawCell(QPainter& p, int c, int r, const QRect& rect) {
     canvas_.Brush.Color = color_;
   }
   p.save();
-  p.setClipRect(rect);
   if (defaultDrawing_) canvas_.TextRect(rect, rect.left() + 2, rect.top() + 2, Cells(c, r));
   else canvas_.FillRect(rect);
   if (OnDrawCell) OnDrawCell(this, c, r, rect, state);
@@ -503,15 +502,7 @@ void TStringGrid::paintEvent(QPaintEvent*) {
   // The area past the last cell keeps the control's colour.
   if (right < vw) p.fillRect(QRect(right, 0, vw - right, vh), color_);
   if (bottom < vh) p.fillRect(QRect(0, bottom, std::min(right, vw), vh - bottom), color_);
-  for (auto [r, ry] : ys) {
-    const int h = rowHeights_[r];
-    if (h <= 0) continue;
-    for (auto [c, cx] : xs) {
-      const int w = colWidths_[c];
-      if (w <= 0) continue;
-      DrawCell(p, c, r, QRect(cx, ry, w, h));
-    }
-  }
+  // Lines first: a cell paints only its own rectangle, and owner drawing may go over the lines.
   if (lineWidth_ > 0) {
     for (auto [r, ry] : ys) {
       const int h = rowHeights_[r];
@@ -522,6 +513,20 @@ void TStringGrid::paintEvent(QPaintEvent*) {
       const int w = colWidths_[c];
       if (w <= 0 || ColExtent(c) == w) continue;
       p.fillRect(QRect(cx + w, 0, lineWidth_, bottom), lineColor);
+    }
+  }
+  const int fixedW = FixedWidth(), fixedH = FixedHeight();
+  for (auto [r, ry] : ys) {
+    const int h = rowHeights_[r];
+    if (h <= 0) continue;
+    for (auto [c, cx] : xs) {
+      const int w = colWidths_[c];
+      if (w <= 0) continue;
+      const bool scrolledArea = c >= fixedCols_ || r >= fixedRows_;
+      p.save();
+      if (scrolledArea) p.setClipRect(QRect(c >= fixedCols_ ? fixedW : 0, r >= fixedRows_ ? fixedH : 0, vw, vh));
+      DrawCell(p, c, r, QRect(cx, ry, w, h));
+      p.restore();
     }
   }
   if (drag_ == Drag::RowMove && dragTo_ >= 0) {
