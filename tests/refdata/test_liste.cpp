@@ -1,4 +1,6 @@
 // The numbered lists: adding, removing, moving, the fifteen-title limit, headings and numbers.
+#include <QScrollBar>
+
 #include "RefFixture.h"
 #include "platform/sys/IniFiles.h"
 #include "refdata/UListe.h"

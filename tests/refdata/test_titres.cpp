@@ -1,6 +1,7 @@
 // The titles window: new titles, checks, the periodicity box, the order number carried to the
 // regions' rows and the deletion with those rows.
 #include <QColorDialog>
+#include <QToolButton>
 
 #include "RefFixture.h"
 #include "refdata/UTitres.h"

@@ -1,6 +1,7 @@
 #include "platform/ui/DBCtrls.h"
 
 #include <QHBoxLayout>
+#include <algorithm>
 #include <QKeyEvent>
 #include <QStyle>
 #include <QToolButton>
@@ -60,25 +61,25 @@ TField* TDBEdit::Field() const {
 
 void TDBEdit::SetMaxLength(int n) {
   maxLength_ = n;
-  ApplyMaxLength();
 }
 
-void TDBEdit::ApplyMaxLength() {
+// The limit holds what is typed (see Edited); a stored value longer than it is still shown whole.
+int TDBEdit::Limit() const {
   TField* f = Field();
   int n = maxLength_;
   if (n <= 0 && f && f->DataType() == ftString && f->Size() > 0) n = f->Size();
-  setMaxLength(n > 0 ? n : 32767);
+  return n;
 }
 
 void TDBEdit::SetColors(const QColor& background, const QColor& text) { SetWidgetColors(this, background, text); }
 
 void TDBEdit::Reload() {
   if (writing_) return;
-  ApplyMaxLength();
   TField* f = Field();
   pending_ = false;
   const QString t = f ? f->AsString() : QString();
   if (text() != t) setText(t);
+  lastText_ = t;
 }
 
 void TDBEdit::RecordChanged(TField* f) {
@@ -91,6 +92,13 @@ void TDBEdit::StateChanged() {
 }
 
 void TDBEdit::Edited(const QString& typed) {
+  const int limit = Limit();
+  if (limit > 0 && typed.size() > limit && typed.size() > lastText_.size()) {
+    const int pos = cursorPosition() - (typed.size() - lastText_.size());
+    setText(lastText_);
+    setCursorPosition(std::max(0, pos));
+    return;
+  }
   QString t = typed;
   if (charCase_ == TEditCharCase::ecUpperCase) t = typed.toUpper();
   else if (charCase_ == TEditCharCase::ecLowerCase) t = typed.toLower();
@@ -99,6 +107,7 @@ void TDBEdit::Edited(const QString& typed) {
     setText(t);
     setCursorPosition(pos);
   }
+  lastText_ = t;
   TDataSet* ds = DataSet();
   TField* f = Field();
   if (!ds || !f) return;

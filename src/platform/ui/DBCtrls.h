@@ -51,10 +51,11 @@ class TDBEdit : public QLineEdit, public TSourceClient {
   void Reload();
   void Edited(const QString& text);
   bool Write(bool report);
-  void ApplyMaxLength();
+  int Limit() const;
   QString dataField_;
   TEditCharCase charCase_ = TEditCharCase::ecNormal;
   int maxLength_ = 0;
+  QString lastText_;
   bool writing_ = false;
   bool pending_ = false;
 };
