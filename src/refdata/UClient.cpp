@@ -68,6 +68,7 @@ TfrmClient::TfrmClient(QWidget* parent)
   chkTri->setObjectName("chkTri");
   chkTri->setGeometry(300, 12, 18, 18);
   Label17 = MakeLabel(Panel3, "&Tri par No Ordre", 320, 12, 120);
+  Label17->setBuddy(chkTri);
   Label17->installEventFilter(this);
   btnClose = GlyphButton(Panel3, "btnClose", QStyle::SP_DialogCloseButton, "Fermer");
   btnClose->move(720 - 40, 6);

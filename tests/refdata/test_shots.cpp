@@ -10,6 +10,15 @@
 #include "shell/global.h"
 
 namespace {
+template <class F>
+void Guarded(const char* name, F f) {
+  try {
+    f();
+  } catch (const Exception& e) {
+    ADD_FAILURE() << name << ": " << e.Message().toStdString();
+  }
+}
+
 void Shoot(QWidget* w, const QString& name) {
   w->show();
   QApplication::setActiveWindow(w);
@@ -49,17 +58,17 @@ TEST_F(RefDataTest, Screenshots) {
   }
   for (int t = 1; t <= 6; ++t) AddRow("OrgaD.DB", {"01", QString("%1").arg(t, 4, 10, QChar('0')), t});
   for (int t = 1; t <= 5; ++t) AddRow("TLISTE.DB", {1, t, "01", QString("%1").arg(t, 4, 10, QChar('0')), "NORD MATIN"});
-  {
+  Guarded("clients", [] {
     TfrmClient w;
     w.Client.Locate("Id", "0003");
     Shoot(&w, "clients");
-  }
-  {
+  });
+  Guarded("titres", [] {
     TfrmTitres w;
     w.Titre.Locate("Id", "0002");
     Shoot(&w, "titres");
-  }
-  {
+  });
+  Guarded("listes", [] {
     TfrmListe w;
     w.show();
     QApplication::setActiveWindow(&w);
@@ -67,9 +76,9 @@ TEST_F(RefDataTest, Screenshots) {
     w.grdListe->SetRow(2);
     CtrlClickRows(w.grdTitre, {1, 3});
     Shoot(&w, "listes");
-  }
-  {
+  });
+  Guarded("orgad", [] {
     TfrmOrgaD w;
     Shoot(&w, "orgad");
-  }
+  });
 }

@@ -77,7 +77,8 @@ void TDBEdit::Reload() {
   if (writing_) return;
   TField* f = Field();
   pending_ = false;
-  const QString t = f ? f->AsString() : QString();
+  // The field's display text (money with two decimals) until the operator is in the box.
+  const QString t = !f ? QString() : hasFocus() ? f->AsString() : f->DisplayText();
   if (text() != t) setText(t);
   lastText_ = t;
 }
@@ -155,12 +156,24 @@ void TDBEdit::keyPressEvent(QKeyEvent* e) {
   QLineEdit::keyPressEvent(e);
 }
 
+void TDBEdit::focusInEvent(QFocusEvent* e) {
+  QLineEdit::focusInEvent(e);
+  if (!pending_) {
+    TField* f = Field();
+    if (f && text() != f->AsString()) {
+      setText(f->AsString());
+      lastText_ = text();
+    }
+  }
+}
+
 void TDBEdit::focusOutEvent(QFocusEvent* e) {
   QLineEdit::focusOutEvent(e);
   if (!Write(true)) {
     setFocus();
     return;
   }
+  Reload();
   if (OnExit) GuardEvent([&] { OnExit(this); });
 }
 

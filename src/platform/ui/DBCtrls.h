@@ -45,6 +45,7 @@ class TDBEdit : public QLineEdit, public TSourceClient {
   void RecordChanged(TField* f) override;
   void StateChanged() override;
   void keyPressEvent(QKeyEvent* e) override;
+  void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;
 
  private:

@@ -256,7 +256,8 @@ void TDBGrid::EnsureVisible(int rec) {
   const int vis = VisibleRows();
   if (rec < top_) top_ = rec;
   else if (rec >= top_ + vis) top_ = rec - vis + 1;
-  top_ = std::clamp(top_, 0, std::max(0, DisplayCount() - 1));
+  // No empty rows below the last record while rows above could be shown.
+  top_ = std::clamp(top_, 0, std::max(0, DisplayCount() - vis));
 }
 
 void TDBGrid::UpdateScrollBars() {
@@ -498,6 +499,7 @@ void TDBGrid::paintEvent(QPaintEvent*) {
 void TDBGrid::resizeEvent(QResizeEvent* e) {
   QAbstractScrollArea::resizeEvent(e);
   if (cur_ >= 0) EnsureVisible(cur_);
+  else top_ = 0;
   UpdateScrollBars();
   PlaceEditor();
 }
