@@ -6,7 +6,6 @@
 
 #define NI throw EDatabaseError("not implemented yet")
 
-EDBEngineError::EDBEngineError(int code) : Exception(QString("Engine error %1").arg(code)), code_(code) {}
 TField::TField(TDataSet* ds, int index, const QString& name, TFieldType type, int size)
     : ds_(ds), index_(index), name_(name), type_(type), size_(size) {}
 bool TField::IsNull() const { NI; }
@@ -135,16 +134,3 @@ TDbTransaction::TDbTransaction(const QString& f) : folder_(f) {}
 TDbTransaction::TDbTransaction(TDataSet&) {}
 TDbTransaction::~TDbTransaction() {}
 void TDbTransaction::Commit() {}
-namespace Dbi {
-int ProbeTable(const QString&, const QString&, bool) { NI; }
-CURProps GetCursorProps(const QString&, const QString&) { NI; }
-std::vector<FLDDesc> GetFieldDescs(const QString&, const QString&) { NI; }
-std::vector<IDXDesc> GetIndexDescs(const QString&, const QString&) { NI; }
-int CreateTable(const QString&, const CRTblDesc&, bool) { NI; }
-int DoRestructure(const QString&, const CRTblDesc&) { NI; }
-int PackTable(const QString&, const QString&) { NI; }
-bool ReadAutoIncCounter(const QString&, const QString&, int32_t&) { NI; }
-void WriteAutoIncCounter(const QString&, const QString&, int32_t) { NI; }
-int DeleteTableAuxFiles(const QString&, const QString&) { NI; }
-QString FindTableFile(const QString&, const QString&) { NI; }
-}
