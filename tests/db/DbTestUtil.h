@@ -2,6 +2,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <ostream>
 #include <sqlite3.h>
 
 #include "platform/db/DbiStructure.h"
@@ -77,3 +78,7 @@ inline QStringList RawSql(const QString& path, const QString& sql) {
   sqlite3_close(db);
   return out;
 }
+
+// Readable QString in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(", ").toStdString() << ']'; }
