@@ -88,7 +88,8 @@ void TRegistry::WriteString(const QString& name, const QString& value) {
     throw ERegistryException("Impossible d'écrire la valeur de registre '" + name + "'");
   QDir().mkpath(StoreFolder());
   TIniFile ini = Store();
-  ini.WriteString(current_, ValueKey(name), value);
+  // Quoted, so that blanks at either end survive.
+  ini.WriteString(current_, ValueKey(name), "\"" + value + "\"");
 }
 
 bool TRegistry::ValueExists(const QString& name) const {
