@@ -68,8 +68,10 @@ class MainWindowTest : public ::testing::Test {
       frm_->close();
       FlushDeletes();
     }
+    QList<QPointer<TfrmCalendar>> calendars;
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<TfrmCalendar*>(w)) delete w;
+      if (auto* c = qobject_cast<TfrmCalendar*>(w)) calendars << c;
+    for (auto& c : calendars) delete c.data();
     TfrmMain::DBCheckDataHook = nullptr;
     TfrmMain::ExeNameOverride.clear();
     qputenv("ZELM_REGISTRY_DIR", oldRegistry_);
