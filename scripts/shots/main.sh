@@ -1,22 +1,11 @@
 #!/usr/bin/env bash
-# Starts the installed program under Xvfb in a scratch program folder and writes shots/main.png
-# (the whole screen once the main window is up).
+# Pictures for a person to look at, made under Xvfb: shots/main.png (the main window with its
+# menu, tool bar, status bar and tiled background, started in an empty program folder) and the
+# splash, about, calendar and progress windows.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-[ -x build/bin/zelm ] || scripts/build.sh
-OUT="$PWD/shots"
-mkdir -p "$OUT"
-HOME_DIR="$(mktemp -d)"
-trap 'rm -rf "$HOME_DIR"' EXIT
-cp build/bin/zelm "$HOME_DIR/"
-cp build/bin/lib*.so "$HOME_DIR/" 2>/dev/null || true
-export ZELM_REGISTRY_DIR="$HOME_DIR/registry"
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  cd "'"$HOME_DIR"'"
-  ./zelm & pid=$!
-  sleep 5
-  import -window root "'"$OUT"'/main.png"
-  kill $pid
-  wait $pid 2>/dev/null || true
-'
-echo "$OUT/main.png"
+[ -x build/bin/test_shell ] || scripts/build.sh
+mkdir -p shots
+ZELM_SHOTS_DIR="$PWD/shots" xvfb-run -a -s "-screen 0 1280x1024x24" \
+  build/bin/test_shell --gtest_filter='ShellShots.*' -platform xcb >/dev/null
+ls shots/*.png

@@ -17,6 +17,7 @@ TfrmCalendar::TfrmCalendar(QWidget* owner)
   setWindowTitle("Calendrier");
   myCalend = new QCalendarWidget(this);
   myCalend->setObjectName("myCalend");
+  myCalend->setLocale(QLocale(QLocale::French, QLocale::France));  // month and day names only
   myCalend->setFirstDayOfWeek(Qt::Saturday);
   myCalend->setVerticalHeaderFormat(QCalendarWidget::ISOWeekNumbers);
   myCalend->setGridVisible(true);
