@@ -30,6 +30,10 @@
 #include "shell/UCalendar.h"
 #include "shell/USplashEx.h"
 #include "shell/global.h"
+#ifdef ZELM_HAVE_SCHEMA
+#include "schema/AppSchema.h"
+#include "schema/DbChk.h"
+#endif
 
 namespace {
 
@@ -55,9 +59,22 @@ int16_t YearOf(const QString& text) {
   return int16_t(v);
 }
 
+#ifdef ZELM_HAVE_SCHEMA
+std::function<void(const QString&)> DefaultCreateTables() {
+  return [](const QString& dataPath) { CreateApplicationTables(ApplicationCheck(), dataPath); };
+}
+std::function<void(const QString&)> DefaultDatabaseCheck() {
+  return [](const QString& dataPath) { RunDatabaseCheck(dataPath); };
+}
+#else
+std::function<void(const QString&)> DefaultCreateTables() { return nullptr; }
+std::function<void(const QString&)> DefaultDatabaseCheck() { return nullptr; }
+#endif
+
 }  // namespace
 
-std::function<void(const QString&)> TfrmMain::DBCheckDataHook;
+std::function<void(const QString&)> TfrmMain::CreateTablesHook = DefaultCreateTables();
+std::function<void(const QString&)> TfrmMain::DatabaseCheckHook = DefaultDatabaseCheck();
 QString TfrmMain::ExeNameOverride;
 
 void TfrmMain::RegisterWindow(const QString& key, Opener opener) { Openers()[key] = std::move(opener); }
@@ -259,7 +276,7 @@ void TfrmMain::FormCreate() {
         MessageDlg("Impossible de créer le répertoire : " + DataPath + "\r", MsgDlgType::Error, mbOK);
         return;
       }
-      if (DBCheckDataHook) DBCheckDataHook(DataPath);
+      if (CreateTablesHook) CreateTablesHook(DataPath);
       ProcessMessages();
     }
 
@@ -380,9 +397,8 @@ void TfrmMain::FormClose() {
 void TfrmMain::mnPrinterSetupClick() { Dialogs().PrinterSetup(this); }
 
 void TfrmMain::mnControleClick() {
-  if (!DBCheckDataHook) return;
-  DBCheckDataHook(DataPath);
-  MessageDlg("Contrôle terminé !", MsgDlgType::Information, mbOK);
+  if (!DatabaseCheckHook) return;
+  DatabaseCheckHook(DataPath);
   ProcessMessages();
 }
 

@@ -67,9 +67,12 @@ class TfrmMain : public QMainWindow {
   static bool HasWindow(const QString& key);
   // Runs the opener of a key; false when none is registered yet (the entry does nothing).
   static bool OpenWindow(const QString& key);
-  // The structure check of the data tables (DBCheckData): points it at the data folder and runs
-  // it, answering yes to every difference. Used by the first start and the database check entry.
-  static std::function<void(const QString& dataPath)> DBCheckDataHook;
+  // The structure check of the data tables (DBCheckData, answering yes to every difference).
+  // CreateTablesHook makes every table in a new data folder at the first start;
+  // DatabaseCheckHook is the whole of "Contrôle de la base de données" on the data folder, its
+  // closing message included. Both are the schema's when it is part of the program.
+  static std::function<void(const QString& dataPath)> CreateTablesHook;
+  static std::function<void(const QString& dataPath)> DatabaseCheckHook;
   // The program's own file; empty means the running executable (tests point it elsewhere).
   static QString ExeNameOverride;
 

@@ -78,24 +78,3 @@ QString RemoveSpaces(const QString& text) {
 }
 
 void ShowError(const QString& text) { MessageDlg(text, MsgDlgType::Error, mbOK); }
-
-int WordPosition(int n, const QString& text, const QString& delimiters) {
-  int count = 0;
-  int i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && delimiters.contains(text[i])) ++i;
-    if (i < text.size()) {
-      if (++count == n) return i + 1;
-      while (i < text.size() && !delimiters.contains(text[i])) ++i;
-    }
-  }
-  return 0;
-}
-
-QString WordAt(int n, const QString& text, const QString& delimiters) {
-  const int p = WordPosition(n, text, delimiters);
-  if (p == 0) return QString();
-  int e = p - 1;
-  while (e < text.size() && !delimiters.contains(text[e])) ++e;
-  return text.mid(p - 1, e - (p - 1));
-}

@@ -45,7 +45,3 @@ QString DateToSQL(const QDate& d);
 QString DateToSQL(const QDateTime& d);
 QString RemoveSpaces(const QString& text);
 void ShowError(const QString& text);
-// The n-th word (1-based) of a text, words being runs of characters outside the delimiters;
-// "" when there are fewer words. WordPosition gives where it starts (1-based), 0 when none.
-QString WordAt(int n, const QString& text, const QString& delimiters);
-int WordPosition(int n, const QString& text, const QString& delimiters);

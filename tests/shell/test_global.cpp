@@ -50,20 +50,6 @@ TEST(Global, PadLeftRemoveSpacesAndDateToSQL) {
   EXPECT_EQ(DateToSQL(QDateTime(QDate(2005, 3, 7), QTime(23, 59))), "3/7/2005");
 }
 
-TEST(Global, WordAtAndWordPosition) {
-  const QString line = "  field(ID, fldZSTRING,4) ";
-  const QString delims = " (),";
-  EXPECT_EQ(WordAt(1, line, delims), "field");
-  EXPECT_EQ(WordAt(2, line, delims), "ID");
-  EXPECT_EQ(WordAt(4, line, delims), "4");
-  EXPECT_EQ(WordAt(5, line, delims), "");
-  EXPECT_EQ(WordPosition(1, line, delims), 3);
-  EXPECT_EQ(WordPosition(2, line, delims), 9);
-  EXPECT_EQ(WordPosition(5, line, delims), 0);
-  EXPECT_EQ(WordAt(1, "", delims), "");
-  EXPECT_EQ(WordAt(0, "a b", " "), "");
-}
-
 TEST(Global, DayNamesStartOnSunday) {
   InitializeFormats();
   EXPECT_EQ(JoursSemaine[1], "Dimanche");
