@@ -23,6 +23,8 @@ int RunApplication(int argc, char** argv) {
   ProcessMessages();
 
   auto* main = new TfrmMain(nullptr);  // frees itself when it closes
+  // The program ends with the main window, even while the F6 calendar is still open.
+  QObject::connect(main, &QObject::destroyed, &app, &QCoreApplication::quit);
   main->show();
   return app.exec();
 }

@@ -1,6 +1,7 @@
 #include "shell/USplash.h"
 
 #include <QFrame>
+#include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -28,6 +29,11 @@ TfrmSplash::TfrmSplash(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::F
   big.setBold(true);
   lblVersion->setFont(big);
   lblVersion->setStyleSheet("color: white; background: transparent;");
+  auto* shadow = new QGraphicsDropShadowEffect(lblVersion);
+  shadow->setColor(Qt::black);
+  shadow->setOffset(2, 2);
+  shadow->setBlurRadius(0);
+  lblVersion->setGraphicsEffect(shadow);
 
   Label1 = new QLabel("Chargement en cours...", this);
   Label1->setObjectName("Label1");
