@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -338,6 +339,21 @@ TEST_F(MainWindowTest, F6TwiceGivesOneCalendarWhichFreesItselfWhenClosed) {
   EXPECT_EQ(countCalendars(), 1);
 }
 
+TEST_F(MainWindowTest, KeysAreTheMainWindowsOnlyWhileNoModalWindowIsOpen) {
+  TfrmMain* frm = Start();
+  QDialog modal;
+  modal.setModal(true);
+  modal.show();
+  ASSERT_EQ(QApplication::activeModalWidget(), &modal);
+  QKeyEvent f6(QEvent::KeyPress, Qt::Key_F6, Qt::NoModifier);
+  QApplication::sendEvent(frm, &f6);
+  EXPECT_TRUE(frmCalendar.isNull());
+  modal.hide();
+  QKeyEvent again(QEvent::KeyPress, Qt::Key_F6, Qt::NoModifier);
+  QApplication::sendEvent(frm, &again);
+  EXPECT_FALSE(frmCalendar.isNull());
+}
+
 TEST_F(MainWindowTest, ACalendarShownModallyIsFreedByItsCallerOnly) {
   Start();
   auto* cal = new TfrmCalendar(nullptr);
@@ -501,6 +517,10 @@ TEST_F(MainWindowTest, TheAboutBoxShowsTheVersionAndItsTwoPictures) {
     seen << about->windowTitle() << about->lblVersion->text() << about->lblProduit->text() << about->lblSlogan->text();
     EXPECT_FALSE(about->Image1->pixmap().isNull());
     EXPECT_FALSE(about->Image2->pixmap().isNull());
+    EXPECT_EQ(about->minimumSize(), about->maximumSize());  // cannot be resized
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(about, &esc);
+    EXPECT_FALSE(about->isVisible());
     return ModalResult::Cancel;
   });
   frm->mnAPropos->trigger();
