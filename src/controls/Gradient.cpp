@@ -142,6 +142,7 @@ void TGradient::Loaded() {
 void TGradient::BeginUpdate() { ++updateCount_; }
 
 void TGradient::EndUpdate() {
+  if (updateCount_ == 0) return;  // unbalanced
   --updateCount_;
   if (updateCount_ == 0 && updatePending_) UpdatePattern();
 }
