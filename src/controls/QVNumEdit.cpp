@@ -33,38 +33,72 @@ QString Group(const QString& digits) {
   return out;
 }
 
+// Rounds a string of decimal digits to its first keep digits, halves away from zero. A carry out
+// of the first digit gives one more digit.
+QString RoundDigits(const QString& digits, int keep) {
+  if (digits.size() <= keep) return digits + QString(keep - digits.size(), '0');
+  QString r = digits.left(keep);
+  if (digits[keep] >= '5') {
+    int i = keep - 1;
+    for (; i >= 0; --i) {
+      if (r[i] == '9') {
+        r[i] = '0';
+      } else {
+        r[i] = QChar(r[i].unicode() + 1);
+        break;
+      }
+    }
+    if (i < 0) r.prepend('1');
+  }
+  return r;
+}
+
+// The shortest text of |v| that reads back as v, in fixed or scientific notation.
+QString Shortest(long double a, std::chars_format fmt) {
+  std::vector<char> buf(8000);
+  const auto r = std::to_chars(buf.data(), buf.data() + buf.size(), a, fmt);
+  return QString::fromLatin1(buf.data(), int(r.ptr - buf.data()));
+}
+
 // Picture formatting of the patterns the control uses: "0" or ",0" followed by up to maxFrac
 // decimals of which minFrac are always shown, or, with sci, a mantissa of one integer digit
-// followed by "E" and the exponent (a sign only when negative).
+// followed by "E" and the exponent (a sign only when negative). Rounding is half away from zero
+// on the number's shortest decimal text, so 2.005 shows as 2.01 with two decimals.
 QString FormatNumber(long double v, bool group, int minFrac, int maxFrac, bool sci) {
-  std::vector<char> buf(6000);
   const long double a = std::fabs(v);
   QString ip, fp, exponent;
   if (sci) {
-    const int prec = std::min(maxFrac, kMaxDigits - 1);
-    auto r = std::to_chars(buf.data(), buf.data() + buf.size(), a, std::chars_format::scientific, prec);
-    const QString s = QString::fromLatin1(buf.data(), int(r.ptr - buf.data()));
+    const QString s = Shortest(a, std::chars_format::scientific);
     const int e = s.indexOf('e');
-    const QString m = s.left(e);
-    exponent = QString::number(s.mid(e + 1).toInt());
-    const int dot = m.indexOf('.');
-    ip = dot < 0 ? m : m.left(dot);
-    fp = dot < 0 ? QString() : m.mid(dot + 1);
-  } else {
-    auto r = std::to_chars(buf.data(), buf.data() + buf.size(), a, std::chars_format::fixed, maxFrac);
-    QString s = QString::fromLatin1(buf.data(), int(r.ptr - buf.data()));
-    int dot = s.indexOf('.');
-    ip = dot < 0 ? s : s.left(dot);
-    if (ip != "0" && ip.size() + maxFrac > kMaxDigits) {
-      const int frac = std::max(0, kMaxDigits - int(ip.size()));
-      r = std::to_chars(buf.data(), buf.data() + buf.size(), a, std::chars_format::fixed, frac);
-      s = QString::fromLatin1(buf.data(), int(r.ptr - buf.data()));
-      dot = s.indexOf('.');
-      ip = dot < 0 ? s : s.left(dot);
+    QString m = s.left(e);
+    m.remove('.');
+    int ex = s.mid(e + 1).toInt();
+    const int keep = 1 + std::min(maxFrac, kMaxDigits - 1);
+    if (m.size() > keep) {
+      m = RoundDigits(m, keep);
+      if (m.size() > keep) {
+        m.chop(1);
+        ++ex;
+      }
     }
+    exponent = QString::number(a == 0 ? 0 : ex);
+    ip = m.left(1);
+    fp = m.mid(1);
+  } else {
+    const QString s = Shortest(a, std::chars_format::fixed);
+    const int dot = s.indexOf('.');
+    ip = dot < 0 ? s : s.left(dot);
     fp = dot < 0 ? QString() : s.mid(dot + 1);
+    int frac = maxFrac;
+    if (ip != "0") frac = std::min(frac, std::max(0, kMaxDigits - int(ip.size())));
+    if (fp.size() > frac) {
+      const QString all = RoundDigits(ip + fp, int(ip.size()) + frac);
+      ip = all.left(all.size() - frac);
+      fp = all.right(frac);
+    }
   }
   while (fp.size() > minFrac && fp.endsWith('0')) fp.chop(1);
+  while (fp.size() < minFrac) fp += '0';
   bool zero = true;
   for (QChar c : ip + fp)
     if (c != '0') zero = false;
