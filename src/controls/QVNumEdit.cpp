@@ -5,6 +5,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFocusEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -136,6 +137,7 @@ TQVNumEdit::TQVNumEdit(QWidget* parent) : QLineEdit(parent) {
   resize(100, height());
   setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   setText(FormatValue(0));
+  setAcceptDrops(false);  // dropped text would pass by the key filter
   connect(this, &QLineEdit::textChanged, this, [this] {
     if (OnChange) OnChange(this);
   });
@@ -477,6 +479,15 @@ void TQVNumEdit::keyPressEvent(QKeyEvent* e) {
     return;
   }
   if (!handled) QLineEdit::keyPressEvent(e);
+}
+
+void TQVNumEdit::inputMethodEvent(QInputMethodEvent* e) {
+  // Composed characters are typed characters too.
+  const QString s = e->commitString();
+  QInputMethodEvent none;
+  QLineEdit::inputMethodEvent(&none);
+  for (QChar ch : s) TypeChar(ch);
+  e->accept();
 }
 
 void TQVNumEdit::keyReleaseEvent(QKeyEvent* e) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
@@ -363,4 +364,12 @@ TEST_F(NumEditTest, ClipboardGoesThroughTheFilter) {
   ed->CutToClipboard();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "8");
   EXPECT_EQ(ed->text(), "97");
+
+  // Text composed by an input method is typed character by character too.
+  ed->setCursorPosition(2);
+  QInputMethodEvent composed;
+  composed.setCommitString("5x");
+  QApplication::sendEvent(ed, &composed);
+  EXPECT_EQ(ed->text(), "975");
+  EXPECT_EQ(MessageBeepCount(), beeps + 2);
 }
