@@ -234,7 +234,10 @@ void TVxLabel::SetCondenseCaption(TVxCondenseCaption v) {
 void TVxLabel::SetFlyByEnabled(bool v) {
   if (v == flyByEnabled_) return;
   flyByEnabled_ = v;
-  if (!v) SetFontColor(keptColor_);
+  if (!v && flyByShown_) {
+    flyByShown_ = false;
+    SetFontColor(keptColor_);
+  }
   update();
 }
 
@@ -296,8 +299,9 @@ void TVxLabel::BlinkStateChanged(bool state) {
 }
 
 void TVxLabel::enterEvent(QEnterEvent* e) {
-  if (flyByEnabled_) {
+  if (flyByEnabled_ && !flyByShown_) {
     keptColor_ = fontColor_;
+    flyByShown_ = true;
     SetFontColor(flyByColor_);
   }
   QWidget::enterEvent(e);
@@ -305,7 +309,11 @@ void TVxLabel::enterEvent(QEnterEvent* e) {
 }
 
 void TVxLabel::leaveEvent(QEvent* e) {
-  if (flyByEnabled_) SetFontColor(keptColor_);
+  // Only a colour that was put there is taken back.
+  if (flyByEnabled_ && flyByShown_) {
+    flyByShown_ = false;
+    SetFontColor(keptColor_);
+  }
   QWidget::leaveEvent(e);
   if (OnMouseLeave) OnMouseLeave(this);
 }

@@ -193,6 +193,7 @@ class TVxLabel : public QWidget, public TVxMessageTarget, public IVxFrameControl
   TColor normalColor_ = clWindowText;   // the font colour to return to after blinking
   TColor currentColor_ = clWindowText;  // what painting uses
   TColor keptColor_ = clWindowText;     // the font colour while the fly-by colour is shown
+  bool flyByShown_ = false;
   bool settingColor_ = false;           // the constructor is setting the colour
   bool loading_ = false;
 };

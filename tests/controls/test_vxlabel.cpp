@@ -277,6 +277,16 @@ TEST(VxLabel, FlyByColourWhileTheMouseIsOver) {
   EXPECT_EQ(l.FontColor(), clNavy);
   EXPECT_EQ(entered, 2);
   EXPECT_EQ(left, 1);
+
+  // Switching fly-by off keeps a font colour that it never replaced.
+  l.SetFontColor(clTeal);
+  l.SetFlyByEnabled(false);
+  EXPECT_EQ(l.FontColor(), clTeal);
+  l.SetFlyByEnabled(true);
+  QApplication::sendEvent(&l, &enter);
+  l.SetFlyByEnabled(false);  // while the mouse is over it
+  EXPECT_EQ(l.FontColor(), clTeal);
+  EXPECT_EQ(l.CurrentTextColor(), clTeal);
 }
 
 TEST(VxLabel, ColourFollowsTheParentUntilSet) {
