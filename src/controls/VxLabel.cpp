@@ -426,9 +426,8 @@ QSize MeasureText(const QFontMetrics& fm, const QString& text, int flags, int wi
 
 }  // namespace
 
-void TVxLabel::AdjustBounds() {
-  if (!autoSize_ || loading_) return;
-  TRect r = TRect::FromQRect(rect());
+QSize TVxLabel::AutoSizeFor(int width) const {
+  TRect r = Rect(0, 0, width, height());
   AdjustTextRect(r, true);
   OffsetRect(r, -r.Left, -r.Top);
   const QFontMetrics fm(font());
@@ -441,14 +440,23 @@ void TVxLabel::AdjustBounds() {
   r.Right = r.Left + s.width();
   r.Bottom = r.Top + s.height();
   AdjustAutoSizeRect(r);
+  return QSize(r.Width(), r.Height());
+}
+
+QSize TVxLabel::sizeHint() const { return autoSize_ ? AutoSizeFor(wordWrap_ ? width() : 1 << 20) : size(); }
+
+void TVxLabel::AdjustBounds() {
+  if (!autoSize_ || loading_) return;
+  const QSize s = AutoSizeFor(width());
   int x = this->x();
   TAlignment a = alignment_;
   if (layoutDirection() == Qt::RightToLeft) {
     if (a == TAlignment::taLeftJustify) a = TAlignment::taRightJustify;
     else if (a == TAlignment::taRightJustify) a = TAlignment::taLeftJustify;
   }
-  if (a == TAlignment::taRightJustify) x += width() - r.Width();
-  setGeometry(x, y(), r.Width(), r.Height());
+  if (a == TAlignment::taRightJustify) x += width() - s.width();
+  setGeometry(x, y(), s.width(), s.height());
+  updateGeometry();
 }
 
 // ---- Painting -----------------------------------------------------------------------------------

@@ -26,6 +26,9 @@ class TVxLabel : public QWidget, public TVxMessageTarget, public IVxFrameControl
   // What the label has as a label.
   QString Caption() const { return caption_; }
   void SetCaption(const QString& v);
+  // The same, under the names the toolkit's own labels use.
+  QString text() const { return caption_; }
+  void setText(const QString& v) { SetCaption(v); }
   TAlignment Alignment() const { return alignment_; }
   void SetAlignment(TAlignment v);
   bool AutoSize() const { return autoSize_; }
@@ -129,6 +132,9 @@ class TVxLabel : public QWidget, public TVxMessageTarget, public IVxFrameControl
   virtual void ApplyFrameController();
   virtual void BlinkStateChanged(bool state);
   virtual void AdjustBounds();
+  // The size automatic sizing gives (what a layout asks for).
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override { return sizeHint(); }
 
  protected:
   virtual void AdjustAutoSizeRect(TRect& r) const;
@@ -142,6 +148,7 @@ class TVxLabel : public QWidget, public TVxMessageTarget, public IVxFrameControl
   void mouseDoubleClickEvent(QMouseEvent* e) override;
 
  private:
+  QSize AutoSizeFor(int width) const;
   void FontChanged();
   void TextChanged();
   void EnsureTrueTypeFont();
