@@ -39,11 +39,15 @@ QByteArray TextBytes(int n, unsigned seed) {
   return b;
 }
 
-RunResult RunTool(const QString& program, const QStringList& args, const QString& workdir) {
+RunResult RunTool(const QString& program, const QStringList& args, const QString& workdir,
+                  const QByteArray& input) {
   QProcess p;
   if (!workdir.isEmpty()) p.setWorkingDirectory(workdir);
   p.setProcessChannelMode(QProcess::MergedChannels);
   p.start(program, args);
+  p.waitForStarted();
+  if (!input.isEmpty()) p.write(input);
+  p.closeWriteChannel();
   RunResult r;
   if (!p.waitForFinished(60000)) return r;
   r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;

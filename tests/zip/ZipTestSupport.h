@@ -16,7 +16,8 @@ struct RunResult {
   int code = -1;
   QString out;
 };
-RunResult RunTool(const QString& program, const QStringList& args, const QString& workdir = QString());
+RunResult RunTool(const QString& program, const QStringList& args, const QString& workdir = QString(),
+                  const QByteArray& input = QByteArray());
 bool HaveTool(const QString& program);
 
 // What a component reported while it worked.
