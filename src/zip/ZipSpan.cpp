@@ -234,9 +234,9 @@ void TZipArchiver::WriteSplit(const char* Buffer, qint64 Length, qint64 MinSize)
       if (MinFreeVolumeSize > FreeOnDisk) {
         OutFileHandle.close();
         OutFileHandle.remove();
-        if (Unattended) throw EZipArchiver::CreateFromId(11025, true);
         // A fixed drive does not grow by asking again.
         if (fixed) throw EZipArchiver::CreateFromId(11032, true);
+        if (Unattended) throw EZipArchiver::CreateFromId(11025, true);
         bool retry;
         if (OnStatusDisk) {
           bool ok = false;
