@@ -1,6 +1,7 @@
 // The add library (libziplib.so): takes one ZipParms record, writes the archive with libzip and
 // calls the component back for progress, messages and passwords.
 #include <zip.h>
+#include <zlib.h>
 
 #include <QFile>
 #include <QString>
@@ -10,6 +11,11 @@
 #include <utime.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -54,10 +60,24 @@ struct Item {
 class Job;
 struct Layout;
 
+// A file deflated ahead of the archive's writing, on a worker thread.
+struct Packed {
+  FILE* data = nullptr;  // the raw deflate stream
+  int64_t compSize = 0;
+  uint32_t crc = 0;
+  bool failed = false;
+  std::atomic<int64_t> consumed{0};
+  std::atomic<bool> done{false};
+  ~Packed() {
+    if (data) std::fclose(data);
+  }
+};
+
 // A file read for libzip, reporting its progress and honouring a cancel.
 struct FileSource {
   Job* job = nullptr;
   const Item* item = nullptr;
+  Packed* packed = nullptr;  // already deflated: libzip copies it as it stands
   FILE* f = nullptr;
   int64_t pos = 0;
   int64_t reported = 0;
@@ -101,6 +121,7 @@ class Job {
   bool Excluded(const std::string& fileName, const std::string& stored) const;
   std::string AskPassword(const std::string& forFile);
   int32_t WriteArchive(const std::string& archive);
+  bool PackInParallel(const std::vector<const Item*>& todo, std::vector<std::unique_ptr<Packed>>& packed);
   int32_t WriteBehindProgram(const std::string& archive, const Layout& layout);
 
   ZipParms* p_;
@@ -322,6 +343,10 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t len, zip_source
   auto* s = static_cast<FileSource*>(state);
   switch (cmd) {
     case ZIP_SOURCE_OPEN:
+      if (s->packed) {
+        std::rewind(s->packed->data);
+        return 0;
+      }
       s->f = std::fopen(s->item->path.c_str(), "rb");
       if (!s->f) {
         zip_error_set(&s->error, ZIP_ER_OPEN, errno);
@@ -338,6 +363,14 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t len, zip_source
       }
       return 0;
     case ZIP_SOURCE_READ: {
+      if (s->packed) {
+        const size_t n = std::fread(data, 1, len, s->packed->data);
+        if (n < len && std::ferror(s->packed->data)) {
+          zip_error_set(&s->error, ZIP_ER_READ, errno);
+          return -1;
+        }
+        return static_cast<zip_int64_t>(n);
+      }
       if (s->job->Cancelled()) {
         zip_error_set(&s->error, ZIP_ER_CANCELLED, 0);
         return -1;
@@ -368,6 +401,13 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t len, zip_source
       st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME;
       st->size = static_cast<zip_uint64_t>(s->item->size);
       st->mtime = s->item->mtime;
+      if (s->packed) {
+        st->valid |= ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+        st->comp_size = static_cast<zip_uint64_t>(s->packed->compSize);
+        st->comp_method = ZIP_CM_DEFLATE;
+        st->crc = s->packed->crc;
+        st->encryption_method = ZIP_EM_NONE;
+      }
       return sizeof(*st);
     }
     case ZIP_SOURCE_ERROR:
@@ -482,6 +522,104 @@ std::string TempBeside(const std::string& path) {
   return b.data();
 }
 
+// Deflates the plain entries on worker threads while this thread reports their progress in
+// archive order; encrypted and stored entries are left to libzip. False when cancelled or failed.
+bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::unique_ptr<Packed>>& packed) {
+  std::vector<size_t> work;
+  for (size_t k = 0; k < todo.size(); ++k)
+    if (!todo[k]->isDir && !todo[k]->encrypt && !todo[k]->store && todo[k]->size > 0) {
+      packed[k] = std::make_unique<Packed>();
+      work.push_back(k);
+    }
+  if (work.empty()) return true;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stop{false};
+  std::mutex m;
+  std::condition_variable cv;
+  const int level = std::clamp(p_->fLevel, 1, 9);
+  auto worker = [&] {
+    std::vector<unsigned char> in(1 << 18), out(1 << 18);
+    for (;;) {
+      const size_t w = next++;
+      if (w >= work.size() || stop) break;
+      const Item* it = todo[work[w]];
+      Packed& pk = *packed[work[w]];
+      FILE* f = std::fopen(it->path.c_str(), "rb");
+      pk.data = std::tmpfile();
+      z_stream zs{};
+      bool ok = f && pk.data && deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+      uLong crc = crc32(0L, Z_NULL, 0);
+      int flush = Z_NO_FLUSH;
+      while (ok && flush != Z_FINISH && !stop) {
+        const size_t n = std::fread(in.data(), 1, in.size(), f);
+        if (n < in.size()) {
+          if (std::ferror(f)) {
+            ok = false;
+            break;
+          }
+          flush = Z_FINISH;
+        }
+        crc = crc32(crc, in.data(), static_cast<uInt>(n));
+        zs.next_in = in.data();
+        zs.avail_in = static_cast<uInt>(n);
+        do {
+          zs.next_out = out.data();
+          zs.avail_out = static_cast<uInt>(out.size());
+          deflate(&zs, flush);
+          const size_t have = out.size() - zs.avail_out;
+          if (have && std::fwrite(out.data(), 1, have, pk.data) != have) ok = false;
+        } while (ok && zs.avail_out == 0);
+        pk.consumed += static_cast<int64_t>(n);
+      }
+      deflateEnd(&zs);
+      if (f) std::fclose(f);
+      pk.compSize = static_cast<int64_t>(zs.total_out);
+      pk.crc = static_cast<uint32_t>(crc);
+      pk.failed = !ok || pk.consumed != it->size || std::fflush(pk.data) != 0;
+      {
+        std::lock_guard<std::mutex> lock(m);
+        pk.done = true;
+      }
+      cv.notify_all();
+    }
+  };
+  const unsigned threads = std::max(1u, std::min({std::thread::hardware_concurrency(), 4u, static_cast<unsigned>(work.size())}));
+  std::vector<std::thread> pool;
+  for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
+
+  bool ok = true;
+  for (size_t w = 0; w < work.size() && ok; ++w) {
+    const Item* it = todo[work[w]];
+    Packed& pk = *packed[work[w]];
+    Verbose("  ajout: " + it->name);
+    if (Call(cbNewFile, 0, it->size, it->name) == -1) ok = false;
+    int64_t reported = 0;
+    while (ok) {
+      bool finished;
+      {
+        std::unique_lock<std::mutex> lock(m);
+        cv.wait_for(lock, std::chrono::milliseconds(50), [&] { return pk.done.load(); });
+        finished = pk.done;
+      }
+      const int64_t now = pk.consumed;
+      if (now > reported) {
+        if (Call(cbProgress, 0, now - reported, {}) == -1) ok = false;
+        reported = now;
+      }
+      if (finished) {
+        if (pk.failed) {
+          Message(kErrRead, "Erreur de lecture de " + it->path);
+          ok = false;
+        }
+        break;
+      }
+    }
+  }
+  if (!ok) stop = true;
+  for (auto& t : pool) t.join();
+  return ok;
+}
+
 int32_t Job::WriteArchive(const std::string& archive) {
   int err = 0;
   zip_t* za = zip_open(archive.c_str(), ZIP_CREATE, &err);
@@ -521,8 +659,15 @@ int32_t Job::WriteArchive(const std::string& archive) {
     return 0;
   }
 
+  std::vector<std::unique_ptr<Packed>> packed(todo.size());
+  if (!PackInParallel(todo, packed)) {
+    zip_discard(za);
+    Message(cancelled_ ? kErrCancelled : kErrRead, cancelled_ ? "Opération annulée" : "Erreur de lecture d'un fichier");
+    return 0;
+  }
   std::vector<std::unique_ptr<FileSource>> sources;
-  for (const Item* it : todo) {
+  for (size_t k = 0; k < todo.size(); ++k) {
+    const Item* it = todo[k];
     zip_source_t* src = nullptr;
     if (it->isDir) {
       src = nullptr;
@@ -530,6 +675,13 @@ int32_t Job::WriteArchive(const std::string& archive) {
       auto fsrc = std::make_unique<FileSource>();
       fsrc->job = this;
       fsrc->item = it;
+      if (packed[k] && packed[k]->compSize < it->size) {
+        fsrc->packed = packed[k].get();
+      } else if (packed[k]) {
+        // Deflating did not pay: stored, its progress already told.
+        fsrc->announced = true;
+        fsrc->reported = it->size;
+      }
       zip_error_init(&fsrc->error);
       src = zip_source_function(za, SourceCallback, fsrc.get());
       if (!src) {
@@ -558,7 +710,8 @@ int32_t Job::WriteArchive(const std::string& archive) {
     const auto u = static_cast<zip_uint64_t>(idx);
     zip_file_set_mtime(za, u, it->mtime, 0);
     if (!it->isDir) {
-      if (it->store) zip_set_file_compression(za, u, ZIP_CM_STORE, 0);
+      if (packed[k] && packed[k]->compSize >= it->size) zip_set_file_compression(za, u, ZIP_CM_STORE, 0);
+      else if (it->store) zip_set_file_compression(za, u, ZIP_CM_STORE, 0);
       else zip_set_file_compression(za, u, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(std::clamp(p_->fLevel, 1, 9)));
       if (it->encrypt) zip_file_set_encryption(za, u, ZIP_EM_TRAD_PKWARE, it->password.c_str());
       if (p_->fForceDOS) zip_file_set_external_attributes(za, u, 0, ZIP_OPSYS_DOS, 0x20);
