@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "platform/db/DbiStructure.h"
@@ -169,6 +170,7 @@ class TDataLink {
   virtual void DataSetChanged() {}                 // anything may have changed: re-read what is shown
   virtual void DataSetScrolled(int distance) {}    // the current record moved
   virtual void RecordChanged(TField* field) {}     // a field of the current record was set
+  virtual void UpdateData() {}                     // before a post: write pending input into fields
   virtual void DataSetDestroyed() {}               // the dataset is going away; the link is detached
 
  private:
@@ -244,7 +246,12 @@ class TDataSet {
   // Locate: moves to the first record (in the current order) whose fields equal the values;
   // "A;B" names several fields. Returns false and leaves the cursor where it was when none matches.
   bool Locate(const QString& keyFields, const QList<QVariant>& keyValues, TLocateOptions options = 0);
-  bool Locate(const QString& keyField, const QVariant& keyValue, TLocateOptions options = 0);
+  // One field: Locate("ID", code). (A template, so that Locate("A;B", {x, y}) picks the list.)
+  template <class V, class = std::enable_if_t<std::is_constructible_v<QVariant, const V&>>>
+  bool Locate(const QString& keyField, const V& keyValue, TLocateOptions options = 0) {
+    return LocateOne(keyField, QVariant(keyValue), options);
+  }
+  bool LocateOne(const QString& keyField, const QVariant& keyValue, TLocateOptions options = 0);
 
   // Filter text: comparisons of a field with a quoted literal (=, <>, <, >, <=, >=), joined with
   // and / or, in parentheses; dates written 'DD/MM/YYYY'. Applies while Filtered is on, together
@@ -339,6 +346,7 @@ class TDataSet {
   bool inFilterCallback_ = false;
   int disableCount_ = 0;
   bool pendingChange_ = false;
+  TDataSetState stateAtDisable_ = dsInactive;
   Record beforeInsert_;         // current record before Insert/Append, restored by Cancel
   bool hadCurBeforeInsert_ = false;
   QString filterText_;
