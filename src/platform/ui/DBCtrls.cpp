@@ -144,6 +144,10 @@ bool TDBEdit::Write(bool report) {
   return ok;
 }
 
+void TDBEdit::UpdateData() {
+  if (pending_ && !Write(false)) throw EConvertError("'" + text() + "' n'est pas une valeur correcte");
+}
+
 void TDBEdit::keyPressEvent(QKeyEvent* e) {
   if (FireKeyPress(this, e, OnKeyPress)) return;
   if (e->key() == Qt::Key_Escape) {

@@ -44,6 +44,7 @@ class TDBEdit : public QLineEdit, public TSourceClient {
   void DataSetScrolled(int) override { Reload(); }
   void RecordChanged(TField* f) override;
   void StateChanged() override;
+  void UpdateData() override;
   void keyPressEvent(QKeyEvent* e) override;
   void focusInEvent(QFocusEvent* e) override;
   void focusOutEvent(QFocusEvent* e) override;

@@ -224,6 +224,17 @@ void TDBGrid::RecordChanged(TField* field) {
   Invalidate();
 }
 
+void TDBGrid::UpdateData() {
+  if (!editorOpen_ || !editorPending_) return;
+  auto shown = ShownColumns();
+  TField* f = selCol_ < int(shown.size()) ? shown[selCol_]->Field() : nullptr;
+  if (!f) return;
+  writingEditor_ = true;
+  struct Reset { bool& b; ~Reset() { b = false; } } reset{writingEditor_};
+  f->AsString = editor_->text();  // a text that is no value fails the post
+  editorPending_ = false;
+}
+
 void TDBGrid::Sync(bool reread) {
   if (syncing_) return;
   syncing_ = true;

@@ -144,6 +144,7 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   void DataSetChanged() override;
   void DataSetScrolled(int distance) override;
   void RecordChanged(TField* field) override;
+  void UpdateData() override;
 
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;

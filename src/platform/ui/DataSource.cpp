@@ -89,6 +89,10 @@ void TDataSource::Link::RecordChanged(TField* field) {
   if (owner->OnDataChange) owner->OnDataChange(owner, field);
 }
 
+void TDataSource::Link::UpdateData() {
+  owner->ForClients([](TSourceClient* c) { c->UpdateData(); });
+}
+
 void TDataSource::Link::DataSetDestroyed() {
   owner->lastState_ = dsInactive;
   owner->ForClients([](TSourceClient* c) { c->ActiveChanged(); });

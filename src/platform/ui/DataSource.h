@@ -25,6 +25,8 @@ class TSourceClient {
   virtual void DataSetChanged() {}
   virtual void DataSetScrolled(int distance) {}
   virtual void RecordChanged(TField* field) {}
+  // Before a post: write what the control holds and has not written yet into its field.
+  virtual void UpdateData() {}
 
  private:
   friend class TDataSource;
@@ -60,6 +62,7 @@ class TDataSource {
     void DataSetChanged() override;
     void DataSetScrolled(int distance) override;
     void RecordChanged(TField* field) override;
+    void UpdateData() override;
     void DataSetDestroyed() override;
   };
   template <class F> void ForClients(F f);
