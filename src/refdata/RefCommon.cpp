@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScreen>
 
+#include "controls/Gradient.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "platform/ui/Dialogs.h"
@@ -61,6 +62,13 @@ QPushButton* GlyphButton(QWidget* parent, const QString& name, QStyle::StandardP
   b->setAutoDefault(false);
   b->setFixedSize(34, 30);
   return b;
+}
+
+TGradient* GradientBackground(QWidget* panel, const QRect& area) {
+  auto* g = new TGradient(panel);
+  g->setGeometry(area.isNull() ? panel->rect() : area);
+  g->lower();
+  return g;
 }
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h) {

@@ -18,6 +18,7 @@ class TTable;
 class TDataSet;
 class QAbstractButton;
 class QCheckBox;
+class TGradient;
 
 // A window of this subsystem: closing runs FormClose first, and a failure there (a record that
 // does not pass its checks) keeps the window open. Escape does not close it.
@@ -47,6 +48,8 @@ class TPanelStatusBar : public QStatusBar {
 
 // A button showing only a picture, with its hint.
 QPushButton* GlyphButton(QWidget* parent, const QString& name, QStyle::StandardPixmap pix, const QString& hint = {});
+// A gradient background filling a panel, behind its controls.
+TGradient* GradientBackground(QWidget* panel, const QRect& area = QRect());
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 17);
 
 // Runs a member handler of a window on a button's click, so that no exception leaves the event.

@@ -52,6 +52,7 @@ TfrmClient::TfrmClient(QWidget* parent)
   // Top panel.
   Panel3 = new QWidget(this);
   Panel3->setGeometry(0, 0, 720, 42);
+  GradientBackground(Panel3);
   MyNavigator = new TDBNavigator(Panel3);
   MyNavigator->SetVisibleButtons(nbFirst | nbPrior | nbNext | nbLast);
   MyNavigator->SetDataSource(&dsClient);
@@ -110,6 +111,7 @@ TfrmClient::TfrmClient(QWidget* parent)
   // Right panel: the record.
   Panel2 = new QWidget(this);
   Panel2->setGeometry(250, 42, 470, 406);
+  GradientBackground(Panel2);
   const int lx = 12, ex = 120;
   int y = 8;
   auto row = [&](const QString& label) {

@@ -45,6 +45,7 @@ TfrmListe::TfrmListe(QWidget* parent) : TRefForm(parent), dsTitre(&qTitre), dsLi
   qListe.BeforeDelete = [](TDataSet&) { Abort(); };
 
   setFixedSize(620, 500);
+  GradientBackground(this, QRect(0, 0, 620, 478));
   Label1 = MakeLabel(this, "Liste N° & Titre", 12, 10, 120);
   SetBold(Label1);
   edNoListe = new TListNumberEdit(this);

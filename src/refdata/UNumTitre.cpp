@@ -13,6 +13,7 @@ TfrmNumTitre::TfrmNumTitre(QWidget* parent) : TRefForm(parent), dsTitre(&Titre) 
   Titre.BeforeDelete = [](TDataSet&) { Abort(); };
 
   setFixedSize(420, 400);
+  GradientBackground(this, QRect(0, 0, 420, 378));
   grdTitre = new TDBGrid(this);
   grdTitre->setObjectName("grdTitre");
   grdTitre->setGeometry(8, 8, 404, 310);

@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 
+#include "controls/Gradient.h"
 #include "platform/db/Transaction.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Cursor.h"
@@ -51,6 +52,9 @@ TfrmOrgaD::TfrmOrgaD(QWidget* parent) : TRefForm(parent), dsModule(&OrgaD), dsTi
       "QTreeWidget::item:selected { color: yellow; background: palette(highlight); }"
       "QTreeWidget::item:selected:!active { color: yellow; background: palette(highlight); }");
 
+  // Behind the titles: from the gradient's colour to red.
+  TGradient* Gradient1 = GradientBackground(this, QRect(336, 0, 304, 438));
+  Gradient1->SetColorEnd(clRed);
   grdSource = new TDBGrid(this);
   grdSource->setObjectName("grdSource");
   grdSource->setGeometry(340, 4, 296, 370);

@@ -51,6 +51,7 @@ TfrmTitres::TfrmTitres(QWidget* parent)
   setFixedSize(700, 440);
   Panel3 = new QWidget(this);
   Panel3->setGeometry(0, 0, 700, 42);
+  GradientBackground(Panel3);
   MyNavigator = new TDBNavigator(Panel3);
   MyNavigator->SetVisibleButtons(nbFirst | nbPrior | nbNext | nbLast);
   MyNavigator->SetDataSource(&dsTitre);
