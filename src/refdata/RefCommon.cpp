@@ -32,6 +32,7 @@ void TRefForm::closeEvent(QCloseEvent* e) {
 
 void TRefForm::reject() {
   if (closing_) QDialog::reject();
+  else EscapePressed();
 }
 
 void TRefForm::CenterOnScreen() {
@@ -118,10 +119,12 @@ void MakeUpperCase(QLineEdit* e) {
 }
 
 void InDataPath(TDataSet& ds) {
-  ds.BeforeOpen = [](TDataSet& d) {
+  auto point = [](TDataSet& d) {
     if (auto* t = dynamic_cast<TTable*>(&d)) t->SetDatabaseName(DataPath);
     else if (auto* q = dynamic_cast<TQuery*>(&d)) q->SetDatabaseName(DataPath);
   };
+  point(ds);  // statements run without opening
+  ds.BeforeOpen = point;
 }
 
 QString FilterEq(const QString& field, const QString& value) {

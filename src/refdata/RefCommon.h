@@ -30,6 +30,8 @@ class TRefForm : public QDialog {
 
  protected:
   virtual void FormClose() {}
+  // Escape (the dialog's reject); nothing by default.
+  virtual void EscapePressed() {}
   void closeEvent(QCloseEvent* e) override;
   void reject() override;
   void CenterOnScreen();

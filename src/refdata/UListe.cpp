@@ -498,7 +498,7 @@ void TfrmListe::btnMenuClick() {
   PopMenu->popup(PopupPoint);
 }
 
-void TfrmListe::reject() {
+void TfrmListe::EscapePressed() {
   // Escape is the cancel button's key.
   if (btnCancel->isVisible() && btnCancel->isEnabled()) GuardEvent([this] { btnCancelClick(); });
 }

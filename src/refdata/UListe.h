@@ -84,7 +84,7 @@ class TfrmListe : public TRefForm {
 
  protected:
   void FormClose() override;
-  void reject() override;
+  void EscapePressed() override;
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:

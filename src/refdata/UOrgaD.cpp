@@ -272,13 +272,19 @@ void TfrmOrgaD::ApplicationEvents1Idle() {
 
 void TfrmOrgaD::mnCloseClick() { Close(); }
 
-void TfrmOrgaD::reject() { Close(); }
-
 bool TfrmOrgaD::eventFilter(QObject* o, QEvent* e) {
   switch (e->type()) {
     case QEvent::MouseButtonRelease:
     case QEvent::KeyRelease:
       QTimer::singleShot(0, this, [this] { ApplicationEvents1Idle(); });
+      break;
+    case QEvent::KeyPress:
+      // The window's shortcut comes before its controls: Escape closes it.
+      if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && o->isWidgetType() &&
+          (o == this || isAncestorOf(static_cast<QWidget*>(o)))) {
+        Close();
+        return true;
+      }
       break;
     case QEvent::ContextMenu:
       if (o == this || (o->isWidgetType() && isAncestorOf(static_cast<QWidget*>(o)))) {

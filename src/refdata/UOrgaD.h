@@ -44,7 +44,7 @@ class TfrmOrgaD : public TRefForm {
 
  protected:
   void FormClose() override;
-  void reject() override;  // Escape closes this window
+  void EscapePressed() override { Close(); }
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:

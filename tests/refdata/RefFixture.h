@@ -14,6 +14,9 @@
 #include "platform/db/Table.h"
 #include "support/TestSupport.h"
 
+// Readable texts in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 class RefDataTest : public ::testing::Test {
  protected:
   RefDataTest();

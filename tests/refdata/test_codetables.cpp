@@ -20,9 +20,9 @@ TEST_F(RefDataTest, RegionsAreTypedInTheGridStoredAndDeleted) {
   Type("02");
   Press(Qt::Key_Tab);
   Type("L'EST");
-  // Add while a new row is typed stores it first, then opens another.
-  Click(w.btnAdd);
+  Click(w.btnPost);
   EXPECT_EQ(Rows("SELECT ID, LIBELLE FROM REGION ORDER BY ID"), QStringList{"02|L'EST"});
+  Click(w.btnAdd);
   EXPECT_EQ(w.Region.State(), dsInsert);
   Type("01");
   Press(Qt::Key_Tab);
@@ -67,9 +67,10 @@ TEST_F(RefDataTest, ClosingTheCodeWindowDropsTheRowBeingEdited) {
     Press(Qt::Key_Tab);
     Type("X");
     EXPECT_EQ(w.Site.State(), dsEdit);
-    // Delete while editing stores the edit first, then asks.
-    dlg->QueueAnswer(ModalResult::No);
-    Click(w.btnDelete);
+    // While a row is edited only Post and Cancel are offered.
+    EXPECT_FALSE(w.btnDelete->isEnabled());
+    EXPECT_FALSE(w.btnAdd->isEnabled());
+    Click(w.btnPost);
     EXPECT_EQ(Rows("SELECT LIBELLE FROM SITE"), QStringList{"X"});
     w.DBGrid1->setFocus();
     Type("Y");

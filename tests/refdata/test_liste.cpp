@@ -65,6 +65,9 @@ TEST_F(ListeTest, AddingMovingSavingAndTheFifteenTitleLimit) {
   EXPECT_EQ(w.stBar->Panels[1]->text(), "17  titres affichés");
   AddFirst(w, 2);  // both at position 4
   EXPECT_EQ(List(1).mid(3), (QStringList{"4|0004|L'EST|01", "4|0005|L'EST|01"}));
+  EXPECT_FALSE(w.btnSave->isEnabled());
+  emit w.cmbRegion->activated(0);  // the region chosen again in its list
+  ASSERT_TRUE(w.btnSave->isEnabled());
   Click(w.btnSave);
   EXPECT_FALSE(w.btnSave->isEnabled());
   EXPECT_EQ(Rows("SELECT NORD, ID_TITRE FROM TLISTE ORDER BY NORD"),
@@ -101,6 +104,7 @@ TEST_F(ListeTest, AddingMovingSavingAndTheFifteenTitleLimit) {
   AddFirst(w, 1);
   EXPECT_EQ(dlg->Messages().last(), "La liste est complète !\rVous ne pouvez pas ajouter de titres à cette liste.");
   EXPECT_EQ(Count("SELECT ID_TITRE FROM TLISTE"), 15);
+  emit w.cmbRegion->activated(0);
   Click(w.btnSave);
   EXPECT_EQ(Rows("SELECT MAX(NORD) AS M FROM TLISTE"), QStringList{"15"});
 

@@ -133,6 +133,7 @@ TEST_F(TitresTest, ColourAndPrintingHouseFilter) {
   Click(w.btnAv);
   EXPECT_EQ(w.Titre.State(), dsBrowse);
 
+  Activate(&w);  // back from the colour dialog
   Click(w.chkTout);
   EXPECT_TRUE(w.cmbImp->isEnabled());
   w.cmbImp->setFocus();

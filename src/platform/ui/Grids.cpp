@@ -823,6 +823,10 @@ void TStringGrid::mouseReleaseEvent(QMouseEvent* e) {
   const Drag d = drag_;
   drag_ = Drag::None;
   if (d == Drag::RowMove) {
+    int c, r;
+    const QPoint pos = e->position().toPoint();
+    MouseToCell(pos.x(), pos.y(), c, r);
+    if (r >= fixedRows_) dragTo_ = r;
     const int from = dragFrom_, to = dragTo_;
     dragFrom_ = dragTo_ = -1;
     Invalidate();
