@@ -442,6 +442,7 @@ void TDataSet::Open() {
   changed_.assign(infos_.size(), false);
   modified_ = false;
   try {
+    if (filtered_) DoFilterChanged();
     hasCur_ = DoFirst(cur_);
   } catch (...) {
     DoClose();
@@ -572,6 +573,7 @@ std::vector<QList<QVariant>> TDataSet::ReadRows(int first, int count) {
 
 void TDataSet::Refresh() {
   CheckBrowseMode();
+  DoRefresh();
   Resync();
 }
 
@@ -703,8 +705,8 @@ void TDataSet::Delete() {
   if (state_ == dsInsert) return Cancel();
   if (!hasCur_) throw EDatabaseError(QString("%1: Cannot perform this operation on an empty dataset").arg(DsName(this)));
   if (state_ == dsEdit) Cancel();
-  DoCheckWritable();
   if (BeforeDelete) BeforeDelete(*this);
+  DoCheckWritable();
   const Record gone = cur_;
   DoDelete(gone);
   Record n;

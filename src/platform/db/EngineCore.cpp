@@ -520,7 +520,8 @@ void Engine::Attach(TableFile* f, Conn* c) {
   f->conn = c;
   f->alias = alias;
   c->files.push_back(f);
-  c->Exec(QString("PRAGMA %1.synchronous=FULL; PRAGMA %1.journal_mode=DELETE").arg(alias));
+  // Rollback journal, synced at every commit (SQLite's defaults; set in case a file says otherwise).
+  if (!c->inTx) c->Exec(QString("PRAGMA %1.synchronous=FULL; PRAGMA %1.journal_mode=DELETE").arg(alias));
 }
 
 bool Engine::Detach(TableFile* f) {

@@ -556,7 +556,6 @@ std::vector<TDataSet::FieldInfo> TTable::DoOpen() {
   cursor_->f = Engine::Get().Open(path, exclusive_ ? Engine::Mode::Exclusive : Engine::Mode::Shared);
   try {
     ApplyOrder();
-    DoFilterChanged();
     ApplyMaster();
   } catch (...) {
     Engine::Get().Close(cursor_->f);
