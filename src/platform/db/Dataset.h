@@ -353,4 +353,6 @@ class TDataSet {
   QString filterText_;
   bool filtered_ = false;
   std::vector<TDataLink*> links_;
+  QString locateFields_;          // the last Locate's field list, resolved
+  std::vector<int> locateIdx_;
 };

@@ -67,6 +67,33 @@ QString TableFile::Col(int field) const { return Quote(meta.fields[field].szName
 
 // ---- storage -------------------------------------------------------------------------------
 
+QString IsoFromDate(const QDate& d) {
+  if (!d.isValid()) return {};
+  int y, m, day;
+  d.getDate(&y, &m, &day);
+  if (y < 0 || y > 9999) return d.toString(Qt::ISODate);
+  const QChar buf[10] = {QChar('0' + y / 1000), QChar('0' + y / 100 % 10), QChar('0' + y / 10 % 10), QChar('0' + y % 10),
+                         QChar('-'), QChar('0' + m / 10), QChar('0' + m % 10), QChar('-'), QChar('0' + day / 10),
+                         QChar('0' + day % 10)};
+  return QString(buf, 10);
+}
+
+QDate DateFromIso(const QString& s) {
+  if (s.size() < 10 || s[4] != '-' || s[7] != '-') return {};
+  auto digits = [&](int from, int n, int& out) {
+    out = 0;
+    for (int i = from; i < from + n; ++i) {
+      const ushort c = s[i].unicode();
+      if (c < '0' || c > '9') return false;
+      out = out * 10 + (c - '0');
+    }
+    return true;
+  };
+  int y, m, d;
+  if (!digits(0, 4, y) || !digits(5, 2, m) || !digits(8, 2, d)) return {};
+  return QDate(y, m, d);
+}
+
 static bool IsMoney(const FLDDesc& f) { return f.iFldType == fldFLOAT && f.iSubType == fldstMONEY; }
 
 QString SqlType(const FLDDesc& f) {
@@ -86,7 +113,7 @@ QVariant ToStorage(const FLDDesc& f, const QVariant& v) {
     }
     case fldDATE: {
       QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
-      return d.isValid() ? QVariant(d.toString("yyyy-MM-dd")) : QVariant();
+      return d.isValid() ? QVariant(IsoFromDate(d)) : QVariant();
     }
     case fldBOOL: return QVariant(qlonglong(v.toBool() ? 1 : 0));
     case fldFLOAT: {
@@ -106,7 +133,7 @@ QVariant FromStorage(const FLDDesc& f, const QVariant& v) {
       return s.isEmpty() ? QVariant() : QVariant(s);
     }
     case fldDATE: {
-      QDate d = QDate::fromString(v.toString().left(10), "yyyy-MM-dd");
+      QDate d = DateFromIso(v.toString());
       return d.isValid() ? QVariant(d) : QVariant();
     }
     case fldBOOL: return QVariant(v.toLongLong() != 0);
@@ -218,12 +245,16 @@ void Stmt::Bind(int i, const QVariant& v) {
         rc = sqlite3_bind_double(s_, i, v.toDouble());
         break;
       case QMetaType::QDate:
-        rc = sqlite3_bind_text(s_, i, v.toDate().toString("yyyy-MM-dd").toUtf8().constData(), -1,
-                               SQLITE_TRANSIENT);
+        rc = sqlite3_bind_text(s_, i, IsoFromDate(v.toDate()).toLatin1().constData(), -1, SQLITE_TRANSIENT);
         break;
+      case QMetaType::QString: {
+        const QString& t = *static_cast<const QString*>(v.constData());
+        rc = sqlite3_bind_text16(s_, i, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+        break;
+      }
       default: {
-        QByteArray u = v.toString().toUtf8();
-        rc = sqlite3_bind_text(s_, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        const QString t = v.toString();
+        rc = sqlite3_bind_text16(s_, i, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
       }
     }
   }

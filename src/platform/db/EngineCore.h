@@ -11,6 +11,7 @@
 // descriptors in zelm_table / zelm_fields / zelm_indexes, so that they read back exactly as they
 // were created.
 #pragma once
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -112,6 +113,9 @@ QString StdMessage(int code);
 QVariant ToStorage(const FLDDesc& f, const QVariant& v);    // normalised value -> column value
 QVariant FromStorage(const FLDDesc& f, const QVariant& v);  // column value -> normalised value
 QString SqlType(const FLDDesc& f);
+// ISO dates ("2005-03-07") both ways, without the general (and slow) date format parser.
+QString IsoFromDate(const QDate& d);
+QDate DateFromIso(const QString& s);  // invalid when the text is not such a date
 QString Quote(const QString& identifier);  // "name"
 
 class Engine {

@@ -238,7 +238,7 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
           if (anyText && !anyReal && !anyInt && allIso) {
             fi.type = ftDate;
             for (auto& r : rows_)
-              if (!r[i].isNull()) r[i] = QDate::fromString(r[i].toString(), "yyyy-MM-dd");
+              if (!r[i].isNull()) r[i] = DateFromIso(r[i].toString());
           } else if (anyText) {
             fi.type = ftString;
             for (auto& r : rows_)
