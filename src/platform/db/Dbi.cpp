@@ -151,7 +151,9 @@ void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool wit
   }
   QStringList cols;
   for (const FLDDesc& f : meta.fields) cols << Quote(f.szName) + " " + SqlType(f);
-  c->Exec(QString("CREATE TABLE %1.%2(%3)").arg(alias, Quote(meta.inner), cols.join(", ")));
+  // STRICT: a value of the wrong type (say a text into a quantity through SQL) is refused with an
+  // error instead of being stored as something no field can read back.
+  c->Exec(QString("CREATE TABLE %1.%2(%3) STRICT").arg(alias, Quote(meta.inner), cols.join(", ")));
   if (withIndexes) CreateIndexes(c, alias, meta);
 }
 

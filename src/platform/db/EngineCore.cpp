@@ -166,6 +166,17 @@ Conn::~Conn() {
 sqlite3_stmt* Conn::Prepare(const QString& sql) {
   auto it = cache.find(sql);
   if (it != cache.end()) return it->second;
+  if (cache.size() >= 256) {
+    // Queries with their values written in make a new text each time: keep the cache small.
+    for (auto i = cache.begin(); i != cache.end();) {
+      if (!sqlite3_stmt_busy(i->second) && !inUse.count(i->second)) {
+        sqlite3_finalize(i->second);
+        i = cache.erase(i);
+      } else {
+        ++i;
+      }
+    }
+  }
   sqlite3_stmt* s = nullptr;
   QByteArray u = sql.toUtf8();
   int rc = sqlite3_prepare_v3(db, u.constData(), int(u.size()), SQLITE_PREPARE_PERSISTENT, &s, nullptr);
@@ -208,7 +219,7 @@ void Conn::DropCached(const QString& alias) {
 
 Stmt::Stmt(Conn* c, const QString& sql) : c_(c) {
   s_ = c->Prepare(sql);
-  if (sqlite3_stmt_busy(s_)) {
+  if (sqlite3_stmt_busy(s_) || c->inUse.count(s_)) {
     // The cached statement is stepping further up the stack: use a fresh one.
     sqlite3_stmt* s = nullptr;
     QByteArray u = sql.toUtf8();
@@ -217,6 +228,7 @@ Stmt::Stmt(Conn* c, const QString& sql) : c_(c) {
     s_ = s;
     owned_ = true;
   }
+  if (!owned_) c->inUse.insert(s_);
 }
 
 Stmt::~Stmt() {
@@ -225,6 +237,7 @@ Stmt::~Stmt() {
   } else {
     sqlite3_reset(s_);
     sqlite3_clear_bindings(s_);
+    c_->inUse.erase(s_);
   }
 }
 

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/db/DbiStructure.h"
@@ -98,6 +99,7 @@ class Conn {
   std::vector<TableFile*> files;
   bool inTx = false;
   std::unordered_map<QString, sqlite3_stmt*> cache;
+  std::unordered_set<sqlite3_stmt*> inUse;  // held by a Stmt now
 
   sqlite3_stmt* Prepare(const QString& sql);
   void Exec(const QString& sql);
