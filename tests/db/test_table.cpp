@@ -602,3 +602,40 @@ TEST_F(Tables, MissingTableAndNotATable) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TableOrder, DescendingIndexWithEmptyKeysBothWays) {
+  TempDir dir;
+  TTable t("T");
+  t.SetDatabaseName(dir.Path());
+  t.SetTableName("D.DB");
+  t.FieldDefs.Add("K", ftInteger);
+  t.FieldDefs.Add("S", ftString, 5);
+  t.IndexDefs.Add("iDesc", "K;S", ixDescending);
+  t.CreateTable();
+  t.SetIndexName("iDesc");
+  t.Open();
+  const std::vector<std::pair<QVariant, QString>> rows = {{3, "a"}, {QVariant(), "b"}, {1, ""}, {3, ""}, {2, "c"}, {QVariant(), ""}, {3, "b"}};
+  for (auto& [k, s] : rows) {
+    t.Append();
+    t.FieldByName("K")->Value = k;
+    t.FieldByName("S")->AsString = s;
+    t.Post();
+  }
+  QStringList fwd, back;
+  for (t.First(); !t.Eof(); t.Next()) fwd << t.FieldByName("K")->AsString() + "/" + t.FieldByName("S")->AsString();
+  for (t.Last(); !t.Bof(); t.Prior()) back << t.FieldByName("K")->AsString() + "/" + t.FieldByName("S")->AsString();
+  EXPECT_EQ(fwd, QStringList({"3/b", "3/a", "3/", "2/c", "1/", "/b", "/"}));
+  std::reverse(back.begin(), back.end());
+  EXPECT_EQ(back, fwd);
+  EXPECT_EQ(t.RecordCount(), 7);
+  t.Locate("K;S", {2, "c"});
+  EXPECT_EQ(t.RecNo(), 4);
+  t.MoveBy(-2);
+  EXPECT_EQ(t.FieldByName("S")->AsString(), "a");
+  EXPECT_EQ(t.MoveBy(10), 5);
+  EXPECT_TRUE(t.Eof());
+}
+
+}  // namespace
