@@ -192,6 +192,11 @@ TEST_F(Queries, PaymentsWithOuterJoinAndParameters) {
   ASSERT_TRUE(lkp.Locate("WEEK;ID_CLIENT", {QString("05/03/2005"), "0002"}));
   EXPECT_EQ(lkp.FieldByName("Montant")->AsCurrency().Raw(), 125000);
   EXPECT_FALSE(lkp.Locate("WEEK;ID_CLIENT", {QDate(2005, 3, 5), "0001"}));
+  // A date parameter given as the text of a date box.
+  lkp.Close();
+  lkp.ParamByName("MyWeek")->AsString = "05/03/2005";
+  lkp.Open();
+  EXPECT_EQ(lkp.RecordCount(), 1);
 
   TQuery r("report");
   r.SetDatabaseName(dir.Path());

@@ -246,6 +246,11 @@ TEST_F(Tables, LocateOnSeveralFieldsDatesPartialAndCase) {
   EXPECT_FALSE(c.Locate("Nom", "mar", loPartialKey));
   EXPECT_TRUE(c.Locate("Nom", "mar", loPartialKey | loCaseInsensitive));
   EXPECT_EQ(c.FieldByName("Id")->AsString(), "0003");
+  AddClient(c, "0004", 4, "Émile Ève", "03");
+  EXPECT_TRUE(c.Locate("Nom", "ÉMILE ÈVE", loCaseInsensitive));
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0004");
+  EXPECT_TRUE(c.Locate("Nom", "émile", loCaseInsensitive | loPartialKey));
+  EXPECT_FALSE(c.Locate("Nom", "émile", loPartialKey));
   EXPECT_TRUE(c.Locate("REGION;ORD", {"01", 2}));
   EXPECT_EQ(c.FieldByName("Nom")->AsString(), "DURAND");
   EXPECT_TRUE(c.Locate("Fax", QVariant()));  // an empty field

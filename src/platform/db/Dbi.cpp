@@ -222,7 +222,7 @@ void AttachAs(Conn& c, const QString& path, const QString& alias, bool scratch =
   // A file being built aside needs no journal: it is synced once, whole, before it takes the
   // table's name.
   if (scratch) c.Exec(QString("PRAGMA %1.journal_mode=OFF; PRAGMA %1.synchronous=OFF").arg(alias));
-  else c.Exec(QString("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL").arg(alias));
+  else c.Exec(QString("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=EXTRA").arg(alias));
 }
 
 void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {

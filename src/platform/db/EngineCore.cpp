@@ -155,6 +155,17 @@ Conn::Conn(const QString& key) : folderKey(key) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 5000);  // other processes only: inside the program nothing waits
   maxAttached = sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1);
+  // zfold(text): the text case-folded over all of Unicode, for case-insensitive Locate.
+  sqlite3_create_function(
+      db, "zfold", 1, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
+      [](sqlite3_context* ctx, int, sqlite3_value** argv) {
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+        const void* p = sqlite3_value_text16(argv[0]);
+        const int bytes = sqlite3_value_bytes16(argv[0]);
+        const QString folded = QString(reinterpret_cast<const QChar*>(p), bytes / 2).toCaseFolded();
+        sqlite3_result_text16(ctx, folded.utf16(), int(folded.size() * 2), SQLITE_TRANSIENT);
+      },
+      nullptr, nullptr);
 }
 
 Conn::~Conn() {
@@ -564,8 +575,16 @@ void Engine::Attach(TableFile* f, Conn* c) {
   f->conn = c;
   f->alias = alias;
   c->files.push_back(f);
-  // Rollback journal, synced at every commit (SQLite's defaults; set in case a file says otherwise).
-  if (!c->inTx) c->Exec(QString("PRAGMA %1.synchronous=FULL; PRAGMA %1.journal_mode=DELETE").arg(alias));
+  // Rollback journal; a commit syncs the file, the journal and, once the journal is gone, the
+  // folder, so that what Post returned from survives a power cut. Not settable inside a
+  // transaction: then set at its end.
+  f->pragmasPending = c->inTx;
+  if (!c->inTx) SetPragmas(c, f);
+}
+
+void Engine::SetPragmas(Conn* c, TableFile* f) {
+  c->Exec(QString("PRAGMA %1.synchronous=EXTRA; PRAGMA %1.journal_mode=DELETE").arg(f->alias));
+  f->pragmasPending = false;
 }
 
 bool Engine::Detach(TableFile* f) {
@@ -842,6 +861,7 @@ void Engine::Commit(Conn* c, bool raise) {
   std::vector<TableFile*> files = c->files;
   for (TableFile* f : files) {
     f->written = false;
+    if (f->pragmasPending) SetPragmas(c, f);
     if (f->counterDirty) StoreCounter(f, raise);
   }
   // Files closed while the transaction was open go now.

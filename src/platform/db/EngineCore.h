@@ -61,6 +61,7 @@ struct TableFile {
   int32_t counter = 0;   // auto-increment counter (offset 73)
   bool counterDirty = false;
   bool written = false;  // written in the connection's open transaction
+  bool pragmasPending = false;
 
   QString Q() const;             // alias."inner", for SQL
   QString Col(int field) const;  // "name" of a field (0-based)
@@ -165,6 +166,7 @@ class Engine {
   Folder& FolderOf(const QString& key);
   Conn* ConnWithRoom(Folder& fo, Conn* avoid = nullptr);
   void Attach(TableFile* f, Conn* c);
+  void SetPragmas(Conn* c, TableFile* f);
   bool Detach(TableFile* f);  // false when it must wait for the transaction's end
   void Commit(Conn* c, bool raise);
   void LoadMeta(TableFile* f, bool reconcile);

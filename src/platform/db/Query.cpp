@@ -177,16 +177,29 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
     for (TableFile* f : op.files)
       for (const FLDDesc& fd : f->meta.fields)
         if (fd.iFldType == fldDATE) dates.insert(fd.szName.toUpper());
+    QStringList dateParams;
     const QString text = engine_->sql->Translate([&](int r) { return op.files[op.ofRef[r]]->Q(); },
-                                                 [&](const QString& col) { return dates.contains(col.toUpper()); });
+                                                 [&](const QString& col) { return dates.contains(col.toUpper()); },
+                                                 &dateParams);
     const bool select = FirstWord(SQL.Text()) == "SELECT";
     try {
       Stmt s(c, text);
       for (int i = 1; i <= sqlite3_bind_parameter_count(s.Raw()); ++i) {
         const char* pn = sqlite3_bind_parameter_name(s.Raw(), i);
         if (!pn) continue;
-        TParam* p = FindParam(QString::fromUtf8(pn + 1));
-        s.Bind(i, p ? p->GetValue() : QVariant());
+        const QString name = QString::fromUtf8(pn + 1);
+        TParam* p = FindParam(name);
+        QVariant v = p ? p->GetValue() : QVariant();
+        if (dateParams.contains(name.toUpper())) {
+          // A date given as text ("05/03/2005") or with a time is bound as the stored date.
+          if (v.typeId() == QMetaType::QString) {
+            if (auto d = TryStrToDate(v.toString())) v = *d;
+            else if (v.toString().trimmed().isEmpty()) v = QVariant();
+          } else if (v.typeId() == QMetaType::QDateTime) {
+            v = v.toDateTime().date();
+          }
+        }
+        s.Bind(i, v);
       }
       if (!select)
         for (TableFile* f : op.files) Engine::Get().BeforeWrite(f);

@@ -270,7 +270,7 @@ LocalSql::LocalSql(const QString& s) {
 }
 
 QString LocalSql::Translate(const std::function<QString(int)>& qualified,
-                            const std::function<bool(const QString&)>& isDateColumn) const {
+                            const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams) const {
   const int count = int(toks_.size());
   auto prevSig = [&](int k) {
     --k;
@@ -299,7 +299,8 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
   // Which string tokens are dates against date fields.
   std::vector<bool> dateLit(count, false);
   for (int k = 0; k < count; ++k) {
-    if (toks_[k].kind != Tok::Str || MdyToIso(toks_[k].text).isEmpty()) continue;
+    const bool param = toks_[k].kind == Tok::Param;
+    if (!param && (toks_[k].kind != Tok::Str || MdyToIso(toks_[k].text).isEmpty())) continue;
     const int p = prevSig(k);
     if (p >= 0 && toks_[p].kind == Tok::Op && IsCmp(toks_[p].text) && isDateColumn(colAt(prevSig(p)))) {
       dateLit[k] = true;
@@ -341,12 +342,15 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
       }
       if (depth == 0 && t.kind != Tok::Comma) break;
       if (depth == 1 && t.kind == Tok::Comma) pos++;
-      if (depth == 1 && t.kind == Tok::Str && pos < insertColumns_.size() && isDateColumn(insertColumns_[pos]) &&
-          !MdyToIso(t.text).isEmpty())
+      if (depth == 1 && pos < insertColumns_.size() && isDateColumn(insertColumns_[pos]) &&
+          ((t.kind == Tok::Str && !MdyToIso(t.text).isEmpty()) || t.kind == Tok::Param))
         dateLit[k] = true;
     }
   }
 
+  if (dateParams)
+    for (int k = 0; k < count; ++k)
+      if (dateLit[k] && toks_[k].kind == Tok::Param) *dateParams << toks_[k].text.mid(1).toUpper();
   auto quoteStr = [](const QString& v) {
     QString e = v;
     e.replace('\'', "''");

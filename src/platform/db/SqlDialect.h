@@ -21,8 +21,10 @@ class LocalSql {
 
   // The SQLite text. qualified(i) gives the SQL name of table reference i ("z3.\"TLISTE\"");
   // isDateColumn tells whether a column name (no qualifier) is a date field of the tables.
+  // dateParams (when given) receives the parameters compared with or stored into a date field,
+  // upper case, so that a date given to them as text is bound as a date.
   QString Translate(const std::function<QString(int)>& qualified,
-                    const std::function<bool(const QString&)>& isDateColumn) const;
+                    const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams = nullptr) const;
 
  private:
   struct Tok {

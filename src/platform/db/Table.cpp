@@ -759,8 +759,8 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   const TableMeta& m = c.f->meta;
   QList<QVariant> binds;
   uint64_t key = uint64_t(options & 3) + 1;
-  bool cacheable = fields.size() <= 6;
-  std::vector<bool> nulls(fields.size());
+  bool cacheable = fields.size() <= 6;  // the key holds 6 fields
+  std::vector<bool> nulls(fields.size()), folds(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
     const int fld = fields[i];
     const FLDDesc& fd = m.fields[fld];
@@ -772,10 +772,16 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     }
     nulls[i] = v.isNull();
     if (fld >= 255) cacheable = false;
-    key |= uint64_t((fld + 1) * 2 + (nulls[i] ? 1 : 0)) << (2 + 9 * i);
+    // A case-insensitive text beyond ASCII is compared folded (SQLite's NOCASE knows only A-Z).
+    QString s = fd.iFldType == fldZSTRING && !nulls[i] ? v.toString() : QString();
+    bool fold = false;
+    if ((options & loCaseInsensitive) && !nulls[i])
+      for (QChar ch : s) fold |= ch.unicode() > 127;
+    folds[i] = fold;
+    key |= uint64_t((fld + 1) * 4 + (nulls[i] ? 1 : 0) + (fold ? 2 : 0)) << (2 + 10 * i);
     if (v.isNull()) continue;
     if (fd.iFldType == fldZSTRING) {
-      const QString s = v.toString();
+      if (fold) s = s.toCaseFolded();
       if (options & loPartialKey) binds << qlonglong(s.size());
       binds << s;
     } else {
@@ -803,6 +809,9 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       const QString& col = c.P().fieldCol[fld];
       if (nulls[i]) {
         conds << col + " IS NULL";
+      } else if (m.fields[fld].iFldType == fldZSTRING && folds[i]) {
+        const QString e = "zfold(" + col + ")";
+        conds << ((options & loPartialKey) ? "substr(" + e + ", 1, ?) = ?" : e + " = ?");
       } else if (m.fields[fld].iFldType == fldZSTRING) {
         const QString coll = (options & loCaseInsensitive) ? " COLLATE NOCASE" : "";
         conds << ((options & loPartialKey) ? "substr(" + col + ", 1, ?) = ?" + coll : col + " = ?" + coll);
