@@ -360,8 +360,11 @@ int main(int argc, char** argv) {
   };
   clearDays();  // leftovers of an interrupted run
 
-  std::printf("Opening the takings table and a keyed Locate:\n");
-  {
+  // BENCH_ONLY=open|read|save runs one part (for profiling).
+  const QString only = qEnvironmentVariable("BENCH_ONLY");
+  auto part = [&](const char* p) { return only.isEmpty() || only == p; };
+  if (part("open")) {
+    std::printf("Opening the takings table and a keyed Locate:\n");
     const auto t0 = Clock::now();
     TTable disto("Disto");
     OpenTable(disto, dir, "Disto.DB");
@@ -397,8 +400,8 @@ int main(int argc, char** argv) {
     Report("Locate, slowest of 2000 random keys", worst, "ms", "< 1 ms", worst < 1.0);
   }
 
-  std::printf("\nReading one day of 300 x 80 cells by keyed lookups (as the takings grid loads):\n");
-  {
+  if (part("read")) {
+    std::printf("\nReading one day of 300 x 80 cells by keyed lookups (as the takings grid loads):\n");
     TTable lkp("lkpDisto");
     OpenTable(lkp, dir, "Disto.DB");
     lkp.SetFiltered(true);
@@ -417,9 +420,9 @@ int main(int argc, char** argv) {
     Report("24 000 cells read (total " + std::to_string(total) + ")", ms / 1000.0, "s", "< 0.2 s", ms < 200.0);
   }
 
-  std::printf("\nStoring 300 x 80 cells, half new rows and half updates (as the grid save does):\n");
   double perRowMs = 0, txMs = 0;
-  {
+  if (part("save")) {
+    std::printf("\nStoring 300 x 80 cells, half new rows and half updates (as the grid save does):\n");
     TTable disto("Disto"), client("Client"), titre("Titre");
     OpenTable(disto, dir, "Disto.DB");
     OpenTable(client, dir, "CLIENT.DB");

@@ -376,6 +376,15 @@ TEST_F(Tables, TwoCursorsOnOneFileSeeEachOthersPosts) {
   disto.Post();
   lkp.First();
   EXPECT_EQ(lkp.FieldByName("Qte_Prise")->AsInteger(), 10);
+  // The same Locate again after the other cursor changed the row reads the new value.
+  ASSERT_TRUE(lkp.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0001", "0003"}));
+  EXPECT_EQ(lkp.FieldByName("Qte_Prise")->AsInteger(), 3);
+  disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0001", "0003"});
+  disto.Edit();
+  disto.FieldByName("Qte_Prise")->AsInteger = 30;
+  disto.Post();
+  ASSERT_TRUE(lkp.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0001", "0003"}));
+  EXPECT_EQ(lkp.FieldByName("Qte_Prise")->AsInteger(), 30);
   // A record deleted through one cursor: the other moves on when refreshed, or refuses to edit it.
   lkp.Locate("ID_TITRE", "0002");
   disto.Locate("ID_TITRE", "0002");

@@ -194,11 +194,15 @@ class TableCursor {
       if (o.field < 0) {
         c = a.id < b.id ? -1 : (a.id > b.id ? 1 : 0);
       } else {
-        const QVariant x = KeyValue(a, o), y = KeyValue(b, o);
+        const QVariant& x = a.values[o.field];
+        const QVariant& y = b.values[o.field];
         if (x.isNull() || y.isNull()) {
           c = x.isNull() == y.isNull() ? 0 : (x.isNull() ? -1 : 1);
         } else if (x.typeId() == QMetaType::QString) {
           c = o.nocase ? AsciiFoldCompare(x.toString(), y.toString()) : x.toString().compare(y.toString());
+          c = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        } else if (x.typeId() == QMetaType::QDate) {
+          c = x.toDate() < y.toDate() ? -1 : (y.toDate() < x.toDate() ? 1 : 0);
         } else {
           const double u = x.toDouble(), v = y.toDouble();
           c = u < v ? -1 : (u > v ? 1 : 0);
@@ -246,6 +250,34 @@ class TableCursor {
       page.clear();
     }
     keepFront = false;
+  }
+
+  // Results of recent Locates, good while the file and the cursor's order and filter are as they
+  // were: the windows look the same few codes up again and again in tables that do not change.
+  struct Hit {
+    bool found;
+    Record rec;
+  };
+  std::unordered_map<QString, Hit> hits;
+  uint64_t hitsVersion = 0, hitsCfg = 0;
+  Hit* FindHit(const QString& k) {
+    if (hitsVersion != f->version || hitsCfg != cfg) {
+      hits.clear();
+      hitsVersion = f->version;
+      hitsCfg = cfg;
+      return nullptr;
+    }
+    auto it = hits.find(k);
+    return it == hits.end() ? nullptr : &it->second;
+  }
+  void AddHit(const QString& k, bool found, const Record& r) {
+    if (hitsVersion != f->version || hitsCfg != cfg) {
+      hits.clear();
+      hitsVersion = f->version;
+      hitsCfg = cfg;
+    }
+    if (hits.size() >= 512) hits.clear();
+    hits.emplace(k, Hit{found, r});
   }
 
   std::unordered_map<uint64_t, QString> locateSql;
@@ -837,7 +869,22 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     built = c.SelectSql(cond, false, 1);
     sql = cacheable ? &(c.locateSql[key] = built) : &built;
   }
+  QString hitKey;
+  if (cacheable) {
+    hitKey = QString::number(key);
+    for (const QVariant& b : binds) {
+      hitKey += QChar(0x1f);
+      hitKey += b.toString();
+    }
+    if (TableCursor::Hit* h = c.FindHit(hitKey)) {
+      if (!h->found) return false;
+      out = h->rec;
+      c.Mark(out);
+      return true;
+    }
+  }
   auto rows = c.Run(*sql, binds);
+  if (cacheable) c.AddHit(hitKey, !rows.empty(), rows.empty() ? Record() : rows.front());
   if (rows.empty()) return false;
   out = rows.front();
   c.Mark(out);
