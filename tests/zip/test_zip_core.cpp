@@ -1,7 +1,10 @@
 // The component's properties, library loading, adding, extracting, the callback and passwords.
 #include <QDir>
 #include <QFileInfo>
+#include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include "ZipTestSupport.h"
@@ -459,4 +462,24 @@ TEST(ZipMessages, StringTableAndTrash) {
   EXPECT_FALSE(QFileInfo::exists(t.File("old/ZELM.zip")));
   EXPECT_TRUE(QFileInfo::exists(t.File("xdg/Trash/files/ZELM.zip")));
   qunsetenv("XDG_DATA_HOME");
+}
+
+TEST(ZipPassword, DialogLayout) {
+  TPasswordDlg dlg(nullptr, {pwbCancel, pwbCancelAll});
+  dlg.setWindowTitle("Mot de passe");
+  dlg.Label1->setText("Mot de passe pour CLIENT.DB");
+  EXPECT_EQ(dlg.size(), QSize(3 * 124 + 35, 137));
+  ASSERT_EQ(dlg.Buttons.size(), 3u);
+  EXPECT_EQ(dlg.Buttons[2]->geometry(), QRect(20 + 2 * 124, 72, 114, 28));
+  EXPECT_EQ(dlg.Edit1->width(), 3 * 124 - 10);
+  EXPECT_EQ(dlg.Edit1->maxLength(), 80);
+  EXPECT_EQ(dlg.Edit1->echoMode(), QLineEdit::Password);
+  // scripts/shots/zip_password.sh keeps a picture of it.
+  const QString shots = qEnvironmentVariable("ZELM_SHOT_DIR");
+  if (!shots.isEmpty()) {
+    dlg.Edit1->setText("secret");
+    dlg.show();
+    QApplication::processEvents();
+    dlg.grab().save(shots + "/zip_password.png");
+  }
 }
