@@ -22,6 +22,14 @@ enum DBIResult : int {
   DBIERR_NOSUCHFIELD = 10030,   // field not found (reading or writing a field by name)
   DBIERR_RESTRUCTFAIL = 10261,  // a restructure could not carry its rows
   DBIERR_OUTOFRANGE = 10246,    // a value out of range for its field
+  DBIERR_KEYDELETED = 8708,     // the record was deleted meanwhile
+  DBIERR_BOF = 8705,            // beginning of data
+  DBIERR_NOSUCHINDEX = 10022,   // no index of that name or on those fields
+  DBIERR_READONLY = 10763,      // the table is read only (file attributes or ReadOnly)
+  DBIERR_NOTINEDIT = 10501,     // the dataset is not in edit or insert mode
+  DBIERR_SQLERROR = 13059,      // an SQL statement failed (text, table or column)
+  DBIERR_OSERROR = 11010,       // the file system refused an operation (disk full, rights)
+  DBIERR_TABLEEXISTS = 13060,   // creating a table that exists, without overwriting
 };
 
 // Raised by every failing engine call.
@@ -109,6 +117,24 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite = t
 int DoRestructure(const QString& folder, const CRTblDesc& desc);
 // Packs the table (reclaims the space of deleted rows), keeping the auto-increment counter.
 int PackTable(const QString& folder, const QString& fileName);
+// The full text (standard message and reason) of the last failure of CreateTable, DoRestructure or
+// PackTable, for the error reported to the user; empty after a success.
+QString LastErrorText();
 // The stored auto-increment counter: signed 32-bit little-endian at byte offset 73 of the file.
 constexpr int kAutoIncOffset = 73;
+// Reads and writes that counter safely also while the engine has the table open (never open and
+// close the table file yourself while it is in use: that would drop the engine's locks on it).
+// Read returns false when the file cannot be read; Write raises EDBEngineError (DBIERR_FILEBUSY
+// when the table is in use elsewhere).
+bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value);
+void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value);
+// Deletes, in the table's folder, every file named as the table with any extension except ".DB",
+// ".DBF" and ".MB" (the memo file), and never the engine's own journal ("-journal"); stops after
+// the first file that cannot be deleted. Returns the number of files deleted.
+int DeleteTableAuxFiles(const QString& folder, const QString& fileName);
+// True while the table is open in this program or locked by another one.
+bool IsTableInUse(const QString& folder, const QString& fileName);
+// The table file of a name in a folder, found ignoring case, with or without ".DB"; empty when
+// there is none.
+QString FindTableFile(const QString& folder, const QString& fileName);
 }  // namespace Dbi

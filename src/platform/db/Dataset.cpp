@@ -1,0 +1,837 @@
+#include "platform/db/Dataset.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QDate kDelphiEpoch(1899, 12, 30);
+
+bool IsIntType(TFieldType t) { return t == ftSmallint || t == ftInteger || t == ftAutoInc; }
+bool IsFloatType(TFieldType t) { return t == ftFloat || t == ftCurrency; }
+
+std::optional<bool> TextToBool(const QString& s) {
+  const QString u = s.trimmed().toUpper();
+  if (u == "TRUE" || u == "T" || u == "YES" || u == "Y" || u == "1") return true;
+  if (u == "FALSE" || u == "F" || u == "NO" || u == "N" || u == "0") return false;
+  return std::nullopt;
+}
+
+}  // namespace
+
+// ---- TField ------------------------------------------------------------------------------------
+
+TField::TField(TDataSet* ds, int index, const QString& name, TFieldType type, int size)
+    : ds_(ds), index_(index), name_(name), type_(type), size_(size) {}
+
+bool TField::IsNull() const { return ds_->FieldValue(index_).isNull(); }
+void TField::Clear() { Store(QVariant()); }
+void TField::Store(const QVariant& v) { ds_->SetFieldValue(index_, v); }
+
+QString TField::GetAsString() const {
+  const QVariant v = ds_->FieldValue(index_);
+  if (v.isNull()) return QString();
+  switch (type_) {
+    case ftDate: return DateToStr(v.toDate());
+    case ftDateTime: return DateTimeToStr(v.toDateTime());
+    case ftBoolean: return v.toBool() ? "True" : "False";
+    case ftFloat: case ftCurrency: return FloatToStr(v.toDouble());
+    case ftSmallint: case ftInteger: case ftAutoInc: return QString::number(v.toLongLong());
+    default: return v.toString();
+  }
+}
+
+void TField::SetAsString(const QString& s) {
+  if (type_ == ftString || type_ == ftUnknown) return Store(s);
+  if (s.trimmed().isEmpty()) return Store(QVariant());
+  if (IsIntType(type_)) {
+    auto n = TryStrToInt(s);
+    if (!n) throw EConvertError(QString("'%1' is not a valid integer value for field '%2'").arg(s, name_));
+    return Store(qlonglong(*n));
+  }
+  if (IsFloatType(type_)) {
+    auto d = TryStrToFloat(s);
+    if (!d) throw EConvertError(QString("'%1' is not a valid floating point value for field '%2'").arg(s, name_));
+    return Store(*d);
+  }
+  if (type_ == ftDate || type_ == ftDateTime) {
+    auto d = TryStrToDate(s.trimmed().left(10));
+    if (!d) throw EConvertError(QString("'%1' is not a valid date for field '%2'").arg(s, name_));
+    return Store(*d);
+  }
+  if (type_ == ftBoolean) {
+    auto b = TextToBool(s);
+    if (!b) throw EConvertError(QString("'%1' is not a valid boolean value for field '%2'").arg(s, name_));
+    return Store(*b);
+  }
+}
+
+int TField::GetAsInteger() const {
+  const QVariant v = ds_->FieldValue(index_);
+  if (v.isNull()) return 0;
+  switch (type_) {
+    case ftString: {
+      auto n = TryStrToInt(v.toString());
+      if (!n) throw EConvertError(QString("'%1' is not a valid integer value").arg(v.toString()));
+      return int(*n);
+    }
+    case ftFloat: case ftCurrency: return int(std::llround(v.toDouble()));
+    case ftBoolean: return v.toBool() ? 1 : 0;
+    case ftDate: return int(kDelphiEpoch.daysTo(v.toDate()));
+    default: return v.toInt();
+  }
+}
+
+void TField::SetAsInteger(const int& n) {
+  switch (type_) {
+    case ftString: return Store(QString::number(n));
+    case ftBoolean: return Store(n != 0);
+    case ftFloat: case ftCurrency: return Store(double(n));
+    case ftDate: case ftDateTime: return Store(kDelphiEpoch.addDays(n));
+    default: return Store(qlonglong(n));
+  }
+}
+
+double TField::GetAsFloat() const {
+  const QVariant v = ds_->FieldValue(index_);
+  if (v.isNull()) return 0.0;
+  switch (type_) {
+    case ftString: {
+      auto d = TryStrToFloat(v.toString());
+      if (!d) throw EConvertError(QString("'%1' is not a valid floating point value").arg(v.toString()));
+      return *d;
+    }
+    case ftDate: return double(kDelphiEpoch.daysTo(v.toDate()));
+    case ftBoolean: return v.toBool() ? 1.0 : 0.0;
+    default: return v.toDouble();
+  }
+}
+
+void TField::SetAsFloat(const double& d) {
+  switch (type_) {
+    case ftString: return Store(FloatToStr(d));
+    case ftBoolean: return Store(d != 0.0);
+    case ftSmallint: case ftInteger: case ftAutoInc: {
+      if (d != std::floor(d)) throw EConvertError(QString("%1 is not a valid integer value for field '%2'").arg(FloatToStr(d), name_));
+      return Store(qlonglong(d));
+    }
+    case ftDate: case ftDateTime: return Store(kDelphiEpoch.addDays(qint64(std::floor(d))));
+    default: return Store(d);
+  }
+}
+
+Currency TField::GetAsCurrency() const {
+  const QVariant v = ds_->FieldValue(index_);
+  if (v.isNull()) return Currency();
+  return Currency::FromDouble(GetAsFloat());
+}
+
+void TField::SetAsCurrency(const Currency& c) {
+  if (type_ == ftString) return Store(FloatToStr(c.ToDouble()));
+  SetAsFloat(c.ToDouble());
+}
+
+QDate TField::GetAsDate() const {
+  const QVariant v = ds_->FieldValue(index_);
+  if (v.isNull()) return QDate();
+  switch (type_) {
+    case ftDate: return v.toDate();
+    case ftDateTime: return v.toDateTime().date();
+    case ftString: {
+      auto d = TryStrToDate(v.toString());
+      if (!d) throw EConvertError(QString("'%1' is not a valid date").arg(v.toString()));
+      return *d;
+    }
+    case ftSmallint: case ftInteger: case ftAutoInc: case ftFloat: case ftCurrency:
+      return kDelphiEpoch.addDays(qint64(std::floor(v.toDouble())));
+    default: throw EConvertError(QString("Field '%1' cannot be read as a date").arg(name_));
+  }
+}
+
+void TField::SetAsDate(const QDate& d) {
+  if (!d.isValid()) return Store(QVariant());
+  switch (type_) {
+    case ftString: return Store(DateToStr(d));
+    case ftSmallint: case ftInteger: case ftAutoInc: case ftFloat: case ftCurrency:
+      return Store(qlonglong(kDelphiEpoch.daysTo(d)));
+    case ftBoolean: throw EConvertError(QString("Field '%1' cannot take a date").arg(name_));
+    default: return Store(d);
+  }
+}
+
+QDateTime TField::GetAsDateTime() const {
+  const QVariant v = ds_->FieldValue(index_);
+  if (v.isNull()) return QDateTime();
+  if (type_ == ftDateTime) return v.toDateTime();
+  return QDateTime(GetAsDate(), QTime(0, 0));
+}
+
+void TField::SetAsDateTime(const QDateTime& dt) {
+  if (!dt.isValid()) return Store(QVariant());
+  if (type_ == ftDateTime) return Store(dt);
+  SetAsDate(dt.date());
+}
+
+bool TField::GetAsBoolean() const {
+  const QVariant v = ds_->FieldValue(index_);
+  if (v.isNull()) return false;
+  if (type_ == ftString) {
+    auto b = TextToBool(v.toString());
+    if (!b) throw EConvertError(QString("'%1' is not a valid boolean value").arg(v.toString()));
+    return *b;
+  }
+  if (type_ == ftDate || type_ == ftDateTime) throw EConvertError(QString("Field '%1' cannot be read as a boolean").arg(name_));
+  return v.toDouble() != 0.0;
+}
+
+void TField::SetAsBoolean(const bool& b) {
+  switch (type_) {
+    case ftString: return Store(b ? QString("True") : QString("False"));
+    case ftDate: case ftDateTime: throw EConvertError(QString("Field '%1' cannot take a boolean").arg(name_));
+    case ftFloat: case ftCurrency: return Store(b ? 1.0 : 0.0);
+    case ftSmallint: case ftInteger: case ftAutoInc: return Store(qlonglong(b ? 1 : 0));
+    default: return Store(b);
+  }
+}
+
+QVariant TField::GetValue() const { return ds_->FieldValue(index_); }
+
+void TField::SetValue(const QVariant& v) {
+  if (v.isNull() || !v.isValid()) return Store(QVariant());
+  switch (v.typeId()) {
+    case QMetaType::QString: return SetAsString(v.toString());
+    case QMetaType::QDate: return SetAsDate(v.toDate());
+    case QMetaType::QDateTime: return SetAsDateTime(v.toDateTime());
+    case QMetaType::Bool: return SetAsBoolean(v.toBool());
+    case QMetaType::Double: case QMetaType::Float: return SetAsFloat(v.toDouble());
+    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::Short:
+      if (type_ == ftString) return Store(QString::number(v.toLongLong()));
+      if (IsIntType(type_)) return Store(v.toLongLong());
+      return SetAsFloat(v.toDouble());
+    default: return SetAsString(v.toString());
+  }
+}
+
+QString TField::DisplayText() const {
+  const QVariant v = ds_->FieldValue(index_);
+  if (v.isNull()) return QString();
+  if (!DisplayFormat.isEmpty() && (IsIntType(type_) || IsFloatType(type_)))
+    return FormatFloat(DisplayFormat, v.toDouble());
+  if (type_ == ftCurrency) return CurrToStrF(Currency::FromDouble(v.toDouble()), 2);
+  return GetAsString();
+}
+
+// ---- TDataLink ---------------------------------------------------------------------------------
+
+TDataLink::~TDataLink() {
+  if (ds_) ds_->RemoveLink(this);
+}
+
+void TDataLink::SetDataSet(TDataSet* ds) {
+  if (ds_ == ds) return;
+  if (ds_) ds_->RemoveLink(this);
+  if (ds) ds->AddLink(this);
+  DataSetChanged();
+}
+
+// ---- TDataSet ----------------------------------------------------------------------------------
+
+TDataSet::TDataSet(const QString& name) : Name(name) {}
+
+TDataSet::~TDataSet() {
+  std::vector<TDataLink*> links = links_;
+  links_.clear();
+  for (TDataLink* l : links) {
+    l->ds_ = nullptr;
+    l->DataSetDestroyed();
+  }
+}
+
+void TDataSet::AddLink(TDataLink* link) {
+  if (!link || std::find(links_.begin(), links_.end(), link) != links_.end()) return;
+  if (link->ds_ && link->ds_ != this) link->ds_->RemoveLink(link);
+  links_.push_back(link);
+  link->ds_ = this;
+}
+
+void TDataSet::RemoveLink(TDataLink* link) {
+  auto it = std::find(links_.begin(), links_.end(), link);
+  if (it != links_.end()) links_.erase(it);
+  if (link && link->ds_ == this) link->ds_ = nullptr;
+}
+
+static QString DsName(const TDataSet* ds) { return ds->Name.isEmpty() ? QString("dataset") : ds->Name; }
+
+void TDataSet::CheckActive() const {
+  if (state_ == dsInactive) throw EDatabaseError(QString("Cannot perform this operation on a closed dataset (%1)").arg(DsName(this)));
+}
+
+void TDataSet::CheckInactive() const {
+  if (state_ != dsInactive) throw EDatabaseError(QString("Cannot perform this operation on an open dataset (%1)").arg(DsName(this)));
+}
+
+TField* TDataSet::Fields(int index) const {
+  if (index < 0 || index >= int(fields_.size()))
+    throw EDatabaseError(QString("Field index %1 out of range (%2)").arg(index).arg(DsName(this)));
+  return fields_[index].get();
+}
+
+TField* TDataSet::FindField(const QString& name) const {
+  const QString n = name.trimmed();
+  for (auto& f : fields_)
+    if (f->FieldName().compare(n, Qt::CaseInsensitive) == 0) return f.get();
+  return nullptr;
+}
+
+TField* TDataSet::FieldByName(const QString& name) const {
+  TField* f = FindField(name);
+  if (!f) throw EDatabaseError(QString("%1: Field '%2' not found").arg(DsName(this), name));
+  return f;
+}
+
+QStringList TDataSet::FieldNames() const {
+  QStringList l;
+  for (auto& f : fields_) l << f->FieldName();
+  return l;
+}
+
+QVariant TDataSet::FieldValue(int index) const {
+  if (filterRec_) return filterRec_->values.value(index);
+  if (state_ == dsEdit || state_ == dsInsert) return buf_.values.value(index);
+  if (state_ == dsBrowse && hasCur_) return cur_.values.value(index);
+  return QVariant();
+}
+
+QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
+  if (v.isNull() || !v.isValid()) return QVariant();
+  const FieldInfo& fi = infos_[field];
+  switch (fi.type) {
+    case ftString: {
+      QString s = v.toString();
+      if (fi.size > 0 && s.size() > fi.size) s.truncate(fi.size);
+      return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    case ftSmallint: case ftInteger: case ftAutoInc: {
+      const qlonglong n = v.toLongLong();
+      const qlonglong lo = fi.type == ftSmallint ? -32768 : -2147483648LL;
+      const qlonglong hi = fi.type == ftSmallint ? 32767 : 2147483647LL;
+      if (n < lo || n > hi)
+        throw EDBEngineError(DBIERR_OUTOFRANGE, QString("%1 is not a valid value for field '%2'. The allowed range is %3 to %4.")
+                                                    .arg(n).arg(fi.name).arg(lo).arg(hi));
+      return QVariant(int(n));
+    }
+    case ftBoolean: return QVariant(v.toBool());
+    case ftFloat: return QVariant(v.toDouble());
+    case ftCurrency: return QVariant(double(std::llround(v.toDouble() * 10000.0)) / 10000.0);
+    case ftDate: {
+      if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().date();
+      if (v.typeId() == QMetaType::QString) {
+        auto d = TryStrToDate(v.toString());
+        if (!d) throw EConvertError(QString("'%1' is not a valid date").arg(v.toString()));
+        return *d;
+      }
+      QDate d = v.toDate();
+      return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case ftDateTime: return v.toDateTime();
+    default: return v;
+  }
+}
+
+void TDataSet::SetFieldValue(int index, const QVariant& v) {
+  if (state_ != dsEdit && state_ != dsInsert)
+    throw EDatabaseError(QString("%1: Dataset not in edit or insert mode").arg(DsName(this)));
+  TField* f = fields_[index].get();
+  if (f->ReadOnly || infos_[index].type == ftAutoInc)
+    throw EDatabaseError(QString("Field '%1' cannot be modified").arg(f->FieldName()));
+  buf_.values[index] = NormalizeValue(index, v);
+  changed_[index] = true;
+  modified_ = true;
+  NotifyRecord(f);
+}
+
+// ---- notifications ----
+
+void TDataSet::NotifyState() {
+  if (disableCount_ > 0) return;
+  if (OnStateChange) OnStateChange(*this);
+  for (TDataLink* l : std::vector<TDataLink*>(links_))
+    if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->StateChanged();
+}
+
+void TDataSet::NotifyRecord(TField* f) {
+  if (disableCount_ > 0) {
+    pendingChange_ = true;
+    return;
+  }
+  if (OnDataChange) OnDataChange(*this, f);
+  for (TDataLink* l : std::vector<TDataLink*>(links_))
+    if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->RecordChanged(f);
+}
+
+void TDataSet::NotifyScrolled(int distance) {
+  if (disableCount_ > 0) {
+    pendingChange_ = true;
+    return;
+  }
+  if (OnDataChange) OnDataChange(*this, nullptr);
+  for (TDataLink* l : std::vector<TDataLink*>(links_))
+    if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->DataSetScrolled(distance);
+}
+
+void TDataSet::NotifyDataSetChanged() {
+  if (disableCount_ > 0) {
+    pendingChange_ = true;
+    return;
+  }
+  if (OnDataChange) OnDataChange(*this, nullptr);
+  for (TDataLink* l : std::vector<TDataLink*>(links_))
+    if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->DataSetChanged();
+}
+
+void TDataSet::SetState(TDataSetState s) {
+  if (state_ == s) return;
+  const bool activeChanged = (state_ == dsInactive) != (s == dsInactive);
+  state_ = s;
+  if (activeChanged && disableCount_ == 0)
+    for (TDataLink* l : std::vector<TDataLink*>(links_))
+      if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->ActiveChanged();
+  NotifyState();
+}
+
+void TDataSet::DisableControls() {
+  if (disableCount_++ == 0) {
+    stateAtDisable_ = state_;
+    pendingChange_ = false;
+  }
+}
+
+void TDataSet::EnableControls() {
+  if (disableCount_ == 0) return;
+  if (--disableCount_ > 0) return;
+  if (stateAtDisable_ != state_) {
+    if ((stateAtDisable_ == dsInactive) != (state_ == dsInactive))
+      for (TDataLink* l : std::vector<TDataLink*>(links_))
+        if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->ActiveChanged();
+    NotifyState();
+  }
+  if (state_ != dsInactive) NotifyDataSetChanged();
+  pendingChange_ = false;
+}
+
+void TDataSet::DoAfterScroll(int distance) {
+  NotifyScrolled(distance);
+  if (AfterScroll) AfterScroll(*this);
+}
+
+// ---- open and close ----
+
+void TDataSet::Open() {
+  if (Active()) return;
+  if (BeforeOpen) BeforeOpen(*this);
+  std::vector<FieldInfo> infos = DoOpen();
+  bool same = infos.size() == infos_.size() && infos.size() == fields_.size();
+  for (size_t i = 0; same && i < infos.size(); ++i)
+    same = infos[i].name == infos_[i].name && infos[i].type == infos_[i].type && infos[i].size == infos_[i].size;
+  infos_ = infos;
+  if (!same) {
+    fields_.clear();
+    for (size_t i = 0; i < infos_.size(); ++i)
+      fields_.push_back(std::make_unique<TField>(this, int(i), infos_[i].name, infos_[i].type, infos_[i].size));
+  }
+  changed_.assign(infos_.size(), false);
+  modified_ = false;
+  try {
+    hasCur_ = DoFirst(cur_);
+  } catch (...) {
+    DoClose();
+    throw;
+  }
+  bof_ = true;
+  eof_ = !hasCur_;
+  SetState(dsBrowse);
+  NotifyDataSetChanged();
+  if (AfterOpen) AfterOpen(*this);
+  if (hasCur_ && AfterScroll) AfterScroll(*this);
+}
+
+void TDataSet::Close() {
+  if (!Active()) return;
+  if (BeforeClose) BeforeClose(*this);
+  SetState(dsInactive);
+  hasCur_ = false;
+  bof_ = eof_ = true;
+  modified_ = false;
+  cur_ = Record();
+  buf_ = Record();
+  DoClose();
+  if (AfterClose) AfterClose(*this);
+}
+
+// ---- navigation ----
+
+void TDataSet::ClearPosition() {
+  hasCur_ = false;
+  bof_ = eof_ = true;
+}
+
+void TDataSet::First() {
+  CheckBrowseMode();
+  if (BeforeScroll) BeforeScroll(*this);
+  Record r;
+  hasCur_ = DoFirst(r);
+  if (hasCur_) cur_ = r;
+  bof_ = true;
+  eof_ = !hasCur_;
+  DoAfterScroll(0);
+}
+
+void TDataSet::Last() {
+  CheckBrowseMode();
+  if (BeforeScroll) BeforeScroll(*this);
+  Record r;
+  hasCur_ = DoLast(r);
+  if (hasCur_) cur_ = r;
+  eof_ = true;
+  bof_ = !hasCur_;
+  DoAfterScroll(0);
+}
+
+int TDataSet::MoveBy(int distance) {
+  CheckBrowseMode();
+  if (distance == 0) return 0;
+  if ((distance > 0 && eof_) || (distance < 0 && bof_)) return 0;
+  if (BeforeScroll) BeforeScroll(*this);
+  int moved = 0;
+  if (!hasCur_) {
+    eof_ = bof_ = true;
+  } else if (distance > 0) {
+    bof_ = false;
+    while (moved < distance) {
+      Record r;
+      if (!DoNext(cur_, r)) {
+        eof_ = true;
+        break;
+      }
+      cur_ = r;
+      moved++;
+    }
+  } else {
+    eof_ = false;
+    while (moved > distance) {
+      Record r;
+      if (!DoPrior(cur_, r)) {
+        bof_ = true;
+        break;
+      }
+      cur_ = r;
+      moved--;
+    }
+  }
+  DoAfterScroll(moved);
+  return moved;
+}
+
+void TDataSet::Next() { MoveBy(1); }
+void TDataSet::Prior() { MoveBy(-1); }
+
+bool TDataSet::IsEmpty() {
+  if (state_ == dsInsert) return false;
+  return !hasCur_;
+}
+
+int TDataSet::RecordCount() {
+  CheckActive();
+  return DoRecordCount();
+}
+
+int TDataSet::RecNo() {
+  CheckActive();
+  if (state_ == dsInsert || !hasCur_) return 0;
+  return DoRecNo(cur_);
+}
+
+void TDataSet::SetRecNo(int recNo) {
+  CheckBrowseMode();
+  Record r;
+  if (recNo < 1 || !DoSeek(recNo - 1, r)) return;
+  if (BeforeScroll) BeforeScroll(*this);
+  cur_ = r;
+  hasCur_ = true;
+  bof_ = eof_ = false;
+  DoAfterScroll(0);
+}
+
+std::vector<QList<QVariant>> TDataSet::ReadRows(int first, int count) {
+  CheckActive();
+  std::vector<QList<QVariant>> out;
+  if (count <= 0 || first < 0) return out;
+  for (Record& r : DoReadRows(first, count)) out.push_back(std::move(r.values));
+  return out;
+}
+
+void TDataSet::Refresh() {
+  CheckBrowseMode();
+  Resync();
+}
+
+void TDataSet::Resync() {
+  if (!Active()) return;
+  if (hasCur_) {
+    Record r = cur_;
+    if (DoReread(r)) {
+      cur_ = r;
+    } else {
+      Record n;
+      if (DoNext(cur_, n)) {
+        cur_ = n;
+      } else if (DoPrior(cur_, n)) {
+        cur_ = n;
+      } else {
+        hasCur_ = false;
+      }
+    }
+  } else {
+    hasCur_ = DoFirst(cur_);
+  }
+  bof_ = false;
+  eof_ = !hasCur_;
+  if (!hasCur_) bof_ = true;
+  NotifyDataSetChanged();
+}
+
+// ---- editing ----
+
+void TDataSet::CheckBrowseMode() {
+  CheckActive();
+  if (state_ == dsEdit || state_ == dsInsert) {
+    for (TDataLink* l : std::vector<TDataLink*>(links_))
+      if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->UpdateData();
+    if (modified_) Post();
+    else Cancel();
+  }
+}
+
+void TDataSet::Edit() {
+  CheckActive();
+  if (state_ == dsEdit || state_ == dsInsert) return;
+  if (!hasCur_) return Insert();
+  DoCheckWritable();
+  if (BeforeEdit) BeforeEdit(*this);
+  Record r = cur_;
+  if (!DoReread(r)) {
+    // Gone meanwhile (or no longer in the filter): refuse, with the cursor on a live record.
+    Resync();
+    throw EDBEngineError(DBIERR_KEYDELETED);
+  }
+  cur_ = r;
+  buf_ = cur_;
+  changed_.assign(infos_.size(), false);
+  modified_ = false;
+  SetState(dsEdit);
+  NotifyRecord(nullptr);
+  if (AfterEdit) AfterEdit(*this);
+}
+
+void TDataSet::BeginInsert(bool) {
+  CheckBrowseMode();
+  DoCheckWritable();
+  if (BeforeInsert) BeforeInsert(*this);
+  beforeInsert_ = cur_;
+  hadCurBeforeInsert_ = hasCur_;
+  buf_ = Record();
+  buf_.values = DoNewRecordDefaults();
+  changed_.assign(infos_.size(), false);
+  SetState(dsInsert);
+  try {
+    if (OnNewRecord) OnNewRecord(*this);
+  } catch (...) {
+    SetState(dsBrowse);
+    throw;
+  }
+  modified_ = false;
+  NotifyDataSetChanged();
+  if (AfterInsert) AfterInsert(*this);
+}
+
+void TDataSet::Insert() { BeginInsert(false); }
+void TDataSet::Append() { BeginInsert(true); }
+
+void TDataSet::Post() {
+  CheckActive();
+  if (state_ != dsEdit && state_ != dsInsert) return;
+  for (TDataLink* l : std::vector<TDataLink*>(links_))
+    if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->UpdateData();
+  if (BeforePost) BeforePost(*this);
+  const bool inserting = state_ == dsInsert;
+  Record rec = buf_;
+  DoPost(rec, inserting, changed_);
+  cur_ = rec;
+  hasCur_ = true;
+  bof_ = eof_ = false;
+  modified_ = false;
+  changed_.assign(infos_.size(), false);
+  SetState(dsBrowse);
+  NotifyDataSetChanged();
+  if (AfterPost) AfterPost(*this);
+}
+
+void TDataSet::Cancel() {
+  if (state_ != dsEdit && state_ != dsInsert) return;
+  if (BeforeCancel) BeforeCancel(*this);
+  const bool inserting = state_ == dsInsert;
+  modified_ = false;
+  changed_.assign(infos_.size(), false);
+  buf_ = Record();
+  if (inserting) {
+    cur_ = beforeInsert_;
+    hasCur_ = hadCurBeforeInsert_;
+    if (hasCur_ && !DoReread(cur_)) {
+      Record n;
+      hasCur_ = DoFirst(n);
+      if (hasCur_) cur_ = n;
+    }
+    eof_ = bof_ = !hasCur_;
+  }
+  SetState(dsBrowse);
+  NotifyDataSetChanged();
+  if (AfterCancel) AfterCancel(*this);
+}
+
+void TDataSet::Delete() {
+  CheckActive();
+  if (state_ == dsInsert) return Cancel();
+  if (!hasCur_) throw EDatabaseError(QString("%1: Cannot perform this operation on an empty dataset").arg(DsName(this)));
+  if (state_ == dsEdit) Cancel();
+  DoCheckWritable();
+  if (BeforeDelete) BeforeDelete(*this);
+  const Record gone = cur_;
+  DoDelete(gone);
+  Record n;
+  if (DoNext(gone, n)) {
+    cur_ = n;
+    bof_ = eof_ = false;
+  } else if (DoPrior(gone, n)) {
+    cur_ = n;
+    bof_ = false;
+    eof_ = true;
+  } else {
+    hasCur_ = false;
+    bof_ = eof_ = true;
+  }
+  NotifyDataSetChanged();
+  if (AfterDelete) AfterDelete(*this);
+  if (AfterScroll) AfterScroll(*this);
+}
+
+// ---- bookmarks ----
+
+TBookmark TDataSet::GetBookmark() {
+  CheckActive();
+  TBookmark b;
+  if (hasCur_ && state_ != dsInsert) {
+    b.id = cur_.id;
+    b.valid = true;
+  }
+  return b;
+}
+
+void TDataSet::GotoBookmark(const TBookmark& bm) {
+  CheckBrowseMode();
+  if (!bm.valid) return;
+  Record r;
+  if (!DoGoto(bm.id, r)) throw EDBEngineError(DBIERR_KEYDELETED);
+  if (BeforeScroll) BeforeScroll(*this);
+  cur_ = r;
+  hasCur_ = true;
+  bof_ = eof_ = false;
+  DoAfterScroll(0);
+}
+
+bool TDataSet::BookmarkValid(const TBookmark& bm) {
+  if (!Active() || !bm.valid) return false;
+  Record r;
+  return DoGoto(bm.id, r);
+}
+
+// ---- locate and filter ----
+
+bool TDataSet::Locate(const QString& keyFields, const QList<QVariant>& keyValues, TLocateOptions options) {
+  CheckBrowseMode();
+  const QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
+  if (names.isEmpty()) throw EDatabaseError("Locate needs at least one field");
+  std::vector<int> idx;
+  for (const QString& n : names) idx.push_back(FieldByName(n)->Index());
+  if (int(idx.size()) != keyValues.size())
+    throw EDatabaseError(QString("Locate on %1 needs %2 values, got %3").arg(keyFields).arg(idx.size()).arg(keyValues.size()));
+  Record r;
+  if (!DoLocate(idx, keyValues, options, r)) return false;
+  if (BeforeScroll) BeforeScroll(*this);
+  cur_ = r;
+  hasCur_ = true;
+  bof_ = eof_ = false;
+  DoAfterScroll(0);
+  return true;
+}
+
+bool TDataSet::LocateOne(const QString& keyField, const QVariant& keyValue, TLocateOptions options) {
+  if (keyValue.typeId() == QMetaType::QVariantList) return Locate(keyField, keyValue.toList(), options);
+  return Locate(keyField, QList<QVariant>{keyValue}, options);
+}
+
+bool TDataSet::AcceptRecord(const Record& rec) {
+  if (!HasFilterCallback() || inFilterCallback_) return true;
+  bool accept = true;
+  const Record* saved = filterRec_;
+  filterRec_ = &rec;
+  inFilterCallback_ = true;
+  try {
+    OnFilterRecord(*this, accept);
+  } catch (...) {
+    filterRec_ = saved;
+    inFilterCallback_ = false;
+    throw;
+  }
+  filterRec_ = saved;
+  inFilterCallback_ = false;
+  return accept;
+}
+
+void TDataSet::SetFilter(const QString& text) {
+  if (text == filterText_) return;
+  if (Active() && filtered_) {
+    CheckBrowseMode();
+    const QString old = filterText_;
+    filterText_ = text;
+    try {
+      DoFilterChanged();
+    } catch (...) {
+      filterText_ = old;
+      DoFilterChanged();
+      throw;
+    }
+    First();
+    NotifyDataSetChanged();
+  } else {
+    filterText_ = text;
+  }
+}
+
+void TDataSet::SetFiltered(bool on) {
+  if (on == filtered_) return;
+  if (Active()) {
+    CheckBrowseMode();
+    filtered_ = on;
+    try {
+      DoFilterChanged();
+    } catch (...) {
+      filtered_ = !on;
+      DoFilterChanged();
+      throw;
+    }
+    First();
+    NotifyDataSetChanged();
+  } else {
+    filtered_ = on;
+  }
+}

@@ -1,0 +1,720 @@
+// The structure calls: probe, descriptors, create, restructure, pack, and the files around a table.
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
+#include <cmath>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include "platform/db/DbiStructure.h"
+#include "platform/db/EngineCore.h"
+#include "platform/sys/Formats.h"
+
+using namespace dbe;
+
+namespace dbe {
+
+QString NewStamp() {
+  return QString::number(QRandomGenerator::global()->generate64(), 16) +
+         QString::number(QDateTime::currentMSecsSinceEpoch(), 16);
+}
+
+void SyncFolder(const QString& folder) {
+  int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+  }
+}
+
+void NameIndexes(const QString& tablePath, TableMeta& meta) {
+  for (size_t i = 0; i < meta.indexes.size(); ++i) {
+    IndexMeta& x = meta.indexes[i];
+    x.desc.iIndexId = uint16_t(i + 1);
+    x.desc.op = CrtOp::None;
+    x.desc.iFldsInKey = uint16_t(x.desc.aiKeyFld.size());
+    x.sqlName = QString("zx_%1").arg(i + 1);
+    x.companions = CompanionNames(tablePath, meta, int(i));
+    x.missing = false;
+  }
+}
+
+void ValidateMeta(const TableMeta& meta) {
+  auto bad = [](const QString& why) { Raise(DBIERR_INVALIDPARAM, why); };
+  if (meta.fields.empty()) bad("a table needs at least one field");
+  if (meta.fields.size() > 255) bad("a table has at most 255 fields");
+  QSet<QString> names;
+  for (const FLDDesc& f : meta.fields) {
+    const QString n = f.szName.trimmed();
+    if (n.isEmpty()) bad("a field has no name");
+    if (f.szName.size() > 31) bad(QString("field name too long: %1").arg(f.szName));
+    if (n.startsWith("zelm_", Qt::CaseInsensitive) || n.compare("rowid", Qt::CaseInsensitive) == 0 ||
+        n.compare("oid", Qt::CaseInsensitive) == 0 || n.compare("_rowid_", Qt::CaseInsensitive) == 0)
+      bad(QString("reserved field name: %1").arg(f.szName));
+    if (names.contains(n.toUpper())) bad(QString("duplicate field name: %1").arg(f.szName));
+    names.insert(n.toUpper());
+    switch (f.iFldType) {
+      case fldZSTRING:
+        if (f.iUnits1 < 1 || f.iUnits1 > 255) bad(QString("string field %1 needs a length of 1 to 255").arg(f.szName));
+        break;
+      case fldDATE: case fldBOOL: case fldINT16: case fldINT32: case fldFLOAT: break;
+      default: bad(QString("field %1 has an unknown type %2").arg(f.szName).arg(f.iFldType));
+    }
+    if (f.iSubType == fldstMONEY && f.iFldType != fldFLOAT) bad(QString("money field %1 must be of type 7").arg(f.szName));
+    if (f.iSubType == fldstAUTOINC && f.iFldType != fldINT32)
+      bad(QString("auto-increment field %1 must be of type 6").arg(f.szName));
+    if (f.iSubType != fldstNONE && f.iSubType != fldstMONEY && f.iSubType != fldstAUTOINC)
+      bad(QString("field %1 has an unknown subtype %2").arg(f.szName).arg(f.iSubType));
+  }
+  int primaries = 0;
+  QSet<QString> inames;
+  for (const IndexMeta& x : meta.indexes) {
+    const IDXDesc& d = x.desc;
+    if (d.bPrimary) primaries++;
+    if (!d.bPrimary) {
+      if (d.szName.trimmed().isEmpty()) bad("a secondary index has no name");
+      if (inames.contains(d.szName.toUpper())) bad(QString("duplicate index name: %1").arg(d.szName));
+      inames.insert(d.szName.toUpper());
+    }
+    if (d.aiKeyFld.empty() || d.aiKeyFld.size() > 16)
+      bad(QString("index %1 needs 1 to 16 key fields").arg(d.szName.isEmpty() ? "primary" : d.szName));
+    for (uint16_t k : d.aiKeyFld)
+      if (k < 1 || k > meta.fields.size())
+        bad(QString("index %1 names field %2, which does not exist").arg(d.szName.isEmpty() ? "primary" : d.szName).arg(k));
+  }
+  if (primaries > 1) bad("a table has at most one primary index");
+}
+
+static QString IndexSql(const QString& alias, const TableMeta& meta, const IndexMeta& x) {
+  QStringList cols;
+  for (uint16_t k : x.desc.aiKeyFld) {
+    const FLDDesc& f = meta.fields[k - 1];
+    QString c = Quote(f.szName);
+    if (x.desc.bCaseInsensitive && f.iFldType == fldZSTRING) c += " COLLATE NOCASE";
+    if (x.desc.bDescending) c += " DESC";
+    cols << c;
+  }
+  return QString("CREATE %1INDEX %2.%3 ON %4(%5)")
+      .arg(x.desc.bPrimary || x.desc.bUnique ? "UNIQUE " : "", alias, Quote(x.sqlName), Quote(meta.inner),
+           cols.join(", "));
+}
+
+void CreateIndexes(Conn* c, const QString& alias, const TableMeta& meta) {
+  for (const IndexMeta& x : meta.indexes) c->Exec(IndexSql(alias, meta, x));
+}
+
+void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool withIndexes) {
+  c->Exec(QString("CREATE TABLE %1.zelm_table(key TEXT PRIMARY KEY, value TEXT)").arg(alias));
+  c->Exec(QString("CREATE TABLE %1.zelm_fields(num INTEGER PRIMARY KEY, name TEXT, type INTEGER, subtype INTEGER,"
+                  " units1 INTEGER, units2 INTEGER)").arg(alias));
+  c->Exec(QString("CREATE TABLE %1.zelm_indexes(num INTEGER PRIMARY KEY, name TEXT, tag TEXT, keyflds TEXT,"
+                  " isprimary INTEGER, isunique INTEGER, descending INTEGER, maintained INTEGER, caseins INTEGER,"
+                  " expidx INTEGER, subset INTEGER, format TEXT, keyexptype INTEGER, keyexp TEXT, keycond TEXT,"
+                  " sqlname TEXT, companions TEXT)").arg(alias));
+  {
+    Stmt s(c, QString("INSERT INTO %1.zelm_table VALUES(?, ?)").arg(alias));
+    const std::pair<const char*, QString> rows[] = {
+        {"name", meta.inner}, {"stamp", meta.stamp}, {"type", QString::number(int(meta.type))}, {"format", "1"}};
+    for (auto& [k, v] : rows) {
+      s.Bind(1, QString(k));
+      s.Bind(2, v);
+      s.Step();
+      sqlite3_reset(s.Raw());
+    }
+  }
+  {
+    Stmt s(c, QString("INSERT INTO %1.zelm_fields VALUES(?,?,?,?,?,?)").arg(alias));
+    for (size_t i = 0; i < meta.fields.size(); ++i) {
+      const FLDDesc& f = meta.fields[i];
+      s.BindAll({qlonglong(i + 1), f.szName, int(f.iFldType), int(f.iSubType), int(f.iUnits1), int(f.iUnits2)});
+      s.Step();
+      sqlite3_reset(s.Raw());
+    }
+  }
+  {
+    Stmt s(c, QString("INSERT INTO %1.zelm_indexes VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(alias));
+    for (size_t i = 0; i < meta.indexes.size(); ++i) {
+      const IndexMeta& x = meta.indexes[i];
+      QStringList keys;
+      for (uint16_t k : x.desc.aiKeyFld) keys << QString::number(k);
+      s.BindAll({qlonglong(i + 1), x.desc.szName, x.desc.szTagName, keys.join(','), int(x.desc.bPrimary),
+                 int(x.desc.bUnique), int(x.desc.bDescending), int(x.desc.bMaintained), int(x.desc.bCaseInsensitive),
+                 int(x.desc.bExpIdx), int(x.desc.bSubset), x.desc.szFormat, int(x.desc.iKeyExpType), x.desc.szKeyExp,
+                 x.desc.szKeyCond, x.sqlName, x.companions.join('|')});
+      s.Step();
+      sqlite3_reset(s.Raw());
+    }
+  }
+  QStringList cols;
+  for (const FLDDesc& f : meta.fields) cols << Quote(f.szName) + " " + SqlType(f);
+  c->Exec(QString("CREATE TABLE %1.%2(%3)").arg(alias, Quote(meta.inner), cols.join(", ")));
+  if (withIndexes) CreateIndexes(c, alias, meta);
+}
+
+}  // namespace dbe
+
+namespace {
+
+// The folder and name of a table file name that may carry a relative folder ("Data/CLIENT.DB").
+void SplitName(const QString& folder, const QString& fileName, QString& dir, QString& name) {
+  QString n = fileName.trimmed();
+  n.replace('\\', '/');
+  QString base = folder.isEmpty() ? QDir::currentPath() : folder;
+  const int slash = n.lastIndexOf('/');
+  if (slash >= 0) {
+    const QString sub = n.left(slash);
+    dir = QDir::isAbsolutePath(sub) ? sub : base + "/" + sub;
+    name = n.mid(slash + 1);
+  } else {
+    dir = base;
+    name = n;
+  }
+  dir = QDir::cleanPath(dir);
+}
+
+QString TargetPath(const QString& folder, const QString& fileName) {
+  const QString found = Dbi::FindTableFile(folder, fileName);
+  if (!found.isEmpty()) return found;
+  QString dir, name;
+  SplitName(folder, fileName, dir, name);
+  if (!name.contains('.')) name += ".DB";
+  return dir + "/" + name;
+}
+
+QString InnerName(const QString& path) {
+  const QString name = QFileInfo(path).fileName();
+  const int dot = name.indexOf('.');
+  return dot < 0 ? name : name.left(dot);
+}
+
+// The table held aside for a structure call, released on every path.
+struct Reservation {
+  TableFile* f = nullptr;
+  explicit Reservation(const QString& path) : f(Engine::Get().Reserve(path)) {}
+  ~Reservation() { Engine::Get().Unreserve(f); }
+};
+
+QString TempPathFor(const QString& path) {
+  const QFileInfo fi(path);
+  return fi.absolutePath() + "/." + fi.fileName() + "." + NewStamp().left(8) + ".tmp";
+}
+
+void RemoveTemp(const QString& tmp) {
+  QFile::remove(tmp);
+  QFile::remove(tmp + "-journal");
+}
+
+void AttachAs(Conn& c, const QString& path, const QString& alias) {
+  sqlite3_stmt* s = nullptr;
+  int rc = sqlite3_prepare_v2(c.db, QString("ATTACH ? AS %1").arg(alias).toUtf8().constData(), -1, &s, nullptr);
+  if (rc != SQLITE_OK) c.Fail(rc, "attach");
+  QByteArray p = path.toUtf8();
+  sqlite3_bind_text(s, 1, p.constData(), int(p.size()), SQLITE_TRANSIENT);
+  rc = sqlite3_step(s);
+  sqlite3_finalize(s);
+  if (rc != SQLITE_DONE) c.Fail(rc, "attach " + path);
+  c.Exec(QString("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL").arg(alias));
+}
+
+void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {
+  // The new file gets the counter, reaches the disk, then takes the table's name in one step.
+  int fd = ::open(QFile::encodeName(tmp).constData(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) Raise(DBIERR_OSERROR, "cannot reopen " + tmp);
+  try {
+    WriteCounterRaw(fd, counter);
+  } catch (...) {
+    ::close(fd);
+    throw;
+  }
+  ::fsync(fd);
+  ::close(fd);
+  QFile::remove(path + "-journal");  // a journal of the file being replaced must not touch the new one
+  if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0)
+    Raise(DBIERR_OSERROR, QString("cannot replace %1: %2").arg(path, strerror(errno)));
+  RemoveCompanions(path);
+  WriteCompanions(path, meta);
+  SyncFolder(QFileInfo(path).absolutePath());
+}
+
+int32_t CounterOf(TableFile* r) {
+  unsigned char b[4];
+  if (r->lockFd < 0 || ::pread(r->lockFd, b, 4, Dbi::kAutoIncOffset) != 4) return 0;
+  return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+}
+
+// Carries one stored value into a field of another type; false when it cannot be done exactly.
+bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant& out, QString& why) {
+  const QVariant v = FromStorage(from, raw);
+  if (v.isNull()) {
+    out = QVariant();
+    return true;
+  }
+  auto intRange = [&](qlonglong n) {
+    const qlonglong lo = to.iFldType == fldINT16 ? -32768 : -2147483648LL;
+    const qlonglong hi = to.iFldType == fldINT16 ? 32767 : 2147483647LL;
+    if (n < lo || n > hi) {
+      why = QString("value %1 out of range").arg(n);
+      return false;
+    }
+    out = ToStorage(to, n);
+    return true;
+  };
+  switch (to.iFldType) {
+    case fldZSTRING: {
+      QString s;
+      switch (from.iFldType) {
+        case fldDATE: s = DateToStr(v.toDate()); break;
+        case fldBOOL: s = v.toBool() ? "True" : "False"; break;
+        case fldFLOAT: s = FloatToStr(v.toDouble()); break;
+        default: s = v.toString();
+      }
+      if (s.size() > to.iUnits1) {
+        why = QString("text \"%1\" longer than %2 characters").arg(s).arg(to.iUnits1);
+        return false;
+      }
+      out = ToStorage(to, s);
+      return true;
+    }
+    case fldINT16: case fldINT32: {
+      if (from.iFldType == fldINT16 || from.iFldType == fldINT32 || from.iFldType == fldBOOL)
+        return intRange(v.toLongLong());
+      if (from.iFldType == fldFLOAT) {
+        const double d = v.toDouble();
+        if (d != std::floor(d)) {
+          why = QString("value %1 is not a whole number").arg(d);
+          return false;
+        }
+        return intRange(qlonglong(d));
+      }
+      if (from.iFldType == fldZSTRING) {
+        auto n = TryStrToInt(v.toString());
+        if (!n) {
+          why = QString("text \"%1\" is not a number").arg(v.toString());
+          return false;
+        }
+        return intRange(*n);
+      }
+      break;
+    }
+    case fldFLOAT: {
+      if (from.iFldType == fldZSTRING) {
+        auto d = TryStrToFloat(v.toString());
+        if (!d) {
+          why = QString("text \"%1\" is not a number").arg(v.toString());
+          return false;
+        }
+        out = ToStorage(to, *d);
+      } else if (from.iFldType == fldDATE) {
+        break;
+      } else {
+        out = ToStorage(to, v.toDouble());
+      }
+      if (to.iSubType == fldstMONEY && std::fabs(out.toDouble() - v.toDouble()) > 1e-9 &&
+          from.iFldType != fldZSTRING) {
+        why = QString("value %1 has more than 4 decimals").arg(v.toDouble());
+        return false;
+      }
+      return true;
+    }
+    case fldDATE: {
+      if (from.iFldType == fldDATE) {
+        out = raw;
+        return true;
+      }
+      if (from.iFldType == fldZSTRING) {
+        auto d = TryStrToDate(v.toString());
+        if (!d) {
+          why = QString("text \"%1\" is not a date").arg(v.toString());
+          return false;
+        }
+        out = ToStorage(to, *d);
+        return true;
+      }
+      break;
+    }
+    case fldBOOL: {
+      if (from.iFldType == fldBOOL || from.iFldType == fldINT16 || from.iFldType == fldINT32) {
+        out = ToStorage(to, v.toLongLong() != 0);
+        return true;
+      }
+      if (from.iFldType == fldZSTRING) {
+        const QString s = v.toString().trimmed().toUpper();
+        if (s == "TRUE" || s == "T" || s == "1") { out = qlonglong(1); return true; }
+        if (s == "FALSE" || s == "F" || s == "0") { out = qlonglong(0); return true; }
+        why = QString("text \"%1\" is not a logical value").arg(v.toString());
+        return false;
+      }
+      break;
+    }
+  }
+  why = QString("cannot convert a value of type %1 to type %2").arg(from.iFldType).arg(to.iFldType);
+  return false;
+}
+
+bool SameIndex(const IDXDesc& a, const IDXDesc& b) {
+  if (a.bPrimary || b.bPrimary) return a.bPrimary && b.bPrimary;
+  return a.szName.compare(b.szName, Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+namespace Dbi {
+
+namespace {
+QString lastError;
+}
+
+QString FindTableFile(const QString& folder, const QString& fileName) {
+  QString dir, name;
+  SplitName(folder, fileName, dir, name);
+  if (name.isEmpty()) return {};
+  QStringList candidates;
+  if (name.contains('.')) candidates << name;
+  else candidates << name + ".DB" << name;
+  for (const QString& c : candidates) {
+    const QString p = FindCI(dir, c);
+    if (!p.isEmpty() && QFileInfo(p).isFile()) return QFileInfo(p).absoluteFilePath();
+  }
+  return {};
+}
+
+bool IsTableInUse(const QString& folder, const QString& fileName) {
+  const QString path = FindTableFile(folder, fileName);
+  if (path.isEmpty()) return false;
+  if (TableFile* f = Engine::Get().Find(path)) return f->refs > 0;
+  const int fd = LockFile(path, true);
+  if (fd == -2) return true;
+  UnlockFile(fd);
+  return false;
+}
+
+int ProbeTable(const QString& folder, const QString& fileName, bool exclusive) {
+  const QString path = FindTableFile(folder, fileName);
+  if (path.isEmpty()) return DBIERR_NOSUCHTABLE;
+  try {
+    TableFile* f = Engine::Get().Open(path, exclusive ? Engine::Mode::Exclusive : Engine::Mode::Probe);
+    int code = DBIERR_NONE;
+    for (const IndexMeta& x : f->meta.indexes)
+      if (x.missing || !CompanionOk(f->path, f->meta, x)) code = DBIERR_INDEXOUTOFDATE;
+    Engine::Get().Close(f);
+    return code;
+  } catch (const EDBEngineError& e) {
+    return e.ErrorCode();
+  }
+}
+
+namespace {
+template <class F>
+auto WithTable(const QString& folder, const QString& fileName, F fn) {
+  const QString path = FindTableFile(folder, fileName);
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
+  TableFile* f = Engine::Get().Open(path, Engine::Mode::Shared);
+  try {
+    auto r = fn(f);
+    Engine::Get().Close(f);
+    return r;
+  } catch (...) {
+    Engine::Get().Close(f);
+    throw;
+  }
+}
+}  // namespace
+
+CURProps GetCursorProps(const QString& folder, const QString& fileName) {
+  return WithTable(folder, fileName, [&](TableFile* f) {
+    CURProps p;
+    p.szName = QFileInfo(f->path).fileName();
+    p.eType = f->meta.type;
+    p.iFields = uint16_t(f->meta.fields.size());
+    p.iIndexes = uint16_t(f->meta.indexes.size());
+    Stmt s(f->conn, QString("SELECT count(*) FROM %1").arg(f->Q()));
+    s.Step();
+    p.iRecords = s.Int(0);
+    return p;
+  });
+}
+
+std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileName) {
+  return WithTable(folder, fileName, [&](TableFile* f) { return f->meta.fields; });
+}
+
+std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileName) {
+  return WithTable(folder, fileName, [&](TableFile* f) {
+    std::vector<IDXDesc> out;
+    for (const IndexMeta& x : f->meta.indexes) out.push_back(x.desc);
+    return out;
+  });
+}
+
+int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
+  QString tmp;
+  lastError.clear();
+  try {
+    if (desc.szTblName.trimmed().isEmpty()) Raise(DBIERR_INVALIDPARAM, "no table name");
+    const QString path = TargetPath(folder, desc.szTblName);
+    if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
+      Raise(DBIERR_OSERROR, "the folder does not exist: " + QFileInfo(path).absolutePath());
+    if (QFileInfo::exists(path) && !overwrite) Raise(DBIERR_TABLEEXISTS, path);
+    TableMeta meta;
+    meta.inner = InnerName(path);
+    meta.stamp = NewStamp();
+    meta.type = desc.eType == TableType::Default ? TableType::Paradox : desc.eType;
+    for (const FLDDesc& d : desc.fields) {
+      if (d.op == CrtOp::Drop) continue;
+      FLDDesc f = d;
+      f.iFldNum = uint16_t(meta.fields.size() + 1);
+      f.op = CrtOp::None;
+      f.bReadOnly = false;
+      if (f.iFldType != fldZSTRING) f.iUnits1 = d.iUnits1;
+      meta.fields.push_back(f);
+    }
+    for (const IDXDesc& d : desc.indexes) {
+      if (d.op == CrtOp::Drop) continue;
+      IndexMeta x;
+      x.desc = d;
+      if (d.iFldsInKey > 0 && d.iFldsInKey < d.aiKeyFld.size()) x.desc.aiKeyFld.resize(d.iFldsInKey);
+      if (d.iFldsInKey > d.aiKeyFld.size()) Raise(DBIERR_INVALIDPARAM, "an index lists fewer key fields than it counts");
+      meta.indexes.push_back(x);
+    }
+    // The primary index comes first, as the engine numbers indexes.
+    std::stable_partition(meta.indexes.begin(), meta.indexes.end(), [](const IndexMeta& x) { return x.desc.bPrimary; });
+    NameIndexes(path, meta);
+    ValidateMeta(meta);
+    Reservation r(path);
+    tmp = TempPathFor(path);
+    {
+      Conn c(QString{});
+      AttachAs(c, tmp, "dst");
+      c.Exec("BEGIN");
+      CreateSchema(&c, "dst", meta, true);
+      c.Exec("COMMIT");
+    }
+    FinishFile(tmp, path, meta, 0);
+    return DBIERR_NONE;
+  } catch (const EDBEngineError& e) {
+    lastError = e.Message();
+    if (!tmp.isEmpty()) RemoveTemp(tmp);
+    return e.ErrorCode();
+  }
+}
+
+int DoRestructure(const QString& folder, const CRTblDesc& desc) {
+  QString tmp;
+  lastError.clear();
+  try {
+    const QString path = FindTableFile(folder, desc.szTblName);
+    if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(desc.szTblName));
+    Reservation r(path);
+    const int32_t counter = CounterOf(r.f);
+    Conn c(QString{});
+    AttachAs(c, path, "src");
+    const TableMeta old = ReadMeta(&c, "src");
+
+    // New fields and where their data comes from.
+    TableMeta meta;
+    meta.inner = old.inner;
+    meta.stamp = NewStamp();
+    meta.type = old.type;
+    std::vector<int> source;     // old field (0-based) per new field, -1 for a new one
+    std::vector<int> newOfOld(old.fields.size(), -1);
+    if (desc.fields.empty()) {
+      meta.fields = old.fields;
+      for (size_t i = 0; i < old.fields.size(); ++i) {
+        source.push_back(int(i));
+        newOfOld[i] = int(i);
+      }
+    } else {
+      for (const FLDDesc& d : desc.fields) {
+        if (d.op == CrtOp::Drop) continue;
+        FLDDesc f = d;
+        f.iFldNum = uint16_t(meta.fields.size() + 1);
+        f.op = CrtOp::None;
+        f.bReadOnly = false;
+        int src = -1;
+        if (d.op != CrtOp::Add && d.iFldNum > 0) {
+          if (d.iFldNum > old.fields.size())
+            Raise(DBIERR_INVALIDPARAM, QString("field %1 refers to field %2, which does not exist").arg(d.szName).arg(d.iFldNum));
+          src = d.iFldNum - 1;
+          newOfOld[src] = int(meta.fields.size());
+        }
+        source.push_back(src);
+        meta.fields.push_back(f);
+      }
+    }
+
+    // New indexes: the listed ones as given, the others kept when their fields remain.
+    std::vector<bool> handled(old.indexes.size(), false);
+    for (const IDXDesc& d : desc.indexes) {
+      int match = -1;
+      for (size_t i = 0; i < old.indexes.size(); ++i)
+        if (SameIndex(old.indexes[i].desc, d)) { match = int(i); break; }
+      if (match < 0 && d.op == CrtOp::Drop && d.iIndexId >= 1 && d.iIndexId <= old.indexes.size())
+        match = d.iIndexId - 1;
+      if (match >= 0) handled[match] = true;
+      if (d.op == CrtOp::Drop) continue;
+      IndexMeta x;
+      x.desc = d;
+      if (d.iFldsInKey > 0 && d.iFldsInKey < d.aiKeyFld.size()) x.desc.aiKeyFld.resize(d.iFldsInKey);
+      meta.indexes.push_back(x);
+    }
+    for (size_t i = 0; i < old.indexes.size(); ++i) {
+      if (handled[i]) continue;
+      IndexMeta x = old.indexes[i];
+      bool ok = true;
+      for (uint16_t& k : x.desc.aiKeyFld) {
+        const int n = k >= 1 && k <= newOfOld.size() ? newOfOld[k - 1] : -1;
+        if (n < 0) ok = false;
+        else k = uint16_t(n + 1);
+      }
+      bool clash = false;
+      for (const IndexMeta& y : meta.indexes) clash |= SameIndex(y.desc, x.desc);
+      if (ok && !clash) meta.indexes.push_back(x);
+    }
+    std::stable_partition(meta.indexes.begin(), meta.indexes.end(), [](const IndexMeta& x) { return x.desc.bPrimary; });
+    NameIndexes(path, meta);
+    ValidateMeta(meta);
+
+    // Build aside, carry every row, check the count, then swap.
+    tmp = TempPathFor(path);
+    AttachAs(c, tmp, "dst");
+    c.Exec("BEGIN");
+    CreateSchema(&c, "dst", meta, false);
+    QStringList oldCols, newCols, marks;
+    for (const FLDDesc& f : old.fields) oldCols << Quote(f.szName);
+    for (const FLDDesc& f : meta.fields) {
+      newCols << Quote(f.szName);
+      marks << "?";
+    }
+    int64_t carried = 0;
+    {
+      Stmt rd(&c, QString("SELECT rowid, %1 FROM src.%2 ORDER BY rowid").arg(oldCols.join(", "), Quote(old.inner)));
+      Stmt wr(&c, QString("INSERT INTO dst.%1(rowid, %2) VALUES(?, %3)").arg(Quote(meta.inner), newCols.join(", "), marks.join(", ")));
+      while (rd.Step()) {
+        wr.Bind(1, qlonglong(rd.Int(0)));
+        for (size_t j = 0; j < meta.fields.size(); ++j) {
+          QVariant out;
+          if (source[j] >= 0) {
+            QString why;
+            if (!Carry(old.fields[source[j]], meta.fields[j], rd.Value(1 + source[j]), out, why))
+              Raise(DBIERR_RESTRUCTFAIL,
+                    QString("Field %1 of record %2: %3.").arg(meta.fields[j].szName).arg(carried + 1).arg(why));
+          }
+          wr.Bind(int(j) + 2, out);
+        }
+        wr.Step();
+        sqlite3_reset(wr.Raw());
+        carried++;
+      }
+    }
+    int64_t total = 0;
+    {
+      Stmt n(&c, QString("SELECT count(*) FROM src.%1").arg(Quote(old.inner)));
+      n.Step();
+      total = n.Int(0);
+    }
+    if (total != carried)
+      Raise(DBIERR_RESTRUCTFAIL, QString("%1 of %2 records carried over.").arg(carried).arg(total));
+    for (const IndexMeta& x : meta.indexes) {
+      try {
+        c.Exec(IndexSql("dst", meta, x));
+      } catch (const EDBEngineError& e) {
+        if (e.ErrorCode() == DBIERR_KEYVIOL)
+          Raise(DBIERR_RESTRUCTFAIL, QString("Index %1: two records have the same key.")
+                                         .arg(x.desc.bPrimary ? QString("primary") : x.desc.szName));
+        throw;
+      }
+    }
+    c.Exec("COMMIT");
+    c.Exec("DETACH src");
+    c.Exec("DETACH dst");
+    FinishFile(tmp, path, meta, counter);
+    return DBIERR_NONE;
+  } catch (const EDBEngineError& e) {
+    lastError = e.Message();
+    if (!tmp.isEmpty()) RemoveTemp(tmp);
+    return e.ErrorCode();
+  }
+}
+
+QString LastErrorText() { return lastError; }
+
+int PackTable(const QString& folder, const QString& fileName) {
+  lastError.clear();
+  try {
+    const QString path = FindTableFile(folder, fileName);
+    if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
+    Reservation r(path);
+    const int32_t counter = CounterOf(r.f);
+    {
+      Conn c(QString{});
+      AttachAs(c, path, "t");
+      ReadMeta(&c, "t");  // a file that is not a table is left alone
+      c.Exec("VACUUM t");
+    }
+    if (r.f->lockFd >= 0) WriteCounterRaw(r.f->lockFd, counter);  // VACUUM cleared it
+    return DBIERR_NONE;
+  } catch (const EDBEngineError& e) {
+    lastError = e.Message();
+    return e.ErrorCode();
+  }
+}
+
+bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value) {
+  const QString path = FindTableFile(folder, fileName);
+  if (path.isEmpty()) return false;
+  if (TableFile* f = Engine::Get().Find(path)) {
+    if (f->conn) {
+      value = f->counter;
+      return true;
+    }
+    unsigned char b[4];
+    if (f->lockFd < 0 || ::pread(f->lockFd, b, 4, kAutoIncOffset) != 4) return false;
+    value = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+    return true;
+  }
+  return ReadCounterRaw(path, value);
+}
+
+void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) {
+  const QString path = FindTableFile(folder, fileName);
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
+  if (Engine::Get().Find(path)) Raise(DBIERR_FILEBUSY, path);
+  const int fd = LockFile(path, true);
+  if (fd == -2) Raise(DBIERR_FILEBUSY, path);
+  if (fd < 0) Raise(DBIERR_OSERROR, "cannot open " + path);
+  try {
+    WriteCounterRaw(fd, value);
+  } catch (...) {
+    UnlockFile(fd);
+    throw;
+  }
+  UnlockFile(fd);
+}
+
+int DeleteTableAuxFiles(const QString& folder, const QString& fileName) {
+  QString dir, name;
+  SplitName(folder, fileName, dir, name);
+  const int dot = name.indexOf('.');
+  const QString base = (dot < 0 ? name : name.left(dot)).toUpper();
+  if (base.isEmpty()) return 0;
+  const bool inUse = IsTableInUse(folder, fileName);
+  QStringList entries = QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+  int deleted = 0;
+  for (const QString& e : entries) {
+    const QString u = e.toUpper();
+    if (!u.startsWith(base + ".")) continue;
+    const QString ext = u.mid(base.size() + 1);
+    if (ext == "DB" || ext == "DBF" || ext == "MB") continue;
+    if (ext.contains("-JOURNAL") || ext.contains("-WAL") || ext.contains("-SHM")) continue;
+    if (inUse) break;  // the files of an open table cannot be deleted
+    if (!QFile::remove(dir + "/" + e)) break;
+    deleted++;
+  }
+  return deleted;
+}
+
+}  // namespace Dbi

@@ -1,0 +1,836 @@
+#include "platform/db/EngineCore.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+EDBEngineError::EDBEngineError(int code) : Exception(dbe::StdMessage(code)), code_(code) {}
+
+namespace dbe {
+
+QString StdMessage(int code) {
+  switch (code) {
+    case DBIERR_NONE: return "No error.";
+    case DBIERR_BOF: return "At beginning of table.";
+    case DBIERR_EOF: return "At end of table.";
+    case DBIERR_KEYDELETED: return "Record/Key deleted.";
+    case DBIERR_KEYVIOL: return "Key violation.";
+    case DBIERR_NOSUCHINDEX: return "Index does not exist.";
+    case DBIERR_NOSUCHTABLE: return "Table does not exist.";
+    case DBIERR_NOSUCHFIELD: return "Field not found.";
+    case DBIERR_LOCKED: return "Record locked by another user.";
+    case DBIERR_FILEBUSY: return "Table is busy.";
+    case DBIERR_OUTOFRANGE: return "Value out of range.";
+    case DBIERR_RESTRUCTFAIL: return "Restructure could not carry every record; the table is unchanged.";
+    case DBIERR_INVALIDPARAM: return "Invalid parameter.";
+    case DBIERR_NOTINEDIT: return "Dataset not in edit or insert mode.";
+    case DBIERR_READONLY: return "Table is read only.";
+    case DBIERR_OSERROR: return "Operating system error.";
+    case DBIERR_NOTABLE: return "Not a table file (unknown or damaged format).";
+    case DBIERR_INDEXOUTOFDATE: return "Index is out of date.";
+    case DBIERR_SQLERROR: return "General SQL error.";
+    case DBIERR_TABLEEXISTS: return "Table already exists.";
+    default: return QString("Engine error %1.").arg(code);
+  }
+}
+
+void Raise(int code, const QString& detail) {
+  QString msg = StdMessage(code);
+  if (!detail.isEmpty()) msg += "\n" + detail;
+  throw EDBEngineError(code, msg);
+}
+
+QString Quote(const QString& id) {
+  QString s = id;
+  s.replace('"', "\"\"");
+  return '"' + s + '"';
+}
+
+int TableMeta::FieldIndex(const QString& name) const {
+  for (size_t i = 0; i < fields.size(); ++i)
+    if (fields[i].szName.compare(name, Qt::CaseInsensitive) == 0) return int(i);
+  return -1;
+}
+
+QString TableFile::Q() const { return alias + "." + Quote(meta.inner); }
+QString TableFile::Col(int field) const { return Quote(meta.fields[field].szName); }
+
+// ---- storage -------------------------------------------------------------------------------
+
+static bool IsMoney(const FLDDesc& f) { return f.iFldType == fldFLOAT && f.iSubType == fldstMONEY; }
+
+QString SqlType(const FLDDesc& f) {
+  switch (f.iFldType) {
+    case fldZSTRING: case fldDATE: return "TEXT";
+    case fldFLOAT: return "REAL";
+    default: return "INTEGER";
+  }
+}
+
+QVariant ToStorage(const FLDDesc& f, const QVariant& v) {
+  if (v.isNull() || !v.isValid()) return QVariant();
+  switch (f.iFldType) {
+    case fldZSTRING: {
+      QString s = v.toString();
+      return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    case fldDATE: {
+      QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+      return d.isValid() ? QVariant(d.toString("yyyy-MM-dd")) : QVariant();
+    }
+    case fldBOOL: return QVariant(qlonglong(v.toBool() ? 1 : 0));
+    case fldFLOAT: {
+      double d = v.toDouble();
+      if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
+      return QVariant(d);
+    }
+    default: return QVariant(v.toLongLong());
+  }
+}
+
+QVariant FromStorage(const FLDDesc& f, const QVariant& v) {
+  if (v.isNull() || !v.isValid()) return QVariant();
+  switch (f.iFldType) {
+    case fldZSTRING: {
+      QString s = v.toString();
+      return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    case fldDATE: {
+      QDate d = QDate::fromString(v.toString().left(10), "yyyy-MM-dd");
+      return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case fldBOOL: return QVariant(v.toLongLong() != 0);
+    case fldFLOAT: {
+      double d = v.toDouble();
+      if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
+      return QVariant(d);
+    }
+    default: return QVariant(int(v.toLongLong()));
+  }
+}
+
+// ---- statements ----------------------------------------------------------------------------
+
+Conn::Conn(const QString& key) : folderKey(key) {
+  int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                           nullptr);
+  if (rc != SQLITE_OK) Raise(DBIERR_OSERROR, "cannot start the SQL engine");
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, 5000);  // other processes only: inside the program nothing waits
+  maxAttached = sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1);
+}
+
+Conn::~Conn() {
+  for (auto& [sql, s] : cache) sqlite3_finalize(s);
+  cache.clear();
+  sqlite3_close_v2(db);
+}
+
+sqlite3_stmt* Conn::Prepare(const QString& sql) {
+  auto it = cache.find(sql);
+  if (it != cache.end()) return it->second;
+  sqlite3_stmt* s = nullptr;
+  QByteArray u = sql.toUtf8();
+  int rc = sqlite3_prepare_v3(db, u.constData(), int(u.size()), SQLITE_PREPARE_PERSISTENT, &s, nullptr);
+  if (rc != SQLITE_OK) Fail(rc, sql);
+  cache.emplace(sql, s);
+  return s;
+}
+
+void Conn::Exec(const QString& sql) {
+  char* err = nullptr;
+  int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
+  if (err) sqlite3_free(err);
+  if (rc != SQLITE_OK) Fail(rc, sql);
+}
+
+void Conn::Fail(int rc, const QString& what) {
+  const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+  const int primary = rc & 0xff;
+  if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) Raise(DBIERR_KEYVIOL, msg);
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Raise(DBIERR_FILEBUSY, msg);
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) Raise(DBIERR_NOTABLE, msg);
+  if (primary == SQLITE_READONLY) Raise(DBIERR_READONLY, msg);
+  if (primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
+      primary == SQLITE_PERM)
+    Raise(DBIERR_OSERROR, msg);
+  Raise(DBIERR_SQLERROR, msg + (what.isEmpty() ? QString() : "\n" + what));
+}
+
+void Conn::DropCached(const QString& alias) {
+  const QString tag = alias + ".";
+  for (auto it = cache.begin(); it != cache.end();) {
+    if (it->first.contains(tag)) {
+      sqlite3_finalize(it->second);
+      it = cache.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+Stmt::Stmt(Conn* c, const QString& sql) : c_(c) {
+  s_ = c->Prepare(sql);
+  if (sqlite3_stmt_busy(s_)) {
+    // The cached statement is stepping further up the stack: use a fresh one.
+    sqlite3_stmt* s = nullptr;
+    QByteArray u = sql.toUtf8();
+    int rc = sqlite3_prepare_v2(c->db, u.constData(), int(u.size()), &s, nullptr);
+    if (rc != SQLITE_OK) c->Fail(rc, sql);
+    s_ = s;
+    owned_ = true;
+  }
+}
+
+Stmt::~Stmt() {
+  if (owned_) {
+    sqlite3_finalize(s_);
+  } else {
+    sqlite3_reset(s_);
+    sqlite3_clear_bindings(s_);
+  }
+}
+
+void Stmt::Bind(int i, const QVariant& v) {
+  int rc;
+  if (v.isNull() || !v.isValid()) {
+    rc = sqlite3_bind_null(s_, i);
+  } else {
+    switch (v.typeId()) {
+      case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::ULongLong:
+      case QMetaType::Short: case QMetaType::UShort:
+        rc = sqlite3_bind_int64(s_, i, v.toLongLong());
+        break;
+      case QMetaType::Bool:
+        rc = sqlite3_bind_int64(s_, i, v.toBool() ? 1 : 0);
+        break;
+      case QMetaType::Double: case QMetaType::Float:
+        rc = sqlite3_bind_double(s_, i, v.toDouble());
+        break;
+      case QMetaType::QDate:
+        rc = sqlite3_bind_text(s_, i, v.toDate().toString("yyyy-MM-dd").toUtf8().constData(), -1,
+                               SQLITE_TRANSIENT);
+        break;
+      default: {
+        QByteArray u = v.toString().toUtf8();
+        rc = sqlite3_bind_text(s_, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+      }
+    }
+  }
+  if (rc != SQLITE_OK) c_->Fail(rc, "bind");
+}
+
+void Stmt::BindAll(const QList<QVariant>& vs, int from) {
+  for (int i = 0; i < vs.size(); ++i) Bind(from + i, vs[i]);
+}
+
+bool Stmt::Step() {
+  int rc = sqlite3_step(s_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  sqlite3_reset(s_);
+  c_->Fail(rc, QString::fromUtf8(sqlite3_sql(s_)));
+}
+
+int Stmt::Columns() const { return sqlite3_column_count(s_); }
+
+QVariant Stmt::Value(int i) const {
+  switch (sqlite3_column_type(s_, i)) {
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(s_, i)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(s_, i));
+    case SQLITE_NULL: return QVariant();
+    default:
+      return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)),
+                                        sqlite3_column_bytes(s_, i)));
+  }
+}
+
+int64_t Stmt::Int(int i) const { return sqlite3_column_int64(s_, i); }
+QString Stmt::Text(int i) const {
+  return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)), sqlite3_column_bytes(s_, i));
+}
+bool Stmt::IsNull(int i) const { return sqlite3_column_type(s_, i) == SQLITE_NULL; }
+
+// ---- stored description ----------------------------------------------------------------------
+
+static std::vector<uint16_t> ParseKey(const QString& s) {
+  std::vector<uint16_t> out;
+  for (const QString& p : s.split(',', Qt::SkipEmptyParts)) out.push_back(uint16_t(p.trimmed().toUInt()));
+  return out;
+}
+
+TableMeta ReadMeta(Conn* c, const QString& alias) {
+  TableMeta m;
+  int rc;
+  sqlite3_stmt* probe = nullptr;
+  const QString sql = QString("SELECT key, value FROM %1.zelm_table").arg(alias);
+  rc = sqlite3_prepare_v2(c->db, sql.toUtf8().constData(), -1, &probe, nullptr);
+  if (rc != SQLITE_OK) {
+    const int primary = rc & 0xff;
+    sqlite3_finalize(probe);
+    if (primary == SQLITE_ERROR) Raise(DBIERR_NOTABLE, "the file holds no table description");
+    c->Fail(rc, {});
+  }
+  sqlite3_finalize(probe);
+  {
+    Stmt s(c, sql);
+    while (s.Step()) {
+      const QString k = s.Text(0), v = s.Text(1);
+      if (k == "name") m.inner = v;
+      else if (k == "stamp") m.stamp = v;
+      else if (k == "type") m.type = TableType(v.toInt());
+    }
+  }
+  {
+    Stmt s(c, QString("SELECT num, name, type, subtype, units1, units2 FROM %1.zelm_fields ORDER BY num").arg(alias));
+    while (s.Step()) {
+      FLDDesc f;
+      f.iFldNum = uint16_t(s.Int(0));
+      f.szName = s.Text(1);
+      f.iFldType = uint16_t(s.Int(2));
+      f.iSubType = uint16_t(s.Int(3));
+      f.iUnits1 = int16_t(s.Int(4));
+      f.iUnits2 = int16_t(s.Int(5));
+      m.fields.push_back(f);
+    }
+  }
+  {
+    Stmt s(c, QString("SELECT num, name, tag, keyflds, isprimary, isunique, descending, maintained, caseins,"
+                      " expidx, subset, format, keyexptype, keyexp, keycond, sqlname, companions"
+                      " FROM %1.zelm_indexes ORDER BY num").arg(alias));
+    while (s.Step()) {
+      IndexMeta x;
+      x.desc.iIndexId = uint16_t(s.Int(0));
+      x.desc.szName = s.Text(1);
+      x.desc.szTagName = s.Text(2);
+      x.desc.aiKeyFld = ParseKey(s.Text(3));
+      x.desc.iFldsInKey = uint16_t(x.desc.aiKeyFld.size());
+      x.desc.bPrimary = s.Int(4);
+      x.desc.bUnique = s.Int(5);
+      x.desc.bDescending = s.Int(6);
+      x.desc.bMaintained = s.Int(7);
+      x.desc.bCaseInsensitive = s.Int(8);
+      x.desc.bExpIdx = s.Int(9);
+      x.desc.bSubset = s.Int(10);
+      x.desc.szFormat = s.Text(11);
+      x.desc.iKeyExpType = uint16_t(s.Int(12));
+      x.desc.szKeyExp = s.Text(13);
+      x.desc.szKeyCond = s.Text(14);
+      x.sqlName = s.Text(15);
+      x.companions = s.Text(16).split('|', Qt::SkipEmptyParts);
+      m.indexes.push_back(x);
+    }
+  }
+  if (m.inner.isEmpty() || m.fields.empty()) Raise(DBIERR_NOTABLE, "the table description is incomplete");
+  return m;
+}
+
+// ---- companion files -------------------------------------------------------------------------
+
+static QString BaseOf(const QString& tablePath) {
+  const QString name = QFileInfo(tablePath).fileName();
+  const int dot = name.indexOf('.');
+  return dot < 0 ? name : name.left(dot);
+}
+
+QStringList CompanionNames(const QString& tablePath, const TableMeta& meta, int pos) {
+  const QString base = BaseOf(tablePath);
+  const IDXDesc& d = meta.indexes[pos].desc;
+  if (d.bPrimary) return {base + ".PX"};
+  const QString n = QString("%1").arg(pos + 1, 2, 16, QChar('0')).toUpper();
+  return {base + ".X" + n, base + ".Y" + n};
+}
+
+QString FindCI(const QString& folder, const QString& name) {
+  if (QFileInfo::exists(folder + "/" + name)) return folder + "/" + name;
+  const QStringList entries = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+  for (const QString& e : entries)
+    if (e.compare(name, Qt::CaseInsensitive) == 0) return folder + "/" + e;
+  return {};
+}
+
+static QString CompanionText(const QString& tablePath, const TableMeta& meta, const IndexMeta& x) {
+  QStringList keys;
+  for (uint16_t k : x.desc.aiKeyFld) keys << QString::number(k);
+  return QString("ZELM index\ntable=%1\nstamp=%2\nindex=%3\nprimary=%4\nfields=%5\n")
+      .arg(QFileInfo(tablePath).fileName(), meta.stamp, x.desc.szName)
+      .arg(x.desc.bPrimary ? 1 : 0)
+      .arg(keys.join(','));
+}
+
+void WriteCompanions(const QString& tablePath, const TableMeta& meta) {
+  const QString folder = QFileInfo(tablePath).absolutePath();
+  for (const IndexMeta& x : meta.indexes) {
+    for (const QString& n : x.companions) {
+      QFile f(folder + "/" + n);
+      if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        Raise(DBIERR_OSERROR, "cannot write the index file " + f.fileName());
+      f.write(CompanionText(tablePath, meta, x).toUtf8());
+      f.close();
+    }
+  }
+}
+
+bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& x) {
+  const QString folder = QFileInfo(tablePath).absolutePath();
+  if (x.companions.isEmpty()) return false;
+  for (const QString& n : x.companions) {
+    const QString p = FindCI(folder, n);
+    if (p.isEmpty()) return false;
+    QFile f(p);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QString text = QString::fromUtf8(f.read(4096));
+    if (!text.contains("\nstamp=" + meta.stamp + "\n")) return false;
+    if (!text.contains("\nindex=" + x.desc.szName + "\n")) return false;
+  }
+  return true;
+}
+
+void RemoveCompanions(const QString& tablePath) {
+  const QFileInfo fi(tablePath);
+  const QString base = BaseOf(tablePath).toUpper();
+  const QStringList entries = QDir(fi.absolutePath()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+  for (const QString& e : entries) {
+    const QString u = e.toUpper();
+    if (!u.startsWith(base + ".")) continue;
+    const QString ext = u.mid(base.size() + 1);
+    const bool companion = ext == "PX" || (ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y'));
+    if (companion) QFile::remove(fi.absolutePath() + "/" + e);
+  }
+}
+
+// ---- locks and the header counter ----------------------------------------------------------
+
+int LockFile(const QString& path, bool exclusive) {
+  const QByteArray p = QFile::encodeName(path);
+  int fd = ::open(p.constData(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) fd = ::open(p.constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    ::close(fd);
+    return -2;
+  }
+  return fd;
+}
+
+void UnlockFile(int fd) {
+  if (fd >= 0) ::close(fd);
+}
+
+bool ReadCounterRaw(const QString& path, int32_t& value) {
+  int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  unsigned char b[4];
+  const bool ok = ::pread(fd, b, 4, Dbi::kAutoIncOffset) == 4;
+  ::close(fd);
+  if (ok) value = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+  return ok;
+}
+
+static uint32_t Be32(const unsigned char* p) {
+  return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+static void PutBe32(unsigned char* p, uint32_t v) {
+  p[0] = v >> 24; p[1] = v >> 16; p[2] = v >> 8; p[3] = v;
+}
+
+void WriteCounterRaw(int fd, int32_t value) {
+  // The counter lives in header bytes SQLite leaves alone. Bumping the change counter (and the
+  // number that validates the stored page count with it) makes every connection re-read page 1
+  // instead of writing an older copy of it back later.
+  unsigned char h[100];
+  if (::pread(fd, h, 100, 0) != 100) Raise(DBIERR_OSERROR, "cannot read the table header");
+  const uint32_t change = Be32(h + 24);
+  const bool sizeValid = Be32(h + 92) == change;
+  const uint32_t v = uint32_t(value);
+  h[73] = v & 0xff; h[74] = (v >> 8) & 0xff; h[75] = (v >> 16) & 0xff; h[76] = (v >> 24) & 0xff;
+  PutBe32(h + 24, change + 1);
+  if (sizeValid) PutBe32(h + 92, change + 1);
+  if (::pwrite(fd, h + 24, 4, 24) != 4 || ::pwrite(fd, h + 73, 4, 73) != 4 ||
+      (sizeValid && ::pwrite(fd, h + 92, 4, 92) != 4))
+    Raise(DBIERR_OSERROR, QString("cannot write the table header: %1").arg(strerror(errno)));
+  ::fdatasync(fd);
+}
+
+// ---- the engine ------------------------------------------------------------------------------
+
+Engine& Engine::Get() {
+  static Engine e;
+  return e;
+}
+
+QString Engine::FolderKey(const QString& folder) {
+  QString f = folder.isEmpty() ? QDir::currentPath() : folder;
+  QFileInfo fi(f);
+  QString p = fi.exists() ? fi.canonicalFilePath() : QDir::cleanPath(fi.absoluteFilePath());
+  return p;
+}
+
+QString Engine::PathKey(const QString& path) {
+  QFileInfo fi(path);
+  QString dir = FolderKey(fi.absolutePath());
+  return dir + "/" + fi.fileName();
+}
+
+Engine::Folder& Engine::FolderOf(const QString& key) { return folders_[key]; }
+
+TableFile* Engine::Find(const QString& path) const {
+  auto it = files_.find(PathKey(path));
+  return it == files_.end() ? nullptr : it->second.get();
+}
+
+bool Engine::InUse(const QString& path) const {
+  const TableFile* f = Find(path);
+  return f && f->refs > 0;
+}
+
+bool Engine::InScope(const QString& folderKey) const {
+  auto it = folders_.find(folderKey);
+  return it != folders_.end() && it->second.scope > 0;
+}
+
+Conn* Engine::ConnWithRoom(Folder& fo, Conn* avoid) {
+  for (auto& c : fo.conns)
+    if (c.get() != avoid && int(c->files.size()) < c->maxAttached) return c.get();
+  return nullptr;
+}
+
+void Engine::Attach(TableFile* f, Conn* c) {
+  const QString alias = QString("z%1").arg(++aliasSeq_);
+  {
+    sqlite3_stmt* s = nullptr;
+    int rc = sqlite3_prepare_v2(c->db, QString("ATTACH ? AS %1").arg(alias).toUtf8().constData(), -1, &s, nullptr);
+    if (rc != SQLITE_OK) c->Fail(rc, "attach");
+    QByteArray p = f->path.toUtf8();
+    sqlite3_bind_text(s, 1, p.constData(), int(p.size()), SQLITE_TRANSIENT);
+    rc = sqlite3_step(s);
+    sqlite3_finalize(s);
+    if (rc != SQLITE_DONE) c->Fail(rc, "attach " + f->path);
+  }
+  f->conn = c;
+  f->alias = alias;
+  c->files.push_back(f);
+  c->Exec(QString("PRAGMA %1.synchronous=FULL; PRAGMA %1.journal_mode=DELETE").arg(alias));
+}
+
+bool Engine::Detach(TableFile* f) {
+  Conn* c = f->conn;
+  if (!c) return true;
+  if (c->inTx && f->written) return false;
+  c->DropCached(f->alias);
+  char* err = nullptr;
+  int rc = sqlite3_exec(c->db, QString("DETACH %1").arg(f->alias).toUtf8().constData(), nullptr, nullptr, &err);
+  if (err) sqlite3_free(err);
+  if (rc != SQLITE_OK) return false;
+  c->files.erase(std::find(c->files.begin(), c->files.end(), f));
+  f->conn = nullptr;
+  f->alias.clear();
+  return true;
+}
+
+void Engine::LoadMeta(TableFile* f, bool reconcile) {
+  f->meta = ReadMeta(f->conn, f->alias);
+  if (f->lockFd >= 0) {
+    unsigned char b[4];
+    if (::pread(f->lockFd, b, 4, Dbi::kAutoIncOffset) == 4)
+      f->counter = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+  }
+  bool anyMissing = false;
+  for (IndexMeta& x : f->meta.indexes) {
+    x.missing = !CompanionOk(f->path, f->meta, x);
+    anyMissing |= x.missing;
+  }
+  if (!reconcile || !anyMissing) return;
+  // An index whose companion file is gone does not exist any more: drop it for good, so that the
+  // structure check sees it missing and builds it again.
+  std::vector<IndexMeta> kept;
+  const QString folder = QFileInfo(f->path).absolutePath();
+  bool stored = true;
+  try {
+    BeforeWrite(f);
+    Conn* c = f->conn;
+    const bool ownTx = !c->inTx;
+    if (ownTx) c->Exec("BEGIN IMMEDIATE");
+    try {
+      for (IndexMeta& x : f->meta.indexes) {
+        if (!x.missing) continue;
+        if (!x.sqlName.isEmpty()) c->Exec(QString("DROP INDEX IF EXISTS %1.%2").arg(f->alias, Quote(x.sqlName)));
+      }
+      c->Exec(QString("DELETE FROM %1.zelm_indexes").arg(f->alias));
+      int n = 0;
+      for (IndexMeta& x : f->meta.indexes) {
+        if (x.missing) continue;
+        x.desc.iIndexId = uint16_t(++n);
+        Stmt s(c, QString("INSERT INTO %1.zelm_indexes VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(f->alias));
+        QStringList keys;
+        for (uint16_t k : x.desc.aiKeyFld) keys << QString::number(k);
+        s.BindAll({n, x.desc.szName, x.desc.szTagName, keys.join(','), int(x.desc.bPrimary), int(x.desc.bUnique),
+                   int(x.desc.bDescending), int(x.desc.bMaintained), int(x.desc.bCaseInsensitive),
+                   int(x.desc.bExpIdx), int(x.desc.bSubset), x.desc.szFormat, int(x.desc.iKeyExpType),
+                   x.desc.szKeyExp, x.desc.szKeyCond, x.sqlName, x.companions.join('|')});
+        s.Step();
+      }
+      if (ownTx) c->Exec("COMMIT");
+    } catch (...) {
+      if (ownTx) sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+    AfterWrite(f);
+  } catch (const EDBEngineError&) {
+    stored = false;  // a read-only file: the indexes are only hidden
+  }
+  for (IndexMeta& x : f->meta.indexes) {
+    if (x.missing) {
+      for (const QString& n : x.companions) {
+        const QString p = FindCI(folder, n);
+        if (!p.isEmpty() && stored) QFile::remove(p);
+      }
+    } else {
+      kept.push_back(x);
+    }
+  }
+  int n = 0;
+  for (IndexMeta& x : kept) x.desc.iIndexId = uint16_t(++n);
+  f->meta.indexes = kept;
+}
+
+TableFile* Engine::Open(const QString& path, Mode mode) {
+  const QString key = PathKey(path);
+  const bool exclusive = mode == Mode::Exclusive;
+  auto it = files_.find(key);
+  if (it != files_.end()) {
+    TableFile* f = it->second.get();
+    if (!f->conn) Raise(DBIERR_FILEBUSY, path);  // reserved by a structure call
+    if (f->refs > 0 && (exclusive || f->exclusive)) Raise(DBIERR_FILEBUSY, path);
+    if (exclusive && f->lockFd >= 0 && ::flock(f->lockFd, LOCK_EX | LOCK_NB) != 0) Raise(DBIERR_FILEBUSY, path);
+    if (!exclusive && f->refs == 0 && f->lockFd >= 0) ::flock(f->lockFd, LOCK_SH | LOCK_NB);
+    if (mode != Mode::Probe) {
+      bool missing = false;
+      for (auto& x : f->meta.indexes) missing |= x.missing;
+      if (missing) LoadMeta(f, true);
+    }
+    f->refs++;
+    f->exclusive = exclusive;
+    return f;
+  }
+  if (!QFileInfo(key).isFile()) Raise(DBIERR_NOSUCHTABLE, path);
+  const int fd = LockFile(key, exclusive);
+  if (fd == -2) Raise(DBIERR_FILEBUSY, path);
+  if (fd < 0) Raise(DBIERR_OSERROR, QString("cannot open %1: %2").arg(path, strerror(errno)));
+  auto owned = std::make_unique<TableFile>();
+  TableFile* f = owned.get();
+  f->path = key;
+  f->folderKey = FolderKey(QFileInfo(key).absolutePath());
+  f->lockFd = fd;
+  Folder& fo = FolderOf(f->folderKey);
+  Conn* c = ConnWithRoom(fo);
+  if (!c) {
+    fo.conns.push_back(std::make_unique<Conn>(f->folderKey));
+    c = fo.conns.back().get();
+  }
+  try {
+    Attach(f, c);
+    files_[key] = std::move(owned);
+    LoadMeta(f, mode != Mode::Probe);
+  } catch (...) {
+    if (f->conn) Detach(f);
+    files_.erase(key);
+    UnlockFile(fd);
+    throw;
+  }
+  f->refs = 1;
+  f->exclusive = exclusive;
+  return f;
+}
+
+void Engine::Close(TableFile* f) {
+  if (!f || f->refs <= 0) return;
+  if (--f->refs > 0) return;
+  f->exclusive = false;
+  if (!f->conn) return;
+  if (!Detach(f)) return;  // after the transaction's end
+  const QString key = f->path;
+  UnlockFile(f->lockFd);
+  files_.erase(key);
+}
+
+TableFile* Engine::Reserve(const QString& path) {
+  const QString key = PathKey(path);
+  auto it = files_.find(key);
+  if (it != files_.end()) {
+    TableFile* f = it->second.get();
+    if (f->refs > 0 || !f->conn) Raise(DBIERR_FILEBUSY, path);
+    if (!Detach(f)) Raise(DBIERR_FILEBUSY, path);
+    UnlockFile(f->lockFd);
+    files_.erase(it);
+  }
+  int fd = -1;
+  if (QFileInfo(key).isFile()) {
+    fd = LockFile(key, true);
+    if (fd == -2) Raise(DBIERR_FILEBUSY, path);
+  }
+  auto owned = std::make_unique<TableFile>();
+  TableFile* f = owned.get();
+  f->path = key;
+  f->folderKey = FolderKey(QFileInfo(key).absolutePath());
+  f->lockFd = fd;
+  f->refs = 1;
+  f->exclusive = true;
+  files_[key] = std::move(owned);
+  return f;
+}
+
+void Engine::Unreserve(TableFile* f) {
+  if (!f) return;
+  const QString key = f->path;
+  UnlockFile(f->lockFd);
+  files_.erase(key);
+}
+
+void Engine::Move(TableFile* f, Conn* to) {
+  Conn* from = f->conn;
+  if (from == to) return;
+  if (int(to->files.size()) >= to->maxAttached) Raise(DBIERR_FILEBUSY, "too many tables in use in " + f->folderKey);
+  if (from->inTx && f->written) Commit(from, true);
+  if (!Detach(f)) Raise(DBIERR_FILEBUSY, f->path);
+  Attach(f, to);
+  f->version++;
+}
+
+Conn* Engine::Colocate(const std::vector<TableFile*>& files) {
+  if (files.empty()) return nullptr;
+  std::map<Conn*, int> count;
+  for (TableFile* f : files) count[f->conn]++;
+  if (count.size() == 1) return files.front()->conn;
+  Conn* target = nullptr;
+  int best = -1;
+  for (auto& [c, n] : count)
+    if (n > best) { best = n; target = c; }
+  Folder& fo = FolderOf(files.front()->folderKey);
+  for (TableFile* f : files) {
+    if (f->conn == target) continue;
+    if (int(target->files.size()) >= target->maxAttached) {
+      // Make room: move a file the statement does not need to another connection.
+      TableFile* spare = nullptr;
+      for (TableFile* g : target->files)
+        if (std::find(files.begin(), files.end(), g) == files.end()) { spare = g; break; }
+      if (!spare) Raise(DBIERR_INVALIDPARAM, "a statement names more tables than one connection can hold");
+      Conn* other = ConnWithRoom(fo, target);
+      if (!other) {
+        fo.conns.push_back(std::make_unique<Conn>(fo.conns.front()->folderKey));
+        other = fo.conns.back().get();
+      }
+      Move(spare, other);
+    }
+    Move(f, target);
+  }
+  return target;
+}
+
+void Engine::BeforeWrite(TableFile* f) {
+  Conn* c = f->conn;
+  if (!c) Raise(DBIERR_FILEBUSY, f->path);
+  if (InScope(c->folderKey) && !c->inTx) {
+    c->Exec("BEGIN");
+    c->inTx = true;
+  }
+  if (c->inTx) f->written = true;
+}
+
+void Engine::AfterWrite(TableFile* f) {
+  f->version++;
+  if (f->counterDirty && !f->conn->inTx) StoreCounter(f, true);
+}
+
+void Engine::AfterWriteAll(Conn* c) {
+  for (TableFile* f : c->files) {
+    f->version++;
+    if (c->inTx) f->written = true;
+  }
+}
+
+void Engine::BeginScope(const QString& folder) { FolderOf(FolderKey(folder)).scope++; }
+
+void Engine::EndScope(const QString& folder, bool raise) {
+  Folder& fo = FolderOf(FolderKey(folder));
+  if (fo.scope <= 0) return;
+  if (--fo.scope > 0) return;
+  std::exception_ptr first;
+  for (auto& c : fo.conns) {
+    if (!c->inTx) continue;
+    try {
+      Commit(c.get(), true);
+    } catch (...) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first && raise) std::rethrow_exception(first);
+}
+
+void Engine::Commit(Conn* c, bool raise) {
+  if (!c->inTx) return;
+  char* err = nullptr;
+  int rc = sqlite3_exec(c->db, "COMMIT", nullptr, nullptr, &err);
+  if (err) sqlite3_free(err);
+  if (rc != SQLITE_OK) {
+    const QString msg = QString::fromUtf8(sqlite3_errmsg(c->db));
+    sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    c->inTx = false;
+    for (TableFile* f : c->files) {
+      f->written = false;
+      f->version++;
+    }
+    if (raise) c->Fail(rc, "commit: " + msg);
+    return;
+  }
+  c->inTx = false;
+  std::vector<TableFile*> files = c->files;
+  for (TableFile* f : files) {
+    f->written = false;
+    if (f->counterDirty) StoreCounter(f, raise);
+  }
+  // Files closed while the transaction was open go now.
+  for (TableFile* f : files) {
+    if (f->refs == 0 && Detach(f)) {
+      const QString key = f->path;
+      UnlockFile(f->lockFd);
+      files_.erase(key);
+    }
+  }
+}
+
+int32_t Engine::NextAutoInc(TableFile* f) {
+  f->counter++;
+  f->counterDirty = true;
+  return f->counter;
+}
+
+void Engine::StoreCounter(TableFile* f, bool raise) {
+  if (!f->counterDirty || !f->conn) return;
+  Conn* c = f->conn;
+  try {
+    c->Exec("BEGIN EXCLUSIVE");
+    try {
+      WriteCounterRaw(f->lockFd, f->counter);
+    } catch (...) {
+      sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+    c->Exec("COMMIT");
+    f->counterDirty = false;
+  } catch (...) {
+    if (raise) throw;
+  }
+}
+
+}  // namespace dbe

@@ -1,0 +1,198 @@
+// Inside the table engine: connections, table files, their stored descriptions, statements.
+//
+// One SQLite connection serves every table file of a folder that is in use: the files are attached
+// to it, so every dataset and query on a file goes through the same connection, sees what the
+// others stored and never waits on a lock another part of the program holds. A connection takes
+// at most SQLite's attach limit (10 here); a folder with more files in use gets a second one, and
+// a query whose files sit on different connections has them moved onto one. A file nothing uses
+// is detached and closed at once (or at the end of the transaction that wrote it).
+//
+// Each table file keeps, besides its rows table (named after the file's base name), its own
+// descriptors in zelm_table / zelm_fields / zelm_indexes, so that they read back exactly as they
+// were created.
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <cstdint>
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/db/DbiStructure.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace dbe {
+
+struct IndexMeta {
+  IDXDesc desc;                 // as created (op None)
+  QString sqlName;              // name of the SQLite index, empty when none
+  QStringList companions;       // companion file names (".PX", ".X02", ".Y02")
+  bool missing = false;         // a companion file is gone or belongs to another table
+};
+
+struct TableMeta {
+  QString inner;                // name of the rows table inside the file
+  QString stamp;                // identifies this build of the table; written into companions
+  TableType type = TableType::Paradox;
+  std::vector<FLDDesc> fields;  // iFldNum 1..n
+  std::vector<IndexMeta> indexes;
+  int FieldIndex(const QString& name) const;  // 0-based, ignoring case; -1
+};
+
+class Conn;
+
+struct TableFile {
+  QString path;        // absolute
+  QString folderKey;
+  Conn* conn = nullptr;
+  QString alias;       // schema name on its connection
+  int refs = 0;
+  bool exclusive = false;
+  int lockFd = -1;     // open while attached: advisory lock against other processes
+  TableMeta meta;
+  uint64_t version = 1;  // grows with every write through the engine
+  int32_t counter = 0;   // auto-increment counter (offset 73)
+  bool counterDirty = false;
+  bool written = false;  // written in the connection's open transaction
+
+  QString Q() const;             // alias."inner", for SQL
+  QString Col(int field) const;  // "name" of a field (0-based)
+};
+
+// A cached prepared statement, reset when the object goes.
+class Stmt {
+ public:
+  Stmt(Conn* c, const QString& sql);
+  ~Stmt();
+  Stmt(const Stmt&) = delete;
+  Stmt& operator=(const Stmt&) = delete;
+  void Bind(int i, const QVariant& v);  // 1-based; storage values
+  void BindAll(const QList<QVariant>& vs, int from = 1);
+  bool Step();  // true on a row
+  int Columns() const;
+  QVariant Value(int i) const;  // raw storage value: qlonglong, double, QString, null
+  int64_t Int(int i) const;
+  QString Text(int i) const;
+  bool IsNull(int i) const;
+  sqlite3_stmt* Raw() const { return s_; }
+  Conn* C() const { return c_; }
+ private:
+  Conn* c_;
+  sqlite3_stmt* s_;
+  bool owned_ = false;
+};
+
+class Conn {
+ public:
+  explicit Conn(const QString& folderKey);
+  ~Conn();
+  sqlite3* db = nullptr;
+  QString folderKey;
+  int maxAttached = 10;
+  std::vector<TableFile*> files;
+  bool inTx = false;
+  std::unordered_map<QString, sqlite3_stmt*> cache;
+
+  sqlite3_stmt* Prepare(const QString& sql);
+  void Exec(const QString& sql);
+  [[noreturn]] void Fail(int rc, const QString& what);
+  void DropCached(const QString& alias);
+};
+
+// Standard message of an engine result code.
+QString StdMessage(int code);
+[[noreturn]] void Raise(int code, const QString& detail = {});
+
+// Storage: what a field's value becomes in the file and back.
+QVariant ToStorage(const FLDDesc& f, const QVariant& v);    // normalised value -> column value
+QVariant FromStorage(const FLDDesc& f, const QVariant& v);  // column value -> normalised value
+QString SqlType(const FLDDesc& f);
+QString Quote(const QString& identifier);  // "name"
+
+class Engine {
+ public:
+  static Engine& Get();
+
+  enum class Mode { Shared, Exclusive, Probe };
+  // Attaches the table file (or takes another reference). Probe: shared, without dropping indexes
+  // whose companions are gone. Raises EDBEngineError.
+  TableFile* Open(const QString& path, Mode mode);
+  void Close(TableFile* f);
+  TableFile* Find(const QString& path) const;
+  // Holds a table file for a structure call: not attached, locked against every other use.
+  TableFile* Reserve(const QString& path);
+  void Unreserve(TableFile* f);
+  bool InUse(const QString& path) const;  // in this process
+
+  // Puts the files on one connection (for a query); returns it.
+  Conn* Colocate(const std::vector<TableFile*>& files);
+
+  // Writes: BeforeWrite starts the folder's transaction on the connection when one is open;
+  // AfterWrite records the change.
+  void BeforeWrite(TableFile* f);
+  void AfterWrite(TableFile* f);
+  void AfterWriteAll(Conn* c);  // a statement that may have written any file of the connection
+
+  // Folder transactions.
+  void BeginScope(const QString& folder);
+  void EndScope(const QString& folder, bool raise);
+  bool InScope(const QString& folderKey) const;
+
+  // Auto-increment counter: the next value for an insert.
+  int32_t NextAutoInc(TableFile* f);
+  void StoreCounter(TableFile* f, bool raise);
+
+  static QString FolderKey(const QString& folder);
+  static QString PathKey(const QString& path);
+
+ private:
+  Engine() = default;
+  struct Folder {
+    std::vector<std::unique_ptr<Conn>> conns;
+    int scope = 0;
+  };
+  Folder& FolderOf(const QString& key);
+  Conn* ConnWithRoom(Folder& fo, Conn* avoid = nullptr);
+  void Attach(TableFile* f, Conn* c);
+  bool Detach(TableFile* f);  // false when it must wait for the transaction's end
+  void Commit(Conn* c, bool raise);
+  void LoadMeta(TableFile* f, bool reconcile);
+  void Move(TableFile* f, Conn* to);
+
+  std::map<QString, Folder> folders_;
+  std::map<QString, std::unique_ptr<TableFile>> files_;  // by path
+  uint64_t aliasSeq_ = 0;
+};
+
+// A file of a folder by name, ignoring case; empty when none.
+QString FindCI(const QString& folder, const QString& name);
+// Builds the tables of a new table file on an attached, empty database: descriptions, rows table
+// and (when withIndexes) its indexes.
+void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool withIndexes);
+void CreateIndexes(Conn* c, const QString& alias, const TableMeta& meta);
+// Checks a description for creation; raises DBIERR_INVALIDPARAM with the reason.
+void ValidateMeta(const TableMeta& meta);
+// SQLite index names and companion names of every index, from their positions.
+void NameIndexes(const QString& tablePath, TableMeta& meta);
+QString NewStamp();
+void SyncFolder(const QString& folder);
+// Reads the stored description of a table file through a connection on which it is attached.
+TableMeta ReadMeta(Conn* c, const QString& alias);
+// Companion files of the indexes: names, writing, checking.
+QStringList CompanionNames(const QString& tablePath, const TableMeta& meta, int indexPos);
+void WriteCompanions(const QString& tablePath, const TableMeta& meta);
+bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& idx);
+void RemoveCompanions(const QString& tablePath);
+// Locks against other processes (flock on the table file). Returns the fd or -1.
+int LockFile(const QString& path, bool exclusive);
+void UnlockFile(int fd);
+// Counter in the header, written with the file not attached anywhere in this process.
+bool ReadCounterRaw(const QString& path, int32_t& value);
+void WriteCounterRaw(int fd, int32_t value);  // fd of the file, open for writing
+
+}  // namespace dbe

@@ -1,0 +1,816 @@
+// TTable: a keyset cursor. The current record is known by its key in the current order (index
+// fields, then the row id); every move asks the file for the next few rows after or before that
+// key, so a table of millions of rows opens and moves at once and sees what others stored.
+#include "platform/db/Table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+#include "platform/db/EngineCore.h"
+#include "platform/db/Filter.h"
+
+using namespace dbe;
+
+namespace {
+
+constexpr int kPage = 64;
+
+TFieldType TypeOf(const FLDDesc& f) {
+  switch (f.iFldType) {
+    case fldZSTRING: return ftString;
+    case fldDATE: return ftDate;
+    case fldBOOL: return ftBoolean;
+    case fldINT16: return ftSmallint;
+    case fldINT32: return f.iSubType == fldstAUTOINC ? ftAutoInc : ftInteger;
+    case fldFLOAT: return f.iSubType == fldstMONEY ? ftCurrency : ftFloat;
+    default: return ftUnknown;
+  }
+}
+
+}  // namespace
+
+// ---- the cursor --------------------------------------------------------------------------------
+
+class TableCursor {
+ public:
+  using Record = TDataSet::Record;
+  struct OrderCol {
+    int field;    // -1: the row id
+    bool nocase;
+    bool desc;
+  };
+
+  TTable* t = nullptr;
+  TableFile* f = nullptr;
+  std::vector<OrderCol> order;  // ends with the row id
+  QString filterSql;
+  QList<QVariant> filterBinds;
+  QString masterSql;
+  QList<QVariant> masterBinds;
+  bool masterEmpty = false;  // master without a record: nothing visible
+
+  std::vector<Record> page;
+  bool atStart = false, atEnd = false;
+  uint64_t pageVersion = 0;
+  uint64_t cfg = 1;
+  uint64_t pageCfg = 0;
+  int hint = 0;
+
+  int countCache = -1;
+  uint64_t countVersion = 0, countCfg = 0;
+
+  void Changed() {
+    cfg++;
+    page.clear();
+  }
+
+  QString Columns() const {
+    QStringList c{"rowid"};
+    for (size_t i = 0; i < f->meta.fields.size(); ++i) c << f->Col(int(i));
+    return c.join(", ");
+  }
+
+  QString ColExpr(const OrderCol& o) const {
+    if (o.field < 0) return "rowid";
+    QString c = f->Col(o.field);
+    if (o.nocase) c += " COLLATE NOCASE";
+    return c;
+  }
+
+  QVariant KeyValue(const Record& r, const OrderCol& o) const {
+    if (o.field < 0) return qlonglong(r.id);
+    return ToStorage(f->meta.fields[o.field], r.values.value(o.field));
+  }
+
+  QString OrderBy(bool reverse) const {
+    QStringList parts;
+    for (const OrderCol& o : order) parts << ColExpr(o) + ((o.desc != reverse) ? " DESC" : "");
+    return parts.join(", ");
+  }
+
+  // The fixed conditions (filter, master) with their values.
+  QString Where(QList<QVariant>& binds) const {
+    QStringList w;
+    if (!filterSql.isEmpty()) {
+      w << filterSql;
+      binds << filterBinds;
+    }
+    if (!masterSql.isEmpty()) {
+      w << masterSql;
+      binds << masterBinds;
+    }
+    return w.join(" AND ");
+  }
+
+  Record Read(Stmt& s) const {
+    Record r;
+    r.id = s.Int(0);
+    r.values.reserve(int(f->meta.fields.size()));
+    for (size_t i = 0; i < f->meta.fields.size(); ++i) r.values << FromStorage(f->meta.fields[i], s.Value(int(i) + 1));
+    return r;
+  }
+
+  std::vector<Record> Select(const QString& extra, const QList<QVariant>& extraBinds, bool reverse, int limit,
+                             int offset = 0) const {
+    std::vector<Record> out;
+    if (masterEmpty) return out;
+    QList<QVariant> binds;
+    QString where = Where(binds);
+    if (!extra.isEmpty()) where = where.isEmpty() ? extra : where + " AND " + extra;
+    binds << extraBinds;
+    QString sql = QString("SELECT %1 FROM %2").arg(Columns(), f->Q());
+    if (!where.isEmpty()) sql += " WHERE " + where;
+    sql += " ORDER BY " + OrderBy(reverse);
+    if (limit >= 0) sql += QString(" LIMIT %1").arg(limit);
+    if (offset > 0) sql += QString(" OFFSET %1").arg(offset);
+    Stmt s(f->conn, sql);
+    s.BindAll(binds);
+    while (s.Step()) out.push_back(Read(s));
+    return out;
+  }
+
+  int Count(const QString& extra, const QList<QVariant>& extraBinds) const {
+    if (masterEmpty) return 0;
+    QList<QVariant> binds;
+    QString where = Where(binds);
+    if (!extra.isEmpty()) where = where.isEmpty() ? extra : where + " AND " + extra;
+    binds << extraBinds;
+    QString sql = QString("SELECT count(*) FROM %1").arg(f->Q());
+    if (!where.isEmpty()) sql += " WHERE " + where;
+    Stmt s(f->conn, sql);
+    s.BindAll(binds);
+    s.Step();
+    return int(s.Int(0));
+  }
+
+  // The segments of rows strictly after (forward) or before (backward) a record, in the order
+  // they are met; each is one indexed range.
+  struct Segment {
+    QString cond;
+    QList<QVariant> binds;
+  };
+  std::vector<Segment> Segments(const Record& from, bool forward) const {
+    std::vector<Segment> out;
+    const int k = int(order.size());
+    for (int j = k - 1; j >= 0; --j) {
+      QString prefix;
+      QList<QVariant> pb;
+      for (int i = 0; i < j; ++i) {
+        const QVariant v = KeyValue(from, order[i]);
+        if (!prefix.isEmpty()) prefix += " AND ";
+        if (v.isNull()) {
+          prefix += ColExpr(order[i]) + " IS NULL";
+        } else {
+          prefix += ColExpr(order[i]) + " = ?";
+          pb << v;
+        }
+      }
+      const OrderCol& o = order[j];
+      const QVariant v = KeyValue(from, o);
+      const QString c = ColExpr(o);
+      auto add = [&](const QString& cond, const QList<QVariant>& b) {
+        Segment s;
+        s.cond = prefix.isEmpty() ? cond : prefix + " AND " + cond;
+        s.binds = pb;
+        s.binds << b;
+        out.push_back(s);
+      };
+      // Ascending after / descending before: larger values, and for a null value every non-null.
+      const bool larger = forward != o.desc;
+      if (larger) {
+        if (v.isNull()) add(c + " IS NOT NULL", {});
+        else add(c + " > ?", {v});
+      } else {
+        // Smaller values, then the nulls (smallest of all).
+        if (!v.isNull()) {
+          add(c + " < ?", {v});
+          if (o.field >= 0) add(c + " IS NULL", {});
+        }
+      }
+    }
+    return out;
+  }
+
+  // Up to n visible rows after (or before) a record, nearest first.
+  std::vector<Record> Fetch(const Record* from, bool forward, int n, bool* reachedEnd) {
+    std::vector<Record> out;
+    *reachedEnd = false;
+    const bool callback = t->HasFilterCallback();
+    if (!from) {
+      std::vector<Record> rows;
+      int offset = 0;
+      for (;;) {
+        rows = Select({}, {}, !forward, n, offset);
+        for (Record& r : rows)
+          if (!callback || t->AcceptRecord(r)) out.push_back(std::move(r));
+        if (int(rows.size()) < n) {
+          *reachedEnd = true;
+          break;
+        }
+        if (int(out.size()) >= n) break;
+        offset += n;
+      }
+      return out;
+    }
+    Record cursor = *from;
+    for (;;) {
+      std::vector<Record> raw;
+      for (const Segment& s : Segments(cursor, forward)) {
+        std::vector<Record> rows = Select(s.cond, s.binds, !forward, n - int(raw.size()));
+        for (Record& r : rows) raw.push_back(std::move(r));
+        if (int(raw.size()) >= n) break;
+      }
+      const bool end = int(raw.size()) < n;
+      if (!raw.empty()) cursor = raw.back();
+      for (Record& r : raw)
+        if (!callback || t->AcceptRecord(r)) out.push_back(std::move(r));
+      if (end) {
+        *reachedEnd = true;
+        break;
+      }
+      if (int(out.size()) >= n) break;
+    }
+    return out;
+  }
+
+  bool PageValid() const { return !page.empty() && pageVersion == f->version && pageCfg == cfg; }
+
+  int FindInPage(int64_t id) {
+    if (!PageValid()) return -1;
+    if (hint >= 0 && hint < int(page.size()) && page[hint].id == id) return hint;
+    for (int i = 0; i < int(page.size()); ++i)
+      if (page[i].id == id) return hint = i;
+    return -1;
+  }
+
+  void SetPage(std::vector<Record> rows, bool start, bool end) {
+    page = std::move(rows);
+    atStart = start;
+    atEnd = end;
+    pageVersion = f->version;
+    pageCfg = cfg;
+    hint = 0;
+  }
+
+  bool First(Record& out) {
+    bool end;
+    auto rows = Fetch(nullptr, true, kPage, &end);
+    if (rows.empty()) {
+      page.clear();
+      return false;
+    }
+    SetPage(std::move(rows), true, end);
+    out = page.front();
+    hint = 0;
+    return true;
+  }
+
+  bool Last(Record& out) {
+    bool end;
+    auto rows = Fetch(nullptr, false, kPage, &end);
+    if (rows.empty()) {
+      page.clear();
+      return false;
+    }
+    std::reverse(rows.begin(), rows.end());
+    SetPage(std::move(rows), end, true);
+    out = page.back();
+    hint = int(page.size()) - 1;
+    return true;
+  }
+
+  bool Next(const Record& from, Record& out) {
+    const int i = FindInPage(from.id);
+    if (i >= 0 && i + 1 < int(page.size())) {
+      out = page[i + 1];
+      hint = i + 1;
+      return true;
+    }
+    if (i >= 0 && atEnd) return false;
+    bool end;
+    auto rows = Fetch(&from, true, kPage, &end);
+    if (rows.empty()) return false;
+    SetPage(std::move(rows), false, end);
+    out = page.front();
+    return true;
+  }
+
+  bool Prior(const Record& from, Record& out) {
+    const int i = FindInPage(from.id);
+    if (i > 0) {
+      out = page[i - 1];
+      hint = i - 1;
+      return true;
+    }
+    if (i == 0 && atStart) return false;
+    bool end;
+    auto rows = Fetch(&from, false, kPage, &end);
+    if (rows.empty()) return false;
+    std::reverse(rows.begin(), rows.end());
+    SetPage(std::move(rows), end, false);
+    out = page.back();
+    hint = int(page.size()) - 1;
+    return true;
+  }
+
+  bool ById(int64_t id, Record& out) {
+    auto rows = Select("rowid = ?", {qlonglong(id)}, false, 1);
+    if (rows.empty()) return false;
+    if (t->HasFilterCallback() && !t->AcceptRecord(rows.front())) return false;
+    out = rows.front();
+    return true;
+  }
+
+  int RecordCount() {
+    if (!t->HasFilterCallback()) {
+      if (countCache >= 0 && countVersion == f->version && countCfg == cfg) return countCache;
+      countCache = Count({}, {});
+      countVersion = f->version;
+      countCfg = cfg;
+      return countCache;
+    }
+    int n = 0;
+    Record r;
+    if (!First(r)) return 0;
+    do n++;
+    while (Next(r, r));
+    return n;
+  }
+
+  int RecNo(const Record& rec) {
+    if (!t->HasFilterCallback()) {
+      int n = 0;
+      for (const Segment& s : Segments(rec, false)) n += Count(s.cond, s.binds);
+      return n + 1;
+    }
+    int n = 1;
+    Record r;
+    if (!First(r)) return 0;
+    while (r.id != rec.id) {
+      if (!Next(r, r)) return 0;
+      n++;
+    }
+    return n;
+  }
+
+  std::vector<Record> Rows(int first, int count) {
+    if (!t->HasFilterCallback()) return Select({}, {}, false, count, first);
+    std::vector<Record> out;
+    Record r;
+    if (!First(r)) return out;
+    int i = 0;
+    do {
+      if (i >= first) out.push_back(r);
+      i++;
+    } while (int(out.size()) < count && Next(r, r));
+    return out;
+  }
+};
+
+// ---- master-detail ----
+
+class TTable::MasterLink : public TDataLink {
+ public:
+  MasterLink(TTable* detail, TDataSet* master, const QString& fields) : fields_(fields), detail_(detail) {
+    SetDataSet(master);
+  }
+  void ActiveChanged() override { Follow(); }
+  void DataSetChanged() override { Follow(); }
+  void DataSetScrolled(int) override { Follow(); }
+  void DataSetDestroyed() override {}
+  QString fields_;
+
+ private:
+  void Follow() {
+    if (!detail_ || !detail_->Active() || busy_) return;
+    busy_ = true;
+    try {
+      detail_->ApplyMaster();
+      detail_->First();
+    } catch (...) {
+      busy_ = false;
+      throw;
+    }
+    busy_ = false;
+  }
+  TTable* detail_;
+  bool busy_ = false;
+};
+
+// ---- TTable ------------------------------------------------------------------------------------
+
+TTable::TTable(const QString& name) : TDataSet(name) {}
+
+TTable::~TTable() {
+  master_.reset();
+  if (cursor_ && cursor_->f) {
+    Engine::Get().Close(cursor_->f);
+    cursor_->f = nullptr;
+  }
+}
+
+void TTable::SetDatabaseName(const QString& folder) {
+  if (Active() && folder != databaseName_) CheckInactive();
+  databaseName_ = folder;
+}
+
+void TTable::SetTableName(const QString& name) {
+  if (Active() && name != tableName_) CheckInactive();
+  tableName_ = name;
+}
+
+void TTable::SetExclusive(bool on) {
+  if (Active() && on != exclusive_) CheckInactive();
+  exclusive_ = on;
+}
+
+void TTable::SetReadOnly(bool on) {
+  if (Active() && on != readOnly_) CheckInactive();
+  readOnly_ = on;
+}
+
+QString TTable::FilePath() const {
+  const QString found = Dbi::FindTableFile(databaseName_, tableName_);
+  if (!found.isEmpty()) return found;
+  QString n = tableName_;
+  if (!QFileInfo(n).fileName().contains('.')) n += ".DB";
+  return QDir::cleanPath((databaseName_.isEmpty() ? QDir::currentPath() : databaseName_) + "/" + n);
+}
+
+bool TTable::Exists() const { return !Dbi::FindTableFile(databaseName_, tableName_).isEmpty(); }
+
+void TTable::ApplyOrder() {
+  TableCursor& c = *cursor_;
+  const TableMeta& m = c.f->meta;
+  std::vector<TableCursor::OrderCol> order;
+  auto fromIndex = [&](const IndexMeta& x, int nfields) {
+    for (int i = 0; i < nfields && i < int(x.desc.aiKeyFld.size()); ++i) {
+      const int fld = x.desc.aiKeyFld[i] - 1;
+      order.push_back({fld, x.desc.bCaseInsensitive && m.fields[fld].iFldType == fldZSTRING, x.desc.bDescending});
+    }
+  };
+  if (!indexFieldNames_.trimmed().isEmpty()) {
+    std::vector<int> flds;
+    for (const QString& n : indexFieldNames_.split(';', Qt::SkipEmptyParts)) {
+      const int i = m.FieldIndex(n.trimmed());
+      if (i < 0) throw EDatabaseError(QString("%1: Field '%2' not found").arg(Name.isEmpty() ? tableName_ : Name, n.trimmed()));
+      flds.push_back(i);
+    }
+    const IndexMeta* match = nullptr;
+    for (const IndexMeta& x : m.indexes) {
+      if (x.desc.aiKeyFld.size() < flds.size()) continue;
+      bool same = true;
+      for (size_t i = 0; i < flds.size() && same; ++i) same = x.desc.aiKeyFld[i] - 1 == flds[i];
+      if (same && (!match || x.desc.aiKeyFld.size() < match->desc.aiKeyFld.size())) match = &x;
+    }
+    if (match) {
+      fromIndex(*match, int(flds.size()));
+    } else {
+      for (int fld : flds) order.push_back({fld, false, false});
+    }
+  } else if (!indexName_.trimmed().isEmpty()) {
+    const IndexMeta* match = nullptr;
+    for (const IndexMeta& x : m.indexes)
+      if (!x.desc.bPrimary && (x.desc.szName.compare(indexName_.trimmed(), Qt::CaseInsensitive) == 0 ||
+                               (!x.desc.szTagName.isEmpty() &&
+                                x.desc.szTagName.compare(indexName_.trimmed(), Qt::CaseInsensitive) == 0)))
+        match = &x;
+    if (!match) Raise(DBIERR_NOSUCHINDEX, QString("Index: %1, table: %2").arg(indexName_, c.f->path));
+    fromIndex(*match, int(match->desc.aiKeyFld.size()));
+  } else {
+    for (const IndexMeta& x : m.indexes)
+      if (x.desc.bPrimary) fromIndex(x, int(x.desc.aiKeyFld.size()));
+  }
+  const bool lastDesc = !order.empty() && order.back().desc;
+  order.push_back({-1, false, lastDesc});
+  c.order = order;
+  c.Changed();
+}
+
+void TTable::ApplyMaster() {
+  if (!cursor_ || !cursor_->f) return;
+  TableCursor& c = *cursor_;
+  c.masterSql.clear();
+  c.masterBinds.clear();
+  c.masterEmpty = false;
+  if (master_ && master_->DataSet() && master_->DataSet()->Active()) {
+    TDataSet* m = master_->DataSet();
+    const QStringList mf = master_->fields_.split(';', Qt::SkipEmptyParts);
+    QStringList conds;
+    if (m->IsEmpty()) c.masterEmpty = true;
+    for (int i = 0; i < mf.size() && i + 1 < int(c.order.size()); ++i) {
+      const TableCursor::OrderCol& o = c.order[i];
+      const QVariant v = m->FieldByName(mf[i].trimmed())->Value();
+      const QVariant sv = ToStorage(c.f->meta.fields[o.field], v);
+      if (sv.isNull()) {
+        conds << c.ColExpr(o) + " IS NULL";
+      } else {
+        conds << c.ColExpr(o) + " = ?";
+        c.masterBinds << sv;
+      }
+    }
+    c.masterSql = conds.join(" AND ");
+  }
+  c.Changed();
+}
+
+void TTable::SetMasterSource(TDataSet* master, const QString& masterFields) {
+  master_.reset();
+  if (master) master_ = std::make_unique<MasterLink>(this, master, masterFields);
+  if (Active()) {
+    CheckBrowseMode();
+    ApplyMaster();
+    First();
+    NotifyDataSetChanged();
+  }
+}
+
+void TTable::SetIndexName(const QString& name) {
+  indexName_ = name;
+  indexFieldNames_.clear();
+  if (!Active()) return;
+  CheckBrowseMode();
+  ApplyOrder();
+  ApplyMaster();
+  Resync();
+}
+
+void TTable::SetIndexFieldNames(const QString& fields) {
+  indexFieldNames_ = fields;
+  indexName_.clear();
+  if (!Active()) return;
+  CheckBrowseMode();
+  ApplyOrder();
+  ApplyMaster();
+  Resync();
+}
+
+std::vector<TDataSet::FieldInfo> TTable::DoOpen() {
+  if (tableName_.trimmed().isEmpty()) throw EDatabaseError(QString("%1: No table name given").arg(Name));
+  const QString path = Dbi::FindTableFile(databaseName_, tableName_);
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  cursor_ = std::make_unique<TableCursor>();
+  cursor_->t = this;
+  cursor_->f = Engine::Get().Open(path, exclusive_ ? Engine::Mode::Exclusive : Engine::Mode::Shared);
+  try {
+    ApplyOrder();
+    DoFilterChanged();
+    ApplyMaster();
+  } catch (...) {
+    Engine::Get().Close(cursor_->f);
+    cursor_.reset();
+    throw;
+  }
+  std::vector<FieldInfo> infos;
+  for (const FLDDesc& f : cursor_->f->meta.fields)
+    infos.push_back({f.szName, TypeOf(f), f.iFldType == fldZSTRING ? int(f.iUnits1) : 0});
+  return infos;
+}
+
+void TTable::DoClose() {
+  if (cursor_) {
+    if (cursor_->f) Engine::Get().Close(cursor_->f);
+    cursor_.reset();
+  }
+}
+
+void TTable::DoFilterChanged() {
+  TableCursor& c = *cursor_;
+  c.filterSql.clear();
+  c.filterBinds.clear();
+  if (Filtered() && !Filter().trimmed().isEmpty()) {
+    const TableMeta& m = c.f->meta;
+    auto expr = FilterExpr::Parse(Filter(), [&](const QString& n) {
+      FilterExpr::FieldRef r;
+      r.index = m.FieldIndex(n);
+      if (r.index >= 0) r.type = TypeOf(m.fields[r.index]);
+      return r;
+    });
+    c.filterSql = expr->ToSql([&](int i) { return c.f->Col(i); }, c.filterBinds);
+  }
+  c.Changed();
+}
+
+void TTable::DoCheckWritable() {
+  if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(cursor_->f->path));
+}
+
+bool TTable::DoFirst(Record& out) { return cursor_->First(out); }
+bool TTable::DoLast(Record& out) { return cursor_->Last(out); }
+bool TTable::DoNext(const Record& from, Record& out) { return cursor_->Next(from, out); }
+bool TTable::DoPrior(const Record& from, Record& out) { return cursor_->Prior(from, out); }
+bool TTable::DoReread(Record& rec) { return cursor_->ById(rec.id, rec); }
+bool TTable::DoGoto(int64_t id, Record& out) { return cursor_->ById(id, out); }
+int TTable::DoRecordCount() { return cursor_->RecordCount(); }
+int TTable::DoRecNo(const Record& rec) { return cursor_->RecNo(rec); }
+bool TTable::DoSeek(int index, Record& out) {
+  auto rows = cursor_->Rows(index, 1);
+  if (rows.empty()) return false;
+  out = rows.front();
+  return true;
+}
+std::vector<TDataSet::Record> TTable::DoReadRows(int first, int count) { return cursor_->Rows(first, count); }
+
+bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& values, TLocateOptions options,
+                      Record& out) {
+  TableCursor& c = *cursor_;
+  const TableMeta& m = c.f->meta;
+  QStringList conds;
+  QList<QVariant> binds;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const int fld = fields[i];
+    const FLDDesc& fd = m.fields[fld];
+    QVariant v;
+    try {
+      v = NormalizeValue(fld, values[int(i)]);
+    } catch (const Exception&) {
+      return false;  // a value the field cannot hold matches nothing
+    }
+    const QString col = c.f->Col(fld);
+    if (v.isNull()) {
+      conds << col + " IS NULL";
+      continue;
+    }
+    if (fd.iFldType == fldZSTRING) {
+      const QString s = v.toString();
+      const QString coll = (options & loCaseInsensitive) ? " COLLATE NOCASE" : "";
+      if (options & loPartialKey) {
+        conds << QString("substr(%1, 1, %2) = ?%3").arg(col).arg(s.size()).arg(coll);
+      } else {
+        conds << QString("%1 = ?%2").arg(col, coll);
+      }
+      binds << s;
+    } else {
+      conds << col + " = ?";
+      binds << ToStorage(fd, v);
+    }
+  }
+  const QString cond = conds.join(" AND ");
+  if (!HasFilterCallback()) {
+    auto rows = c.Select(cond, binds, false, 1);
+    if (rows.empty()) return false;
+    out = rows.front();
+    return true;
+  }
+  int offset = 0;
+  for (;;) {
+    auto rows = c.Select(cond, binds, false, kPage, offset);
+    for (Record& r : rows)
+      if (AcceptRecord(r)) {
+        out = r;
+        return true;
+      }
+    if (int(rows.size()) < kPage) return false;
+    offset += kPage;
+  }
+}
+
+void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& changed) {
+  TableCursor& c = *cursor_;
+  TableFile* f = c.f;
+  const TableMeta& m = f->meta;
+  Engine& e = Engine::Get();
+  if (inserting) {
+    QStringList cols, marks;
+    QList<QVariant> binds;
+    for (size_t i = 0; i < m.fields.size(); ++i) {
+      if (m.fields[i].iSubType == fldstAUTOINC && rec.values.value(int(i)).isNull())
+        rec.values[int(i)] = int(e.NextAutoInc(f));
+      cols << f->Col(int(i));
+      marks << "?";
+      binds << ToStorage(m.fields[i], rec.values.value(int(i)));
+    }
+    e.BeforeWrite(f);
+    Stmt s(f->conn, QString("INSERT INTO %1(%2) VALUES(%3)").arg(f->Q(), cols.join(", "), marks.join(", ")));
+    s.BindAll(binds);
+    try {
+      s.Step();
+    } catch (const EDBEngineError& err) {
+      if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+      throw;
+    }
+    rec.id = sqlite3_last_insert_rowid(f->conn->db);
+    e.AfterWrite(f);
+    return;
+  }
+  QStringList sets;
+  QList<QVariant> binds;
+  for (size_t i = 0; i < m.fields.size(); ++i) {
+    if (i >= changed.size() || !changed[i]) continue;
+    sets << f->Col(int(i)) + " = ?";
+    binds << ToStorage(m.fields[i], rec.values.value(int(i)));
+  }
+  if (sets.isEmpty()) return;
+  binds << qlonglong(rec.id);
+  e.BeforeWrite(f);
+  Stmt s(f->conn, QString("UPDATE %1 SET %2 WHERE rowid = ?").arg(f->Q(), sets.join(", ")));
+  s.BindAll(binds);
+  try {
+    s.Step();
+  } catch (const EDBEngineError& err) {
+    if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+    throw;
+  }
+  const int n = sqlite3_changes(f->conn->db);
+  e.AfterWrite(f);
+  if (n == 0) Raise(DBIERR_KEYDELETED, QString("Table: %1").arg(f->path));
+}
+
+void TTable::DoDelete(const Record& rec) {
+  TableFile* f = cursor_->f;
+  Engine& e = Engine::Get();
+  e.BeforeWrite(f);
+  Stmt s(f->conn, QString("DELETE FROM %1 WHERE rowid = ?").arg(f->Q()));
+  s.Bind(1, qlonglong(rec.id));
+  s.Step();
+  e.AfterWrite(f);
+}
+
+// ---- structure ----
+
+void TTable::CreateTable() {
+  CheckInactive();
+  CRTblDesc d;
+  d.szTblName = tableName_;
+  d.eType = tableType_ == ttDBase ? TableType::DBase : TableType::Paradox;
+  for (const TFieldDef& fd : FieldDefs.Items()) {
+    FLDDesc f;
+    f.szName = fd.Name;
+    f.op = CrtOp::Add;
+    switch (fd.DataType) {
+      case ftString: f.iFldType = fldZSTRING; f.iUnits1 = int16_t(fd.Size > 0 ? fd.Size : 20); break;
+      case ftSmallint: f.iFldType = fldINT16; break;
+      case ftInteger: f.iFldType = fldINT32; break;
+      case ftAutoInc: f.iFldType = fldINT32; f.iSubType = fldstAUTOINC; break;
+      case ftBoolean: f.iFldType = fldBOOL; break;
+      case ftFloat: f.iFldType = fldFLOAT; break;
+      case ftCurrency: f.iFldType = fldFLOAT; f.iSubType = fldstMONEY; break;
+      case ftDate: f.iFldType = fldDATE; break;
+      default: Raise(DBIERR_INVALIDPARAM, QString("Field %1: this field type cannot be stored").arg(fd.Name));
+    }
+    d.fields.push_back(f);
+  }
+  for (const TIndexDef& xd : IndexDefs.Items()) {
+    IDXDesc x;
+    x.bPrimary = xd.Options & ixPrimary;
+    x.szName = x.bPrimary ? QString() : xd.Name;
+    x.bUnique = x.bPrimary || (xd.Options & ixUnique);
+    x.bDescending = xd.Options & ixDescending;
+    x.bCaseInsensitive = xd.Options & ixCaseInsensitive;
+    x.bMaintained = true;
+    x.op = CrtOp::Add;
+    for (const QString& n : xd.Fields.split(';', Qt::SkipEmptyParts)) {
+      int num = 0;
+      for (size_t i = 0; i < d.fields.size(); ++i)
+        if (d.fields[i].szName.compare(n.trimmed(), Qt::CaseInsensitive) == 0) num = int(i) + 1;
+      if (!num) Raise(DBIERR_INVALIDPARAM, QString("Index %1: field %2 is not defined").arg(xd.Name, n));
+      x.aiKeyFld.push_back(uint16_t(num));
+    }
+    x.iFldsInKey = uint16_t(x.aiKeyFld.size());
+    d.indexes.push_back(x);
+  }
+  const int code = Dbi::CreateTable(databaseName_, d, true);
+  if (code != DBIERR_NONE) throw EDBEngineError(code, Dbi::LastErrorText());
+}
+
+void TTable::DeleteTable() {
+  CheckInactive();
+  const QString path = Dbi::FindTableFile(databaseName_, tableName_);
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  TableFile* r = Engine::Get().Reserve(path);
+  const bool ok = QFile::remove(path);
+  Engine::Get().Unreserve(r);
+  if (!ok) Raise(DBIERR_OSERROR, "cannot delete " + path);
+  QFile::remove(path + "-journal");
+  RemoveCompanions(path);
+}
+
+void TTable::EmptyTable() {
+  const bool wasActive = Active();
+  if (wasActive) CheckBrowseMode();
+  const QString path = Dbi::FindTableFile(databaseName_, tableName_);
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  TableFile* f = wasActive ? cursor_->f : Engine::Get().Open(path, Engine::Mode::Shared);
+  try {
+    if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(path));
+    Engine::Get().BeforeWrite(f);
+    Stmt s(f->conn, QString("DELETE FROM %1").arg(f->Q()));
+    s.Step();
+    Engine::Get().AfterWrite(f);
+  } catch (...) {
+    if (!wasActive) Engine::Get().Close(f);
+    throw;
+  }
+  if (!wasActive) Engine::Get().Close(f);
+  else Resync();
+}
+
+void TTable::FlushBuffers() {
+  CheckActive();
+  // A post outside a transaction is on disk when it returns; inside one, the transaction's end
+  // is the flush.
+}
+
+void DbiSaveChanges(TTable& table) { table.FlushBuffers(); }

@@ -1,0 +1,84 @@
+// Helpers of the engine's tests: schema tables as the application describes them, raw SQL on a file.
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <ostream>
+#include <sqlite3.h>
+
+#include "platform/db/DbiStructure.h"
+
+inline FLDDesc Fld(const QString& name, uint16_t type, int16_t units1 = 1, uint16_t sub = fldstNONE) {
+  FLDDesc f;
+  f.szName = name;
+  f.iFldType = type;
+  f.iSubType = sub;
+  f.iUnits1 = units1;
+  f.op = CrtOp::Add;
+  return f;
+}
+
+inline IDXDesc Idx(const QString& name, std::vector<uint16_t> keys, bool primary, bool caseIns = false) {
+  IDXDesc x;
+  x.szName = name;
+  x.aiKeyFld = keys;
+  x.iFldsInKey = uint16_t(keys.size());
+  x.bPrimary = primary;
+  x.bUnique = primary;
+  x.bCaseInsensitive = caseIns;
+  x.bMaintained = true;
+  x.op = CrtOp::Add;
+  return x;
+}
+
+// CLIENT.DB as the application's schema gives it.
+inline CRTblDesc ClientDesc(int nomWidth = 40) {
+  CRTblDesc d;
+  d.szTblName = "CLIENT.DB";
+  d.fields = {Fld("Id", fldZSTRING, 4), Fld("Ord", fldINT32), Fld("Nom", fldZSTRING, int16_t(nomWidth)),
+              Fld("Adr", fldZSTRING, 50), Fld("Tel", fldZSTRING, 20), Fld("Fax", fldZSTRING, 20),
+              Fld("Site", fldZSTRING, 1), Fld("Region", fldZSTRING, 2)};
+  for (int i = 0; i <= 5; ++i) d.fields.push_back(Fld(QString("Ab%1").arg(i), fldFLOAT, 1, fldstMONEY));
+  d.indexes = {Idx("", {1}, true), Idx("iNom", {3}, false, true), Idx("iOrd", {2}, false, true),
+               Idx("iRegion", {8}, false, true), Idx("iRegOrd", {8, 2}, false, true)};
+  return d;
+}
+
+inline CRTblDesc DistoDesc() {
+  CRTblDesc d;
+  d.szTblName = "Disto.DB";
+  d.fields = {Fld("DateJ", fldDATE), Fld("Id_Client", fldZSTRING, 4), Fld("Id_Titre", fldZSTRING, 4),
+              Fld("Qte_Prise", fldINT32), Fld("PU", fldFLOAT, 1, fldstMONEY)};
+  d.indexes = {Idx("", {1, 2, 3}, true)};
+  return d;
+}
+
+// Runs SQL straight on a file (no engine), for setting up and checking stored rows.
+inline QStringList RawSql(const QString& path, const QString& sql) {
+  sqlite3* db = nullptr;
+  QStringList out;
+  if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) return {"open failed"};
+  sqlite3_stmt* s = nullptr;
+  const QByteArray u = sql.toUtf8();
+  const char* tail = u.constData();
+  while (tail && *tail) {
+    if (sqlite3_prepare_v2(db, tail, -1, &s, &tail) != SQLITE_OK) {
+      out << QString("error: ") + sqlite3_errmsg(db);
+      break;
+    }
+    if (!s) break;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      QStringList row;
+      for (int i = 0; i < sqlite3_column_count(s); ++i)
+        row << (sqlite3_column_type(s, i) == SQLITE_NULL ? QString("NULL")
+                                                          : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i))));
+      out << row.join('|');
+    }
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  return out;
+}
+
+// Readable QString in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(", ").toStdString() << ']'; }

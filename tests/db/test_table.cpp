@@ -1,0 +1,604 @@
+// Tables as the windows use them: fields, navigation, Locate, filters, editing, cursors, locks.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "DbTestUtil.h"
+#include "platform/db/Table.h"
+#include "platform/db/Transaction.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+int CodeOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const EDBEngineError& e) {
+    return e.ErrorCode();
+  }
+  return 0;
+}
+
+class Tables : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);
+    ASSERT_EQ(Dbi::CreateTable(dir.Path(), DistoDesc()), DBIERR_NONE);
+  }
+  void Open(TTable& t, const QString& name) {
+    t.BeforeOpen = [this](TDataSet& ds) { static_cast<TTable&>(ds).SetDatabaseName(dir.Path()); };
+    t.SetTableName(name);
+    t.Open();
+  }
+  void AddClient(TTable& t, const QString& id, int ord, const QString& nom, const QString& region) {
+    t.Append();
+    t.FieldByName("Id")->AsString = id;
+    t.FieldByName("Ord")->AsInteger = ord;
+    t.FieldByName("Nom")->AsString = nom;
+    t.FieldByName("Region")->AsString = region;
+    t.Post();
+  }
+  void AddTaking(TTable& t, QDate d, const QString& c, const QString& ti, int q) {
+    t.Append();
+    t.FieldByName("DateJ")->AsDate = d;
+    t.FieldByName("Id_Client")->AsString = c;
+    t.FieldByName("Id_Titre")->AsString = ti;
+    t.FieldByName("Qte_Prise")->AsInteger = q;
+    t.FieldByName("PU")->AsCurrency = Currency::FromRaw(12345);
+    t.Post();
+  }
+  QStringList Ids(TTable& t, const char* field = "Id") {
+    QStringList l;
+    t.First();
+    while (!t.Eof()) {
+      l << t.FieldByName(field)->AsString;
+      t.Next();
+    }
+    return l;
+  }
+  TempDir dir;
+};
+
+TEST_F(Tables, EveryFieldTypeRoundTripsWithNullsAndLimits) {
+  TTable t("T");
+  t.SetDatabaseName(dir.Path());
+  t.SetTableName("ALLTYPES");
+  t.FieldDefs.Add("S", ftString, 10);
+  t.FieldDefs.Add("I16", ftSmallint);
+  t.FieldDefs.Add("I32", ftInteger);
+  t.FieldDefs.Add("L", ftBoolean);
+  t.FieldDefs.Add("F", ftFloat);
+  t.FieldDefs.Add("M", ftCurrency);
+  t.FieldDefs.Add("D", ftDate);
+  t.FieldDefs.Add("N", ftAutoInc);
+  t.IndexDefs.Add("", "N", ixPrimary);
+  t.CreateTable();
+  EXPECT_TRUE(QFile::exists(dir.File("ALLTYPES.DB")));
+  t.Open();
+  t.Append();
+  t.FieldByName("s")->AsString = "ABCDEFGHIJKLMN";  // cut to 10
+  t.FieldByName("I16")->AsInteger = -32768;
+  t.FieldByName("I32")->AsInteger = 2147483647;
+  t.FieldByName("L")->AsBoolean = true;
+  t.FieldByName("F")->AsFloat = 1.5;
+  t.FieldByName("M")->AsCurrency = Currency::FromRaw(12345678);
+  t.FieldByName("D")->AsDate = QDate(2024, 2, 29);
+  EXPECT_EQ(t.FieldByName("S")->AsString(), "ABCDEFGHIJ");
+  EXPECT_EQ(CodeOf([&] { t.FieldByName("I16")->AsInteger = 32768; }), DBIERR_OUTOFRANGE);
+  EXPECT_EQ(CodeOf([&] { t.FieldByName("I32")->AsFloat = 2147483648.0; }), DBIERR_OUTOFRANGE);
+  EXPECT_THROW(t.FieldByName("I32")->AsString = "12a", EConvertError);
+  EXPECT_THROW(t.FieldByName("N")->AsInteger = 5, EDatabaseError);  // auto-increment is the engine's
+  EXPECT_EQ(t.FieldByName("I16")->AsInteger(), -32768);
+  t.Post();
+  t.Append();
+  t.FieldByName("I16")->AsInteger = 32767;
+  t.FieldByName("I32")->AsInteger = -2147483647 - 1;
+  t.FieldByName("S")->AsString = "";
+  t.Post();
+  t.Close();
+
+  EXPECT_EQ(RawSql(dir.File("ALLTYPES.DB"), "SELECT S, I16, I32, L, F, M, D, N FROM ALLTYPES ORDER BY N"),
+            QStringList({"ABCDEFGHIJ|-32768|2147483647|1|1.5|1234.5678|2024-02-29|1",
+                         "NULL|32767|-2147483648|NULL|NULL|NULL|NULL|2"}));
+  int32_t counter = 0;
+  ASSERT_TRUE(Dbi::ReadAutoIncCounter(dir.Path(), "ALLTYPES", counter));
+  EXPECT_EQ(counter, 2);
+
+  t.Open();
+  EXPECT_EQ(t.RecordCount(), 2);
+  EXPECT_EQ(t.FieldByName("S")->AsString(), "ABCDEFGHIJ");
+  EXPECT_EQ(t.FieldByName("I16")->AsInteger(), -32768);
+  EXPECT_EQ(t.FieldByName("I32")->AsInteger(), 2147483647);
+  EXPECT_TRUE(t.FieldByName("L")->AsBoolean());
+  EXPECT_EQ(t.FieldByName("F")->AsFloat(), 1.5);
+  EXPECT_EQ(t.FieldByName("M")->AsCurrency().Raw(), 12345678);
+  EXPECT_EQ(t.FieldByName("M")->AsString(), "1234.5678");
+  EXPECT_EQ(t.FieldByName("M")->DisplayText(), "1 234.57");
+  EXPECT_EQ(t.FieldByName("D")->AsDate(), QDate(2024, 2, 29));
+  EXPECT_EQ(t.FieldByName("D")->AsString(), "29/02/2024");
+  EXPECT_EQ(t.FieldByName("N")->AsInteger(), 1);
+  EXPECT_EQ(t.FieldByName("S")->DataType(), ftString);
+  EXPECT_EQ(t.FieldByName("S")->Size(), 10);
+  EXPECT_EQ(t.FieldByName("M")->DataType(), ftCurrency);
+  t.Next();
+  for (const char* n : {"S", "L", "F", "M", "D"}) EXPECT_TRUE(t.FieldByName(n)->IsNull()) << n;
+  EXPECT_EQ(t.FieldByName("S")->AsString(), "");
+  EXPECT_EQ(t.FieldByName("M")->AsCurrency().Raw(), 0);
+  EXPECT_FALSE(t.FieldByName("D")->AsDate().isValid());
+  EXPECT_EQ(t.FieldByName("I32")->AsInteger(), -2147483647 - 1);
+  // Setting a field outside edit mode is refused.
+  EXPECT_THROW(t.FieldByName("S")->AsString = "x", EDatabaseError);
+  EXPECT_THROW(t.FieldByName("Nope"), EDatabaseError);
+  t.Edit();
+  t.FieldByName("F")->Value = QVariant("2.25");
+  t.FieldByName("D")->AsString = "01/01/2000";
+  t.FieldByName("L")->Clear();
+  t.Post();
+  t.Close();
+  EXPECT_EQ(RawSql(dir.File("ALLTYPES.DB"), "SELECT F, D, L FROM ALLTYPES WHERE N=2"), QStringList({"2.25|2000-01-01|NULL"}));
+}
+
+TEST_F(Tables, NavigatesInIndexOrderAcrossPages) {
+  TTable c("Client");
+  Open(c, "Client.DB");
+  {
+    TDbTransaction tx(c);
+    for (int i = 200; i >= 1; --i)
+      AddClient(c, QString("%1").arg(i, 4, 10, QChar('0')), 201 - i, i % 2 ? QString("nom%1").arg(i, 3, 10, QChar('0')) : QString("NOM%1").arg(i, 3, 10, QChar('0')), QString("%1").arg(i % 3, 2, 10, QChar('0')));
+    tx.Commit();
+  }
+  EXPECT_EQ(c.RecordCount(), 200);
+  QStringList ids = Ids(c);
+  ASSERT_EQ(ids.size(), 200);
+  EXPECT_EQ(ids.front(), "0001");
+  EXPECT_EQ(ids.back(), "0200");
+  EXPECT_TRUE(std::is_sorted(ids.begin(), ids.end()));
+  EXPECT_TRUE(c.Eof());
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0200");  // Next at the end stays on the last record
+  // Backwards.
+  c.Last();
+  QStringList back;
+  while (!c.Bof()) {
+    back << c.FieldByName("Id")->AsString;
+    c.Prior();
+  }
+  std::reverse(back.begin(), back.end());
+  EXPECT_EQ(back, ids);
+  // A case-insensitive index orders NOM and nom together.
+  c.SetIndexName("iNom");
+  QStringList noms = Ids(c, "Nom");
+  EXPECT_EQ(noms.mid(0, 3), QStringList({"nom001", "NOM002", "nom003"}));
+  // Order on two fields, then position numbers.
+  c.SetIndexFieldNames("REGION;ORD");
+  c.First();
+  EXPECT_EQ(c.FieldByName("Region")->AsString(), "00");
+  EXPECT_EQ(c.RecNo(), 1);
+  c.MoveBy(70);
+  EXPECT_EQ(c.RecNo(), 71);
+  EXPECT_EQ(c.FieldByName("Region")->AsString(), "01");
+  c.SetRecNo(150);
+  EXPECT_EQ(c.RecNo(), 150);
+  auto rows = c.ReadRows(0, 3);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][7].toString(), "00");
+  // Switching the index keeps the current record.
+  const QString cur = c.FieldByName("Id")->AsString;
+  c.SetIndexName("");
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), cur);
+  c.Next();
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), QString("%1").arg(cur.toInt() + 1, 4, 10, QChar('0')));
+  EXPECT_EQ(CodeOf([&] { c.SetIndexName("iNothing"); }), DBIERR_NOSUCHINDEX);
+}
+
+TEST_F(Tables, NullKeysStillNavigateInOrder) {
+  TTable c("Client");
+  Open(c, "CLIENT");
+  AddClient(c, "0001", 1, "B", "01");
+  AddClient(c, "0002", 2, "", "01");
+  AddClient(c, "0003", 3, "A", "");
+  AddClient(c, "0004", 4, "", "02");
+  c.SetIndexName("iNom");
+  EXPECT_EQ(Ids(c), QStringList({"0002", "0004", "0003", "0001"}));
+  c.Last();
+  QStringList back;
+  while (!c.Bof()) {
+    back << c.FieldByName("Id")->AsString;
+    c.Prior();
+  }
+  EXPECT_EQ(back, QStringList({"0001", "0003", "0004", "0002"}));
+  c.SetIndexFieldNames("Region;Ord");
+  EXPECT_EQ(Ids(c), QStringList({"0003", "0001", "0002", "0004"}));
+}
+
+TEST_F(Tables, LocateOnSeveralFieldsDatesPartialAndCase) {
+  TTable d("Disto"), c("Client");
+  Open(d, "Disto.db");
+  Open(c, "client");
+  const QDate day(2005, 3, 7);
+  AddTaking(d, day, "0001", "0002", 5);
+  AddTaking(d, day, "0002", "0002", 6);
+  AddTaking(d, day.addDays(1), "0001", "0002", 7);
+  AddClient(c, "0001", 1, "Dupont", "01");
+  AddClient(c, "0002", 2, "DURAND", "01");
+  AddClient(c, "0003", 3, "Martin", "02");
+
+  d.First();
+  EXPECT_TRUE(d.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0002", "0002"}));
+  EXPECT_EQ(d.FieldByName("Qte_Prise")->AsInteger(), 6);
+  // A date given as text, as the windows pass the text of a date box.
+  EXPECT_TRUE(d.Locate("DateJ;Id_Client;Id_Titre", {QString("08/03/2005"), "0001", "0002"}));
+  EXPECT_EQ(d.FieldByName("Qte_Prise")->AsInteger(), 7);
+  // Not found: the cursor stays where it was.
+  EXPECT_FALSE(d.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0009", "0002"}));
+  EXPECT_EQ(d.FieldByName("Qte_Prise")->AsInteger(), 7);
+  EXPECT_FALSE(d.Locate("DATEJ;ID_CLIENT", {QString("not a date"), "0001"}));
+  EXPECT_EQ(d.FieldByName("Qte_Prise")->AsInteger(), 7);
+  EXPECT_THROW(d.Locate("DATEJ;ID_CLIENT", {day}), EDatabaseError);
+
+  EXPECT_FALSE(c.Locate("Nom", "durand"));
+  EXPECT_TRUE(c.Locate("Nom", "durand", loCaseInsensitive));
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0002");
+  EXPECT_TRUE(c.Locate("Nom", "Du", loPartialKey));
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0001");  // the first in the current order
+  EXPECT_FALSE(c.Locate("Nom", "mar", loPartialKey));
+  EXPECT_TRUE(c.Locate("Nom", "mar", loPartialKey | loCaseInsensitive));
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0003");
+  EXPECT_TRUE(c.Locate("REGION;ORD", {"01", 2}));
+  EXPECT_EQ(c.FieldByName("Nom")->AsString(), "DURAND");
+  EXPECT_TRUE(c.Locate("Fax", QVariant()));  // an empty field
+}
+
+TEST_F(Tables, FiltersWithDatesAndCallbacks) {
+  TTable d("Disto"), c("Client");
+  Open(d, "Disto.db");
+  Open(c, "CLIENT.DB");
+  for (int i = 0; i < 40; ++i) AddTaking(d, QDate(2005, 2, 20).addDays(i), i % 2 ? "0001" : "0002", "0001", i);
+  AddClient(c, "0001", 1, "A", "01");
+  AddClient(c, "0002", 2, "B", "02");
+  AddClient(c, "0003", 3, "C", "01");
+  AddClient(c, "0004", 4, "D", "");
+
+  d.SetFilter("(DATEJ>='01/03/2005') and (DATEJ<='31/03/2005') and (ID_CLIENT='0001')");
+  d.SetFiltered(true);
+  EXPECT_EQ(d.RecordCount(), 16);
+  d.First();
+  EXPECT_EQ(d.FieldByName("DateJ")->AsDate(), QDate(2005, 3, 1));
+  EXPECT_FALSE(d.Locate("DATEJ;ID_CLIENT;ID_TITRE", {QDate(2005, 3, 2), "0002", "0001"}));  // filtered out
+  EXPECT_EQ(d.FieldByName("DateJ")->AsDate(), QDate(2005, 3, 1));
+  d.SetFilter("(DATEJ='07/03/2005')");
+  EXPECT_EQ(d.RecordCount(), 1);
+  EXPECT_EQ(d.FieldByName("Qte_Prise")->AsInteger(), 15);
+  d.SetFiltered(false);
+  EXPECT_EQ(d.RecordCount(), 40);
+
+  c.SetFilter("(REGION='01')");
+  c.SetFiltered(true);
+  EXPECT_EQ(Ids(c), QStringList({"0001", "0003"}));
+  c.SetFilter("REGION <> '01'");
+  EXPECT_EQ(Ids(c), QStringList({"0002", "0004"}));
+  c.SetFilter("(Region = '02' or Ord >= 3) and not (Nom = 'D')");
+  EXPECT_EQ(Ids(c), QStringList({"0002", "0003"}));
+  c.SetFilter("REGION = ''");
+  EXPECT_EQ(Ids(c), QStringList({"0004"}));
+  EXPECT_THROW(c.SetFilter("(REGION='01'"), EDatabaseError);
+  EXPECT_THROW(c.SetFilter("NOPE='1'"), EDatabaseError);
+  EXPECT_EQ(Ids(c), QStringList({"0004"}));  // the previous filter stays
+  c.SetFilter("");
+  c.OnFilterRecord = [](TDataSet& ds, bool& accept) { accept = ds.FieldByName("Ord")->AsInteger() % 2 == 0; };
+  c.SetFiltered(false);
+  c.SetFiltered(true);
+  EXPECT_EQ(Ids(c), QStringList({"0002", "0004"}));
+  EXPECT_EQ(c.RecordCount(), 2);
+  EXPECT_FALSE(c.Locate("Id", "0003"));
+  EXPECT_TRUE(c.Locate("Id", "0004"));
+  c.Last();
+  c.Prior();
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0002");
+}
+
+TEST_F(Tables, AbortInBeforePostKeepsTheRecordInEdit) {
+  TTable c("Client");
+  Open(c, "CLIENT");
+  AddClient(c, "0001", 1, "A", "01");
+  c.BeforePost = [](TDataSet& ds) {
+    if (ds.FieldByName("Nom")->AsString().isEmpty()) Abort();
+  };
+  c.Append();
+  c.FieldByName("Id")->AsString = "0002";
+  EXPECT_THROW(c.Post(), EAbort);
+  EXPECT_EQ(c.State(), dsInsert);
+  c.FieldByName("Nom")->AsString = "B";
+  c.Post();
+  EXPECT_EQ(c.State(), dsBrowse);
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0002");
+  c.Edit();
+  c.FieldByName("Nom")->Clear();
+  EXPECT_THROW(c.Next(), EAbort);  // the implicit post is refused the same way
+  EXPECT_EQ(c.State(), dsEdit);
+  c.Cancel();
+  EXPECT_EQ(c.FieldByName("Nom")->AsString(), "B");
+  EXPECT_EQ(RawSql(dir.File("CLIENT.DB"), "SELECT count(*) FROM CLIENT"), QStringList({"2"}));
+
+  c.BeforeDelete = [](TDataSet&) { Abort(); };
+  EXPECT_THROW(c.Delete(), EAbort);
+  EXPECT_EQ(c.RecordCount(), 2);
+}
+
+TEST_F(Tables, KeyViolationsAreEngineErrors) {
+  TTable c("Client");
+  Open(c, "CLIENT");
+  AddClient(c, "0001", 1, "A", "01");
+  c.Append();
+  c.FieldByName("Id")->AsString = "0001";
+  try {
+    c.Post();
+    FAIL() << "no key violation";
+  } catch (const EDBEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), DBIERR_KEYVIOL);
+    EXPECT_TRUE(e.Message().startsWith("Key violation."));
+  }
+  EXPECT_EQ(c.State(), dsInsert);
+  c.Cancel();
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0001");
+  AddClient(c, "0002", 2, "B", "01");
+  c.Edit();
+  c.FieldByName("Id")->AsString = "0001";
+  EXPECT_EQ(CodeOf([&] { c.Post(); }), DBIERR_KEYVIOL);
+  c.Cancel();
+  EXPECT_EQ(Ids(c), QStringList({"0001", "0002"}));
+}
+
+TEST_F(Tables, TwoCursorsOnOneFileSeeEachOthersPosts) {
+  TTable disto("Disto"), lkp("lkpDisto");
+  Open(disto, "Disto.db");
+  Open(lkp, "DISTO");
+  const QDate day(2006, 1, 2);
+  AddTaking(disto, day, "0001", "0001", 1);
+  lkp.First();
+  EXPECT_EQ(lkp.RecordCount(), 1);
+  AddTaking(disto, day, "0001", "0002", 2);
+  AddTaking(disto, day, "0001", "0003", 3);
+  EXPECT_TRUE(lkp.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0001", "0003"}));
+  lkp.First();
+  lkp.Next();
+  EXPECT_EQ(lkp.FieldByName("Id_Titre")->AsString(), "0002");  // the new row shows in the walk
+  disto.First();
+  disto.Edit();
+  disto.FieldByName("Qte_Prise")->AsInteger = 10;
+  disto.Post();
+  lkp.First();
+  EXPECT_EQ(lkp.FieldByName("Qte_Prise")->AsInteger(), 10);
+  // A record deleted through one cursor: the other moves on when refreshed, or refuses to edit it.
+  lkp.Locate("ID_TITRE", "0002");
+  disto.Locate("ID_TITRE", "0002");
+  disto.Delete();
+  EXPECT_EQ(disto.FieldByName("Id_Titre")->AsString(), "0003");
+  EXPECT_EQ(CodeOf([&] { lkp.Edit(); }), DBIERR_KEYDELETED);
+  EXPECT_EQ(lkp.State(), dsBrowse);
+  EXPECT_EQ(lkp.FieldByName("Id_Titre")->AsString(), "0003");
+}
+
+TEST_F(Tables, ImplicitPostBookmarksAndDelete) {
+  TTable c("Client");
+  Open(c, "CLIENT");
+  for (int i = 1; i <= 5; ++i) AddClient(c, QString("000%1").arg(i), i, QString("N%1").arg(i), "01");
+  c.First();
+  c.Edit();
+  c.FieldByName("Nom")->AsString = "CHANGED";
+  c.Next();  // posts first
+  EXPECT_EQ(c.State(), dsBrowse);
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0002");
+  EXPECT_EQ(RawSql(dir.File("CLIENT.DB"), "SELECT Nom FROM CLIENT WHERE Id='0001'"), QStringList({"CHANGED"}));
+  // An insert nothing was typed into is dropped by a move.
+  c.Append();
+  c.First();
+  EXPECT_EQ(c.RecordCount(), 5);
+
+  c.Locate("Id", "0003");
+  TBookmark bm = c.GetBookmark();
+  c.Last();
+  c.GotoBookmark(bm);
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0003");
+  c.Delete();
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0004");
+  EXPECT_FALSE(c.BookmarkValid(bm));
+  EXPECT_EQ(CodeOf([&] { c.GotoBookmark(bm); }), DBIERR_KEYDELETED);
+  c.Last();
+  c.Delete();
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0004");
+  EXPECT_TRUE(c.Eof());
+  // Insert then Cancel comes back to the record that was current.
+  c.First();
+  c.Next();
+  c.Insert();
+  c.FieldByName("Id")->AsString = "0009";
+  c.Cancel();
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0002");
+  c.EmptyTable();
+  EXPECT_TRUE(c.IsEmpty());
+  EXPECT_EQ(c.RecordCount(), 0);
+}
+
+class Recorder : public TDataLink {
+ public:
+  QStringList events;
+  void ActiveChanged() override { events << "active"; }
+  void StateChanged() override { events << "state"; }
+  void DataSetChanged() override { events << "changed"; }
+  void DataSetScrolled(int) override { events << "scrolled"; }
+  void RecordChanged(TField* f) override { events << (f ? "field:" + f->FieldName() : QString("record")); }
+};
+
+TEST_F(Tables, LinksHearChangesUnlessControlsAreDisabled) {
+  TTable c("Client");
+  Recorder r;
+  r.SetDataSet(&c);
+  QStringList states;
+  c.OnStateChange = [&](TDataSet& ds) { states << QString::number(ds.State()); };
+  Open(c, "CLIENT");
+  EXPECT_TRUE(r.events.contains("active"));
+  r.events.clear();
+  AddClient(c, "0001", 1, "A", "01");
+  EXPECT_TRUE(r.events.contains("field:Nom"));
+  EXPECT_EQ(states.mid(1), QStringList({"3", "1"}));  // insert, browse
+  r.events.clear();
+  c.DisableControls();
+  AddClient(c, "0002", 2, "B", "01");
+  c.First();
+  EXPECT_TRUE(c.ControlsDisabled());
+  EXPECT_TRUE(r.events.isEmpty());
+  c.EnableControls();
+  EXPECT_EQ(r.events, QStringList({"changed"}));
+  {
+    TTable gone("x");
+    Recorder r2;
+    r2.SetDataSet(&gone);
+  }
+  Recorder* r3 = new Recorder;
+  {
+    TTable gone("y");
+    r3->SetDataSet(&gone);
+  }
+  EXPECT_EQ(r3->DataSet(), nullptr);
+  delete r3;
+}
+
+TEST_F(Tables, ExclusiveOpensFailWhileInUseHereOrElsewhere) {
+  TTable a("a"), b("b");
+  Open(a, "CLIENT");
+  b.SetExclusive(true);
+  EXPECT_EQ(CodeOf([&] { Open(b, "CLIENT"); }), DBIERR_FILEBUSY);
+  EXPECT_FALSE(b.Active());
+  a.Close();
+  Open(b, "CLIENT");
+  TTable c("c");
+  EXPECT_EQ(CodeOf([&] { Open(c, "CLIENT"); }), DBIERR_FILEBUSY);
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "CLIENT", false), DBIERR_FILEBUSY);
+  b.Close();
+
+  // Another process holds the table: an exclusive open fails, a shared one works.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    try {
+      TTable t("child");
+      t.SetDatabaseName(dir.Path());
+      t.SetTableName("CLIENT");
+      t.Open();
+      char ok = 'o';
+      (void)!write(fds[1], &ok, 1);
+      sleep(3);
+    } catch (...) {
+    }
+    _exit(0);
+  }
+  close(fds[1]);
+  char got = 0;
+  ASSERT_EQ(read(fds[0], &got, 1), 1);
+  TTable e("e");
+  e.SetExclusive(true);
+  EXPECT_EQ(CodeOf([&] { Open(e, "CLIENT"); }), DBIERR_FILEBUSY);
+  TTable s("s");
+  Open(s, "CLIENT");
+  s.Close();
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(fds[0]);
+  Open(e, "CLIENT");
+  EXPECT_TRUE(e.Active());
+}
+
+TEST_F(Tables, TransactionStoresManyRowsAtOnceAndSinglePostsAreDurable) {
+  TTable d("Disto"), lkp("lkp");
+  Open(d, "Disto.db");
+  Open(lkp, "Disto.db");
+  const QString path = dir.File("Disto.DB");
+  AddTaking(d, QDate(2005, 1, 1), "0001", "0001", 1);
+  // Outside a transaction a post is on disk at once: another connection sees it.
+  EXPECT_EQ(RawSql(path, "SELECT count(*) FROM Disto"), QStringList({"1"}));
+  {
+    TDbTransaction tx(dir.Path());
+    for (int i = 2; i <= 50; ++i) {
+      AddTaking(d, QDate(2005, 1, 1), "0001", QString("%1").arg(i, 4, 10, QChar('0')), i);
+      DbiSaveChanges(d);
+    }
+    // Inside, every cursor of the program sees the rows; outside the program nothing yet.
+    EXPECT_TRUE(lkp.Locate("DATEJ;ID_CLIENT;ID_TITRE", {QDate(2005, 1, 1), "0001", "0050"}));
+    lkp.Edit();
+    lkp.FieldByName("Qte_Prise")->AsInteger = 500;
+    lkp.Post();
+    tx.Commit();
+  }
+  EXPECT_EQ(RawSql(path, "SELECT count(*), sum(Qte_Prise) FROM Disto"), QStringList({"50|1725"}));
+  // A closed table is closed in the engine too: its file can be replaced.
+  d.Close();
+  lkp.Close();
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Disto", true), DBIERR_NONE);
+}
+
+TEST_F(Tables, CrashJournalIsRolledBackOnFirstOpen) {
+  {
+    TTable d("Disto");
+    Open(d, "Disto.db");
+    for (int i = 1; i <= 3; ++i) AddTaking(d, QDate(2005, 1, i), "0001", "0001", i);
+  }
+  const QString path = dir.File("Disto.DB");
+  pid_t pid = fork();
+  if (pid == 0) {
+    // A writer that dies in the middle of a large transaction, after pages reached the file.
+    sqlite3* db = nullptr;
+    sqlite3_open(path.toUtf8().constData(), &db);
+    sqlite3_exec(db, "PRAGMA cache_size=1; BEGIN; UPDATE Disto SET Qte_Prise = 99;"
+                     "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i < 5000)"
+                     " INSERT INTO Disto(DateJ, Id_Client, Id_Titre, Qte_Prise) SELECT '2010-01-01', printf('%04d', i), 'X', i FROM n;",
+                 nullptr, nullptr, nullptr);
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(QFile::exists(path + "-journal"));
+  TTable d("Disto");
+  Open(d, "Disto.db");
+  EXPECT_EQ(d.RecordCount(), 3);
+  EXPECT_EQ(d.FieldByName("Qte_Prise")->AsInteger(), 1);
+  EXPECT_FALSE(QFile::exists(path + "-journal"));
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Disto", false), DBIERR_NONE);
+}
+
+TEST_F(Tables, MasterDetailFollowsTheMaster) {
+  TTable c("Client"), d("Disto");
+  Open(c, "CLIENT");
+  AddClient(c, "0001", 1, "A", "01");
+  AddClient(c, "0002", 2, "B", "01");
+  Open(d, "Disto.db");
+  AddTaking(d, QDate(2005, 1, 1), "0001", "0001", 1);
+  AddTaking(d, QDate(2005, 1, 1), "0002", "0001", 2);
+  AddTaking(d, QDate(2005, 1, 2), "0002", "0001", 3);
+  TTable t("detail");
+  t.SetIndexFieldNames("Id_Client");
+  Open(t, "Disto.db");
+  t.SetMasterSource(&c, "Id");
+  c.First();
+  EXPECT_EQ(t.RecordCount(), 1);
+  c.Next();
+  EXPECT_EQ(t.RecordCount(), 2);
+  EXPECT_EQ(t.FieldByName("Qte_Prise")->AsInteger(), 2);
+}
+
+TEST_F(Tables, MissingTableAndNotATable) {
+  TTable t("x");
+  EXPECT_EQ(CodeOf([&] { Open(t, "NOPE.DB"); }), DBIERR_NOSUCHTABLE);
+  EXPECT_FALSE(t.Active());
+  TTable u("Client");
+  u.SetDatabaseName(dir.Path());
+  u.SetTableName("client.db");
+  EXPECT_TRUE(u.Exists());
+  EXPECT_EQ(u.FilePath(), dir.Path() + "CLIENT.DB");
+}
+
+}  // namespace
