@@ -210,6 +210,21 @@ TEST(ZipAdd, ReplacesEntriesUpdateAndFreshen) {
   z->FSpecArgs << src + "*.*";
   z->Add();
   EXPECT_EQ(z->EntryCount(), 3);
+
+  // Moving: the files go once they are in the archive; the archive takes its newest entry's time.
+  WriteFile(t.File("move/m1.txt"), "un");
+  WriteFile(t.File("move/m2.txt"), "deux");
+  SetMTime(t.File("move/m1.txt"), QDateTime(QDate(2024, 3, 1), QTime(10, 0)));
+  SetMTime(t.File("move/m2.txt"), QDateTime(QDate(2024, 5, 2), QTime(12, 30)));
+  auto m = NewZip();
+  m->HowToDelete = htdFinal;
+  m->AddOptions = {AddMove, AddZipTime};
+  m->SetZipFileName(t.File("moved.zip"));
+  m->FSpecArgs << t.File("move/*.txt");
+  m->Add();
+  EXPECT_EQ(m->SuccessCount, 2);
+  EXPECT_TRUE(QDir(t.File("move")).entryList(QDir::Files).isEmpty());
+  EXPECT_LE(std::abs(QFileInfo(t.File("moved.zip")).lastModified().secsTo(QDateTime(QDate(2024, 5, 2), QTime(12, 30)))), 2);
 }
 
 TEST(ZipAdd, FailureOrCancelLeavesTheArchiveAsItWas) {
