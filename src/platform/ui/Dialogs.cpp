@@ -127,6 +127,24 @@ ModalResult MessageDlg(const QString& text, MsgDlgType type, MsgDlgButtons butto
   return Dialogs().MessageBox(text, type, buttons);
 }
 
+QString FileDialogFilter(const QString& filter) {
+  if (!filter.contains('|')) return filter;
+  const QStringList parts = filter.split('|');
+  QStringList out;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QString desc = parts[i].trimmed();
+    if (const int paren = desc.lastIndexOf('('); paren > 0 && desc.endsWith(')')) desc = desc.left(paren).trimmed();
+    QStringList pats;
+    for (const QString& p : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      const QString t = p.trimmed();
+      for (const QString& v : {t, t.toLower(), t.toUpper()})
+        if (!pats.contains(v)) pats << v;
+    }
+    out << desc + " (" + pats.join(' ') + ")";
+  }
+  return out.join(";;");
+}
+
 QString ButtonText(MsgDlgBtn b) {
   switch (b) {
     case mbYes: return "&Oui";

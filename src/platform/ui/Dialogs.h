@@ -51,6 +51,10 @@ void SetDialogs(DialogService* service);
 
 // The usual message box calls, through the service.
 ModalResult MessageDlg(const QString& text, MsgDlgType type, MsgDlgButtons buttons);
+// A file filter written "description|patterns|description|patterns" (patterns separated by ";")
+// as the file dialogs take it: "description (patterns)" entries separated by ";;". The patterns
+// are offered in both cases, since names on this system are case-sensitive.
+QString FileDialogFilter(const QString& filter);
 // French button texts of the message boxes.
 QString ButtonText(MsgDlgBtn b);
 

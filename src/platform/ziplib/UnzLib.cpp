@@ -1,0 +1,429 @@
+// The extract library (libunzlib.so): takes one UnzipParms record, reads the archive with libzip,
+// writes the entries under the extraction folder and calls the component back.
+#include <zip.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ziplib/ZipMask.h"
+#include "platform/ziplib/ZipRecords.h"
+
+#define UNZLIB_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+using namespace ziprec;
+namespace fs = std::filesystem;
+
+constexpr int32_t kVersion = 170;
+
+constexpr int32_t kErrOpen = 9;
+constexpr int32_t kErrCRC = 2;
+constexpr int32_t kErrData = 3;
+constexpr int32_t kErrWrite = 50;
+constexpr int32_t kErrUnsafe = 0x300 | 80;
+constexpr int32_t kErrPassword = 0x200 | 5;
+constexpr int32_t kErrCancelled = 0x100 | 32;
+
+uint32_t Crc32(uint32_t crc, const unsigned char* p, size_t n) {
+  static uint32_t table[256];
+  static bool ready = false;
+  if (!ready) {
+    for (uint32_t i = 0; i < 256; ++i) {
+      uint32_t c = i;
+      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+      table[i] = c;
+    }
+    ready = true;
+  }
+  crc = ~crc;
+  while (n--) crc = table[(crc ^ *p++) & 0xFF] ^ (crc >> 8);
+  return ~crc;
+}
+
+// An entry name that would land outside the extraction folder, or that is a link.
+bool UnsafeName(const std::string& n) {
+  if (n.empty() || n[0] == '/') return true;
+  if (n.size() >= 2 && n[1] == ':') return true;
+  size_t i = 0;
+  while (i <= n.size()) {
+    size_t j = n.find('/', i);
+    if (j == std::string::npos) j = n.size();
+    if (n.compare(i, j - i, "..") == 0 && j - i == 2) return true;
+    i = j + 1;
+  }
+  return false;
+}
+
+class Job {
+ public:
+  explicit Job(UnzipParms* p) : p_(p) {}
+
+  int32_t Call(int32_t action, int32_t arg1, int64_t arg2, const std::string& text) {
+    if (!p_->Callback) return 0;
+    CallbackRecord r{};
+    r.Handle = p_->Handle;
+    r.Caller = p_->Caller;
+    r.Version = kVersion;
+    r.IsOperationZip = 0;
+    r.ActionCode = action;
+    r.Arg1 = arg1;
+    r.Arg2 = arg2;
+    std::strncpy(r.Text, text.c_str(), sizeof(r.Text) - 1);
+    const int32_t rc = p_->Callback(&r);
+    last_ = r;
+    last_.Text[sizeof(last_.Text) - 1] = 0;
+    if (rc == -1) cancelled_ = true;
+    return rc;
+  }
+  void Message(int32_t code, const std::string& text) { Call(cbMessage, code, 0, text); }
+  void Skipped(const std::string& name, SkipType t, int32_t err) { Call(cbSkipped, err, t + 1, name); }
+
+  int32_t Run();
+
+ private:
+  bool Wanted(const std::string& name) const;
+  enum class Outcome { Done, Failed, BadData };
+  bool ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const zip_stat_t& st, const fs::path& target);
+  Outcome CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std::string& name, const zip_stat_t& st,
+                    const fs::path& target, bool trusted);
+
+  UnzipParms* p_;
+  bool cancelled_ = false;
+  bool cancelAll_ = false;
+  CallbackRecord last_{};
+  std::string password_;
+  bool provenPassword_ = false;  // password_ has decrypted an entry of this archive
+  int64_t entryReported_ = 0;
+  std::vector<std::string> masks_;
+};
+
+bool Job::Wanted(const std::string& name) const {
+  if (masks_.empty()) return true;
+  const size_t slash = name.rfind('/');
+  const std::string file = slash == std::string::npos ? name : name.substr(slash + 1);
+  for (const auto& m : masks_)
+    if (MaskMatch(m, name) || MaskMatch(m, file)) return true;
+  return false;
+}
+
+bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const zip_stat_t& st,
+                     const fs::path& target) {
+  const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+  if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
+    Message(kErrData, "Méthode de compression inconnue: " + name);
+    Skipped(name, skCompressionUnknown, kErrData);
+    return false;
+  }
+  const int64_t size = (st.valid & ZIP_STAT_SIZE) ? static_cast<int64_t>(st.size) : 0;
+  if (Call(cbNewFile, 0, size, name) == -1) return false;
+  if (p_->fVerbose || p_->fTraceEnabled)
+    Message(0, std::string(p_->fTest ? "  test: " : "  extraction: ") + name);
+  entryReported_ = 0;
+
+  if (!encrypted) {
+    zip_file_t* zf = zip_fopen_index(za, i, 0);
+    if (!zf) {
+      Message(kErrData, std::string("Erreur de lecture de ") + name + ": " + zip_strerror(za));
+      Skipped(name, skGeneralExtractError, kErrData);
+      return false;
+    }
+    return CopyEntry(za, i, zf, name, st, target, true) == Outcome::Done;
+  }
+
+  // The check byte of traditional encryption lets one wrong password in 256 through: data that
+  // then fail to decode under a password not yet proven count as a wrong password.
+  std::string pw = password_;
+  int remaining = std::min(p_->fPwdReqCount, 15);
+  for (;;) {
+    if (pw.empty()) {
+      if (remaining <= 0 || cancelAll_ || cancelled_) break;
+      Call(cbPassword, 0, remaining, name);
+      if (cancelled_) break;
+      if (last_.ActionCode == 0) {  // cancel all: no more questions in this run
+        cancelAll_ = true;
+        break;
+      }
+      if (last_.Arg1 != 1 || last_.Text[0] == 0) break;
+      remaining = static_cast<int>(std::min<int64_t>(last_.Arg2, 15)) - 1;
+      pw = last_.Text;
+    }
+    const bool proven = provenPassword_ && pw == password_;
+    if (zip_file_t* zf = zip_fopen_index_encrypted(za, i, 0, pw.c_str())) {
+      const Outcome o = CopyEntry(za, i, zf, name, st, target, proven);
+      if (o == Outcome::Done) {
+        password_ = pw;
+        provenPassword_ = true;
+        return true;
+      }
+      if (o == Outcome::Failed) return false;
+    }
+    pw.clear();
+  }
+  if (cancelled_) return false;
+  Message(kErrPassword, "Mot de passe incorrect: fichier ignoré: " + name);
+  Skipped(name, skBadPassword, kErrPassword);
+  return false;
+}
+
+Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std::string& name, const zip_stat_t& st,
+                            const fs::path& target, bool trusted) {
+  // Written beside its target under a temporary name, renamed only once it is whole and sound.
+  std::string temp;
+  int fd = -1;
+  std::error_code ec;
+  if (!p_->fTest) {
+    fs::create_directories(target.parent_path(), ec);
+    std::string t = (target.parent_path() / ".zelmXXXXXX").string();
+    std::vector<char> b(t.begin(), t.end());
+    b.push_back(0);
+    fd = mkstemp(b.data());
+    if (fd < 0) {
+      zip_fclose(zf);
+      Message(kErrWrite, "Impossible de créer " + target.string());
+      Skipped(name, skGeneralExtractError, kErrWrite);
+      return Outcome::Failed;
+    }
+    temp = b.data();
+  }
+  auto discard = [&] {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+    if (!temp.empty()) ::unlink(temp.c_str());
+  };
+
+  std::vector<unsigned char> buf(65536);
+  uint32_t crc = 0;
+  int64_t pos = 0;
+  bool readError = false, crcError = false, writeError = false;
+  for (;;) {
+    const zip_int64_t n = zip_fread(zf, buf.data(), buf.size());
+    if (n < 0) {
+      const int ze = zip_error_code_zip(zip_file_get_error(zf));
+      if (ze == ZIP_ER_CRC) crcError = true;
+      else readError = true;
+      break;
+    }
+    if (n == 0) break;
+    crc = Crc32(crc, buf.data(), static_cast<size_t>(n));
+    if (fd >= 0) {
+      const unsigned char* q = buf.data();
+      zip_int64_t left = n;
+      while (left > 0) {
+        const ssize_t w = ::write(fd, q, static_cast<size_t>(left));
+        if (w <= 0) {
+          writeError = true;
+          break;
+        }
+        q += w;
+        left -= w;
+      }
+      if (writeError) break;
+    }
+    pos += n;
+    if (pos > entryReported_) {  // a second try of an entry reports only what is new
+      const int64_t delta = pos - entryReported_;
+      entryReported_ = pos;
+      if (Call(cbProgress, 0, delta, {}) == -1) break;
+    }
+  }
+  zip_fclose(zf);
+  if (cancelled_) {
+    discard();
+    return Outcome::Failed;
+  }
+  if (writeError) {
+    discard();
+    Message(kErrWrite, "Erreur d'écriture de " + target.string());
+    Skipped(name, skGeneralExtractError, kErrWrite);
+    return Outcome::Failed;
+  }
+  if ((readError || crcError) && !trusted) {
+    discard();
+    return Outcome::BadData;
+  }
+  if (readError) {
+    discard();
+    Message(kErrData, "Données compressées erronées: " + name);
+    Skipped(name, skZipFileFormatWrong, kErrData);
+    return Outcome::Failed;
+  }
+  if (crcError) {
+    const uint32_t expected = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
+    Call(cbCRCError, static_cast<int32_t>(crc), static_cast<int64_t>(expected), name);
+    if (cancelled_ || last_.Arg1 != 1) {
+      discard();
+      Message(kErrCRC, "Erreur de CRC: " + name);
+      Skipped(name, skGeneralExtractError, kErrCRC);
+      return Outcome::Failed;
+    }
+  }
+  if (p_->fTest) return crcError ? Outcome::Failed : Outcome::Done;
+
+  mode_t mode = 0644;
+  zip_uint8_t opsys = 0;
+  zip_uint32_t attr = 0;
+  if (zip_file_get_external_attributes(za, i, 0, &opsys, &attr) == 0 && opsys == ZIP_OPSYS_UNIX) {
+    const mode_t m = (attr >> 16) & 0777;
+    if (m) mode = m | 0600;
+  }
+  ::fchmod(fd, mode);
+  if (::close(fd) != 0) {
+    fd = -1;
+    discard();
+    Message(kErrWrite, "Erreur d'écriture de " + target.string());
+    Skipped(name, skGeneralExtractError, kErrWrite);
+    return Outcome::Failed;
+  }
+  fd = -1;
+  if (st.valid & ZIP_STAT_MTIME) {
+    struct utimbuf ut{st.mtime, st.mtime};
+    ::utime(temp.c_str(), &ut);
+  }
+  if (std::rename(temp.c_str(), target.c_str()) != 0) {
+    discard();
+    Message(kErrWrite, "Impossible d'écrire " + target.string());
+    Skipped(name, skGeneralExtractError, kErrWrite);
+    return Outcome::Failed;
+  }
+  return Outcome::Done;
+}
+
+int32_t Job::Run() {
+  if (!p_->PZipFN || !*p_->PZipFN) return 0;
+  if (p_->PZipPassword) password_ = p_->PZipPassword;
+  for (int i = 0; i < p_->Argc && p_->FSpecs; ++i)
+    if (p_->FSpecs[i].FileSpec && *p_->FSpecs[i].FileSpec) {
+      std::string m = p_->FSpecs[i].FileSpec;
+      std::replace(m.begin(), m.end(), '\\', '/');
+      masks_.push_back(m);
+    }
+
+  int err = 0;
+  zip_t* za = zip_open(p_->PZipFN, ZIP_RDONLY, &err);
+  if (!za) {
+    zip_error_t ze;
+    zip_error_init_with_code(&ze, err);
+    Message(kErrOpen, std::string("Impossible d'ouvrir l'archive: ") + zip_error_strerror(&ze));
+    zip_error_fini(&ze);
+    Call(cbEndOfBatch, 0, 0, {});
+    return 0;
+  }
+  std::error_code ec;
+  fs::path base = p_->PExtractDir && *p_->PExtractDir ? fs::path(p_->PExtractDir) : fs::current_path(ec);
+  {
+    std::string b = base.string();
+    std::replace(b.begin(), b.end(), '\\', '/');
+    base = fs::absolute(fs::path(b), ec).lexically_normal();
+  }
+  if (!p_->fTest) fs::create_directories(base, ec);
+
+  struct Todo {
+    zip_uint64_t index;
+    std::string name;
+    zip_stat_t st;
+  };
+  std::vector<Todo> todo;
+  int64_t total = 0;
+  const zip_int64_t n = zip_get_num_entries(za, 0);
+  for (zip_int64_t k = 0; k < n; ++k) {
+    const auto i = static_cast<zip_uint64_t>(k);
+    const char* raw = zip_get_name(za, i, ZIP_FL_ENC_GUESS);
+    zip_stat_t st;
+    if (!raw || zip_stat_index(za, i, 0, &st) != 0) continue;
+    std::string name = raw;
+    std::replace(name.begin(), name.end(), '\\', '/');
+    if (!Wanted(name)) continue;
+    todo.push_back({i, name, st});
+    if (st.valid & ZIP_STAT_SIZE) total += static_cast<int64_t>(st.size);
+  }
+  Call(cbTotalFiles, 0, static_cast<int64_t>(todo.size()), {});
+  Call(cbTotalSize, 0, total, {});
+
+  int32_t done = 0;
+  for (const Todo& t : todo) {
+    if (cancelled_) break;
+    const std::string& name = t.name;
+    zip_uint8_t opsys = 0;
+    zip_uint32_t attr = 0;
+    const bool link = zip_file_get_external_attributes(za, t.index, 0, &opsys, &attr) == 0 &&
+                      opsys == ZIP_OPSYS_UNIX && ((attr >> 16) & S_IFMT) == S_IFLNK;
+    const bool isDir = !name.empty() && name.back() == '/';
+    if (UnsafeName(name) || link) {
+      Message(kErrUnsafe, "Entrée refusée (hors du dossier de destination): " + name);
+      Skipped(name, skGeneralExtractError, kErrUnsafe);
+      continue;
+    }
+    const size_t slash = name.rfind('/', isDir ? name.size() - 2 : std::string::npos);
+    const std::string rel = p_->fDirectories ? name : (slash == std::string::npos ? name : name.substr(slash + 1));
+    const fs::path target = (base / rel).lexically_normal();
+    {
+      const std::string ts = target.string(), bs = base.string();
+      if (ts.compare(0, bs.size(), bs) != 0) {
+        Message(kErrUnsafe, "Entrée refusée (hors du dossier de destination): " + name);
+        Skipped(name, skGeneralExtractError, kErrUnsafe);
+        continue;
+      }
+    }
+    if (isDir) {
+      if (p_->fDirectories && !p_->fTest) fs::create_directories(target, ec);
+      continue;
+    }
+    if (!p_->fTest) {
+      struct stat fst{};
+      const bool exists = ::lstat(target.c_str(), &fst) == 0;
+      const time_t entryTime = (t.st.valid & ZIP_STAT_MTIME) ? t.st.mtime : 0;
+      if (exists && !S_ISREG(fst.st_mode)) {
+        Message(kErrUnsafe, "Entrée refusée (la destination n'est pas un fichier): " + name);
+        Skipped(name, skFileExists, kErrUnsafe);
+        continue;
+      }
+      if (p_->fFreshen && !exists) {
+        Skipped(name, skOnFreshen, 0);
+        continue;
+      }
+      if ((p_->fFreshen || p_->fUpdate) && exists && fst.st_mtime + 1 >= entryTime) {
+        Skipped(name, skOnFreshen, 0);
+        continue;
+      }
+      if (exists && !p_->fFreshen && !p_->fUpdate && !p_->fOverwrite) {
+        const bool older = fst.st_mtime + 1 < entryTime;
+        Call(cbOverwrite, static_cast<int32_t>((t.index & 0xFFFF) | (older ? 0x10000 : 0)), 0, name);
+        if (cancelled_) break;
+        if ((last_.Arg2 & 0xFF) != 1) {
+          Skipped(name, skNoOverwrite, 0);
+          continue;
+        }
+      }
+    }
+    if (ExtractOne(za, t.index, name, t.st, target)) ++done;
+  }
+  zip_discard(za);
+  if (cancelled_) Message(kErrCancelled, "Opération annulée");
+  Call(cbEndOfBatch, 0, 0, {});
+  return done;
+}
+
+}  // namespace
+
+UNZLIB_EXPORT int32_t UnzLibExec(ziprec::UnzipParms* p) {
+  if (!p || p->fSeven != 7) return 0;
+  try {
+    Job job(p);
+    return job.Run();
+  } catch (...) {
+    return 0;
+  }
+}
+
+UNZLIB_EXPORT int32_t GetUnzLibVersion() { return kVersion; }

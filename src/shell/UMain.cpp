@@ -1,0 +1,518 @@
+#include "shell/UMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <map>
+
+#include "platform/sys/Clock.h"
+#include "platform/sys/Files.h"
+#include "platform/sys/Formats.h"
+#include "platform/sys/IniFiles.h"
+#include "platform/sys/Programs.h"
+#include "platform/sys/Registry.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Cursor.h"
+#include "platform/ui/Dialogs.h"
+#include "shell/Resources.h"
+#include "shell/UCalendar.h"
+#include "shell/USplashEx.h"
+#include "shell/global.h"
+#ifdef ZELM_HAVE_SCHEMA
+#include "schema/AppSchema.h"
+#include "schema/DbChk.h"
+#endif
+
+namespace {
+
+std::map<QString, TfrmMain::Opener>& Openers() {
+  static std::map<QString, TfrmMain::Opener> m;
+  return m;
+}
+
+const char* kTag = "Tag";
+
+// The engine's lock and temporary files, deleted at start and at close. The drives of the old
+// engine ("C:\" and "C:\TEMP\") are the root and the temporary folder here.
+QList<QPair<QString, QString>> LeftoverFiles() {
+  const QString temp = IncludeTrailingPathDelimiter(QDir::tempPath());
+  return {{AppPath, "_QS*.*"}, {AppPath, "Del*.*"},     {AppPath, "PDOXUSRS.*"}, {AppPath, "PARADOX.*"},
+          {DataPath, "PDOXUSRS.*"}, {DataPath, "PARADOX.*"}, {"/", "PDOXUSRS.*"}, {"/", "PARADOX.*"},
+          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"}};
+}
+
+int16_t YearOf(const QString& text) {
+  const int64_t v = StrToInt(text);
+  if (v < INT16_MIN || v > INT16_MAX) throw EConvertError("'" + text + "' n'est pas une valeur entière correcte");
+  return int16_t(v);
+}
+
+#ifdef ZELM_HAVE_SCHEMA
+std::function<void(const QString&)> DefaultCreateTables() {
+  return [](const QString& dataPath) { CreateApplicationTables(ApplicationCheck(), dataPath); };
+}
+std::function<void(const QString&)> DefaultDatabaseCheck() {
+  return [](const QString& dataPath) { RunDatabaseCheck(dataPath); };
+}
+#else
+std::function<void(const QString&)> DefaultCreateTables() { return nullptr; }
+std::function<void(const QString&)> DefaultDatabaseCheck() { return nullptr; }
+#endif
+
+}  // namespace
+
+std::function<void(const QString&)> TfrmMain::CreateTablesHook = DefaultCreateTables();
+std::function<void(const QString&)> TfrmMain::DatabaseCheckHook = DefaultDatabaseCheck();
+QString TfrmMain::ExeNameOverride;
+
+void TfrmMain::RegisterWindow(const QString& key, Opener opener) { Openers()[key] = std::move(opener); }
+bool TfrmMain::HasWindow(const QString& key) { return Openers().count(key) > 0; }
+bool TfrmMain::OpenWindow(const QString& key) {
+  auto it = Openers().find(key);
+  if (it == Openers().end() || !it->second) return false;
+  Opener o = it->second;  // a copy: the opener may register again while it runs
+  o();
+  return true;
+}
+
+// ---------------------------------------------------------------- small parts
+
+TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
+  setObjectName("stBar");
+  const int widths[4] = {100, 50, 150, 150};
+  for (int i = 0; i < 4; ++i) {
+    auto* l = new QLabel(this);
+    l->setObjectName(QString("stBarPanel%1").arg(i));
+    l->setFixedWidth(widths[i]);
+    l->setAlignment(i == 3 ? (Qt::AlignLeft | Qt::AlignVCenter) : Qt::AlignCenter);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    addWidget(l);
+    Panels[i] = l;
+  }
+}
+
+bool TOpenPictureDialog::Execute(QWidget* parent) {
+  FileName = Dialogs().OpenFileName(parent, "Ouvrir", AppPath, FileDialogFilter(Filter));
+  return !FileName.isEmpty();
+}
+
+// ---------------------------------------------------------------- construction
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
+  InitShellResources();
+  setObjectName("frmMain");
+  setWindowTitle("Distribution de journaux");
+  setAttribute(Qt::WA_DeleteOnClose, true);
+  resize(800, 600);
+
+  BackGround = new QLabel(this);
+  BackGround->setObjectName("BackGround");
+  BackGround->hide();
+  BackGround->setPixmap(QPixmap::fromImage(QImage(":/zelm/background.bmp")));
+
+  BuildMenu();
+
+  auto* central = new QWidget(this);
+  auto* v = new QVBoxLayout(central);
+  v->setContentsMargins(0, 0, 0, 0);
+  v->setSpacing(0);
+  BuildButtons();
+  v->addWidget(pnlButton);
+  ClientArea = new QMdiArea(central);
+  ClientArea->setObjectName("ClientArea");
+  ClientArea->viewport()->installEventFilter(this);
+  v->addWidget(ClientArea, 1);
+  setCentralWidget(central);
+
+  stBar = new TStatusBar(this);
+  setStatusBar(stBar);
+
+  if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
+  qApp->installEventFilter(this);
+
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+  if (qApp) qApp->removeEventFilter(this);
+  if (ClientArea) ClientArea->viewport()->removeEventFilter(this);
+}
+
+void TfrmMain::BuildMenu() {
+  MainMenu = menuBar();
+  MainMenu->setObjectName("MainMenu");
+  auto item = [this](QMenu* menu, const char* name, const QString& text, int tag, auto handler) {
+    QAction* a = menu->addAction(text);
+    a->setObjectName(name);
+    if (tag) a->setProperty(kTag, tag);
+    connect(a, &QAction::triggered, this, handler);
+    return a;
+  };
+  auto open = [this](const QString& key) { return [key] { OpenWindow(key); }; };
+
+  mnFichier = MainMenu->addMenu("&Fichier");
+  mnClients = item(mnFichier, "mnClients", "&Clients", 105, open(WindowKey::Client));
+  mnTitres = item(mnFichier, "mnTitres", "Titres", 107, open(WindowKey::Titres));
+  mnFichier->addSeparator();
+  mnListes = item(mnFichier, "mnListes", "Gestion des Listes", 0, open(WindowKey::Liste));
+  mnOrgaD = item(mnFichier, "mnOrgaD", "Distribution des titres par Region", 0, open(WindowKey::OrgaD));
+  mnFichier->addSeparator();
+  mnRegions = item(mnFichier, "mnRegions", "Régions", 0, open(WindowKey::Region));
+  mnSites = item(mnFichier, "mnSites", "Sites", 0, open(WindowKey::Site));
+  mnImprimeries = item(mnFichier, "mnImprimeries", "Imprimeries", 0, open(WindowKey::Imprim));
+  mnFichier->addSeparator();
+  mnImprimer = item(mnFichier, "mnImprimer", "&Imprimer", 110, open(WindowKey::Print));
+  mnConfigImprimante = item(mnFichier, "mnConfigImprimante", "&Configuration de l'imprimante", 0,
+                            &TfrmMain::mnPrinterSetupClick);
+  mnFichier->addSeparator();
+  mnQuitter = item(mnFichier, "mnQuitter", "&Quitter", 0, &QWidget::close);
+  mnQuitter->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+
+  mnTraitements = MainMenu->addMenu("Traitements");
+  mnPrises = item(mnTraitements, "mnPrises", "Saisie des Prises", 0, open(WindowKey::Disto1));
+  mnPrisesClient = item(mnTraitements, "mnPrisesClient", "Saisie des prises par client", 0, open(WindowKey::Disto));
+  mnPrisesClient->setEnabled(false);
+  mnTraitements->addSeparator();
+  mnInvendus = item(mnTraitements, "mnInvendus", "Saisie des Invendus", 0, open(WindowKey::Retour));
+  mnVersements = item(mnTraitements, "mnVersements", "Saisie des Versements", 0, open(WindowKey::ListVCR));
+  mnTraitements->addSeparator();
+  mnAchats = item(mnTraitements, "mnAchats", "Saisie des Achats", 0, open(WindowKey::Ha));
+
+  mnOutils = MainMenu->addMenu("Outils");
+  mnSauvegarder = item(mnOutils, "mnSauvegarder", "Sauvegarder", 115, open(WindowKey::Sauvegarde));
+  mnRestaurer = item(mnOutils, "mnRestaurer", "Restaurer", 0, open(WindowKey::Restaure));
+  mnOutils->addSeparator();
+  mnReindexation = item(mnOutils, "mnReindexation", "Réindexation", 113, open(WindowKey::Reindex));
+  mnControle = item(mnOutils, "mnControle", "Contrôle de la base de données", 0, &TfrmMain::mnControleClick);
+  mnOutils->addSeparator();
+  mnEpuration = item(mnOutils, "mnEpuration", "Epuration des fichiers", 111, open(WindowKey::Epur));
+  mnOutils->addSeparator();
+  mnMotDePasse = item(mnOutils, "mnMotDePasse", "Changement du mot de passe", 116, [] {});
+  mnSecurite = item(mnOutils, "mnSecurite", "Gestion de la sécurité", 100, [] {});
+  mnSecurite->setEnabled(false);
+  mnSecurite->setVisible(false);
+  mnOutils->addSeparator();
+  mnChangerImage = item(mnOutils, "mnChangerImage", "Changer l'image d'accueil", 108, &TfrmMain::mnChangerImageClick);
+  mnRestaurerImage = item(mnOutils, "mnRestaurerImage", "Restaurer l'image d'accueil", 109,
+                          &TfrmMain::mnRestaurerImageClick);
+
+  mnAideMenu = MainMenu->addMenu("Aide");
+  mnAide = item(mnAideMenu, "mnAide", "Aide", 0, [] {});
+  mnAPropos = item(mnAideMenu, "mnAPropos", "A propos ...", 0, &TfrmMain::mnAProposClick);
+}
+
+void TfrmMain::BuildButtons() {
+  pnlButton = new QFrame(this);
+  pnlButton->setObjectName("pnlButton");
+  pnlButton->setFrameShape(QFrame::Panel);
+  pnlButton->setFrameShadow(QFrame::Raised);
+  pnlButton->setFixedHeight(40);
+  auto* h = new QHBoxLayout(pnlButton);
+  h->setContentsMargins(4, 2, 4, 2);
+  h->setSpacing(2);
+  auto button = [this](const char* name, const QString& hint, QStyle::StandardPixmap glyph, QAction* as) {
+    auto* b = new QToolButton(pnlButton);
+    b->setObjectName(name);
+    b->setToolTip(hint);
+    b->setIcon(style()->standardIcon(glyph));
+    b->setIconSize(QSize(24, 24));
+    b->setFixedSize(34, 34);
+    b->setAutoRaise(true);
+    connect(b, &QToolButton::clicked, as, &QAction::trigger);
+    return b;
+  };
+  btnHa = button("btnHa", "Saisie et mise à jour des achats", QStyle::SP_FileDialogNewFolder, mnAchats);
+  SpeedButton2 = button("SpeedButton2", "Saisie et mise à jour des Invendus", QStyle::SP_BrowserReload, mnInvendus);
+  btnPrise = button("btnPrise", "Saisie des prises", QStyle::SP_FileDialogDetailedView, mnPrises);
+  btnVCR = button("btnVCR", "Saisie des mandats admis", QStyle::SP_DialogApplyButton, mnVersements);
+  btnClient = button("btnClient", "Saisie et mise à jour des clients", QStyle::SP_DirHomeIcon, mnClients);
+  btnDB = button("btnDB", "Saisie et mise à jour des titres", QStyle::SP_FileDialogContentsView, mnTitres);
+  SpeedButton3 = button("SpeedButton3", "Saisie et mise à jour des régions", QStyle::SP_DriveNetIcon, mnRegions);
+  SpeedButton1 = button("SpeedButton1", "Imprimer des documents", QStyle::SP_FileIcon, mnImprimer);
+  btnFermer = button("btnFermer", "Quitter l'application", QStyle::SP_DialogCloseButton, mnQuitter);
+  for (QToolButton* b : {btnHa, SpeedButton2, btnPrise, btnVCR, btnClient, btnDB, SpeedButton3, SpeedButton1})
+    h->addWidget(b);
+  h->addStretch(1);
+  h->addWidget(btnFermer);
+  btnVCR->hide();
+  // The second print button lies outside the visible part of the panel.
+  btnPrint = button("btnPrint", "Imprimer des documents", QStyle::SP_FileIcon, mnImprimer);
+  btnPrint->move(-100, 2);
+}
+
+// ---------------------------------------------------------------- creation
+
+void TfrmMain::FormCreate() {
+  const QString exe = ExeNameOverride.isEmpty() ? QCoreApplication::applicationFilePath() : ExeNameOverride;
+  AppPath = exe;
+  while (!AppPath.isEmpty() && !AppPath.endsWith('/')) AppPath.chop(1);
+  DataPath = AppPath + "Data/";
+
+  // The working year and the access levels come first: a step that fails below must not leave
+  // a year of 0 to be written back at close, nor empty access levels.
+  Exercice = int16_t(Date().year());
+  try {
+    Exercice = YearOf(TIniFile(AppPath + "ZELM.INI").ReadString("PARAMS", "EXER", IntToStr(Date().year())));
+  } catch (const Exception&) {
+  }
+  Droits.fill("2");
+
+  try {
+    if (!DirectoryExists(DataPath)) {
+      if (!CreateDir(DataPath)) {
+        MessageDlg("Impossible de créer le répertoire : " + DataPath + "\r", MsgDlgType::Error, mbOK);
+        return;
+      }
+      if (CreateTablesHook) CreateTablesHook(DataPath);
+      ProcessMessages();
+    }
+
+    ReportHeader = "Distribution de journaux - " + Version;
+
+    {
+      TRegistry reg;
+      reg.RootKey = HKEY_CURRENT_USER;
+      if (reg.OpenKey("Control Panel\\International\\", true)) {
+        reg.WriteString("sDecimal", ".");
+        reg.WriteString("sCurrency", " ");
+        reg.WriteString("sMonThousandSep", " ");
+        reg.WriteString("sDate", "/");
+        reg.WriteString("sShortDate", "dd/MM/yyyy");
+      }
+      reg.CloseKey();
+      reg.RootKey = HKEY_LOCAL_MACHINE;
+      reg.OpenKey("SOFTWARE\\TOLVAN\\VERIRIV", true);
+      reg.CloseKey();
+    }
+
+    Exercice = int16_t(Date().year());
+    QString image;
+    {
+      TIniFile ini(AppPath + "ZELM.INI");
+      Exercice = YearOf(ini.ReadString("PARAMS", "EXER", IntToStr(Date().year())));
+      ini.ReadString("WINDOW", "STATE", "1");  // the window opens maximised whatever it holds
+      image = ini.ReadString("PARAMS", "IMAGE", "");
+    }
+
+    stBar->Panels[0]->setText(DateToStr(Date()));
+    stBar->Panels[1]->setText(IntToStr(Exercice));
+    stBar->Panels[2]->setText(Version);
+    setWindowTitle("Distribution de journaux - " + Version);
+
+    // The picture command stores its copy in the program's folder: look for it there, so a start
+    // from another working folder finds it too.
+    if (!image.isEmpty()) LoadBackground(QDir(AppPath).filePath(image));
+
+    DeleteLeftoverFiles();
+    ClearReadOnly(AppPath);
+    ClearReadOnly(DataPath);
+    Droits.fill("2");
+    setWindowState(windowState() | Qt::WindowMaximized);
+    SetScreenCursor(TCursor::crDefault);
+  } catch (...) {
+    HandleException(std::current_exception());
+  }
+}
+
+void TfrmMain::LoadBackground(const QString& fileName) {
+  QImage img(fileName);
+  if (img.isNull() || img.width() == 0 || img.height() == 0)
+    throw EInOutError("Impossible de charger l'image " + fileName);
+  BackGround->setPixmap(QPixmap::fromImage(img));
+}
+
+void TfrmMain::DeleteLeftoverFiles() {
+  try {
+    for (const auto& [folder, mask] : LeftoverFiles()) DeleteFiles(folder, mask);
+  } catch (...) {
+  }
+}
+
+void TfrmMain::ClearReadOnly(const QString& folder) {
+  for (const QString& name : FindFiles(folder, "*.*"))
+    if (IsReadOnly(folder + name)) SetReadOnly(folder + name, false);
+  SetScreenCursor(TCursor::crDefault);
+}
+
+void TfrmMain::showEvent(QShowEvent* e) {
+  QMainWindow::showEvent(e);
+  if (!shown_) {
+    shown_ = true;
+    FormShow();
+  }
+}
+
+void TfrmMain::FormShow() {
+  SetScreenCursor(TCursor::crDefault);
+  ProcessMessages();
+}
+
+// ---------------------------------------------------------------- close
+
+void TfrmMain::closeEvent(QCloseEvent* e) {
+  FormClose();
+  e->accept();
+}
+
+void TfrmMain::FormClose() {
+  const QString state = isMaximized() ? "1" : "0";
+  try {
+    TIniFile ini(AppPath + "ZELM.INI");
+    ini.WriteString("PARAMS", "EXER", IntToStr(Exercice));
+    ini.WriteString("WINDOW", "STATE", state);
+  } catch (...) {
+    // The program still closes; the user learns the settings were not kept.
+    HandleException(std::current_exception());
+  }
+  DeleteLeftoverFiles();
+  if (MessageDlg("Voulez-vous faire une sauvegarde ?", MsgDlgType::Confirmation, mbYes | mbNo) == ModalResult::Yes) {
+    try {
+      OpenWindow(WindowKey::AutoSave);
+    } catch (...) {
+      HandleException(std::current_exception());
+    }
+    ProcessMessages();
+  }
+  if (SelectedTitles) {
+    delete SelectedTitles;
+    SelectedTitles = nullptr;
+  }
+}
+
+// ---------------------------------------------------------------- menu commands
+
+void TfrmMain::mnPrinterSetupClick() { Dialogs().PrinterSetup(this); }
+
+void TfrmMain::mnControleClick() {
+  if (!DatabaseCheckHook) return;
+  DatabaseCheckHook(DataPath);
+  ProcessMessages();
+}
+
+void TfrmMain::mnAProposClick() {
+  auto* f = new TfrmSplashEx(nullptr);
+  QPointer<TfrmSplashEx> guard(f);
+  Dialogs().RunModal(f);
+  delete guard.data();
+}
+
+void TfrmMain::mnChangerImageClick() {
+  OpenPicDial.Filter = "Fichiers bitmap (*.bmp)|*.BMP";
+  if (!OpenPicDial.Execute(this)) return;
+  try {
+    QImageReader reader(OpenPicDial.FileName, "bmp");
+    reader.setDecideFormatFromContent(false);
+    const QImage img = reader.read();
+    if (img.isNull()) throw EInOutError("Format d'image incorrect !");
+    BackGround->setPixmap(QPixmap::fromImage(img));
+    ProcessMessages();
+    const QString name = ExtractFileName(OpenPicDial.FileName);
+    if (!img.save(AppPath + name, "BMP")) throw EInOutError("Impossible d'écrire " + AppPath + name);
+    IniFile = new TIniFile(AppPath + "ZELM.INI");
+    try {
+      IniFile->WriteString("PARAMS", "IMAGE", name);
+    } catch (...) {
+      delete IniFile;
+      IniFile = nullptr;
+      throw;
+    }
+    delete IniFile;
+    IniFile = nullptr;
+    MessageDlg("L'image sera active au prochain démarrage du programme", MsgDlgType::Information, mbOK);
+  } catch (const Exception&) {
+    MessageDlg("Format d'image incorrect !", MsgDlgType::Warning, mbOK);
+  }
+  ProcessMessages();
+}
+
+void TfrmMain::mnRestaurerImageClick() {
+  IniFile = new TIniFile(AppPath + "ZELM.INI");
+  try {
+    IniFile->WriteString("PARAMS", "IMAGE", "");
+  } catch (...) {
+    delete IniFile;
+    IniFile = nullptr;
+    throw;
+  }
+  delete IniFile;
+  IniFile = nullptr;
+  MessageDlg("L'image sera active au prochain démarrage du programme", MsgDlgType::Information, mbOK);
+}
+
+// ---------------------------------------------------------------- keys and background
+
+bool TfrmMain::FormShortCut(int key) {
+  if (key == Qt::Key_F5) {
+    switch (StartCalculator()) {
+      case EXEC_OUTOFMEMORY:
+        MessageDlg("Mémoire insuffisante pour cette opération.", MsgDlgType::Error, mbOK);
+        break;
+      case EXEC_BADFORMAT:
+        MessageDlg("Ce programme ne peut pas être exécuté par Microsoft Windows.", MsgDlgType::Error, mbOK);
+        break;
+      case EXEC_FILENOTFOUND:
+      case EXEC_PATHNOTFOUND:
+        MessageDlg("Le fichier : 'Calc.exe' est introuvable.", MsgDlgType::Error, mbOK);
+        break;
+      default:
+        break;
+    }
+    return true;
+  }
+  if (key == Qt::Key_F6) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<TfrmCalendar*>(w) && w->isVisible()) return false;
+    frmCalendar = new TfrmCalendar(nullptr);
+    frmCalendar->ShowAsTool();
+    return true;
+  }
+  return false;
+}
+
+bool TfrmMain::eventFilter(QObject* obj, QEvent* e) {
+  if (e->type() == QEvent::KeyPress && obj->isWidgetType()) {
+    auto* w = static_cast<QWidget*>(obj);
+    if (w->window() == this && !QApplication::activeModalWidget()) {
+      auto* k = static_cast<QKeyEvent*>(e);
+      if ((k->key() == Qt::Key_F5 || k->key() == Qt::Key_F6) && !k->isAutoRepeat())
+        if (FormShortCut(k->key())) return true;
+    }
+  }
+  if (ClientArea && obj == ClientArea->viewport() && e->type() == QEvent::Paint) {
+    PaintBackground(ClientArea->viewport());
+    return true;
+  }
+  return QMainWindow::eventFilter(obj, e);
+}
+
+QImage TfrmMain::Tile() const { return BackGround->pixmap().toImage(); }
+
+QSize TfrmMain::TileGrid(const QSize& window, const QSize& tile) {
+  if (tile.width() <= 0 || tile.height() <= 0) return QSize(0, 0);
+  return QSize(window.width() / tile.width() + 1, window.height() / tile.height() + 1);
+}
+
+void TfrmMain::PaintBackground(QWidget* area) {
+  QPainter p(area);
+  const QPixmap tile = BackGround->pixmap();
+  const QSize grid = TileGrid(frameGeometry().size(), tile.size());
+  if (grid.isEmpty()) {
+    p.fillRect(area->rect(), palette().color(QPalette::Dark));
+    return;
+  }
+  for (int r = 0; r < grid.height(); ++r)
+    for (int c = 0; c < grid.width(); ++c) p.drawPixmap(c * tile.width(), r * tile.height(), tile);
+}

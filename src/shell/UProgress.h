@@ -1,0 +1,20 @@
+// The shared progress window: the caller sets the caption, lProgress and the gauge, shows it
+// without modality while it works, then frees it and resets frmProgress.
+#pragma once
+#include <QDialog>
+#include <QPointer>
+
+class QFrame;
+class QLabel;
+class QProgressBar;
+
+class TfrmProgress : public QDialog {
+  Q_OBJECT
+ public:
+  explicit TfrmProgress(QWidget* owner = nullptr);
+  QLabel* lProgress;
+  QFrame* Panel1;
+  QProgressBar* MyGauge;
+};
+
+extern QPointer<TfrmProgress> frmProgress;

@@ -1,0 +1,238 @@
+// Damaged and hostile archives: reported, never a crash, nothing written outside the target.
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QUuid>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zip.h>
+
+#include "ZipTestSupport.h"
+
+namespace {
+
+// Writes an archive with libzip: (name, data) pairs; a name starting with "@" is a link to data.
+void MakeArchive(const QString& path, const std::vector<std::pair<QString, QByteArray>>& entries) {
+  int err = 0;
+  zip_t* za = zip_open(path.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+  ASSERT_TRUE(za);
+  std::vector<QByteArray> keep;
+  for (const auto& [rawName, data] : entries) {
+    const bool link = rawName.startsWith('@');
+    const QByteArray name = (link ? rawName.mid(1) : rawName).toUtf8();
+    keep.push_back(data);
+    zip_source_t* s = zip_source_buffer(za, keep.back().constData(), static_cast<zip_uint64_t>(keep.back().size()), 0);
+    const zip_int64_t i = zip_file_add(za, name.constData(), s, ZIP_FL_ENC_UTF_8);
+    ASSERT_GE(i, 0) << name.constData();
+    if (link)
+      zip_file_set_external_attributes(za, static_cast<zip_uint64_t>(i), 0, ZIP_OPSYS_UNIX, (S_IFLNK | 0777u) << 16);
+  }
+  ASSERT_EQ(zip_close(za), 0);
+}
+
+QStringList FilesUnder(const QString& dir) {
+  QStringList out;
+  QDirIterator it(dir, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+  while (it.hasNext()) out << it.next().mid(dir.size());
+  out.sort();
+  return out;
+}
+
+void Flip(const QString& path, qint64 at) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+  f.seek(at);
+  char c = 0;
+  f.getChar(&c);
+  f.seek(at);
+  f.putChar(static_cast<char>(c ^ 0x5A));
+}
+
+}  // namespace
+
+TEST(ZipHostile, EntriesOutsideTheTargetAreRefusedAndReported) {
+  TempDir t;
+  const QString abs = "/tmp/zelm-abs-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".txt";
+  MakeArchive(t.File("evil.zip"), {{"../x.txt", "climb"},
+                                    {abs, "absolute"},
+                                    {"sub/../../y.txt", "climb again"},
+                                    {"C:/drive.txt", "drive"},
+                                    {"@lien", "/etc/passwd"},
+                                    {"ok.txt", "fine"}});
+  for (bool dirs : {true, false}) {
+    auto z = NewZip();
+    Recorder rec;
+    rec.Attach(*z);
+    z->SetZipFileName(t.File("evil.zip"));
+    EXPECT_EQ(z->EntryCount(), 6);
+    if (dirs) z->ExtrOptions << ExtrDirNames;
+    z->ExtrBaseDir = t.File("target/deep/");
+    z->FSpecArgs << "*.*";
+    z->Extract();
+    EXPECT_EQ(z->SuccessCount, 1);
+    EXPECT_EQ(FilesUnder(t.File("target/deep/")), QStringList{"ok.txt"});
+    EXPECT_EQ(rec.skipped.size(), 5);
+    EXPECT_TRUE(rec.HasMessage("hors du dossier de destination"));
+    QFile::remove(t.File("target/deep/ok.txt"));
+  }
+  EXPECT_FALSE(QFileInfo::exists(t.File("target/x.txt")));
+  EXPECT_FALSE(QFileInfo::exists(t.File("x.txt")));
+  EXPECT_FALSE(QFileInfo::exists(t.File("y.txt")));
+  EXPECT_FALSE(QFileInfo::exists(abs));
+  EXPECT_FALSE(QFileInfo(t.File("target/deep/lien")).isSymLink());
+}
+
+TEST(ZipHostile, DamagedDataLeavesNoPartialFile) {
+  TempDir t;
+  const QByteArray big = TextBytes(200000, 31);
+  MakeArchive(t.File("d.zip"), {{"first.txt", big}, {"second.txt", "intact"}});
+  // A byte inside the first entry's compressed data.
+  Flip(t.File("d.zip"), 30 + 9 + 2000);
+  auto z = NewZip();
+  Recorder rec;
+  rec.Attach(*z);
+  z->SetZipFileName(t.File("d.zip"));
+  ASSERT_EQ(z->EntryCount(), 2);
+  z->ExtrBaseDir = t.File("out/");
+  z->FSpecArgs << "*.*";
+  z->Extract();
+  EXPECT_EQ(z->SuccessCount, 1);
+  EXPECT_EQ(FilesUnder(t.File("out/")), QStringList{"second.txt"});
+  EXPECT_EQ(rec.skipped.size(), 1);
+
+  // A stored entry with one byte changed fails its CRC; the handler sees both values.
+  MakeArchive(t.File("c.zip"), {{"a.gif", RandomBytes(3000, 32)}});
+  {
+    int err = 0;
+    zip_t* za = zip_open(t.File("c.zip").toUtf8().constData(), 0, &err);
+    zip_set_file_compression(za, 0, ZIP_CM_STORE, 0);
+    zip_close(za);
+  }
+  auto c = NewZip();
+  c->SetZipFileName(t.File("c.zip"));
+  ASSERT_EQ(c->EntryCount(), 1);
+  ASSERT_EQ(c->DirEntries[0].CompressionMethod, 0);
+  Flip(t.File("c.zip"), 30 + 5 + 100);
+  unsigned found = 0, expected = 0;
+  c->OnCRC32Error = [&](QObject*, const QString&, unsigned f, unsigned e, bool& doExtract) {
+    found = f;
+    expected = e;
+    doExtract = false;
+  };
+  c->ExtrBaseDir = t.File("crc/");
+  c->FSpecArgs << "*.*";
+  c->Extract();
+  EXPECT_EQ(c->SuccessCount, 0);
+  EXPECT_EQ(expected, c->DirEntries[0].CRC32);
+  EXPECT_NE(found, expected);
+  EXPECT_TRUE(FilesUnder(t.File("crc/")).isEmpty());
+
+  // Cancelling in the middle of an entry leaves nothing either.
+  MakeArchive(t.File("big.zip"), {{"big.bin", RandomBytes(600000, 33)}});
+  auto k = NewZip();
+  k->SetZipFileName(t.File("big.zip"));
+  k->OnProgress = [&](QObject*, ProgressType p, const QString&, qint64) {
+    if (p == ProgressUpdate) k->Cancel = true;
+  };
+  k->ExtrBaseDir = t.File("cancel/");
+  k->FSpecArgs << "*.*";
+  k->Extract();
+  EXPECT_EQ(k->SuccessCount, 0);
+  EXPECT_TRUE(FilesUnder(t.File("cancel/")).isEmpty());
+}
+
+TEST(ZipHostile, DamagedDirectoriesAreReportedNeverCrash) {
+  TempDir t;
+  MakeArchive(t.File("base.zip"), {{"a.txt", TextBytes(5000, 41)}, {"b.txt", TextBytes(5000, 42)}});
+  const QByteArray good = ReadFile(t.File("base.zip"));
+  auto listed = [&](const QByteArray& bytes, int& err) {
+    WriteFile(t.File("x.zip"), bytes);
+    auto z = NewZip();
+    z->SetZipFileName(t.File("x.zip"));
+    err = z->ErrCode;
+    return z->ZipFileName().isEmpty() ? -1 : z->EntryCount();
+  };
+  int err = 0;
+  EXPECT_EQ(listed(good, err), 2);
+
+  // Truncated: no end record any more.
+  EXPECT_EQ(listed(good.left(good.size() / 2), err), -1);
+  EXPECT_EQ(err, 11036);
+  // Shorter than an end record, and not an archive at all.
+  EXPECT_EQ(listed("PK", err), -1);
+  EXPECT_EQ(err, 11036);
+  EXPECT_EQ(listed(TextBytes(3000, 43), err), -1);
+  EXPECT_EQ(err, 11036);
+  // A damaged central header signature.
+  QByteArray bad = good;
+  const qint64 cd = bad.lastIndexOf(QByteArray("PK\x01\x02", 4));
+  bad[cd + 3] = 9;
+  EXPECT_EQ(listed(bad, err), -1);
+  EXPECT_EQ(err, 11015);
+  // An end record that claims far more entries and a larger directory than there are.
+  bad = good;
+  const qint64 eocd = bad.lastIndexOf(QByteArray("PK\x05\x06", 4));
+  bad[eocd + 10] = char(0xFF);
+  bad[eocd + 11] = char(0xFF);
+  EXPECT_EQ(listed(bad, err), -1);
+  bad = good;
+  bad[eocd + 14] = char(0x7F);
+  EXPECT_EQ(listed(bad, err), -1);
+  EXPECT_EQ(err, 10201);
+  // A central header whose name length runs past the file.
+  bad = good;
+  const qint64 cd2 = bad.lastIndexOf(QByteArray("PK\x01\x02", 4));
+  bad[cd2 + 28] = char(0xFF);
+  bad[cd2 + 29] = char(0xFF);
+  EXPECT_EQ(listed(bad, err), -1);
+  // A comment length beyond the end of the file: the comment is cut at what is there.
+  bad = good;
+  bad[eocd + 20] = 50;
+  bad += "tronque";
+  EXPECT_EQ(listed(bad, err), 2);
+
+  // Trailing text warns and still lists and extracts; zeros up to a 512 boundary do not warn.
+  auto z = NewZip();
+  Recorder rec;
+  rec.Attach(*z);
+  WriteFile(t.File("trail.zip"), good + QByteArray("du texte en trop à la fin\n").repeated(4));
+  z->SetZipFileName(t.File("trail.zip"));
+  EXPECT_EQ(z->EntryCount(), 2);
+  EXPECT_TRUE(rec.HasMessage("Avertissement - Symbols incorrects à la fin du fichier ZIP!"));
+  z->ExtrBaseDir = t.File("trail/");
+  z->FSpecArgs << "*.*";
+  z->Extract();
+  EXPECT_EQ(z->SuccessCount, 2);
+  rec.messages.clear();
+  QByteArray padded = good;
+  padded += QByteArray(512 - padded.size() % 512, '\0');
+  WriteFile(t.File("pad.zip"), padded);
+  z->SetZipFileName(t.File("pad.zip"));
+  EXPECT_EQ(z->EntryCount(), 2);
+  EXPECT_FALSE(rec.HasMessage("Avertissement"));
+
+  // An empty archive, and one with a comment found by the backward search.
+  QByteArray empty(22, '\0');
+  empty[0] = 'P'; empty[1] = 'K'; empty[2] = 5; empty[3] = 6;
+  WriteFile(t.File("empty.zip"), empty);
+  z->SetZipFileName(t.File("empty.zip"));
+  EXPECT_EQ(z->EntryCount(), 0);
+  EXPECT_EQ(z->DataOffset, 0);
+  EXPECT_FALSE(z->ZipFileName().isEmpty());
+  QByteArray commented = good;
+  commented[eocd + 20] = 10;
+  commented += "0123456789";
+  WriteFile(t.File("comment.zip"), commented);
+  z->SetZipFileName(t.File("comment.zip"));
+  EXPECT_EQ(z->EntryCount(), 2);
+  EXPECT_EQ(z->ArchiveComment, "0123456789");
+
+  // Program bytes in front of an archive whose offsets were not moved: listed with a warning.
+  rec.messages.clear();
+  WriteFile(t.File("front.zip"), QByteArray(1000, 'M') + good);
+  z->SetZipFileName(t.File("front.zip"));
+  EXPECT_EQ(z->EntryCount(), 2);
+  EXPECT_TRUE(z->OffsetMismatch);
+  EXPECT_EQ(z->DataOffset, 1000);
+  EXPECT_TRUE(rec.HasMessage("Avertissement - La structure de l'archive est erronnée!"));
+}
