@@ -203,7 +203,7 @@ void TZipArchiver::List() {
 }
 
 void TZipArchiver::ListGuarded(unsigned char end[22]) {
-  InFileName = FZipFileName;
+  InFileName = ToDriveName(FZipFileName);  // follows disk changes in the drive
   Drive = ExtractFileDrive(FZipFileName);
   Drive = Drive.isEmpty() ? QString("/") : Drive + "/";
   if (!CheckDrive()) throw EZipArchiver::CreateFromIdText(11004, Drive);

@@ -246,6 +246,11 @@ TEST_F(Tables, LocateOnSeveralFieldsDatesPartialAndCase) {
   EXPECT_FALSE(c.Locate("Nom", "mar", loPartialKey));
   EXPECT_TRUE(c.Locate("Nom", "mar", loPartialKey | loCaseInsensitive));
   EXPECT_EQ(c.FieldByName("Id")->AsString(), "0003");
+  AddClient(c, "0004", 4, "Émile Ève", "03");
+  EXPECT_TRUE(c.Locate("Nom", "ÉMILE ÈVE", loCaseInsensitive));
+  EXPECT_EQ(c.FieldByName("Id")->AsString(), "0004");
+  EXPECT_TRUE(c.Locate("Nom", "émile", loCaseInsensitive | loPartialKey));
+  EXPECT_FALSE(c.Locate("Nom", "émile", loPartialKey));
   EXPECT_TRUE(c.Locate("REGION;ORD", {"01", 2}));
   EXPECT_EQ(c.FieldByName("Nom")->AsString(), "DURAND");
   EXPECT_TRUE(c.Locate("Fax", QVariant()));  // an empty field
@@ -371,6 +376,15 @@ TEST_F(Tables, TwoCursorsOnOneFileSeeEachOthersPosts) {
   disto.Post();
   lkp.First();
   EXPECT_EQ(lkp.FieldByName("Qte_Prise")->AsInteger(), 10);
+  // The same Locate again after the other cursor changed the row reads the new value.
+  ASSERT_TRUE(lkp.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0001", "0003"}));
+  EXPECT_EQ(lkp.FieldByName("Qte_Prise")->AsInteger(), 3);
+  disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0001", "0003"});
+  disto.Edit();
+  disto.FieldByName("Qte_Prise")->AsInteger = 30;
+  disto.Post();
+  ASSERT_TRUE(lkp.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, "0001", "0003"}));
+  EXPECT_EQ(lkp.FieldByName("Qte_Prise")->AsInteger(), 30);
   // A record deleted through one cursor: the other moves on when refreshed, or refuses to edit it.
   lkp.Locate("ID_TITRE", "0002");
   disto.Locate("ID_TITRE", "0002");
@@ -599,6 +613,43 @@ TEST_F(Tables, MissingTableAndNotATable) {
   u.SetTableName("client.db");
   EXPECT_TRUE(u.Exists());
   EXPECT_EQ(u.FilePath(), dir.Path() + "CLIENT.DB");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TableOrder, DescendingIndexWithEmptyKeysBothWays) {
+  TempDir dir;
+  TTable t("T");
+  t.SetDatabaseName(dir.Path());
+  t.SetTableName("D.DB");
+  t.FieldDefs.Add("K", ftInteger);
+  t.FieldDefs.Add("S", ftString, 5);
+  t.IndexDefs.Add("iDesc", "K;S", ixDescending);
+  t.CreateTable();
+  t.SetIndexName("iDesc");
+  t.Open();
+  const std::vector<std::pair<QVariant, QString>> rows = {{3, "a"}, {QVariant(), "b"}, {1, ""}, {3, ""}, {2, "c"}, {QVariant(), ""}, {3, "b"}};
+  for (auto& [k, s] : rows) {
+    t.Append();
+    t.FieldByName("K")->Value = k;
+    t.FieldByName("S")->AsString = s;
+    t.Post();
+  }
+  QStringList fwd, back;
+  for (t.First(); !t.Eof(); t.Next()) fwd << t.FieldByName("K")->AsString() + "/" + t.FieldByName("S")->AsString();
+  for (t.Last(); !t.Bof(); t.Prior()) back << t.FieldByName("K")->AsString() + "/" + t.FieldByName("S")->AsString();
+  EXPECT_EQ(fwd, QStringList({"3/b", "3/a", "3/", "2/c", "1/", "/b", "/"}));
+  std::reverse(back.begin(), back.end());
+  EXPECT_EQ(back, fwd);
+  EXPECT_EQ(t.RecordCount(), 7);
+  t.Locate("K;S", {2, "c"});
+  EXPECT_EQ(t.RecNo(), 4);
+  t.MoveBy(-2);
+  EXPECT_EQ(t.FieldByName("S")->AsString(), "a");
+  EXPECT_EQ(t.MoveBy(10), 5);
+  EXPECT_TRUE(t.Eof());
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // The component's properties, library loading, adding, extracting, the callback and passwords.
 #include <QDir>
 #include <QFileInfo>
+#include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <gtest/gtest.h>
 
 #include "ZipTestSupport.h"
@@ -113,6 +116,7 @@ TEST(ZipAdd, RoundTripWithProgressInOrder) {
   rec.Attach(*z);
   z->SetZipFileName(t.File("ZELM.zip"));
   EXPECT_EQ(z->EntryCount(), 0);
+  WriteFile(src + "CLIENT.DB-journal", "the engine's, not the backup's");
   z->FSpecArgs << src + "CLIENT.*" << src + "Titre.*";
   z->Add();
   EXPECT_EQ(z->SuccessCount, 3);
@@ -206,6 +210,21 @@ TEST(ZipAdd, ReplacesEntriesUpdateAndFreshen) {
   z->FSpecArgs << src + "*.*";
   z->Add();
   EXPECT_EQ(z->EntryCount(), 3);
+
+  // Moving: the files go once they are in the archive; the archive takes its newest entry's time.
+  WriteFile(t.File("move/m1.txt"), "un");
+  WriteFile(t.File("move/m2.txt"), "deux");
+  SetMTime(t.File("move/m1.txt"), QDateTime(QDate(2024, 3, 1), QTime(10, 0)));
+  SetMTime(t.File("move/m2.txt"), QDateTime(QDate(2024, 5, 2), QTime(12, 30)));
+  auto m = NewZip();
+  m->HowToDelete = htdFinal;
+  m->AddOptions = {AddMove, AddZipTime};
+  m->SetZipFileName(t.File("moved.zip"));
+  m->FSpecArgs << t.File("move/*.txt");
+  m->Add();
+  EXPECT_EQ(m->SuccessCount, 2);
+  EXPECT_TRUE(QDir(t.File("move")).entryList(QDir::Files).isEmpty());
+  EXPECT_LE(std::abs(QFileInfo(t.File("moved.zip")).lastModified().secsTo(QDateTime(QDate(2024, 5, 2), QTime(12, 30)))), 2);
 }
 
 TEST(ZipAdd, FailureOrCancelLeavesTheArchiveAsItWas) {
@@ -459,4 +478,24 @@ TEST(ZipMessages, StringTableAndTrash) {
   EXPECT_FALSE(QFileInfo::exists(t.File("old/ZELM.zip")));
   EXPECT_TRUE(QFileInfo::exists(t.File("xdg/Trash/files/ZELM.zip")));
   qunsetenv("XDG_DATA_HOME");
+}
+
+TEST(ZipPassword, DialogLayout) {
+  TPasswordDlg dlg(nullptr, {pwbCancel, pwbCancelAll});
+  dlg.setWindowTitle("Mot de passe");
+  dlg.Label1->setText("Mot de passe pour CLIENT.DB");
+  EXPECT_EQ(dlg.size(), QSize(3 * 124 + 35, 137));
+  ASSERT_EQ(dlg.Buttons.size(), 3u);
+  EXPECT_EQ(dlg.Buttons[2]->geometry(), QRect(20 + 2 * 124, 72, 114, 28));
+  EXPECT_EQ(dlg.Edit1->width(), 3 * 124 - 10);
+  EXPECT_EQ(dlg.Edit1->maxLength(), 80);
+  EXPECT_EQ(dlg.Edit1->echoMode(), QLineEdit::Password);
+  // scripts/shots/zip_password.sh keeps a picture of it.
+  const QString shots = qEnvironmentVariable("ZELM_SHOT_DIR");
+  if (!shots.isEmpty()) {
+    dlg.Edit1->setText("secret");
+    dlg.show();
+    QApplication::processEvents();
+    dlg.grab().save(shots + "/zip_password.png");
+  }
 }

@@ -62,7 +62,7 @@ TEST(ZipSpan, ThreeFloppiesLabelledAndRestoredExactly) {
     asked << QString("%1/%2 %3").arg(seq).arg(total).arg(drive);
     floppy.Insert(seq - 1);
   };
-  r->SetZipFileName("A:/ZELM.zip");
+  r->SetZipFileName(floppy.DiskFolder(2) + "/ZELM.zip");  // as a folder dialog names it
   ASSERT_EQ(r->EntryCount(), 6);
   r->ExtrBaseDir = t.File("restored/");
   r->FSpecArgs << "*.*";
@@ -129,6 +129,40 @@ TEST(ZipSpan, FloppyRefusalsEndTheOperation) {
   EXPECT_EQ(z->ErrCode, 11007);
   EXPECT_TRUE(dlg->Messages().contains("Espace disque insuffisant sur le disque sélectionné"));
   EXPECT_FALSE(QFileInfo::exists(floppy.DiskFolder(0) + "/ZELM.zip"));
+}
+
+TEST(ZipSpan, EraseOptionClearsAnUnformattedOrUsedDisk) {
+  TempDir t;
+  const QString data = MakeData(t, 1, 2000);
+  ScopedDialogs dlg;
+  RemovableDiskDouble floppy('A', t.File("floppies"));
+  floppy.Insert(floppy.NewDisk(false));  // never formatted
+  auto z = NewZip(false);
+  z->SetZipFileName("A:/ZELM.zip");
+  z->AddOptions << AddDiskSpanErase;
+  floppy.ScriptChanges({0});
+  z->FSpecArgs << data + "*.*";
+  z->Add();
+  EXPECT_EQ(z->SuccessCount, 2);
+  EXPECT_EQ(floppy.Label(0), "PKBACK# 001");
+  EXPECT_TRUE(dlg->Messages().contains("Erase A:/"));
+
+  // A used disk: its old files go when the erase is confirmed, and stay when it is not.
+  WriteFile(floppy.DiskFolder(0) + "/vieux/ancien.txt", "old");
+  dlg->Clear();
+  floppy.ScriptChanges({0});
+  dlg->QueueAnswer(ModalResult::OK);   // the disk request
+  dlg->QueueAnswer(ModalResult::No);   // "Erase A:/"
+  z->FSpecArgs << data + "*.*";
+  z->Add();
+  EXPECT_EQ(z->ErrCode, 11007);
+  EXPECT_TRUE(QFileInfo::exists(floppy.DiskFolder(0) + "/vieux/ancien.txt"));
+  floppy.ScriptChanges({0});
+  z->FSpecArgs << data + "*.*";
+  z->Add();
+  EXPECT_EQ(z->SuccessCount, 2);
+  EXPECT_FALSE(QFileInfo::exists(floppy.DiskFolder(0) + "/vieux"));
+  EXPECT_EQ(QDir(floppy.DiskFolder(0)).entryList(QDir::Files), QStringList{"ZELM.zip"});
 }
 
 TEST(ZipSpan, FixedDrivePartsWithinMaxVolumeSize) {

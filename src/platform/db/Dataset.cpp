@@ -277,9 +277,12 @@ TField* TDataSet::Fields(int index) const {
 }
 
 TField* TDataSet::FindField(const QString& name) const {
-  const QString n = name.trimmed();
   for (auto& f : fields_)
-    if (f->FieldName().compare(n, Qt::CaseInsensitive) == 0) return f.get();
+    if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0) return f.get();
+  const QString n = name.trimmed();
+  if (n.size() != name.size())
+    for (auto& f : fields_)
+      if (f->FieldName().compare(n, Qt::CaseInsensitive) == 0) return f.get();
   return nullptr;
 }
 
@@ -434,6 +437,8 @@ void TDataSet::Open() {
   for (size_t i = 0; same && i < infos.size(); ++i)
     same = infos[i].name == infos_[i].name && infos[i].type == infos_[i].type && infos[i].size == infos_[i].size;
   infos_ = infos;
+  locateFields_.clear();
+  locateIdx_.clear();
   if (!same) {
     fields_.clear();
     for (size_t i = 0; i < infos_.size(); ++i)
@@ -442,6 +447,7 @@ void TDataSet::Open() {
   changed_.assign(infos_.size(), false);
   modified_ = false;
   try {
+    if (filtered_) DoFilterChanged();
     hasCur_ = DoFirst(cur_);
   } catch (...) {
     DoClose();
@@ -572,6 +578,7 @@ std::vector<QList<QVariant>> TDataSet::ReadRows(int first, int count) {
 
 void TDataSet::Refresh() {
   CheckBrowseMode();
+  DoRefresh();
   Resync();
 }
 
@@ -703,8 +710,8 @@ void TDataSet::Delete() {
   if (state_ == dsInsert) return Cancel();
   if (!hasCur_) throw EDatabaseError(QString("%1: Cannot perform this operation on an empty dataset").arg(DsName(this)));
   if (state_ == dsEdit) Cancel();
-  DoCheckWritable();
   if (BeforeDelete) BeforeDelete(*this);
+  DoCheckWritable();
   const Record gone = cur_;
   DoDelete(gone);
   Record n;
@@ -758,10 +765,16 @@ bool TDataSet::BookmarkValid(const TBookmark& bm) {
 
 bool TDataSet::Locate(const QString& keyFields, const QList<QVariant>& keyValues, TLocateOptions options) {
   CheckBrowseMode();
-  const QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
-  if (names.isEmpty()) throw EDatabaseError("Locate needs at least one field");
-  std::vector<int> idx;
-  for (const QString& n : names) idx.push_back(FieldByName(n)->Index());
+  if (keyFields != locateFields_ || locateIdx_.empty()) {
+    // The windows locate on the same fields again and again: resolve them once.
+    const QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
+    if (names.isEmpty()) throw EDatabaseError("Locate needs at least one field");
+    std::vector<int> resolved;
+    for (const QString& n : names) resolved.push_back(FieldByName(n)->Index());
+    locateIdx_ = resolved;
+    locateFields_ = keyFields;
+  }
+  const std::vector<int>& idx = locateIdx_;
   if (int(idx.size()) != keyValues.size())
     throw EDatabaseError(QString("Locate on %1 needs %2 values, got %3").arg(keyFields).arg(idx.size()).arg(keyValues.size()));
   Record r;

@@ -307,6 +307,7 @@ class TDataSet {
   virtual void DoDelete(const Record& rec) = 0;
   virtual void DoFilterChanged() = 0;
   virtual void DoCheckWritable() = 0;  // raises when the dataset cannot be edited
+  virtual void DoRefresh() {}  // re-reads what the dataset keeps (a query's rows)
   virtual QList<QVariant> DoNewRecordDefaults() { return QList<QVariant>(FieldCount()); }
 
   // For the implementations.
@@ -352,4 +353,6 @@ class TDataSet {
   QString filterText_;
   bool filtered_ = false;
   std::vector<TDataLink*> links_;
+  QString locateFields_;          // the last Locate's field list, resolved
+  std::vector<int> locateIdx_;
 };

@@ -151,7 +151,9 @@ void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool wit
   }
   QStringList cols;
   for (const FLDDesc& f : meta.fields) cols << Quote(f.szName) + " " + SqlType(f);
-  c->Exec(QString("CREATE TABLE %1.%2(%3)").arg(alias, Quote(meta.inner), cols.join(", ")));
+  // STRICT: a value of the wrong type (say a text into a quantity through SQL) is refused with an
+  // error instead of being stored as something no field can read back.
+  c->Exec(QString("CREATE TABLE %1.%2(%3) STRICT").arg(alias, Quote(meta.inner), cols.join(", ")));
   if (withIndexes) CreateIndexes(c, alias, meta);
 }
 
@@ -208,7 +210,7 @@ void RemoveTemp(const QString& tmp) {
   QFile::remove(tmp + "-journal");
 }
 
-void AttachAs(Conn& c, const QString& path, const QString& alias) {
+void AttachAs(Conn& c, const QString& path, const QString& alias, bool scratch = false) {
   sqlite3_stmt* s = nullptr;
   int rc = sqlite3_prepare_v2(c.db, QString("ATTACH ? AS %1").arg(alias).toUtf8().constData(), -1, &s, nullptr);
   if (rc != SQLITE_OK) c.Fail(rc, "attach");
@@ -217,7 +219,10 @@ void AttachAs(Conn& c, const QString& path, const QString& alias) {
   rc = sqlite3_step(s);
   sqlite3_finalize(s);
   if (rc != SQLITE_DONE) c.Fail(rc, "attach " + path);
-  c.Exec(QString("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=FULL").arg(alias));
+  // A file being built aside needs no journal: it is synced once, whole, before it takes the
+  // table's name.
+  if (scratch) c.Exec(QString("PRAGMA %1.journal_mode=OFF; PRAGMA %1.synchronous=OFF").arg(alias));
+  else c.Exec(QString("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=EXTRA").arg(alias));
 }
 
 void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {
@@ -488,7 +493,7 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
     tmp = TempPathFor(path);
     {
       Conn c(QString{});
-      AttachAs(c, tmp, "dst");
+      AttachAs(c, tmp, "dst", true);
       c.Exec("BEGIN");
       CreateSchema(&c, "dst", meta, true);
       c.Exec("COMMIT");
@@ -580,7 +585,7 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
 
     // Build aside, carry every row, check the count, then swap.
     tmp = TempPathFor(path);
-    AttachAs(c, tmp, "dst");
+    AttachAs(c, tmp, "dst", true);
     c.Exec("BEGIN");
     CreateSchema(&c, "dst", meta, false);
     QStringList oldCols, newCols, marks;

@@ -67,6 +67,33 @@ QString TableFile::Col(int field) const { return Quote(meta.fields[field].szName
 
 // ---- storage -------------------------------------------------------------------------------
 
+QString IsoFromDate(const QDate& d) {
+  if (!d.isValid()) return {};
+  int y, m, day;
+  d.getDate(&y, &m, &day);
+  if (y < 0 || y > 9999) return d.toString(Qt::ISODate);
+  const QChar buf[10] = {QChar('0' + y / 1000), QChar('0' + y / 100 % 10), QChar('0' + y / 10 % 10), QChar('0' + y % 10),
+                         QChar('-'), QChar('0' + m / 10), QChar('0' + m % 10), QChar('-'), QChar('0' + day / 10),
+                         QChar('0' + day % 10)};
+  return QString(buf, 10);
+}
+
+QDate DateFromIso(const QString& s) {
+  if (s.size() < 10 || s[4] != '-' || s[7] != '-') return {};
+  auto digits = [&](int from, int n, int& out) {
+    out = 0;
+    for (int i = from; i < from + n; ++i) {
+      const ushort c = s[i].unicode();
+      if (c < '0' || c > '9') return false;
+      out = out * 10 + (c - '0');
+    }
+    return true;
+  };
+  int y, m, d;
+  if (!digits(0, 4, y) || !digits(5, 2, m) || !digits(8, 2, d)) return {};
+  return QDate(y, m, d);
+}
+
 static bool IsMoney(const FLDDesc& f) { return f.iFldType == fldFLOAT && f.iSubType == fldstMONEY; }
 
 QString SqlType(const FLDDesc& f) {
@@ -86,7 +113,7 @@ QVariant ToStorage(const FLDDesc& f, const QVariant& v) {
     }
     case fldDATE: {
       QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
-      return d.isValid() ? QVariant(d.toString("yyyy-MM-dd")) : QVariant();
+      return d.isValid() ? QVariant(IsoFromDate(d)) : QVariant();
     }
     case fldBOOL: return QVariant(qlonglong(v.toBool() ? 1 : 0));
     case fldFLOAT: {
@@ -106,7 +133,7 @@ QVariant FromStorage(const FLDDesc& f, const QVariant& v) {
       return s.isEmpty() ? QVariant() : QVariant(s);
     }
     case fldDATE: {
-      QDate d = QDate::fromString(v.toString().left(10), "yyyy-MM-dd");
+      QDate d = DateFromIso(v.toString());
       return d.isValid() ? QVariant(d) : QVariant();
     }
     case fldBOOL: return QVariant(v.toLongLong() != 0);
@@ -128,6 +155,17 @@ Conn::Conn(const QString& key) : folderKey(key) {
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 5000);  // other processes only: inside the program nothing waits
   maxAttached = sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1);
+  // zfold(text): the text case-folded over all of Unicode, for case-insensitive Locate.
+  sqlite3_create_function(
+      db, "zfold", 1, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
+      [](sqlite3_context* ctx, int, sqlite3_value** argv) {
+        if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+        const void* p = sqlite3_value_text16(argv[0]);
+        const int bytes = sqlite3_value_bytes16(argv[0]);
+        const QString folded = QString(reinterpret_cast<const QChar*>(p), bytes / 2).toCaseFolded();
+        sqlite3_result_text16(ctx, folded.utf16(), int(folded.size() * 2), SQLITE_TRANSIENT);
+      },
+      nullptr, nullptr);
 }
 
 Conn::~Conn() {
@@ -139,6 +177,17 @@ Conn::~Conn() {
 sqlite3_stmt* Conn::Prepare(const QString& sql) {
   auto it = cache.find(sql);
   if (it != cache.end()) return it->second;
+  if (cache.size() >= 256) {
+    // Queries with their values written in make a new text each time: keep the cache small.
+    for (auto i = cache.begin(); i != cache.end();) {
+      if (!sqlite3_stmt_busy(i->second) && !inUse.count(i->second)) {
+        sqlite3_finalize(i->second);
+        i = cache.erase(i);
+      } else {
+        ++i;
+      }
+    }
+  }
   sqlite3_stmt* s = nullptr;
   QByteArray u = sql.toUtf8();
   int rc = sqlite3_prepare_v3(db, u.constData(), int(u.size()), SQLITE_PREPARE_PERSISTENT, &s, nullptr);
@@ -181,7 +230,7 @@ void Conn::DropCached(const QString& alias) {
 
 Stmt::Stmt(Conn* c, const QString& sql) : c_(c) {
   s_ = c->Prepare(sql);
-  if (sqlite3_stmt_busy(s_)) {
+  if (sqlite3_stmt_busy(s_) || c->inUse.count(s_)) {
     // The cached statement is stepping further up the stack: use a fresh one.
     sqlite3_stmt* s = nullptr;
     QByteArray u = sql.toUtf8();
@@ -190,6 +239,7 @@ Stmt::Stmt(Conn* c, const QString& sql) : c_(c) {
     s_ = s;
     owned_ = true;
   }
+  if (!owned_) c->inUse.insert(s_);
 }
 
 Stmt::~Stmt() {
@@ -198,6 +248,7 @@ Stmt::~Stmt() {
   } else {
     sqlite3_reset(s_);
     sqlite3_clear_bindings(s_);
+    c_->inUse.erase(s_);
   }
 }
 
@@ -218,12 +269,16 @@ void Stmt::Bind(int i, const QVariant& v) {
         rc = sqlite3_bind_double(s_, i, v.toDouble());
         break;
       case QMetaType::QDate:
-        rc = sqlite3_bind_text(s_, i, v.toDate().toString("yyyy-MM-dd").toUtf8().constData(), -1,
-                               SQLITE_TRANSIENT);
+        rc = sqlite3_bind_text(s_, i, IsoFromDate(v.toDate()).toLatin1().constData(), -1, SQLITE_TRANSIENT);
         break;
+      case QMetaType::QString: {
+        const QString& t = *static_cast<const QString*>(v.constData());
+        rc = sqlite3_bind_text16(s_, i, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+        break;
+      }
       default: {
-        QByteArray u = v.toString().toUtf8();
-        rc = sqlite3_bind_text(s_, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        const QString t = v.toString();
+        rc = sqlite3_bind_text16(s_, i, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
       }
     }
   }
@@ -520,7 +575,16 @@ void Engine::Attach(TableFile* f, Conn* c) {
   f->conn = c;
   f->alias = alias;
   c->files.push_back(f);
-  c->Exec(QString("PRAGMA %1.synchronous=FULL; PRAGMA %1.journal_mode=DELETE").arg(alias));
+  // Rollback journal; a commit syncs the file, the journal and, once the journal is gone, the
+  // folder, so that what Post returned from survives a power cut. Not settable inside a
+  // transaction: then set at its end.
+  f->pragmasPending = c->inTx;
+  if (!c->inTx) SetPragmas(c, f);
+}
+
+void Engine::SetPragmas(Conn* c, TableFile* f) {
+  c->Exec(QString("PRAGMA %1.synchronous=EXTRA; PRAGMA %1.journal_mode=DELETE").arg(f->alias));
+  f->pragmasPending = false;
 }
 
 bool Engine::Detach(TableFile* f) {
@@ -797,6 +861,7 @@ void Engine::Commit(Conn* c, bool raise) {
   std::vector<TableFile*> files = c->files;
   for (TableFile* f : files) {
     f->written = false;
+    if (f->pragmasPending) SetPragmas(c, f);
     if (f->counterDirty) StoreCounter(f, raise);
   }
   // Files closed while the transaction was open go now.

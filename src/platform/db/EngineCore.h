@@ -11,6 +11,7 @@
 // descriptors in zelm_table / zelm_fields / zelm_indexes, so that they read back exactly as they
 // were created.
 #pragma once
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -19,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/db/DbiStructure.h"
@@ -59,6 +61,7 @@ struct TableFile {
   int32_t counter = 0;   // auto-increment counter (offset 73)
   bool counterDirty = false;
   bool written = false;  // written in the connection's open transaction
+  bool pragmasPending = false;
 
   QString Q() const;             // alias."inner", for SQL
   QString Col(int field) const;  // "name" of a field (0-based)
@@ -97,6 +100,7 @@ class Conn {
   std::vector<TableFile*> files;
   bool inTx = false;
   std::unordered_map<QString, sqlite3_stmt*> cache;
+  std::unordered_set<sqlite3_stmt*> inUse;  // held by a Stmt now
 
   sqlite3_stmt* Prepare(const QString& sql);
   void Exec(const QString& sql);
@@ -112,6 +116,9 @@ QString StdMessage(int code);
 QVariant ToStorage(const FLDDesc& f, const QVariant& v);    // normalised value -> column value
 QVariant FromStorage(const FLDDesc& f, const QVariant& v);  // column value -> normalised value
 QString SqlType(const FLDDesc& f);
+// ISO dates ("2005-03-07") both ways, without the general (and slow) date format parser.
+QString IsoFromDate(const QDate& d);
+QDate DateFromIso(const QString& s);  // invalid when the text is not such a date
 QString Quote(const QString& identifier);  // "name"
 
 class Engine {
@@ -159,6 +166,7 @@ class Engine {
   Folder& FolderOf(const QString& key);
   Conn* ConnWithRoom(Folder& fo, Conn* avoid = nullptr);
   void Attach(TableFile* f, Conn* c);
+  void SetPragmas(Conn* c, TableFile* f);
   bool Detach(TableFile* f);  // false when it must wait for the transaction's end
   void Commit(Conn* c, bool raise);
   void LoadMeta(TableFile* f, bool reconcile);

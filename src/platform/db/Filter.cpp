@@ -1,5 +1,7 @@
 #include "platform/db/Filter.h"
 
+#include "platform/db/EngineCore.h"
+
 #include <cmath>
 
 namespace dbe {
@@ -23,7 +25,7 @@ FilterExpr::~FilterExpr() = default;
 QVariant StorageOf(const QVariant& v, TFieldType type) {
   if (v.isNull()) return QVariant();
   switch (type) {
-    case ftDate: return v.toDate().toString("yyyy-MM-dd");
+    case ftDate: return IsoFromDate(v.toDate());
     case ftBoolean: return qlonglong(v.toBool() ? 1 : 0);
     case ftSmallint: case ftInteger: case ftAutoInc: return v.toLongLong();
     case ftFloat: case ftCurrency: return v.toDouble();

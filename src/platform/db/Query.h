@@ -111,6 +111,7 @@ class TQuery : public TDataSet {
   void DoDelete(const Record& rec) override;
   void DoFilterChanged() override;
   void DoCheckWritable() override;
+  void DoRefresh() override;
 
  private:
   void SqlChanged();

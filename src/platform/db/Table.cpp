@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <unordered_map>
 
 #include "platform/db/EngineCore.h"
 #include "platform/db/Filter.h"
@@ -15,7 +16,8 @@ using namespace dbe;
 
 namespace {
 
-constexpr int kPage = 64;
+constexpr int kPage = 64;       // rows read ahead while walking
+constexpr int kFirstPage = 2;   // after a jump to an end: most walks from there are short
 
 TFieldType TypeOf(const FLDDesc& f) {
   switch (f.iFldType) {
@@ -50,6 +52,7 @@ class TableCursor {
   QString masterSql;
   QList<QVariant> masterBinds;
   bool masterEmpty = false;  // master without a record: nothing visible
+  bool callback = false;     // OnFilterRecord applies
 
   std::vector<Record> page;
   bool atStart = false, atEnd = false;
@@ -65,16 +68,60 @@ class TableCursor {
     cfg++;
     page.clear();
   }
+  void Reset() { pc = Pieces(); }
 
-  QString Columns() const {
+  // SQL pieces, rebuilt when the order, the filter or the file's connection changes.
+  struct Pieces {
+    QString alias;
+    uint64_t cfg = 0;
+    QString cols, from, orderFwd, orderRev, where;
+    QList<QVariant> whereBinds;
+    std::vector<QString> colExpr;  // per order column
+    QString insert, update, del, byId;
+    std::vector<QString> fieldCol;  // quoted field names
+  };
+  mutable Pieces pc;
+
+  const Pieces& P() const {
+    if (pc.alias == f->alias && pc.cfg == cfg && !pc.cols.isEmpty()) return pc;
+    Pieces p;
+    p.alias = f->alias;
+    p.cfg = cfg;
     QStringList c{"rowid"};
-    for (size_t i = 0; i < f->meta.fields.size(); ++i) c << f->Col(int(i));
-    return c.join(", ");
+    for (size_t i = 0; i < f->meta.fields.size(); ++i) {
+      p.fieldCol.push_back(f->Col(int(i)));
+      c << p.fieldCol.back();
+    }
+    p.cols = c.join(", ");
+    p.from = f->Q();
+    QStringList fwd, rev;
+    for (const OrderCol& o : order) {
+      QString e = o.field < 0 ? QString("rowid") : p.fieldCol[o.field];
+      if (o.nocase) e += " COLLATE NOCASE";
+      p.colExpr.push_back(e);
+      fwd << e + (o.desc ? " DESC" : "");
+      rev << e + (o.desc ? "" : " DESC");
+    }
+    p.orderFwd = fwd.join(", ");
+    p.orderRev = rev.join(", ");
+    QStringList w;
+    if (!filterSql.isEmpty()) {
+      w << filterSql;
+      p.whereBinds << filterBinds;
+    }
+    if (!masterSql.isEmpty()) {
+      w << masterSql;
+      p.whereBinds << masterBinds;
+    }
+    p.where = w.join(" AND ");
+    pc = std::move(p);
+    return pc;
   }
 
   QString ColExpr(const OrderCol& o) const {
-    if (o.field < 0) return "rowid";
-    QString c = f->Col(o.field);
+    for (size_t i = 0; i < order.size(); ++i)
+      if (order[i].field == o.field && order[i].nocase == o.nocase) return P().colExpr[i];
+    QString c = o.field < 0 ? QString("rowid") : f->Col(o.field);
     if (o.nocase) c += " COLLATE NOCASE";
     return c;
   }
@@ -84,24 +131,13 @@ class TableCursor {
     return ToStorage(f->meta.fields[o.field], r.values.value(o.field));
   }
 
-  QString OrderBy(bool reverse) const {
-    QStringList parts;
-    for (const OrderCol& o : order) parts << ColExpr(o) + ((o.desc != reverse) ? " DESC" : "");
-    return parts.join(", ");
-  }
+  QString OrderBy(bool reverse) const { return reverse ? P().orderRev : P().orderFwd; }
 
   // The fixed conditions (filter, master) with their values.
   QString Where(QList<QVariant>& binds) const {
-    QStringList w;
-    if (!filterSql.isEmpty()) {
-      w << filterSql;
-      binds << filterBinds;
-    }
-    if (!masterSql.isEmpty()) {
-      w << masterSql;
-      binds << masterBinds;
-    }
-    return w.join(" AND ");
+    const Pieces& p = P();
+    binds << p.whereBinds;
+    return p.where;
   }
 
   Record Read(Stmt& s) const {
@@ -112,24 +148,143 @@ class TableCursor {
     return r;
   }
 
-  std::vector<Record> Select(const QString& extra, const QList<QVariant>& extraBinds, bool reverse, int limit,
-                             int offset = 0) const {
+  QString SelectSql(const QString& extra, bool reverse, int limit, int offset = 0) const {
+    const Pieces& p = P();
+    QString sql;
+    sql.reserve(320);
+    sql += "SELECT ";
+    sql += p.cols;
+    sql += " FROM ";
+    sql += p.from;
+    if (!p.where.isEmpty() || !extra.isEmpty()) {
+      sql += " WHERE ";
+      sql += p.where;
+      if (!p.where.isEmpty() && !extra.isEmpty()) sql += " AND ";
+      sql += extra;
+    }
+    sql += " ORDER BY ";
+    sql += reverse ? p.orderRev : p.orderFwd;
+    if (limit >= 0) sql += " LIMIT " + QString::number(limit);
+    if (offset > 0) sql += " OFFSET " + QString::number(offset);
+    return sql;
+  }
+
+  // Runs a SELECT made by SelectSql; the filter's values come first.
+  std::vector<Record> Run(const QString& sql, const QList<QVariant>& extraBinds) const {
     std::vector<Record> out;
     if (masterEmpty) return out;
-    QList<QVariant> binds;
-    QString where = Where(binds);
-    if (!extra.isEmpty()) where = where.isEmpty() ? extra : where + " AND " + extra;
-    binds << extraBinds;
-    QString sql = QString("SELECT %1 FROM %2").arg(Columns(), f->Q());
-    if (!where.isEmpty()) sql += " WHERE " + where;
-    sql += " ORDER BY " + OrderBy(reverse);
-    if (limit >= 0) sql += QString(" LIMIT %1").arg(limit);
-    if (offset > 0) sql += QString(" OFFSET %1").arg(offset);
     Stmt s(f->conn, sql);
-    s.BindAll(binds);
+    const QList<QVariant>& wb = P().whereBinds;
+    s.BindAll(wb);
+    s.BindAll(extraBinds, int(wb.size()) + 1);
     while (s.Step()) out.push_back(Read(s));
     return out;
   }
+
+  std::vector<Record> Select(const QString& extra, const QList<QVariant>& extraBinds, bool reverse, int limit,
+                             int offset = 0) const {
+    if (masterEmpty) return {};
+    return Run(SelectSql(extra, reverse, limit, offset), extraBinds);
+  }
+
+  // Position in the current order: <0, 0, >0 as a comes before, is, or comes after b.
+  int CompareKey(const Record& a, const Record& b) const {
+    for (const OrderCol& o : order) {
+      int c;
+      if (o.field < 0) {
+        c = a.id < b.id ? -1 : (a.id > b.id ? 1 : 0);
+      } else {
+        const QVariant& x = a.values[o.field];
+        const QVariant& y = b.values[o.field];
+        if (x.isNull() || y.isNull()) {
+          c = x.isNull() == y.isNull() ? 0 : (x.isNull() ? -1 : 1);
+        } else if (x.typeId() == QMetaType::QString) {
+          c = o.nocase ? AsciiFoldCompare(x.toString(), y.toString()) : x.toString().compare(y.toString());
+          c = c < 0 ? -1 : (c > 0 ? 1 : 0);
+        } else if (x.typeId() == QMetaType::QDate) {
+          c = x.toDate() < y.toDate() ? -1 : (y.toDate() < x.toDate() ? 1 : 0);
+        } else {
+          const double u = x.toDouble(), v = y.toDouble();
+          c = u < v ? -1 : (u > v ? 1 : 0);
+        }
+      }
+      if (c != 0) return o.desc ? -c : c;
+    }
+    return 0;
+  }
+
+  static int AsciiFoldCompare(const QString& a, const QString& b) {
+    const int n = std::min(a.size(), b.size());
+    for (int i = 0; i < n; ++i) {
+      ushort x = a[i].unicode(), y = b[i].unicode();
+      if (x >= 'A' && x <= 'Z') x += 32;
+      if (y >= 'A' && y <= 'Z') y += 32;
+      if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+  }
+
+  // The record last handed out, so that an Edit right after a move needs no second read.
+  int64_t lastId = -1;
+  uint64_t lastVersion = 0, lastCfg = 0;
+  void Mark(const Record& r) {
+    lastId = r.id;
+    lastVersion = f->version;
+    lastCfg = cfg;
+  }
+  bool Fresh(const Record& r) const { return r.id == lastId && lastVersion == f->version && lastCfg == cfg; }
+
+  // After this cursor wrote a record: a page that starts the table stays good for First when the
+  // record lies after its first row.
+  bool keepFront = false;
+  void BeforeOwnWrite() { keepFront = PageValid() && atStart; }
+  void AfterOwnWrite(const Record* written, const Record* oldRec) {
+    if (keepFront && !page.empty() && (!written || CompareKey(*written, page.front()) > 0) &&
+        (!oldRec || oldRec->id != page.front().id)) {
+      page.resize(1);
+      atEnd = false;
+      pageVersion = f->version;
+      pageCfg = cfg;
+      hint = 0;
+    } else {
+      page.clear();
+    }
+    keepFront = false;
+  }
+
+  // Results of recent Locates, good while the file and the cursor's order and filter are as they
+  // were: the windows look the same few codes up again and again in tables that do not change.
+  struct Hit {
+    bool found;
+    Record rec;
+  };
+  std::unordered_map<QString, Hit> hits;
+  uint64_t hitsVersion = 0, hitsCfg = 0;
+  Hit* FindHit(const QString& k) {
+    if (hitsVersion != f->version || hitsCfg != cfg) {
+      hits.clear();
+      hitsVersion = f->version;
+      hitsCfg = cfg;
+      return nullptr;
+    }
+    auto it = hits.find(k);
+    return it == hits.end() ? nullptr : &it->second;
+  }
+  void AddHit(const QString& k, bool found, const Record& r) {
+    if (hitsVersion != f->version || hitsCfg != cfg) {
+      hits.clear();
+      hitsVersion = f->version;
+      hitsCfg = cfg;
+    }
+    if (hits.size() >= 512) hits.clear();
+    hits.emplace(k, Hit{found, r});
+  }
+
+  std::unordered_map<uint64_t, QString> locateSql;
+  uint64_t locateAlias = 0, locateCfg = 0;
+  QString insertSql;
+  std::unordered_map<uint64_t, QString> updateSql;
+  QString sqlAlias;
 
   int Count(const QString& extra, const QList<QVariant>& extraBinds) const {
     if (masterEmpty) return 0;
@@ -255,8 +410,13 @@ class TableCursor {
   }
 
   bool First(Record& out) {
+    if (PageValid() && atStart) {
+      out = page.front();
+      hint = 0;
+      return true;
+    }
     bool end;
-    auto rows = Fetch(nullptr, true, kPage, &end);
+    auto rows = Fetch(nullptr, true, kFirstPage, &end);
     if (rows.empty()) {
       page.clear();
       return false;
@@ -268,8 +428,13 @@ class TableCursor {
   }
 
   bool Last(Record& out) {
+    if (PageValid() && atEnd) {
+      out = page.back();
+      hint = int(page.size()) - 1;
+      return true;
+    }
     bool end;
-    auto rows = Fetch(nullptr, false, kPage, &end);
+    auto rows = Fetch(nullptr, false, kFirstPage, &end);
     if (rows.empty()) {
       page.clear();
       return false;
@@ -556,7 +721,6 @@ std::vector<TDataSet::FieldInfo> TTable::DoOpen() {
   cursor_->f = Engine::Get().Open(path, exclusive_ ? Engine::Mode::Exclusive : Engine::Mode::Shared);
   try {
     ApplyOrder();
-    DoFilterChanged();
     ApplyMaster();
   } catch (...) {
     Engine::Get().Close(cursor_->f);
@@ -578,8 +742,12 @@ void TTable::DoClose() {
 
 void TTable::DoFilterChanged() {
   TableCursor& c = *cursor_;
+  const QString oldSql = c.filterSql;
+  const QList<QVariant> oldBinds = c.filterBinds;
+  const bool oldCallback = c.callback;
   c.filterSql.clear();
   c.filterBinds.clear();
+  c.callback = HasFilterCallback();
   if (Filtered() && !Filter().trimmed().isEmpty()) {
     const TableMeta& m = c.f->meta;
     auto expr = FilterExpr::Parse(Filter(), [&](const QString& n) {
@@ -590,19 +758,23 @@ void TTable::DoFilterChanged() {
     });
     c.filterSql = expr->ToSql([&](int i) { return c.f->Col(i); }, c.filterBinds);
   }
-  c.Changed();
+  // Switching a filter that selects nothing on or off changes no row: the rows read stay good.
+  if (c.filterSql != oldSql || c.filterBinds != oldBinds || c.callback != oldCallback) c.Changed();
 }
 
 void TTable::DoCheckWritable() {
   if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(cursor_->f->path));
 }
 
-bool TTable::DoFirst(Record& out) { return cursor_->First(out); }
-bool TTable::DoLast(Record& out) { return cursor_->Last(out); }
-bool TTable::DoNext(const Record& from, Record& out) { return cursor_->Next(from, out); }
-bool TTable::DoPrior(const Record& from, Record& out) { return cursor_->Prior(from, out); }
-bool TTable::DoReread(Record& rec) { return cursor_->ById(rec.id, rec); }
-bool TTable::DoGoto(int64_t id, Record& out) { return cursor_->ById(id, out); }
+bool TTable::DoFirst(Record& out) { return cursor_->First(out) && (cursor_->Mark(out), true); }
+bool TTable::DoLast(Record& out) { return cursor_->Last(out) && (cursor_->Mark(out), true); }
+bool TTable::DoNext(const Record& from, Record& out) { return cursor_->Next(from, out) && (cursor_->Mark(out), true); }
+bool TTable::DoPrior(const Record& from, Record& out) { return cursor_->Prior(from, out) && (cursor_->Mark(out), true); }
+bool TTable::DoReread(Record& rec) {
+  if (cursor_->Fresh(rec) && !HasFilterCallback()) return true;  // read at this very state of the file
+  return cursor_->ById(rec.id, rec) && (cursor_->Mark(rec), true);
+}
+bool TTable::DoGoto(int64_t id, Record& out) { return cursor_->ById(id, out) && (cursor_->Mark(out), true); }
 int TTable::DoRecordCount() { return cursor_->RecordCount(); }
 int TTable::DoRecNo(const Record& rec) { return cursor_->RecNo(rec); }
 bool TTable::DoSeek(int index, Record& out) {
@@ -617,8 +789,10 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
                       Record& out) {
   TableCursor& c = *cursor_;
   const TableMeta& m = c.f->meta;
-  QStringList conds;
   QList<QVariant> binds;
+  uint64_t key = uint64_t(options & 3) + 1;
+  bool cacheable = fields.size() <= 6;  // the key holds 6 fields
+  std::vector<bool> nulls(fields.size()), folds(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
     const int fld = fields[i];
     const FLDDesc& fd = m.fields[fld];
@@ -628,43 +802,93 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     } catch (const Exception&) {
       return false;  // a value the field cannot hold matches nothing
     }
-    const QString col = c.f->Col(fld);
-    if (v.isNull()) {
-      conds << col + " IS NULL";
-      continue;
-    }
+    nulls[i] = v.isNull();
+    if (fld >= 255) cacheable = false;
+    // A case-insensitive text beyond ASCII is compared folded (SQLite's NOCASE knows only A-Z).
+    QString s = fd.iFldType == fldZSTRING && !nulls[i] ? v.toString() : QString();
+    bool fold = false;
+    if ((options & loCaseInsensitive) && !nulls[i])
+      for (QChar ch : s) fold |= ch.unicode() > 127;
+    folds[i] = fold;
+    key |= uint64_t((fld + 1) * 4 + (nulls[i] ? 1 : 0) + (fold ? 2 : 0)) << (2 + 10 * i);
+    if (v.isNull()) continue;
     if (fd.iFldType == fldZSTRING) {
-      const QString s = v.toString();
-      const QString coll = (options & loCaseInsensitive) ? " COLLATE NOCASE" : "";
-      if (options & loPartialKey) {
-        conds << QString("substr(%1, 1, %2) = ?%3").arg(col).arg(s.size()).arg(coll);
-      } else {
-        conds << QString("%1 = ?%2").arg(col, coll);
-      }
+      if (fold) s = s.toCaseFolded();
+      if (options & loPartialKey) binds << qlonglong(s.size());
       binds << s;
     } else {
-      conds << col + " = ?";
       binds << ToStorage(fd, v);
     }
   }
-  const QString cond = conds.join(" AND ");
-  if (!HasFilterCallback()) {
-    auto rows = c.Select(cond, binds, false, 1);
-    if (rows.empty()) return false;
-    out = rows.front();
-    return true;
+  if (c.sqlAlias != c.f->alias || c.locateCfg != c.cfg) {
+    c.locateSql.clear();
+    c.updateSql.clear();
+    c.insertSql.clear();
+    c.sqlAlias = c.f->alias;
+    c.locateCfg = c.cfg;
   }
-  int offset = 0;
-  for (;;) {
-    auto rows = c.Select(cond, binds, false, kPage, offset);
-    for (Record& r : rows)
-      if (AcceptRecord(r)) {
-        out = r;
-        return true;
+  const bool callback = HasFilterCallback();
+  QString* sql = nullptr;
+  QString built;
+  if (cacheable && !callback) {
+    auto it = c.locateSql.find(key);
+    if (it != c.locateSql.end()) sql = &it->second;
+  }
+  if (!sql) {
+    QStringList conds;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const int fld = fields[i];
+      const QString& col = c.P().fieldCol[fld];
+      if (nulls[i]) {
+        conds << col + " IS NULL";
+      } else if (m.fields[fld].iFldType == fldZSTRING && folds[i]) {
+        const QString e = "zfold(" + col + ")";
+        conds << ((options & loPartialKey) ? "substr(" + e + ", 1, ?) = ?" : e + " = ?");
+      } else if (m.fields[fld].iFldType == fldZSTRING) {
+        const QString coll = (options & loCaseInsensitive) ? " COLLATE NOCASE" : "";
+        conds << ((options & loPartialKey) ? "substr(" + col + ", 1, ?) = ?" + coll : col + " = ?" + coll);
+      } else {
+        conds << col + " = ?";
       }
-    if (int(rows.size()) < kPage) return false;
-    offset += kPage;
+    }
+    const QString cond = conds.join(" AND ");
+    if (callback) {
+      int offset = 0;
+      for (;;) {
+        auto rows = c.Select(cond, binds, false, kPage, offset);
+        for (Record& r : rows)
+          if (AcceptRecord(r)) {
+            out = r;
+            c.Mark(out);
+            return true;
+          }
+        if (int(rows.size()) < kPage) return false;
+        offset += kPage;
+      }
+    }
+    built = c.SelectSql(cond, false, 1);
+    sql = cacheable ? &(c.locateSql[key] = built) : &built;
   }
+  QString hitKey;
+  if (cacheable) {
+    hitKey = QString::number(key);
+    for (const QVariant& b : binds) {
+      hitKey += QChar(0x1f);
+      hitKey += b.toString();
+    }
+    if (TableCursor::Hit* h = c.FindHit(hitKey)) {
+      if (!h->found) return false;
+      out = h->rec;
+      c.Mark(out);
+      return true;
+    }
+  }
+  auto rows = c.Run(*sql, binds);
+  if (cacheable) c.AddHit(hitKey, !rows.empty(), rows.empty() ? Record() : rows.front());
+  if (rows.empty()) return false;
+  out = rows.front();
+  c.Mark(out);
+  return true;
 }
 
 void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& changed) {
@@ -672,60 +896,94 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
   TableFile* f = c.f;
   const TableMeta& m = f->meta;
   Engine& e = Engine::Get();
+  if (c.sqlAlias != f->alias || c.locateCfg != c.cfg) {
+    c.locateSql.clear();
+    c.updateSql.clear();
+    c.insertSql.clear();
+    c.sqlAlias = f->alias;
+    c.locateCfg = c.cfg;
+  }
   if (inserting) {
-    QStringList cols, marks;
     QList<QVariant> binds;
     for (size_t i = 0; i < m.fields.size(); ++i) {
       if (m.fields[i].iSubType == fldstAUTOINC && rec.values.value(int(i)).isNull())
         rec.values[int(i)] = int(e.NextAutoInc(f));
-      cols << f->Col(int(i));
-      marks << "?";
       binds << ToStorage(m.fields[i], rec.values.value(int(i)));
     }
+    if (c.insertSql.isEmpty()) {
+      QStringList marks;
+      for (size_t i = 0; i < m.fields.size(); ++i) marks << "?";
+      c.insertSql = QString("INSERT INTO %1(%2) VALUES(%3)").arg(f->Q(), c.P().cols.mid(7), marks.join(", "));
+    }
+    c.BeforeOwnWrite();
     e.BeforeWrite(f);
-    Stmt s(f->conn, QString("INSERT INTO %1(%2) VALUES(%3)").arg(f->Q(), cols.join(", "), marks.join(", ")));
-    s.BindAll(binds);
     try {
+      Stmt s(f->conn, c.insertSql);
+      s.BindAll(binds);
       s.Step();
     } catch (const EDBEngineError& err) {
+      c.page.clear();
       if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
       throw;
     }
     rec.id = sqlite3_last_insert_rowid(f->conn->db);
     e.AfterWrite(f);
+    c.AfterOwnWrite(&rec, nullptr);
+    c.Mark(rec);
     return;
   }
-  QStringList sets;
   QList<QVariant> binds;
+  uint64_t mask = 0;
   for (size_t i = 0; i < m.fields.size(); ++i) {
     if (i >= changed.size() || !changed[i]) continue;
-    sets << f->Col(int(i)) + " = ?";
+    if (i < 64) mask |= uint64_t(1) << i;
     binds << ToStorage(m.fields[i], rec.values.value(int(i)));
   }
-  if (sets.isEmpty()) return;
+  if (binds.isEmpty()) return;
   binds << qlonglong(rec.id);
+  QString sql;
+  auto it = m.fields.size() <= 64 ? c.updateSql.find(mask) : c.updateSql.end();
+  if (it != c.updateSql.end()) {
+    sql = it->second;
+  } else {
+    QStringList sets;
+    for (size_t i = 0; i < m.fields.size(); ++i)
+      if (i < changed.size() && changed[i]) sets << c.P().fieldCol[i] + " = ?";
+    sql = QString("UPDATE %1 SET %2 WHERE rowid = ?").arg(f->Q(), sets.join(", "));
+    if (m.fields.size() <= 64) c.updateSql[mask] = sql;
+  }
+  Record old;
+  old.id = rec.id;
+  c.BeforeOwnWrite();
   e.BeforeWrite(f);
-  Stmt s(f->conn, QString("UPDATE %1 SET %2 WHERE rowid = ?").arg(f->Q(), sets.join(", ")));
-  s.BindAll(binds);
+  int n = 0;
   try {
+    Stmt s(f->conn, sql);
+    s.BindAll(binds);
     s.Step();
+    n = sqlite3_changes(f->conn->db);
   } catch (const EDBEngineError& err) {
+    c.page.clear();
     if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
     throw;
   }
-  const int n = sqlite3_changes(f->conn->db);
   e.AfterWrite(f);
+  c.AfterOwnWrite(&rec, &old);
   if (n == 0) Raise(DBIERR_KEYDELETED, QString("Table: %1").arg(f->path));
+  c.Mark(rec);
 }
 
 void TTable::DoDelete(const Record& rec) {
-  TableFile* f = cursor_->f;
+  TableCursor& c = *cursor_;
+  TableFile* f = c.f;
   Engine& e = Engine::Get();
+  c.BeforeOwnWrite();
   e.BeforeWrite(f);
   Stmt s(f->conn, QString("DELETE FROM %1 WHERE rowid = ?").arg(f->Q()));
   s.Bind(1, qlonglong(rec.id));
   s.Step();
   e.AfterWrite(f);
+  c.AfterOwnWrite(&rec, &rec);
 }
 
 // ---- structure ----

@@ -93,14 +93,18 @@ class Job {
 
  private:
   bool Wanted(const std::string& name) const;
-  zip_file_t* OpenEntry(zip_t* za, zip_uint64_t i, const std::string& name, bool encrypted);
+  enum class Outcome { Done, Failed, BadData };
   bool ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const zip_stat_t& st, const fs::path& target);
+  Outcome CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std::string& name, const zip_stat_t& st,
+                    const fs::path& target, bool trusted);
 
   UnzipParms* p_;
   bool cancelled_ = false;
   bool cancelAll_ = false;
   CallbackRecord last_{};
   std::string password_;
+  bool provenPassword_ = false;  // password_ has decrypted an entry of this archive
+  int64_t entryReported_ = 0;
   std::vector<std::string> masks_;
 };
 
@@ -113,29 +117,6 @@ bool Job::Wanted(const std::string& name) const {
   return false;
 }
 
-zip_file_t* Job::OpenEntry(zip_t* za, zip_uint64_t i, const std::string& name, bool encrypted) {
-  if (!encrypted) return zip_fopen_index(za, i, 0);
-  if (!password_.empty())
-    if (zip_file_t* f = zip_fopen_index_encrypted(za, i, 0, password_.c_str())) return f;
-  int remaining = std::min(p_->fPwdReqCount, 15);
-  while (remaining > 0 && !cancelAll_ && !cancelled_) {
-    Call(cbPassword, 0, remaining, name);
-    if (cancelled_) break;
-    if (last_.ActionCode == 0) {  // cancel all: no more questions in this run
-      cancelAll_ = true;
-      break;
-    }
-    if (last_.Arg1 != 1 || last_.Text[0] == 0) break;
-    remaining = static_cast<int>(std::min<int64_t>(last_.Arg2, 15)) - 1;
-    const std::string pw = last_.Text;
-    if (zip_file_t* f = zip_fopen_index_encrypted(za, i, 0, pw.c_str())) {
-      password_ = pw;
-      return f;
-    }
-  }
-  return nullptr;
-}
-
 bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const zip_stat_t& st,
                      const fs::path& target) {
   const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
@@ -144,26 +125,59 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
     Skipped(name, skCompressionUnknown, kErrData);
     return false;
   }
-  zip_file_t* zf = OpenEntry(za, i, name, encrypted);
-  if (!zf) {
-    if (cancelled_) return false;
-    if (encrypted) {
-      Message(kErrPassword, "Mot de passe incorrect: fichier ignoré: " + name);
-      Skipped(name, skBadPassword, kErrPassword);
-    } else {
-      Message(kErrData, std::string("Erreur de lecture de ") + name + ": " + zip_strerror(za));
-      Skipped(name, skGeneralExtractError, kErrData);
-    }
-    return false;
-  }
   const int64_t size = (st.valid & ZIP_STAT_SIZE) ? static_cast<int64_t>(st.size) : 0;
-  if (Call(cbNewFile, 0, size, name) == -1) {
-    zip_fclose(zf);
-    return false;
-  }
+  if (Call(cbNewFile, 0, size, name) == -1) return false;
   if (p_->fVerbose || p_->fTraceEnabled)
     Message(0, std::string(p_->fTest ? "  test: " : "  extraction: ") + name);
+  entryReported_ = 0;
 
+  if (!encrypted) {
+    zip_file_t* zf = zip_fopen_index(za, i, 0);
+    if (!zf) {
+      Message(kErrData, std::string("Erreur de lecture de ") + name + ": " + zip_strerror(za));
+      Skipped(name, skGeneralExtractError, kErrData);
+      return false;
+    }
+    return CopyEntry(za, i, zf, name, st, target, true) == Outcome::Done;
+  }
+
+  // The check byte of traditional encryption lets one wrong password in 256 through: data that
+  // then fail to decode under a password not yet proven count as a wrong password.
+  std::string pw = password_;
+  int remaining = std::min(p_->fPwdReqCount, 15);
+  for (;;) {
+    if (pw.empty()) {
+      if (remaining <= 0 || cancelAll_ || cancelled_) break;
+      Call(cbPassword, 0, remaining, name);
+      if (cancelled_) break;
+      if (last_.ActionCode == 0) {  // cancel all: no more questions in this run
+        cancelAll_ = true;
+        break;
+      }
+      if (last_.Arg1 != 1 || last_.Text[0] == 0) break;
+      remaining = static_cast<int>(std::min<int64_t>(last_.Arg2, 15)) - 1;
+      pw = last_.Text;
+    }
+    const bool proven = provenPassword_ && pw == password_;
+    if (zip_file_t* zf = zip_fopen_index_encrypted(za, i, 0, pw.c_str())) {
+      const Outcome o = CopyEntry(za, i, zf, name, st, target, proven);
+      if (o == Outcome::Done) {
+        password_ = pw;
+        provenPassword_ = true;
+        return true;
+      }
+      if (o == Outcome::Failed) return false;
+    }
+    pw.clear();
+  }
+  if (cancelled_) return false;
+  Message(kErrPassword, "Mot de passe incorrect: fichier ignoré: " + name);
+  Skipped(name, skBadPassword, kErrPassword);
+  return false;
+}
+
+Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std::string& name, const zip_stat_t& st,
+                            const fs::path& target, bool trusted) {
   // Written beside its target under a temporary name, renamed only once it is whole and sound.
   std::string temp;
   int fd = -1;
@@ -178,7 +192,7 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
       zip_fclose(zf);
       Message(kErrWrite, "Impossible de créer " + target.string());
       Skipped(name, skGeneralExtractError, kErrWrite);
-      return false;
+      return Outcome::Failed;
     }
     temp = b.data();
   }
@@ -190,6 +204,7 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
 
   std::vector<unsigned char> buf(65536);
   uint32_t crc = 0;
+  int64_t pos = 0;
   bool readError = false, crcError = false, writeError = false;
   for (;;) {
     const zip_int64_t n = zip_fread(zf, buf.data(), buf.size());
@@ -215,24 +230,33 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
       }
       if (writeError) break;
     }
-    if (Call(cbProgress, 0, n, {}) == -1) break;
+    pos += n;
+    if (pos > entryReported_) {  // a second try of an entry reports only what is new
+      const int64_t delta = pos - entryReported_;
+      entryReported_ = pos;
+      if (Call(cbProgress, 0, delta, {}) == -1) break;
+    }
   }
   zip_fclose(zf);
   if (cancelled_) {
     discard();
-    return false;
+    return Outcome::Failed;
   }
   if (writeError) {
     discard();
     Message(kErrWrite, "Erreur d'écriture de " + target.string());
     Skipped(name, skGeneralExtractError, kErrWrite);
-    return false;
+    return Outcome::Failed;
+  }
+  if ((readError || crcError) && !trusted) {
+    discard();
+    return Outcome::BadData;
   }
   if (readError) {
     discard();
     Message(kErrData, "Données compressées erronées: " + name);
     Skipped(name, skZipFileFormatWrong, kErrData);
-    return false;
+    return Outcome::Failed;
   }
   if (crcError) {
     const uint32_t expected = (st.valid & ZIP_STAT_CRC) ? st.crc : 0;
@@ -241,10 +265,10 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
       discard();
       Message(kErrCRC, "Erreur de CRC: " + name);
       Skipped(name, skGeneralExtractError, kErrCRC);
-      return false;
+      return Outcome::Failed;
     }
   }
-  if (p_->fTest) return !crcError;
+  if (p_->fTest) return crcError ? Outcome::Failed : Outcome::Done;
 
   mode_t mode = 0644;
   zip_uint8_t opsys = 0;
@@ -259,7 +283,7 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
     discard();
     Message(kErrWrite, "Erreur d'écriture de " + target.string());
     Skipped(name, skGeneralExtractError, kErrWrite);
-    return false;
+    return Outcome::Failed;
   }
   fd = -1;
   if (st.valid & ZIP_STAT_MTIME) {
@@ -270,9 +294,9 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
     discard();
     Message(kErrWrite, "Impossible d'écrire " + target.string());
     Skipped(name, skGeneralExtractError, kErrWrite);
-    return false;
+    return Outcome::Failed;
   }
-  return true;
+  return Outcome::Done;
 }
 
 int32_t Job::Run() {

@@ -299,7 +299,9 @@ void Job::CollectSpec(const AddFileSpec& spec) {
       if (!p_->fNoDirEntries && !p_->fJunkDir) AddCandidate(file, storedFor(file), spec, true);
       return;
     }
-    if (MaskMatch(mask, file.filename().string())) AddCandidate(file, storedFor(file), spec, false);
+    const std::string name = file.filename().string();
+    if (HasWildcards(mask) && IsEngineSideFile(name)) return;
+    if (MaskMatch(mask, name)) AddCandidate(file, storedFor(file), spec, false);
   };
   if (recurse) {
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;

@@ -37,6 +37,19 @@ inline bool MaskMatch(const std::string& mask, const std::string& name) {
   return false;
 }
 
+// The table engine's own side files (its journal): no mask of a table takes them, or a backup
+// would carry a stale journal that rolls the restored table back.
+inline bool IsEngineSideFile(const std::string& name) {
+  auto ends = [&](const char* suffix) {
+    const std::string s(suffix);
+    if (name.size() < s.size()) return false;
+    for (size_t i = 0; i < s.size(); ++i)
+      if (std::tolower(static_cast<unsigned char>(name[name.size() - s.size() + i])) != s[i]) return false;
+    return true;
+  };
+  return ends("-journal") || ends("-wal") || ends("-shm");
+}
+
 inline bool HasWildcards(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
 
 }  // namespace ziprec

@@ -1,0 +1,423 @@
+// TQuery: runs the local SQL on the connection that holds its tables. A SELECT's rows are read
+// at Open and the tables let go at once, so a query never holds a table another part of the
+// program wants; the rows are then browsed, filtered and located in memory.
+#include "platform/db/Query.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <algorithm>
+#include <sqlite3.h>
+
+#include "platform/db/EngineCore.h"
+#include "platform/db/Filter.h"
+#include "platform/db/SqlDialect.h"
+
+using namespace dbe;
+
+class QueryEngine {
+ public:
+  std::unique_ptr<LocalSql> sql;
+  QStringList paths;  // per table reference
+  std::shared_ptr<FilterExpr> filter;
+};
+
+namespace {
+
+TFieldType TypeOf(const FLDDesc& f) {
+  switch (f.iFldType) {
+    case fldZSTRING: return ftString;
+    case fldDATE: return ftDate;
+    case fldBOOL: return ftBoolean;
+    case fldINT16: return ftSmallint;
+    case fldINT32: return f.iSubType == fldstAUTOINC ? ftAutoInc : ftInteger;
+    case fldFLOAT: return f.iSubType == fldstMONEY ? ftCurrency : ftFloat;
+    default: return ftUnknown;
+  }
+}
+
+QString FirstWord(const QString& text) {
+  static const QRegularExpression re("^\\s*([A-Za-z]+)");
+  return re.match(text).captured(1).toUpper();
+}
+
+}  // namespace
+
+// ---- SQL text ----
+
+void TSQLStrings::Add(const QString& line) {
+  lines_ << line;
+  if (changed_) changed_();
+}
+
+void TSQLStrings::Clear() {
+  lines_.clear();
+  if (changed_) changed_();
+}
+
+void TSQLStrings::SetText(const QString& text) {
+  lines_ = text.split('\n');
+  if (changed_) changed_();
+}
+
+// ---- TQuery ----
+
+TQuery::TQuery(const QString& name) : TDataSet(name), engine_(std::make_unique<QueryEngine>()) {
+  SQL.changed_ = [this] { SqlChanged(); };
+}
+
+TQuery::~TQuery() { SQL.changed_ = nullptr; }
+
+void TQuery::SetDatabaseName(const QString& folder) {
+  if (folder == databaseName_) return;
+  if (Active()) CheckInactive();
+  databaseName_ = folder;
+  UnPrepare();
+}
+
+void TQuery::SqlChanged() {
+  Close();
+  UnPrepare();
+  ParseParams();
+}
+
+void TQuery::ParseParams() {
+  const QString s = SQL.Text();
+  QStringList names;
+  for (int i = 0; i < s.size(); ++i) {
+    const QChar c = s[i];
+    if (c == '\'' || c == '"') {
+      const int j = s.indexOf(c, i + 1);
+      if (j < 0) break;
+      i = j;
+      continue;
+    }
+    if (c == ':' && i + 1 < s.size() && (s[i + 1].isLetter() || s[i + 1] == '_')) {
+      int j = i + 1;
+      while (j < s.size() && (s[j].isLetterOrNumber() || s[j] == '_')) ++j;
+      const QString n = s.mid(i + 1, j - i - 1);
+      bool seen = false;
+      for (const QString& m : names) seen |= m.compare(n, Qt::CaseInsensitive) == 0;
+      if (!seen) names << n;
+      i = j - 1;
+    }
+  }
+  std::vector<std::unique_ptr<TParam>> params;
+  for (const QString& n : names) {
+    auto p = std::make_unique<TParam>(n);
+    if (TParam* old = FindParam(n)) p->SetValue(old->GetValue());
+    params.push_back(std::move(p));
+  }
+  params_ = std::move(params);
+}
+
+TParam* TQuery::FindParam(const QString& name) {
+  for (auto& p : params_)
+    if (p->Name().compare(name.trimmed(), Qt::CaseInsensitive) == 0) return p.get();
+  return nullptr;
+}
+
+TParam* TQuery::ParamByName(const QString& name) {
+  TParam* p = FindParam(name);
+  if (!p) throw EDatabaseError(QString("%1: Parameter '%2' not found").arg(Name.isEmpty() ? QString("query") : Name, name));
+  return p;
+}
+
+void TQuery::Prepare() {
+  if (prepared_) return;
+  auto sql = std::make_unique<LocalSql>(SQL.Text());
+  QStringList paths;
+  for (const QString& n : sql->TableNames()) {
+    const QString p = Dbi::FindTableFile(databaseName_, n);
+    if (p.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(n));
+    paths << p;
+  }
+  engine_->sql = std::move(sql);
+  engine_->paths = paths;
+  prepared_ = true;
+}
+
+void TQuery::UnPrepare() {
+  prepared_ = false;
+  engine_->sql.reset();
+  engine_->paths.clear();
+}
+
+namespace {
+
+struct Opened {
+  std::vector<TableFile*> files;  // distinct
+  std::vector<int> ofRef;         // file per table reference
+  ~Opened() {
+    for (TableFile* f : files) Engine::Get().Close(f);
+  }
+};
+
+}  // namespace
+
+std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
+  rows_.clear();
+  visible_.clear();
+  Prepare();
+  std::vector<FieldInfo> infos;
+  {
+    Opened op;
+    for (const QString& p : engine_->paths) {
+      int found = -1;
+      for (size_t i = 0; i < op.files.size(); ++i)
+        if (Engine::PathKey(op.files[i]->path) == Engine::PathKey(p)) found = int(i);
+      if (found < 0) {
+        op.files.push_back(Engine::Get().Open(p, Engine::Mode::Shared));
+        found = int(op.files.size()) - 1;
+      }
+      op.ofRef.push_back(found);
+    }
+    Conn* c = op.files.empty() ? nullptr : Engine::Get().Colocate(op.files);
+    if (!c) Raise(DBIERR_SQLERROR, "The statement names no table.\n" + SQL.Text());
+    QSet<QString> dates;
+    for (TableFile* f : op.files)
+      for (const FLDDesc& fd : f->meta.fields)
+        if (fd.iFldType == fldDATE) dates.insert(fd.szName.toUpper());
+    QStringList dateParams;
+    const QString text = engine_->sql->Translate([&](int r) { return op.files[op.ofRef[r]]->Q(); },
+                                                 [&](const QString& col) { return dates.contains(col.toUpper()); },
+                                                 &dateParams);
+    const bool select = FirstWord(SQL.Text()) == "SELECT";
+    try {
+      Stmt s(c, text);
+      for (int i = 1; i <= sqlite3_bind_parameter_count(s.Raw()); ++i) {
+        const char* pn = sqlite3_bind_parameter_name(s.Raw(), i);
+        if (!pn) continue;
+        const QString name = QString::fromUtf8(pn + 1);
+        TParam* p = FindParam(name);
+        QVariant v = p ? p->GetValue() : QVariant();
+        if (dateParams.contains(name.toUpper())) {
+          // A date given as text ("05/03/2005") or with a time is bound as the stored date.
+          if (v.typeId() == QMetaType::QString) {
+            if (auto d = TryStrToDate(v.toString())) v = *d;
+            else if (v.toString().trimmed().isEmpty()) v = QVariant();
+          } else if (v.typeId() == QMetaType::QDateTime) {
+            v = v.toDateTime().date();
+          }
+        }
+        s.Bind(i, v);
+      }
+      if (!select)
+        for (TableFile* f : op.files) Engine::Get().BeforeWrite(f);
+      const int nc = s.Columns();
+      std::vector<const FLDDesc*> origin(nc, nullptr);
+      QStringList names;
+      for (int i = 0; i < nc; ++i) {
+        const char* db = sqlite3_column_database_name(s.Raw(), i);
+        const char* col = sqlite3_column_origin_name(s.Raw(), i);
+        if (db && col)
+          for (TableFile* f : op.files)
+            if (f->alias == QString::fromUtf8(db)) {
+              const int fi = f->meta.FieldIndex(QString::fromUtf8(col));
+              if (fi >= 0) origin[i] = &f->meta.fields[fi];
+            }
+        QString name = QString::fromUtf8(sqlite3_column_name(s.Raw(), i));
+        QString unique = name;
+        for (int n = 1; names.contains(unique, Qt::CaseInsensitive); ++n) unique = QString("%1_%2").arg(name).arg(n);
+        names << unique;
+      }
+      while (s.Step()) {
+        QList<QVariant> row;
+        row.reserve(nc);
+        for (int i = 0; i < nc; ++i) row << (origin[i] ? FromStorage(*origin[i], s.Value(i)) : s.Value(i));
+        rows_.push_back(std::move(row));
+      }
+      rowsAffected_ = select ? int(rows_.size()) : sqlite3_changes(c->db);
+      if (!select)
+        for (TableFile* f : op.files) Engine::Get().AfterWrite(f);
+      for (int i = 0; i < nc; ++i) {
+        FieldInfo fi;
+        fi.name = names[i];
+        if (origin[i]) {
+          fi.type = TypeOf(*origin[i]);
+          fi.size = origin[i]->iFldType == fldZSTRING ? origin[i]->iUnits1 : 0;
+        } else {
+          // A computed column: typed by its values (an ISO date text is a date).
+          bool anyText = false, anyReal = false, anyInt = false, allIso = true;
+          static const QRegularExpression iso("^\\d{4}-\\d{2}-\\d{2}$");
+          for (const auto& r : rows_) {
+            const QVariant& v = r[i];
+            if (v.isNull()) continue;
+            switch (v.typeId()) {
+              case QMetaType::QString: anyText = true; allIso = allIso && iso.match(v.toString()).hasMatch(); break;
+              case QMetaType::Double: anyReal = true; break;
+              default: anyInt = true;
+            }
+          }
+          if (anyText && !anyReal && !anyInt && allIso) {
+            fi.type = ftDate;
+            for (auto& r : rows_)
+              if (!r[i].isNull()) r[i] = DateFromIso(r[i].toString());
+          } else if (anyText) {
+            fi.type = ftString;
+            for (auto& r : rows_)
+              if (!r[i].isNull()) r[i] = r[i].toString();
+          } else if (anyReal) {
+            fi.type = ftFloat;
+            for (auto& r : rows_)
+              if (!r[i].isNull()) r[i] = r[i].toDouble();
+          } else {
+            fi.type = ftInteger;
+          }
+        }
+        infos.push_back(fi);
+      }
+    } catch (const EDBEngineError& e) {
+      if (e.ErrorCode() == DBIERR_SQLERROR) throw EDBEngineError(e.ErrorCode(), e.Message().section('\n', 0, 1) + "\n" + SQL.Text());
+      throw;
+    }
+  }
+  return infos;
+}
+
+void TQuery::ExecSQL() {
+  Close();
+  DoOpen();
+  rows_.clear();
+  visible_.clear();
+}
+
+void TQuery::DoClose() {
+  rows_.clear();
+  rows_.shrink_to_fit();
+  visible_.clear();
+  engine_->filter.reset();
+}
+
+void TQuery::DoFilterChanged() {
+  engine_->filter.reset();
+  filterActive_ = false;
+  visible_.clear();
+  if (!Filtered()) return;
+  if (!Filter().trimmed().isEmpty()) {
+    engine_->filter = FilterExpr::Parse(Filter(), [&](const QString& n) {
+      FilterExpr::FieldRef r;
+      if (TField* f = FindField(n)) {
+        r.index = f->Index();
+        r.type = f->DataType();
+      }
+      return r;
+    });
+  }
+  if (!engine_->filter && !OnFilterRecord) return;
+  filterActive_ = true;
+  for (int i = 0; i < int(rows_.size()); ++i) {
+    if (engine_->filter && !engine_->filter->Evaluate(rows_[i])) continue;
+    Record r{rows_[i], i};
+    if (!AcceptRecord(r)) continue;
+    visible_.push_back(i);
+  }
+}
+
+bool TQuery::Visible(int row) {
+  if (row < 0 || row >= int(rows_.size())) return false;
+  if (!filterActive_) return true;
+  return std::binary_search(visible_.begin(), visible_.end(), row);
+}
+
+namespace {
+int PosOf(const std::vector<int>& visible, bool filtered, int row) {
+  if (!filtered) return row;
+  auto it = std::lower_bound(visible.begin(), visible.end(), row);
+  return int(it - visible.begin());
+}
+}  // namespace
+
+bool TQuery::DoFirst(Record& out) { return DoSeek(0, out); }
+
+bool TQuery::DoLast(Record& out) {
+  const int n = DoRecordCount();
+  return n > 0 && DoSeek(n - 1, out);
+}
+
+bool TQuery::DoNext(const Record& from, Record& out) {
+  const int pos = PosOf(visible_, filterActive_, int(from.id));
+  const bool here = Visible(int(from.id));
+  return DoSeek(here ? pos + 1 : pos, out);
+}
+
+bool TQuery::DoPrior(const Record& from, Record& out) {
+  const int pos = PosOf(visible_, filterActive_, int(from.id));
+  return pos > 0 && DoSeek(pos - 1, out);
+}
+
+bool TQuery::DoReread(Record& rec) {
+  if (!Visible(int(rec.id))) return false;
+  rec.values = rows_[rec.id];
+  return true;
+}
+
+bool TQuery::DoGoto(int64_t id, Record& out) {
+  if (!Visible(int(id))) return false;
+  out = Record{rows_[id], id};
+  return true;
+}
+
+int TQuery::DoRecordCount() { return filterActive_ ? int(visible_.size()) : int(rows_.size()); }
+int TQuery::DoRecNo(const Record& rec) { return PosOf(visible_, filterActive_, int(rec.id)) + 1; }
+
+bool TQuery::DoSeek(int index, Record& out) {
+  if (index < 0 || index >= DoRecordCount()) return false;
+  const int row = filterActive_ ? visible_[index] : index;
+  out = Record{rows_[row], row};
+  return true;
+}
+
+std::vector<TDataSet::Record> TQuery::DoReadRows(int first, int count) {
+  std::vector<Record> out;
+  Record r;
+  for (int i = first; i < first + count && DoSeek(i, r); ++i) out.push_back(r);
+  return out;
+}
+
+bool TQuery::DoLocate(const std::vector<int>& fields, const QList<QVariant>& values, TLocateOptions options,
+                      Record& out) {
+  QList<QVariant> want;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    try {
+      want << NormalizeValue(fields[i], values[int(i)]);
+    } catch (const Exception&) {
+      return false;
+    }
+  }
+  const int n = DoRecordCount();
+  for (int k = 0; k < n; ++k) {
+    const int row = filterActive_ ? visible_[k] : k;
+    bool match = true;
+    for (size_t i = 0; i < fields.size() && match; ++i) {
+      const QVariant& have = rows_[row][fields[i]];
+      const QVariant& w = want[int(i)];
+      const TFieldType t = Info(fields[i]).type;
+      if (w.isNull() || have.isNull()) {
+        match = w.isNull() && have.isNull();
+      } else if (t == ftString) {
+        const Qt::CaseSensitivity cs = (options & loCaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        match = (options & loPartialKey) ? have.toString().startsWith(w.toString(), cs)
+                                         : have.toString().compare(w.toString(), cs) == 0;
+      } else {
+        match = CompareValues(have, w, t) == 0;
+      }
+    }
+    if (match) {
+      out = Record{rows_[row], row};
+      return true;
+    }
+  }
+  return false;
+}
+
+void TQuery::DoCheckWritable() {
+  throw EDatabaseError(QString("%1: Cannot modify a read-only dataset").arg(Name.isEmpty() ? QString("query") : Name));
+}
+
+void TQuery::DoPost(Record&, bool, const std::vector<bool>&) { DoCheckWritable(); }
+void TQuery::DoDelete(const Record&) { DoCheckWritable(); }
+
+void TQuery::DoRefresh() {
+  DoOpen();
+  DoFilterChanged();
+}

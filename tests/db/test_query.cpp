@@ -1,0 +1,320 @@
+// Queries in the windows' own SQL: every statement form they run, values with apostrophes,
+// dates written month/day/year, parameters, and queries beside open tables.
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include "DbTestUtil.h"
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+#include "platform/db/Transaction.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+class Queries : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const CRTblDesc& d : AppSchema()) ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE) << d.szTblName.toStdString();
+    TDbTransaction tx(dir.Path());
+    Exec("INSERT INTO CLIENT.DB (Id, Ord, Nom, Region, Ab0) VALUES('0001', 2, 'L''ARBRE', '01', '0.1')");
+    Exec("INSERT INTO CLIENT.DB (Id, Ord, Nom, Region, Ab0) VALUES('0002', 1, 'DUPONT', '01', '0.2')");
+    Exec("INSERT INTO CLIENT.DB (Id, Ord, Nom, Region) VALUES('0003', 1, 'MARTIN', '02')");
+    Exec("INSERT INTO Region.db (Id, Libelle) VALUES('01', 'NORD'), ('02', 'EST')");
+    Exec("INSERT INTO TITRE (Id, Nord, Titre, Prix, Periode) VALUES('0001', 2, 'L''EQUIPE', '1.2', '0'),"
+         " ('0002', 1, 'LE MONDE', '1.5', '0'), ('0003', 3, 'TELE 7', '0.9', '1')");
+    Exec("INSERT INTO ORGAD (Id_Region, Id_Titre, Ord_Titre) VALUES('01', '0001', '1'), ('01', '0002', '2'), ('02', '0001', '1')");
+    Exec("INSERT INTO TLISTE.DB (NoListe, Nord, ID_Region, ID_Titre) VALUES('3', '1', '01', '0001'), ('3', '2', '01', '0002'),"
+         " ('3', '3', '01', '0009')");
+    for (int d = 1; d <= 14; ++d)
+      for (const char* c : {"0001", "0002"})
+        Exec(QString("INSERT INTO Disto.DB (DateJ, Id_Client, Id_Titre, Qte_Prise, PU) VALUES('3/%1/2005', '%2', '0001', '%1', '1.1')")
+                 .arg(d).arg(c));
+    Exec("INSERT INTO HA.DB (DateH, Id, Qte, Pu) VALUES('3/7/2005', '0001', '10', '0.5'), ('3/8/2005', '0001', '5', '0.5'),"
+         " ('3/20/2005', '0001', '7', '0.5')");
+    Exec("INSERT INTO RETOUR.DB (Week, Id_Client, Id_Titre, Qte) VALUES('3/5/2005', '0001', '0001', '1'), ('3/12/2005', '0001', '0001', '2')");
+  }
+  int Exec(const QString& sql) {
+    TQuery q("myQuery");
+    q.SetDatabaseName(dir.Path());
+    q.SQL.Add(sql);
+    q.ExecSQL();
+    return q.RowsAffected();
+  }
+  QStringList Rows(TQuery& q) {
+    QStringList out;
+    q.First();
+    while (!q.Eof()) {
+      QStringList r;
+      for (int i = 0; i < q.FieldCount(); ++i) r << q.Fields(i)->AsString();
+      out << r.join('|');
+      q.Next();
+    }
+    return out;
+  }
+  QStringList Select(const QStringList& lines) {
+    TQuery q("q");
+    q.SetDatabaseName(dir.Path());
+    for (const QString& l : lines) q.SQL.Add(l);
+    q.Open();
+    return Rows(q);
+  }
+  TempDir dir;
+};
+
+TEST_F(Queries, NextKeyAndSimpleSelects) {
+  EXPECT_EQ(Select({"Select max(Id) as nKey From CLIENT.DB"}), QStringList({"0003"}));
+  TQuery q("q");
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add("Select max(Id) as nKey From Client");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("NKEY")->AsString(), "0003");
+  EXPECT_EQ(q.FieldByName("NKEY")->AsInteger(), 3);
+  q.Close();
+  q.SQL.Clear();
+  q.SQL.Add("Select max(Id_Client) as nKey From Liste.DB");
+  q.Open();
+  EXPECT_TRUE(q.Fields(0)->IsNull());  // an empty table gives NULL, read as 0
+  EXPECT_EQ(q.Fields(0)->AsInteger(), 0);
+
+  EXPECT_EQ(Select({"SELECT ID, LIBELLE", "FROM REGION", "ORDER BY LIBELLE"}), QStringList({"02|EST", "01|NORD"}));
+  EXPECT_EQ(Select({"SELECT ID, NORD, TITRE", "FROM TITRE", "ORDER BY NORD"}),
+            QStringList({"0002|1|LE MONDE", "0001|2|L'EQUIPE", "0003|3|TELE 7"}));
+  EXPECT_EQ(Select({"SELECT ID, NORD, TITRE FROM TITRE.DB", "ORDER BY NORD"}).size(), 3);
+  EXPECT_EQ(Select({"SELECT * FROM REGION", "ORDER BY LIBELLE"}).front(), "02|EST");
+  EXPECT_EQ(Select({"Select * From Titre"}).size(), 3);
+  EXPECT_EQ(Select({"Select * From Region"}).size(), 2);
+  EXPECT_EQ(Select({"SELECT * FROM \"Data/../CLIENT.DB\" WHERE ID='0002'"}).size(), 1);
+  EXPECT_EQ(Select({"SELECT DISTINCT NOLISTE FROM TLISTE.DB WHERE ID_REGION='01'"}), QStringList({"3"}));
+}
+
+TEST_F(Queries, StatementsThatChangeRowsWithApostrophes) {
+  EXPECT_EQ(Exec("UPDATE ORGAD SET ORD_TITRE='5' WHERE ID_TITRE='0001'"), 2);
+  EXPECT_EQ(Select({"SELECT ORD_TITRE FROM ORGAD WHERE ID_TITRE='0001'"}), QStringList({"5", "5"}));
+  EXPECT_EQ(Exec("DELETE FROM ORGAD.DB WHERE ID_REGION='01' AND       ID_TITRE='0002'"), 1);
+  EXPECT_EQ(Exec("DELETE FROM ORGAD WHERE ID_TITRE='0001'"), 2);
+  EXPECT_EQ(Select({"SELECT * FROM ORGAD"}).size(), 0);
+
+  // A heading with an apostrophe: as an escaped literal, and as a parameter.
+  EXPECT_EQ(Exec("UPDATE TLISTE.DB SET TITRELISTE='L''EQUIPE DU SOIR' WHERE NOLISTE='3'"), 3);
+  EXPECT_EQ(Select({"SELECT DISTINCT TITRELISTE FROM TLISTE"}), QStringList({"L'EQUIPE DU SOIR"}));
+  TQuery q("q");
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add("UPDATE TLISTE.DB SET TITRELISTE=:Titre WHERE NOLISTE=:NoListe");
+  q.ParamByName("titre")->AsString = "AUJOURD'HUI";
+  q.ParamByName("NOLISTE")->AsInteger = 3;
+  q.ExecSQL();
+  EXPECT_EQ(q.RowsAffected(), 3);
+  EXPECT_EQ(Select({"SELECT DISTINCT TITRELISTE FROM TLISTE.DB"}), QStringList({"AUJOURD'HUI"}));
+  EXPECT_THROW(q.ParamByName("nope"), EDatabaseError);
+
+  EXPECT_EQ(Exec("DELETE FROM TLISTE.DB WHERE NOLISTE='3' AND       ID_TITRE='0001' "), 1);
+  EXPECT_EQ(Exec("DELETE FROM TLISTE.DB WHERE NOLISTE='3'"), 2);
+  EXPECT_EQ(Exec("DELETE FROM LISTE.DB"), 0);
+}
+
+TEST_F(Queries, JoinsDistinctAggregatesAndDescending) {
+  Exec("UPDATE TLISTE.DB SET TITRELISTE='MATIN' WHERE NOLISTE='3'");
+  const QString text = QString("SELECT A.NOLISTE, A.NORD, TITRELISTE, A.ID_REGION,        A.ID_TITRE, B.ID, B.TITRE "
+                               "FROM TLISTE A, TITRE B WHERE (A.ID_TITRE=B.ID) AND NOLISTE='") +
+                       QString::number(3) + "'" + "ORDER BY NORD, B.TITRE";
+  TQuery q("qListe");
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add(text);
+  q.Open();
+  EXPECT_EQ(Rows(q), QStringList({"3|1|MATIN|01|0001|0001|L'EQUIPE", "3|2|MATIN|01|0002|0002|LE MONDE"}));
+  EXPECT_EQ(q.FieldByName("NOLISTE")->DataType(), ftSmallint);
+  EXPECT_EQ(q.FieldByName("Titre")->Size(), 30);
+
+  EXPECT_EQ(Select({"SELECT DISTINCT DateJ ", "FROM DISTO.DB", "ORDER BY DATEJ DESCENDING"}).mid(0, 2),
+            QStringList({"14/03/2005", "13/03/2005"}));
+  TQuery w("w");
+  w.SetDatabaseName(dir.Path());
+  w.SQL.Add("SELECT SUM(Qte_Prise) AS QtePrise FROM Disto.DB WHERE (ID_CLIENT='0001') AND (ID_TITRE='0001')  AND "
+            "(DATEJ>='3/5/2005') AND (DATEJ<='3/11/2005')");
+  w.Open();
+  EXPECT_EQ(w.FieldByName("QtePrise")->AsInteger(), 5 + 6 + 7 + 8 + 9 + 10 + 11);
+  EXPECT_EQ(Select({"Select sum(Qte) as Tot from HA.DB Where DateH='3/7/2005'"}), QStringList({"10"}));
+  EXPECT_EQ(Select({"Select sum(Qte) as Tot from HA.DB Where DateH='3/9/2005'"}), QStringList({""}));
+  EXPECT_EQ(Select({"Select sum(Qte) as TotW from HA.DB Where DateH>='3/5/2005' and DateH<='3/11/2005'"}), QStringList({"15"}));
+  EXPECT_EQ(Select({"SELECT DISTINCT WEEK FROM RETOUR ORDER BY WEEK DESCENDING"}), QStringList({"12/03/2005", "05/03/2005"}));
+  EXPECT_EQ(Select({"SELECT max(DateJ) as Last FROM Disto"}), QStringList({"14/03/2005"}));
+}
+
+TEST_F(Queries, DatesInStatementsAndTheSubSelect) {
+  EXPECT_EQ(Exec("UPDATE Disto.DB SET Qte_Prise='0'WHERE (DateJ='3/7/2005') AND (Id_Titre='0001')"), 2);
+  Exec("UPDATE Disto.DB SET Qte_Prise='9' WHERE DateJ='3/7/2005'");
+  EXPECT_EQ(Exec("UPDATE Disto.DB SET Qte_Prise='0'WHERE DateJ='3/7/2005' AND ID_Titre='0001' AND "
+                 "ID_Client IN (SELECT ID FROM CLIENT               WHERE REGION='02')"),
+            0);
+  EXPECT_EQ(Exec("UPDATE Disto.DB SET Qte_Prise='0'WHERE DateJ='3/7/2005' AND ID_Titre='0001' AND "
+                 "ID_Client IN (SELECT ID FROM CLIENT               WHERE REGION='01')"),
+            2);
+  EXPECT_EQ(Exec("Delete From DISTO.DB Where (DATEJ='3/7/2005') and (ID_CLIENT='0001')"), 1);
+  EXPECT_EQ(Exec("Delete From DISTO.DB Where DATEJ='3/7/2005'"), 1);
+  // The purge, both limits included.
+  EXPECT_EQ(Exec("DELETE FROM DISTO.DB WHERE (DATEJ>='3/1/2005') and (DATEJ<='3/2/2005')"), 4);
+  EXPECT_EQ(Exec("Delete From RETOUR.DB Where (WEEK>='3/1/2005') and (WEEK<='3/5/2005')"), 1);
+  EXPECT_EQ(Exec("Delete From HA.DB Where (DATEH>='3/1/2005') and (DATEH<='3/31/2005')"), 3);
+  // A text that looks like a date is left alone where no date field takes it.
+  Exec("UPDATE TLISTE.DB SET TITRELISTE='12/25/2005' WHERE NOLISTE='3'");
+  EXPECT_EQ(Select({"SELECT DISTINCT TITRELISTE FROM TLISTE.DB"}), QStringList({"12/25/2005"}));
+  // Stored dates are ISO text.
+  EXPECT_EQ(RawSql(dir.File("Disto.DB"), "SELECT min(DateJ) FROM Disto"), QStringList({"2005-03-03"}));
+}
+
+TEST_F(Queries, PaymentsWithOuterJoinAndParameters) {
+  Exec("INSERT INTO VCR.DB    (WEEK, ID_CLIENT, MONTANT) VALUES('3/5/2005', '0002', '7.25')");
+  EXPECT_EQ(RawSql(dir.File("VCR.DB"), "SELECT Week, Montant FROM VCR"), QStringList({"2005-03-05|7.25"}));
+  TQuery q("qVCR");
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add("SELECT ID, NOM, ORD, ID_CLIENT, WEEK, MONTANT");
+  q.SQL.Add("FROM    Client.db A LEFT OUTER JOIN VCR.DB B");
+  q.SQL.Add("ON         ID = ID_CLIENT AND WEEK=:myWeek");
+  q.SQL.Add("WHERE REGION=:myRegion ");
+  q.SQL.Add("ORDER BY ORD");
+  ASSERT_EQ(q.ParamCount(), 2);
+  q.ParamByName("myWeek")->AsDate = QDate(2005, 3, 5);
+  q.ParamByName("myRegion")->AsString = "01";
+  q.Open();
+  EXPECT_EQ(Rows(q), QStringList({"0002|DUPONT|1|0002|05/03/2005|7.25", "0001|L'ARBRE|2|||"}));
+  q.Locate("ID", "0001");
+  EXPECT_TRUE(q.FieldByName("MONTANT")->IsNull());
+  EXPECT_EQ(q.FieldByName("MONTANT")->DataType(), ftCurrency);
+
+  EXPECT_EQ(Exec("UPDATE VCR.DB SET MONTANT='12.5' WHERE WEEK='3/5/2005' AND       ID_CLIENT='0002'"), 1);
+  TQuery lkp("qLkpVCR");
+  lkp.SetDatabaseName(dir.Path());
+  lkp.SQL.Add("SELECT * FROM VCR");
+  lkp.SQL.Add("WHERE WEEK=:MyWeek");
+  lkp.ParamByName("MyWeek")->AsDate = QDate(2005, 3, 5);
+  lkp.Open();
+  ASSERT_TRUE(lkp.Locate("WEEK;ID_CLIENT", {QString("05/03/2005"), "0002"}));
+  EXPECT_EQ(lkp.FieldByName("Montant")->AsCurrency().Raw(), 125000);
+  EXPECT_FALSE(lkp.Locate("WEEK;ID_CLIENT", {QDate(2005, 3, 5), "0001"}));
+  // A date parameter given as the text of a date box.
+  lkp.Close();
+  lkp.ParamByName("MyWeek")->AsString = "05/03/2005";
+  lkp.Open();
+  EXPECT_EQ(lkp.RecordCount(), 1);
+
+  TQuery r("report");
+  r.SetDatabaseName(dir.Path());
+  r.SQL.Add("SELECT ID, ORD, NOM, REGION");
+  r.SQL.Add("FROM CLIENT");
+  r.SQL.Add("WHERE REGION=:myRegion");
+  r.SQL.Add("ORDER BY ORD");
+  r.ParamByName("myRegion")->AsString = "02";
+  r.Open();
+  EXPECT_EQ(Rows(r), QStringList({"0003|1|MARTIN|02"}));
+  r.Close();
+  r.SQL.Clear();
+  r.SQL.Add("SELECT * FROM DISTO");
+  r.SQL.Add("WHERE DATEJ=:MyDate");
+  r.ParamByName("MyDate")->AsDate = QDate(2005, 3, 8);
+  r.Open();
+  EXPECT_EQ(r.RecordCount(), 2);
+  EXPECT_EQ(r.FieldByName("DateJ")->AsDate(), QDate(2005, 3, 8));
+  EXPECT_EQ(r.FieldByName("PU")->AsCurrency().Raw(), 11000);
+}
+
+TEST_F(Queries, FilteredQueriesAndCallbacks) {
+  TQuery org("qOrgaD");
+  org.SetDatabaseName(dir.Path());
+  org.SQL.Add("SELECT * FROM ORGAD");
+  org.SQL.Add("ORDER BY ORD_TITRE");
+  org.Open();
+  org.SetFilter("(ID_REGION='01')");
+  org.SetFiltered(true);
+  EXPECT_EQ(Rows(org), QStringList({"01|0001|1", "01|0002|2"}));
+  TQuery titre("qTitre");
+  titre.SetDatabaseName(dir.Path());
+  titre.SQL.Add("SELECT ID, NORD, TITRE FROM TITRE.DB");
+  titre.SQL.Add("ORDER BY NORD");
+  titre.OnFilterRecord = [&](TDataSet& ds, bool& accept) {
+    accept = !org.Locate("ID_TITRE", ds.FieldByName("ID")->AsString());
+  };
+  titre.SetFiltered(true);
+  titre.Open();
+  EXPECT_EQ(Rows(titre), QStringList({"0003|3|TELE 7"}));
+  titre.BeforeDelete = [](TDataSet&) { Abort(); };
+  EXPECT_THROW(titre.Delete(), EAbort);
+  EXPECT_THROW(titre.Edit(), EDatabaseError);
+  org.SetFilter("(ID_REGION='02')");
+  titre.Refresh();
+  EXPECT_EQ(titre.RecordCount(), 2);
+}
+
+TEST_F(Queries, QueriesAndTablesOnOneFileNeverBlock) {
+  TTable disto("Disto");
+  disto.SetDatabaseName(dir.Path());
+  disto.SetTableName("Disto.db");
+  disto.Open();
+  TDbTransaction tx(dir.Path());
+  disto.Append();
+  disto.FieldByName("DateJ")->AsDate = QDate(2006, 1, 1);
+  disto.FieldByName("Id_Client")->AsString = "0001";
+  disto.FieldByName("Id_Titre")->AsString = "0002";
+  disto.FieldByName("Qte_Prise")->AsInteger = 4;
+  disto.Post();
+  // The open transaction holds the file; a query on it runs and sees the new row.
+  EXPECT_EQ(Select({"SELECT Qte_Prise FROM DISTO.DB WHERE DATEJ='1/1/2006'"}), QStringList({"4"}));
+  EXPECT_EQ(Exec("UPDATE Disto.DB SET Qte_Prise='5' WHERE DateJ='1/1/2006'"), 1);
+  disto.Refresh();
+  ASSERT_TRUE(disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {QDate(2006, 1, 1), "0001", "0002"}));
+  EXPECT_EQ(disto.FieldByName("Qte_Prise")->AsInteger(), 5);
+  tx.Commit();
+  EXPECT_EQ(RawSql(dir.File("Disto.DB"), "SELECT Qte_Prise FROM Disto WHERE DateJ='2006-01-01'"), QStringList({"5"}));
+  // A query lets its tables go once read: the file is free for an exclusive use.
+  disto.Close();
+  TQuery q("q");
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add("SELECT * FROM DISTO");
+  q.Open();
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Disto.DB", true), DBIERR_NONE);
+}
+
+TEST_F(Queries, MoreTablesOpenThanOneConnectionHolds) {
+  std::vector<std::unique_ptr<TTable>> open;
+  for (const CRTblDesc& d : AppSchema()) {
+    auto t = std::make_unique<TTable>(d.szTblName);
+    t->SetDatabaseName(dir.Path());
+    t->SetTableName(d.szTblName);
+    t->Open();
+    open.push_back(std::move(t));
+  }
+  // Twelve tables are open; a join takes two of them wherever they are.
+  EXPECT_EQ(Select({"SELECT B.ID, count(*) AS N FROM VCR.DB A, CLIENT B WHERE A.ID_CLIENT=B.ID GROUP BY B.ID"}).size(), 0);
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM TLISTE A, Titre B, CLIENT C, VCR V WHERE A.ID_TITRE=B.ID"}), QStringList({"0"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM TLISTE A, Titre B WHERE A.ID_TITRE=B.ID"}), QStringList({"2"}));
+  for (auto& t : open) EXPECT_GE(t->RecordCount(), 0);
+  open[0]->First();
+  EXPECT_EQ(open[0]->FieldByName("Id")->AsString(), "0001");
+}
+
+TEST_F(Queries, ErrorsNameTheProblem) {
+  try {
+    Select({"SELECT * FROM NOTABLE"});
+    FAIL();
+  } catch (const EDBEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), DBIERR_NOSUCHTABLE);
+    EXPECT_TRUE(e.Message().contains("NOTABLE"));
+  }
+  try {
+    Select({"SELECT NOCOLUMN FROM CLIENT"});
+    FAIL();
+  } catch (const EDBEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), DBIERR_SQLERROR);
+    EXPECT_TRUE(e.Message().contains("NOCOLUMN")) << e.Message().toStdString();
+    EXPECT_FALSE(e.Message().contains("\"z")) << e.Message().toStdString();
+  }
+  try {
+    Exec("INSERT INTO CLIENT.DB (Id) VALUES('0001')");
+    FAIL();
+  } catch (const EDBEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), DBIERR_KEYVIOL);
+  }
+  EXPECT_THROW(Select({"SELECT * FROM CLIENT WHERE NOM='open"}), EDBEngineError);
+}
+
+}  // namespace
