@@ -23,7 +23,7 @@ void Shoot(QWidget* w, const QString& name) {
   w->show();
   QApplication::setActiveWindow(w);
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
-  w->grab().save(qEnvironmentVariable("ZELM_SHOTS_DIR") + "/" + name + ".png");
+  w->grab().save(qEnvironmentVariable("ZELM_SHOTS_DIR") + "/refdata_" + name + ".png");
 }
 }  // namespace
 
