@@ -161,6 +161,31 @@ TEST_F(DbControlsTest, EditingInTheGridStoresWhenTheRowIsLeft) {
   dlg->QueueAnswer(ModalResult::Yes);
   QTest::keyClick(g.get(), Qt::Key_Delete, Qt::ControlModifier);
   EXPECT_EQ(Titre.RecordCount(), 2);
+  // A looked-up column shows the name of the row's site.
+  Site.Open();
+  Site.Append();
+  Site.FieldByName("Id")->AsString = "A";
+  Site.FieldByName("Libelle")->AsString = "CENTRE";
+  Site.Post();
+  Titre.First();
+  Titre.Edit();
+  Titre.FieldByName("Site")->AsString = "A";
+  Titre.Post();
+  TColumn& lSite = g->AddColumn("lSite", "Site", 80);
+  lSite.LookupDataSet = &Site;
+  lSite.KeyField = "Site";
+  lSite.LookupKeyField = "Id";
+  lSite.LookupResultField = "Libelle";
+  QStringList sites;
+  g->OnDrawColumnCell = [&](TDBGrid* s, const QRect&, int col, TColumn& c, TGridDrawState) {
+    if (&c == &g->Columns(4)) sites << QString::number(s->DrawRecNo()) + ":" + s->DrawFieldValue("Site").toString();
+  };
+  g->grab();
+  EXPECT_TRUE(sites.contains("1:A"));
+  EXPECT_EQ(g->DisplayText(4, 0), "CENTRE");
+  EXPECT_EQ(g->DisplayText(4, 1), "");
+  EXPECT_EQ(g->DisplayText(2, 0), "1 000");
+  EXPECT_EQ(g->DisplayText(3, 0), "1.50");
   // A read-only grid edits nothing.
   g->SetReadOnly(true);
   Type("z");

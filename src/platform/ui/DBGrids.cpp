@@ -118,6 +118,7 @@ TColumn& TDBGrid::AddColumn(const QString& field, const QString& title, int widt
 
 void TDBGrid::ClearColumns() {
   columns_.clear();
+  lookups_.clear();
   selCol_ = 0;
   Invalidate();
 }
@@ -254,7 +255,10 @@ void TDBGrid::Sync(bool reread) {
       cur_ = rn > 0 ? rn - 1 : (count_ > 0 ? 0 : -1);
     }
   }
-  if (reread) cacheValid_ = false;
+  if (reread) {
+    cacheValid_ = false;
+    lookups_.clear();
+  }
   syncing_ = false;
   if (cur_ >= 0) EnsureVisible(cur_);
   else top_ = 0;
@@ -336,7 +340,34 @@ QList<QVariant> TDBGrid::RowValues(int rec) {
   return cache_[i];
 }
 
+QString TDBGrid::LookupText(int rec, TColumn& col) {
+  TDataSet* ds = DataSet();
+  TDataSet* lk = col.LookupDataSet;
+  if (!ds || !lk || !lk->Active()) return QString();
+  TField* key = ds->FindField(col.KeyField);
+  TField* lkKey = lk->FindField(col.LookupKeyField);
+  TField* lkResult = lk->FindField(col.LookupResultField);
+  if (!key || !lkKey || !lkResult) return QString();
+  auto it = lookups_.find(&col);
+  if (it == lookups_.end()) {
+    QHash<QString, QVariant> map;
+    for (const auto& row : lk->ReadRows(0, lk->RecordCount()))
+      map.insert(row.value(lkKey->Index()).toString(), row.value(lkResult->Index()));
+    it = lookups_.emplace(&col, std::move(map)).first;
+  }
+  const QList<QVariant> vals = RowValues(rec);
+  if (key->Index() >= vals.size()) return QString();
+  return FormatValue(lkResult, it->second.value(vals[key->Index()].toString()), col.DisplayFormat);
+}
+
+QString TDBGrid::DisplayText(int dataCol, int rec) {
+  auto shown = ShownColumns();
+  if (dataCol < 0 || dataCol >= int(shown.size())) return QString();
+  return CellText(rec, *shown[dataCol]);
+}
+
 QString TDBGrid::CellText(int rec, TColumn& col) {
+  if (col.LookupDataSet) return LookupText(rec, col);
   TField* f = col.Field();
   if (!f) return QString();
   const QList<QVariant> vals = RowValues(rec);
@@ -563,7 +594,7 @@ bool TDBGrid::CanEdit(int dataCol) {
   if (!(options_ & dgEditing) || readOnly_ || (options_ & dgRowSelect)) return false;
   auto shown = ShownColumns();
   if (dataCol < 0 || dataCol >= int(shown.size())) return false;
-  if (shown[dataCol]->ReadOnly) return false;
+  if (shown[dataCol]->ReadOnly || shown[dataCol]->LookupDataSet) return false;
   TField* f = shown[dataCol]->Field();
   return f && !f->ReadOnly;
 }
