@@ -1,7 +1,5 @@
 #include "schema/DbChk.h"
 
-#include <QFile>
-#include <QtEndian>
 #include <algorithm>
 #include <limits>
 
@@ -217,31 +215,15 @@ int TDbCheck::RestructureTable(const TDescBlock& block) {
 }
 
 void TDbCheck::RepairAutoInc(const QString& label, int64_t highest) {
-  const QString path = FindTableFile(folder_, tableName_);
-  if (path.isEmpty()) return;
-  qint32 stored = 0;
-  {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || !f.seek(Dbi::kAutoIncOffset)) return;
-    const QByteArray b = f.read(4);
-    if (b.size() < 4) return;
-    stored = qFromLittleEndian<qint32>(b.constData());
-  }
+  int32_t stored = 0;
+  if (!engine_->ReadAutoIncCounter(folder_, tableName_, stored)) return;
   if (stored >= highest) return;
   if (OnBeforeCheck) OnBeforeCheck(this, CHK_AUTOINCREPAIR, label);
-  // The counter may only be written while nothing else has the table open.
-  if (engine_->ProbeTable(folder_, tableName_, true) != DBIERR_NONE) {
+  try {
+    engine_->WriteAutoIncCounter(
+        folder_, tableName_,
+        static_cast<int32_t>(std::min<int64_t>(highest, std::numeric_limits<int32_t>::max())));
+  } catch (const EDBEngineError&) {
     ReportError(label, DBIERR_FILEBUSY);
-    return;
   }
-  QFile f(path);
-  if (!f.open(QIODevice::ReadWrite) || !f.seek(Dbi::kAutoIncOffset)) {
-    ReportError(label, DBIERR_FILEBUSY);
-    return;
-  }
-  const qint32 value =
-      static_cast<qint32>(std::min<int64_t>(highest, std::numeric_limits<qint32>::max()));
-  char bytes[4];
-  qToLittleEndian<qint32>(value, bytes);
-  if (f.write(bytes, 4) != 4) ReportError(label, DBIERR_FILEBUSY);
 }

@@ -21,6 +21,10 @@ class DbEngineCalls {
   // The highest value stored in an integer field; nothing for an empty table.
   virtual std::optional<int64_t> HighestValue(const QString& folder, const QString& fileName,
                                               const QString& fieldName) = 0;
+  // The table's stored auto-increment counter. Read: false when the file cannot be read.
+  // Write: raises EDBEngineError (DBIERR_FILEBUSY when the table is in use elsewhere).
+  virtual bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value) = 0;
+  virtual void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) = 0;
 };
 DbEngineCalls& DefaultEngineCalls();
 

@@ -1,5 +1,8 @@
 #include "schema/DbEngine.h"
 
+#include <QFile>
+#include <QtEndian>
+
 namespace {
 
 // The program's table engine.
@@ -26,6 +29,21 @@ class EngineCalls : public DbEngineCalls {
   std::optional<int64_t> HighestValue(const QString& folder, const QString& fileName,
                                       const QString& fieldName) override {
     return std::nullopt;  // TODO: through the engine's query once it lands
+  }
+  bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value) override {
+    QFile f(FindTableFile(folder, fileName));
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(Dbi::kAutoIncOffset)) return false;
+    const QByteArray b = f.read(4);
+    if (b.size() < 4) return false;
+    value = qFromLittleEndian<qint32>(b.constData());
+    return true;
+  }
+  void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) override {
+    QFile f(FindTableFile(folder, fileName));
+    char b[4];
+    qToLittleEndian<qint32>(value, b);
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(Dbi::kAutoIncOffset) || f.write(b, 4) != 4)
+      throw EDBEngineError(DBIERR_FILEBUSY);
   }
 };
 

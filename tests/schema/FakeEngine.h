@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QMap>
 #include <QStringList>
+#include <QtEndian>
 #include <algorithm>
 
 #include "schema/DbEngine.h"
@@ -124,6 +125,22 @@ class FakeEngine : public DbEngineCalls {
       if (!best || v > *best) best = v;
     }
     return best;
+  }
+  bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value) override {
+    QFile f(FindTableFile(folder, fileName));
+    if (!f.open(QIODevice::ReadOnly) || !f.seek(Dbi::kAutoIncOffset)) return false;
+    const QByteArray b = f.read(4);
+    if (b.size() < 4) return false;
+    value = qFromLittleEndian<qint32>(b.constData());
+    return true;
+  }
+  void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) override {
+    if (busy.contains(Key(fileName))) throw EDBEngineError(DBIERR_FILEBUSY);
+    QFile f(FindTableFile(folder, fileName));
+    char b[4];
+    qToLittleEndian<qint32>(value, b);
+    if (!f.open(QIODevice::ReadWrite) || !f.seek(Dbi::kAutoIncOffset) || f.write(b, 4) != 4)
+      throw EDBEngineError(DBIERR_FILEBUSY);
   }
 };
 
