@@ -1,7 +1,7 @@
-#include "schema/DbEngine.h"
+#include <QVariant>
 
-#include <QFile>
-#include <QtEndian>
+#include "platform/db/Query.h"
+#include "schema/DbEngine.h"
 
 namespace {
 
@@ -28,22 +28,21 @@ class EngineCalls : public DbEngineCalls {
   }
   std::optional<int64_t> HighestValue(const QString& folder, const QString& fileName,
                                       const QString& fieldName) override {
-    return std::nullopt;  // TODO: through the engine's query once it lands
+    TQuery q;
+    q.SetDatabaseName(folder);
+    q.SQL.Add("Select max(" + fieldName + ") as nKey From " + fileName);
+    q.Open();
+    TField* f = q.FieldByName("NKEY");
+    std::optional<int64_t> v;
+    if (!f->IsNull()) v = f->GetValue().toLongLong();
+    q.Close();
+    return v;
   }
   bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value) override {
-    QFile f(FindTableFile(folder, fileName));
-    if (!f.open(QIODevice::ReadOnly) || !f.seek(Dbi::kAutoIncOffset)) return false;
-    const QByteArray b = f.read(4);
-    if (b.size() < 4) return false;
-    value = qFromLittleEndian<qint32>(b.constData());
-    return true;
+    return Dbi::ReadAutoIncCounter(folder, fileName, value);
   }
   void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) override {
-    QFile f(FindTableFile(folder, fileName));
-    char b[4];
-    qToLittleEndian<qint32>(value, b);
-    if (!f.open(QIODevice::ReadWrite) || !f.seek(Dbi::kAutoIncOffset) || f.write(b, 4) != 4)
-      throw EDBEngineError(DBIERR_FILEBUSY);
+    Dbi::WriteAutoIncCounter(folder, fileName, value);
   }
 };
 
