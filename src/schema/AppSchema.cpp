@@ -30,6 +30,11 @@ std::unique_ptr<TDbCheck> MakeApplicationCheck(QObject* owner) {
   return check;
 }
 
+TDbCheck& ApplicationCheck() {
+  static const std::unique_ptr<TDbCheck> check = MakeApplicationCheck();
+  return *check;
+}
+
 void CreateApplicationTables(TDbCheck& check, const QString& dataPath) {
   check.SetCorrectPath(dataPath);
   check.Check();
@@ -52,7 +57,4 @@ void RunDatabaseCheck(TDbCheck& check, const QString& dataPath) {
   ProcessMessages();
 }
 
-void RunDatabaseCheck(const QString& dataPath) {
-  const auto check = MakeApplicationCheck();
-  RunDatabaseCheck(*check, dataPath);
-}
+void RunDatabaseCheck(const QString& dataPath) { RunDatabaseCheck(ApplicationCheck(), dataPath); }
