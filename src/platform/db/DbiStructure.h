@@ -111,4 +111,17 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc);
 int PackTable(const QString& folder, const QString& fileName);
 // The stored auto-increment counter: signed 32-bit little-endian at byte offset 73 of the file.
 constexpr int kAutoIncOffset = 73;
+// Reads and writes that counter safely also while the engine has the table open (never open and
+// close the table file yourself while it is in use: that would drop the engine's locks on it).
+// Read returns false when the file cannot be read; Write raises EDBEngineError (DBIERR_FILEBUSY
+// when the table is in use elsewhere).
+bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value);
+void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value);
+// Deletes, in the table's folder, every file named as the table with any extension except ".DB",
+// ".DBF" and ".MB" (the memo file), and never the engine's own journal ("-journal"); stops after
+// the first file that cannot be deleted. Returns the number of files deleted.
+int DeleteTableAuxFiles(const QString& folder, const QString& fileName);
+// The table file of a name in a folder, found ignoring case, with or without ".DB"; empty when
+// there is none.
+QString FindTableFile(const QString& folder, const QString& fileName);
 }  // namespace Dbi

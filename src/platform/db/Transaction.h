@@ -1,0 +1,33 @@
+// One transaction over the table files of a folder, for the long operations that store many rows
+// (a grid save, an import, a purge): every post and statement inside the scope goes into one
+// transaction, the flushes inside it (DbiSaveChanges, FlushBuffers) wait for its end, and its end
+// is the flush: one sync for the whole operation instead of one per row.
+//
+//   TDbTransaction tx(Disto);      // or TDbTransaction tx(DataPath)
+//   ... Locate / Edit / Post for every cell, DbiSaveChanges after each ...
+//   tx.Commit();                   // the flush; the destructor does it when not called
+//
+// What was posted before an error stays stored: the destructor commits too (a failing commit in
+// the destructor is rolled back and reported on the console only; call Commit() to see it).
+// Scopes nest; the outermost one commits. Outside any scope every post is durable when Post
+// returns.
+#pragma once
+#include <QString>
+
+class TDataSet;
+
+class TDbTransaction {
+ public:
+  explicit TDbTransaction(const QString& databaseName);
+  explicit TDbTransaction(TDataSet& dataSet);  // the folder of a table or a query
+  ~TDbTransaction();
+  TDbTransaction(const TDbTransaction&) = delete;
+  TDbTransaction& operator=(const TDbTransaction&) = delete;
+
+  void Commit();  // the flush; EDBEngineError when the rows cannot be written
+  bool Active() const { return active_; }
+
+ private:
+  QString folder_;
+  bool active_ = false;
+};
