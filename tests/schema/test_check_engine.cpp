@@ -232,11 +232,34 @@ TEST_F(EngineCheck, DeletedCompanionFilesAreRebuilt) {
   ev.after.clear();
   check->Check();
   EXPECT_TRUE(ev.errors.isEmpty());
+  EXPECT_EQ(ev.after.at(6), CHK_TABLEMODIFY);
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Region.db", false), DBIERR_NONE);
   EXPECT_EQ(IndexNames(dir.Path(), "Region.db"), QStringList({"", "iLibelle"}));
   QStringList after = QDir(dir.Path()).entryList({"Region.*"}, QDir::Files);
   after.removeAll("Region.db");
   EXPECT_EQ(after, companions);
+}
+
+TEST_F(EngineCheck, ReindexingEveryTableKeepsTheRowsAndRebuildsTheIndexes) {
+  check->Check();
+  AddClients(dir.Path(), {{"0002", "Martin", "R2"}, {"0001", "Dupont", "R1"}});
+  QFile(dir.File("CLIENT.MB")).open(QIODevice::WriteOnly);
+  const QStringList before = QDir(dir.Path()).entryList(QDir::Files, QDir::Name);
+  // What the reindexing leaves: the data and memo files only.
+  for (const QString& n : before) {
+    const QString ext = n.mid(n.lastIndexOf('.') + 1).toUpper();
+    if (ext != "DB" && ext != "MB") QFile::remove(dir.File(n));
+  }
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "CLIENT.DB", false), DBIERR_INDEXOUTOFDATE);
+  ev.after.clear();
+  check->Check();
+  EXPECT_TRUE(ev.errors.isEmpty());
+  QList<TChkMessage> expected;
+  for (const QString& t : DescriptorTables(ApplicationDescriptor()))
+    expected << (Dbi::GetIndexDescs(dir.Path(), t).empty() ? CHK_NONE : CHK_TABLEMODIFY);
+  EXPECT_EQ(ev.after, expected);
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files, QDir::Name), before);
+  EXPECT_EQ(ReadClients(dir.Path()), QList<QStringList>({{"0001", "Dupont", "R1"}, {"0002", "Martin", "R2"}}));
   ev.after.clear();
   check->Check();
   EXPECT_EQ(ev.after, QList<TChkMessage>(12, CHK_NONE));
