@@ -4,6 +4,8 @@
 
 #include "RefFixture.h"
 #include "refdata/UClient.h"
+#include "refdata/UNumTitre.h"
+#include "refdata/URegion.h"
 #include "refdata/UListe.h"
 #include "refdata/UOrgaD.h"
 #include "refdata/UTitres.h"
@@ -76,6 +78,14 @@ TEST_F(RefDataTest, Screenshots) {
     w.grdListe->SetRow(2);
     CtrlClickRows(w.grdTitre, {1, 3});
     Shoot(&w, "listes");
+  });
+  Guarded("regions", [] {
+    TfrmRegion w;
+    Shoot(&w, "regions");
+  });
+  Guarded("numtitre", [] {
+    TfrmNumTitre w;
+    Shoot(&w, "numtitre");
   });
   Guarded("orgad", [] {
     TfrmOrgaD w;

@@ -307,6 +307,16 @@ TEST_F(DbControlsTest, BoundEditLookupBoxAndNavigator) {
   Titre.Last();
   EXPECT_EQ(site->Text(), "L'OUEST");
   EXPECT_EQ(ed->text(), "LE MON");
+  // Escape takes back the typing of the box, the record stays in edit.
+  ed->setFocus();
+  QTest::keyClick(ed, Qt::Key_End);
+  QTest::keyClick(ed, Qt::Key_Backspace);
+  EXPECT_EQ(Titre.FieldByName("Titre")->AsString(), "LE MO");
+  QTest::keyClick(ed, Qt::Key_Escape);
+  EXPECT_EQ(ed->text(), "LE MON");
+  EXPECT_EQ(Titre.FieldByName("Titre")->AsString(), "LE MON");
+  EXPECT_EQ(Titre.State(), dsEdit);
+  Titre.Cancel();
 
   filter->setFocus();
   QTest::keyClick(filter, Qt::Key_Down);

@@ -460,7 +460,7 @@ void TDBGrid::paintEvent(QPaintEvent*) {
         title = f ? (f->DisplayLabel.isEmpty() ? f->FieldName() : f->DisplayLabel) : shown[i]->FieldName;
       }
       p.setPen(StdColors::WindowText());
-      p.setFont(font());
+      p.setFont(hasTitleFont_ ? titleFont_ : font());
       p.drawText(r.adjusted(2, 0, -2, 0), int(shown[i]->TitleAlignment | Qt::AlignVCenter), title);
       p.fillRect(QRect(r.right() + 1, 0, 1, rowHeight_), lineColor);
       p.restore();

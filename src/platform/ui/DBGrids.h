@@ -101,6 +101,8 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   void SetFontColor(const QColor& c) { fontColor_ = c; Invalidate(); }
   QColor FixedColor() const { return fixedColor_; }
   void SetFixedColor(const QColor& c) { fixedColor_ = c; Invalidate(); }
+  // The titles' font; the grid's own font while none is set.
+  void SetTitleFont(const QFont& f) { titleFont_ = f; hasTitleFont_ = true; Invalidate(); }
   int DefaultRowHeight() const { return rowHeight_; }
   void SetDefaultRowHeight(int h);
   bool DefaultDrawing() const { return defaultDrawing_; }
@@ -202,6 +204,8 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   bool readOnly_ = false;
   bool defaultDrawing_ = true;
   QColor color_, fixedColor_, fontColor_;
+  QFont titleFont_;
+  bool hasTitleFont_ = false;
   int rowHeight_ = 18;
   int top_ = 0;        // record index shown on the first row
   int cur_ = -1;       // current record index (display row)
