@@ -332,7 +332,12 @@ QList<QVariant> TDBGrid::RowValues(int rec) {
     const int storedTop = (insertPos_ >= 0 && top_ > insertPos_) ? top_ - 1 : top_;
     cacheFirst_ = std::max(0, std::min(storedTop, stored));
     const int n = std::max(VisibleRows() + 2, stored - cacheFirst_ + 1);
-    cache_ = ds->ReadRows(cacheFirst_, n);
+    // Read while painting: a failure shows empty cells rather than leaving the paint event.
+    try {
+      cache_ = ds->ReadRows(cacheFirst_, n);
+    } catch (const std::exception&) {
+      cache_.clear();
+    }
     cacheValid_ = true;
   }
   const int i = stored - cacheFirst_;
@@ -351,8 +356,11 @@ QString TDBGrid::LookupText(int rec, TColumn& col) {
   auto it = lookups_.find(&col);
   if (it == lookups_.end()) {
     QHash<QString, QVariant> map;
-    for (const auto& row : lk->ReadRows(0, lk->RecordCount()))
-      map.insert(row.value(lkKey->Index()).toString(), row.value(lkResult->Index()));
+    try {
+      for (const auto& row : lk->ReadRows(0, lk->RecordCount()))
+        map.insert(row.value(lkKey->Index()).toString(), row.value(lkResult->Index()));
+    } catch (const std::exception&) {
+    }
     it = lookups_.emplace(&col, std::move(map)).first;
   }
   const QList<QVariant> vals = RowValues(rec);
