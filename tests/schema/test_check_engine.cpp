@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QFile>
 
+#include "CheckEvents.h"
 #include "platform/db/DbiStructure.h"
 #include "platform/db/Table.h"
 #include "platform/ui/Cursor.h"
@@ -17,25 +18,6 @@
 #include "support/TestSupport.h"
 
 namespace {
-
-struct Events {
-  QStringList log;
-  QList<TChkMessage> after;
-  QStringList errors;
-  void Attach(TDbCheck& c) {
-    c.OnAfterCheck = [this](QObject*, TChkMessage m, const QString& t) {
-      after << m;
-      log << QString("after %1 %2").arg(m).arg(t);
-    };
-    c.OnFoundDiff = [this](QObject*, TChkMessage m, const QString& t, bool& correct) {
-      log << QString("diff %1 %2").arg(m).arg(t);
-      correct = true;
-    };
-    c.OnModifyField = [this](QObject*, const QString& t, const QString& f) { log << "modify " + t + " " + f; };
-    c.OnAddField = [this](QObject*, const QString& t, const QString& f) { log << "add " + t + " " + f; };
-    c.OnError = [this](QObject*, const EDBEngineError& e) { errors << QString::number(e.ErrorCode()); };
-  }
-};
 
 // The application's text with CLIENT.DB's block changed by `edit`.
 QStringList ClientVariant(const std::function<void(QStringList&)>& edit) {
@@ -85,7 +67,7 @@ QStringList IndexNames(const QString& folder, const QString& table) {
 
 struct EngineCheck : ::testing::Test {
   TempDir dir;
-  Events ev;
+  CheckEvents ev;
   std::unique_ptr<TDbCheck> check = MakeApplicationCheck();
   void SetUp() override {
     check->SetCorrectPath(dir.Path());
@@ -157,7 +139,7 @@ TEST_F(EngineCheck, NomOfThirtyIsWidenedToFortyKeepingEveryRow) {
 
   check->Check();
   EXPECT_TRUE(ev.log.contains("modify CLIENT.DB Nom"));
-  EXPECT_TRUE(ev.log.contains("diff 2 CLIENT.DB"));
+  EXPECT_TRUE(ev.log.contains("diff 2 CLIENT.DB 1"));
   EXPECT_EQ(ev.after.first(), CHK_TABLEMODIFY);
   EXPECT_TRUE(ev.errors.isEmpty());
   EXPECT_EQ(Dbi::GetFieldDescs(dir.Path(), "CLIENT.DB")[2].iUnits1, 40);

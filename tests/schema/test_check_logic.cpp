@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QtEndian>
 
+#include "CheckEvents.h"
 #include "FakeEngine.h"
 #include "platform/ui/Cursor.h"
 #include "schema/AppSchema.h"
@@ -11,28 +12,6 @@
 #include "support/TestSupport.h"
 
 namespace {
-
-// Everything the events said, one line each.
-struct Recorder {
-  QStringList log;
-  QList<TChkMessage> after;
-  void Attach(TDbCheck& c) {
-    c.OnBeforeCheck = [this](QObject*, TChkMessage m, const QString& t) { log << QString("before %1 %2").arg(m).arg(t); };
-    c.OnAfterCheck = [this](QObject*, TChkMessage m, const QString& t) {
-      log << QString("after %1 %2").arg(m).arg(t);
-      after << m;
-    };
-    c.OnFoundDiff = [this](QObject*, TChkMessage m, const QString& t, bool& correct) {
-      log << QString("diff %1 %2 %3").arg(m).arg(t).arg(correct);
-    };
-    c.OnAddField = [this](QObject*, const QString& t, const QString& f) { log << "add " + t + " " + f; };
-    c.OnModifyField = [this](QObject*, const QString& t, const QString& f) { log << "modify " + t + " " + f; };
-    c.OnCreateTable = [this](QObject*, const QString& t) { log << "created " + t; };
-    c.OnModifyTable = [this](QObject*, const QString& t) { log << "restructured " + t; };
-    c.OnComplete = [this](QObject*) { log << "complete"; };
-    c.OnError = [this](QObject*, const EDBEngineError& e) { log << QString("error %1").arg(e.ErrorCode()); };
-  }
-};
 
 const QStringList kClient = {
     "object Table: CLIENT.DB",
@@ -48,7 +27,7 @@ struct CheckFixture : ::testing::Test {
   TempDir dir;
   FakeEngine engine;
   TDbCheck check;
-  Recorder rec;
+  CheckEvents rec;
   void SetUp() override {
     check.SetEngine(&engine);
     check.SetCorrectPath(dir.Path());
