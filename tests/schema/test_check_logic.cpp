@@ -141,16 +141,6 @@ TEST_F(CheckFixture, ExtraIndexIsDroppedAndChangedOneRebuilt) {
   EXPECT_EQ(rec.after, QList<TChkMessage>({CHK_NONE}));
 }
 
-TEST_F(CheckFixture, ExtraTrailingFieldAloneIsNoDifference) {
-  auto& t = PutClient();
-  t.fields.push_back(Fld("Extra", fldZSTRING, 10));
-  t.fields.back().iFldNum = 4;
-  check.SetDescriptor(kClient);
-  EXPECT_TRUE(check.Check());
-  EXPECT_TRUE(engine.restructured.empty());
-  EXPECT_EQ(rec.after, QList<TChkMessage>({CHK_NONE}));
-}
-
 TEST_F(CheckFixture, RefusedCorrectionChangesNothing) {
   PutClient(30);
   check.SetDescriptor(kClient + QStringList({"object Table: Site.DB", "  field(Id;Id;1;0;1;0)", "end"}));
@@ -196,23 +186,6 @@ TEST_F(CheckFixture, OtherProbeResultsLeaveTheTableAlone) {
   check.SetDescriptor(kClient);
   EXPECT_TRUE(check.Check());
   EXPECT_EQ(rec.log, QStringList({"after 0 CLIENT.DB", "complete"}));
-}
-
-TEST_F(CheckFixture, OutOfDateIndexDeletesTheCompanionFilesFirst) {
-  PutClient();
-  for (const char* n : {"CLIENT.PX", "CLIENT.X02", "CLIENT.MB"}) QFile(dir.File(n)).open(QIODevice::WriteOnly);
-  engine.probeResult["CLIENT"] = DBIERR_INDEXOUTOFDATE;
-  engine.Find("CLIENT.DB")->indexes.clear();  // what the engine sees once they are gone
-  check.SetDescriptor(kClient);
-  EXPECT_TRUE(check.Check());
-  EXPECT_FALSE(QFile::exists(dir.File("CLIENT.PX")));
-  EXPECT_FALSE(QFile::exists(dir.File("CLIENT.X02")));
-  EXPECT_TRUE(QFile::exists(dir.File("CLIENT.MB")));
-  const CRTblDesc& r = engine.restructured.at(0);
-  ASSERT_EQ(r.indexes.size(), 2u);
-  EXPECT_EQ(r.indexes[0].op, CrtOp::Add);
-  EXPECT_EQ(r.indexes[1].op, CrtOp::Add);
-  EXPECT_EQ(engine.Find("CLIENT.DB")->indexes.size(), 2u);
 }
 
 namespace {
