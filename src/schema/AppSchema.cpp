@@ -9,7 +9,8 @@
 static void InitSchemaResource() { Q_INIT_RESOURCE(schema); }
 
 QStringList ApplicationDescriptor() {
-  InitSchemaResource();
+  static const bool registered = (InitSchemaResource(), true);
+  (void)registered;
   QFile f(QStringLiteral(":/schema/AppSchema.txt"));
   if (!f.open(QIODevice::ReadOnly)) return {};
   QStringList lines = QString::fromUtf8(f.readAll()).split('\n');

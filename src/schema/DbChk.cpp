@@ -69,7 +69,6 @@ bool TDbCheck::Check() {
       continue;
     }
     tableName_ = block.fileName;
-    tableType_ = block.type;
     const QString label = TableLabel(tableName_);
     TChkMessage kind = CHK_NONE;
 

@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
-#include <optional>
 #include <vector>
 
 #include "platform/db/DbiStructure.h"
@@ -85,6 +84,5 @@ class TDbCheck : public QObject {
   // The table being checked.
   QString folder_;
   QString tableName_;
-  TableType tableType_ = TableType::Paradox;
   int line_ = 0;
 };

@@ -44,6 +44,6 @@ QString FindTableFile(const QString& folder, const QString& fileName);
 
 // Deletes the table's companion files: every file named as the table with another extension than
 // ".DB", ".DBF" or ".MB" (the memo file). The engine's own journal is never touched: a journal left
-// by a crash is what rolls the table back. Stops at the first file that cannot be deleted; false
-// then.
-bool DeleteTableAuxFiles(const QString& folderOrAlias, const QString& fileName);
+// by a crash is what rolls the table back. Stops at the first file that cannot be deleted (the
+// files of a table in use cannot be). Returns how many were deleted.
+int DeleteTableAuxFiles(const QString& folderOrAlias, const QString& fileName);

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QtEndian>
 
+#include "CheckEvents.h"
 #include "FakeEngine.h"
 #include "platform/ui/Cursor.h"
 #include "schema/AppSchema.h"
@@ -11,28 +12,6 @@
 #include "support/TestSupport.h"
 
 namespace {
-
-// Everything the events said, one line each.
-struct Recorder {
-  QStringList log;
-  QList<TChkMessage> after;
-  void Attach(TDbCheck& c) {
-    c.OnBeforeCheck = [this](QObject*, TChkMessage m, const QString& t) { log << QString("before %1 %2").arg(m).arg(t); };
-    c.OnAfterCheck = [this](QObject*, TChkMessage m, const QString& t) {
-      log << QString("after %1 %2").arg(m).arg(t);
-      after << m;
-    };
-    c.OnFoundDiff = [this](QObject*, TChkMessage m, const QString& t, bool& correct) {
-      log << QString("diff %1 %2 %3").arg(m).arg(t).arg(correct);
-    };
-    c.OnAddField = [this](QObject*, const QString& t, const QString& f) { log << "add " + t + " " + f; };
-    c.OnModifyField = [this](QObject*, const QString& t, const QString& f) { log << "modify " + t + " " + f; };
-    c.OnCreateTable = [this](QObject*, const QString& t) { log << "created " + t; };
-    c.OnModifyTable = [this](QObject*, const QString& t) { log << "restructured " + t; };
-    c.OnComplete = [this](QObject*) { log << "complete"; };
-    c.OnError = [this](QObject*, const EDBEngineError& e) { log << QString("error %1").arg(e.ErrorCode()); };
-  }
-};
 
 const QStringList kClient = {
     "object Table: CLIENT.DB",
@@ -48,7 +27,7 @@ struct CheckFixture : ::testing::Test {
   TempDir dir;
   FakeEngine engine;
   TDbCheck check;
-  Recorder rec;
+  CheckEvents rec;
   void SetUp() override {
     check.SetEngine(&engine);
     check.SetCorrectPath(dir.Path());
@@ -162,16 +141,6 @@ TEST_F(CheckFixture, ExtraIndexIsDroppedAndChangedOneRebuilt) {
   EXPECT_EQ(rec.after, QList<TChkMessage>({CHK_NONE}));
 }
 
-TEST_F(CheckFixture, ExtraTrailingFieldAloneIsNoDifference) {
-  auto& t = PutClient();
-  t.fields.push_back(Fld("Extra", fldZSTRING, 10));
-  t.fields.back().iFldNum = 4;
-  check.SetDescriptor(kClient);
-  EXPECT_TRUE(check.Check());
-  EXPECT_TRUE(engine.restructured.empty());
-  EXPECT_EQ(rec.after, QList<TChkMessage>({CHK_NONE}));
-}
-
 TEST_F(CheckFixture, RefusedCorrectionChangesNothing) {
   PutClient(30);
   check.SetDescriptor(kClient + QStringList({"object Table: Site.DB", "  field(Id;Id;1;0;1;0)", "end"}));
@@ -217,23 +186,6 @@ TEST_F(CheckFixture, OtherProbeResultsLeaveTheTableAlone) {
   check.SetDescriptor(kClient);
   EXPECT_TRUE(check.Check());
   EXPECT_EQ(rec.log, QStringList({"after 0 CLIENT.DB", "complete"}));
-}
-
-TEST_F(CheckFixture, OutOfDateIndexDeletesTheCompanionFilesFirst) {
-  PutClient();
-  for (const char* n : {"CLIENT.PX", "CLIENT.X02", "CLIENT.MB"}) QFile(dir.File(n)).open(QIODevice::WriteOnly);
-  engine.probeResult["CLIENT"] = DBIERR_INDEXOUTOFDATE;
-  engine.Find("CLIENT.DB")->indexes.clear();  // what the engine sees once they are gone
-  check.SetDescriptor(kClient);
-  EXPECT_TRUE(check.Check());
-  EXPECT_FALSE(QFile::exists(dir.File("CLIENT.PX")));
-  EXPECT_FALSE(QFile::exists(dir.File("CLIENT.X02")));
-  EXPECT_TRUE(QFile::exists(dir.File("CLIENT.MB")));
-  const CRTblDesc& r = engine.restructured.at(0);
-  ASSERT_EQ(r.indexes.size(), 2u);
-  EXPECT_EQ(r.indexes[0].op, CrtOp::Add);
-  EXPECT_EQ(r.indexes[1].op, CrtOp::Add);
-  EXPECT_EQ(engine.Find("CLIENT.DB")->indexes.size(), 2u);
 }
 
 namespace {

@@ -158,7 +158,7 @@ TEST(DbEngine, AuxFilesGoButTheDataMemoAndJournalStay) {
     QFile f(dir.File(n));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   }
-  EXPECT_TRUE(DeleteTableAuxFiles(dir.Path(), "REGION.DB"));
+  EXPECT_EQ(DeleteTableAuxFiles(dir.Path(), "REGION.DB"), 4);
   QStringList left = QDir(dir.Path()).entryList(QDir::Files, QDir::Name);
   EXPECT_EQ(left, QStringList({"CLIENT.PX", "Region.MB", "Region.db", "Region.db-journal",
                                "RegionX.PX", "Regions.DB"}));
@@ -166,7 +166,7 @@ TEST(DbEngine, AuxFilesGoButTheDataMemoAndJournalStay) {
   QFile(dir.File("Region.X03")).open(QIODevice::WriteOnly);
   QString folder = dir.Path();
   folder.chop(1);
-  EXPECT_TRUE(DeleteTableAuxFiles(folder, "Region.db"));
+  EXPECT_EQ(DeleteTableAuxFiles(folder, "Region.db"), 1);
   EXPECT_FALSE(QFile::exists(dir.File("Region.X03")));
 }
 
