@@ -65,6 +65,18 @@ QPushButton* GlyphButton(QWidget* parent, const QString& name, QStyle::StandardP
   return b;
 }
 
+void MakeEditButtons(QWidget* panel, int x, int y, int step, QPushButton*& add, QPushButton*& del, QPushButton*& post,
+                     QPushButton*& cancel) {
+  add = GlyphButton(panel, "btnAdd", QStyle::SP_FileDialogNewFolder, "Ajouter");
+  del = GlyphButton(panel, "btnDelete", QStyle::SP_TrashIcon, "Supprimer");
+  post = GlyphButton(panel, "btnPost", QStyle::SP_DialogApplyButton, "Enregistrer");
+  cancel = GlyphButton(panel, "btnCancel", QStyle::SP_DialogCancelButton, "Annuler");
+  add->move(x, y);
+  del->move(x + step, y);
+  post->move(x + 2 * step, y);
+  cancel->move(x + 3 * step, y);
+}
+
 TGradient* GradientBackground(QWidget* panel, const QRect& area) {
   auto* g = new TGradient(panel);
   g->setGeometry(area.isNull() ? panel->rect() : area);
@@ -77,6 +89,16 @@ QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int
   if (w < 0) w = l->sizeHint().width() + 4;
   l->setGeometry(x, y, w, h);
   return l;
+}
+
+bool InEditOrInsert(const TDataSet& ds) { return ds.State() == dsEdit || ds.State() == dsInsert; }
+
+void FollowEditState(const TDataSet& ds, QPushButton* add, QPushButton* del, QPushButton* post, QPushButton* cancel) {
+  const bool editing = InEditOrInsert(ds);
+  post->setEnabled(editing);
+  cancel->setEnabled(editing);
+  add->setEnabled(!editing);
+  del->setEnabled(!editing);
 }
 
 bool ConfirmYesNo(const QString& text) {

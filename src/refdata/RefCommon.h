@@ -50,15 +50,23 @@ class TPanelStatusBar : public QStatusBar {
 
 // A button showing only a picture, with its hint.
 QPushButton* GlyphButton(QWidget* parent, const QString& name, QStyle::StandardPixmap pix, const QString& hint = {});
+// The glyph buttons Add, Delete, Post and Cancel, left to right from (x, y), `step` apart.
+void MakeEditButtons(QWidget* panel, int x, int y, int step, QPushButton*& add, QPushButton*& del, QPushButton*& post,
+                     QPushButton*& cancel);
 // A gradient background filling a panel, behind its controls.
 TGradient* GradientBackground(QWidget* panel, const QRect& area = QRect());
 QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w = -1, int h = 17);
 
 // Runs a member handler of a window on a button's click, so that no exception leaves the event.
-template <class W>
-void OnClick(QAbstractButton* b, W* w, void (W::*m)()) {
+template <class W, class B>
+void OnClick(QAbstractButton* b, W* w, void (B::*m)()) {
   QObject::connect(b, &QAbstractButton::clicked, w, [w, m] { GuardEvent([&] { (w->*m)(); }); });
 }
+
+// The table holds a record being typed (edit or insert state).
+bool InEditOrInsert(const TDataSet& ds);
+// Post and Cancel while a record is being typed, Add and Delete otherwise.
+void FollowEditState(const TDataSet& ds, QPushButton* add, QPushButton* del, QPushButton* post, QPushButton* cancel);
 
 // "Yes" to a confirmation with the buttons Yes and No.
 bool ConfirmYesNo(const QString& text);

@@ -11,31 +11,10 @@
 
 namespace {
 const char* kDelete = "Etes-vous sûr de vouloir supprimer cet enregistrement ?";
-
-TDBEdit* FieldEdit(QWidget* parent, const QString& name, TDataSource* ds, const QString& field, int x, int y, int w) {
-  auto* e = new TDBEdit(parent);
-  e->setObjectName(name);
-  e->SetDataSource(ds);
-  e->SetDataField(field);
-  e->setGeometry(x, y, w, 22);
-  SetBold(e);
-  return e;
-}
-
-TDBLookupComboBox* LookupBox(QWidget* parent, const QString& name, TDataSource* list, int x, int y, int w) {
-  auto* c = new TDBLookupComboBox(parent);
-  c->setObjectName(name);
-  c->SetListSource(list);
-  c->SetKeyField("Id");
-  c->SetListField("Libelle");
-  c->setGeometry(x, y, w, 22);
-  SetBold(c);
-  return c;
-}
 }  // namespace
 
 TfrmClient::TfrmClient(QWidget* parent)
-    : TRefForm(parent), dsClient(&Client), dsRegion(&Region), dsSite(&Site), dsRegion1(&Region1) {
+    : TRecordForm(parent, Client, dsClient), dsClient(&Client), dsRegion(&Region), dsSite(&Site), dsRegion1(&Region1) {
   setObjectName("frmClient");
   setWindowTitle("Mise à jour des Clients");
   Client.Name = "Client";
@@ -49,30 +28,13 @@ TfrmClient::TfrmClient(QWidget* parent)
 
   setFixedSize(720, 470);
 
-  // Top panel.
-  Panel3 = new QWidget(this);
-  Panel3->setGeometry(0, 0, 720, 42);
-  GradientBackground(Panel3);
-  MyNavigator = new TDBNavigator(Panel3);
-  MyNavigator->SetVisibleButtons(nbFirst | nbPrior | nbNext | nbLast);
-  MyNavigator->SetDataSource(&dsClient);
-  MyNavigator->setGeometry(4, 6, 124, 30);
-  btnAdd = GlyphButton(Panel3, "btnAdd", QStyle::SP_FileDialogNewFolder, "Ajouter");
-  btnDelete = GlyphButton(Panel3, "btnDelete", QStyle::SP_TrashIcon, "Supprimer");
-  btnPost = GlyphButton(Panel3, "btnPost", QStyle::SP_DialogApplyButton, "Enregistrer");
-  btnCancel = GlyphButton(Panel3, "btnCancel", QStyle::SP_DialogCancelButton, "Annuler");
-  btnAdd->move(136, 6);
-  btnDelete->move(172, 6);
-  btnPost->move(208, 6);
-  btnCancel->move(244, 6);
+  BuildTopPanel(720);
   chkTri = new QCheckBox(Panel3);
   chkTri->setObjectName("chkTri");
   chkTri->setGeometry(300, 12, 18, 18);
   Label17 = MakeLabel(Panel3, "&Tri par No Ordre", 320, 12, 120);
   Label17->setBuddy(chkTri);
   Label17->installEventFilter(this);
-  btnClose = GlyphButton(Panel3, "btnClose", QStyle::SP_DialogCloseButton, "Fermer");
-  btnClose->move(720 - 40, 6);
 
   // Left panel: the list, the search boxes and the region filter.
   Panel1 = new QWidget(this);
@@ -99,14 +61,7 @@ TfrmClient::TfrmClient(QWidget* parent)
     MakeUpperCase(e);
     SetColors(e, QColor(), StdColors::Maroon());
   }
-  MakeLabel(Panel1, "Route", 8, 336);
-  cmbRegion1 = LookupBox(Panel1, "cmbRegion1", &dsRegion1, 8, 354, 160);
-  cmbRegion1->setEnabled(false);
-  SetColors(cmbRegion1, StdColors::Silver());
-  chkTout = new QCheckBox("Toutes", Panel1);
-  chkTout->setObjectName("chkTout");
-  chkTout->setGeometry(176, 356, 70, 20);
-  chkTout->setChecked(true);
+  cmbRegion1 = BuildFilter(Panel1, "Route", "cmbRegion1", &dsRegion1, 8, 336, 160);
 
   // Right panel: the record.
   Panel2 = new QWidget(this);
@@ -147,6 +102,8 @@ TfrmClient::TfrmClient(QWidget* parent)
   DBEdit5 = FieldEdit(Panel2, "DBEdit5", &dsClient, "Tel", ex, row("Téléphone"), 160);
   DBEdit6 = FieldEdit(Panel2, "DBEdit6", &dsClient, "Fax", ex, row("Fax"), 160);
   for (TDBEdit* e : {edCode, edOrd, edRs, edAdr}) e->SetCharCase(TEditCharCase::ecUpperCase);
+  for (QWidget* w : std::initializer_list<QWidget*>{edCode, edOrd, edRs, cmbRegion, cmbSite, edAdr, DBEdit5, DBEdit6})
+    SetBold(w);
 
   GroupAb = new QGroupBox("Abattements", Panel2);
   GroupAb->setGeometry(lx, y + 6, 450, 100);
@@ -158,13 +115,12 @@ TfrmClient::TfrmClient(QWidget* parent)
     MakeLabel(GroupAb, QString::fromUtf8(abLabels[i]), cx, cy + 3, 92);
     TDBEdit* e = FieldEdit(GroupAb, abNames[i], &dsClient, QString("Ab%1").arg(i), cx + 92, cy, 46);
     e->SetMaxLength(4);
+    SetBold(e);
     e->SetColors(StdColors::Black(), StdColors::White());
     *abEdits[i] = e;
   }
 
-  stBar = new TPanelStatusBar(this, {50, 100, 50});
-  stBar->setObjectName("stBar");
-  stBar->setGeometry(0, 448, 720, 22);
+  BuildStatusBar(448, 720);
 
   // Tab order of the record.
   QWidget* order[] = {edCode, edOrd, edRs, cmbRegion, cmbSite, edAdr, DBEdit5, DBEdit6,
@@ -216,14 +172,6 @@ void TfrmClient::showEvent(QShowEvent* e) {
 
 void TfrmClient::FormShow() { UpdateButtons(); }
 
-void TfrmClient::UpdateButtons() {
-  const bool editing = Client.State() == dsEdit || Client.State() == dsInsert;
-  btnPost->setEnabled(editing);
-  btnCancel->setEnabled(editing);
-  btnAdd->setEnabled(!editing);
-  btnDelete->setEnabled(!editing);
-}
-
 void TfrmClient::dsClientDataChange() {
   UpdateButtons();
   if (Client.Active()) stBar->Panels[1]->setText(IntToStr(Client.RecordCount()) + "  Clients");
@@ -241,16 +189,6 @@ void TfrmClient::btnDeleteClick() {
   Beep();
   if (ConfirmYesNo(kDelete)) Client.Delete();
 }
-
-void TfrmClient::btnPostClick() {
-  if (Client.State() == dsEdit || Client.State() == dsInsert) Client.Post();
-}
-
-void TfrmClient::btnCancelClick() {
-  if (Client.State() == dsEdit || Client.State() == dsInsert) Client.Cancel();
-}
-
-void TfrmClient::btnCloseClick() { Close(); }
 
 void TfrmClient::FormClose() {
   Client.CheckBrowseMode();  // the checks run; a refused record keeps the window open
@@ -278,19 +216,9 @@ bool TfrmClient::eventFilter(QObject* o, QEvent* e) {
   return TRefForm::eventFilter(o, e);
 }
 
-void TfrmClient::chkToutClick() {
-  const bool all = chkTout->isChecked();
-  cmbRegion1->setEnabled(!all);
-  Client.SetFiltered(!all);
-  SetColors(cmbRegion1, all ? StdColors::Silver() : StdColors::Window());
-}
+void TfrmClient::chkToutClick() { ToutesClicked(cmbRegion1); }
 
-void TfrmClient::cmbRegion1CloseUp() {
-  const QVariant key = cmbRegion1->KeyValue();
-  if (key.isNull()) return;
-  Client.SetFilter(FilterEq("REGION", key.toString()));
-  Client.First();
-}
+void TfrmClient::cmbRegion1CloseUp() { FilterOnChoice(cmbRegion1, "REGION"); }
 
 void TfrmClient::BitBtn1Click() {
   auto* w = new TfrmRegion(this);
@@ -307,39 +235,20 @@ void TfrmClient::BitBtn2Click() {
 }
 
 void TfrmClient::edCodeKeyPress(QWidget* sender, QChar& key) {
-  if (key != QChar(13)) return;
-  key = QChar();
-  if (sender == edab5) {
-    if (Client.State() == dsEdit || Client.State() == dsInsert) {
-      Client.Post();
-      Client.Insert();
-      Client.FieldByName("Id")->AsString = NewKey(&Client, "ID", 4);
-    }
-    edCode->setFocus();
-    return;
-  }
-  focusNextChild();
+  RecordKeyPress(sender, key, edab5, edCode, [this] {
+    Client.Insert();
+    Client.FieldByName("Id")->AsString = NewKey(&Client, "ID", 4);
+  });
 }
 
 void TfrmClient::ClientBeforePost() {
-  auto fail = [](const QString& msg, QWidget* w) {
-    ShowError(msg);
-    w->setFocus();
-    Abort();
-  };
-  if (Client.FieldByName("Id")->AsString().trimmed().isEmpty()) fail("Le Code Client est manquant !", edCode);
-  if (Client.FieldByName("Nom")->AsString().trimmed().isEmpty()) fail("Le Nom du Client est manquant !", edRs);
-  if (Client.FieldByName("Region")->AsString().trimmed().isEmpty()) fail("La région est manquante !", cmbRegion);
-  if (Client.FieldByName("Site")->AsString().trimmed().isEmpty()) fail("Le Site est manquant !", cmbSite);
+  if (Client.FieldByName("Id")->AsString().trimmed().isEmpty()) Refuse("Le Code Client est manquant !", edCode);
+  if (Client.FieldByName("Nom")->AsString().trimmed().isEmpty()) Refuse("Le Nom du Client est manquant !", edRs);
+  if (Client.FieldByName("Region")->AsString().trimmed().isEmpty()) Refuse("La région est manquante !", cmbRegion);
+  if (Client.FieldByName("Site")->AsString().trimmed().isEmpty()) Refuse("Le Site est manquant !", cmbSite);
 }
 
 void TfrmClient::DBGrid1DrawColumnCell(TDBGrid* grid, const QRect& rect, int dataCol, TColumn& column,
                                        TGridDrawState state) {
-  TCanvas* cv = grid->Canvas();
-  if (grid->DrawRecNo() % 2 == 0) cv->Brush.Color = RGBColor(0xEAEAEA);
-  if (state & gdSelected) {
-    cv->Brush.Color = RGBColor(0x5EAEFF);
-    cv->Font.Color = StdColors::White();
-  }
-  grid->DefaultDrawColumnCell(rect, dataCol, column, state);
+  DrawStripedCell(grid, rect, dataCol, column, state);
 }

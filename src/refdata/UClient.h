@@ -6,13 +6,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "platform/db/Table.h"
-#include "platform/ui/DBCtrls.h"
-#include "platform/ui/DBGrids.h"
-#include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "refdata/RecordForm.h"
 
-class TfrmClient : public TRefForm {
+class TfrmClient : public TRecordForm {
   Q_OBJECT
  public:
   explicit TfrmClient(QWidget* parent = nullptr);
@@ -21,31 +17,22 @@ class TfrmClient : public TRefForm {
   TTable Client, Region, Site, Region1;
   TDataSource dsClient, dsRegion, dsSite, dsRegion1;
 
-  QWidget *Panel3, *Panel1, *Panel2;
-  TDBNavigator* MyNavigator;
-  QPushButton *btnAdd, *btnDelete, *btnPost, *btnCancel, *btnClose;
   QCheckBox* chkTri;
   QLabel* Label17;
   TDBGrid* DBGrid1;
   QLineEdit *rCode, *rNom;
   TDBLookupComboBox* cmbRegion1;
-  QCheckBox* chkTout;
   TDBEdit *edCode, *edOrd, *edRs, *edAdr, *DBEdit5, *DBEdit6;
   TDBLookupComboBox *cmbRegion, *cmbSite;
   QGroupBox* GroupAb;
   TDBEdit *edAb0, *edab1, *edAb2, *edAb3, *edab4, *edab5;
   QPushButton *BitBtn1, *BitBtn2;
-  TPanelStatusBar* stBar;
 
   void FormCreate();
   void FormShow();
-  void UpdateButtons();
   void dsClientDataChange();
   void btnAddClick();
   void btnDeleteClick();
-  void btnPostClick();
-  void btnCancelClick();
-  void btnCloseClick();
   void rCodeChange();
   void rNomChange();
   void chkTriClick();

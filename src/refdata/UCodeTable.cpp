@@ -16,15 +16,8 @@ TfrmCodeTable::TfrmCodeTable(QWidget* parent, const QString& caption, const QStr
   setFixedSize(340, 360);
   Panel3 = new QWidget(this);
   Panel3->setGeometry(0, 0, 340, 40);
-  btnAdd = GlyphButton(Panel3, "btnAdd", QStyle::SP_FileDialogNewFolder, "Ajouter");
-  btnDelete = GlyphButton(Panel3, "btnDelete", QStyle::SP_TrashIcon, "Supprimer");
-  btnPost = GlyphButton(Panel3, "btnPost", QStyle::SP_DialogApplyButton, "Enregistrer");
-  btnCancel = GlyphButton(Panel3, "btnCancel", QStyle::SP_DialogCancelButton, "Annuler");
+  MakeEditButtons(Panel3, 4, 5, 36, btnAdd, btnDelete, btnPost, btnCancel);
   btnClose = GlyphButton(Panel3, "btnClose", QStyle::SP_DialogCloseButton, "Fermer");
-  btnAdd->move(4, 5);
-  btnDelete->move(40, 5);
-  btnPost->move(76, 5);
-  btnCancel->move(112, 5);
   btnClose->move(340 - 38, 5);
 
   DBGrid1 = new TDBGrid(this);
@@ -61,33 +54,27 @@ TfrmCodeTable::~TfrmCodeTable() {
 
 void TfrmCodeTable::FormCreate() { Table.Open(); }
 
-void TfrmCodeTable::UpdateButtons() {
-  const bool editing = Table.State() == dsEdit || Table.State() == dsInsert;
-  btnPost->setEnabled(editing);
-  btnCancel->setEnabled(editing);
-  btnAdd->setEnabled(!editing);
-  btnDelete->setEnabled(!editing);
-}
+void TfrmCodeTable::UpdateButtons() { FollowEditState(Table, btnAdd, btnDelete, btnPost, btnCancel); }
 
 void TfrmCodeTable::btnAddClick() {
-  if (Table.State() == dsEdit || Table.State() == dsInsert) Table.Post();
+  if (InEditOrInsert(Table)) Table.Post();
   Table.Insert();
   DBGrid1->SetSelectedIndex(0);
   DBGrid1->setFocus();
 }
 
 void TfrmCodeTable::btnDeleteClick() {
-  if (Table.State() == dsEdit || Table.State() == dsInsert) Table.Post();
+  if (InEditOrInsert(Table)) Table.Post();
   Beep();
   if (ConfirmYesNo("Etes-vous sûr de vouloir supprimer cet enregistrement ?")) Table.Delete();
 }
 
 void TfrmCodeTable::btnPostClick() {
-  if (Table.State() == dsEdit || Table.State() == dsInsert) Table.Post();
+  if (InEditOrInsert(Table)) Table.Post();
 }
 
 void TfrmCodeTable::btnCancelClick() {
-  if (Table.State() == dsEdit || Table.State() == dsInsert) Table.Cancel();
+  if (InEditOrInsert(Table)) Table.Cancel();
 }
 
 void TfrmCodeTable::btnCloseClick() { Close(); }

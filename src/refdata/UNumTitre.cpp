@@ -86,6 +86,6 @@ void TfrmNumTitre::btnPlusClick() { Renumber(1); }
 void TfrmNumTitre::btnMinusClick() { Renumber(-1); }
 
 void TfrmNumTitre::FormClose() {
-  if (Titre.State() == dsEdit || Titre.State() == dsInsert) Titre.Post();
+  if (InEditOrInsert(Titre)) Titre.Post();
   Titre.Close();
 }

@@ -8,30 +8,8 @@
 #include "platform/ui/Dialogs.h"
 #include "shell/global.h"
 
-namespace {
-TDBEdit* FieldEdit(QWidget* parent, const QString& name, TDataSource* ds, const QString& field, int x, int y, int w) {
-  auto* e = new TDBEdit(parent);
-  e->setObjectName(name);
-  e->SetDataSource(ds);
-  e->SetDataField(field);
-  e->setGeometry(x, y, w, 22);
-  e->SetCharCase(TEditCharCase::ecUpperCase);
-  return e;
-}
-
-TDBLookupComboBox* LookupBox(QWidget* parent, const QString& name, TDataSource* list, int x, int y, int w) {
-  auto* c = new TDBLookupComboBox(parent);
-  c->setObjectName(name);
-  c->SetListSource(list);
-  c->SetKeyField("Id");
-  c->SetListField("Libelle");
-  c->setGeometry(x, y, w, 22);
-  return c;
-}
-}  // namespace
-
 TfrmTitres::TfrmTitres(QWidget* parent)
-    : TRefForm(parent), dsTitre(&Titre), dsSite(&Site), dsImprim(&Imprim), dsImprim1(&Imprim1) {
+    : TRecordForm(parent, Titre, dsTitre), dsTitre(&Titre), dsSite(&Site), dsImprim(&Imprim), dsImprim1(&Imprim1) {
   setObjectName("frmTitres");
   setWindowTitle("Saisie des Titres");
   Titre.Name = "Titre";
@@ -49,23 +27,7 @@ TfrmTitres::TfrmTitres(QWidget* parent)
   Titre.AfterScroll = [this](TDataSet&) { TitreAfterScroll(); };
 
   setFixedSize(700, 440);
-  Panel3 = new QWidget(this);
-  Panel3->setGeometry(0, 0, 700, 42);
-  GradientBackground(Panel3);
-  MyNavigator = new TDBNavigator(Panel3);
-  MyNavigator->SetVisibleButtons(nbFirst | nbPrior | nbNext | nbLast);
-  MyNavigator->SetDataSource(&dsTitre);
-  MyNavigator->setGeometry(4, 6, 124, 30);
-  btnAdd = GlyphButton(Panel3, "btnAdd", QStyle::SP_FileDialogNewFolder, "Ajouter");
-  btnDelete = GlyphButton(Panel3, "btnDelete", QStyle::SP_TrashIcon, "Supprimer");
-  btnPost = GlyphButton(Panel3, "btnPost", QStyle::SP_DialogApplyButton, "Enregistrer");
-  btnCancel = GlyphButton(Panel3, "btnCancel", QStyle::SP_DialogCancelButton, "Annuler");
-  btnAdd->move(136, 6);
-  btnDelete->move(172, 6);
-  btnPost->move(208, 6);
-  btnCancel->move(244, 6);
-  btnClose = GlyphButton(Panel3, "btnClose", QStyle::SP_DialogCloseButton, "Fermer");
-  btnClose->move(700 - 40, 6);
+  BuildTopPanel(700);
 
   Panel1 = new QWidget(this);
   Panel1->setGeometry(0, 42, 240, 376);
@@ -81,15 +43,7 @@ TfrmTitres::TfrmTitres(QWidget* parent)
   grdTitre->OnDrawColumnCell = [this](TDBGrid* g, const QRect& r, int c, TColumn& col, TGridDrawState s) {
     grdTitreDrawColumnCell(g, r, c, col, s);
   };
-  MakeLabel(Panel1, "Imprimerie", 8, 312);
-  cmbImp = LookupBox(Panel1, "cmbImp", &dsImprim1, 8, 330, 150);
-  SetBold(cmbImp);
-  cmbImp->setEnabled(false);
-  SetColors(cmbImp, StdColors::Silver());
-  chkTout = new QCheckBox("Toutes", Panel1);
-  chkTout->setObjectName("chkTout");
-  chkTout->setGeometry(166, 332, 70, 20);
-  chkTout->setChecked(true);
+  cmbImp = BuildFilter(Panel1, "Imprimerie", "cmbImp", &dsImprim1, 8, 312, 150);
 
   Panel2 = new QWidget(this);
   Panel2->setGeometry(240, 42, 460, 376);
@@ -130,10 +84,10 @@ TfrmTitres::TfrmTitres(QWidget* parent)
   cmbImprim = LookupBox(Panel2, "cmbImprim", &dsImprim, ex, row("Imprimerie : "), 200);
   cmbImprim->SetDataSource(&dsTitre);
   cmbImprim->SetDataField("Imprimerie");
+  for (TDBEdit* e : {edCode, edOrd, edTitre, edDiminutif, edColor, edPha, edPrix})
+    e->SetCharCase(TEditCharCase::ecUpperCase);
 
-  stBar = new TPanelStatusBar(this, {50, 100, 50});
-  stBar->setObjectName("stBar");
-  stBar->setGeometry(0, 418, 700, 22);
+  BuildStatusBar(418, 700);
 
   QWidget* order[] = {edCode, edOrd, edTitre, edDiminutif, edColor, edPha, edPrix, cmbPeriode, cmbSite, cmbImprim};
   for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
@@ -171,14 +125,6 @@ void TfrmTitres::FormCreate() {
   TitreAfterScroll();
 }
 
-void TfrmTitres::UpdateButtons() {
-  const bool editing = Titre.State() == dsEdit || Titre.State() == dsInsert;
-  btnPost->setEnabled(editing);
-  btnCancel->setEnabled(editing);
-  btnAdd->setEnabled(!editing);
-  btnDelete->setEnabled(!editing);
-}
-
 void TfrmTitres::dsTitreDataChange() {
   if (!Titre.Active()) return;
   myShape->SetBrushColor(IntToColor(Titre.FieldByName("Couleur")->AsInteger));
@@ -200,7 +146,7 @@ void TfrmTitres::TitreAfterScroll() {
 }
 
 void TfrmTitres::cmbPeriodeChange() {
-  if (Titre.State() != dsEdit && Titre.State() != dsInsert) Titre.Edit();
+  if (!Editing()) Titre.Edit();
   Titre.FieldByName("Periode")->AsString = IntToStr(cmbPeriode->currentIndex());
 }
 
@@ -241,18 +187,11 @@ void TfrmTitres::btnDeleteClick() {
   tx.Commit();
 }
 
-void TfrmTitres::btnPostClick() {
-  if (Titre.State() == dsEdit || Titre.State() == dsInsert) Titre.Post();
-}
-
 void TfrmTitres::btnCancelClick() {
-  if (Titre.State() == dsEdit || Titre.State() == dsInsert) {
-    Titre.Cancel();
-    TitreAfterScroll();
-  }
+  if (!Editing()) return;
+  TRecordForm::btnCancelClick();
+  TitreAfterScroll();
 }
-
-void TfrmTitres::btnCloseClick() { Close(); }
 
 void TfrmTitres::FormClose() {
   Titre.CheckBrowseMode();  // a refused record keeps the window open
@@ -268,39 +207,22 @@ void TfrmTitres::btnAvClick() {
   ColorDialog1.setCurrentColor(IntToColor(Titre.FieldByName("Couleur")->AsInteger));
   if (Dialogs().RunModal(&ColorDialog1) != ModalResult::OK) return;
   const QColor c = ColorDialog1.currentColor();
-  if (Titre.State() != dsEdit && Titre.State() != dsInsert) Titre.Edit();
+  if (!Editing()) Titre.Edit();
   Titre.FieldByName("Couleur")->AsInteger = ColorToInt(c);
   myShape->SetBrushColor(c);
 }
 
 void TfrmTitres::chkToutClick() {
-  const bool all = chkTout->isChecked();
-  cmbImp->setEnabled(!all);
-  Titre.SetFiltered(!all);
-  SetColors(cmbImp, all ? StdColors::Silver() : StdColors::Window());
+  ToutesClicked(cmbImp);
   TitreAfterScroll();
 }
 
 void TfrmTitres::cmbImpCloseUp() {
-  const QVariant key = cmbImp->KeyValue();
-  if (key.isNull()) return;
-  Titre.SetFilter(FilterEq("IMPRIMERIE", key.toString()));
-  Titre.First();
-  TitreAfterScroll();
+  if (FilterOnChoice(cmbImp, "IMPRIMERIE")) TitreAfterScroll();
 }
 
 void TfrmTitres::edCodeKeyPress(QWidget* sender, QChar& key) {
-  if (key != QChar(13)) return;
-  key = QChar();
-  if (sender == cmbImprim) {
-    if (Titre.State() == dsEdit || Titre.State() == dsInsert) {
-      Titre.Post();
-      NewTitle(false);
-    }
-    edCode->setFocus();
-    return;
-  }
-  focusNextChild();
+  RecordKeyPress(sender, key, cmbImprim, edCode, [this] { NewTitle(false); });
 }
 
 bool TfrmTitres::eventFilter(QObject* o, QEvent* e) {
@@ -316,18 +238,13 @@ bool TfrmTitres::eventFilter(QObject* o, QEvent* e) {
 }
 
 void TfrmTitres::TitreBeforePost() {
-  auto fail = [](const QString& msg, QWidget* w) {
-    ShowError(msg);
-    w->setFocus();
-    Abort();
-  };
-  if (Titre.FieldByName("Id")->AsString().trimmed().isEmpty()) fail("Le Code Titre est manquant !", edCode);
-  if (Titre.FieldByName("Titre")->AsString().trimmed().isEmpty()) fail("Le Titre du journal est manquant !", edTitre);
-  if (Titre.FieldByName("Prix")->AsString().trimmed().isEmpty()) fail("Le prix du journal est manquant !", edPrix);
-  if (cmbPeriode->currentText().trimmed().isEmpty()) fail("La périodicité est manquante !", cmbPeriode);
-  if (Titre.FieldByName("Site")->AsString().trimmed().isEmpty()) fail("Le Site est manquant !", cmbSite);
+  if (Titre.FieldByName("Id")->AsString().trimmed().isEmpty()) Refuse("Le Code Titre est manquant !", edCode);
+  if (Titre.FieldByName("Titre")->AsString().trimmed().isEmpty()) Refuse("Le Titre du journal est manquant !", edTitre);
+  if (Titre.FieldByName("Prix")->AsString().trimmed().isEmpty()) Refuse("Le prix du journal est manquant !", edPrix);
+  if (cmbPeriode->currentText().trimmed().isEmpty()) Refuse("La périodicité est manquante !", cmbPeriode);
+  if (Titre.FieldByName("Site")->AsString().trimmed().isEmpty()) Refuse("Le Site est manquant !", cmbSite);
   if (Titre.FieldByName("Imprimerie")->AsString().trimmed().isEmpty())
-    fail("L'Imprimerie est manquante !", cmbImprim);
+    Refuse("L'Imprimerie est manquante !", cmbImprim);
   Titre.FieldByName("Periode")->AsString = IntToStr(cmbPeriode->currentIndex());
 }
 
@@ -343,11 +260,5 @@ void TfrmTitres::TitreAfterPost() {
 
 void TfrmTitres::grdTitreDrawColumnCell(TDBGrid* grid, const QRect& rect, int dataCol, TColumn& column,
                                         TGridDrawState state) {
-  TCanvas* cv = grid->Canvas();
-  if (grid->DrawRecNo() % 2 == 0) cv->Brush.Color = RGBColor(0xEAEAEA);
-  if (state & gdSelected) {
-    cv->Brush.Color = RGBColor(0x5EAEFF);
-    cv->Font.Color = StdColors::White();
-  }
-  grid->DefaultDrawColumnCell(rect, dataCol, column, state);
+  DrawStripedCell(grid, rect, dataCol, column, state);
 }

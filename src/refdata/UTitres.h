@@ -7,13 +7,9 @@
 #include <QPushButton>
 
 #include "platform/db/Query.h"
-#include "platform/db/Table.h"
-#include "platform/ui/DBCtrls.h"
-#include "platform/ui/DBGrids.h"
-#include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "refdata/RecordForm.h"
 
-class TfrmTitres : public TRefForm {
+class TfrmTitres : public TRecordForm {
   Q_OBJECT
  public:
   explicit TfrmTitres(QWidget* parent = nullptr);
@@ -23,29 +19,21 @@ class TfrmTitres : public TRefForm {
   TQuery myQuery;
   TDataSource dsTitre, dsSite, dsImprim, dsImprim1;
 
-  QWidget *Panel3, *Panel1, *Panel2;
-  TDBNavigator* MyNavigator;
-  QPushButton *btnAdd, *btnDelete, *btnPost, *btnCancel, *btnClose;
   TDBGrid* grdTitre;
   TDBLookupComboBox* cmbImp;
-  QCheckBox* chkTout;
   TDBEdit *edCode, *edOrd, *edTitre, *edDiminutif, *edColor, *edPha, *edPrix;
   QComboBox* cmbPeriode;
   TDBLookupComboBox *cmbSite, *cmbImprim;
   QPushButton* btnAv;
   TShapeCircle* myShape;
-  TPanelStatusBar* stBar;
 
   void FormCreate();
-  void UpdateButtons();
   void dsTitreDataChange();
   void TitreAfterScroll();
   void cmbPeriodeChange();
   void btnAddClick();
   void btnDeleteClick();
-  void btnPostClick();
   void btnCancelClick();
-  void btnCloseClick();
   void btnAvClick();
   void chkToutClick();
   void cmbImpCloseUp();
