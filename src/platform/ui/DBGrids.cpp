@@ -81,11 +81,7 @@ TDBGrid::TDBGrid(QWidget* parent) : QAbstractScrollArea(parent) {
   setFrameShape(QFrame::Box);
   setLineWidth(1);
   viewport()->setMouseTracking(true);
-  editor_ = new QLineEdit(viewport());
-  editor_->setFrame(false);
-  editor_->hide();
-  editor_->installEventFilter(this);
-  connect(editor_, &QLineEdit::textEdited, this, [this](const QString& t) { EditorTextEdited(t); });
+  editor_ = new TInplaceEdit(this, [this](const QString& t) { EditorTextEdited(t); });
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
     if (syncing_) return;
     top_ = v;
@@ -685,42 +681,28 @@ void TDBGrid::ShowEditor(const QString* initial) {
   if (!f) return;
   editorOpen_ = true;
   editorPending_ = false;
-  editor_->setFont(font());
   if (ds->IsEmpty() && ds->State() == dsBrowse && initial) {
     ds->Append();  // typing into an empty grid starts its first record
     f = shown[selCol_]->Field();
   }
-  if (initial) editor_->setText(*initial);
-  else {
-    editor_->setText(f->AsString());
-    editor_->selectAll();
-  }
+  editor_->Begin(font(), f->AsString(), initial);
   if (f->DataType() == ftString && f->Size() > 0) editor_->setMaxLength(f->Size());
   else editor_->setMaxLength(32767);
   PlaceEditor();
-  editor_->show();
-  editor_->setFocus();
+  editor_->Reveal();
   if (initial) EditorTextEdited(*initial);
 }
 
 void TDBGrid::HideEditor() {
   if (!editorOpen_) return;
   editorOpen_ = false;
-  const bool hadFocus = editor_->hasFocus();
-  editor_->hide();
-  if (hadFocus) setFocus();
+  if (editor_->End()) setFocus();
   Invalidate();
 }
 
 void TDBGrid::PlaceEditor() {
   if (!editorOpen_) return;
-  const QRect r = CellRect(selCol_, cur_);
-  if (r.isEmpty() || cur_ < top_) {
-    editor_->hide();
-    return;
-  }
-  editor_->setGeometry(r);
-  if (!editor_->isVisible()) editor_->show();
+  editor_->PlaceOver(cur_ < top_ ? QRect() : CellRect(selCol_, cur_));
 }
 
 void TDBGrid::EditorTextEdited(const QString& text) {
@@ -780,12 +762,7 @@ bool TDBGrid::HandleKey(QKeyEvent* e, bool fromEditor) {
   }
   if (!ds || !ds->Active()) return false;
   if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !(options_ & dgTabs)) return false;
-  if (fromEditor) {
-    if (key == Qt::Key_Left && (editor_->cursorPosition() > 0 || editor_->hasSelectedText())) return false;
-    if (key == Qt::Key_Right && (editor_->cursorPosition() < editor_->text().size() || editor_->hasSelectedText()))
-      return false;
-    if (key == Qt::Key_Home || key == Qt::Key_End) return false;
-  }
+  if (fromEditor && editor_->MovesCaret(key)) return false;
   bool handled = true;
   GuardEvent([&] {
     const bool canModify = (options_ & dgEditing) && !readOnly_;

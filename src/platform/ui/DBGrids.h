@@ -224,7 +224,7 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   TBookmarkList selected_;
   TCanvas canvas_;
   int drawRec_ = -1, drawRecNo_ = 0;
-  QLineEdit* editor_ = nullptr;
+  TInplaceEdit* editor_ = nullptr;
   bool editorOpen_ = false;
   bool writingEditor_ = false;
   bool editorPending_ = false;  // the editor's text could not be stored yet

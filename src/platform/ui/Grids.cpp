@@ -11,6 +11,50 @@
 
 #include "platform/ui/EventGuard.h"
 
+TInplaceEdit::TInplaceEdit(QAbstractScrollArea* grid, std::function<void(const QString&)> edited)
+    : QLineEdit(grid->viewport()) {
+  setFrame(false);
+  hide();
+  installEventFilter(grid);
+  connect(this, &QLineEdit::textEdited, grid, [edited = std::move(edited)](const QString& t) { edited(t); });
+}
+
+void TInplaceEdit::Begin(const QFont& f, const QString& text, const QString* typed) {
+  setFont(f);
+  if (typed) {
+    setText(*typed);
+  } else {
+    setText(text);
+    selectAll();
+  }
+}
+
+void TInplaceEdit::Reveal() {
+  show();
+  setFocus();
+}
+
+bool TInplaceEdit::End() {
+  const bool hadFocus = hasFocus();
+  hide();
+  return hadFocus;
+}
+
+void TInplaceEdit::PlaceOver(const QRect& cell) {
+  if (cell.isEmpty()) {
+    hide();
+    return;
+  }
+  setGeometry(cell);
+  if (!isVisible()) show();
+}
+
+bool TInplaceEdit::MovesCaret(int key) const {
+  if (key == Qt::Key_Left) return cursorPosition() > 0 || hasSelectedText();
+  if (key == Qt::Key_Right) return cursorPosition() < text().size() || hasSelectedText();
+  return key == Qt::Key_Home || key == Qt::Key_End;
+}
+
 TStringGrid::TStringGrid(QWidget* parent) : QAbstractScrollArea(parent) {
   color_ = StdColors::Window();
   fixedColor_ = StdColors::BtnFace();
@@ -22,11 +66,7 @@ TStringGrid::TStringGrid(QWidget* parent) : QAbstractScrollArea(parent) {
   colWidths_.assign(cols_, defColWidth_);
   rowHeights_.assign(rows_, defRowHeight_);
   cells_.assign(size_t(cols_) * rows_, QString());
-  editor_ = new QLineEdit(viewport());
-  editor_->setFrame(false);
-  editor_->hide();
-  editor_->installEventFilter(this);
-  connect(editor_, &QLineEdit::textEdited, this, [this](const QString& t) { EditorTextEdited(t); });
+  editor_ = new TInplaceEdit(this, [this](const QString& t) { EditorTextEdited(t); });
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
     if (!updatingScroll_) SetTopLeft(leftCol_, fixedRows_ + v);
   });
@@ -557,37 +597,22 @@ void TStringGrid::ShowEditor(const QString* initial) {
   if (!(options_ & goEditing) || (options_ & goRowSelect) || IsFixed(col_, row_)) return;
   ScrollInView(col_, row_);
   editorOpen_ = true;
-  editor_->setFont(font());
-  if (initial) {
-    editor_->setText(*initial);
-  } else {
-    editor_->setText(Cells(col_, row_));
-    editor_->selectAll();
-  }
+  editor_->Begin(font(), Cells(col_, row_), initial);
   PlaceEditor();
-  editor_->show();
-  editor_->setFocus();
+  editor_->Reveal();
   if (initial) EditorTextEdited(*initial);
 }
 
 void TStringGrid::HideEditor() {
   if (!editorOpen_) return;
   editorOpen_ = false;
-  const bool hadFocus = editor_->hasFocus();
-  editor_->hide();
-  if (hadFocus) setFocus();
+  if (editor_->End()) setFocus();
   InvalidateCell(col_, row_);
 }
 
 void TStringGrid::PlaceEditor() {
   if (!editorOpen_) return;
-  const QRect rc = CellRect(col_, row_);
-  if (rc.isEmpty()) {
-    editor_->hide();
-    return;
-  }
-  editor_->setGeometry(rc);
-  if (!editor_->isVisible()) editor_->show();
+  editor_->PlaceOver(CellRect(col_, row_));
 }
 
 void TStringGrid::EditorTextEdited(const QString& text) {
@@ -652,13 +677,7 @@ bool TStringGrid::HandleKeyPress(QKeyEvent* e, bool fromEditor) {
   }
   const bool tabs = options_ & goTabs;
   if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && !tabs) return false;
-  if (fromEditor) {
-    // Left and right move the caret, leaving the cell only at the ends of its text.
-    if (key == Qt::Key_Left && (editor_->cursorPosition() > 0 || editor_->hasSelectedText())) return false;
-    if (key == Qt::Key_Right && (editor_->cursorPosition() < editor_->text().size() || editor_->hasSelectedText()))
-      return false;
-    if (key == Qt::Key_Home || key == Qt::Key_End) return false;
-  }
+  if (fromEditor && editor_->MovesCaret(key)) return false;
   if (key == Qt::Key_F2 && (options_ & goEditing)) {
     ShowEditor();
     if (editorOpen_) editor_->deselect(), editor_->end(false);
