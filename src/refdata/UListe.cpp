@@ -29,6 +29,16 @@ void TListNumberEdit::focusOutEvent(QFocusEvent* e) {
 #endif
 
 namespace {
+// The two one-pixel lines along a cell's left edge: silver, then the given colour.
+void DrawLeftEdge(TCanvas* cv, const QRect& rect, const QColor& inner) {
+  cv->Pen.Color = StdColors::Silver();
+  cv->MoveTo(rect.left() - 2, rect.top());
+  cv->LineTo(rect.left() - 2, rect.bottom() + 1);
+  cv->Pen.Color = inner;
+  cv->MoveTo(rect.left() - 1, rect.top());
+  cv->LineTo(rect.left() - 1, rect.bottom() + 1);
+}
+
 const QString kFull = "La liste est complète !\rVous ne pouvez pas ajouter de titres à cette liste.";
 }
 
@@ -356,30 +366,12 @@ void TfrmListe::btnAddClick() {
   }
   const std::vector<TBookmark> marks(&sel[0], &sel[0] + sel.Count());
   const QString region = cmbRegion->KeyValue().toString();
-  {
-    TDbTransaction tx(DataPath);
-    TLISTE.Open();
-    try {
-      for (const TBookmark& bm : marks) {
-        qTitre.GotoBookmark(bm);
-        TLISTE.Append();
-        TLISTE.FieldByName("NoListe")->AsInteger = CurrentListNo;
-        TLISTE.FieldByName("Nord")->AsInteger = RowsInList + 1;
-        TLISTE.FieldByName("TitreListe")->AsString = edTitre->text();
-        TLISTE.FieldByName("ID_Region")->AsString = region;
-        TLISTE.FieldByName("ID_Titre")->AsString = qTitre.FieldByName("ID")->AsString;
-        TLISTE.Post();
-      }
-    } catch (...) {
-      if (TLISTE.State() == dsInsert) TLISTE.Cancel();
-      RollbackIfPossible(tx);
-      TLISTE.Close();
-      throw;
+  ChangeList([&] {
+    for (const TBookmark& bm : marks) {
+      qTitre.GotoBookmark(bm);
+      AppendListRow(RowsInList + 1, region, qTitre.FieldByName("ID")->AsString);
     }
-    TLISTE.FlushBuffers();
-    TLISTE.Close();
-    tx.Commit();
-  }
+  });
   grdTitre->Invalidate();
   LoadListe();
   sel.Refresh();
@@ -410,59 +402,62 @@ void TfrmListe::btnRetireClick() {
 
 void TfrmListe::btnRetireAllClick() {
   if (!ConfirmYesNo("Etes-vous sûr de vouloir supprimer la liste ?")) return;
+  DeleteList();
+  AfterRemoval();
+}
+
+void TfrmListe::DeleteList() {
   TQuery q;
   InDataPath(q);
   q.SQL.Add("DELETE FROM TLISTE.DB WHERE NOLISTE=:NoListe");
   q.ParamByName("NoListe")->AsInteger = CurrentListNo;
   q.ExecSQL();
-  AfterRemoval();
+}
+
+void TfrmListe::AppendListRow(int position, const QString& region, const QString& titleId) {
+  if (!TLISTE.Active()) TLISTE.Open();
+  TLISTE.Append();
+  TLISTE.FieldByName("NoListe")->AsInteger = CurrentListNo;
+  TLISTE.FieldByName("Nord")->AsInteger = position;
+  TLISTE.FieldByName("TitreListe")->AsString = edTitre->text();
+  TLISTE.FieldByName("ID_Region")->AsString = region;
+  TLISTE.FieldByName("ID_Titre")->AsString = titleId;
+  TLISTE.Post();
+}
+
+void TfrmListe::ChangeList(const std::function<void()>& change) {
+  const auto stored = SelectRows("SELECT * FROM TLISTE.DB WHERE NOLISTE=:NoListe", {{"NoListe", CurrentListNo}});
+  TDbTransaction tx(DataPath);
+  try {
+    change();
+  } catch (...) {
+    if (TLISTE.State() == dsInsert) TLISTE.Cancel();
+    TLISTE.Close();
+    if (!RollbackIfPossible(tx)) {
+      DeleteList();
+      AppendRows("TLISTE.db", stored);
+    }
+    throw;
+  }
+  if (TLISTE.Active()) {
+    TLISTE.FlushBuffers();
+    TLISTE.Close();
+  }
+  tx.Commit();
 }
 
 // The list is rewritten from the grid in one transaction: it is never left half stored.
 void TfrmListe::btnSaveClick() {
   const QString region = cmbRegion->KeyValue().toString();
-  const auto stored = SelectRows(
-      "SELECT NOLISTE, NORD, ID_REGION, ID_TITRE, TITRELISTE FROM TLISTE.DB WHERE NOLISTE=:NoListe",
-      {{"NoListe", CurrentListNo}});
-  auto removeList = [this] {
-    TQuery q;
-    InDataPath(q);
-    q.SQL.Add("DELETE FROM TLISTE.DB WHERE NOLISTE=:NoListe");
-    q.ParamByName("NoListe")->AsInteger = CurrentListNo;
-    q.ExecSQL();
-  };
-  {
-    TDbTransaction tx(DataPath);
-    try {
-      removeList();
-      TLISTE.Open();
-      int position = 1;
-      for (int r = 1; r <= 15; ++r) {
-        const QString code = grdListe->Cells(1, r);
-        if (code.isEmpty()) continue;
-        TLISTE.Append();
-        TLISTE.FieldByName("NoListe")->AsInteger = CurrentListNo;
-        TLISTE.FieldByName("Nord")->AsInteger = position;
-        TLISTE.FieldByName("TitreListe")->AsString = edTitre->text();
-        TLISTE.FieldByName("ID_Region")->AsString = region;
-        TLISTE.FieldByName("ID_Titre")->AsString = code;
-        TLISTE.Post();
-        ++position;
-      }
-    } catch (...) {
-      if (TLISTE.State() == dsInsert) TLISTE.Cancel();
-      TLISTE.Close();
-      if (!RollbackIfPossible(tx)) {
-        // The list as it was stored comes back.
-        removeList();
-        AppendRows("TLISTE.db", stored);
-      }
-      throw;
+  ChangeList([&] {
+    DeleteList();
+    int position = 1;
+    for (int r = 1; r <= 15; ++r) {
+      const QString code = grdListe->Cells(1, r);
+      if (code.isEmpty()) continue;
+      AppendListRow(position++, region, code);
     }
-    TLISTE.FlushBuffers();
-    TLISTE.Close();
-    tx.Commit();
-  }
+  });
   SetSaveEnabled(false);
 }
 
@@ -554,12 +549,7 @@ void TfrmListe::grdListeDrawColumnCell(TDBGrid* grid, const QRect& rect, int dat
     cv->Font.Color = StdColors::White();
   }
   grid->DefaultDrawColumnCell(rect, dataCol, column, state);
-  cv->Pen.Color = StdColors::Silver();
-  cv->MoveTo(rect.left() - 2, rect.top());
-  cv->LineTo(rect.left() - 2, rect.bottom() + 1);
-  cv->Pen.Color = RGBColor(0x0080FF);
-  cv->MoveTo(rect.left() - 1, rect.top());
-  cv->LineTo(rect.left() - 1, rect.bottom() + 1);
+  DrawLeftEdge(cv, rect, RGBColor(0x0080FF));
 }
 
 void TfrmListe::grdListeDrawCell(TStringGrid* grid, int col, int row, const QRect& rect, TGridDrawState state) {
@@ -579,10 +569,5 @@ void TfrmListe::grdListeDrawCell(TStringGrid* grid, int col, int row, const QRec
   } else {
     cv->TextOut(rect.left() + 3, rect.top() + 3, text);
   }
-  cv->Pen.Color = StdColors::Silver();
-  cv->MoveTo(rect.left() - 2, rect.top());
-  cv->LineTo(rect.left() - 2, rect.bottom() + 1);
-  cv->Pen.Color = StdColors::Highlight();
-  cv->MoveTo(rect.left() - 1, rect.top());
-  cv->LineTo(rect.left() - 1, rect.bottom() + 1);
+  DrawLeftEdge(cv, rect, StdColors::Highlight());
 }

@@ -1,6 +1,7 @@
 // The numbered lists: ordered choices of at most fifteen titles for one region, with a heading,
 // edited one list at a time.
 #pragma once
+#include <functional>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -91,6 +92,13 @@ class TfrmListe : public TRefForm {
   void SetSaveEnabled(bool on);
   void SaveHeading(int listNo);
   void AfterRemoval();
+  // Every row of the list shown removed from the table.
+  void DeleteList();
+  // One title of the list shown stored at a position, with the heading and the region.
+  void AppendListRow(int position, const QString& region, const QString& titleId);
+  // Runs a change of the list shown as one transaction; when it fails, the list comes back as it
+  // was stored.
+  void ChangeList(const std::function<void()>& change);
   int shownList_ = 0;  // the list the grid shows; 0 before the first load
   QSet<QString> listTitles_;
 };

@@ -101,11 +101,20 @@ TEST_F(ListeTest, AddingMovingSavingAndTheFifteenTitleLimit) {
   dlg->Clear();
   Click(w.btnSave);
   EXPECT_EQ(dlg->Messages(), QStringList{"Enregistrement verrouillé"});
-  EXPECT_EQ(Rows("SELECT NORD, ID_TITRE FROM TLISTE ORDER BY NORD"),
-            (QStringList{"1|0003", "2|0001", "3|0002", "4|0004", "5|0005"}));
+  const QStringList stored{"1|0003|L'EST|01", "2|0001|L'EST|01", "3|0002|L'EST|01", "4|0004|L'EST|01",
+                           "5|0005|L'EST|01"};
+  EXPECT_EQ(List(1), stored);
   EXPECT_TRUE(w.btnSave->isEnabled());
-  w.TLISTE.BeforePost = nullptr;
   Click(w.btnCancel);
+  // So does an addition that fails at its second title: none of its titles is stored.
+  posts = 0;
+  w.TLISTE.BeforePost = [&](TDataSet&) {
+    if (++posts == 2) throw EDBEngineError(DBIERR_LOCKED, "Enregistrement verrouillé");
+  };
+  AddFirst(w, 2);
+  EXPECT_EQ(List(1), stored);
+  EXPECT_EQ(w.RowsInList, 5);
+  w.TLISTE.BeforePost = nullptr;
 
   // Up to fifteen: an addition that does not fit is refused whole.
   AddFirst(w, 9);
