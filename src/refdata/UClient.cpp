@@ -187,7 +187,8 @@ void TfrmClient::btnAddClick() {
 void TfrmClient::btnDeleteClick() {
   Client.CheckBrowseMode();
   Beep();
-  if (ConfirmYesNo(kDelete)) Client.Delete();
+  // An empty table (or an empty filtered view) has nothing to delete.
+  if (ConfirmYesNo(kDelete) && !Client.IsEmpty()) Client.Delete();
 }
 
 void TfrmClient::FormClose() {

@@ -66,7 +66,7 @@ void TfrmCodeTable::btnAddClick() {
 void TfrmCodeTable::btnDeleteClick() {
   if (InEditOrInsert(Table)) Table.Post();
   Beep();
-  if (ConfirmYesNo("Etes-vous sûr de vouloir supprimer cet enregistrement ?")) Table.Delete();
+  if (ConfirmYesNo("Etes-vous sûr de vouloir supprimer cet enregistrement ?") && !Table.IsEmpty()) Table.Delete();
 }
 
 void TfrmCodeTable::btnPostClick() {

@@ -169,7 +169,7 @@ void TfrmTitres::btnAddClick() {
 void TfrmTitres::btnDeleteClick() {
   Titre.CheckBrowseMode();
   Beep();
-  if (!ConfirmYesNo("Etes-vous sûr de vouloir supprimer ce titre ?")) return;
+  if (!ConfirmYesNo("Etes-vous sûr de vouloir supprimer ce titre ?") || Titre.IsEmpty()) return;
   const QString id = Titre.FieldByName("Id")->AsString;
   const auto regionRows = SelectRows("SELECT ID_REGION, ID_TITRE, ORD_TITRE FROM ORGAD WHERE ID_TITRE=:Id", {{"Id", id}});
   TDbTransaction tx(DataPath);

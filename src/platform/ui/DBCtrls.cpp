@@ -109,6 +109,7 @@ void TDBEdit::Edited(const QString& typed) {
     setCursorPosition(pos);
   }
   lastText_ = t;
+  reported_ = false;
   TDataSet* ds = DataSet();
   TField* f = Field();
   if (!ds || !f) return;
@@ -140,12 +141,21 @@ bool TDBEdit::Write(bool report) {
     ok = false;
   }
   writing_ = false;
-  if (!ok && report) MessageDlg("'" + text() + "' n'est pas une valeur correcte", MsgDlgType::Error, mbOK);
+  if (!ok && report) {
+    MessageDlg("'" + text() + "' n'est pas une valeur correcte", MsgDlgType::Error, mbOK);
+    reported_ = true;
+  }
   return ok;
 }
 
+// A text already refused when the box was left stops the store without a second message.
 void TDBEdit::UpdateData() {
-  if (pending_ && !Write(false)) throw EConvertError("'" + text() + "' n'est pas une valeur correcte");
+  if (!pending_ || Write(false)) return;
+  if (reported_) {
+    reported_ = false;
+    Abort();
+  }
+  throw EConvertError("'" + text() + "' n'est pas une valeur correcte");
 }
 
 void TDBEdit::keyPressEvent(QKeyEvent* e) {

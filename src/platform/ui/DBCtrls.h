@@ -61,6 +61,7 @@ class TDBEdit : public QLineEdit, public TSourceClient {
   QString entryText_;  // the text when the box was entered
   bool writing_ = false;
   bool pending_ = false;
+  bool reported_ = false;  // the pending text was refused, with its message, when the box was left
 };
 
 class TDBLookupComboBox : public QComboBox, public TSourceClient {
