@@ -29,6 +29,8 @@ void TListNumberEdit::focusOutEvent(QFocusEvent* e) {
 #endif
 
 namespace {
+bool IsListNo(long double v) { return v >= 1 && v <= TfrmListe::LastListNo; }
+
 // The two one-pixel lines along a cell's left edge: silver, then the given colour.
 void DrawLeftEdge(TCanvas* cv, const QRect& rect, const QColor& inner) {
   cv->Pen.Color = StdColors::Silver();
@@ -228,6 +230,7 @@ void TfrmListe::FormCreate() {
     TIniFile ini(AppPath + "ZELM.INI");
     CurrentListNo = ini.ReadInteger("PARAMS", "NOLISTE", 1);
   }
+  if (!IsListNo(CurrentListNo)) CurrentListNo = 1;
   grdListe->SetRowCount(16);
   grdListe->SetCells(0, 0, "No");
   grdListe->SetCells(1, 0, "Code");
@@ -477,11 +480,17 @@ void TfrmListe::grdListeRowMoved(int fromIndex, int toIndex) {
 
 void TfrmListe::cmbRegionCloseUp() { SetSaveEnabled(true); }
 
-void TfrmListe::mnSaveTitleClick() { SaveHeading(int(edNoListe->Value())); }
+// A number no list can have names no rows: there is nothing to update.
+void TfrmListe::mnSaveTitleClick() {
+  const long double v = edNoListe->Value();
+  if (IsListNo(v)) SaveHeading(int(v));
+}
 
 void TfrmListe::btnNClick() {
-  CurrentListNo += 1;
-  LoadListe();
+  if (CurrentListNo < LastListNo) {
+    CurrentListNo += 1;
+    LoadListe();
+  }
 }
 
 void TfrmListe::btnPClick() {
@@ -493,7 +502,7 @@ void TfrmListe::btnPClick() {
 
 void TfrmListe::edNoListeExit() {
   const long double v = edNoListe->Value();
-  if (v >= 1) CurrentListNo = int(v);
+  if (IsListNo(v)) CurrentListNo = int(v);
   else edNoListe->SetValue(CurrentListNo);
   LoadListe();
 }

@@ -43,6 +43,8 @@ class TfrmListe : public TRefForm {
   ~TfrmListe() override;
 
   int MaxListTitles = 15;
+  // List numbers live in a 16-bit field of the lists table.
+  static constexpr int LastListNo = 32767;
   int RowsInList = 0;
 
   TQuery qTitre, qListe, qRegion;

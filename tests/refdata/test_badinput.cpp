@@ -1,11 +1,14 @@
 // What an operator may do wrong: empty or doubled codes, apostrophes, texts longer than their
 // field, deleting in an empty table, letters in a number. Nothing may crash or lose a row.
 #include "RefFixture.h"
+#include "platform/sys/IniFiles.h"
 #include "refdata/UClient.h"
+#include "refdata/UListe.h"
 #include "refdata/UNumTitre.h"
 #include "refdata/UOrgaD.h"
 #include "refdata/URegion.h"
 #include "refdata/UTitres.h"
+#include "shell/global.h"
 
 TEST_F(RefDataTest, CodeTableTakesOddCodesAndLongNamesAndDeletesNothingWhenEmpty) {
   TfrmRegion w;
@@ -153,4 +156,24 @@ TEST_F(RefDataTest, ARegionCodeWithAnApostropheReceivesAndLosesItsTitles) {
   EXPECT_EQ(Count("SELECT ID_TITRE FROM ORGAD"), 0);
   EXPECT_EQ(region->childCount(), 0);
   EXPECT_EQ(w.qTitre.RecordCount(), 1);
+}
+
+TEST_F(RefDataTest, AListNumberBeyondWhatTheTableHoldsIsRefused) {
+  TfrmListe w;
+  Activate(&w);
+  w.edNoListe->setFocus();
+  w.edNoListe->selectAll();
+  Type("99999999999");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(CurrentListNo, 1);
+  EXPECT_EQ(int(w.edNoListe->Value()), 1);
+  w.edNoListe->selectAll();
+  Type("32767");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(CurrentListNo, TfrmListe::LastListNo);
+  Click(w.btnN);
+  EXPECT_EQ(CurrentListNo, TfrmListe::LastListNo);
+  w.close();
+  TIniFile ini(AppPath + "ZELM.INI");
+  EXPECT_EQ(ini.ReadInteger("PARAMS", "NOLISTE", 0), TfrmListe::LastListNo);
 }
