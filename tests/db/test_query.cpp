@@ -139,6 +139,17 @@ TEST_F(Queries, JoinsDistinctAggregatesAndDescending) {
   EXPECT_EQ(Select({"Select sum(Qte) as TotW from HA.DB Where DateH>='3/5/2005' and DateH<='3/11/2005'"}), QStringList({"15"}));
   EXPECT_EQ(Select({"SELECT DISTINCT WEEK FROM RETOUR ORDER BY WEEK DESCENDING"}), QStringList({"12/03/2005", "05/03/2005"}));
   EXPECT_EQ(Select({"SELECT max(DateJ) as Last FROM Disto"}), QStringList({"14/03/2005"}));
+  // Date ranges, bounds included or not, short or long, alone or beside other conditions.
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE DATEJ > '3/2/2005' AND (DATEJ < '3/6/2005')"}), QStringList({"6"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE ('3/2/2005' <= DATEJ) AND DATEJ <= '3/2/2005'"}), QStringList({"2"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE (DATEJ>='1/1/2005') AND (DATEJ<='12/31/2005') AND ID_CLIENT='0002'"}),
+            QStringList({"14"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE DATEJ>='3/5/2005' AND DATEJ<='3/1/2005'"}), QStringList({"0"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE DATEJ>='3/5/2005' AND DATEJ<='3/6/2005' OR ID_CLIENT='0001'"}),
+            QStringList({"16"}));
+  EXPECT_EQ(Select({"SELECT ID_CLIENT, sum(Qte_Prise) AS Q FROM DISTO WHERE DATEJ>='3/5/2005' AND DATEJ<='3/6/2005' "
+                    "GROUP BY ID_CLIENT ORDER BY ID_CLIENT DESCENDING"}),
+            QStringList({"0002|11", "0001|11"}));
 }
 
 TEST_F(Queries, DatesInStatementsAndTheSubSelect) {
