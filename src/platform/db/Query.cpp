@@ -55,7 +55,7 @@ void TSQLStrings::Clear() {
 }
 
 void TSQLStrings::SetText(const QString& text) {
-  lines_ = text.split('\n');
+  lines_ = text.isEmpty() ? QStringList() : text.split('\n');
   if (changed_) changed_();
 }
 
