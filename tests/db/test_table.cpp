@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -650,6 +651,49 @@ TEST(TableOrder, DescendingIndexWithEmptyKeysBothWays) {
   EXPECT_EQ(t.FieldByName("S")->AsString(), "a");
   EXPECT_EQ(t.MoveBy(10), 5);
   EXPECT_TRUE(t.Eof());
+}
+
+}  // namespace
+
+namespace {
+
+int OpenHandles(const QString& path) {
+  int n = 0;
+  const QString target = QFileInfo(path).canonicalFilePath();
+  for (const QString& fd : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+    if (QFileInfo("/proc/self/fd/" + fd).symLinkTarget() == target) n++;
+  return n;
+}
+
+TEST(TableFiles, AFileNothingUsesIsClosedAtOnceOrAtTheTransactionsEnd) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);
+  const QString path = dir.File("CLIENT.DB");
+  TTable a("a"), b("b");
+  a.SetDatabaseName(dir.Path());
+  a.SetTableName("CLIENT");
+  b.SetDatabaseName(dir.Path());
+  b.SetTableName("client.db");
+  a.Open();
+  b.Open();
+  EXPECT_GT(OpenHandles(path), 0);
+  a.Close();
+  EXPECT_GT(OpenHandles(path), 0);
+  b.Close();
+  EXPECT_EQ(OpenHandles(path), 0);
+  {
+    TDbTransaction tx(dir.Path());
+    a.Open();
+    a.Append();
+    a.FieldByName("Id")->AsString = "0001";
+    a.Post();
+    a.Close();
+    EXPECT_GT(OpenHandles(path), 0);  // the row is not written yet
+    tx.Commit();
+    EXPECT_EQ(OpenHandles(path), 0);
+  }
+  EXPECT_EQ(RawSql(path, "SELECT Id FROM CLIENT"), QStringList({"0001"}));
+  EXPECT_TRUE(QFile::remove(path));
 }
 
 }  // namespace

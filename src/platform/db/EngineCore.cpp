@@ -721,11 +721,20 @@ void Engine::Close(TableFile* f) {
   if (!f || f->refs <= 0) return;
   if (--f->refs > 0) return;
   f->exclusive = false;
-  if (!f->conn) return;
-  if (!Detach(f)) return;  // after the transaction's end
-  const QString key = f->path;
-  UnlockFile(f->lockFd);
-  files_.erase(key);
+  DetachUnused();
+}
+
+void Engine::DetachUnused() {
+  // Files nothing uses any more, including those that had to wait for a transaction's end.
+  std::vector<TableFile*> unused;
+  for (auto& [key, f] : files_)
+    if (f->refs == 0 && f->conn) unused.push_back(f.get());
+  for (TableFile* f : unused) {
+    if (!Detach(f)) continue;
+    const QString key = f->path;
+    UnlockFile(f->lockFd);
+    files_.erase(key);
+  }
 }
 
 TableFile* Engine::Reserve(const QString& path) {
@@ -864,14 +873,7 @@ void Engine::Commit(Conn* c, bool raise) {
     if (f->pragmasPending) SetPragmas(c, f);
     if (f->counterDirty) StoreCounter(f, raise);
   }
-  // Files closed while the transaction was open go now.
-  for (TableFile* f : files) {
-    if (f->refs == 0 && Detach(f)) {
-      const QString key = f->path;
-      UnlockFile(f->lockFd);
-      files_.erase(key);
-    }
-  }
+  DetachUnused();  // files closed while the transaction was open go now
 }
 
 int32_t Engine::NextAutoInc(TableFile* f) {

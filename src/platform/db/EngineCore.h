@@ -171,6 +171,7 @@ class Engine {
   void Commit(Conn* c, bool raise);
   void LoadMeta(TableFile* f, bool reconcile);
   void Move(TableFile* f, Conn* to);
+  void DetachUnused();
 
   std::map<QString, Folder> folders_;
   std::map<QString, std::unique_ptr<TableFile>> files_;  // by path
