@@ -697,3 +697,39 @@ TEST(TableFiles, AFileNothingUsesIsClosedAtOnceOrAtTheTransactionsEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TableFiles, RefreshShowsWhatAnotherProgramStored) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);
+  TTable c("Client");
+  c.SetDatabaseName(dir.Path());
+  c.SetTableName("CLIENT");
+  c.Open();
+  EXPECT_FALSE(c.Locate("Id", "0007"));
+  RawSql(dir.File("CLIENT.DB"), "INSERT INTO CLIENT(Id, Nom) VALUES('0007', 'OTHER')");
+  c.Refresh();
+  EXPECT_TRUE(c.Locate("Id", "0007"));
+  EXPECT_EQ(c.RecordCount(), 1);
+}
+
+TEST(TableFiles, PackThroughARestructureThatNamesNothingKeepsEverything) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);
+  RawSql(dir.File("CLIENT.DB"), "INSERT INTO CLIENT(Id, Nom) VALUES('0001', 'A'), ('0002', 'B'); DELETE FROM CLIENT WHERE Id='0001'");
+  Dbi::WriteAutoIncCounter(dir.Path(), "CLIENT", 42);
+  CRTblDesc d;
+  d.szTblName = "CLIENT.DB";
+  d.bPack = true;
+  ASSERT_EQ(Dbi::DoRestructure(dir.Path(), d), DBIERR_NONE) << Dbi::LastErrorText().toStdString();
+  EXPECT_EQ(Dbi::GetFieldDescs(dir.Path(), "CLIENT").size(), 14u);
+  EXPECT_EQ(Dbi::GetIndexDescs(dir.Path(), "CLIENT").size(), 5u);
+  EXPECT_EQ(RawSql(dir.File("CLIENT.DB"), "SELECT Id, Nom FROM CLIENT"), QStringList({"0002|B"}));
+  int32_t v = 0;
+  ASSERT_TRUE(Dbi::ReadAutoIncCounter(dir.Path(), "CLIENT", v));
+  EXPECT_EQ(v, 42);
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "CLIENT", false), DBIERR_NONE);
+}
+
+}  // namespace

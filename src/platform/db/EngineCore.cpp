@@ -683,6 +683,7 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
       for (auto& x : f->meta.indexes) missing |= x.missing;
       if (missing) LoadMeta(f, true);
     }
+    CheckOthers(f);
     f->refs++;
     f->exclusive = exclusive;
     return f;
@@ -706,6 +707,7 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
     Attach(f, c);
     files_[key] = std::move(owned);
     LoadMeta(f, mode != Mode::Probe);
+    CheckOthers(f);
   } catch (...) {
     if (f->conn) Detach(f);
     files_.erase(key);
@@ -830,6 +832,22 @@ void Engine::AfterWriteAll(Conn* c) {
     f->version++;
     if (c->inTx) f->written = true;
   }
+}
+
+void Engine::CheckOthers(TableFile* f) {
+  if (!f || !f->conn) return;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(f->conn->db, QString("PRAGMA %1.data_version").arg(f->alias).toUtf8().constData(), -1, &s,
+                         nullptr) != SQLITE_OK) {
+    sqlite3_finalize(s);
+    return;
+  }
+  if (sqlite3_step(s) == SQLITE_ROW) {
+    const int64_t v = sqlite3_column_int64(s, 0);
+    if (f->dataVersion >= 0 && v != f->dataVersion) f->version++;
+    f->dataVersion = v;
+  }
+  sqlite3_finalize(s);
 }
 
 void Engine::BeginScope(const QString& folder) { FolderOf(FolderKey(folder)).scope++; }

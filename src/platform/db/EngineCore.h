@@ -62,6 +62,7 @@ struct TableFile {
   bool counterDirty = false;
   bool written = false;  // written in the connection's open transaction
   bool pragmasPending = false;
+  int64_t dataVersion = -1;  // SQLite's count of commits by other processes, last seen
 
   QString Q() const;             // alias."inner", for SQL
   QString Col(int field) const;  // "name" of a field (0-based)
@@ -146,6 +147,9 @@ class Engine {
   void AfterWriteAll(Conn* c);  // a statement that may have written any file of the connection
 
   // Folder transactions.
+  // Rows another process stored since the file was last looked at make the cursors read again.
+  void CheckOthers(TableFile* f);
+
   void BeginScope(const QString& folder);
   void EndScope(const QString& folder, bool raise);
   bool InScope(const QString& folderKey) const;

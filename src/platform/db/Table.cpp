@@ -762,6 +762,8 @@ void TTable::DoFilterChanged() {
   if (c.filterSql != oldSql || c.filterBinds != oldBinds || c.callback != oldCallback) c.Changed();
 }
 
+void TTable::DoRefresh() { Engine::Get().CheckOthers(cursor_->f); }
+
 void TTable::DoCheckWritable() {
   if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(cursor_->f->path));
 }
