@@ -63,6 +63,13 @@ class TfrmMain : public QMainWindow {
   // --- what the subsystems plug in ---
   using Opener = std::function<void()>;
   // An opener creates its window (owner: the application), shows it modally and frees it.
+  // A subsystem registers its openers from a static object of its own library (the program
+  // links the subsystems' objects whole), for example:
+  //   static const bool registered = (TfrmMain::RegisterWindow(WindowKey::Client, [] {
+  //     auto* f = new TfrmClient(nullptr);
+  //     Dialogs().RunModal(f);
+  //     delete f;
+  //   }), true);
   static void RegisterWindow(const QString& key, Opener opener);
   static bool HasWindow(const QString& key);
   // Runs the opener of a key; false when none is registered yet (the entry does nothing).

@@ -135,6 +135,22 @@ TEST(VxLabel, LayoutAndAlignmentPlaceTheText) {
   EXPECT_TRUE(SamePixels(Render(l), Composite(plain, {{right, down, clBlue}, {right - 2, down - 2, clBlack}})));
 }
 
+TEST(VxLabel, FlatTextAtAngleZeroSitsOnTheMiddleLine) {
+  const QImage plain = Plain();  // drawn at the top of the text rectangle, 6 pixels in
+  const int fmh = QFontMetrics(TestFont()).height();
+  TVxLabel l;
+  Prepare(l);
+  l.SetRotation(TRotation::roFlat);
+  const int top = 44 / 2 - fmh / 2;
+  EXPECT_TRUE(SamePixels(Render(l), Composite(plain, {{0, top - 6, clBlack}})));
+
+  // The drop shadow goes half the depth down and right, the text half up and left.
+  l.SetTextStyle(TTextStyle::tsShadow);
+  l.SetShadowDepth(4);
+  const int y = 44 / 2 - (fmh + 2) / 2;
+  EXPECT_TRUE(SamePixels(Render(l), Composite(plain, {{2 + 2, y + 2 - 6, clBlue}, {2 - 2, y - 2 - 6, clBlack}})));
+}
+
 TEST(VxLabel, AngleIsNormalisedAndTurnsRotationOn) {
   TVxLabel l;
   l.SetAngle(-90);

@@ -1,0 +1,147 @@
+#include "refdata/RefCommon.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QPainter>
+#include <QScreen>
+
+#include "controls/Gradient.h"
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+#include "platform/ui/Dialogs.h"
+#include "shell/global.h"
+
+TRefForm::TRefForm(QWidget* parent) : QDialog(parent) {
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
+}
+
+void TRefForm::closeEvent(QCloseEvent* e) {
+  bool ok = false;
+  GuardEvent([&] {
+    FormClose();
+    ok = true;
+  });
+  if (!ok) {
+    e->ignore();
+    return;
+  }
+  closing_ = true;
+  QDialog::closeEvent(e);
+  closing_ = false;
+}
+
+void TRefForm::reject() {
+  if (closing_) QDialog::reject();
+  else EscapePressed();
+}
+
+void TRefForm::CenterOnScreen() {
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    const QRect g = s->availableGeometry();
+    move(g.center() - QPoint(width() / 2, height() / 2));
+  }
+}
+
+TPanelStatusBar::TPanelStatusBar(QWidget* parent, std::initializer_list<int> widths) : QStatusBar(parent) {
+  setSizeGripEnabled(false);
+  for (int w : widths) {
+    auto* l = new QLabel(this);
+    l->setFrameShape(QFrame::Panel);
+    l->setFrameShadow(QFrame::Sunken);
+    l->setFixedWidth(w);
+    addWidget(l);
+    Panels.push_back(l);
+  }
+}
+
+QPushButton* GlyphButton(QWidget* parent, const QString& name, QStyle::StandardPixmap pix, const QString& hint) {
+  auto* b = new QPushButton(parent);
+  b->setObjectName(name);
+  b->setIcon(parent->style()->standardIcon(pix));
+  b->setIconSize(QSize(20, 20));
+  b->setToolTip(hint);
+  b->setAutoDefault(false);
+  b->setFixedSize(34, 30);
+  return b;
+}
+
+TGradient* GradientBackground(QWidget* panel, const QRect& area) {
+  auto* g = new TGradient(panel);
+  g->setGeometry(area.isNull() ? panel->rect() : area);
+  g->lower();
+  return g;
+}
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h) {
+  auto* l = new QLabel(text, parent);
+  if (w < 0) w = l->sizeHint().width() + 4;
+  l->setGeometry(x, y, w, h);
+  return l;
+}
+
+bool ConfirmYesNo(const QString& text) {
+  return MessageDlg(text, MsgDlgType::Confirmation, mbYes | mbNo) == ModalResult::Yes;
+}
+
+void Beep() { QApplication::beep(); }
+
+void SetBold(QWidget* w, bool bold) {
+  QFont f = w->font();
+  f.setBold(bold);
+  w->setFont(f);
+}
+
+void SetColors(QWidget* w, const QColor& background, const QColor& text) {
+  QPalette pal = w->palette();
+  if (background.isValid()) {
+    pal.setColor(QPalette::Base, background);
+    pal.setColor(QPalette::Button, background);
+    pal.setColor(QPalette::Window, background);
+  }
+  if (text.isValid()) {
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::ButtonText, text);
+    pal.setColor(QPalette::WindowText, text);
+  }
+  w->setPalette(pal);
+  w->setAutoFillBackground(true);
+}
+
+void MakeUpperCase(QLineEdit* e) {
+  QObject::connect(e, &QLineEdit::textEdited, e, [e](const QString& t) {
+    const QString u = t.toUpper();
+    if (u != t) {
+      const int pos = e->cursorPosition();
+      e->setText(u);
+      e->setCursorPosition(pos);
+    }
+  });
+}
+
+void InDataPath(TDataSet& ds) {
+  auto point = [](TDataSet& d) {
+    if (auto* t = dynamic_cast<TTable*>(&d)) t->SetDatabaseName(DataPath);
+    else if (auto* q = dynamic_cast<TQuery*>(&d)) q->SetDatabaseName(DataPath);
+  };
+  point(ds);  // statements run without opening
+  ds.BeforeOpen = point;
+}
+
+QString FilterEq(const QString& field, const QString& value) {
+  QString v = value;
+  v.replace("'", "''");
+  return field + "='" + v + "'";
+}
+
+QColor IntToColor(int v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+
+int ColorToInt(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+
+void TShapeCircle::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(Qt::black, 1));
+  p.setBrush(color_);
+  const int d = std::min(width(), height()) - 2;
+  p.drawEllipse(QRect((width() - d) / 2, (height() - d) / 2, d, d));
+}

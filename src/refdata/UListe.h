@@ -1,0 +1,96 @@
+// The numbered lists: ordered choices of at most fifteen titles for one region, with a heading,
+// edited one list at a time.
+#pragma once
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QToolButton>
+
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/DBGrids.h"
+#include "platform/ui/DataSource.h"
+#include "platform/ui/Grids.h"
+#include "refdata/RefCommon.h"
+
+#if __has_include("controls/QVNumEdit.h")
+#include "controls/QVNumEdit.h"
+using TListNumberEdit = TQVNumEdit;
+#else
+// The list number box until the numeric edit control is there.
+class TListNumberEdit : public QLineEdit {
+ public:
+  using QLineEdit::QLineEdit;
+  long double Value() const { return text().trimmed().toDouble(); }
+  void SetValue(long double v) { setText(QString::number(double(v))); }
+  std::function<void(QObject*, QChar&)> OnKeyPress;
+  std::function<void(QObject*)> OnExit;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
+};
+#endif
+
+class TfrmListe : public TRefForm {
+  Q_OBJECT
+ public:
+  explicit TfrmListe(QWidget* parent = nullptr);
+  ~TfrmListe() override;
+
+  int MaxListTitles = 15;
+  int RowsInList = 0;
+
+  TQuery qTitre, qListe, qRegion;
+  TTable TLISTE;
+  TDataSource dsTitre, dsListe, dsRegion;
+
+  QLabel* Label1;
+  TListNumberEdit* edNoListe;
+  QToolButton *btnP, *btnN;
+  QLineEdit* edTitre;
+  TDBLookupComboBox* cmbRegion;
+  TDBGrid* grdTitre;
+  TStringGrid* grdListe;
+  QPushButton *btnAdd, *btnRetire, *btnRetireAll, *btnSave, *btnCancel, *btnMenu, *btnClose;
+  QMenu* PopMenu;
+  QAction *mnSave, *mnCancel, *mnNext, *mnPrev, *mnSaveTitle, *mnAdd, *mnRetire, *mnRetireAll, *mnPrint, *mnClose;
+  TPanelStatusBar* stBar;
+
+  void FormCreate();
+  void LoadListe();
+  void ToggleLock();
+  void UpdateListButtons();
+  void dsTitreDataChange();
+  void qTitreFilterRecord(TDataSet& ds, bool& accept);
+  void btnAddClick();
+  void btnRetireClick();
+  void btnRetireAllClick();
+  void btnSaveClick();
+  void btnCancelClick();
+  void grdListeRowMoved(int fromIndex, int toIndex);
+  void cmbRegionCloseUp();
+  void mnSaveTitleClick();
+  void btnNClick();
+  void btnPClick();
+  void edNoListeExit();
+  void btnMenuClick();
+  void grdListeDrawColumnCell(TDBGrid* grid, const QRect& rect, int dataCol, TColumn& column, TGridDrawState state);
+  void grdListeDrawCell(TStringGrid* grid, int col, int row, const QRect& rect, TGridDrawState state);
+  bool Locked() const { return !grdTitre->isEnabled(); }
+
+ protected:
+  void FormClose() override;
+  void EscapePressed() override;
+  bool eventFilter(QObject* o, QEvent* e) override;
+
+ private:
+  void SetSaveEnabled(bool on);
+  void SaveHeading(int listNo);
+  void AfterRemoval();
+  int shownList_ = 0;  // the list the grid shows; 0 before the first load
+  QSet<QString> listTitles_;
+};

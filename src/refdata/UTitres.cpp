@@ -1,0 +1,352 @@
+#include "refdata/UTitres.h"
+
+#include <QColorDialog>
+#include <QKeyEvent>
+
+#include "platform/db/Transaction.h"
+#include "platform/ui/Canvas.h"
+#include "platform/ui/Dialogs.h"
+#include "shell/global.h"
+
+namespace {
+TDBEdit* FieldEdit(QWidget* parent, const QString& name, TDataSource* ds, const QString& field, int x, int y, int w) {
+  auto* e = new TDBEdit(parent);
+  e->setObjectName(name);
+  e->SetDataSource(ds);
+  e->SetDataField(field);
+  e->setGeometry(x, y, w, 22);
+  e->SetCharCase(TEditCharCase::ecUpperCase);
+  return e;
+}
+
+TDBLookupComboBox* LookupBox(QWidget* parent, const QString& name, TDataSource* list, int x, int y, int w) {
+  auto* c = new TDBLookupComboBox(parent);
+  c->setObjectName(name);
+  c->SetListSource(list);
+  c->SetKeyField("Id");
+  c->SetListField("Libelle");
+  c->setGeometry(x, y, w, 22);
+  return c;
+}
+}  // namespace
+
+TfrmTitres::TfrmTitres(QWidget* parent)
+    : TRefForm(parent), dsTitre(&Titre), dsSite(&Site), dsImprim(&Imprim), dsImprim1(&Imprim1) {
+  setObjectName("frmTitres");
+  setWindowTitle("Saisie des Titres");
+  Titre.Name = "Titre";
+  Titre.SetTableName("Titre.db");
+  Titre.SetIndexFieldNames("Nord");
+  Site.SetTableName("Site.DB");
+  Imprim.SetTableName("Imprimerie.db");
+  Imprim.SetIndexFieldNames("Id");
+  Imprim1.SetTableName("Imprimerie.db");
+  Imprim1.SetIndexFieldNames("Id");
+  for (TTable* t : {&Titre, &Site, &Imprim, &Imprim1}) InDataPath(*t);
+  InDataPath(myQuery);
+  Titre.BeforePost = [this](TDataSet&) { TitreBeforePost(); };
+  Titre.AfterPost = [this](TDataSet&) { TitreAfterPost(); };
+  Titre.AfterScroll = [this](TDataSet&) { TitreAfterScroll(); };
+
+  setFixedSize(700, 440);
+  Panel3 = new QWidget(this);
+  Panel3->setGeometry(0, 0, 700, 42);
+  GradientBackground(Panel3);
+  MyNavigator = new TDBNavigator(Panel3);
+  MyNavigator->SetVisibleButtons(nbFirst | nbPrior | nbNext | nbLast);
+  MyNavigator->SetDataSource(&dsTitre);
+  MyNavigator->setGeometry(4, 6, 124, 30);
+  btnAdd = GlyphButton(Panel3, "btnAdd", QStyle::SP_FileDialogNewFolder, "Ajouter");
+  btnDelete = GlyphButton(Panel3, "btnDelete", QStyle::SP_TrashIcon, "Supprimer");
+  btnPost = GlyphButton(Panel3, "btnPost", QStyle::SP_DialogApplyButton, "Enregistrer");
+  btnCancel = GlyphButton(Panel3, "btnCancel", QStyle::SP_DialogCancelButton, "Annuler");
+  btnAdd->move(136, 6);
+  btnDelete->move(172, 6);
+  btnPost->move(208, 6);
+  btnCancel->move(244, 6);
+  btnClose = GlyphButton(Panel3, "btnClose", QStyle::SP_DialogCloseButton, "Fermer");
+  btnClose->move(700 - 40, 6);
+
+  Panel1 = new QWidget(this);
+  Panel1->setGeometry(0, 42, 240, 376);
+  grdTitre = new TDBGrid(Panel1);
+  grdTitre->setObjectName("grdTitre");
+  grdTitre->setGeometry(4, 4, 232, 300);
+  grdTitre->SetOptions(dgTitles | dgIndicator | dgColumnResize | dgColLines | dgRowLines | dgRowSelect |
+                       dgAlwaysShowSelection | dgCancelOnExit);
+  grdTitre->SetReadOnly(true);
+  grdTitre->AddColumn("Id", "Code", 36);
+  grdTitre->AddColumn("Titre", "Titre", 162);
+  grdTitre->SetDataSource(&dsTitre);
+  grdTitre->OnDrawColumnCell = [this](TDBGrid* g, const QRect& r, int c, TColumn& col, TGridDrawState s) {
+    grdTitreDrawColumnCell(g, r, c, col, s);
+  };
+  MakeLabel(Panel1, "Imprimerie", 8, 312);
+  cmbImp = LookupBox(Panel1, "cmbImp", &dsImprim1, 8, 330, 150);
+  SetBold(cmbImp);
+  cmbImp->setEnabled(false);
+  SetColors(cmbImp, StdColors::Silver());
+  chkTout = new QCheckBox("Toutes", Panel1);
+  chkTout->setObjectName("chkTout");
+  chkTout->setGeometry(166, 332, 70, 20);
+  chkTout->setChecked(true);
+
+  Panel2 = new QWidget(this);
+  Panel2->setGeometry(240, 42, 460, 376);
+  const int lx = 12, ex = 130;
+  int y = 10;
+  auto row = [&](const QString& label) {
+    MakeLabel(Panel2, label, lx, y + 3, 115);
+    const int at = y;
+    y += 30;
+    return at;
+  };
+  edCode = FieldEdit(Panel2, "edCode", &dsTitre, "Id", ex, row("Code : "), 60);
+  edCode->SetReadOnly(true);
+  edCode->SetColors(RGBColor(0xE6E6E6), QColor());
+  edOrd = FieldEdit(Panel2, "edOrd", &dsTitre, "Nord", ex, row("N° Ordre : "), 60);
+  edTitre = FieldEdit(Panel2, "edTitre", &dsTitre, "Titre", ex, row("Titre : "), 300);
+  edDiminutif = FieldEdit(Panel2, "edDiminutif", &dsTitre, "Diminutif", ex, row("Diminutif : "), 160);
+  int at = row("Couleur : ");
+  edColor = FieldEdit(Panel2, "edColor", &dsTitre, "Couleur", ex, at, 90);
+  btnAv = new QPushButton("...", Panel2);
+  btnAv->setObjectName("btnAv");
+  btnAv->setToolTip("Changer la couleur du texte");
+  btnAv->setAutoDefault(false);
+  btnAv->setGeometry(ex + 96, at, 26, 22);
+  myShape = new TShapeCircle(Panel2);
+  myShape->setObjectName("myShape");
+  myShape->setGeometry(ex + 130, at - 2, 26, 26);
+  edPha = FieldEdit(Panel2, "edPha", &dsTitre, "Pha", ex, row("Prix d'achat : "), 90);
+  edPrix = FieldEdit(Panel2, "edPrix", &dsTitre, "Prix", ex, row("Prix de vente : "), 90);
+  cmbPeriode = new QComboBox(Panel2);
+  cmbPeriode->setObjectName("cmbPeriode");
+  cmbPeriode->addItems({"Quotidien", "Hebdomadaire", "Bimensuel", "Mensuel", "Bimestriel", "Trimestriel"});
+  cmbPeriode->setCurrentIndex(-1);
+  cmbPeriode->setGeometry(ex, row("Périodicité : "), 160, 22);
+  cmbSite = LookupBox(Panel2, "cmbSite", &dsSite, ex, row("Site : "), 200);
+  cmbSite->SetDataSource(&dsTitre);
+  cmbSite->SetDataField("Site");
+  cmbImprim = LookupBox(Panel2, "cmbImprim", &dsImprim, ex, row("Imprimerie : "), 200);
+  cmbImprim->SetDataSource(&dsTitre);
+  cmbImprim->SetDataField("Imprimerie");
+
+  stBar = new TPanelStatusBar(this, {50, 100, 50});
+  stBar->setObjectName("stBar");
+  stBar->setGeometry(0, 418, 700, 22);
+
+  QWidget* order[] = {edCode, edOrd, edTitre, edDiminutif, edColor, edPha, edPrix, cmbPeriode, cmbSite, cmbImprim};
+  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+  for (TDBEdit* e : {edCode, edOrd, edTitre, edDiminutif, edColor, edPha, edPrix})
+    e->OnKeyPress = [this](QWidget* s, QChar& k) { edCodeKeyPress(s, k); };
+  for (TDBLookupComboBox* c : {cmbSite, cmbImprim})
+    c->OnKeyPress = [this](QWidget* s, QChar& k) { edCodeKeyPress(s, k); };
+  cmbPeriode->installEventFilter(this);
+
+  dsTitre.OnDataChange = [this](TDataSource*, TField*) { dsTitreDataChange(); };
+  dsTitre.OnStateChange = [this](TDataSource*) { UpdateButtons(); };
+  OnClick(btnAdd, this, &TfrmTitres::btnAddClick);
+  OnClick(btnDelete, this, &TfrmTitres::btnDeleteClick);
+  OnClick(btnPost, this, &TfrmTitres::btnPostClick);
+  OnClick(btnCancel, this, &TfrmTitres::btnCancelClick);
+  OnClick(btnClose, this, &TfrmTitres::btnCloseClick);
+  OnClick(btnAv, this, &TfrmTitres::btnAvClick);
+  OnClick(chkTout, this, &TfrmTitres::chkToutClick);
+  connect(cmbPeriode, &QComboBox::activated, this, [this] { GuardEvent([this] { cmbPeriodeChange(); }); });
+  cmbImp->OnCloseUp = [this](TDBLookupComboBox*) { cmbImpCloseUp(); };
+
+  CenterOnScreen();
+  FormCreate();
+  UpdateButtons();
+}
+
+TfrmTitres::~TfrmTitres() { grdTitre->SetDataSource(nullptr); }
+
+void TfrmTitres::FormCreate() {
+  Site.Open();
+  Imprim1.Open();
+  Imprim.Open();
+  Titre.Open();
+  Titre.First();
+  TitreAfterScroll();
+}
+
+void TfrmTitres::UpdateButtons() {
+  const bool editing = Titre.State() == dsEdit || Titre.State() == dsInsert;
+  btnPost->setEnabled(editing);
+  btnCancel->setEnabled(editing);
+  btnAdd->setEnabled(!editing);
+  btnDelete->setEnabled(!editing);
+}
+
+void TfrmTitres::dsTitreDataChange() {
+  if (!Titre.Active()) return;
+  myShape->SetBrushColor(IntToColor(Titre.FieldByName("Couleur")->AsInteger));
+  UpdateButtons();
+  stBar->Panels[1]->setText(IntToStr(Titre.RecordCount()) + "  Titres");
+}
+
+// The box shows the current title's periodicity, or no choice when the stored value is none of
+// the six codes: it never carries the previous title's choice over.
+void TfrmTitres::TitreAfterScroll() {
+  if (!Titre.Active()) return;
+  const QString p = Titre.FieldByName("Periode")->AsString().trimmed();
+  int idx = -1;
+  if (IsNumber(p)) {
+    const int v = int(StrToFloat(p));
+    if (v >= 0 && v < cmbPeriode->count()) idx = v;
+  }
+  cmbPeriode->setCurrentIndex(idx);
+}
+
+void TfrmTitres::cmbPeriodeChange() {
+  if (Titre.State() != dsEdit && Titre.State() != dsInsert) Titre.Edit();
+  Titre.FieldByName("Periode")->AsString = IntToStr(cmbPeriode->currentIndex());
+}
+
+void TfrmTitres::NewTitle(bool append) {
+  if (append) Titre.Append();
+  else Titre.Insert();
+  Titre.FieldByName("Id")->AsString = NewKey(&Titre, "ID", 4);
+  // A new title is a daily until the operator says otherwise.
+  Titre.FieldByName("Periode")->AsString = "0";
+  cmbPeriode->setCurrentIndex(0);
+}
+
+void TfrmTitres::btnAddClick() {
+  Titre.CheckBrowseMode();
+  NewTitle(true);
+  edTitre->setFocus();
+}
+
+// The title and its rows in the regions' distribution go together, or not at all.
+void TfrmTitres::btnDeleteClick() {
+  Titre.CheckBrowseMode();
+  Beep();
+  if (!ConfirmYesNo("Etes-vous sûr de vouloir supprimer ce titre ?")) return;
+  const QString id = Titre.FieldByName("Id")->AsString;
+  TDbTransaction tx(DataPath);
+  try {
+    myQuery.Close();
+    myQuery.SQL.Clear();
+    myQuery.SQL.Add("DELETE FROM ORGAD WHERE ID_TITRE=:Id");
+    myQuery.ParamByName("Id")->AsString = id;
+    myQuery.ExecSQL();
+    Titre.Delete();
+  } catch (...) {
+    RollbackIfPossible(tx);
+    throw;
+  }
+  tx.Commit();
+}
+
+void TfrmTitres::btnPostClick() {
+  if (Titre.State() == dsEdit || Titre.State() == dsInsert) Titre.Post();
+}
+
+void TfrmTitres::btnCancelClick() {
+  if (Titre.State() == dsEdit || Titre.State() == dsInsert) {
+    Titre.Cancel();
+    TitreAfterScroll();
+  }
+}
+
+void TfrmTitres::btnCloseClick() { Close(); }
+
+void TfrmTitres::FormClose() {
+  Titre.CheckBrowseMode();  // a refused record keeps the window open
+  Site.Close();
+  Imprim1.Close();
+  Imprim.Close();
+  Titre.Close();
+}
+
+void TfrmTitres::btnAvClick() {
+  QColorDialog ColorDialog1(this);
+  ColorDialog1.setObjectName("ColorDialog1");
+  ColorDialog1.setCurrentColor(IntToColor(Titre.FieldByName("Couleur")->AsInteger));
+  if (Dialogs().RunModal(&ColorDialog1) != ModalResult::OK) return;
+  const QColor c = ColorDialog1.currentColor();
+  if (Titre.State() != dsEdit && Titre.State() != dsInsert) Titre.Edit();
+  Titre.FieldByName("Couleur")->AsInteger = ColorToInt(c);
+  myShape->SetBrushColor(c);
+}
+
+void TfrmTitres::chkToutClick() {
+  const bool all = chkTout->isChecked();
+  cmbImp->setEnabled(!all);
+  Titre.SetFiltered(!all);
+  SetColors(cmbImp, all ? StdColors::Silver() : StdColors::Window());
+  TitreAfterScroll();
+}
+
+void TfrmTitres::cmbImpCloseUp() {
+  const QVariant key = cmbImp->KeyValue();
+  if (key.isNull()) return;
+  Titre.SetFilter(FilterEq("IMPRIMERIE", key.toString()));
+  Titre.First();
+  TitreAfterScroll();
+}
+
+void TfrmTitres::edCodeKeyPress(QWidget* sender, QChar& key) {
+  if (key != QChar(13)) return;
+  key = QChar();
+  if (sender == cmbImprim) {
+    if (Titre.State() == dsEdit || Titre.State() == dsInsert) {
+      Titre.Post();
+      NewTitle(false);
+    }
+    edCode->setFocus();
+    return;
+  }
+  focusNextChild();
+}
+
+bool TfrmTitres::eventFilter(QObject* o, QEvent* e) {
+  if (o == cmbPeriode && e->type() == QEvent::KeyPress) {
+    auto* ke = static_cast<QKeyEvent*>(e);
+    if (ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter) {
+      QChar k(13);
+      GuardEvent([&] { edCodeKeyPress(cmbPeriode, k); });
+      return true;
+    }
+  }
+  return TRefForm::eventFilter(o, e);
+}
+
+void TfrmTitres::TitreBeforePost() {
+  auto fail = [](const QString& msg, QWidget* w) {
+    ShowError(msg);
+    w->setFocus();
+    Abort();
+  };
+  if (Titre.FieldByName("Id")->AsString().trimmed().isEmpty()) fail("Le Code Titre est manquant !", edCode);
+  if (Titre.FieldByName("Titre")->AsString().trimmed().isEmpty()) fail("Le Titre du journal est manquant !", edTitre);
+  if (Titre.FieldByName("Prix")->AsString().trimmed().isEmpty()) fail("Le prix du journal est manquant !", edPrix);
+  if (cmbPeriode->currentText().trimmed().isEmpty()) fail("La périodicité est manquante !", cmbPeriode);
+  if (Titre.FieldByName("Site")->AsString().trimmed().isEmpty()) fail("Le Site est manquant !", cmbSite);
+  if (Titre.FieldByName("Imprimerie")->AsString().trimmed().isEmpty())
+    fail("L'Imprimerie est manquante !", cmbImprim);
+  Titre.FieldByName("Periode")->AsString = IntToStr(cmbPeriode->currentIndex());
+}
+
+// Every region's entry for the title carries the title's current order number.
+void TfrmTitres::TitreAfterPost() {
+  myQuery.Close();
+  myQuery.SQL.Clear();
+  myQuery.SQL.Add("UPDATE ORGAD SET ORD_TITRE=:Nord WHERE ID_TITRE=:Id");
+  myQuery.ParamByName("Nord")->AsInteger = Titre.FieldByName("Nord")->AsInteger;
+  myQuery.ParamByName("Id")->AsString = Titre.FieldByName("Id")->AsString;
+  myQuery.ExecSQL();
+}
+
+void TfrmTitres::grdTitreDrawColumnCell(TDBGrid* grid, const QRect& rect, int dataCol, TColumn& column,
+                                        TGridDrawState state) {
+  TCanvas* cv = grid->Canvas();
+  if (grid->DrawRecNo() % 2 == 0) cv->Brush.Color = RGBColor(0xEAEAEA);
+  if (state & gdSelected) {
+    cv->Brush.Color = RGBColor(0x5EAEFF);
+    cv->Font.Color = StdColors::White();
+  }
+  grid->DefaultDrawColumnCell(rect, dataCol, column, state);
+}

@@ -1,0 +1,61 @@
+#include "schema/AppSchema.h"
+
+#include <QFile>
+
+#include "platform/ui/Cursor.h"
+#include "platform/ui/Dialogs.h"
+#include "schema/DbChk.h"
+
+static void InitSchemaResource() { Q_INIT_RESOURCE(schema); }
+
+QStringList ApplicationDescriptor() {
+  static const bool registered = (InitSchemaResource(), true);
+  (void)registered;
+  QFile f(QStringLiteral(":/schema/AppSchema.txt"));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+  for (QString& l : lines)
+    if (l.endsWith('\r')) l.chop(1);
+  while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+void ConfigureApplicationCheck(TDbCheck& check) {
+  check.SetDescriptor(ApplicationDescriptor());
+  check.OnFoundDiff = [](QObject*, TChkMessage, const QString&, bool& correct) { correct = true; };
+}
+
+std::unique_ptr<TDbCheck> MakeApplicationCheck(QObject* owner) {
+  auto check = std::make_unique<TDbCheck>(owner);
+  ConfigureApplicationCheck(*check);
+  return check;
+}
+
+TDbCheck& ApplicationCheck() {
+  static const std::unique_ptr<TDbCheck> check = MakeApplicationCheck();
+  return *check;
+}
+
+void CreateApplicationTables(TDbCheck& check, const QString& dataPath) {
+  check.SetCorrectPath(dataPath);
+  check.Check();
+  ProcessMessages();
+}
+
+void RunDatabaseCheck(TDbCheck& check, const QString& dataPath) {
+  SetScreenCursor(TCursor::crHourGlass);
+  try {
+    check.SetCorrectPath(dataPath);
+    check.Check();
+  } catch (...) {
+    SetScreenCursor(TCursor::crDefault);
+    throw;
+  }
+  SetScreenCursor(TCursor::crDefault);
+  QString text = QStringLiteral("Contrôle terminé !");
+  if (!check.Errors().isEmpty()) text += "\n\n" + check.Errors().join('\n');
+  MessageDlg(text, check.Errors().isEmpty() ? MsgDlgType::Information : MsgDlgType::Warning, mbOK);
+  ProcessMessages();
+}
+
+void RunDatabaseCheck(const QString& dataPath) { RunDatabaseCheck(ApplicationCheck(), dataPath); }

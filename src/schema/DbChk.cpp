@@ -1,0 +1,228 @@
+#include "schema/DbChk.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "schema/DbEngine.h"
+
+namespace {
+
+bool SameText(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+QString BaseName(const QString& fileName) {
+  const int dot = fileName.lastIndexOf('.');
+  return (dot < 0 ? fileName : fileName.left(dot)).trimmed().toUpper();
+}
+
+bool SameIndex(const IDXDesc& a, const IDXDesc& b) {
+  return SameText(a.szName, b.szName) && SameText(a.szTagName, b.szTagName) &&
+         a.aiKeyFld == b.aiKeyFld && a.bPrimary == b.bPrimary && a.bExpIdx == b.bExpIdx &&
+         a.bUnique == b.bUnique && a.bDescending == b.bDescending &&
+         a.bCaseInsensitive == b.bCaseInsensitive && a.bSubset == b.bSubset &&
+         a.bOutOfDate == b.bOutOfDate && a.iFldsInKey == b.iFldsInKey &&
+         SameText(a.szFormat, b.szFormat) && SameText(a.szKeyExp, b.szKeyExp) &&
+         SameText(a.szKeyCond, b.szKeyCond);
+}
+
+}  // namespace
+
+TDbCheck::TDbCheck(QObject* owner) : QObject(owner), engine_(&DefaultEngineCalls()) {}
+
+TDbCheck::~TDbCheck() = default;
+
+void TDbCheck::SetEngine(DbEngineCalls* engine) {
+  engine_ = engine ? engine : &DefaultEngineCalls();
+}
+
+QString TDbCheck::TableLabel(const QString& fileName) const {
+  const QString base = BaseName(fileName);
+  for (const QString& l : readFiles_) {
+    int sep = l.indexOf('=');
+    const int bar = l.indexOf('|');
+    if (sep < 0 || (bar >= 0 && bar < sep)) sep = bar;
+    if (sep < 0) continue;
+    if (BaseName(l.left(sep)) == base) return l.mid(sep + 1);
+  }
+  return fileName;
+}
+
+void TDbCheck::ReportError(const QString& label, int code) {
+  const EDBEngineError e(code);
+  errors_ << label + " : " + (e.Message().isEmpty() ? QString("erreur %1").arg(code) : e.Message());
+  if (OnError) OnError(this, e);
+}
+
+bool TDbCheck::Check() {
+  errors_.clear();
+  line_ = 0;
+  folder_ = AddBackslash(IsAlias(correctPath_) ? AliasDirectory(correctPath_) : correctPath_);
+  // A handler may change the property; the walk keeps the text it started with.
+  const QStringList lines = descriptor_;
+  while (line_ < lines.size()) {
+    if (DescKeyword(lines[line_]) != "OBJECT") {  // stray line between blocks
+      ++line_;
+      continue;
+    }
+    TDescBlock block = ParseBlock(lines, line_);
+    if (block.fileName.isEmpty()) {  // an "object" line naming no table
+      ++line_;
+      continue;
+    }
+    tableName_ = block.fileName;
+    const QString label = TableLabel(tableName_);
+    TChkMessage kind = CHK_NONE;
+
+    const int probe = engine_->ProbeTable(folder_, tableName_, false);
+    if (probe == DBIERR_NOSUCHTABLE) {
+      bool correct = true;
+      if (OnFoundDiff) OnFoundDiff(this, CHK_TABLECREATE, label, correct);
+      if (correct) {
+        const int rc = CreateTable(block);
+        if (rc == DBIERR_NONE) {
+          kind = CHK_TABLECREATE;
+          if (OnCreateTable) OnCreateTable(this, tableName_);
+        } else {
+          ReportError(label, rc);
+        }
+      }
+    } else if (probe == DBIERR_NONE || probe == DBIERR_INDEXOUTOFDATE) {
+      if (probe == DBIERR_INDEXOUTOFDATE) DeleteTableAuxFiles(folder_, tableName_);
+      if (OnBeforeCheck) OnBeforeCheck(this, CHK_NONE, label);
+      const CURProps props = engine_->GetCursorProps(folder_, tableName_);
+      const std::vector<FLDDesc> fields = engine_->GetFieldDescs(folder_, tableName_);
+      const std::vector<IDXDesc> indexes = engine_->GetIndexDescs(folder_, tableName_);
+      if (props.eType == TableType::Paradox) {
+        const auto autoInc = std::find_if(fields.begin(), fields.end(), [](const FLDDesc& f) {
+          return f.iSubType == fldstAUTOINC;
+        });
+        if (autoInc != fields.end()) {
+          // The highest value in use, not the last record's: rows need not be stored in order.
+          const auto highest = engine_->HighestValue(folder_, tableName_, autoInc->szName);
+          RepairAutoInc(label, highest.value_or(0));
+        }
+      }
+      bool differs = CompareFields(tableName_, block.fields, fields);
+      differs = CompareIndexes(block.indexes, indexes) || differs;
+      if (differs) {
+        bool correct = true;
+        if (OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
+        if (correct) {
+          const int rc = RestructureTable(block);
+          if (rc == DBIERR_NONE) {
+            kind = CHK_TABLEMODIFY;
+            if (OnModifyTable) OnModifyTable(this, tableName_);
+          } else {
+            ReportError(label, rc);
+          }
+        }
+      }
+    }
+    ++line_;
+    if (OnAfterCheck) OnAfterCheck(this, kind, label);
+  }
+  if (OnComplete) OnComplete(this);
+  return errors_.isEmpty();
+}
+
+bool TDbCheck::CompareFields(const QString& tblName, std::vector<FLDDesc>& desc,
+                             const std::vector<FLDDesc>& table) {
+  bool differs = false;
+  for (size_t i = 0; i < desc.size(); ++i) {
+    FLDDesc& d = desc[i];
+    const auto t = std::find_if(table.begin(), table.end(),
+                                [&](const FLDDesc& f) { return SameText(f.szName, d.szName); });
+    if (t != table.end()) {
+      const int tablePos = t->iFldNum ? t->iFldNum : static_cast<int>(t - table.begin()) + 1;
+      if (tablePos == static_cast<int>(i) + 1 && t->iFldType == d.iFldType &&
+          t->iSubType == d.iSubType && t->iUnits1 == d.iUnits1 && t->iUnits2 == d.iUnits2)
+        continue;
+      d.iFldNum = static_cast<uint16_t>(tablePos);  // its rows are carried over
+      d.op = CrtOp::Modify;
+      if (d.iSubType == fldstAUTOINC) d.bReadOnly = true;
+      if (OnModifyField) OnModifyField(this, tblName, d.szName);
+    } else {
+      d.iFldNum = 0;
+      d.op = CrtOp::Add;
+      if (OnAddField) OnAddField(this, tblName, d.szName);
+    }
+    differs = true;
+  }
+  return differs;
+}
+
+bool TDbCheck::CompareIndexes(std::vector<IDXDesc>& desc, const std::vector<IDXDesc>& table) {
+  bool differs = false;
+  const size_t described = desc.size();
+  auto tablePos = [&](size_t j) {
+    return static_cast<uint16_t>(table[j].iIndexId ? table[j].iIndexId : j + 1);
+  };
+  for (size_t i = 0; i < described; ++i) {
+    IDXDesc& d = desc[i];
+    size_t j = 0;
+    while (j < table.size() && !SameText(table[j].szName, d.szName)) ++j;
+    if (j < table.size()) {
+      d.iIndexId = tablePos(j);
+      if (!SameIndex(d, table[j])) {
+        d.op = CrtOp::Modify;
+        differs = true;
+      }
+    } else {
+      d.iIndexId = 0;
+      d.op = CrtOp::Add;
+      differs = true;
+    }
+  }
+  for (size_t j = 0; j < table.size(); ++j) {
+    const bool named = std::any_of(desc.begin(), desc.begin() + described,
+                                   [&](const IDXDesc& d) { return SameText(d.szName, table[j].szName); });
+    if (named) continue;
+    IDXDesc drop = table[j];
+    drop.iIndexId = tablePos(j);
+    drop.op = CrtOp::Drop;
+    desc.push_back(drop);
+    differs = true;
+  }
+  return differs;
+}
+
+int TDbCheck::CreateTable(const TDescBlock& block) {
+  CRTblDesc d;
+  d.szTblName = tableName_;
+  d.eType = TableType::Paradox;
+  for (FLDDesc f : block.fields) {
+    f.iFldNum = 0;
+    f.op = CrtOp::Add;
+    d.fields.push_back(f);
+  }
+  for (IDXDesc x : block.indexes) {
+    x.iIndexId = 0;
+    x.op = CrtOp::Add;
+    d.indexes.push_back(x);
+  }
+  return engine_->CreateTable(folder_, d);
+}
+
+int TDbCheck::RestructureTable(const TDescBlock& block) {
+  const CURProps props = engine_->GetCursorProps(folder_, tableName_);
+  CRTblDesc d;
+  d.szTblName = props.szName.isEmpty() ? tableName_ : props.szName;
+  d.eType = props.eType;
+  d.bPack = true;
+  d.fields = block.fields;
+  d.indexes = block.indexes;
+  return engine_->DoRestructure(folder_, d);
+}
+
+void TDbCheck::RepairAutoInc(const QString& label, int64_t highest) {
+  int32_t stored = 0;
+  if (!engine_->ReadAutoIncCounter(folder_, tableName_, stored)) return;
+  if (stored >= highest) return;
+  if (OnBeforeCheck) OnBeforeCheck(this, CHK_AUTOINCREPAIR, label);
+  try {
+    engine_->WriteAutoIncCounter(
+        folder_, tableName_,
+        static_cast<int32_t>(std::min<int64_t>(highest, std::numeric_limits<int32_t>::max())));
+  } catch (const EDBEngineError&) {
+    ReportError(label, DBIERR_FILEBUSY);
+  }
+}

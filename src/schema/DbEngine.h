@@ -1,0 +1,49 @@
+// Routines on the table engine that serve the structure check and the maintenance.
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "platform/db/DbiStructure.h"
+
+// The engine's structure calls as the check makes them. The check goes through this interface so
+// that it can run on another engine (tests); DefaultEngineCalls() is the program's table engine.
+class DbEngineCalls {
+ public:
+  virtual ~DbEngineCalls() = default;
+  virtual int ProbeTable(const QString& folder, const QString& fileName, bool exclusive) = 0;
+  virtual CURProps GetCursorProps(const QString& folder, const QString& fileName) = 0;
+  virtual std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileName) = 0;
+  virtual std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileName) = 0;
+  virtual int CreateTable(const QString& folder, const CRTblDesc& desc) = 0;
+  virtual int DoRestructure(const QString& folder, const CRTblDesc& desc) = 0;
+  // The highest value stored in an integer field; nothing for an empty table.
+  virtual std::optional<int64_t> HighestValue(const QString& folder, const QString& fileName,
+                                              const QString& fieldName) = 0;
+  // The table's stored auto-increment counter. Read: false when the file cannot be read.
+  // Write: raises EDBEngineError (DBIERR_FILEBUSY when the table is in use elsewhere).
+  virtual bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value) = 0;
+  virtual void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) = 0;
+};
+DbEngineCalls& DefaultEngineCalls();
+
+// Result code of opening the table read-only (shared unless asked exclusive) and closing it.
+int ProbeTable(const QString& folderOrAlias, const QString& fileName, TableType type,
+               bool exclusive);
+
+// The engine knows no aliases: every name is a folder.
+bool IsAlias(const QString& name);
+QString AliasDirectory(const QString& alias);
+// A folder path ending in "/" (a path ending in "/" or ":" is left as it is).
+QString AddBackslash(const QString& path);
+
+// The table's file in the folder, its name matched ignoring case ("CLIENT" finds "Client.DB");
+// empty when there is none.
+QString FindTableFile(const QString& folder, const QString& fileName);
+
+// Deletes the table's companion files: every file named as the table with another extension than
+// ".DB", ".DBF" or ".MB" (the memo file). The engine's own journal is never touched: a journal left
+// by a crash is what rolls the table back. Stops at the first file that cannot be deleted (the
+// files of a table in use cannot be). Returns how many were deleted.
+int DeleteTableAuxFiles(const QString& folderOrAlias, const QString& fileName);

@@ -1,0 +1,54 @@
+#include <QVariant>
+
+#include "platform/db/Query.h"
+#include "schema/DbEngine.h"
+
+namespace {
+
+// The program's table engine.
+class EngineCalls : public DbEngineCalls {
+ public:
+  int ProbeTable(const QString& folder, const QString& fileName, bool exclusive) override {
+    return Dbi::ProbeTable(folder, fileName, exclusive);
+  }
+  CURProps GetCursorProps(const QString& folder, const QString& fileName) override {
+    return Dbi::GetCursorProps(folder, fileName);
+  }
+  std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileName) override {
+    return Dbi::GetFieldDescs(folder, fileName);
+  }
+  std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileName) override {
+    return Dbi::GetIndexDescs(folder, fileName);
+  }
+  int CreateTable(const QString& folder, const CRTblDesc& desc) override {
+    return Dbi::CreateTable(folder, desc, true);
+  }
+  int DoRestructure(const QString& folder, const CRTblDesc& desc) override {
+    return Dbi::DoRestructure(folder, desc);
+  }
+  std::optional<int64_t> HighestValue(const QString& folder, const QString& fileName,
+                                      const QString& fieldName) override {
+    TQuery q;
+    q.SetDatabaseName(folder);
+    q.SQL.Add("Select max(" + fieldName + ") as nKey From " + fileName);
+    q.Open();
+    TField* f = q.FieldByName("NKEY");
+    std::optional<int64_t> v;
+    if (!f->IsNull()) v = f->GetValue().toLongLong();
+    q.Close();
+    return v;
+  }
+  bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value) override {
+    return Dbi::ReadAutoIncCounter(folder, fileName, value);
+  }
+  void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) override {
+    Dbi::WriteAutoIncCounter(folder, fileName, value);
+  }
+};
+
+}  // namespace
+
+DbEngineCalls& DefaultEngineCalls() {
+  static EngineCalls calls;
+  return calls;
+}

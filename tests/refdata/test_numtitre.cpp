@@ -1,0 +1,37 @@
+// Issue numbering: periodicals only, one step up or down for all.
+#include "RefFixture.h"
+#include "refdata/UNumTitre.h"
+
+TEST_F(RefDataTest, IssueNumbersMoveUpAndDownWithoutTheDailies) {
+  auto add = [&](const QString& id, const QString& periode, const QVariant& num) {
+    AddRow("Titre.DB", {id, 1, 0, "T" + id, QVariant(), num, 0.5, 1.0, periode, "A", "1"});
+  };
+  add("0001", "0", 5);
+  add("0002", "1", 3);
+  add("0003", "3", 2);
+  add("0004", "2", 1);
+  add("0005", "4", QVariant());
+  const QString sql = "SELECT ID, NUM FROM TITRE ORDER BY ID";
+  {
+    TfrmNumTitre w;
+    Activate(&w);
+    EXPECT_EQ(w.windowTitle(), "Numérotation des périodiques");
+    EXPECT_EQ(w.Titre.RecordCount(), 4);
+    EXPECT_EQ(w.Titre.FieldByName("Id")->AsString(), "0002");
+    Click(w.btnPlus);
+    EXPECT_EQ(Rows(sql), (QStringList{"0001|5", "0002|4", "0003|3", "0004|2", "0005|1"}));
+    EXPECT_EQ(w.Titre.FieldByName("Id")->AsString(), "0002");
+    Click(w.btnMinus);
+    Click(w.btnMinus);
+    EXPECT_EQ(Rows(sql), (QStringList{"0001|5", "0002|2", "0003|1", "0004|1", "0005|1"}));
+    // Deleting from the grid is refused silently.
+    w.grdTitre->setFocus();
+    Press(Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(w.Titre.RecordCount(), 4);
+    // A number typed in the grid is stored when the window closes.
+    w.grdTitre->SetSelectedIndex(2);
+    Type("12");
+    w.close();
+  }
+  EXPECT_EQ(Rows(sql), (QStringList{"0001|5", "0002|12", "0003|1", "0004|1", "0005|1"}));
+}

@@ -1,0 +1,35 @@
+// The first start and the check entry with the real structure check and table engine.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QPointer>
+
+#include "platform/sys/Files.h"
+#include "shell/UMain.h"
+#include "shell/global.h"
+#include "support/TestSupport.h"
+
+#ifdef ZELM_HAVE_SCHEMA
+TEST(FirstStart, AnEmptyFolderGetsTheDataFolderWithEveryTable) {
+  TempDir app;
+  TfrmMain::ExeNameOverride = app.File("zelm");
+  const QByteArray oldRegistry = qgetenv("ZELM_REGISTRY_DIR");
+  qputenv("ZELM_REGISTRY_DIR", app.File("registry").toUtf8());
+  ScopedDialogs dlg;
+  QPointer<TfrmMain> frm = new TfrmMain(nullptr);
+  EXPECT_TRUE(dlg->Asked().empty());
+  for (const char* t : {"CLIENT.DB", "Titre.DB", "Region.db", "Site.DB", "IMPRIMERIE.DB", "Disto.DB", "Ha.DB",
+                        "Retour.DB", "VCR.DB", "OrgaD.DB", "TLISTE.DB", "Liste.DB"})
+    EXPECT_TRUE(FileExists(app.File("Data/") + t)) << t;
+
+  frm->mnControle->trigger();
+  EXPECT_EQ(dlg->Messages(), QStringList({"Contrôle terminé !"}));
+
+  dlg->QueueAnswer(ModalResult::No);
+  frm->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  TfrmMain::ExeNameOverride.clear();
+  qputenv("ZELM_REGISTRY_DIR", oldRegistry);
+}
+#endif
