@@ -301,6 +301,31 @@ TEST_F(Queries, MoreTablesOpenThanOneConnectionHolds) {
   for (auto& t : open) EXPECT_GE(t->RecordCount(), 0);
   open[0]->First();
   EXPECT_EQ(open[0]->FieldByName("Id")->AsString(), "0001");
+  // Rows stored inside a transaction into tables on different connections, then joined.
+  TTable* vcr = open.back().get();
+  TTable* client = open.front().get();
+  {
+    TDbTransaction tx(dir.Path());
+    vcr->Append();
+    vcr->FieldByName("Week")->AsDate = QDate(2005, 3, 5);
+    vcr->FieldByName("Id_Client")->AsString = "0003";
+    vcr->FieldByName("Montant")->AsFloat = 2.5;
+    vcr->Post();
+    client->Locate("Id", "0003");
+    client->Edit();
+    client->FieldByName("Nom")->AsString = "MARTIN-DURAND";
+    client->Post();
+    EXPECT_EQ(Select({"SELECT B.NOM, A.MONTANT FROM VCR.DB A, CLIENT B WHERE A.ID_CLIENT=B.ID"}), QStringList({"MARTIN-DURAND|2.5"}));
+    vcr->Append();
+    vcr->FieldByName("Week")->AsDate = QDate(2005, 3, 12);
+    vcr->FieldByName("Id_Client")->AsString = "0003";
+    vcr->Post();
+    tx.Commit();
+  }
+  EXPECT_EQ(RawSql(dir.File("VCR.DB"), "SELECT count(*) FROM VCR"), QStringList({"2"}));
+  EXPECT_EQ(RawSql(dir.File("CLIENT.DB"), "SELECT Nom FROM CLIENT WHERE Id='0003'"), QStringList({"MARTIN-DURAND"}));
+  vcr->Last();
+  EXPECT_EQ(vcr->FieldByName("Week")->AsDate(), QDate(2005, 3, 12));
 }
 
 TEST_F(Queries, ErrorsNameTheProblem) {
