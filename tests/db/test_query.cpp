@@ -176,6 +176,8 @@ TEST_F(Queries, DatesInStatementsAndTheSubSelect) {
 
 TEST_F(Queries, PaymentsWithOuterJoinAndParameters) {
   Exec("INSERT INTO VCR.DB    (WEEK, ID_CLIENT, MONTANT) VALUES('3/5/2005', '0002', '7.25')");
+  Exec("INSERT INTO VCR.DB VALUES('3/12/2005', '0002', '1')");
+  EXPECT_EQ(Exec("DELETE FROM VCR.DB WHERE WEEK='3/12/2005'"), 1);
   EXPECT_EQ(RawSql(dir.File("VCR.DB"), "SELECT Week, Montant FROM VCR"), QStringList({"2005-03-05|7.25"}));
   TQuery q("qVCR");
   q.SetDatabaseName(dir.Path());

@@ -180,7 +180,12 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
     QStringList dateParams;
     const QString text = engine_->sql->Translate([&](int r) { return op.files[op.ofRef[r]]->Q(); },
                                                  [&](const QString& col) { return dates.contains(col.toUpper()); },
-                                                 &dateParams);
+                                                 &dateParams, [&](int r) {
+                                                   QStringList names;
+                                                   for (const FLDDesc& fd : op.files[op.ofRef[r]]->meta.fields)
+                                                     names << fd.szName;
+                                                   return names;
+                                                 });
     const bool select = FirstWord(SQL.Text()) == "SELECT";
     try {
       Stmt s(c, text);

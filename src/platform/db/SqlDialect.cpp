@@ -277,7 +277,8 @@ LocalSql::LocalSql(const QString& s) {
 }
 
 QString LocalSql::Translate(const std::function<QString(int)>& qualified,
-                            const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams) const {
+                            const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams,
+                            const std::function<QStringList(int)>& columnsOf) const {
   const int count = int(toks_.size());
   auto prevSig = [&](int k) {
     --k;
@@ -333,7 +334,10 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
       continue;
     }
   }
-  if (valuesOpen_ >= 0 && !insertColumns_.isEmpty()) {
+  QStringList insertColumns = insertColumns_;
+  if (insertColumns.isEmpty() && insertRef_ >= 0 && columnsOf)
+    for (const QString& c : columnsOf(insertRef_)) insertColumns << c.toUpper();
+  if (valuesOpen_ >= 0 && !insertColumns.isEmpty()) {
     // VALUES (...), (...): the n-th value of every row goes to the n-th column.
     int pos = 0, depth = 0;
     for (int k = valuesOpen_; k < count; ++k) {
@@ -349,7 +353,7 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
       }
       if (depth == 0 && t.kind != Tok::Comma) break;
       if (depth == 1 && t.kind == Tok::Comma) pos++;
-      if (depth == 1 && pos < insertColumns_.size() && isDateColumn(insertColumns_[pos]) &&
+      if (depth == 1 && pos < insertColumns.size() && isDateColumn(insertColumns[pos]) &&
           ((t.kind == Tok::Str && !MdyToIso(t.text).isEmpty()) || t.kind == Tok::Param))
         dateLit[k] = true;
     }
