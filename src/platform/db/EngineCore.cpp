@@ -273,7 +273,20 @@ void Stmt::Bind(int i, const QVariant& v) {
         break;
       case QMetaType::QString: {
         const QString& t = *static_cast<const QString*>(v.constData());
-        rc = sqlite3_bind_text16(s_, i, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+        // Codes and names are mostly short ASCII: no conversion needed for those.
+        char buf[256];
+        bool ascii = t.size() <= int(sizeof buf);
+        for (int k = 0; ascii && k < t.size(); ++k) {
+          const ushort c = t[k].unicode();
+          if (c >= 0x80) ascii = false;
+          else buf[k] = char(c);
+        }
+        if (ascii) {
+          rc = sqlite3_bind_text(s_, i, buf, int(t.size()), SQLITE_TRANSIENT);
+        } else {
+          const QByteArray u = t.toUtf8();
+          rc = sqlite3_bind_text(s_, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        }
         break;
       }
       default: {

@@ -871,6 +871,14 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     built = c.SelectSql(cond, false, 1);
     sql = cacheable ? &(c.locateSql[key] = built) : &built;
   }
+  // Only a table read again at the state of the last Locate is worth the remembering: one
+  // written between lookups (the takings during a save) is not.
+  if (cacheable && (c.hitsVersion != c.f->version || c.hitsCfg != c.cfg)) {
+    c.hits.clear();
+    c.hitsVersion = c.f->version;
+    c.hitsCfg = c.cfg;
+    cacheable = false;
+  }
   QString hitKey;
   if (cacheable) {
     hitKey = QString::number(key);
