@@ -835,6 +835,14 @@ void Engine::BeforeWrite(TableFile* f) {
   if (c->inTx) f->written = true;
 }
 
+void Engine::BeforeRead(TableFile* f) {
+  Conn* c = f->conn;
+  if (c && !c->inTx && InScope(c->folderKey)) {
+    c->Exec("BEGIN");
+    c->inTx = true;
+  }
+}
+
 void Engine::AfterWrite(TableFile* f) {
   f->version++;
   if (f->counterDirty && !f->conn->inTx) StoreCounter(f, true);

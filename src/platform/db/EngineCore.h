@@ -145,6 +145,8 @@ class Engine {
   void BeforeWrite(TableFile* f);
   void AfterWrite(TableFile* f);
   void AfterWriteAll(Conn* c);  // a statement that may have written any file of the connection
+  // Reads inside a transaction scope share its transaction (one lock for the whole operation).
+  void BeforeRead(TableFile* f);
 
   // Folder transactions.
   // Rows another process stored since the file was last looked at make the cursors read again.

@@ -208,6 +208,8 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
       }
       if (!select)
         for (TableFile* f : op.files) Engine::Get().BeforeWrite(f);
+      else
+        Engine::Get().BeforeRead(op.files.front());
       const int nc = s.Columns();
       std::vector<const FLDDesc*> origin(nc, nullptr);
       QStringList names;

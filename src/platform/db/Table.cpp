@@ -173,6 +173,7 @@ class TableCursor {
   std::vector<Record> Run(const QString& sql, const QList<QVariant>& extraBinds) const {
     std::vector<Record> out;
     if (masterEmpty) return out;
+    Engine::Get().BeforeRead(f);
     Stmt s(f->conn, sql);
     const QList<QVariant>& wb = P().whereBinds;
     s.BindAll(wb);
@@ -294,6 +295,7 @@ class TableCursor {
     binds << extraBinds;
     QString sql = QString("SELECT count(*) FROM %1").arg(f->Q());
     if (!where.isEmpty()) sql += " WHERE " + where;
+    Engine::Get().BeforeRead(f);
     Stmt s(f->conn, sql);
     s.BindAll(binds);
     s.Step();
