@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Pictures of the clients, titles, lists and titles-per-region windows, made under a virtual
-# display into shots/refdata/ (or the folder given).
+# display into shots/ as refdata_*.png (or into the folder given).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-out="${1:-shots/refdata}"
+out="${1:-shots}"
 mkdir -p "$out"
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j4 --target test_refdata

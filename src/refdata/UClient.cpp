@@ -261,11 +261,11 @@ void TfrmClient::FormClose() {
 }
 
 void TfrmClient::rCodeChange() {
-  if (!rCode->text().isEmpty()) Client.Locate("Id", rCode->text(), loCaseInsensitive | loPartialKey);
+  Client.Locate("Id", rCode->text(), loCaseInsensitive | loPartialKey);
 }
 
 void TfrmClient::rNomChange() {
-  if (!rNom->text().isEmpty()) Client.Locate("Nom", rNom->text(), loCaseInsensitive | loPartialKey);
+  Client.Locate("Nom", rNom->text(), loCaseInsensitive | loPartialKey);
 }
 
 void TfrmClient::chkTriClick() { Client.SetIndexFieldNames(chkTri->isChecked() ? "Ord" : "Nom"); }

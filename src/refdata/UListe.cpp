@@ -421,14 +421,20 @@ void TfrmListe::btnRetireAllClick() {
 // The list is rewritten from the grid in one transaction: it is never left half stored.
 void TfrmListe::btnSaveClick() {
   const QString region = cmbRegion->KeyValue().toString();
+  const auto stored = SelectRows(
+      "SELECT NOLISTE, NORD, ID_REGION, ID_TITRE, TITRELISTE FROM TLISTE.DB WHERE NOLISTE=:NoListe",
+      {{"NoListe", CurrentListNo}});
+  auto removeList = [this] {
+    TQuery q;
+    InDataPath(q);
+    q.SQL.Add("DELETE FROM TLISTE.DB WHERE NOLISTE=:NoListe");
+    q.ParamByName("NoListe")->AsInteger = CurrentListNo;
+    q.ExecSQL();
+  };
   {
     TDbTransaction tx(DataPath);
     try {
-      TQuery q;
-      InDataPath(q);
-      q.SQL.Add("DELETE FROM TLISTE.DB WHERE NOLISTE=:NoListe");
-      q.ParamByName("NoListe")->AsInteger = CurrentListNo;
-      q.ExecSQL();
+      removeList();
       TLISTE.Open();
       int position = 1;
       for (int r = 1; r <= 15; ++r) {
@@ -445,8 +451,12 @@ void TfrmListe::btnSaveClick() {
       }
     } catch (...) {
       if (TLISTE.State() == dsInsert) TLISTE.Cancel();
-      RollbackIfPossible(tx);
       TLISTE.Close();
+      if (!RollbackIfPossible(tx)) {
+        // The list as it was stored comes back.
+        removeList();
+        AppendRows("TLISTE.db", stored);
+      }
       throw;
     }
     TLISTE.FlushBuffers();

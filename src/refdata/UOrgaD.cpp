@@ -280,14 +280,14 @@ bool TfrmOrgaD::eventFilter(QObject* o, QEvent* e) {
       break;
     case QEvent::KeyPress:
       // The window's shortcut comes before its controls: Escape closes it.
-      if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && o->isWidgetType() &&
+      if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && o->isWidgetType() && !PopupMenu1->isVisible() &&
           (o == this || isAncestorOf(static_cast<QWidget*>(o)))) {
         Close();
         return true;
       }
       break;
     case QEvent::ContextMenu:
-      if (o == this || (o->isWidgetType() && isAncestorOf(static_cast<QWidget*>(o)))) {
+      if (!PopupMenu1->isVisible() && (o == this || (o->isWidgetType() && isAncestorOf(static_cast<QWidget*>(o))))) {
         ApplicationEvents1Idle();
         PopupMenu1->popup(static_cast<QContextMenuEvent*>(e)->globalPos());
         return true;

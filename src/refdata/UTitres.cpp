@@ -225,6 +225,7 @@ void TfrmTitres::btnDeleteClick() {
   Beep();
   if (!ConfirmYesNo("Etes-vous sûr de vouloir supprimer ce titre ?")) return;
   const QString id = Titre.FieldByName("Id")->AsString;
+  const auto regionRows = SelectRows("SELECT ID_REGION, ID_TITRE, ORD_TITRE FROM ORGAD WHERE ID_TITRE=:Id", {{"Id", id}});
   TDbTransaction tx(DataPath);
   try {
     myQuery.Close();
@@ -234,7 +235,7 @@ void TfrmTitres::btnDeleteClick() {
     myQuery.ExecSQL();
     Titre.Delete();
   } catch (...) {
-    RollbackIfPossible(tx);
+    if (!RollbackIfPossible(tx)) AppendRows("OrgaD.DB", regionRows);  // the title stays, so do its rows
     throw;
   }
   tx.Commit();

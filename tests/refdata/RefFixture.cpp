@@ -43,18 +43,6 @@ const std::vector<TableSpec>& Specs() {
 }
 }  // namespace
 
-void RefDataTest::SetUp() {
-  // Until the query engine answers, the windows cannot run.
-  try {
-    TQuery q;
-    q.SetDatabaseName(DataPath);
-    q.SQL.SetText("SELECT ID FROM REGION");
-    q.Open();
-  } catch (const Exception& e) {
-    GTEST_SKIP() << "query engine not available: " << e.Message().toStdString();
-  }
-}
-
 RefDataTest::RefDataTest() {
   AppPath = dir.Path();
   DataPath = dir.Path() + "Data/";

@@ -21,7 +21,6 @@ class RefDataTest : public ::testing::Test {
  protected:
   RefDataTest();
   ~RefDataTest() override;
-  void SetUp() override;
 
   // Appends one row; values in field order, empty entries left null.
   void AddRow(const QString& table, const QList<QVariant>& values);

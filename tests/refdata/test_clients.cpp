@@ -76,6 +76,11 @@ TEST_F(ClientsTest, NewClientsTakeTheNextCodesAndEachMissingValueStopsTheStore) 
   EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(dlg->Messages().last(), "Le Nom du Client est manquant !");
   Click(w.btnCancel);
+  // Enter in the last rebate while browsing only goes back to the code.
+  w.edab5->setFocus();
+  Press(Qt::Key_Return);
+  EXPECT_EQ(Focused(&w), w.edCode);
+  EXPECT_EQ(w.Client.State(), dsBrowse);
   w.close();
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(Count("SELECT ID FROM CLIENT"), 2);

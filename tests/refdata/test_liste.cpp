@@ -91,6 +91,22 @@ TEST_F(ListeTest, AddingMovingSavingAndTheFifteenTitleLimit) {
   EXPECT_EQ(Rows("SELECT NORD, ID_TITRE FROM TLISTE ORDER BY NORD"),
             (QStringList{"1|0003", "2|0001", "3|0002", "4|0004", "5|0005"}));
 
+  // A save that fails halfway leaves the list as it was stored.
+  QTest::mousePress(w.grdListe->viewport(), Qt::LeftButton, {}, center(1));
+  QTest::mouseRelease(w.grdListe->viewport(), Qt::LeftButton, {}, center(5));
+  int posts = 0;
+  w.TLISTE.BeforePost = [&](TDataSet&) {
+    if (++posts == 3) throw EDBEngineError(DBIERR_LOCKED, "Enregistrement verrouillé");
+  };
+  dlg->Clear();
+  Click(w.btnSave);
+  EXPECT_EQ(dlg->Messages(), QStringList{"Enregistrement verrouillé"});
+  EXPECT_EQ(Rows("SELECT NORD, ID_TITRE FROM TLISTE ORDER BY NORD"),
+            (QStringList{"1|0003", "2|0001", "3|0002", "4|0004", "5|0005"}));
+  EXPECT_TRUE(w.btnSave->isEnabled());
+  w.TLISTE.BeforePost = nullptr;
+  Click(w.btnCancel);
+
   // Up to fifteen: an addition that does not fit is refused whole.
   AddFirst(w, 9);
   EXPECT_EQ(w.RowsInList, 14);

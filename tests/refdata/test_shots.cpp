@@ -4,6 +4,8 @@
 
 #include "RefFixture.h"
 #include "refdata/UClient.h"
+#include "refdata/UNumTitre.h"
+#include "refdata/URegion.h"
 #include "refdata/UListe.h"
 #include "refdata/UOrgaD.h"
 #include "refdata/UTitres.h"
@@ -23,7 +25,7 @@ void Shoot(QWidget* w, const QString& name) {
   w->show();
   QApplication::setActiveWindow(w);
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
-  w->grab().save(qEnvironmentVariable("ZELM_SHOTS_DIR") + "/" + name + ".png");
+  w->grab().save(qEnvironmentVariable("ZELM_SHOTS_DIR") + "/refdata_" + name + ".png");
 }
 }  // namespace
 
@@ -76,6 +78,14 @@ TEST_F(RefDataTest, Screenshots) {
     w.grdListe->SetRow(2);
     CtrlClickRows(w.grdTitre, {1, 3});
     Shoot(&w, "listes");
+  });
+  Guarded("regions", [] {
+    TfrmRegion w;
+    Shoot(&w, "regions");
+  });
+  Guarded("numtitre", [] {
+    TfrmNumTitre w;
+    Shoot(&w, "numtitre");
   });
   Guarded("orgad", [] {
     TfrmOrgaD w;

@@ -103,6 +103,14 @@ TEST_F(TitresTest, TheOrderNumberReachesTheRegionsRowsAndDeletionTakesThemAway) 
   EXPECT_EQ(Rows("SELECT ORD_TITRE FROM ORGAD WHERE ID_TITRE='0001'"), (QStringList{"0", "0"}));
 
   w.Titre.Locate("Id", "0001");
+  // A deletion that fails keeps the title with its rows.
+  w.Titre.BeforeDelete = [](TDataSet&) { throw EDBEngineError(DBIERR_LOCKED, "Enregistrement verrouillé"); };
+  dlg->QueueAnswer(ModalResult::Yes);
+  Click(w.btnDelete);
+  EXPECT_EQ(dlg->Messages().last(), "Enregistrement verrouillé");
+  EXPECT_EQ(Count("SELECT ID FROM TITRE"), 2);
+  EXPECT_EQ(Count("SELECT ID_TITRE FROM ORGAD WHERE ID_TITRE='0001'"), 2);
+  w.Titre.BeforeDelete = nullptr;
   dlg->QueueAnswer(ModalResult::No);
   Click(w.btnDelete);
   EXPECT_EQ(dlg->Messages().last(), "Etes-vous sûr de vouloir supprimer ce titre ?");

@@ -151,9 +151,17 @@ void TDBEdit::UpdateData() {
 void TDBEdit::keyPressEvent(QKeyEvent* e) {
   if (FireKeyPress(this, e, OnKeyPress)) return;
   if (e->key() == Qt::Key_Escape) {
+    // Escape takes back what was typed in this box since it was entered.
     TDataSet* ds = DataSet();
-    if (ds && (ds->State() == dsEdit || ds->State() == dsInsert)) {
-      GuardEvent([&] { ds->Cancel(); });
+    TField* f = Field();
+    if (ds && f && (ds->State() == dsEdit || ds->State() == dsInsert) && text() != entryText_) {
+      GuardEvent([&] {
+        f->AsString = entryText_;
+        pending_ = false;
+        setText(entryText_);
+        lastText_ = entryText_;
+        selectAll();
+      });
       return;
     }
   }
@@ -169,6 +177,7 @@ void TDBEdit::focusInEvent(QFocusEvent* e) {
       lastText_ = text();
     }
   }
+  entryText_ = text();
 }
 
 void TDBEdit::focusOutEvent(QFocusEvent* e) {

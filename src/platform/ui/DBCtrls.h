@@ -58,6 +58,7 @@ class TDBEdit : public QLineEdit, public TSourceClient {
   TEditCharCase charCase_ = TEditCharCase::ecNormal;
   int maxLength_ = 0;
   QString lastText_;
+  QString entryText_;  // the text when the box was entered
   bool writing_ = false;
   bool pending_ = false;
 };

@@ -118,6 +118,7 @@ TColumn& TDBGrid::AddColumn(const QString& field, const QString& title, int widt
 
 void TDBGrid::ClearColumns() {
   columns_.clear();
+  lookups_.clear();
   selCol_ = 0;
   Invalidate();
 }
@@ -254,7 +255,10 @@ void TDBGrid::Sync(bool reread) {
       cur_ = rn > 0 ? rn - 1 : (count_ > 0 ? 0 : -1);
     }
   }
-  if (reread) cacheValid_ = false;
+  if (reread) {
+    cacheValid_ = false;
+    lookups_.clear();
+  }
   syncing_ = false;
   if (cur_ >= 0) EnsureVisible(cur_);
   else top_ = 0;
@@ -328,7 +332,12 @@ QList<QVariant> TDBGrid::RowValues(int rec) {
     const int storedTop = (insertPos_ >= 0 && top_ > insertPos_) ? top_ - 1 : top_;
     cacheFirst_ = std::max(0, std::min(storedTop, stored));
     const int n = std::max(VisibleRows() + 2, stored - cacheFirst_ + 1);
-    cache_ = ds->ReadRows(cacheFirst_, n);
+    // Read while painting: a failure shows empty cells rather than leaving the paint event.
+    try {
+      cache_ = ds->ReadRows(cacheFirst_, n);
+    } catch (const std::exception&) {
+      cache_.clear();
+    }
     cacheValid_ = true;
   }
   const int i = stored - cacheFirst_;
@@ -336,7 +345,37 @@ QList<QVariant> TDBGrid::RowValues(int rec) {
   return cache_[i];
 }
 
+QString TDBGrid::LookupText(int rec, TColumn& col) {
+  TDataSet* ds = DataSet();
+  TDataSet* lk = col.LookupDataSet;
+  if (!ds || !lk || !lk->Active()) return QString();
+  TField* key = ds->FindField(col.KeyField);
+  TField* lkKey = lk->FindField(col.LookupKeyField);
+  TField* lkResult = lk->FindField(col.LookupResultField);
+  if (!key || !lkKey || !lkResult) return QString();
+  auto it = lookups_.find(&col);
+  if (it == lookups_.end()) {
+    QHash<QString, QVariant> map;
+    try {
+      for (const auto& row : lk->ReadRows(0, lk->RecordCount()))
+        map.insert(row.value(lkKey->Index()).toString(), row.value(lkResult->Index()));
+    } catch (const std::exception&) {
+    }
+    it = lookups_.emplace(&col, std::move(map)).first;
+  }
+  const QList<QVariant> vals = RowValues(rec);
+  if (key->Index() >= vals.size()) return QString();
+  return FormatValue(lkResult, it->second.value(vals[key->Index()].toString()), col.DisplayFormat);
+}
+
+QString TDBGrid::DisplayText(int dataCol, int rec) {
+  auto shown = ShownColumns();
+  if (dataCol < 0 || dataCol >= int(shown.size())) return QString();
+  return CellText(rec, *shown[dataCol]);
+}
+
 QString TDBGrid::CellText(int rec, TColumn& col) {
+  if (col.LookupDataSet) return LookupText(rec, col);
   TField* f = col.Field();
   if (!f) return QString();
   const QList<QVariant> vals = RowValues(rec);
@@ -429,7 +468,7 @@ void TDBGrid::paintEvent(QPaintEvent*) {
         title = f ? (f->DisplayLabel.isEmpty() ? f->FieldName() : f->DisplayLabel) : shown[i]->FieldName;
       }
       p.setPen(StdColors::WindowText());
-      p.setFont(font());
+      p.setFont(hasTitleFont_ ? titleFont_ : font());
       p.drawText(r.adjusted(2, 0, -2, 0), int(shown[i]->TitleAlignment | Qt::AlignVCenter), title);
       p.fillRect(QRect(r.right() + 1, 0, 1, rowHeight_), lineColor);
       p.restore();
@@ -563,7 +602,7 @@ bool TDBGrid::CanEdit(int dataCol) {
   if (!(options_ & dgEditing) || readOnly_ || (options_ & dgRowSelect)) return false;
   auto shown = ShownColumns();
   if (dataCol < 0 || dataCol >= int(shown.size())) return false;
-  if (shown[dataCol]->ReadOnly) return false;
+  if (shown[dataCol]->ReadOnly || shown[dataCol]->LookupDataSet) return false;
   TField* f = shown[dataCol]->Field();
   return f && !f->ReadOnly;
 }

@@ -5,8 +5,10 @@
 #pragma once
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QHash>
 #include <QString>
 #include <functional>
+#include <map>
 #include <vector>
 
 #include "platform/ui/Canvas.h"
@@ -28,6 +30,10 @@ struct TColumn {
   QColor FontColor;  // the grid's font colour when invalid
   bool Bold = false;
   QString DisplayFormat;  // number picture ("### ##0"); the field's own when empty
+  // A looked-up column (read only): the LookupResultField of the LookupDataSet record whose
+  // LookupKeyField equals this row's KeyField, as a lookup field shows it.
+  TDataSet* LookupDataSet = nullptr;
+  QString KeyField, LookupKeyField, LookupResultField;
   TField* Field() const;
 
  private:
@@ -91,8 +97,12 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   void SetReadOnly(bool on) { readOnly_ = on; }
   QColor Color() const { return color_; }
   void SetColor(const QColor& c);
+  QColor FontColor() const { return fontColor_; }
+  void SetFontColor(const QColor& c) { fontColor_ = c; Invalidate(); }
   QColor FixedColor() const { return fixedColor_; }
   void SetFixedColor(const QColor& c) { fixedColor_ = c; Invalidate(); }
+  // The titles' font; the grid's own font while none is set.
+  void SetTitleFont(const QFont& f) { titleFont_ = f; hasTitleFont_ = true; Invalidate(); }
   int DefaultRowHeight() const { return rowHeight_; }
   void SetDefaultRowHeight(int h);
   bool DefaultDrawing() const { return defaultDrawing_; }
@@ -118,6 +128,8 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   QRect CellRect(int dataCol, int rec) const;
   QRect TitleRect(int dataCol) const;
   int TopRecord() const { return top_; }
+  // The text a cell shows (dataCol among the visible columns, rec the 0-based record row).
+  QString DisplayText(int dataCol, int rec);
   int VisibleRows() const;
   int RowAt(int y) const;   // record index under y, -1 outside
   int ColumnAt(int x) const;
@@ -192,6 +204,8 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   bool readOnly_ = false;
   bool defaultDrawing_ = true;
   QColor color_, fixedColor_, fontColor_;
+  QFont titleFont_;
+  bool hasTitleFont_ = false;
   int rowHeight_ = 18;
   int top_ = 0;        // record index shown on the first row
   int cur_ = -1;       // current record index (display row)
@@ -201,6 +215,8 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   int selCol_ = 0;
   int cacheFirst_ = 0;
   std::vector<QList<QVariant>> cache_;
+  std::map<const TColumn*, QHash<QString, QVariant>> lookups_;  // read again with the rows
+  QString LookupText(int rec, TColumn& col);
   bool cacheValid_ = false;
   bool syncing_ = false;
   bool selectionBusy_ = false;

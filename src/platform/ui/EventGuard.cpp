@@ -2,16 +2,12 @@
 
 #include <exception>
 
-#include "platform/sys/Errors.h"
-#include "platform/ui/Dialogs.h"
+#include "platform/ui/Application.h"
 
 void GuardEvent(const std::function<void()>& body) {
   try {
     body();
-  } catch (const EAbort&) {
-  } catch (const Exception& e) {
-    MessageDlg(e.Message(), MsgDlgType::Error, mbOK);
-  } catch (const std::exception& e) {
-    MessageDlg(QString::fromLocal8Bit(e.what()), MsgDlgType::Error, mbOK);
+  } catch (...) {
+    HandleException(std::current_exception());
   }
 }
