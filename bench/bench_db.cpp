@@ -418,6 +418,21 @@ int main(int argc, char** argv) {
       }
     const double ms = Ms(Clock::now() - t0);
     Report("24 000 cells read (total " + std::to_string(total) + ")", ms / 1000.0, "s", "< 0.2 s", ms < 200.0);
+    // The same inside a transaction scope: every lookup shares one lock of the file.
+    const auto t1 = Clock::now();
+    {
+      TDbTransaction tx(dir);
+      for (const QString& c : clients)
+        for (const QString& t : titles) {
+          const bool was = lkp.Filtered();
+          lkp.SetFiltered(false);
+          lkp.First();
+          if (lkp.Locate("DATEJ;ID_CLIENT;ID_TITRE", {readDay, c, t})) total -= lkp.FieldByName("Qte_Prise")->AsInteger();
+          lkp.SetFiltered(was);
+        }
+      tx.Commit();
+    }
+    Report("the same inside a TDbTransaction", Ms(Clock::now() - t1) / 1000.0, "s", "-", total == 0);
   }
 
   double perRowMs = 0, txMs = 0;
@@ -460,6 +475,47 @@ int main(int argc, char** argv) {
     Report("ratio plain / one transaction", ratio, "x", ">= 50 x", ratio >= 50);
   }
   clearDays();
+
+  if (part("query")) {
+    std::printf("\nWeekly takings by query, one per client and title (as the returns window totals them):\n");
+    const QDate sat(2025, 7, 12);
+    TTable held("Disto");  // the window has the takings open meanwhile
+    OpenTable(held, dir, "Disto.DB");
+    const auto t0 = Clock::now();
+    long total = 0;
+    for (int c = 0; c < kClients; c += 10)
+      for (const QString& t : titles) {
+        TQuery q("myQuery");
+        q.SetDatabaseName(dir);
+        q.SQL.Add("SELECT SUM(Qte_Prise) AS QtePrise FROM Disto.DB WHERE (ID_CLIENT='" + clients[c] + "') AND " + "(ID_TITRE='" +
+                  t + "')  AND " + "(DATEJ>='" + QString("%1/%2/%3").arg(sat.month()).arg(sat.day()).arg(sat.year()) + "') AND " +
+                  "(DATEJ<='" + QString("%1/%2/%3").arg(sat.addDays(6).month()).arg(sat.addDays(6).day()).arg(sat.addDays(6).year()) + "')");
+        q.Open();
+        total += q.FieldByName("QtePrise")->AsInteger();
+        q.Close();
+      }
+    const double ms = Ms(Clock::now() - t0);
+    Report("2 400 weekly-sum queries (total " + std::to_string(total) + "), per query", ms / 2400.0, "ms", "-", true);
+  }
+
+  if (part("report")) {
+    std::printf("\nA week's takings walked client by client through a filter (as the delivery notes are built):\n");
+    TTable disto("Disto");
+    OpenTable(disto, dir, "Disto.DB");
+    const auto t0 = Clock::now();
+    long rows = 0, total = 0;
+    for (const QString& c : clients) {
+      disto.SetFilter("(DATEJ>='12/07/2025') and (DATEJ<='18/07/2025') and (ID_CLIENT='" + c + "')");
+      disto.SetFiltered(true);
+      for (disto.First(); !disto.Eof(); disto.Next()) {
+        total += disto.FieldByName("Qte_Prise")->AsInteger();
+        rows++;
+      }
+    }
+    const double ms = Ms(Clock::now() - t0);
+    Report("300 clients x 7 days x 80 titles (" + std::to_string(rows) + " rows, total " + std::to_string(total) + ")",
+           ms / 1000.0, "s", "-", true);
+  }
 
   std::printf("\nMemory:\n");
   const long kb = PeakKb();

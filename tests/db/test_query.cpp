@@ -139,6 +139,17 @@ TEST_F(Queries, JoinsDistinctAggregatesAndDescending) {
   EXPECT_EQ(Select({"Select sum(Qte) as TotW from HA.DB Where DateH>='3/5/2005' and DateH<='3/11/2005'"}), QStringList({"15"}));
   EXPECT_EQ(Select({"SELECT DISTINCT WEEK FROM RETOUR ORDER BY WEEK DESCENDING"}), QStringList({"12/03/2005", "05/03/2005"}));
   EXPECT_EQ(Select({"SELECT max(DateJ) as Last FROM Disto"}), QStringList({"14/03/2005"}));
+  // Date ranges, bounds included or not, short or long, alone or beside other conditions.
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE DATEJ > '3/2/2005' AND (DATEJ < '3/6/2005')"}), QStringList({"6"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE ('3/2/2005' <= DATEJ) AND DATEJ <= '3/2/2005'"}), QStringList({"2"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE (DATEJ>='1/1/2005') AND (DATEJ<='12/31/2005') AND ID_CLIENT='0002'"}),
+            QStringList({"14"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE DATEJ>='3/5/2005' AND DATEJ<='3/1/2005'"}), QStringList({"0"}));
+  EXPECT_EQ(Select({"SELECT count(*) AS N FROM DISTO WHERE DATEJ>='3/5/2005' AND DATEJ<='3/6/2005' OR ID_CLIENT='0001'"}),
+            QStringList({"16"}));
+  EXPECT_EQ(Select({"SELECT ID_CLIENT, sum(Qte_Prise) AS Q FROM DISTO WHERE DATEJ>='3/5/2005' AND DATEJ<='3/6/2005' "
+                    "GROUP BY ID_CLIENT ORDER BY ID_CLIENT DESCENDING"}),
+            QStringList({"0002|11", "0001|11"}));
 }
 
 TEST_F(Queries, DatesInStatementsAndTheSubSelect) {
@@ -165,6 +176,8 @@ TEST_F(Queries, DatesInStatementsAndTheSubSelect) {
 
 TEST_F(Queries, PaymentsWithOuterJoinAndParameters) {
   Exec("INSERT INTO VCR.DB    (WEEK, ID_CLIENT, MONTANT) VALUES('3/5/2005', '0002', '7.25')");
+  Exec("INSERT INTO VCR.DB VALUES('3/12/2005', '0002', '1')");
+  EXPECT_EQ(Exec("DELETE FROM VCR.DB WHERE WEEK='3/12/2005'"), 1);
   EXPECT_EQ(RawSql(dir.File("VCR.DB"), "SELECT Week, Montant FROM VCR"), QStringList({"2005-03-05|7.25"}));
   TQuery q("qVCR");
   q.SetDatabaseName(dir.Path());
@@ -290,6 +303,31 @@ TEST_F(Queries, MoreTablesOpenThanOneConnectionHolds) {
   for (auto& t : open) EXPECT_GE(t->RecordCount(), 0);
   open[0]->First();
   EXPECT_EQ(open[0]->FieldByName("Id")->AsString(), "0001");
+  // Rows stored inside a transaction into tables on different connections, then joined.
+  TTable* vcr = open.back().get();
+  TTable* client = open.front().get();
+  {
+    TDbTransaction tx(dir.Path());
+    vcr->Append();
+    vcr->FieldByName("Week")->AsDate = QDate(2005, 3, 5);
+    vcr->FieldByName("Id_Client")->AsString = "0003";
+    vcr->FieldByName("Montant")->AsFloat = 2.5;
+    vcr->Post();
+    client->Locate("Id", "0003");
+    client->Edit();
+    client->FieldByName("Nom")->AsString = "MARTIN-DURAND";
+    client->Post();
+    EXPECT_EQ(Select({"SELECT B.NOM, A.MONTANT FROM VCR.DB A, CLIENT B WHERE A.ID_CLIENT=B.ID"}), QStringList({"MARTIN-DURAND|2.5"}));
+    vcr->Append();
+    vcr->FieldByName("Week")->AsDate = QDate(2005, 3, 12);
+    vcr->FieldByName("Id_Client")->AsString = "0003";
+    vcr->Post();
+    tx.Commit();
+  }
+  EXPECT_EQ(RawSql(dir.File("VCR.DB"), "SELECT count(*) FROM VCR"), QStringList({"2"}));
+  EXPECT_EQ(RawSql(dir.File("CLIENT.DB"), "SELECT Nom FROM CLIENT WHERE Id='0003'"), QStringList({"MARTIN-DURAND"}));
+  vcr->Last();
+  EXPECT_EQ(vcr->FieldByName("Week")->AsDate(), QDate(2005, 3, 12));
 }
 
 TEST_F(Queries, ErrorsNameTheProblem) {

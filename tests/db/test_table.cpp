@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -650,6 +651,85 @@ TEST(TableOrder, DescendingIndexWithEmptyKeysBothWays) {
   EXPECT_EQ(t.FieldByName("S")->AsString(), "a");
   EXPECT_EQ(t.MoveBy(10), 5);
   EXPECT_TRUE(t.Eof());
+}
+
+}  // namespace
+
+namespace {
+
+int OpenHandles(const QString& path) {
+  int n = 0;
+  const QString target = QFileInfo(path).canonicalFilePath();
+  for (const QString& fd : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+    if (QFileInfo("/proc/self/fd/" + fd).symLinkTarget() == target) n++;
+  return n;
+}
+
+TEST(TableFiles, AFileNothingUsesIsClosedAtOnceOrAtTheTransactionsEnd) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);
+  const QString path = dir.File("CLIENT.DB");
+  TTable a("a"), b("b");
+  a.SetDatabaseName(dir.Path());
+  a.SetTableName("CLIENT");
+  b.SetDatabaseName(dir.Path());
+  b.SetTableName("client.db");
+  a.Open();
+  b.Open();
+  EXPECT_GT(OpenHandles(path), 0);
+  a.Close();
+  EXPECT_GT(OpenHandles(path), 0);
+  b.Close();
+  EXPECT_EQ(OpenHandles(path), 0);
+  {
+    TDbTransaction tx(dir.Path());
+    a.Open();
+    a.Append();
+    a.FieldByName("Id")->AsString = "0001";
+    a.Post();
+    a.Close();
+    EXPECT_GT(OpenHandles(path), 0);  // the row is not written yet
+    tx.Commit();
+    EXPECT_EQ(OpenHandles(path), 0);
+  }
+  EXPECT_EQ(RawSql(path, "SELECT Id FROM CLIENT"), QStringList({"0001"}));
+  EXPECT_TRUE(QFile::remove(path));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TableFiles, RefreshShowsWhatAnotherProgramStored) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);
+  TTable c("Client");
+  c.SetDatabaseName(dir.Path());
+  c.SetTableName("CLIENT");
+  c.Open();
+  EXPECT_FALSE(c.Locate("Id", "0007"));
+  RawSql(dir.File("CLIENT.DB"), "INSERT INTO CLIENT(Id, Nom) VALUES('0007', 'OTHER')");
+  c.Refresh();
+  EXPECT_TRUE(c.Locate("Id", "0007"));
+  EXPECT_EQ(c.RecordCount(), 1);
+}
+
+TEST(TableFiles, PackThroughARestructureThatNamesNothingKeepsEverything) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);
+  RawSql(dir.File("CLIENT.DB"), "INSERT INTO CLIENT(Id, Nom) VALUES('0001', 'A'), ('0002', 'B'); DELETE FROM CLIENT WHERE Id='0001'");
+  Dbi::WriteAutoIncCounter(dir.Path(), "CLIENT", 42);
+  CRTblDesc d;
+  d.szTblName = "CLIENT.DB";
+  d.bPack = true;
+  ASSERT_EQ(Dbi::DoRestructure(dir.Path(), d), DBIERR_NONE) << Dbi::LastErrorText().toStdString();
+  EXPECT_EQ(Dbi::GetFieldDescs(dir.Path(), "CLIENT").size(), 14u);
+  EXPECT_EQ(Dbi::GetIndexDescs(dir.Path(), "CLIENT").size(), 5u);
+  EXPECT_EQ(RawSql(dir.File("CLIENT.DB"), "SELECT Id, Nom FROM CLIENT"), QStringList({"0002|B"}));
+  int32_t v = 0;
+  ASSERT_TRUE(Dbi::ReadAutoIncCounter(dir.Path(), "CLIENT", v));
+  EXPECT_EQ(v, 42);
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "CLIENT", false), DBIERR_NONE);
 }
 
 }  // namespace

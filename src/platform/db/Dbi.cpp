@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QSet>
 #include <cmath>
@@ -374,6 +375,12 @@ QString lastError;
 }
 
 QString FindTableFile(const QString& folder, const QString& fileName) {
+  // Queries name the same tables over and over, often in another letter case than the file's:
+  // remember where each name led, as long as that file is still there.
+  static QHash<QString, QString> known;
+  const QString key = folder + QChar(0x1f) + fileName;
+  auto it = known.constFind(key);
+  if (it != known.constEnd() && QFileInfo(it.value()).isFile()) return it.value();
   QString dir, name;
   SplitName(folder, fileName, dir, name);
   if (name.isEmpty()) return {};
@@ -382,7 +389,12 @@ QString FindTableFile(const QString& folder, const QString& fileName) {
   else candidates << name + ".DB" << name;
   for (const QString& c : candidates) {
     const QString p = FindCI(dir, c);
-    if (!p.isEmpty() && QFileInfo(p).isFile()) return QFileInfo(p).absoluteFilePath();
+    if (!p.isEmpty() && QFileInfo(p).isFile()) {
+      const QString found = QFileInfo(p).absoluteFilePath();
+      if (known.size() > 1000) known.clear();
+      known.insert(key, found);
+      return found;
+    }
   }
   return {};
 }

@@ -273,7 +273,20 @@ void Stmt::Bind(int i, const QVariant& v) {
         break;
       case QMetaType::QString: {
         const QString& t = *static_cast<const QString*>(v.constData());
-        rc = sqlite3_bind_text16(s_, i, t.utf16(), int(t.size() * 2), SQLITE_TRANSIENT);
+        // Codes and names are mostly short ASCII: no conversion needed for those.
+        char buf[256];
+        bool ascii = t.size() <= int(sizeof buf);
+        for (int k = 0; ascii && k < t.size(); ++k) {
+          const ushort c = t[k].unicode();
+          if (c >= 0x80) ascii = false;
+          else buf[k] = char(c);
+        }
+        if (ascii) {
+          rc = sqlite3_bind_text(s_, i, buf, int(t.size()), SQLITE_TRANSIENT);
+        } else {
+          const QByteArray u = t.toUtf8();
+          rc = sqlite3_bind_text(s_, i, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+        }
         break;
       }
       default: {
@@ -683,6 +696,7 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
       for (auto& x : f->meta.indexes) missing |= x.missing;
       if (missing) LoadMeta(f, true);
     }
+    CheckOthers(f);
     f->refs++;
     f->exclusive = exclusive;
     return f;
@@ -706,6 +720,7 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
     Attach(f, c);
     files_[key] = std::move(owned);
     LoadMeta(f, mode != Mode::Probe);
+    CheckOthers(f);
   } catch (...) {
     if (f->conn) Detach(f);
     files_.erase(key);
@@ -721,11 +736,20 @@ void Engine::Close(TableFile* f) {
   if (!f || f->refs <= 0) return;
   if (--f->refs > 0) return;
   f->exclusive = false;
-  if (!f->conn) return;
-  if (!Detach(f)) return;  // after the transaction's end
-  const QString key = f->path;
-  UnlockFile(f->lockFd);
-  files_.erase(key);
+  DetachUnused();
+}
+
+void Engine::DetachUnused() {
+  // Files nothing uses any more, including those that had to wait for a transaction's end.
+  std::vector<TableFile*> unused;
+  for (auto& [key, f] : files_)
+    if (f->refs == 0 && f->conn) unused.push_back(f.get());
+  for (TableFile* f : unused) {
+    if (!Detach(f)) continue;
+    const QString key = f->path;
+    UnlockFile(f->lockFd);
+    files_.erase(key);
+  }
 }
 
 TableFile* Engine::Reserve(const QString& path) {
@@ -811,6 +835,14 @@ void Engine::BeforeWrite(TableFile* f) {
   if (c->inTx) f->written = true;
 }
 
+void Engine::BeforeRead(TableFile* f) {
+  Conn* c = f->conn;
+  if (c && !c->inTx && InScope(c->folderKey)) {
+    c->Exec("BEGIN");
+    c->inTx = true;
+  }
+}
+
 void Engine::AfterWrite(TableFile* f) {
   f->version++;
   if (f->counterDirty && !f->conn->inTx) StoreCounter(f, true);
@@ -821,6 +853,22 @@ void Engine::AfterWriteAll(Conn* c) {
     f->version++;
     if (c->inTx) f->written = true;
   }
+}
+
+void Engine::CheckOthers(TableFile* f) {
+  if (!f || !f->conn) return;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(f->conn->db, QString("PRAGMA %1.data_version").arg(f->alias).toUtf8().constData(), -1, &s,
+                         nullptr) != SQLITE_OK) {
+    sqlite3_finalize(s);
+    return;
+  }
+  if (sqlite3_step(s) == SQLITE_ROW) {
+    const int64_t v = sqlite3_column_int64(s, 0);
+    if (f->dataVersion >= 0 && v != f->dataVersion) f->version++;
+    f->dataVersion = v;
+  }
+  sqlite3_finalize(s);
 }
 
 void Engine::BeginScope(const QString& folder) { FolderOf(FolderKey(folder)).scope++; }
@@ -864,14 +912,7 @@ void Engine::Commit(Conn* c, bool raise) {
     if (f->pragmasPending) SetPragmas(c, f);
     if (f->counterDirty) StoreCounter(f, raise);
   }
-  // Files closed while the transaction was open go now.
-  for (TableFile* f : files) {
-    if (f->refs == 0 && Detach(f)) {
-      const QString key = f->path;
-      UnlockFile(f->lockFd);
-      files_.erase(key);
-    }
-  }
+  DetachUnused();  // files closed while the transaction was open go now
 }
 
 int32_t Engine::NextAutoInc(TableFile* f) {

@@ -62,6 +62,7 @@ struct TableFile {
   bool counterDirty = false;
   bool written = false;  // written in the connection's open transaction
   bool pragmasPending = false;
+  int64_t dataVersion = -1;  // SQLite's count of commits by other processes, last seen
 
   QString Q() const;             // alias."inner", for SQL
   QString Col(int field) const;  // "name" of a field (0-based)
@@ -144,8 +145,13 @@ class Engine {
   void BeforeWrite(TableFile* f);
   void AfterWrite(TableFile* f);
   void AfterWriteAll(Conn* c);  // a statement that may have written any file of the connection
+  // Reads inside a transaction scope share its transaction (one lock for the whole operation).
+  void BeforeRead(TableFile* f);
 
   // Folder transactions.
+  // Rows another process stored since the file was last looked at make the cursors read again.
+  void CheckOthers(TableFile* f);
+
   void BeginScope(const QString& folder);
   void EndScope(const QString& folder, bool raise);
   bool InScope(const QString& folderKey) const;
@@ -171,6 +177,7 @@ class Engine {
   void Commit(Conn* c, bool raise);
   void LoadMeta(TableFile* f, bool reconcile);
   void Move(TableFile* f, Conn* to);
+  void DetachUnused();
 
   std::map<QString, Folder> folders_;
   std::map<QString, std::unique_ptr<TableFile>> files_;  // by path

@@ -3,6 +3,8 @@
 #include "platform/db/EngineCore.h"
 
 #include <cmath>
+#include <map>
+#include <vector>
 
 namespace dbe {
 
@@ -372,7 +374,45 @@ std::shared_ptr<FilterExpr> FilterExpr::Parse(const QString& text, const Resolve
 }
 
 QString FilterExpr::ToSql(const std::function<QString(int)>& column, QList<QVariant>& binds) const {
-  return NodeSql(root_.get(), column, binds);
+  QString sql = NodeSql(root_.get(), column, binds);
+  // A date field bounded on both sides over a few weeks also gets its days as a list, so that an
+  // index that starts with the date is searched day by day rather than scanned over the range.
+  std::vector<const FilterNode*> conj;
+  std::vector<const FilterNode*> stack{root_.get()};
+  while (!stack.empty()) {
+    const FilterNode* n = stack.back();
+    stack.pop_back();
+    if (n->kind == FilterNode::And) {
+      stack.push_back(n->a.get());
+      stack.push_back(n->b.get());
+    } else if (n->kind == FilterNode::Cmp) {
+      conj.push_back(n);
+    }
+  }
+  std::map<int, std::pair<QDate, QDate>> range;
+  for (const FilterNode* n : conj) {
+    if (n->type != ftDate || n->field2 >= 0 || n->lit.isNull()) continue;
+    const QDate d = n->lit.toDate();
+    auto& [lo, hi] = range[n->field];
+    if (n->op == Op::Ge || n->op == Op::Gt) {
+      const QDate l = n->op == Op::Gt ? d.addDays(1) : d;
+      if (!lo.isValid() || l > lo) lo = l;
+    } else if (n->op == Op::Le || n->op == Op::Lt) {
+      const QDate h = n->op == Op::Lt ? d.addDays(-1) : d;
+      if (!hi.isValid() || h < hi) hi = h;
+    }
+  }
+  for (auto& [field, r] : range) {
+    const auto& [lo, hi] = r;
+    if (!lo.isValid() || !hi.isValid() || lo > hi || lo.daysTo(hi) > 62) continue;
+    QStringList marks;
+    for (QDate d = lo; d <= hi; d = d.addDays(1)) {
+      marks << "?";
+      binds << IsoFromDate(d);
+    }
+    sql = "(" + sql + " AND " + column(field) + " IN (" + marks.join(", ") + "))";
+  }
+  return sql;
 }
 
 bool FilterExpr::Evaluate(const QList<QVariant>& values) const { return NodeEval(root_.get(), values); }

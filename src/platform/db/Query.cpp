@@ -55,7 +55,7 @@ void TSQLStrings::Clear() {
 }
 
 void TSQLStrings::SetText(const QString& text) {
-  lines_ = text.split('\n');
+  lines_ = text.isEmpty() ? QStringList() : text.split('\n');
   if (changed_) changed_();
 }
 
@@ -180,7 +180,12 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
     QStringList dateParams;
     const QString text = engine_->sql->Translate([&](int r) { return op.files[op.ofRef[r]]->Q(); },
                                                  [&](const QString& col) { return dates.contains(col.toUpper()); },
-                                                 &dateParams);
+                                                 &dateParams, [&](int r) {
+                                                   QStringList names;
+                                                   for (const FLDDesc& fd : op.files[op.ofRef[r]]->meta.fields)
+                                                     names << fd.szName;
+                                                   return names;
+                                                 });
     const bool select = FirstWord(SQL.Text()) == "SELECT";
     try {
       Stmt s(c, text);
@@ -203,6 +208,8 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
       }
       if (!select)
         for (TableFile* f : op.files) Engine::Get().BeforeWrite(f);
+      else
+        Engine::Get().BeforeRead(op.files.front());
       const int nc = s.Columns();
       std::vector<const FLDDesc*> origin(nc, nullptr);
       QStringList names;

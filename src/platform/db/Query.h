@@ -4,6 +4,10 @@
 // The dialect: table file names as tables (CLIENT, Client.db, TLISTE.DB, "Data/CLIENT.DB"),
 // ORDER BY ... DESCENDING, dates compared with month/day/year literals ('12/25/2005'), numbers
 // written as quoted literals ('0'), joins, LEFT OUTER JOIN, DISTINCT, aggregates under an alias.
+//
+// A SELECT's rows are all read at Open (its tables are let go at once, so a query never holds a
+// table); narrow SELECTs on the large tables (takings, returns) with a WHERE. Values typed by the
+// user go in as parameters (ParamByName), never into the text.
 #pragma once
 #include <QString>
 #include <QStringList>

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <map>
 
 #include "platform/db/EngineCore.h"
 
@@ -24,6 +25,12 @@ const QSet<QString>& ClauseWords() {
                                   "OUTER", "JOIN", "ON", "SET", "VALUES", "CROSS", "NATURAL", "FULL", "USING",
                                   "SELECT", "EXCEPT", "INTERSECT", "AS", "FROM"};
   return w;
+}
+
+QString quoteIdent(const QString& v) {
+  QString e = v;
+  e.replace('"', "\"\"");
+  return "\"" + e + "\"";
 }
 
 bool IsCmp(const QString& op) {
@@ -270,7 +277,8 @@ LocalSql::LocalSql(const QString& s) {
 }
 
 QString LocalSql::Translate(const std::function<QString(int)>& qualified,
-                            const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams) const {
+                            const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams,
+                            const std::function<QStringList(int)>& columnsOf) const {
   const int count = int(toks_.size());
   auto prevSig = [&](int k) {
     --k;
@@ -326,7 +334,10 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
       continue;
     }
   }
-  if (valuesOpen_ >= 0 && !insertColumns_.isEmpty()) {
+  QStringList insertColumns = insertColumns_;
+  if (insertColumns.isEmpty() && insertRef_ >= 0 && columnsOf)
+    for (const QString& c : columnsOf(insertRef_)) insertColumns << c.toUpper();
+  if (valuesOpen_ >= 0 && !insertColumns.isEmpty()) {
     // VALUES (...), (...): the n-th value of every row goes to the n-th column.
     int pos = 0, depth = 0;
     for (int k = valuesOpen_; k < count; ++k) {
@@ -342,7 +353,7 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
       }
       if (depth == 0 && t.kind != Tok::Comma) break;
       if (depth == 1 && t.kind == Tok::Comma) pos++;
-      if (depth == 1 && pos < insertColumns_.size() && isDateColumn(insertColumns_[pos]) &&
+      if (depth == 1 && pos < insertColumns.size() && isDateColumn(insertColumns[pos]) &&
           ((t.kind == Tok::Str && !MdyToIso(t.text).isEmpty()) || t.kind == Tok::Param))
         dateLit[k] = true;
     }
@@ -361,9 +372,107 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
     e.replace('"', "\"\"");
     return "\"" + e + "\"";
   };
+  // A SELECT that bounds a date field on both sides over a few weeks ("DATEJ>='3/5/2005' AND
+  // DATEJ<='3/11/2005') also gets the days as a list, so that an index that starts with that date
+  // and goes on with fields the statement fixes is searched day by day instead of scanned over
+  // the whole range.
+  int hintAt = -1;
+  QString hint;
+  if (select_) {
+    int where = -1, end = count, depth = 0;
+    bool anyOr = false;
+    for (int k = 0; k < count; ++k) {
+      const Tok& t = toks_[k];
+      if (t.kind == Tok::LParen) depth++;
+      if (t.kind == Tok::RParen) depth--;
+      if (depth != 0 || t.kind != Tok::Ident) continue;
+      const QString u = t.text.toUpper();
+      if (where < 0) {
+        if (u == "WHERE") where = k;
+        continue;
+      }
+      if (u == "OR") anyOr = true;
+      if (u == "ORDER" || u == "GROUP" || u == "HAVING" || u == "LIMIT" || u == "UNION" || u == "EXCEPT" ||
+          u == "INTERSECT") {
+        end = k;
+        break;
+      }
+    }
+    if (where >= 0 && !anyOr) {
+      struct Bound {
+        QString colText;
+        QDate lo, hi;
+        bool loSet = false, hiSet = false;
+      };
+      std::map<QString, Bound> bounds;
+      auto literalDate = [&](int k) -> QDate {
+        if (toks_[k].kind != Tok::Str) return {};
+        const QString iso = dateLit[k] ? MdyToIso(toks_[k].text) : toks_[k].text;
+        return DateFromIso(iso);
+      };
+      int from = where + 1;
+      depth = 0;
+      for (int k = where + 1; k <= end; ++k) {
+        const bool last = k == end;
+        if (!last && toks_[k].kind == Tok::LParen) depth++;
+        if (!last && toks_[k].kind == Tok::RParen) depth--;
+        if (!last && !(depth == 0 && toks_[k].kind == Tok::Ident && toks_[k].text.toUpper() == "AND")) continue;
+        std::vector<int> sig;
+        for (int j = from; j < k; ++j)
+          if (toks_[j].kind != Tok::Space) sig.push_back(j);
+        from = k + 1;
+        while (sig.size() >= 2 && toks_[sig.front()].kind == Tok::LParen && toks_[sig.back()].kind == Tok::RParen) {
+          sig.erase(sig.begin());
+          sig.pop_back();
+        }
+        // col op literal, or literal op col; col may be qualified.
+        int opAt = -1;
+        for (size_t j = 0; j < sig.size(); ++j)
+          if (toks_[sig[j]].kind == Tok::Op) opAt = int(j);
+        if (opAt < 1 || opAt + 1 >= int(sig.size())) continue;
+        QString op = toks_[sig[opAt]].text;
+        std::vector<int> lhs(sig.begin(), sig.begin() + opAt), rhs(sig.begin() + opAt + 1, sig.end());
+        if (lhs.size() == 1 && toks_[lhs[0]].kind == Tok::Str) {
+          std::swap(lhs, rhs);
+          if (op.startsWith('<')) op.replace(0, 1, '>');
+          else if (op.startsWith('>')) op.replace(0, 1, '<');
+        }
+        if (rhs.size() != 1 || lhs.empty() || !isDateColumn(colAt(lhs.back()))) continue;
+        if (!(lhs.size() == 1 || (lhs.size() == 3 && toks_[lhs[1]].kind == Tok::Dot))) continue;
+        const QDate d = literalDate(rhs[0]);
+        if (!d.isValid()) continue;
+        QString colText;
+        for (int j : lhs) colText += toks_[j].kind == Tok::QIdent ? quoteIdent(toks_[j].text) : toks_[j].text;
+        Bound& b = bounds[colText.toUpper()];
+        b.colText = colText;
+        if (op == ">=" || op == ">") {
+          const QDate lo = op == ">" ? d.addDays(1) : d;
+          if (!b.loSet || lo > b.lo) b.lo = lo;
+          b.loSet = true;
+        } else if (op == "<=" || op == "<") {
+          const QDate hi = op == "<" ? d.addDays(-1) : d;
+          if (!b.hiSet || hi < b.hi) b.hi = hi;
+          b.hiSet = true;
+        }
+      }
+      for (auto& [key, b] : bounds) {
+        if (!b.loSet || !b.hiSet || b.lo > b.hi || b.lo.daysTo(b.hi) > 62) continue;
+        QStringList days;
+        for (QDate d = b.lo; d <= b.hi; d = d.addDays(1)) days << "'" + IsoFromDate(d) + "'";
+        hint += " AND " + b.colText + " IN (" + days.join(", ") + ")";
+      }
+      if (!hint.isEmpty()) {
+        hint += " ";
+        hintAt = end;
+      }
+    }
+  }
+
   QString out;
   size_t r = 0;
-  for (int k = 0; k < count; ++k) {
+  for (int k = 0; k <= count; ++k) {
+    if (k == hintAt) out += hint;
+    if (k == count) break;
     if (r < refs_.size() && k == refs_[r].first) {
       out += qualified(int(r));
       if (!refs_[r].aliased && select_) out += " AS " + quoteId(refs_[r].inner);

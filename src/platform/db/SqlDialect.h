@@ -23,8 +23,10 @@ class LocalSql {
   // isDateColumn tells whether a column name (no qualifier) is a date field of the tables.
   // dateParams (when given) receives the parameters compared with or stored into a date field,
   // upper case, so that a date given to them as text is bound as a date.
+  // columnsOf(i) gives the fields of table reference i in order (an INSERT without a column list).
   QString Translate(const std::function<QString(int)>& qualified,
-                    const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams = nullptr) const;
+                    const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams = nullptr,
+                    const std::function<QStringList(int)>& columnsOf = {}) const;
 
  private:
   struct Tok {

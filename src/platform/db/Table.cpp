@@ -173,6 +173,7 @@ class TableCursor {
   std::vector<Record> Run(const QString& sql, const QList<QVariant>& extraBinds) const {
     std::vector<Record> out;
     if (masterEmpty) return out;
+    Engine::Get().BeforeRead(f);
     Stmt s(f->conn, sql);
     const QList<QVariant>& wb = P().whereBinds;
     s.BindAll(wb);
@@ -294,6 +295,7 @@ class TableCursor {
     binds << extraBinds;
     QString sql = QString("SELECT count(*) FROM %1").arg(f->Q());
     if (!where.isEmpty()) sql += " WHERE " + where;
+    Engine::Get().BeforeRead(f);
     Stmt s(f->conn, sql);
     s.BindAll(binds);
     s.Step();
@@ -762,6 +764,8 @@ void TTable::DoFilterChanged() {
   if (c.filterSql != oldSql || c.filterBinds != oldBinds || c.callback != oldCallback) c.Changed();
 }
 
+void TTable::DoRefresh() { Engine::Get().CheckOthers(cursor_->f); }
+
 void TTable::DoCheckWritable() {
   if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(cursor_->f->path));
 }
@@ -868,6 +872,14 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     }
     built = c.SelectSql(cond, false, 1);
     sql = cacheable ? &(c.locateSql[key] = built) : &built;
+  }
+  // Only a table read again at the state of the last Locate is worth the remembering: one
+  // written between lookups (the takings during a save) is not.
+  if (cacheable && (c.hitsVersion != c.f->version || c.hitsCfg != c.cfg)) {
+    c.hits.clear();
+    c.hitsVersion = c.f->version;
+    c.hitsCfg = c.cfg;
+    cacheable = false;
   }
   QString hitKey;
   if (cacheable) {

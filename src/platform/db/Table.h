@@ -112,6 +112,7 @@ class TTable : public TDataSet {
   void DoDelete(const Record& rec) override;
   void DoFilterChanged() override;
   void DoCheckWritable() override;
+  void DoRefresh() override;
 
  private:
   friend class TableCursor;
