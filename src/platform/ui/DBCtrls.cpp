@@ -13,12 +13,8 @@ namespace {
 // The key-press event of a control: Enter, Escape and Backspace as their characters.
 bool FireKeyPress(QWidget* w, QKeyEvent* e, const std::function<void(QWidget*, QChar&)>& handler) {
   if (!handler) return false;
-  QString text = e->text();
-  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) text = QString(QChar(13));
-  else if (e->key() == Qt::Key_Escape) text = QString(QChar(27));
-  else if (e->key() == Qt::Key_Backspace) text = QString(QChar(8));
-  if (text.size() != 1) return false;
-  QChar ch = text.at(0);
+  QChar ch = KeyPressChar(e);
+  if (ch.isNull()) return false;
   GuardEvent([&] { handler(w, ch); });
   return ch.isNull();
 }

@@ -865,12 +865,9 @@ bool TDBGrid::HandleKey(QKeyEvent* e, bool fromEditor) {
     }
   });
   if (handled) return true;
-  QString text = e->text();
-  if (key == Qt::Key_Return || key == Qt::Key_Enter) text = QString(QChar(13));
-  else if (key == Qt::Key_Escape) text = QString(QChar(27));
-  else if (key == Qt::Key_Backspace) text = QString(QChar(8));
-  if (text.size() != 1) return false;
-  QChar ch = text.at(0);
+  const QChar typed = KeyPressChar(e);
+  if (typed.isNull()) return false;
+  QChar ch = typed;
   if (OnKeyPress) {
     GuardEvent([&] { OnKeyPress(this, ch); });
     if (ch.isNull()) return true;
@@ -888,7 +885,7 @@ bool TDBGrid::HandleKey(QKeyEvent* e, bool fromEditor) {
       editorPending_ = false;
       if (ds->State() == dsEdit || ds->State() == dsInsert) ds->Cancel();
     } else if (fromEditor) {
-      if (ch != text.at(0)) {
+      if (ch != typed) {
         editor_->insert(QString(ch));
         EditorTextEdited(editor_->text());
       } else {

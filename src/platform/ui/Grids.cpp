@@ -688,12 +688,9 @@ bool TStringGrid::HandleKeyPress(QKeyEvent* e, bool fromEditor) {
   if (moved) return true;
   // Characters: the key-press event first, then Enter toggles the editor, Escape leaves it,
   // and a character typed outside the editor opens it with that character.
-  QString text = e->text();
-  if (key == Qt::Key_Return || key == Qt::Key_Enter) text = QString(QChar(13));
-  else if (key == Qt::Key_Escape) text = QString(QChar(27));
-  else if (key == Qt::Key_Backspace) text = QString(QChar(8));
-  if (text.size() != 1) return false;
-  QChar ch = text.at(0);
+  const QChar typed = KeyPressChar(e);
+  if (typed.isNull()) return false;
+  QChar ch = typed;
   if (OnKeyPress) {
     GuardEvent([&] { OnKeyPress(this, ch); });
     if (ch.isNull()) return true;
@@ -710,7 +707,7 @@ bool TStringGrid::HandleKeyPress(QKeyEvent* e, bool fromEditor) {
     return true;
   }
   if (fromEditor) {
-    if (ch != text.at(0)) {  // the handler changed the character: type the new one
+    if (ch != typed) {  // the handler changed the character: type the new one
       editor_->insert(QString(ch));
       EditorTextEdited(editor_->text());
       return true;
