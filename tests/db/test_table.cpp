@@ -355,6 +355,20 @@ TEST_F(Tables, KeyViolationsAreEngineErrors) {
   EXPECT_EQ(CodeOf([&] { c.Post(); }), DBIERR_KEYVIOL);
   c.Cancel();
   EXPECT_EQ(Ids(c), QStringList({"0001", "0002"}));
+
+  // A blank key is a key: one row may have it, a second is a duplicate, on insert and on edit.
+  c.Append();
+  c.FieldByName("Nom")->AsString = "SANS CODE";
+  c.Post();
+  c.Append();
+  EXPECT_EQ(CodeOf([&] { c.Post(); }), DBIERR_KEYVIOL);
+  c.Cancel();
+  c.Last();  // 0002 (the blank key sorts first)
+  c.Edit();
+  c.FieldByName("Id")->Clear();
+  EXPECT_EQ(CodeOf([&] { c.Post(); }), DBIERR_KEYVIOL);
+  c.Cancel();
+  EXPECT_EQ(c.RecordCount(), 3);
 }
 
 TEST_F(Tables, TwoCursorsOnOneFileSeeEachOthersPosts) {

@@ -36,6 +36,17 @@ TEST_F(RefDataTest, CodeTableTakesOddCodesAndLongNamesAndDeletesNothingWhenEmpty
   EXPECT_EQ(w.Region.State(), dsBrowse);
   EXPECT_EQ(Count("SELECT ID FROM REGION"), 2);
   EXPECT_EQ(Rows("SELECT LIBELLE FROM REGION ORDER BY LIBELLE"), (QStringList{"SANS CODE", QString(30, 'X')}));
+
+  // A second empty code is a duplicate: refused, the row stays in edit.
+  dlg->Clear();
+  Click(w.btnAdd);
+  Press(Qt::Key_Tab);
+  Type("ENCORE SANS CODE");
+  Click(w.btnPost);
+  ASSERT_EQ(dlg->Messages().size(), 1);
+  EXPECT_TRUE(dlg->Messages()[0].contains("Key violation")) << dlg->Messages()[0].toStdString();
+  EXPECT_EQ(w.Region.State(), dsInsert);
+  EXPECT_EQ(Count("SELECT ID FROM REGION"), 2);
 }
 
 TEST_F(RefDataTest, ClientsWithApostrophesAreFoundAndFilteredAndAnEmptyTableSurvivesDelete) {

@@ -903,6 +903,33 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   return true;
 }
 
+namespace {
+// SQLite lets any number of NULLs through a unique index, but a blank key is a key like any
+// other: a second row with the same blank code must be refused as a duplicate.
+template <class Values>
+void CheckBlankKeys(TableFile* f, const Values& values, int64_t selfId) {
+  const TableMeta& m = f->meta;
+  for (const IndexMeta& ix : m.indexes) {
+    if (!ix.desc.bUnique || ix.missing) continue;
+    bool anyNull = false;
+    for (uint16_t k : ix.desc.aiKeyFld)
+      if (k >= 1 && values.value(k - 1).isNull()) anyNull = true;
+    if (!anyNull) continue;
+    QStringList conds;
+    QList<QVariant> binds;
+    for (uint16_t k : ix.desc.aiKeyFld) {
+      if (k < 1 || k > m.fields.size()) continue;
+      conds << f->Col(k - 1) + " IS ?";
+      binds << ToStorage(m.fields[k - 1], values.value(k - 1));
+    }
+    binds << qlonglong(selfId);
+    Stmt s(f->conn, QString("SELECT 1 FROM %1 WHERE %2 AND rowid <> ? LIMIT 1").arg(f->Q(), conds.join(" AND ")));
+    s.BindAll(binds);
+    if (s.Step()) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+  }
+}
+}  // namespace
+
 void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& changed) {
   TableCursor& c = *cursor_;
   TableFile* f = c.f;
@@ -927,6 +954,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
       for (size_t i = 0; i < m.fields.size(); ++i) marks << "?";
       c.insertSql = QString("INSERT INTO %1(%2) VALUES(%3)").arg(f->Q(), c.P().cols.mid(7), marks.join(", "));
     }
+    CheckBlankKeys(f, rec.values, -1);
     c.BeforeOwnWrite();
     e.BeforeWrite(f);
     try {
@@ -964,6 +992,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     sql = QString("UPDATE %1 SET %2 WHERE rowid = ?").arg(f->Q(), sets.join(", "));
     if (m.fields.size() <= 64) c.updateSql[mask] = sql;
   }
+  CheckBlankKeys(f, rec.values, rec.id);
   Record old;
   old.id = rec.id;
   c.BeforeOwnWrite();
