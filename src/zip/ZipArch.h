@@ -319,6 +319,7 @@ class TZipArchiver : public QObject {
 
   int WriteSpan(const QString& InName, const QString& OutName);
   int ReadSpan(const QString& InName, QString& OutPath);
+  int ReportSpanFailure();
   QFile& OpenDiskForRead(int N);
   int AskForDisk(bool ForWrite);
   bool CheckDiskLabel(int DriveType);

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/ziplib/ZipMask.h"
+#include "platform/ziplib/ZipLibCall.h"
 #include "platform/ziplib/ZipRecords.h"
 
 #define UNZLIB_EXPORT extern "C" __attribute__((visibility("default")))
@@ -24,8 +25,6 @@ namespace {
 
 using namespace ziprec;
 namespace fs = std::filesystem;
-
-constexpr int32_t kVersion = 170;
 
 constexpr int32_t kErrOpen = 9;
 constexpr int32_t kErrCRC = 2;
@@ -70,19 +69,7 @@ class Job {
   explicit Job(UnzipParms* p) : p_(p) {}
 
   int32_t Call(int32_t action, int32_t arg1, int64_t arg2, const std::string& text) {
-    if (!p_->Callback) return 0;
-    CallbackRecord r{};
-    r.Handle = p_->Handle;
-    r.Caller = p_->Caller;
-    r.Version = kVersion;
-    r.IsOperationZip = 0;
-    r.ActionCode = action;
-    r.Arg1 = arg1;
-    r.Arg2 = arg2;
-    std::strncpy(r.Text, text.c_str(), sizeof(r.Text) - 1);
-    const int32_t rc = p_->Callback(&r);
-    last_ = r;
-    last_.Text[sizeof(last_.Text) - 1] = 0;
+    const int32_t rc = CallComponent(*p_, false, action, arg1, arg2, text, last_);
     if (rc == -1) cancelled_ = true;
     return rc;
   }
@@ -417,13 +404,7 @@ int32_t Job::Run() {
 }  // namespace
 
 UNZLIB_EXPORT int32_t UnzLibExec(ziprec::UnzipParms* p) {
-  if (!p || p->fSeven != 7) return 0;
-  try {
-    Job job(p);
-    return job.Run();
-  } catch (...) {
-    return 0;
-  }
+  return RunCommand<Job>(p);
 }
 
-UNZLIB_EXPORT int32_t GetUnzLibVersion() { return kVersion; }
+UNZLIB_EXPORT int32_t GetUnzLibVersion() { return kLibVersion; }
