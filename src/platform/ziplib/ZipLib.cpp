@@ -480,7 +480,9 @@ bool WriteRebased(FILE* in, const Layout& l, int64_t from, FILE* out, int64_t ou
   const int64_t oldBias = l.cdStart - static_cast<int64_t>(Get32(&l.tail[16]));
   if (!CopyRange(in, from, l.cdStart - from, out)) return false;
   std::vector<unsigned char> cd(l.cdSize);
-  if (std::fseek(in, l.cdStart, SEEK_SET) != 0 || std::fread(cd.data(), 1, cd.size(), in) != cd.size()) return false;
+  if (!cd.empty() &&
+      (std::fseek(in, l.cdStart, SEEK_SET) != 0 || std::fread(cd.data(), 1, cd.size(), in) != cd.size()))
+    return false;
   size_t at = 0;
   for (uint32_t k = 0; k < l.entries; ++k) {
     if (at + 46 > cd.size()) return false;
@@ -489,7 +491,7 @@ bool WriteRebased(FILE* in, const Layout& l, int64_t from, FILE* out, int64_t ou
   }
   std::vector<unsigned char> tail = l.tail;
   Put32(&tail[16], static_cast<uint32_t>(l.cdStart + delta));
-  return std::fwrite(cd.data(), 1, cd.size(), out) == cd.size() &&
+  return (cd.empty() || std::fwrite(cd.data(), 1, cd.size(), out) == cd.size()) &&
          std::fwrite(tail.data(), 1, tail.size(), out) == tail.size();
 }
 
