@@ -1,6 +1,7 @@
 // The extract library (libunzlib.so): takes one UnzipParms record, reads the archive with libzip,
 // writes the entries under the extraction folder and calls the component back.
 #include <zip.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,22 +34,6 @@ constexpr int32_t kErrWrite = 50;
 constexpr int32_t kErrUnsafe = 0x300 | 80;
 constexpr int32_t kErrPassword = 0x200 | 5;
 constexpr int32_t kErrCancelled = 0x100 | 32;
-
-uint32_t Crc32(uint32_t crc, const unsigned char* p, size_t n) {
-  static uint32_t table[256];
-  static bool ready = false;
-  if (!ready) {
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      table[i] = c;
-    }
-    ready = true;
-  }
-  crc = ~crc;
-  while (n--) crc = table[(crc ^ *p++) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
 
 // An entry name that would land outside the extraction folder, or that is a link.
 bool UnsafeName(const std::string& n) {
@@ -202,7 +187,7 @@ Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std
       break;
     }
     if (n == 0) break;
-    crc = Crc32(crc, buf.data(), static_cast<size_t>(n));
+    crc = static_cast<uint32_t>(crc32(crc, buf.data(), static_cast<uInt>(n)));
     if (fd >= 0) {
       const unsigned char* q = buf.data();
       zip_int64_t left = n;
