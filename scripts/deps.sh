@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the program and its tests need (only those missing).
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config
-      qt6-base-dev libqt6printsupport6 libsqlite3-dev libzip-dev zlib1g-dev libjpeg62-turbo-dev
+      qt6-base-dev libqt6printsupport6 qt6-translations-l10n libsqlite3-dev libzip-dev zlib1g-dev libjpeg62-turbo-dev
       libgtest-dev libgmock-dev libbenchmark-dev
       zip unzip p7zip-full xvfb xauth fonts-dejavu fonts-liberation2)
 missing=()

@@ -24,15 +24,28 @@ TfrmCalendar::TfrmCalendar(QWidget* owner)
   QFont f("Verdana");
   f.setBold(true);
   myCalend->setFont(f);
-  myCalend->setStyleSheet(
-      "QCalendarWidget QAbstractItemView { background-color: #5EAEFF; color: white;"
-      " selection-background-color: black; selection-color: yellow; }"
-      "QCalendarWidget QWidget#qt_calendar_navigationbar { background-color: palette(highlight); }"
-      "QCalendarWidget QToolButton { color: yellow; background-color: palette(highlight); }");
+  // The month's colours: white days on black inside #5EAEFF, the days of the neighbouring
+  // months greyed, weekends like any other day; the title bar (drawn in the highlight colour)
+  // and the chosen day in yellow.
+  QPalette pal = myCalend->palette();
+  pal.setColor(QPalette::Window, QColor(0x5E, 0xAE, 0xFF));
+  pal.setColor(QPalette::Base, Qt::black);
+  pal.setColor(QPalette::AlternateBase, Qt::black);
+  pal.setColor(QPalette::Text, Qt::white);
+  pal.setColor(QPalette::Disabled, QPalette::Text, Qt::gray);
+  pal.setColor(QPalette::HighlightedText, Qt::yellow);
+  myCalend->setPalette(pal);
+  myCalend->setAutoFillBackground(true);
+  myCalend->setContentsMargins(3, 3, 3, 3);
   QTextCharFormat header;
   header.setBackground(QColor(Qt::black));
   header.setForeground(QColor(Qt::white));
   myCalend->setHeaderTextFormat(header);
+  QTextCharFormat weekend;
+  weekend.setForeground(QColor(Qt::white));
+  weekend.setBackground(QColor(Qt::black));
+  myCalend->setWeekdayTextFormat(Qt::Saturday, weekend);
+  myCalend->setWeekdayTextFormat(Qt::Sunday, weekend);
   myCalend->setSelectedDate(Date());
 
   btnOK = new QPushButton("OK", this);

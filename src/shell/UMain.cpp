@@ -71,6 +71,12 @@ std::function<void(const QString&)> DefaultCreateTables() { return nullptr; }
 std::function<void(const QString&)> DefaultDatabaseCheck() { return nullptr; }
 #endif
 
+// Names the background picture for the next start ("" for none) and says when it takes effect.
+void SetBackgroundImage(const QString& name) {
+  TIniFile(AppPath + "ZELM.INI").WriteString("PARAMS", "IMAGE", name);
+  MessageDlg("L'image sera active au prochain démarrage du programme", MsgDlgType::Information, mbOK);
+}
+
 }  // namespace
 
 std::function<void(const QString&)> TfrmMain::CreateTablesHook = DefaultCreateTables();
@@ -421,17 +427,7 @@ void TfrmMain::mnChangerImageClick() {
     ProcessMessages();
     const QString name = ExtractFileName(OpenPicDial.FileName);
     if (!img.save(AppPath + name, "BMP")) throw EInOutError("Impossible d'écrire " + AppPath + name);
-    IniFile = new TIniFile(AppPath + "ZELM.INI");
-    try {
-      IniFile->WriteString("PARAMS", "IMAGE", name);
-    } catch (...) {
-      delete IniFile;
-      IniFile = nullptr;
-      throw;
-    }
-    delete IniFile;
-    IniFile = nullptr;
-    MessageDlg("L'image sera active au prochain démarrage du programme", MsgDlgType::Information, mbOK);
+    SetBackgroundImage(name);
   } catch (const Exception&) {
     MessageDlg("Format d'image incorrect !", MsgDlgType::Warning, mbOK);
   }
@@ -439,17 +435,7 @@ void TfrmMain::mnChangerImageClick() {
 }
 
 void TfrmMain::mnRestaurerImageClick() {
-  IniFile = new TIniFile(AppPath + "ZELM.INI");
-  try {
-    IniFile->WriteString("PARAMS", "IMAGE", "");
-  } catch (...) {
-    delete IniFile;
-    IniFile = nullptr;
-    throw;
-  }
-  delete IniFile;
-  IniFile = nullptr;
-  MessageDlg("L'image sera active au prochain démarrage du programme", MsgDlgType::Information, mbOK);
+  SetBackgroundImage("");
 }
 
 // ---------------------------------------------------------------- keys and background

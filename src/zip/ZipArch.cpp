@@ -131,6 +131,18 @@ QString FormatText(const QString& fmt, const QString& s) {
 
 std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
+// The texts of a command record, alive for as long as the library's call.
+class RecordTexts {
+ public:
+  const char* operator()(const QString& s) {
+    texts_.push_back(Utf8(s));
+    return texts_.back().c_str();
+  }
+
+ private:
+  std::deque<std::string> texts_;
+};
+
 }  // namespace
 
 QString ZipStringTable(int Ident) {
@@ -743,18 +755,10 @@ void TZipArchiver::Add() {
 
   FAddBusy = true;
   Cancel = false;
-  std::deque<std::string> texts;  // every text of the record lives here during the call
-  auto text = [&](const QString& s) -> const char* {
-    texts.push_back(Utf8(s));
-    return texts.back().c_str();
-  };
+  RecordTexts text;
   try {
     ZipParms p{};
-    p.Handle = Unattended ? nullptr : Handle;
-    p.Caller = this;
-    p.Version = version;
-    p.Callback = &TZipArchiver::ZipCallbackFn;
-    p.fTraceEnabled = Flag(Trace);
+    FillRecordHead(p, version);
     p.PZipPassword = Password.isEmpty() ? nullptr : text(Password.left(81));
     QStringList suffixes;
     for (int e = assGIF; e <= assEXE; ++e)
@@ -888,18 +892,10 @@ void TZipArchiver::Extract() {
     Cancel = false;
     return;
   }
-  std::deque<std::string> texts;
-  auto text = [&](const QString& s) -> const char* {
-    texts.push_back(Utf8(s));
-    return texts.back().c_str();
-  };
+  RecordTexts text;
   try {
     UnzipParms p{};
-    p.Handle = Unattended ? nullptr : Handle;
-    p.Caller = this;
-    p.Version = version;
-    p.Callback = &TZipArchiver::ZipCallbackFn;
-    p.fTraceEnabled = Flag(Trace);
+    FillRecordHead(p, version);
     p.PZipPassword = text(Password.left(255));
     p.fTest = Flag(ExtrOptions.Contains(ExtrTest));
     p.fQuiet = kTrue;

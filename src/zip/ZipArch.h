@@ -319,6 +319,7 @@ class TZipArchiver : public QObject {
 
   int WriteSpan(const QString& InName, const QString& OutName);
   int ReadSpan(const QString& InName, QString& OutPath);
+  int ReportSpanFailure();
   QFile& OpenDiskForRead(int N);
   int AskForDisk(bool ForWrite);
   bool CheckDiskLabel(int DriveType);
@@ -355,6 +356,15 @@ class TZipArchiver : public QObject {
   void UnloadLib(Library& lib);
   QString LibPath(Library& lib, bool zip);
   int LoadForOperation(Library& lib, bool zip, bool& loadedHere);
+  // The head both command records share: who asks, which library version, where to call back.
+  template <class Parms>
+  void FillRecordHead(Parms& p, int version) {
+    p.Handle = Unattended ? nullptr : Handle;
+    p.Caller = this;
+    p.Version = version;
+    p.Callback = &TZipArchiver::ZipCallbackFn;
+    p.fTraceEnabled = ziprec::Flag(Trace);
+  }
   int LibVersion(Library& lib);
   void ListGuarded(unsigned char EndRecord[22]);
   QString DecodeName(const QByteArray& raw, uint16_t flags) const;

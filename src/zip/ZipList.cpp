@@ -4,15 +4,13 @@
 #include <cstring>
 
 #include "platform/sys/Drives.h"
+#include "platform/ziplib/ZipBytes.h"
 #include "zip/ZipArch.h"
 
 namespace {
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
+using ziprec::Get16;
+using ziprec::Get32;
 
 // Code page 850 (the DOS code page of Western Europe), characters 128 to 255.
 const char16_t kCP850[128] = {

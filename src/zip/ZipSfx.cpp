@@ -6,18 +6,14 @@
 #include <cstring>
 
 #include "platform/sys/Drives.h"
+#include "platform/ziplib/ZipBytes.h"
 #include "zip/ZipArch.h"
 
 namespace {
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put32(unsigned char* p, uint32_t v) {
-  p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = (v >> 24) & 0xFF;
-}
+using ziprec::Get16;
+using ziprec::Get32;
+using ziprec::Put32;
 
 constexpr uint32_t kIconImageSize = 744;
 constexpr qint64 kIconFileSize = 766;

@@ -11,19 +11,15 @@
 
 #include "platform/sys/Drives.h"
 #include "platform/ui/Cursor.h"
+#include "platform/ziplib/ZipBytes.h"
 #include "zip/ZipArch.h"
 
 namespace {
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put16(unsigned char* p, uint32_t v) { p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; }
-void Put32(unsigned char* p, uint32_t v) {
-  p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = (v >> 24) & 0xFF;
-}
+using ziprec::Get16;
+using ziprec::Get32;
+using ziprec::Put16;
+using ziprec::Put32;
 
 constexpr uint32_t kSpanMarker = 0x08074B50;
 constexpr uint32_t kLocalSig = 0x04034B50;
@@ -287,6 +283,22 @@ void TZipArchiver::WriteSplit(const char* Buffer, qint64 Length, qint64 MinSize)
 
 // ---- splitting ----
 
+// Called inside a handler: shows what ended a split or a join and gives the result code.
+int TZipArchiver::ReportSpanFailure() {
+  try {
+    throw;
+  } catch (const EZipArchiver& e) {
+    ShowExceptionError(e);
+    return -7;
+  } catch (const std::bad_alloc&) {
+    ShowZipMessage(10103, QString());
+    return -8;
+  } catch (const std::exception& e) {
+    ShowZipMessage(11024, QString::fromUtf8(e.what()));
+    return -9;
+  }
+}
+
 int TZipArchiver::WriteSpan(const QString& InName, const QString& OutName) {
   int result = 0;
   FAddBusy = true;
@@ -422,15 +434,8 @@ int TZipArchiver::WriteSpan(const QString& InName, const QString& OutName) {
     if (!InFileHandle.seek(EndRecordOffset + 22)) throw EZipArchiver::CreateFromId(11008, true);
     CopySplitData(buf, commentLen, 11023);
     ShowProgress = false;
-  } catch (const EZipArchiver& e) {
-    ShowExceptionError(e);
-    result = -7;
-  } catch (const std::bad_alloc&) {
-    ShowZipMessage(10103, QString());
-    result = -8;
-  } catch (const std::exception& e) {
-    ShowZipMessage(11024, QString::fromUtf8(e.what()));
-    result = -9;
+  } catch (...) {
+    result = ReportSpanFailure();
   }
   ShowProgress = false;
   if (OnProgress) OnProgress(this, EndOfBatch, QString(), 0);
@@ -593,15 +598,8 @@ int TZipArchiver::ReadSpan(const QString& InName, QString& OutPath) {
     Put16(end + 20, static_cast<uint32_t>(comment.size()));
     WriteJoin(reinterpret_cast<const char*>(end), 22, 11030);
     WriteJoin(comment.constData(), comment.size(), 11023);
-  } catch (const EZipArchiver& e) {
-    ShowExceptionError(e);
-    result = -7;
-  } catch (const std::bad_alloc&) {
-    ShowZipMessage(10103, QString());
-    result = -8;
-  } catch (const std::exception& e) {
-    ShowZipMessage(11024, QString::fromUtf8(e.what()));
-    result = -9;
+  } catch (...) {
+    result = ReportSpanFailure();
   }
   ShowProgress = false;
   if (OnProgress) OnProgress(this, EndOfBatch, QString(), 0);

@@ -1,7 +1,11 @@
 // The application object's own event loop: errors raised by handlers stop at the loop.
 #include <gtest/gtest.h>
 
+#include <QDialogButtonBox>
 #include <QEvent>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 
 #include "platform/sys/Errors.h"
@@ -36,6 +40,17 @@ TEST(ApplicationLoop, AbortIsSilentAndOtherErrorsReachTheErrorBox) {
   EXPECT_TRUE(after);
   EXPECT_EQ(dlg->Messages(), QStringList({"Le fichier est occupé", "plain", "depuis une minuterie"}));
   for (const auto& a : dlg->Asked()) EXPECT_EQ(a.type, MsgDlgType::Error);
+}
+
+TEST(ApplicationLoop, QtsOwnDialogsSpeakFrench) {
+  QFileDialog chooser(nullptr, "Ouvrir");
+  chooser.setOption(QFileDialog::DontUseNativeDialog);
+  auto* lookIn = chooser.findChild<QLabel*>("lookInLabel");
+  ASSERT_NE(lookIn, nullptr);
+  EXPECT_EQ(lookIn->text(), "Voir dans :");
+  auto* buttons = chooser.findChild<QDialogButtonBox*>("buttonBox");
+  ASSERT_NE(buttons, nullptr);
+  EXPECT_EQ(buttons->button(QDialogButtonBox::Cancel)->text(), "Annuler");
 }
 
 int main(int argc, char** argv) {

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTableView>
 #include <QThread>
 #include <QToolButton>
 
@@ -329,6 +330,16 @@ TEST_F(MainWindowTest, F6TwiceGivesOneCalendarWhichFreesItselfWhenClosed) {
   EXPECT_EQ(frmCalendar->windowTitle(), "Calendrier");
   EXPECT_EQ(frmCalendar->myCalend->selectedDate(), QDate(2026, 12, 7));
   EXPECT_EQ(frmCalendar->myCalend->firstDayOfWeek(), Qt::Saturday);
+  // Days on black, the Saturday and Sunday columns too, inside the #5EAEFF background.
+  const QImage look = frmCalendar->myCalend->grab().toImage();
+  EXPECT_EQ(look.pixel(1, 1), qRgb(0x5E, 0xAE, 0xFF));
+  auto* days = frmCalendar->myCalend->findChild<QTableView*>();
+  ASSERT_NE(days, nullptr);
+  for (int col : {1, 2, 4}) {
+    const QRect cell = days->visualRect(days->model()->index(3, col));
+    const QPoint at = days->viewport()->mapTo(frmCalendar->myCalend, cell.topLeft() + QPoint(2, 2));
+    EXPECT_EQ(look.pixel(at), qRgb(0, 0, 0)) << col;
+  }
 
   frmCalendar->close();
   FlushDeletes();
@@ -542,7 +553,7 @@ TEST(ShellWindows, SplashAndProgressLayouts) {
   EXPECT_EQ(progress.MyGauge->text(), "25%");
 }
 
-// Pictures of the small windows for a person to look at (scripts/shots/windows.sh); skipped
+// Pictures of the small windows for a person to look at (scripts/shots/main.sh); skipped
 // unless a folder is given.
 TEST(ShellShots, SmallWindows) {
   const QString dir = qEnvironmentVariable("ZELM_SHOTS_DIR");

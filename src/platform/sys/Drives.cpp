@@ -45,6 +45,27 @@ const Mapping* Find(const QString& root) {
   return it == Table().end() ? nullptr : &it->second;
 }
 
+// The mapped drive whose folder (any disk's folder, for a removable drive) holds a plain path:
+// its letter and the rest of the path from that folder ("" for the folder itself).
+bool FindDriveOfFolder(const QString& path, QChar& letter, QString& rest) {
+  const QString p = Clean(QFileInfo(path).absoluteFilePath());
+  for (const auto& [l, m] : Table()) {
+    QStringList folders;
+    if (m.disks) {
+      for (int i = 0; i < m.disks->DiskCount(); ++i) folders << m.disks->DiskFolder(i);
+    } else {
+      folders << m.folder;
+    }
+    for (const QString& f : folders)
+      if (!f.isEmpty() && (p == f || p.startsWith(f + "/"))) {
+        letter = l;
+        rest = p.mid(f.size());
+        return true;
+      }
+  }
+  return false;
+}
+
 }  // namespace
 
 void MapDrive(QChar letter, const QString& folder, DriveType type) {
@@ -72,43 +93,22 @@ DriveType GetDriveType(const QString& root) {
 QString ExtractFileDrive(const QString& path) {
   const QChar l = LetterOf(path);
   if (!l.isNull()) return QString(l) + ":";
-  const QString p = Clean(QFileInfo(path).absoluteFilePath());
-  for (const auto& [letter, m] : Table()) {
-    QStringList folders;
-    if (m.disks) {
-      for (int i = 0; i < m.disks->DiskCount(); ++i) folders << m.disks->DiskFolder(i);
-    } else {
-      folders << m.folder;
-    }
-    for (const QString& f : folders)
-      if (!f.isEmpty() && (p == f || p.startsWith(f + "/"))) return QString(letter) + ":";
-  }
-  return QString();
+  QChar letter;
+  QString rest;
+  return FindDriveOfFolder(path, letter, rest) ? QString(letter) + ":" : QString();
 }
 
 QString ToDriveName(const QString& path) {
   if (!LetterOf(path).isNull()) return path;
-  const QString p = Clean(QFileInfo(path).absoluteFilePath());
-  for (const auto& [letter, m] : Table()) {
-    QStringList folders;
-    if (m.disks) {
-      for (int i = 0; i < m.disks->DiskCount(); ++i) folders << m.disks->DiskFolder(i);
-    } else {
-      folders << m.folder;
-    }
-    for (const QString& f : folders)
-      if (!f.isEmpty() && (p == f || p.startsWith(f + "/"))) return QString(letter) + ":" + (p == f ? "/" : p.mid(f.size()));
-  }
-  return path;
+  QChar letter;
+  QString rest;
+  if (!FindDriveOfFolder(path, letter, rest)) return path;
+  return QString(letter) + ":" + (rest.isEmpty() ? "/" : rest);
 }
 
 QString DrivePath(const QString& path) {
   const Mapping* m = Find(path);
-  if (!m) {
-    QString s = path;
-    if (!LetterOf(s).isNull()) return s;  // a letter nobody mapped: a path that does not exist
-    return s;
-  }
+  if (!m) return path;  // a plain path, or a letter nobody mapped (a path that does not exist)
   QString rest = path.mid(2);
   rest.replace('\\', '/');
   const QString folder = FolderOf(*m);

@@ -1,9 +1,19 @@
 #include "platform/ui/Application.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 #include "platform/sys/Errors.h"
 #include "platform/ui/Dialogs.h"
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // Qt's own dialogs (file and folder choosers, printer set-up) speak French like the rest.
+  auto* qt = new QTranslator(this);
+  if (qt->load(QLocale(QLocale::French, QLocale::France), "qtbase", "_",
+               QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    installTranslator(qt);
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {

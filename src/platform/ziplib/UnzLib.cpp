@@ -1,6 +1,7 @@
 // The extract library (libunzlib.so): takes one UnzipParms record, reads the archive with libzip,
 // writes the entries under the extraction folder and calls the component back.
 #include <zip.h>
+#include <zlib.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "platform/ziplib/ZipMask.h"
+#include "platform/ziplib/ZipLibCall.h"
 #include "platform/ziplib/ZipRecords.h"
 
 #define UNZLIB_EXPORT extern "C" __attribute__((visibility("default")))
@@ -25,8 +27,6 @@ namespace {
 using namespace ziprec;
 namespace fs = std::filesystem;
 
-constexpr int32_t kVersion = 170;
-
 constexpr int32_t kErrOpen = 9;
 constexpr int32_t kErrCRC = 2;
 constexpr int32_t kErrData = 3;
@@ -34,22 +34,6 @@ constexpr int32_t kErrWrite = 50;
 constexpr int32_t kErrUnsafe = 0x300 | 80;
 constexpr int32_t kErrPassword = 0x200 | 5;
 constexpr int32_t kErrCancelled = 0x100 | 32;
-
-uint32_t Crc32(uint32_t crc, const unsigned char* p, size_t n) {
-  static uint32_t table[256];
-  static bool ready = false;
-  if (!ready) {
-    for (uint32_t i = 0; i < 256; ++i) {
-      uint32_t c = i;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      table[i] = c;
-    }
-    ready = true;
-  }
-  crc = ~crc;
-  while (n--) crc = table[(crc ^ *p++) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
 
 // An entry name that would land outside the extraction folder, or that is a link.
 bool UnsafeName(const std::string& n) {
@@ -70,19 +54,7 @@ class Job {
   explicit Job(UnzipParms* p) : p_(p) {}
 
   int32_t Call(int32_t action, int32_t arg1, int64_t arg2, const std::string& text) {
-    if (!p_->Callback) return 0;
-    CallbackRecord r{};
-    r.Handle = p_->Handle;
-    r.Caller = p_->Caller;
-    r.Version = kVersion;
-    r.IsOperationZip = 0;
-    r.ActionCode = action;
-    r.Arg1 = arg1;
-    r.Arg2 = arg2;
-    std::strncpy(r.Text, text.c_str(), sizeof(r.Text) - 1);
-    const int32_t rc = p_->Callback(&r);
-    last_ = r;
-    last_.Text[sizeof(last_.Text) - 1] = 0;
+    const int32_t rc = CallComponent(*p_, false, action, arg1, arg2, text, last_);
     if (rc == -1) cancelled_ = true;
     return rc;
   }
@@ -215,7 +187,7 @@ Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std
       break;
     }
     if (n == 0) break;
-    crc = Crc32(crc, buf.data(), static_cast<size_t>(n));
+    crc = static_cast<uint32_t>(crc32(crc, buf.data(), static_cast<uInt>(n)));
     if (fd >= 0) {
       const unsigned char* q = buf.data();
       zip_int64_t left = n;
@@ -417,13 +389,7 @@ int32_t Job::Run() {
 }  // namespace
 
 UNZLIB_EXPORT int32_t UnzLibExec(ziprec::UnzipParms* p) {
-  if (!p || p->fSeven != 7) return 0;
-  try {
-    Job job(p);
-    return job.Run();
-  } catch (...) {
-    return 0;
-  }
+  return RunCommand<Job>(p);
 }
 
-UNZLIB_EXPORT int32_t GetUnzLibVersion() { return kVersion; }
+UNZLIB_EXPORT int32_t GetUnzLibVersion() { return kLibVersion; }

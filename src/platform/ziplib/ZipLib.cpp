@@ -27,6 +27,8 @@
 #include <vector>
 
 #include "platform/ziplib/ZipMask.h"
+#include "platform/ziplib/ZipBytes.h"
+#include "platform/ziplib/ZipLibCall.h"
 #include "platform/ziplib/ZipRecords.h"
 
 #define ZIPLIB_EXPORT extern "C" __attribute__((visibility("default")))
@@ -35,8 +37,6 @@ namespace {
 
 using namespace ziprec;
 namespace fs = std::filesystem;
-
-constexpr int32_t kVersion = 170;
 
 // Error codes sent with messages (low byte is what the component keeps).
 constexpr int32_t kErrNothingToDo = 12;
@@ -90,18 +90,7 @@ class Job {
   explicit Job(ZipParms* p) : p_(p) {}
 
   int32_t Call(int32_t action, int32_t arg1, int64_t arg2, const std::string& text) {
-    if (!p_->Callback) return 0;
-    CallbackRecord r{};
-    r.Handle = p_->Handle;
-    r.Caller = p_->Caller;
-    r.Version = kVersion;
-    r.IsOperationZip = 1;
-    r.ActionCode = action;
-    r.Arg1 = arg1;
-    r.Arg2 = arg2;
-    std::strncpy(r.Text, text.c_str(), sizeof(r.Text) - 1);
-    const int32_t rc = p_->Callback(&r);
-    last_ = r;
+    const int32_t rc = CallComponent(*p_, true, action, arg1, arg2, text, last_);
     if (rc == -1) cancelled_ = true;
     return rc;
   }
@@ -211,7 +200,6 @@ std::string Job::AskPassword(const std::string& forFile) {
   passwordAsked_ = true;
   if (Call(cbPassword, 1, 1, forFile) == -1) return {};
   if (last_.ActionCode == cbPassword && last_.Arg1 == 1) {
-    last_.Text[sizeof(last_.Text) - 1] = 0;
     askedPassword_ = last_.Text;
   }
   return askedPassword_;
@@ -429,15 +417,6 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t len, zip_source
 
 // ---- archives with a program in front (self-extracting) ----
 
-uint16_t Get16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Get32(const unsigned char* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-void Put32(unsigned char* p, uint32_t v) {
-  p[0] = v & 0xFF; p[1] = (v >> 8) & 0xFF; p[2] = (v >> 16) & 0xFF; p[3] = (v >> 24) & 0xFF;
-}
-
 struct Layout {
   int64_t prefix = 0;   // bytes in front of the first entry
   int64_t cdStart = 0;  // where the central directory really is
@@ -501,7 +480,9 @@ bool WriteRebased(FILE* in, const Layout& l, int64_t from, FILE* out, int64_t ou
   const int64_t oldBias = l.cdStart - static_cast<int64_t>(Get32(&l.tail[16]));
   if (!CopyRange(in, from, l.cdStart - from, out)) return false;
   std::vector<unsigned char> cd(l.cdSize);
-  if (std::fseek(in, l.cdStart, SEEK_SET) != 0 || std::fread(cd.data(), 1, cd.size(), in) != cd.size()) return false;
+  if (!cd.empty() &&
+      (std::fseek(in, l.cdStart, SEEK_SET) != 0 || std::fread(cd.data(), 1, cd.size(), in) != cd.size()))
+    return false;
   size_t at = 0;
   for (uint32_t k = 0; k < l.entries; ++k) {
     if (at + 46 > cd.size()) return false;
@@ -510,7 +491,7 @@ bool WriteRebased(FILE* in, const Layout& l, int64_t from, FILE* out, int64_t ou
   }
   std::vector<unsigned char> tail = l.tail;
   Put32(&tail[16], static_cast<uint32_t>(l.cdStart + delta));
-  return std::fwrite(cd.data(), 1, cd.size(), out) == cd.size() &&
+  return (cd.empty() || std::fwrite(cd.data(), 1, cd.size(), out) == cd.size()) &&
          std::fwrite(tail.data(), 1, tail.size(), out) == tail.size();
 }
 
@@ -832,13 +813,7 @@ int32_t Job::Run() {
 }  // namespace
 
 ZIPLIB_EXPORT int32_t ZipLibExec(ziprec::ZipParms* p) {
-  if (!p || p->fSeven != 7) return 0;
-  try {
-    Job job(p);
-    return job.Run();
-  } catch (...) {
-    return 0;
-  }
+  return RunCommand<Job>(p);
 }
 
-ZIPLIB_EXPORT int32_t GetZipLibVersion() { return kVersion; }
+ZIPLIB_EXPORT int32_t GetZipLibVersion() { return kLibVersion; }
