@@ -9,6 +9,12 @@
 //
 // What was posted before an error stays stored: the destructor commits too (a failing commit in
 // the destructor is rolled back and reported on the console only; call Commit() to see it).
+// An operation that must be all or nothing calls Rollback() when it fails:
+//
+//   TDbTransaction tx(DataPath);
+//   try { ... } catch (...) { tx.Rollback(); throw; }
+//   tx.Commit();
+//
 // Scopes nest; the outermost one commits. Outside any scope every post is durable when Post
 // returns. Reads inside a scope share its transaction too, which makes a long run of lookups
 // (loading a grid cell by cell) faster: one lock of each file instead of one per lookup.
@@ -27,6 +33,13 @@ class TDbTransaction {
   TDbTransaction& operator=(const TDbTransaction&) = delete;
 
   void Commit();  // the flush; EDBEngineError when the rows cannot be written
+  // Undoes every write of the transaction, on every table of the folder; open datasets read the
+  // files as they were at their next move, Locate or Refresh, and the counters are back.
+  // Inside an enclosing scope it dooms the whole transaction (raising would store the inner
+  // operation's half): the outermost end then rolls back too, and its Commit() raises
+  // DBIERR_ROLLEDBACK. EDBEngineError when rows cannot be undone (a join had to commit a table's
+  // rows to move it to another connection).
+  void Rollback();
   bool Active() const { return active_; }
 
  private:
