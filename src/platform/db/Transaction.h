@@ -15,7 +15,7 @@
 //   try { ... } catch (...) { tx.Rollback(); throw; }
 //   tx.Commit();
 //
-// Scopes nest; the outermost one commits. Outside any scope every post is durable when Post
+// Scopes nest; the outermost one commits (or rolls back). Outside any scope every post is durable when Post
 // returns. Reads inside a scope share its transaction too, which makes a long run of lookups
 // (loading a grid cell by cell) faster: one lock of each file instead of one per lookup.
 // Another program cannot write the files read or written until the scope ends.
@@ -33,12 +33,11 @@ class TDbTransaction {
   TDbTransaction& operator=(const TDbTransaction&) = delete;
 
   void Commit();  // the flush; EDBEngineError when the rows cannot be written
-  // Undoes every write of the transaction, on every table of the folder; open datasets read the
-  // files as they were at their next move, Locate or Refresh, and the counters are back.
-  // Inside an enclosing scope it dooms the whole transaction (raising would store the inner
-  // operation's half): the outermost end then rolls back too, and its Commit() raises
-  // DBIERR_ROLLEDBACK. EDBEngineError when rows cannot be undone (a join had to commit a table's
-  // rows to move it to another connection).
+  // Undoes every write of the transaction on every table of the folder, auto-increment counters
+  // included; open datasets read the files as they are again at their next move, Locate or
+  // Refresh. EDBEngineError when some rows could not be undone (a join had to store them).
+  // Nested: the whole transaction is rolled back at the outermost end, whose Commit() then raises
+  // DBIERR_ROLLEDBACK (raising here instead would let the outer end store the inner half).
   void Rollback();
   bool Active() const { return active_; }
 
