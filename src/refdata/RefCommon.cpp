@@ -167,28 +167,3 @@ void TShapeCircle::paintEvent(QPaintEvent*) {
   const int d = std::min(width(), height()) - 2;
   p.drawEllipse(QRect((width() - d) / 2, (height() - d) / 2, d, d));
 }
-
-std::vector<QList<QVariant>> SelectRows(const QString& sql, const std::vector<std::pair<QString, QVariant>>& params) {
-  TQuery q;
-  InDataPath(q);
-  q.SQL.SetText(sql);
-  for (const auto& [name, value] : params) q.ParamByName(name)->Value = value;
-  q.Open();
-  auto rows = q.ReadRows(0, q.RecordCount());
-  q.Close();
-  return rows;
-}
-
-void AppendRows(const QString& table, const std::vector<QList<QVariant>>& rows) {
-  if (rows.empty()) return;
-  TTable t;
-  InDataPath(t);
-  t.SetTableName(table);
-  t.Open();
-  for (const auto& row : rows) {
-    t.Append();
-    for (int i = 0; i < row.size() && i < t.FieldCount(); ++i) t.Fields(i)->Value = row[i];
-    t.Post();
-  }
-  t.Close();
-}

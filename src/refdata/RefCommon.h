@@ -97,20 +97,3 @@ class TShapeCircle : public QWidget {
  private:
   QColor color_ = Qt::white;
 };
-
-// Rolls a transaction back when the engine offers it (true); otherwise its end keeps what was
-// done, and the caller puts the rows back itself.
-template <class Tx>
-bool RollbackIfPossible(Tx& tx) {
-  if constexpr (requires { tx.Rollback(); }) {
-    tx.Rollback();
-    return true;
-  } else {
-    return false;
-  }
-}
-
-// The rows a statement selects, in the data folder; parameters by name.
-std::vector<QList<QVariant>> SelectRows(const QString& sql, const std::vector<std::pair<QString, QVariant>>& params);
-// Appends rows whose values are in the table's field order.
-void AppendRows(const QString& table, const std::vector<QList<QVariant>>& rows);

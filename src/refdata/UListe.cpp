@@ -429,17 +429,13 @@ void TfrmListe::AppendListRow(int position, const QString& region, const QString
 }
 
 void TfrmListe::ChangeList(const std::function<void()>& change) {
-  const auto stored = SelectRows("SELECT * FROM TLISTE.DB WHERE NOLISTE=:NoListe", {{"NoListe", CurrentListNo}});
   TDbTransaction tx(DataPath);
   try {
     change();
   } catch (...) {
     if (TLISTE.State() == dsInsert) TLISTE.Cancel();
     TLISTE.Close();
-    if (!RollbackIfPossible(tx)) {
-      DeleteList();
-      AppendRows("TLISTE.db", stored);
-    }
+    tx.Rollback();
     throw;
   }
   if (TLISTE.Active()) {

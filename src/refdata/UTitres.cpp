@@ -171,7 +171,6 @@ void TfrmTitres::btnDeleteClick() {
   Beep();
   if (!ConfirmYesNo("Etes-vous sûr de vouloir supprimer ce titre ?") || Titre.IsEmpty()) return;
   const QString id = Titre.FieldByName("Id")->AsString;
-  const auto regionRows = SelectRows("SELECT ID_REGION, ID_TITRE, ORD_TITRE FROM ORGAD WHERE ID_TITRE=:Id", {{"Id", id}});
   TDbTransaction tx(DataPath);
   try {
     myQuery.Close();
@@ -181,7 +180,7 @@ void TfrmTitres::btnDeleteClick() {
     myQuery.ExecSQL();
     Titre.Delete();
   } catch (...) {
-    if (!RollbackIfPossible(tx)) AppendRows("OrgaD.DB", regionRows);  // the title stays, so do its rows
+    tx.Rollback();  // the title stays, so do its rows
     throw;
   }
   tx.Commit();

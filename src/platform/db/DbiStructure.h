@@ -30,6 +30,7 @@ enum DBIResult : int {
   DBIERR_SQLERROR = 13059,      // an SQL statement failed (text, table or column)
   DBIERR_OSERROR = 11010,       // the file system refused an operation (disk full, rights)
   DBIERR_TABLEEXISTS = 13060,   // creating a table that exists, without overwriting
+  DBIERR_ROLLEDBACK = 13061,    // the transaction was rolled back: none of its rows are stored
 };
 
 // Raised by every failing engine call.

@@ -40,6 +40,7 @@ QString StdMessage(int code) {
     case DBIERR_INDEXOUTOFDATE: return "Index is out of date.";
     case DBIERR_SQLERROR: return "General SQL error.";
     case DBIERR_TABLEEXISTS: return "Table already exists.";
+    case DBIERR_ROLLEDBACK: return "The transaction did not end as asked.";
     default: return QString("Engine error %1.").arg(code);
   }
 }
@@ -615,13 +616,15 @@ bool Engine::Detach(TableFile* f) {
   return true;
 }
 
+static void ReadCounterFd(TableFile* f) {
+  unsigned char b[4];
+  if (f->lockFd >= 0 && ::pread(f->lockFd, b, 4, Dbi::kAutoIncOffset) == 4)
+    f->counter = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
+}
+
 void Engine::LoadMeta(TableFile* f, bool reconcile) {
   f->meta = ReadMeta(f->conn, f->alias);
-  if (f->lockFd >= 0) {
-    unsigned char b[4];
-    if (::pread(f->lockFd, b, 4, Dbi::kAutoIncOffset) == 4)
-      f->counter = int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
-  }
+  ReadCounterFd(f);
   bool anyMissing = false;
   for (IndexMeta& x : f->meta.indexes) {
     x.missing = !CompanionOk(f->path, f->meta, x);
@@ -785,12 +788,27 @@ void Engine::Unreserve(TableFile* f) {
   files_.erase(key);
 }
 
+static bool HoldsWrites(const Conn* c) {
+  if (!c->inTx) return false;
+  for (const TableFile* f : c->files)
+    if (f->written) return true;
+  return false;
+}
+
 void Engine::Move(TableFile* f, Conn* to) {
   Conn* from = f->conn;
   if (from == to) return;
   if (int(to->files.size()) >= to->maxAttached) Raise(DBIERR_FILEBUSY, "too many tables in use in " + f->folderKey);
-  if (from->inTx && f->written) Commit(from, true);
-  if (!Detach(f)) Raise(DBIERR_FILEBUSY, f->path);
+  if (!Detach(f)) {
+    // A file read or written in the open transaction stays on its connection until the
+    // transaction ends: it ends now. What it wrote is stored, and a rollback of the scope can no
+    // longer undo it.
+    if (from->inTx) {
+      if (HoldsWrites(from)) FolderOf(from->folderKey).partlyStored = true;
+      Commit(from, true);
+    }
+    if (!Detach(f)) Raise(DBIERR_FILEBUSY, f->path);
+  }
   Attach(f, to);
   f->version++;
 }
@@ -800,10 +818,17 @@ Conn* Engine::Colocate(const std::vector<TableFile*>& files) {
   std::map<Conn*, int> count;
   for (TableFile* f : files) count[f->conn]++;
   if (count.size() == 1) return files.front()->conn;
+  // The files go where the fewest must leave a connection holding rows written in the open
+  // transaction (leaving may commit them, and a rollback could not undo them), then where most
+  // of them are.
   Conn* target = nullptr;
-  int best = -1;
-  for (auto& [c, n] : count)
-    if (n > best) { best = n; target = c; }
+  int best = 0;
+  for (auto& [c, n] : count) {
+    int score = n;
+    for (TableFile* f : files)
+      if (f->conn != c && HoldsWrites(f->conn)) score -= 1000;
+    if (!target || score > best) { best = score; target = c; }
+  }
   Folder& fo = FolderOf(files.front()->folderKey);
   for (TableFile* f : files) {
     if (f->conn == target) continue;
@@ -811,7 +836,8 @@ Conn* Engine::Colocate(const std::vector<TableFile*>& files) {
       // Make room: move a file the statement does not need to another connection.
       TableFile* spare = nullptr;
       for (TableFile* g : target->files)
-        if (std::find(files.begin(), files.end(), g) == files.end()) { spare = g; break; }
+        if (std::find(files.begin(), files.end(), g) == files.end() && (!spare || (spare->written && !g->written)))
+          spare = g;
       if (!spare) Raise(DBIERR_INVALIDPARAM, "a statement names more tables than one connection can hold");
       Conn* other = ConnWithRoom(fo, target);
       if (!other) {
@@ -871,12 +897,24 @@ void Engine::CheckOthers(TableFile* f) {
   sqlite3_finalize(s);
 }
 
-void Engine::BeginScope(const QString& folder) { FolderOf(FolderKey(folder)).scope++; }
+void Engine::BeginScope(const QString& folder) {
+  Folder& fo = FolderOf(FolderKey(folder));
+  if (fo.scope++ == 0) {
+    fo.doomed = false;
+    fo.partlyStored = false;
+  }
+}
 
 void Engine::EndScope(const QString& folder, bool raise) {
   Folder& fo = FolderOf(FolderKey(folder));
   if (fo.scope <= 0) return;
   if (--fo.scope > 0) return;
+  if (fo.doomed) {
+    RollbackFolder(fo);
+    if (raise) Raise(DBIERR_ROLLEDBACK, "A part of the operation was rolled back: none of its rows are stored.");
+    return;
+  }
+  fo.partlyStored = false;
   std::exception_ptr first;
   for (auto& c : fo.conns) {
     if (!c->inTx) continue;
@@ -896,12 +934,8 @@ void Engine::Commit(Conn* c, bool raise) {
   if (err) sqlite3_free(err);
   if (rc != SQLITE_OK) {
     const QString msg = QString::fromUtf8(sqlite3_errmsg(c->db));
-    sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
-    c->inTx = false;
-    for (TableFile* f : c->files) {
-      f->written = false;
-      f->version++;
-    }
+    Rollback(c);
+    DetachUnused();
     if (raise) c->Fail(rc, "commit: " + msg);
     return;
   }
@@ -913,6 +947,60 @@ void Engine::Commit(Conn* c, bool raise) {
     if (f->counterDirty) StoreCounter(f, raise);
   }
   DetachUnused();  // files closed while the transaction was open go now
+}
+
+void Engine::RollbackScope(const QString& folder) {
+  Folder& fo = FolderOf(FolderKey(folder));
+  if (fo.scope <= 0) return;
+  if (--fo.scope > 0) {
+    fo.doomed = true;
+    return;
+  }
+  RollbackFolder(fo);
+}
+
+void Engine::RollbackFolder(Folder& fo) {
+  const bool partly = fo.partlyStored;
+  fo.doomed = false;
+  fo.partlyStored = false;
+  bool refused = false;
+  for (auto& c : fo.conns)
+    if (!Rollback(c.get())) refused = true;
+  DetachUnused();  // files closed while the transaction was open go now
+  if (refused) Raise(DBIERR_OSERROR, "The transaction could not be rolled back.");
+  if (partly)
+    Raise(DBIERR_ROLLEDBACK, "Rows written before a table changed connections were already stored: "
+                             "the rollback could not undo them.");
+}
+
+bool Engine::Rollback(Conn* c) {
+  if (!c->inTx) return true;
+  sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (!sqlite3_get_autocommit(c->db)) {
+    // A statement left stepping holds the transaction: stop them all, then again.
+    for (sqlite3_stmt* s = sqlite3_next_stmt(c->db, nullptr); s; s = sqlite3_next_stmt(c->db, s)) sqlite3_reset(s);
+    sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(c->db)) return false;
+  }
+  // (SQLite may have rolled back by itself after an I/O error: the transaction is gone either way.)
+  c->inTx = false;
+  std::vector<TableFile*> files = c->files;
+  for (TableFile* f : files) {
+    f->version++;  // every cursor, count and Locate result reads the file again
+    // Numbers handed out inside the transaction went with its rows: the header never got them.
+    if (f->written || f->counterDirty) {
+      ReadCounterFd(f);
+      f->counterDirty = false;
+    }
+    f->written = false;
+    if (f->pragmasPending) {
+      try {
+        SetPragmas(c, f);
+      } catch (const EDBEngineError&) {
+      }
+    }
+  }
+  return true;
 }
 
 int32_t Engine::NextAutoInc(TableFile* f) {

@@ -153,7 +153,12 @@ class Engine {
   void CheckOthers(TableFile* f);
 
   void BeginScope(const QString& folder);
+  // Ends a scope. The outermost end commits; when an inner scope rolled back, it rolls back
+  // instead and raises DBIERR_ROLLEDBACK (when raise).
   void EndScope(const QString& folder, bool raise);
+  // Ends a scope with a rollback: the outermost rolls back now, an inner one dooms the whole
+  // transaction to a rollback at the outermost end.
+  void RollbackScope(const QString& folder);
   bool InScope(const QString& folderKey) const;
 
   // Auto-increment counter: the next value for an insert.
@@ -168,6 +173,8 @@ class Engine {
   struct Folder {
     std::vector<std::unique_ptr<Conn>> conns;
     int scope = 0;
+    bool doomed = false;       // an inner scope rolled back: the outermost end rolls back too
+    bool partlyStored = false;  // a file had to change connections: what it held got committed
   };
   Folder& FolderOf(const QString& key);
   Conn* ConnWithRoom(Folder& fo, Conn* avoid = nullptr);
@@ -175,6 +182,10 @@ class Engine {
   void SetPragmas(Conn* c, TableFile* f);
   bool Detach(TableFile* f);  // false when it must wait for the transaction's end
   void Commit(Conn* c, bool raise);
+  // Rolls the connection's transaction back and puts the caches (versions, counters, pending
+  // settings and detaches) back in line with the files. False when SQLite refused.
+  bool Rollback(Conn* c);
+  void RollbackFolder(Folder& fo);  // raises when not everything could be undone
   void LoadMeta(TableFile* f, bool reconcile);
   void Move(TableFile* f, Conn* to);
   void DetachUnused();

@@ -34,3 +34,9 @@ void TDbTransaction::Commit() {
   active_ = false;
   dbe::Engine::Get().EndScope(folder_, true);
 }
+
+void TDbTransaction::Rollback() {
+  if (!active_) return;
+  active_ = false;
+  dbe::Engine::Get().RollbackScope(folder_);
+}

@@ -9,7 +9,13 @@
 //
 // What was posted before an error stays stored: the destructor commits too (a failing commit in
 // the destructor is rolled back and reported on the console only; call Commit() to see it).
-// Scopes nest; the outermost one commits. Outside any scope every post is durable when Post
+// An operation that must be all or nothing calls Rollback() when it fails:
+//
+//   TDbTransaction tx(DataPath);
+//   try { ... } catch (...) { tx.Rollback(); throw; }
+//   tx.Commit();
+//
+// Scopes nest; the outermost one commits (or rolls back). Outside any scope every post is durable when Post
 // returns. Reads inside a scope share its transaction too, which makes a long run of lookups
 // (loading a grid cell by cell) faster: one lock of each file instead of one per lookup.
 // Another program cannot write the files read or written until the scope ends.
@@ -27,6 +33,12 @@ class TDbTransaction {
   TDbTransaction& operator=(const TDbTransaction&) = delete;
 
   void Commit();  // the flush; EDBEngineError when the rows cannot be written
+  // Undoes every write of the transaction on every table of the folder, auto-increment counters
+  // included; open datasets read the files as they are again at their next move, Locate or
+  // Refresh. EDBEngineError when some rows could not be undone (a join had to store them).
+  // Nested: the whole transaction is rolled back at the outermost end, whose Commit() then raises
+  // DBIERR_ROLLEDBACK (raising here instead would let the outer end store the inner half).
+  void Rollback();
   bool Active() const { return active_; }
 
  private:
