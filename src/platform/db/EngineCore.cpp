@@ -1028,3 +1028,15 @@ void Engine::StoreCounter(TableFile* f, bool raise) {
 }
 
 }  // namespace dbe
+
+TFieldType FieldTypeOf(const FLDDesc& f) {
+  switch (f.iFldType) {
+    case fldZSTRING: return ftString;
+    case fldDATE: return ftDate;
+    case fldBOOL: return ftBoolean;
+    case fldINT16: return ftSmallint;
+    case fldINT32: return f.iSubType == fldstAUTOINC ? ftAutoInc : ftInteger;
+    case fldFLOAT: return f.iSubType == fldstMONEY ? ftCurrency : ftFloat;
+    default: return ftUnknown;
+  }
+}

@@ -23,6 +23,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/db/Dataset.h"
 #include "platform/db/DbiStructure.h"
 
 struct sqlite3;
@@ -222,3 +223,6 @@ bool ReadCounterRaw(const QString& path, int32_t& value);
 void WriteCounterRaw(int fd, int32_t value);  // fd of the file, open for writing
 
 }  // namespace dbe
+
+// The dataset field type of a stored field.
+TFieldType FieldTypeOf(const FLDDesc& f);

@@ -23,17 +23,6 @@ class QueryEngine {
 
 namespace {
 
-TFieldType TypeOf(const FLDDesc& f) {
-  switch (f.iFldType) {
-    case fldZSTRING: return ftString;
-    case fldDATE: return ftDate;
-    case fldBOOL: return ftBoolean;
-    case fldINT16: return ftSmallint;
-    case fldINT32: return f.iSubType == fldstAUTOINC ? ftAutoInc : ftInteger;
-    case fldFLOAT: return f.iSubType == fldstMONEY ? ftCurrency : ftFloat;
-    default: return ftUnknown;
-  }
-}
 
 QString FirstWord(const QString& text) {
   static const QRegularExpression re("^\\s*([A-Za-z]+)");
@@ -240,7 +229,7 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
         FieldInfo fi;
         fi.name = names[i];
         if (origin[i]) {
-          fi.type = TypeOf(*origin[i]);
+          fi.type = FieldTypeOf(*origin[i]);
           fi.size = origin[i]->iFldType == fldZSTRING ? origin[i]->iUnits1 : 0;
         } else {
           // A computed column: typed by its values (an ISO date text is a date).

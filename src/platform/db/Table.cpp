@@ -19,17 +19,6 @@ namespace {
 constexpr int kPage = 64;       // rows read ahead while walking
 constexpr int kFirstPage = 2;   // after a jump to an end: most walks from there are short
 
-TFieldType TypeOf(const FLDDesc& f) {
-  switch (f.iFldType) {
-    case fldZSTRING: return ftString;
-    case fldDATE: return ftDate;
-    case fldBOOL: return ftBoolean;
-    case fldINT16: return ftSmallint;
-    case fldINT32: return f.iSubType == fldstAUTOINC ? ftAutoInc : ftInteger;
-    case fldFLOAT: return f.iSubType == fldstMONEY ? ftCurrency : ftFloat;
-    default: return ftUnknown;
-  }
-}
 
 }  // namespace
 
@@ -731,7 +720,7 @@ std::vector<TDataSet::FieldInfo> TTable::DoOpen() {
   }
   std::vector<FieldInfo> infos;
   for (const FLDDesc& f : cursor_->f->meta.fields)
-    infos.push_back({f.szName, TypeOf(f), f.iFldType == fldZSTRING ? int(f.iUnits1) : 0});
+    infos.push_back({f.szName, FieldTypeOf(f), f.iFldType == fldZSTRING ? int(f.iUnits1) : 0});
   return infos;
 }
 
@@ -755,7 +744,7 @@ void TTable::DoFilterChanged() {
     auto expr = FilterExpr::Parse(Filter(), [&](const QString& n) {
       FilterExpr::FieldRef r;
       r.index = m.FieldIndex(n);
-      if (r.index >= 0) r.type = TypeOf(m.fields[r.index]);
+      if (r.index >= 0) r.type = FieldTypeOf(m.fields[r.index]);
       return r;
     });
     c.filterSql = expr->ToSql([&](int i) { return c.f->Col(i); }, c.filterBinds);
