@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
+#include "controls/VxLabel.h"
+
 QPointer<TfrmProgress> frmProgress;
 
 TfrmProgress::TfrmProgress(QWidget* owner)
@@ -15,12 +17,19 @@ TfrmProgress::TfrmProgress(QWidget* owner)
   QFont bold("Verdana");
   bold.setBold(true);
 
-  lProgress = new QLabel("Traitement en cours ... Patientez.", this);
+  lProgress = new TVxLabel(this);
   lProgress->setObjectName("lProgress");
-  lProgress->setFont(bold);
-  lProgress->setAlignment(Qt::AlignCenter);
+  lProgress->BeginLoading();
+  lProgress->SetAutoSize(false);
   lProgress->setGeometry(0, 2, 576, 20);
-  lProgress->setStyleSheet("color: #404040;");
+  lProgress->SetAlignment(TAlignment::taCenter);
+  lProgress->SetTransparent(true);
+  lProgress->setFont(bold);
+  lProgress->SetFontColor(RGB(0x40, 0x40, 0x40));
+  lProgress->SetTextStyle(TTextStyle::tsRecessed);
+  lProgress->SetLightTextStyle(true);
+  lProgress->SetCaption("Traitement en cours ... Patientez.");
+  lProgress->Loaded();
 
   Panel1 = new QFrame(this);
   Panel1->setObjectName("Panel1");

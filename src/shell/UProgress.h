@@ -4,15 +4,16 @@
 #include <QDialog>
 #include <QPointer>
 
+#include "controls/VxLabel.h"
+
 class QFrame;
-class QLabel;
 class QProgressBar;
 
 class TfrmProgress : public QDialog {
   Q_OBJECT
  public:
   explicit TfrmProgress(QWidget* owner = nullptr);
-  QLabel* lProgress;
+  TVxLabel* lProgress;
   QFrame* Panel1;
   QProgressBar* MyGauge;
 };

@@ -1,11 +1,12 @@
 #include "shell/USplash.h"
 
 #include <QFrame>
-#include <QGraphicsDropShadowEffect>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
 
+#include "controls/Gradient.h"
+#include "controls/VxLabel.h"
 #include "shell/global.h"
 
 TfrmSplash::TfrmSplash(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::FramelessWindowHint) {
@@ -17,29 +18,37 @@ TfrmSplash::TfrmSplash(QWidget* owner) : QWidget(owner, Qt::SplashScreen | Qt::F
   Panel1->setFrameShape(QFrame::Panel);
   Panel1->setFrameShadow(QFrame::Raised);
   Panel1->setLineWidth(4);
-  Panel1->setStyleSheet(
-      "QFrame#Panel1 { border: 4px outset #c0c0c0; background: qlineargradient(x1:0, y1:0, x2:1, y2:0,"
-      " stop:0 #808080, stop:0.5 #000080, stop:1 #808080); }");
+  Panel1->setStyleSheet("QFrame#Panel1 { border: 4px outset #c0c0c0; }");
+  Gradient1 = new TGradient(Panel1);
+  Gradient1->setObjectName("Gradient1");
+  Gradient1->BeginUpdate();
+  Gradient1->SetColorEnd(clGray);
+  Gradient1->SetReverse(true);
+  Gradient1->SetStyle(TGradientStyle::gsReflectedH);
+  Gradient1->EndUpdate();
+  Gradient1->SetAlign(TAlign::alClient);
 
-  lblVersion = new QLabel(this);
+  lblVersion = new TVxLabel(this);
   lblVersion->setObjectName("lblVersion");
-  lblVersion->setAlignment(Qt::AlignCenter);
+  lblVersion->BeginLoading();
+  lblVersion->SetAutoSize(false);
   lblVersion->setGeometry(8, 14, 321, 50);
-  QFont big("Verdana", 24);
+  lblVersion->SetAlignment(TAlignment::taCenter);
+  lblVersion->SetTransparent(true);
+  QFont big("Times New Roman");
+  SetFontHeight(big, -37);
   big.setBold(true);
   lblVersion->setFont(big);
-  lblVersion->setStyleSheet("color: white; background: transparent;");
-  auto* shadow = new QGraphicsDropShadowEffect(lblVersion);
-  shadow->setColor(Qt::black);
-  shadow->setOffset(2, 2);
-  shadow->setBlurRadius(0);
-  lblVersion->setGraphicsEffect(shadow);
+  lblVersion->SetFontColor(clGray);
+  lblVersion->SetTextStyle(TTextStyle::tsRaised);
+  lblVersion->SetShadowColor(clBlack);
+  lblVersion->Loaded();
 
   Label1 = new QLabel("Chargement en cours...", this);
   Label1->setObjectName("Label1");
   Label1->setAlignment(Qt::AlignCenter);
   Label1->setGeometry(8, 74, 321, 20);
-  Label1->setStyleSheet("color: white; background: transparent;");
+  Label1->setStyleSheet("color: black; background: transparent;");
 
   lblVersion->setText(Version);
   if (QScreen* s = QGuiApplication::primaryScreen()) move(s->geometry().center() - rect().center());

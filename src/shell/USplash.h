@@ -2,6 +2,9 @@
 #pragma once
 #include <QWidget>
 
+#include "controls/Gradient.h"
+#include "controls/VxLabel.h"
+
 class QFrame;
 class QLabel;
 
@@ -10,6 +13,7 @@ class TfrmSplash : public QWidget {
  public:
   explicit TfrmSplash(QWidget* owner = nullptr);
   QFrame* Panel1;
+  TGradient* Gradient1;
   QLabel* Label1;
-  QLabel* lblVersion;
+  TVxLabel* lblVersion;
 };

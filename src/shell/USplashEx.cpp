@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QPixmap>
 
+#include "controls/Gradient.h"
+#include "controls/VxLabel.h"
 #include "platform/sys/Jpeg.h"
 #include "shell/Resources.h"
 #include "shell/global.h"
@@ -29,10 +31,14 @@ TfrmSplashEx::TfrmSplashEx(QWidget* owner)
   InitShellResources();
   setObjectName("frmSplashEx");
   setWindowTitle("A propos ...");
-  setStyleSheet(
-      "QDialog#frmSplashEx { background: qlineargradient(x1:0, y1:0, x2:0, y2:1,"
-      " stop:0 #000080, stop:0.5 #5EAEFF, stop:1 #000080); }"
-      "QLabel { color: white; background: transparent; }");
+  setStyleSheet("QLabel { color: navy; background: transparent; }");
+  Gradient1 = new TGradient(this);
+  Gradient1->setObjectName("Gradient1");
+  Gradient1->BeginUpdate();
+  Gradient1->SetColorEnd(clSilver);
+  Gradient1->SetStyle(TGradientStyle::gsReflectedV);
+  Gradient1->EndUpdate();
+  Gradient1->SetAlign(TAlign::alClient);
 
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");
@@ -48,19 +54,31 @@ TfrmSplashEx::TfrmSplashEx(QWidget* owner)
   lblProduit->setFont(big);
   lblProduit->setAlignment(Qt::AlignCenter);
 
-  lblVersion = new QLabel(this);
+  lblVersion = new TVxLabel(this);
   lblVersion->setObjectName("lblVersion");
-  QFont ver("Verdana", 14);
+  lblVersion->BeginLoading();
+  lblVersion->SetAlignment(TAlignment::taCenter);
+  lblVersion->SetTransparent(true);
+  QFont ver("Times New Roman");
+  SetFontHeight(ver, -37);
   ver.setBold(true);
   lblVersion->setFont(ver);
-  lblVersion->setAlignment(Qt::AlignCenter);
+  lblVersion->SetFontColor(clGray);
+  lblVersion->SetTextStyle(TTextStyle::tsRaised);
+  lblVersion->SetShadowColor(clBlack);
+  lblVersion->Loaded();
 
-  lblSlogan = new QLabel("La Distribution de journaux maitrisée", this);
+  lblSlogan = new TVxLabel(this);
   lblSlogan->setObjectName("lblSlogan");
+  lblSlogan->BeginLoading();
+  lblSlogan->SetAlignment(TAlignment::taCenter);
+  lblSlogan->SetTransparent(true);
   QFont it("Verdana", 11);
   it.setItalic(true);
   lblSlogan->setFont(it);
-  lblSlogan->setAlignment(Qt::AlignCenter);
+  lblSlogan->SetFontColor(clNavy);
+  lblSlogan->SetCaption("La Distribution de journaux maitrisée");
+  lblSlogan->Loaded();
 
   lblAuteur = new QLabel("Programme conçu et développé par :\nL'équipe ZELM\nLogiciels pour la presse et la distribution", this);
   lblAuteur->setObjectName("lblAuteur");

@@ -2,15 +2,19 @@
 #pragma once
 #include <QDialog>
 
+#include "controls/Gradient.h"
+#include "controls/VxLabel.h"
+
 class QLabel;
 
 class TfrmSplashEx : public QDialog {
   Q_OBJECT
  public:
   explicit TfrmSplashEx(QWidget* owner = nullptr);
-  QLabel* lblVersion;
+  TGradient* Gradient1;
+  TVxLabel* lblVersion;
   QLabel* lblProduit;
-  QLabel* lblSlogan;
+  TVxLabel* lblSlogan;
   QLabel* lblAuteur;
   QLabel* Image1;
   QLabel* Image2;
