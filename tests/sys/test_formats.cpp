@@ -2,6 +2,7 @@
 #include <clocale>
 
 #include "platform/sys/Formats.h"
+#include "support/FrenchLocale.h"
 
 TEST(Formats, DatesRoundTripAsDayMonthYear) {
   EXPECT_EQ(DateToStr(QDate(2005, 3, 7)), "07/03/2005");
@@ -15,7 +16,7 @@ TEST(Formats, DatesRoundTripAsDayMonthYear) {
 }
 
 TEST(Formats, NumbersAndMoneyIgnoreTheSystemLocale) {
-  std::setlocale(LC_ALL, "fr_FR.UTF-8");  // may be missing; the result must not depend on it
+  ScopedFrenchLocale french;  // the result must not depend on it
   EXPECT_DOUBLE_EQ(StrToFloat("1.5"), 1.5);
   EXPECT_FALSE(TryStrToFloat("1,5"));
   EXPECT_EQ(FormatFloat("### ##0", 1234567), "1 234 567");
@@ -27,5 +28,4 @@ TEST(Formats, NumbersAndMoneyIgnoreTheSystemLocale) {
   EXPECT_EQ(CurrToStrF(Currency::FromDouble(-0.004)), "0.00");
   EXPECT_EQ(FormatCurr(Currency::FromDouble(-12.5)), "-12.50  ");
   EXPECT_EQ(Currency::FromDouble(0.1) + Currency::FromDouble(0.2), Currency::FromDouble(0.3));
-  std::setlocale(LC_ALL, "C");
 }

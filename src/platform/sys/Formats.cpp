@@ -1,5 +1,6 @@
 #include "platform/sys/Formats.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -78,9 +79,13 @@ std::optional<double> TryStrToFloat(const QString& text) {
     else if (c.isDigit() || c == '+' || c == '-' || c == 'e' || c == 'E') b += char(c.unicode());
     else return std::nullopt;
   }
-  char* end = nullptr;
-  const double v = std::strtod(b.constData(), &end);
-  if (end == b.constData() || *end != '\0' || !std::isfinite(v)) return std::nullopt;
+  // from_chars ignores the C locale, which the toolkit sets from the desktop's at start.
+  const char* first = b.constData();
+  const char* last = first + b.size();
+  if (first != last && *first == '+') ++first;
+  double v = 0;
+  const auto [end, ec] = std::from_chars(first, last, v);
+  if (ec != std::errc() || end != last || !std::isfinite(v)) return std::nullopt;
   return v;
 }
 
@@ -110,7 +115,9 @@ static QString GroupDigits(const QString& intPart, QChar sep) {
 // (so 2.005 shows as 2.01, as a user who typed 2.005 expects).
 static QString FixedDigits(double a, int decimals) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", a);  // d.dddddddddddddde±xx
+  // d.dddddddddddddde±xx, whatever the C locale says about the decimal point
+  const auto res = std::to_chars(buf, buf + sizeof buf - 1, a, std::chars_format::scientific, 14);
+  *res.ptr = '\0';
   QString mant = QString::fromLatin1(buf, 16).remove('.');
   const int exp = std::atoi(buf + 17);
   // digits of the integer part and the fraction, from the mantissa
