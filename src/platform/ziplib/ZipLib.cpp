@@ -240,7 +240,7 @@ void Job::AddCandidate(const fs::path& file, const std::string& stored, const Ad
   const std::string key = Upper(it.name);
   auto found = byName_.find(key);
   if (found != byName_.end()) {
-    items_[found->second] = it;  // the later specification wins, as in the archive
+    items_[found->second] = it;  // the later file pattern wins, as in the archive
   } else {
     byName_[key] = items_.size();
     items_.push_back(it);

@@ -57,7 +57,7 @@ static_assert(sizeof(CallbackRecord) == 552);
 constexpr size_t kCommentOffsetInText = 256;
 
 struct AddFileSpec {
-  const char* FileSpec;    // the specification without prefix and password part
+  const char* FileSpec;    // the file pattern without prefix and password part
   int32_t Reserved1;
   int32_t Reserved2;
   const char* Password;    // this line's password, or null
@@ -175,7 +175,7 @@ static_assert(offsetof(ZipParms, fSeven) == 264);
 static_assert(sizeof(ZipParms) == 272);
 
 struct ExtractFileSpec {
-  const char* FileSpec;    // one whole line of the specifications
+  const char* FileSpec;    // one whole line of the file patterns
   int32_t Reserved[17];
 };
 static_assert(offsetof(ExtractFileSpec, FileSpec) == 0);
