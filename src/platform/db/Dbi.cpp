@@ -95,7 +95,7 @@ static QString IndexSql(const QString& alias, const TableMeta& meta, const Index
   for (uint16_t k : x.desc.aiKeyFld) {
     const FLDDesc& f = meta.fields[k - 1];
     QString c = Quote(f.szName);
-    if (x.desc.bCaseInsensitive && f.iFldType == fldZSTRING) c += " COLLATE NOCASE";
+    if (x.desc.bCaseInsensitive && f.iFldType == fldZSTRING) c += " COLLATE " + meta.ciCollation;
     if (x.desc.bDescending) c += " DESC";
     cols << c;
   }

@@ -44,8 +44,18 @@ struct TableMeta {
   TableType type = TableType::Paradox;
   std::vector<FLDDesc> fields;  // iFldNum 1..n
   std::vector<IndexMeta> indexes;
+  // How its case-insensitive indexes compare texts: ZNOCASE, or NOCASE in a file built before
+  // ZNOCASE existed (its stored indexes are kept, so the order must be theirs).
+  QString ciCollation = "ZNOCASE";
   int FieldIndex(const QString& name) const;  // 0-based, ignoring case; -1
 };
+
+// The case-insensitive order: texts compared folded to upper case without accents ("é" = "E",
+// "Œ" = "OE"), over all of Unicode. Registered as the collation ZNOCASE on every connection the
+// program opens; texts that fold the same compare equal, so an index in that order still finds
+// "EPICERIE" for "épicerie" and keeps a unique key unique whatever the case.
+QString ZFold(const QString& s);
+int ZCompare(const QString& a, const QString& b);  // <0, 0, >0
 
 class Conn;
 

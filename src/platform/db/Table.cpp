@@ -63,6 +63,7 @@ class TableCursor {
   struct Pieces {
     QString alias;
     uint64_t cfg = 0;
+    QString coll;  // the file's case-insensitive collation
     QString cols, from, orderFwd, orderRev, where;
     QList<QVariant> whereBinds;
     std::vector<QString> colExpr;  // per order column
@@ -72,8 +73,9 @@ class TableCursor {
   mutable Pieces pc;
 
   const Pieces& P() const {
-    if (pc.alias == f->alias && pc.cfg == cfg && !pc.cols.isEmpty()) return pc;
+    if (pc.alias == f->alias && pc.cfg == cfg && pc.coll == f->meta.ciCollation && !pc.cols.isEmpty()) return pc;
     Pieces p;
+    p.coll = f->meta.ciCollation;
     p.alias = f->alias;
     p.cfg = cfg;
     QStringList c{"rowid"};
@@ -86,7 +88,7 @@ class TableCursor {
     QStringList fwd, rev;
     for (const OrderCol& o : order) {
       QString e = o.field < 0 ? QString("rowid") : p.fieldCol[o.field];
-      if (o.nocase) e += " COLLATE NOCASE";
+      if (o.nocase) e += " COLLATE " + p.coll;
       p.colExpr.push_back(e);
       fwd << e + (o.desc ? " DESC" : "");
       rev << e + (o.desc ? "" : " DESC");
@@ -111,7 +113,7 @@ class TableCursor {
     for (size_t i = 0; i < order.size(); ++i)
       if (order[i].field == o.field && order[i].nocase == o.nocase) return P().colExpr[i];
     QString c = o.field < 0 ? QString("rowid") : f->Col(o.field);
-    if (o.nocase) c += " COLLATE NOCASE";
+    if (o.nocase) c += " COLLATE " + f->meta.ciCollation;
     return c;
   }
 
@@ -189,7 +191,9 @@ class TableCursor {
         if (x.isNull() || y.isNull()) {
           c = x.isNull() == y.isNull() ? 0 : (x.isNull() ? -1 : 1);
         } else if (x.typeId() == QMetaType::QString) {
-          c = o.nocase ? AsciiFoldCompare(x.toString(), y.toString()) : x.toString().compare(y.toString());
+          c = !o.nocase ? x.toString().compare(y.toString())
+              : f->meta.ciCollation == "NOCASE" ? AsciiFoldCompare(x.toString(), y.toString())
+                                                : ZCompare(x.toString(), y.toString());
           c = c < 0 ? -1 : (c > 0 ? 1 : 0);
         } else if (x.typeId() == QMetaType::QDate) {
           c = x.toDate() < y.toDate() ? -1 : (y.toDate() < x.toDate() ? 1 : 0);
@@ -785,6 +789,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   QList<QVariant> binds;
   uint64_t key = uint64_t(options & 3) + 1;
   bool cacheable = fields.size() <= 6;  // the key holds 6 fields
+  const bool legacy = m.ciCollation == "NOCASE";
   std::vector<bool> nulls(fields.size()), folds(fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
     const int fld = fields[i];
@@ -797,10 +802,11 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     }
     nulls[i] = v.isNull();
     if (fld >= 255) cacheable = false;
-    // A case-insensitive text beyond ASCII is compared folded (SQLite's NOCASE knows only A-Z).
+    // ZNOCASE folds case and accents itself; in a file still ordered by SQLite's NOCASE, which
+    // knows only A-Z, a text beyond ASCII is compared folded.
     QString s = fd.iFldType == fldZSTRING && !nulls[i] ? v.toString() : QString();
     bool fold = false;
-    if ((options & loCaseInsensitive) && !nulls[i])
+    if ((options & loCaseInsensitive) && !nulls[i] && legacy)
       for (QChar ch : s) fold |= ch.unicode() > 127;
     folds[i] = fold;
     key |= uint64_t((fld + 1) * 4 + (nulls[i] ? 1 : 0) + (fold ? 2 : 0)) << (2 + 10 * i);
@@ -838,7 +844,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
         const QString e = "zfold(" + col + ")";
         conds << ((options & loPartialKey) ? "substr(" + e + ", 1, ?) = ?" : e + " = ?");
       } else if (m.fields[fld].iFldType == fldZSTRING) {
-        const QString coll = (options & loCaseInsensitive) ? " COLLATE NOCASE" : "";
+        const QString coll = (options & loCaseInsensitive) ? " COLLATE " + m.ciCollation : "";
         conds << ((options & loPartialKey) ? "substr(" + col + ", 1, ?) = ?" + coll : col + " = ?" + coll);
       } else {
         conds << col + " = ?";
