@@ -475,7 +475,7 @@ TableMeta ReadMeta(Conn* c, const QString& alias) {
     }
   }
   if (m.inner.isEmpty() || m.fields.empty()) Raise(DBIERR_NOTABLE, "the table description is incomplete");
-  {
+  if (std::any_of(m.indexes.begin(), m.indexes.end(), [](const IndexMeta& x) { return x.desc.bCaseInsensitive; })) {
     Stmt s(c, QString("SELECT count(*) FROM %1.sqlite_master WHERE type = 'index' AND sql LIKE '%COLLATE NOCASE%'")
                   .arg(alias));
     if (s.Step() && s.Int(0) > 0) m.ciCollation = "NOCASE";
