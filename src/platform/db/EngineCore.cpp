@@ -803,6 +803,13 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
     files_[key] = std::move(owned);
     LoadMeta(f, mode != Mode::Probe);
     CheckOthers(f);
+  } catch (const EDBEngineError& e) {
+    if (f->conn) Detach(f);
+    files_.erase(key);
+    UnlockFile(fd);
+    // The operator must learn which file is damaged or out of reach.
+    if (e.Message().contains(QFileInfo(key).fileName())) throw;
+    throw EDBEngineError(e.ErrorCode(), e.Message() + "\nTable: " + QDir::toNativeSeparators(path));
   } catch (...) {
     if (f->conn) Detach(f);
     files_.erase(key);

@@ -1,0 +1,203 @@
+// The windows meet the files an operator's machine leaves behind: garbage tables, lost index
+// files, files that cannot be written, journals of a crashed write.
+#include <QDir>
+#include <QFile>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "RefFixture.h"
+#include "platform/ui/DBGrids.h"
+#include "refdata/Register.h"
+#include "refdata/UClient.h"
+#include "refdata/UTitres.h"
+#include "schema/AppSchema.h"
+#include "shell/UMain.h"
+#include "shell/global.h"
+
+namespace {
+QByteArray ReadAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+void WriteAll(const QString& path, const QByteArray& data) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(data);
+}
+
+class BadFilesTest : public RefDataTest {
+ protected:
+  BadFilesTest() {
+    RegisterRefDataWindows();
+    AddRow("Region.db", {"01", "NORD"});
+    AddRow("Site.DB", {"A", "CENTRE"});
+    AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
+    AddRow("CLIENT.DB", {"0002", 2, "MARTIN", QVariant(), QVariant(), QVariant(), "A", "01"});
+  }
+  // Opens a window from the main window's opener; reports whether it was shown, and closes it.
+  bool OpenAndClose(const QString& key) {
+    bool shown = false;
+    dlg->QueueModal([&](QWidget* w) {
+      shown = true;
+      EXPECT_TRUE(w->isVisible());
+      w->close();
+      return ModalResult::Cancel;
+    });
+    EXPECT_TRUE(TfrmMain::OpenWindow(key));
+    return shown;
+  }
+  QString ErrorText() {
+    for (const AskedDialog& a : dlg->Asked())
+      if (a.kind != "modal" && a.type == MsgDlgType::Error) return a.text;
+    return {};
+  }
+};
+}  // namespace
+
+TEST_F(BadFilesTest, AGarbageTableIsReportedAndTheWindowIsNotLeftHalfOpen) {
+  for (const QString& file : {QString("CLIENT.DB"), QString("Titre.DB")}) {
+    const QString key = file == "CLIENT.DB" ? WindowKey::Client : WindowKey::Titres;
+    const QString path = DataPath + file;
+    const QByteArray good = ReadAll(path);
+    const QList<QByteArray> bad = {QByteArray("Ceci n'est pas une table.\r\nDUPONT;MARTIN\r\n"),
+                                   good.left(good.size() / 3), QByteArray()};
+    for (const QByteArray& garbage : bad) {
+      SCOPED_TRACE(file.toStdString() + " of " + std::to_string(garbage.size()) + " bytes");
+      WriteAll(path, garbage);
+      dlg->Clear();
+      const bool shown = OpenAndClose(key);
+      const QString error = ErrorText();
+      if (!shown) {
+        EXPECT_FALSE(error.isEmpty());
+      }
+      if (!error.isEmpty()) {
+        EXPECT_TRUE(error.contains(file, Qt::CaseInsensitive)) << error.toStdString();
+      }
+      // The window does not linger behind.
+      for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
+    }
+    WriteAll(path, good);
+  }
+  // With the table back the windows work again.
+  EXPECT_TRUE(OpenAndClose(WindowKey::Client));
+}
+
+TEST_F(BadFilesTest, ALostOrGarbageIndexFileLeavesTheWindowWorkingAndTheCheckRebuildsIt) {
+  // The application's own tables, so that the check finds nothing else to change.
+  QDir(DataPath).removeRecursively();
+  QDir().mkpath(DataPath);
+  CreateApplicationTables(ApplicationCheck(), DataPath);
+  AddRow("Region.db", {"01", "NORD"});
+  AddRow("Site.DB", {"A", "CENTRE"});
+  AddRow("CLIENT.DB", {"0002", 2, "MARTIN", QVariant(), QVariant(), QVariant(), "A", "01"});
+  AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
+  const QStringList companions = QDir(DataPath).entryList({"CLIENT.*"}, QDir::Files);
+  ASSERT_TRUE(companions.contains("CLIENT.PX"));
+  ASSERT_TRUE(companions.contains("CLIENT.X02"));
+
+  QFile::remove(DataPath + "CLIENT.X02");
+  WriteAll(DataPath + "CLIENT.PX", "\x01\x02garbage\xff");
+  dlg->Clear();
+  {
+    TfrmClient w;
+    Activate(&w);
+    EXPECT_EQ(w.Client.RecordCount(), 2);
+    EXPECT_EQ(w.stBar->Panels[1]->text(), "2  Clients");
+    Click(w.chkTri);  // the order by name asks for an index that is gone: said, not a crash
+    w.close();
+    EXPECT_FALSE(w.isVisible());
+  }
+  dlg->Clear();
+  RunDatabaseCheck(DataPath);
+  ASSERT_FALSE(dlg->Messages().isEmpty());
+  EXPECT_EQ(dlg->Messages().last(), "Contrôle terminé !");
+  EXPECT_TRUE(QFile::exists(DataPath + "CLIENT.X02"));
+  EXPECT_NE(ReadAll(DataPath + "CLIENT.PX").left(4), QByteArray("\x01\x02ga"));
+
+  dlg->Clear();
+  TfrmClient w;
+  Activate(&w);
+  EXPECT_EQ(w.Client.RecordCount(), 2);
+  Click(w.chkTri);
+  EXPECT_EQ(ErrorText(), "");
+  w.Client.First();
+  EXPECT_EQ(w.Client.FieldByName("Nom")->AsString(), "DUPONT");
+  w.close();
+}
+
+TEST_F(BadFilesTest, AClientThatCannotBeWrittenStaysInEditAndTheErrorIsShown) {
+  {
+    TfrmClient w;
+    Activate(&w);
+    if (geteuid() == 0) {
+      // Permissions do not hold for root: the journal's place taken by a folder blocks the write.
+      ASSERT_TRUE(QDir().mkdir(DataPath + "CLIENT.DB-journal"));
+    } else {
+      QFile::setPermissions(DataPath + "CLIENT.DB", QFile::ReadOwner);
+      QFile::setPermissions(DataPath, QFile::ReadOwner | QFile::ExeOwner);
+    }
+    dlg->Clear();
+    Click(w.btnAdd);
+    const QString code = w.edCode->text();
+    w.edRs->setFocus();
+    Type("DURAND");
+    w.cmbRegion->setFocus();
+    Press(Qt::Key_Down);
+    w.cmbSite->setFocus();
+    Press(Qt::Key_Down);
+    Click(w.btnPost);
+    EXPECT_FALSE(ErrorText().isEmpty());
+    EXPECT_EQ(w.Client.State(), dsInsert);
+    EXPECT_EQ(w.edRs->text(), "DURAND");
+    EXPECT_EQ(w.edCode->text(), code);
+    Click(w.btnCancel);
+    EXPECT_EQ(w.Client.State(), dsBrowse);
+    w.close();
+  }
+  QFile::setPermissions(DataPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  QFile::setPermissions(DataPath + "CLIENT.DB", QFile::ReadOwner | QFile::WriteOwner);
+  QDir().rmdir(DataPath + "CLIENT.DB-journal");
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|MARTIN"}));
+}
+
+TEST_F(BadFilesTest, TheJournalOfAWriteCutShortIsRolledBackAtTheNextOpen) {
+  // A child process empties the clients, has its changes written to the file, and dies before
+  // its commit: the file is half-changed and its journal is left beside it.
+  const QString path = DataPath + "CLIENT.DB";
+  const QByteArray before = ReadAll(path);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) _exit(2);
+    sqlite3_exec(db, "PRAGMA journal_mode=DELETE; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'zelm%'", -1, &s,
+                       nullptr);
+    QStringList tables;
+    while (sqlite3_step(s) == SQLITE_ROW) tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    for (const QString& t : tables)
+      if (sqlite3_exec(db, ("DELETE FROM \"" + t + "\"").toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        _exit(3);
+    if (sqlite3_db_cacheflush(db) != SQLITE_OK) _exit(4);
+    _exit(tables.isEmpty() ? 5 : 0);  // no commit, no clean-up
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_TRUE(QFile::exists(path + "-journal"));
+  ASSERT_NE(ReadAll(path), before);  // the file itself was changed
+
+  {
+    TfrmClient w;
+    Activate(&w);
+    EXPECT_EQ(w.Client.RecordCount(), 2);
+    EXPECT_EQ(w.stBar->Panels[1]->text(), "2  Clients");
+    w.close();
+  }
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|MARTIN"}));
+  EXPECT_FALSE(QFile::exists(path + "-journal"));
+}
