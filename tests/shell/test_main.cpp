@@ -20,6 +20,7 @@
 
 #include "platform/sys/Clock.h"
 #include "platform/sys/Files.h"
+#include "platform/sys/Formats.h"
 #include "platform/sys/IniFiles.h"
 #include "platform/sys/Registry.h"
 #include "shell/UCalendar.h"
@@ -595,4 +596,30 @@ TEST(ShellShots, MainWindow) {
   frm->close();
   FlushDeletes();
   TfrmMain::ExeNameOverride.clear();
+}
+
+TEST_F(MainWindowTest, AGarbledIniFileStillStartsTheProgramWithASaneYear) {
+  QByteArray binary;
+  for (int i = 0; i < 4096; ++i) binary += char((i * 37 + 11) & 0xff);
+  const QList<QByteArray> inis = {
+      binary,
+      QByteArray("[PARAMS]\nEXER=") + binary.left(300) + "\nIMAGE=" + binary.mid(50, 200) + "\n",
+      "[PARAMS]\nEXER=99999999999999999999999\n",
+      "[PARAMS]\nEXER=2005\nIMAGE=absent.bmp\nNOLISTE=douze\n",
+      "[PARAMS]\nEXER=2005\nIMAGE=ZELM.INI\n",
+  };
+  for (const QByteArray& ini : inis) {
+    SCOPED_TRACE(ini.left(60).toStdString());
+    WriteFile(Ini(), ini);
+    dlg_->Clear();
+    TfrmMain* frm = Start();
+    EXPECT_GE(Exercice, 1900);
+    EXPECT_LE(Exercice, 9999);
+    const QString year = frm->stBar->Panels[1]->text();
+    if (!year.isEmpty()) EXPECT_EQ(year, IntToStr(Exercice));
+    for (const AskedDialog& a : dlg_->Asked()) EXPECT_EQ(a.type, MsgDlgType::Error) << a.text.toStdString();
+    CloseWith(ModalResult::No);
+    const QString stored = TIniFile(Ini()).ReadString("PARAMS", "EXER", "");
+    EXPECT_EQ(stored, IntToStr(Exercice));
+  }
 }
