@@ -201,3 +201,42 @@ TEST_F(BadFilesTest, TheJournalOfAWriteCutShortIsRolledBackAtTheNextOpen) {
   EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|MARTIN"}));
   EXPECT_FALSE(QFile::exists(path + "-journal"));
 }
+
+TEST_F(BadFilesTest, IndexFilesLostWhileTheWindowIsOpenLoseNoClient) {
+  QDir(DataPath).removeRecursively();
+  QDir().mkpath(DataPath);
+  CreateApplicationTables(ApplicationCheck(), DataPath);
+  AddRow("Region.db", {"01", "NORD"});
+  AddRow("Site.DB", {"A", "CENTRE"});
+  AddRow("CLIENT.DB", {"0001", 1, "MARTIN", QVariant(), QVariant(), QVariant(), "A", "01"});
+  {
+    TfrmClient w;
+    Activate(&w);
+    for (const QString& n : QDir(DataPath).entryList({"CLIENT.X*", "CLIENT.Y*"}, QDir::Files))
+      QFile::remove(DataPath + n);
+    WriteAll(DataPath + "CLIENT.PX", "garbage");
+    dlg->Clear();
+    Click(w.btnAdd);
+    w.edRs->setFocus();
+    Type("DUPONT");
+    w.cmbRegion->setFocus();
+    Press(Qt::Key_Down);
+    w.cmbSite->setFocus();
+    Press(Qt::Key_Down);
+    Click(w.btnPost);
+    EXPECT_EQ(ErrorText(), "");
+    EXPECT_EQ(w.Client.State(), dsBrowse);
+    Click(w.chkTri);
+    Click(w.chkTri);
+    dlg->Clear();
+    RunDatabaseCheck(DataPath);  // the window still has the table open
+    ASSERT_FALSE(dlg->Messages().isEmpty());
+    w.close();
+  }
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|MARTIN", "0002|DUPONT"}));
+  dlg->Clear();
+  RunDatabaseCheck(DataPath);
+  EXPECT_EQ(dlg->Messages(), QStringList{"Contrôle terminé !"});
+  EXPECT_TRUE(QFile::exists(DataPath + "CLIENT.X02"));
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|MARTIN", "0002|DUPONT"}));
+}
