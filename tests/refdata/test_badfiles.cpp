@@ -240,3 +240,24 @@ TEST_F(BadFilesTest, IndexFilesLostWhileTheWindowIsOpenLoseNoClient) {
   EXPECT_TRUE(QFile::exists(DataPath + "CLIENT.X02"));
   EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|MARTIN", "0002|DUPONT"}));
 }
+
+TEST_F(BadFilesTest, EveryReferenceWindowSurvivesEveryGarbageTable) {
+  const QStringList keys = {WindowKey::Region, WindowKey::Site,  WindowKey::Imprim, WindowKey::Client,
+                            WindowKey::Titres, WindowKey::OrgaD, WindowKey::Liste};
+  for (const QString& file : QDir(DataPath).entryList({"*.db"}, QDir::Files)) {
+    const QString path = DataPath + file;
+    const QByteArray good = ReadAll(path);
+    WriteAll(path, good.left(good.size() / 2));
+    for (const QString& key : keys) {
+      SCOPED_TRACE(file.toStdString() + " / " + key.toStdString());
+      dlg->Clear();
+      const bool shown = OpenAndClose(key);
+      if (!shown) {
+        EXPECT_FALSE(ErrorText().isEmpty());
+      }
+      for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_FALSE(w->isVisible()) << w->metaObject()->className();
+    }
+    WriteAll(path, good);
+  }
+  for (const QString& key : keys) EXPECT_TRUE(OpenAndClose(key)) << key.toStdString();
+}
