@@ -116,6 +116,11 @@ bool TDbCheck::Check() {
           }
         }
       }
+      // Index files of a table open elsewhere can be neither removed nor rebuilt: say so rather
+      // than report the table sound.
+      if (probe == DBIERR_INDEXOUTOFDATE && kind == CHK_NONE &&
+          engine_->ProbeTable(folder_, tableName_, false) == DBIERR_INDEXOUTOFDATE)
+        ReportError(label, DBIERR_INDEXOUTOFDATE);
     }
     ++line_;
     if (OnAfterCheck) OnAfterCheck(this, kind, label);
