@@ -28,6 +28,10 @@ TDataSource::TDataSource(TDataSet* ds) {
 }
 
 TDataSource::~TDataSource() {
+  // The owner's handlers must not run now: the window that set them is being taken apart, and
+  // nothing may escape a destructor.
+  OnDataChange = nullptr;
+  OnStateChange = nullptr;
   auto clients = clients_;
   for (auto* c : clients) c->SetSource(nullptr);
   link_.SetDataSet(nullptr);
