@@ -623,3 +623,15 @@ TEST_F(MainWindowTest, AGarbledIniFileStillStartsTheProgramWithASaneYear) {
     EXPECT_EQ(stored, IntToStr(Exercice));
   }
 }
+
+TEST_F(MainWindowTest, AnIniFileThatCannotBeWrittenIsReportedAtCloseAndTheProgramStillCloses) {
+  ASSERT_TRUE(QDir().mkdir(Ini()));  // a folder where the settings file should be
+  TfrmMain* frm = Start();
+  EXPECT_EQ(frm->stBar->Panels[1]->text(), "2026");
+  dlg_->Clear();
+  dlg_->QueueAnswer(ModalResult::OK);
+  CloseWith(ModalResult::No);
+  ASSERT_FALSE(dlg_->Asked().empty());
+  EXPECT_EQ(dlg_->Asked()[0].type, MsgDlgType::Error);
+  EXPECT_EQ(dlg_->Messages().last(), "Voulez-vous faire une sauvegarde ?");
+}
