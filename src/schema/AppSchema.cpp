@@ -53,8 +53,9 @@ void RunDatabaseCheck(TDbCheck& check, const QString& dataPath) {
   }
   SetScreenCursor(TCursor::crDefault);
   QString text = QStringLiteral("Contrôle terminé !");
-  if (!check.Errors().isEmpty()) text += "\n\n" + check.Errors().join('\n');
-  MessageDlg(text, check.Errors().isEmpty() ? MsgDlgType::Information : MsgDlgType::Warning, mbOK);
+  const QStringList problems = check.Errors() + check.Unchecked();
+  if (!problems.isEmpty()) text += "\n\n" + problems.join('\n');
+  MessageDlg(text, problems.isEmpty() ? MsgDlgType::Information : MsgDlgType::Warning, mbOK);
   ProcessMessages();
 }
 

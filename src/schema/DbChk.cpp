@@ -54,6 +54,7 @@ void TDbCheck::ReportError(const QString& label, int code) {
 
 bool TDbCheck::Check() {
   errors_.clear();
+  unchecked_.clear();
   line_ = 0;
   folder_ = AddBackslash(IsAlias(correctPath_) ? AliasDirectory(correctPath_) : correctPath_);
   // A handler may change the property; the walk keeps the text it started with.
@@ -121,6 +122,8 @@ bool TDbCheck::Check() {
       if (probe == DBIERR_INDEXOUTOFDATE && kind == CHK_NONE &&
           engine_->ProbeTable(folder_, tableName_, false) == DBIERR_INDEXOUTOFDATE)
         ReportError(label, DBIERR_INDEXOUTOFDATE);
+    } else {
+      unchecked_ << label + " : " + EDBEngineError(probe).Message();
     }
     ++line_;
     if (OnAfterCheck) OnAfterCheck(this, kind, label);

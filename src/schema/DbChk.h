@@ -57,6 +57,9 @@ class TDbCheck : public QObject {
 
   // What failed during the last check ("TABLE : text"), whether or not OnError is set.
   const QStringList& Errors() const { return errors_; }
+  // Tables the last check left alone because they could not be read (a damaged file, a file
+  // locked by another program): "TABLE : text". Not failures of the check itself.
+  const QStringList& Unchecked() const { return unchecked_; }
 
   // The engine the check works on (the program's table engine unless replaced).
   void SetEngine(DbEngineCalls* engine);
@@ -80,6 +83,7 @@ class TDbCheck : public QObject {
   QStringList descriptor_;
   QStringList readFiles_;
   QStringList errors_;
+  QStringList unchecked_;
   DbEngineCalls* engine_;
   // The table being checked.
   QString folder_;

@@ -286,3 +286,25 @@ TEST_F(BadFilesTest, EveryReferenceWindowSurvivesEveryGarbageTable) {
   for (const QString& key : keys) EXPECT_TRUE(OpenAndClose(key)) << key.toStdString();
 
 }
+
+TEST_F(BadFilesTest, TheCheckLeavesADamagedTableAloneAndSaysSo) {
+  QDir(DataPath).removeRecursively();
+  QDir().mkpath(DataPath);
+  CreateApplicationTables(ApplicationCheck(), DataPath);
+  AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
+  const QByteArray good = ReadAll(DataPath + "CLIENT.DB");
+  const QByteArray damaged = good.left(good.size() / 2);
+  WriteAll(DataPath + "CLIENT.DB", damaged);
+  dlg->Clear();
+  RunDatabaseCheck(DataPath);
+  ASSERT_EQ(dlg->Asked().size(), 1u);
+  EXPECT_EQ(dlg->Asked()[0].type, MsgDlgType::Warning);
+  EXPECT_TRUE(dlg->Messages()[0].startsWith("Contrôle terminé !\n\n"));
+  EXPECT_TRUE(dlg->Messages()[0].contains("CLIENT")) << dlg->Messages()[0].toStdString();
+  EXPECT_EQ(ReadAll(DataPath + "CLIENT.DB"), damaged);  // what may still be saved from it stays
+
+  WriteAll(DataPath + "CLIENT.DB", good);
+  dlg->Clear();
+  RunDatabaseCheck(DataPath);
+  EXPECT_EQ(dlg->Messages(), QStringList{"Contrôle terminé !"});
+}
