@@ -308,3 +308,32 @@ TEST_F(BadFilesTest, TheCheckLeavesADamagedTableAloneAndSaysSo) {
   RunDatabaseCheck(DataPath);
   EXPECT_EQ(dlg->Messages(), QStringList{"Contrôle terminé !"});
 }
+
+TEST_F(BadFilesTest, AnIndexFileReplacedByAFolderIsReportedAndNoClientIsLost) {
+  QDir(DataPath).removeRecursively();
+  QDir().mkpath(DataPath);
+  CreateApplicationTables(ApplicationCheck(), DataPath);
+  AddRow("Region.db", {"01", "NORD"});
+  AddRow("Site.DB", {"A", "CENTRE"});
+  AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
+  ASSERT_TRUE(QFile::remove(DataPath + "CLIENT.X02"));
+  ASSERT_TRUE(QDir().mkdir(DataPath + "CLIENT.X02"));
+  dlg->Clear();
+  EXPECT_TRUE(OpenAndClose(WindowKey::Client));
+  dlg->Clear();
+  try {
+    RunDatabaseCheck(DataPath);
+  } catch (const Exception& e) {
+    ADD_FAILURE() << e.Message().toStdString();
+  }
+  ASSERT_FALSE(dlg->Messages().isEmpty());
+  EXPECT_TRUE(dlg->Messages().last().contains("CLIENT")) << dlg->Messages().last().toStdString();
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), QStringList{"0001|DUPONT"});
+  QDir().rmdir(DataPath + "CLIENT.X02");
+  dlg->Clear();
+  RunDatabaseCheck(DataPath);
+  EXPECT_EQ(dlg->Messages(), QStringList{"Contrôle terminé !"});
+  EXPECT_TRUE(QFileInfo(DataPath + "CLIENT.X02").isFile());
+  EXPECT_TRUE(OpenAndClose(WindowKey::Client));
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), QStringList{"0001|DUPONT"});
+}
