@@ -16,6 +16,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <map>
+#include <type_traits>
 
 #include "platform/sys/Clock.h"
 #include "platform/sys/Files.h"
@@ -26,6 +27,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/EventGuard.h"
 #include "shell/Resources.h"
 #include "shell/UCalendar.h"
 #include "shell/USplashEx.h"
@@ -164,7 +166,13 @@ void TfrmMain::BuildMenu() {
     QAction* a = menu->addAction(text);
     a->setObjectName(name);
     if (tag) a->setProperty(kTag, tag);
-    connect(a, &QAction::triggered, this, handler);
+    // A command that fails shows the error box here, not in the middle of the menu's own code.
+    connect(a, &QAction::triggered, this, [this, handler] {
+      GuardEvent([&] {
+        if constexpr (std::is_member_function_pointer_v<decltype(handler)>) (this->*handler)();
+        else handler();
+      });
+    });
     return a;
   };
   auto open = [this](const QString& key) { return [key] { OpenWindow(key); }; };

@@ -509,6 +509,18 @@ TEST_F(MainWindowTest, TheDatabaseCheckEntryRunsTheCheckOnTheDataFolder) {
   EXPECT_EQ(checked, QStringList({Data()}));
 }
 
+TEST_F(MainWindowTest, ACheckStoppedByAnUnreadableTableIsReportedInTheErrorBox) {
+  TfrmMain* frm = Start();
+  TfrmMain::DatabaseCheckHook = [](const QString&) {
+    throw Exception("Not a table file (unknown or damaged format).\nTable: CLIENT.DB");
+  };
+  dlg_->Clear();
+  EXPECT_NO_THROW(frm->mnControle->trigger());
+  ASSERT_EQ(dlg_->Asked().size(), 1u);
+  EXPECT_EQ(dlg_->Asked()[0].type, MsgDlgType::Error);
+  EXPECT_TRUE(dlg_->Messages()[0].contains("CLIENT.DB"));
+}
+
 TEST_F(MainWindowTest, ClosingWithYesRunsTheAutomaticBackupAndFreesTheSelectedTitles) {
   Start();
   int backups = 0;
