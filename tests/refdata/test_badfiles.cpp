@@ -26,6 +26,33 @@ void WriteAll(const QString& path, const QByteArray& data) {
   f.write(data);
 }
 
+// A child process empties every table of the file, has its changes written to the file, and
+// dies before its commit. Returns the child's exit code (0 when it got that far).
+int CrashMidWrite(const QString& path) {
+  const pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) _exit(2);
+    sqlite3_busy_timeout(db, 2000);
+    sqlite3_exec(db, "PRAGMA journal_mode=DELETE; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'zelm%'", -1, &s,
+                       nullptr);
+    QStringList tables;
+    while (sqlite3_step(s) == SQLITE_ROW) tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+    for (const QString& t : tables)
+      if (sqlite3_exec(db, ("DELETE FROM \"" + t + "\"").toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        _exit(3);
+    if (sqlite3_db_cacheflush(db) != SQLITE_OK) _exit(4);
+    _exit(tables.isEmpty() ? 5 : 0);  // no commit, no clean-up
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
 class BadFilesTest : public RefDataTest {
  protected:
   BadFilesTest() {
@@ -170,32 +197,11 @@ TEST_F(BadFilesTest, AClientThatCannotBeWrittenStaysInEditAndTheErrorIsShown) {
 }
 
 TEST_F(BadFilesTest, TheJournalOfAWriteCutShortIsRolledBackAtTheNextOpen) {
-  // A child process empties the clients, has its changes written to the file, and dies before
-  // its commit: the file is half-changed and its journal is left beside it.
+  // Another program dies in the middle of a write: the file is half-changed and its journal is
+  // left beside it.
   const QString path = DataPath + "CLIENT.DB";
   const QByteArray before = ReadAll(path);
-  const pid_t pid = fork();
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) _exit(2);
-    sqlite3_exec(db, "PRAGMA journal_mode=DELETE; BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    sqlite3_stmt* s = nullptr;
-    sqlite3_prepare_v2(db, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'zelm%'", -1, &s,
-                       nullptr);
-    QStringList tables;
-    while (sqlite3_step(s) == SQLITE_ROW) tables << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
-    sqlite3_finalize(s);
-    for (const QString& t : tables)
-      if (sqlite3_exec(db, ("DELETE FROM \"" + t + "\"").toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        _exit(3);
-    if (sqlite3_db_cacheflush(db) != SQLITE_OK) _exit(4);
-    _exit(tables.isEmpty() ? 5 : 0);  // no commit, no clean-up
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_EQ(WEXITSTATUS(status), 0);
+  ASSERT_EQ(CrashMidWrite(path), 0);
   ASSERT_TRUE(QFile::exists(path + "-journal"));
   ASSERT_NE(ReadAll(path), before);  // the file itself was changed
   const QByteArray journal = ReadAll(path + "-journal");
@@ -336,4 +342,29 @@ TEST_F(BadFilesTest, AnIndexFileReplacedByAFolderIsReportedAndNoClientIsLost) {
   EXPECT_TRUE(QFileInfo(DataPath + "CLIENT.X02").isFile());
   EXPECT_TRUE(OpenAndClose(WindowKey::Client));
   EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), QStringList{"0001|DUPONT"});
+}
+
+TEST_F(BadFilesTest, AWriteCutShortByAnotherProgramWhileTheWindowIsOpenIsUndoneAndPostingGoesOn) {
+  const QString path = DataPath + "CLIENT.DB";
+  TfrmClient w;
+  Activate(&w);
+  ASSERT_EQ(CrashMidWrite(path), 0);
+  ASSERT_TRUE(QFile::exists(path + "-journal"));
+  dlg->Clear();
+  Click(w.btnAdd);
+  EXPECT_EQ(w.edCode->text(), "0003");
+  w.edRs->setFocus();
+  Type("DURAND");
+  w.cmbRegion->setFocus();
+  Press(Qt::Key_Down);
+  w.cmbSite->setFocus();
+  Press(Qt::Key_Down);
+  Click(w.btnPost);
+  EXPECT_EQ(dlg->Messages(), QStringList());
+  EXPECT_EQ(w.Client.State(), dsBrowse);
+  EXPECT_EQ(w.stBar->Panels[1]->text(), "3  Clients");
+  w.close();
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"),
+            (QStringList{"0001|DUPONT", "0002|MARTIN", "0003|DURAND"}));
+  EXPECT_FALSE(QFile::exists(path + "-journal"));
 }
