@@ -379,3 +379,16 @@ TEST_F(BadFilesTest, AWriteCutShortByAnotherProgramWhileTheWindowIsOpenIsUndoneA
             (QStringList{"0001|DUPONT", "0002|MARTIN", "0003|DURAND"}));
   EXPECT_FALSE(QFile::exists(path + "-journal"));
 }
+
+TEST_F(BadFilesTest, EveryReferenceWindowOpensWhenAllIndexFilesAreGone) {
+  AddRow("Titre.DB", {"0001", 1, 0, "LE JOURNAL", "JOURNAL", 1, 1, 2, "Q", "A", QVariant(), true});
+  for (const QString& n : QDir(DataPath).entryList(QDir::Files))
+    if (!n.endsWith(".db", Qt::CaseInsensitive)) QFile::remove(DataPath + n);
+  for (const QString& key : {WindowKey::Region, WindowKey::Site, WindowKey::Imprim, WindowKey::Client,
+                             WindowKey::Titres, WindowKey::OrgaD, WindowKey::Liste}) {
+    dlg->Clear();
+    EXPECT_TRUE(OpenAndClose(key)) << key.toStdString();
+    EXPECT_EQ(ErrorText(), "") << key.toStdString();
+  }
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|MARTIN"}));
+}
