@@ -392,3 +392,29 @@ TEST_F(BadFilesTest, EveryReferenceWindowOpensWhenAllIndexFilesAreGone) {
   }
   EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|MARTIN"}));
 }
+
+TEST_F(BadFilesTest, ALostPrimaryIndexFileDoesNotLetTwoClientsShareACode) {
+  QDir(DataPath).removeRecursively();
+  QDir().mkpath(DataPath);
+  CreateApplicationTables(ApplicationCheck(), DataPath);
+  AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
+  AddRow("CLIENT.DB", {"0002", 2, "MARTIN", QVariant(), QVariant(), QVariant(), "A", "01"});
+  ASSERT_TRUE(QFile::remove(DataPath + "CLIENT.PX"));
+  auto addTwin = [this] {
+    try {
+      AddRow("CLIENT.DB", {"0001", 3, "DOUBLON", QVariant(), QVariant(), QVariant(), "A", "01"});
+    } catch (const EDBEngineError& e) {
+      return e.ErrorCode() == DBIERR_KEYVIOL;
+    }
+    return false;
+  };
+  EXPECT_TRUE(addTwin());
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|MARTIN"}));
+  // The check rebuilds the lost index; codes stay unique after it too.
+  dlg->Clear();
+  RunDatabaseCheck(DataPath);
+  EXPECT_EQ(dlg->Messages(), QStringList{"Contrôle terminé !"});
+  EXPECT_TRUE(QFile::exists(DataPath + "CLIENT.PX"));
+  EXPECT_TRUE(addTwin());
+  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|MARTIN"}));
+}

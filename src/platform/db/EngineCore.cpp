@@ -723,6 +723,9 @@ void Engine::LoadMeta(TableFile* f, bool reconcile) {
     try {
       for (IndexMeta& x : f->meta.indexes) {
         if (!x.missing) continue;
+        // A unique index stays in the file, out of sight, so that codes cannot be stored twice
+        // until the check rebuilds the table; the rebuilt file does not carry it over.
+        if (x.desc.bPrimary || x.desc.bUnique) continue;
         if (!x.sqlName.isEmpty()) c->Exec(QString("DROP INDEX IF EXISTS %1.%2").arg(f->alias, Quote(x.sqlName)));
       }
       c->Exec(QString("DELETE FROM %1.zelm_indexes").arg(f->alias));
