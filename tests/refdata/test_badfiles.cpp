@@ -418,3 +418,26 @@ TEST_F(BadFilesTest, ALostPrimaryIndexFileDoesNotLetTwoClientsShareACode) {
   EXPECT_TRUE(addTwin());
   EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|MARTIN"}));
 }
+
+TEST_F(BadFilesTest, ATableOverwrittenWithGarbageWhileTheWindowIsOpenRefusesThePostAndKeepsTheRecord) {
+  TfrmClient w;
+  Activate(&w);
+  Click(w.btnAdd);
+  w.edRs->setFocus();
+  Type("DURAND");
+  w.cmbRegion->setFocus();
+  Press(Qt::Key_Down);
+  w.cmbSite->setFocus();
+  Press(Qt::Key_Down);
+  const QByteArray good = ReadAll(DataPath + "CLIENT.DB");
+  WriteAll(DataPath + "CLIENT.DB", QByteArray(good.size(), 'x'));
+  dlg->Clear();
+  Click(w.btnPost);
+  EXPECT_FALSE(ErrorText().isEmpty());
+  EXPECT_EQ(w.Client.State(), dsInsert);
+  EXPECT_EQ(w.edRs->text(), "DURAND");
+  Click(w.btnCancel);
+  Click(w.btnClose);
+  w.close();
+  EXPECT_FALSE(w.isVisible());
+}
