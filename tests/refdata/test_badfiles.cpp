@@ -63,6 +63,12 @@ class BadFilesTest : public RefDataTest {
     AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
     AddRow("CLIENT.DB", {"0002", 2, "MARTIN", QVariant(), QVariant(), QVariant(), "A", "01"});
   }
+  // Starts over on the application's own empty tables, so that the check finds nothing else to change.
+  void FreshApplicationTables() {
+    QDir(DataPath).removeRecursively();
+    QDir().mkpath(DataPath);
+    CreateApplicationTables(ApplicationCheck(), DataPath);
+  }
   // Opens a window from the main window's opener; reports whether it was shown, and closes it.
   bool OpenAndClose(const QString& key) {
     bool shown = false;
@@ -116,10 +122,7 @@ TEST_F(BadFilesTest, AGarbageTableIsReportedAndTheWindowIsNotLeftHalfOpen) {
 }
 
 TEST_F(BadFilesTest, ALostOrGarbageIndexFileLeavesTheWindowWorkingAndTheCheckRebuildsIt) {
-  // The application's own tables, so that the check finds nothing else to change.
-  QDir(DataPath).removeRecursively();
-  QDir().mkpath(DataPath);
-  CreateApplicationTables(ApplicationCheck(), DataPath);
+  FreshApplicationTables();
   AddRow("Region.db", {"01", "NORD"});
   AddRow("Site.DB", {"A", "CENTRE"});
   AddRow("CLIENT.DB", {"0002", 2, "MARTIN", QVariant(), QVariant(), QVariant(), "A", "01"});
@@ -238,9 +241,7 @@ TEST_F(BadFilesTest, TheJournalOfAWriteCutShortIsRolledBackAtTheNextOpen) {
 }
 
 TEST_F(BadFilesTest, IndexFilesLostWhileTheWindowIsOpenLoseNoClient) {
-  QDir(DataPath).removeRecursively();
-  QDir().mkpath(DataPath);
-  CreateApplicationTables(ApplicationCheck(), DataPath);
+  FreshApplicationTables();
   AddRow("Region.db", {"01", "NORD"});
   AddRow("Site.DB", {"A", "CENTRE"});
   AddRow("CLIENT.DB", {"0001", 1, "MARTIN", QVariant(), QVariant(), QVariant(), "A", "01"});
@@ -305,9 +306,7 @@ TEST_F(BadFilesTest, EveryReferenceWindowSurvivesEveryGarbageTable) {
 }
 
 TEST_F(BadFilesTest, TheCheckLeavesADamagedTableAloneAndSaysSo) {
-  QDir(DataPath).removeRecursively();
-  QDir().mkpath(DataPath);
-  CreateApplicationTables(ApplicationCheck(), DataPath);
+  FreshApplicationTables();
   AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
   const QByteArray good = ReadAll(DataPath + "CLIENT.DB");
   const QByteArray damaged = good.left(good.size() / 2);
@@ -327,9 +326,7 @@ TEST_F(BadFilesTest, TheCheckLeavesADamagedTableAloneAndSaysSo) {
 }
 
 TEST_F(BadFilesTest, AnIndexFileReplacedByAFolderIsReportedAndNoClientIsLost) {
-  QDir(DataPath).removeRecursively();
-  QDir().mkpath(DataPath);
-  CreateApplicationTables(ApplicationCheck(), DataPath);
+  FreshApplicationTables();
   AddRow("Region.db", {"01", "NORD"});
   AddRow("Site.DB", {"A", "CENTRE"});
   AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
@@ -394,9 +391,7 @@ TEST_F(BadFilesTest, EveryReferenceWindowOpensWhenAllIndexFilesAreGone) {
 }
 
 TEST_F(BadFilesTest, ALostPrimaryIndexFileDoesNotLetTwoClientsShareACode) {
-  QDir(DataPath).removeRecursively();
-  QDir().mkpath(DataPath);
-  CreateApplicationTables(ApplicationCheck(), DataPath);
+  FreshApplicationTables();
   AddRow("CLIENT.DB", {"0001", 1, "DUPONT", QVariant(), QVariant(), QVariant(), "A", "01"});
   AddRow("CLIENT.DB", {"0002", 2, "MARTIN", QVariant(), QVariant(), QVariant(), "A", "01"});
   ASSERT_TRUE(QFile::remove(DataPath + "CLIENT.PX"));
