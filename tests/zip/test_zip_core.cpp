@@ -326,6 +326,17 @@ TEST(ZipMasks, QuestionMarksMayStandForFewerCharactersBeforeTheExtension) {
   z->Extract();
   EXPECT_EQ(z->SuccessCount, 2);
   EXPECT_EQ(QDir(t.File("out/")).entryList(QDir::Files), (QStringList{"ZELM.zip", "ZELM_10.zip"}));
+
+  // An engine's journal named on its own goes in; no mask with a wildcard takes it out again.
+  WriteFile(t.File("data/CLIENT.DB"), TextBytes(900, 72));
+  WriteFile(t.File("data/CLIENT.DB-journal"), "stale");
+  z->FSpecArgs << t.File("data/CLIENT.DB") << t.File("data/CLIENT.DB-journal");
+  z->Add();
+  EXPECT_EQ(z->EntryCount(), 7);
+  z->ExtrBaseDir = t.File("restored/");
+  z->FSpecArgs << "client.*";
+  z->Extract();
+  EXPECT_EQ(QDir(t.File("restored/")).entryList(QDir::Files), QStringList{"CLIENT.DB"});
 }
 
 TEST(ZipAdd, FailureOrCancelLeavesTheArchiveAsItWas) {

@@ -298,7 +298,6 @@ void Job::CollectSpec(const AddFileSpec& spec) {
       return;
     }
     const std::string name = file.filename().string();
-    if (HasWildcards(mask) && IsEngineSideFile(name)) return;
     if (!MaskMatch(mask, name)) return;
     // A plain name takes its own file; another case of it only when that file is not there.
     if (!HasWildcards(mask) && name != mask && fs::exists(file.parent_path() / mask, ec)) return;

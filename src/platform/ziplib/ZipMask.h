@@ -1,8 +1,9 @@
 // File masks as the archives' users write them, with their DOS meaning: "*" any run of characters,
 // "?" exactly one, except that a run of "?" ending the mask or standing before a "." may match
 // fewer ("ZELM??.zip" takes "ZELM.zip" and "ZELM_3.zip", not "ZELM_10.zip"); case is ignored,
-// "*.*" takes every name and "NAME.*" also "NAME" without an extension. The file layer matches
-// with the same rule (DosMatch), so a mask means one thing wherever it is written.
+// "*.*" takes every name and "NAME.*" also "NAME" without an extension; no mask with a wildcard
+// takes the table engine's side files. The file layer matches with the same rule, so a mask
+// means one thing wherever it is written.
 #pragma once
 #include <QString>
 
@@ -50,7 +51,10 @@ inline bool DosMatch(const QString& name, const QString& mask) {
   return DosMatch(n.data(), n.size(), m.data(), m.size());
 }
 
+inline bool IsEngineSideFile(const QString& name);
+
 inline bool MaskMatch(const QString& mask, const QString& name) {
+  if ((mask.contains('*') || mask.contains('?')) && ziprec::IsEngineSideFile(name)) return false;
   if (mask == "*.*" || mask == "*") return true;
   if (DosMatch(name, mask)) return true;
   if (mask.endsWith(".*") && !name.contains('.')) return DosMatch(name, mask.left(mask.size() - 2));
