@@ -112,6 +112,18 @@ TEST(ZipInterop, InfoZipArchivesListAndExtractExactly) {
   }
   EXPECT_TRUE(QFileInfo(t.File("out/vide")).isDir());
 
+  // Data streamed through a pipe: sizes in a descriptor after the data.
+  const RunResult piped = RunTool("sh", {"-c", "zip -q - texte.txt stored.bin > " + t.File("piped.zip")}, data);
+  ASSERT_EQ(piped.code, 0) << piped.out.toStdString();
+  auto w = NewZip();
+  w->SetZipFileName(t.File("piped.zip"));
+  ASSERT_EQ(w->EntryCount(), 2);
+  w->ExtrBaseDir = t.File("piped/");
+  w->FSpecArgs << "*.*";
+  w->Extract();
+  EXPECT_EQ(w->SuccessCount, 2) << w->Message.toStdString();
+  for (const QString n : {"texte.txt", "stored.bin"}) EXPECT_EQ(ReadFile(w->ExtrBaseDir + n), ReadFile(data + n));
+
   // Encrypted by zip -P: the right password extracts, a wrong one is asked for and then skipped.
   ASSERT_EQ(RunTool("zip", {"-q", "-P", "clé", t.File("pw.zip"), "texte.txt", "stored.bin"}, data).code, 0);
   auto p = NewZip();
