@@ -450,18 +450,20 @@ int32_t Job::Run() {
   }
   // Entries that share or overlap their data expand far beyond the archive (zip bombs): the
   // whole archive is refused before anything is written, as Info-ZIP's unzip refuses it.
+  // The directory checked must be the one libzip reads, entry for entry.
   archiveFd_ = ::open(p_->PZipFN, O_RDONLY | O_CLOEXEC);
-  haveLayout_ = archiveFd_ >= 0 && ReadRawLayout(archiveFd_, layout_);
-  if (haveLayout_) {
-    const int64_t k = FirstOverlap(layout_);
-    if (k >= 0) {
-      zip_discard(za);
-      Message(kErrBomb, "L'archive sélectionnée n'a pas un format ZIP correct: l'entrée " +
-                            layout_.entries[static_cast<size_t>(k)].name +
-                            " chevauche une autre entrée ou le répertoire central (bombe zip possible)");
-      Call(cbEndOfBatch, 0, 0, {});
-      return 0;
-    }
+  haveLayout_ = archiveFd_ >= 0 && ReadRawLayout(archiveFd_, layout_) &&
+                static_cast<zip_int64_t>(layout_.entries.size()) == zip_get_num_entries(za, 0);
+  for (size_t k = 0; haveLayout_ && k < layout_.entries.size(); ++k) haveLayout_ = Raw(za, k) != nullptr;
+  const int64_t overlap = haveLayout_ ? FirstOverlap(layout_) : -1;
+  if (!haveLayout_ || overlap >= 0) {
+    zip_discard(za);
+    const std::string why = haveLayout_ ? "l'entrée " + layout_.entries[static_cast<size_t>(overlap)].name +
+                                              " chevauche une autre entrée ou le répertoire central (bombe zip possible)"
+                                        : "son répertoire central ne se relit pas";
+    Message(haveLayout_ ? kErrBomb : kErrData, "L'archive sélectionnée n'a pas un format ZIP correct: " + why);
+    Call(cbEndOfBatch, 0, 0, {});
+    return 0;
   }
   std::error_code ec;
   fs::path base = p_->PExtractDir && *p_->PExtractDir ? fs::path(p_->PExtractDir) : fs::current_path(ec);
