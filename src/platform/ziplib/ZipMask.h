@@ -51,7 +51,13 @@ inline bool DosMatch(const QString& name, const QString& mask) {
   return DosMatch(n.data(), n.size(), m.data(), m.size());
 }
 
-inline bool IsEngineSideFile(const QString& name);
+// The table engine's own side files (its journal): no mask of a table takes them, or a backup
+// would carry a stale journal that rolls the restored table back.
+inline bool IsEngineSideFile(const QString& name) {
+  return name.endsWith("-journal", Qt::CaseInsensitive) || name.endsWith("-wal", Qt::CaseInsensitive) ||
+         name.endsWith("-shm", Qt::CaseInsensitive);
+}
+inline bool IsEngineSideFile(const std::string& name) { return ziprec::IsEngineSideFile(QString::fromStdString(name)); }
 
 inline bool MaskMatch(const QString& mask, const QString& name) {
   if ((mask.contains('*') || mask.contains('?')) && ziprec::IsEngineSideFile(name)) return false;
@@ -65,14 +71,6 @@ inline bool MaskMatch(const QString& mask, const QString& name) {
 inline bool MaskMatch(const std::string& mask, const std::string& name) {
   return ziprec::MaskMatch(QString::fromStdString(mask), QString::fromStdString(name));
 }
-
-// The table engine's own side files (its journal): no mask of a table takes them, or a backup
-// would carry a stale journal that rolls the restored table back.
-inline bool IsEngineSideFile(const QString& name) {
-  return name.endsWith("-journal", Qt::CaseInsensitive) || name.endsWith("-wal", Qt::CaseInsensitive) ||
-         name.endsWith("-shm", Qt::CaseInsensitive);
-}
-inline bool IsEngineSideFile(const std::string& name) { return ziprec::IsEngineSideFile(QString::fromStdString(name)); }
 
 inline bool HasWildcards(const std::string& s) { return s.find_first_of("*?") != std::string::npos; }
 
