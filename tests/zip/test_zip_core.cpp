@@ -303,8 +303,10 @@ TEST(ZipAdd, ThousandsOfFilesUnderACommonOpenFileLimit) {
     z->Extract();
   }
   EXPECT_EQ(z->SuccessCount, kFiles + 1);
-  for (int i : {0, 1017, 1999})
-    EXPECT_EQ(ReadFile(t.File("out/") + QString("F%1.txt").arg(i, 4, 10, QChar('0'))), TextBytes(200 + i % 700, unsigned(i)));
+  for (int i : {0, 1017, 1999}) {
+    const QString name = QString("F%1.txt").arg(i, 4, 10, QChar('0'));
+    EXPECT_EQ(ReadFile(t.File("out/") + name), TextBytes(200 + i % 700, unsigned(i)));
+  }
   EXPECT_EQ(ReadFile(t.File("out/photo.gif")), RandomBytes(2000, 63));
 }
 

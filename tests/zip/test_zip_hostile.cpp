@@ -177,7 +177,7 @@ TEST(ZipHostile, OverlappingEntriesAreRefusedAsPossibleZipBombs) {
   Recorder rec;
   EXPECT_EQ(ExtractAll(t.File("bomb.zip"), t.File("out/"), rec), 0);
   EXPECT_TRUE(FilesUnder(t.File("out/")).isEmpty());
-  EXPECT_TRUE(rec.HasMessage("bombe zip possible")) << (rec.messages.empty() ? "" : rec.messages.back().second.toStdString());
+  EXPECT_TRUE(rec.HasMessage("bombe zip possible"));
   Recorder tested;
   EXPECT_EQ(ExtractAll(t.File("bomb.zip"), t.File("tested/"), tested, true), 0);
 

@@ -190,7 +190,7 @@ TEST(ZipInterop, SevenZipAesEntriesAreCheckedByTheirAuthenticationCode) {
     z->ExtrBaseDir = t.File("out" + level + "/");
     z->FSpecArgs << "*.*";
     z->Extract();
-    EXPECT_EQ(z->SuccessCount, 3) << level.toStdString() << " " << (rec.messages.empty() ? "" : rec.messages.back().second.toStdString());
+    EXPECT_EQ(z->SuccessCount, 3) << level.toStdString();
     EXPECT_EQ(crcErrors, 0);
     for (const QString n : {"texte.txt", "petit.txt", "vide.dat"})
       EXPECT_EQ(ReadFile(z->ExtrBaseDir + n), ReadFile(data + n)) << n.toStdString();

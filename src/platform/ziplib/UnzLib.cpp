@@ -458,9 +458,10 @@ int32_t Job::Run() {
   const int64_t overlap = haveLayout_ ? FirstOverlap(layout_) : -1;
   if (!haveLayout_ || overlap >= 0) {
     zip_discard(za);
-    const std::string why = haveLayout_ ? "l'entrée " + layout_.entries[static_cast<size_t>(overlap)].name +
-                                              " chevauche une autre entrée ou le répertoire central (bombe zip possible)"
-                                        : "son répertoire central ne se relit pas";
+    const std::string why =
+        haveLayout_ ? "l'entrée " + layout_.entries[static_cast<size_t>(overlap)].name +
+                          " chevauche une autre entrée ou le répertoire central (bombe zip possible)"
+                    : "son répertoire central ne se relit pas";
     Message(haveLayout_ ? kErrBomb : kErrData, "L'archive sélectionnée n'a pas un format ZIP correct: " + why);
     Call(cbEndOfBatch, 0, 0, {});
     return 0;

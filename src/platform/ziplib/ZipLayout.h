@@ -68,7 +68,8 @@ inline bool ReadRawLayout(int fd, RawLayout& out) {
     const auto recorded = static_cast<int64_t>(Get64(&b[8]));
     int64_t at = -1;
     for (int64_t cand : {recorded, eocd - 20 - 56})
-      if (at < 0 && cand >= 0 && cand + 56 <= eocd && ReadAt(fd, cand, 56, b) && Get32(b.data()) == 0x06064B50) at = cand;
+      if (at < 0 && cand >= 0 && cand + 56 <= eocd && ReadAt(fd, cand, 56, b) && Get32(b.data()) == 0x06064B50)
+        at = cand;
     if (at < 0) return false;
     count = Get64(&b[32]);
     cdSize = Get64(&b[40]);
