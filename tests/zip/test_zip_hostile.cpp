@@ -428,6 +428,9 @@ TEST(ZipHostile, RandomDamageNeverCrashesNorWritesOutside) {
     y->FSpecArgs << "*.*";
     y->Extract();
   }
-  for (const QString& f : FilesUnder(t.Path()))
-    if (!before.contains(f)) EXPECT_TRUE(f.startsWith("w")) << f.toStdString();
+  for (const QString& f : FilesUnder(t.Path())) {
+    if (!before.contains(f)) {
+      EXPECT_TRUE(f.startsWith("w")) << f.toStdString();
+    }
+  }
 }
