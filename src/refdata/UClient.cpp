@@ -192,6 +192,7 @@ void TfrmClient::btnDeleteClick() {
 }
 
 void TfrmClient::FormClose() {
+  DropBadInput();
   Client.CheckBrowseMode();  // the checks run; a refused record keeps the window open
   Site.Close();
   Client.Close();

@@ -154,8 +154,30 @@ void TDBEdit::UpdateData() {
   throw EConvertError("'" + text() + "' n'est pas une valeur correcte");
 }
 
+bool TDBEdit::HoldsBadText() {
+  if (!pending_) return false;
+  return !Write(false);
+}
+
+void TDBEdit::DropBadText() {
+  if (!HoldsBadText()) return;
+  pending_ = false;
+  reported_ = false;
+  TField* f = Field();
+  const QString t = f ? f->AsString() : QString();
+  setText(t);
+  lastText_ = t;
+  entryText_ = t;
+}
+
 void TDBEdit::keyPressEvent(QKeyEvent* e) {
   if (FireKeyPress(this, e, OnKeyPress)) return;
+  if (e->key() == Qt::Key_Escape && HoldsBadText()) {
+    // The bad text goes; the Escape goes on to the window, which takes back the record.
+    DropBadText();
+    QLineEdit::keyPressEvent(e);
+    return;
+  }
   if (e->key() == Qt::Key_Escape) {
     // Escape takes back what was typed in this box since it was entered.
     TDataSet* ds = DataSet();
