@@ -67,7 +67,7 @@ TfrmListe::TfrmListe(QWidget* parent) : TRefForm(parent), dsTitre(&qTitre), dsLi
   SetBold(edNoListe);
   SetColors(edNoListe, StdColors::Black(), StdColors::Lime());
 #if __has_include("controls/QVNumEdit.h")
-  edNoListe->SetDecimals(0);
+  edNoListe->SetDecimals(-1);
   edNoListe->SetAlignment(TAlignment::taCenter);
 #endif
   btnP = new QToolButton(this);
@@ -210,7 +210,11 @@ TfrmListe::TfrmListe(QWidget* parent) : TRefForm(parent), dsTitre(&qTitre), dsLi
       GuardEvent([this] { edNoListeExit(); });
     }
   };
-  edNoListe->OnExit = [this](QObject*) { GuardEvent([this] { edNoListeExit(); }); };
+  edNoListe->OnExit = [this](QObject*) {
+    leavingNumber_ = true;
+    GuardEvent([this] { edNoListeExit(); });
+    leavingNumber_ = false;
+  };
   cmbRegion->OnCloseUp = [this](TDBLookupComboBox*) { cmbRegionCloseUp(); };
   dsTitre.OnDataChange = [this](TDataSource*, TField*) { dsTitreDataChange(); };
   qApp->installEventFilter(this);  // the window's own keys come before its controls'
@@ -283,6 +287,14 @@ void TfrmListe::SaveHeading(int listNo) {
   q.ParamByName("Titre")->AsString = edTitre->text();
   q.ParamByName("NoListe")->AsInteger = listNo;
   q.ExecSQL();
+  if (listNo == shownList_) storedHeading_ = edTitre->text();
+}
+
+// Pending messages run while a list loads, but no input: a click that moved the focus out of the
+// number box must reach its button after the load, not be delivered in the middle of it. While the
+// focus is changing nothing runs at all (the press that moved it is not yet handled).
+static void LetPaintsRun(bool focusChanging) {
+  if (!focusChanging) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TfrmListe::LoadListe() {
@@ -292,9 +304,11 @@ void TfrmListe::LoadListe() {
     grdListe->SetCells(1, r, "");
     grdListe->SetCells(2, r, "");
   }
-  if (shownList_ > 0) SaveHeading(shownList_);
+  // The heading is stored only when it was changed: a folder that cannot be written is no
+  // reason to refuse moving from one list to another.
+  if (shownList_ > 0 && edTitre->text() != storedHeading_) SaveHeading(shownList_);
   edNoListe->SetValue(CurrentListNo);
-  ProcessMessages();
+  LetPaintsRun(leavingNumber_);
   qListe.Close();
   qListe.SQL.Clear();
   qListe.SQL.Add("SELECT A.NOLISTE, A.NORD, TITRELISTE, A.ID_REGION, A.ID_TITRE, B.ID, B.TITRE");
@@ -324,13 +338,28 @@ void TfrmListe::LoadListe() {
     }
     ++r;
   }
+  storedHeading_ = edTitre->text();
   RowsInList = int(rows.size());
+  // Titles picked in the grid stay picked while they are still offered: reading the list again
+  // (leaving the number box on the way to "Ajouter") must not undo the operator's choice.
+  QStringList picked;
+  TBookmarkList& sel = grdTitre->SelectedRows();
+  for (int i = 0; i < sel.Count(); ++i)
+    if (qTitre.Active() && qTitre.BookmarkValid(sel[i])) {
+      qTitre.GotoBookmark(sel[i]);
+      picked << qTitre.FieldByName("ID")->AsString();
+    }
   qTitre.Close();
   qTitre.Open();
+  if (!picked.isEmpty()) {
+    for (const QString& id : picked)
+      if (qTitre.Locate("ID", id)) grdTitre->SelectedRows().SetCurrentRowSelected(true);
+    qTitre.First();
+  }
   qListe.First();
   UpdateListButtons();
   SetScreenCursor(TCursor::crDefault);
-  ProcessMessages();
+  LetPaintsRun(leavingNumber_);
 }
 
 void TfrmListe::ToggleLock() {
@@ -479,7 +508,9 @@ void TfrmListe::cmbRegionCloseUp() { SetSaveEnabled(true); }
 // A number no list can have names no rows: there is nothing to update.
 void TfrmListe::mnSaveTitleClick() {
   const long double v = edNoListe->Value();
-  if (IsListNo(v)) SaveHeading(int(v));
+  if (!IsListNo(v)) return;
+  if (int(v) == shownList_ && edTitre->text() == storedHeading_) return;  // nothing changed
+  SaveHeading(int(v));
 }
 
 void TfrmListe::btnNClick() {
