@@ -156,10 +156,10 @@ TfrmClient::~TfrmClient() {
 }
 
 void TfrmClient::FormCreate() {
-  Site.Open();
-  Region1.Open();
-  Region.Open();
-  Client.Open();
+  OpenNamed(Site);
+  OpenNamed(Region1);
+  OpenNamed(Region);
+  OpenNamed(Client);
 }
 
 void TfrmClient::showEvent(QShowEvent* e) {

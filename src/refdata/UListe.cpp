@@ -239,9 +239,9 @@ void TfrmListe::FormCreate() {
   grdListe->SetCells(0, 0, "No");
   grdListe->SetCells(1, 0, "Code");
   grdListe->SetCells(2, 0, "Titre");
-  qRegion.Open();
+  OpenNamed(qRegion);
   qTitre.SetFiltered(true);
-  qTitre.Open();
+  OpenNamed(qTitre);
   LoadListe();
   ToggleLock();
 }
@@ -315,7 +315,7 @@ void TfrmListe::LoadListe() {
   qListe.SQL.Add("FROM TLISTE A, TITRE B WHERE (A.ID_TITRE=B.ID) AND NOLISTE=:NoListe");
   qListe.SQL.Add("ORDER BY NORD, B.TITRE");
   qListe.ParamByName("NoListe")->AsInteger = CurrentListNo;
-  qListe.Open();
+  OpenNamed(qListe);
   shownList_ = CurrentListNo;
   const auto rows = qListe.ReadRows(0, qListe.RecordCount());
   const int fHead = qListe.FieldByName("TITRELISTE")->Index(), fRegion = qListe.FieldByName("ID_REGION")->Index(),
@@ -350,7 +350,7 @@ void TfrmListe::LoadListe() {
       picked << qTitre.FieldByName("ID")->AsString();
     }
   qTitre.Close();
-  qTitre.Open();
+  OpenNamed(qTitre);
   if (!picked.isEmpty()) {
     for (const QString& id : picked)
       if (qTitre.Locate("ID", id)) grdTitre->SelectedRows().SetCurrentRowSelected(true);
@@ -412,7 +412,7 @@ void TfrmListe::btnAddClick() {
 
 void TfrmListe::AfterRemoval() {
   qListe.Close();
-  qListe.Open();
+  OpenNamed(qListe);
   LoadListe();
   qListe.First();
   grdTitre->Invalidate();

@@ -116,9 +116,9 @@ TfrmOrgaD::~TfrmOrgaD() {
 QString TfrmOrgaD::GetNodeId(QTreeWidgetItem* node) { return node ? node->data(0, CodeRole).toString() : QString(); }
 
 void TfrmOrgaD::FormCreate() {
-  OrgaD.Open();
-  qRegion.Open();
-  qTitre.Open();
+  OpenNamed(OrgaD);
+  OpenNamed(qRegion);
+  OpenNamed(qTitre);
   stBar->Panels[0]->setText(IntToStr(qTitre.RecordCount()) + " Titres");
   qTitre.SetFiltered(true);
   LoadTree();
@@ -196,7 +196,7 @@ void TfrmOrgaD::ReadRegionTitles() {
 
 void TfrmOrgaD::RereadTitles() {
   qTitre.Close();
-  qTitre.Open();
+  OpenNamed(qTitre);
 }
 
 void TfrmOrgaD::qTitreFilterRecord(TDataSet& ds, bool& accept) {

@@ -117,10 +117,10 @@ TfrmTitres::TfrmTitres(QWidget* parent)
 TfrmTitres::~TfrmTitres() { grdTitre->SetDataSource(nullptr); }
 
 void TfrmTitres::FormCreate() {
-  Site.Open();
-  Imprim1.Open();
-  Imprim.Open();
-  Titre.Open();
+  OpenNamed(Site);
+  OpenNamed(Imprim1);
+  OpenNamed(Imprim);
+  OpenNamed(Titre);
   Titre.First();
   TitreAfterScroll();
 }
