@@ -55,9 +55,11 @@ QList<QPair<QString, QString>> LeftoverFiles() {
           {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"}};
 }
 
+// The working year of a settings text: a text that is not a whole number raises the conversion
+// error; a number outside 1900-2999 is no working year and gives the current year.
 int16_t YearOf(const QString& text) {
   const int64_t v = StrToInt(text);
-  if (v < INT16_MIN || v > INT16_MAX) throw EConvertError("'" + text + "' n'est pas une valeur entière correcte");
+  if (v < 1900 || v > 2999) return int16_t(Date().year());
   return int16_t(v);
 }
 
@@ -316,9 +318,16 @@ void TfrmMain::FormCreate() {
     QString image;
     {
       TIniFile ini(AppPath + "ZELM.INI");
-      Exercice = YearOf(ini.ReadString("PARAMS", "EXER", IntToStr(Date().year())));
+      const QString year = ini.ReadString("PARAMS", "EXER", IntToStr(Date().year()));
       ini.ReadString("WINDOW", "STATE", "1");  // the window opens maximised whatever it holds
       image = ini.ReadString("PARAMS", "IMAGE", "");
+      // A bad setting is reported, and the start goes on: the clean-up and the window's state
+      // must not depend on it.
+      try {
+        Exercice = YearOf(year);
+      } catch (...) {
+        HandleException(std::current_exception());
+      }
     }
 
     stBar->Panels[0]->setText(DateToStr(Date()));
@@ -328,7 +337,13 @@ void TfrmMain::FormCreate() {
 
     // The picture command stores its copy in the program's folder: look for it there, so a start
     // from another working folder finds it too.
-    if (!image.isEmpty()) LoadBackground(QDir(AppPath).filePath(image));
+    if (!image.isEmpty()) {
+      try {
+        LoadBackground(QDir(AppPath).filePath(image));
+      } catch (...) {
+        HandleException(std::current_exception());
+      }
+    }
 
     DeleteLeftoverFiles();
     ClearReadOnly(AppPath);
