@@ -4,6 +4,7 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Cursor.h"
+#include "shell/SessionEnd.h"
 #include "shell/UMain.h"
 #include "shell/USplash.h"
 #include "shell/global.h"
@@ -13,6 +14,7 @@ int RunApplication(int argc, char** argv) {
   TApplication app(argc, argv);
   QApplication::setApplicationName("ZELM");
   Version = "ZELM 2.4";
+  CatchEndOfSession();
 
   auto* splash = new TfrmSplash(nullptr);
   splash->repaint();
@@ -25,6 +27,7 @@ int RunApplication(int argc, char** argv) {
   auto* main = new TfrmMain(nullptr);  // frees itself when it closes
   // The program ends with the main window, even while the F6 calendar is still open.
   QObject::connect(main, &QObject::destroyed, &app, &QCoreApplication::quit);
+  SetSessionWindow(main);
   main->show();
   return app.exec();
 }

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <map>
@@ -407,7 +409,8 @@ void TfrmMain::FormClose() {
     HandleException(std::current_exception());
   }
   DeleteLeftoverFiles();
-  if (MessageDlg("Voulez-vous faire une sauvegarde ?", MsgDlgType::Confirmation, mbYes | mbNo) == ModalResult::Yes) {
+  if (!ending_ &&
+      MessageDlg("Voulez-vous faire une sauvegarde ?", MsgDlgType::Confirmation, mbYes | mbNo) == ModalResult::Yes) {
     try {
       OpenWindow(WindowKey::AutoSave);
     } catch (...) {
@@ -419,6 +422,34 @@ void TfrmMain::FormClose() {
     delete SelectedTitles;
     SelectedTitles = nullptr;
   }
+}
+
+void TfrmMain::EndSession() {
+  if (!ending_) {
+    ending_ = true;
+    static UnattendedDialogs unattended;
+    SetDialogs(&unattended);
+  }
+  CloseNextWindow();
+}
+
+void TfrmMain::CloseNextWindow() {
+  QWidget* top = QApplication::activeModalWidget();
+  if (top && top != this) {
+    top->close();
+    // A window that refuses (a record that fails its checks) goes all the same: nobody is there
+    // to complete it.
+    if (top->isVisible()) {
+      if (auto* d = qobject_cast<QDialog*>(top)) d->done(QDialog::Rejected);
+      else top->hide();
+    }
+    // Its loop ends once this call has returned; the window under it comes next.
+    QTimer::singleShot(0, this, [this] { CloseNextWindow(); });
+    return;
+  }
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isVisible() && !w->isModal()) w->close();
+  close();
 }
 
 // ---------------------------------------------------------------- menu commands
