@@ -1,6 +1,9 @@
 #include "shell/AppMain.h"
 
-#include <QThread>
+#include <QEventLoop>
+#include <QTimer>
+#include <QWindow>
+#include <functional>
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Cursor.h"
@@ -8,6 +11,35 @@
 #include "shell/UMain.h"
 #include "shell/USplash.h"
 #include "shell/global.h"
+
+namespace {
+// Runs the event loop without input for a while: the window is painted whenever it is exposed.
+void RunPaintsOnly(int ms, const std::function<bool()>& done = nullptr) {
+  QEventLoop loop;
+  QTimer end;
+  end.setSingleShot(true);
+  QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+  end.start(ms);
+  QTimer poll;
+  if (done) {
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (done()) loop.quit();
+    });
+    poll.start(10);
+  }
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+// Under a window manager a window is mapped, and can be painted, only some time after show():
+// the splash's time on screen starts once it is there, and a sleeping loop would leave it
+// unpainted, so the time runs in the event loop (without input).
+void KeepOnScreen(QWidget* splash, int ms) {
+  QWindow* w = splash->windowHandle();
+  RunPaintsOnly(1000, [w] { return !w || w->isExposed(); });
+  splash->repaint();
+  RunPaintsOnly(ms);
+}
+}  // namespace
 
 int RunApplication(int argc, char** argv) {
   InitializeFormats();
@@ -20,7 +52,7 @@ int RunApplication(int argc, char** argv) {
   splash->repaint();
   splash->show();
   ProcessMessages();
-  QThread::msleep(1500);
+  KeepOnScreen(splash, 1500);
   delete splash;
   ProcessMessages();
 
