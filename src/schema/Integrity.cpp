@@ -31,5 +31,5 @@ QString CheckTableIntegrity(const QString& folder, const QString& fileName) {
   }
   sqlite3_close(db);
   if (problems.isEmpty()) return {};
-  return "fichier endommagé, pages de données illisibles (" + problems.first() + ")";
+  return "fichier endommagé, des pages de données sont illisibles ; le fichier est laissé tel quel";
 }

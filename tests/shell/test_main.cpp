@@ -601,50 +601,6 @@ TEST(ShellWindows, SplashAndProgressLayouts) {
   EXPECT_EQ(progress.MyGauge->text(), "25%");
 }
 
-// Pictures of the small windows for a person to look at (scripts/shots/main.sh); skipped
-// unless a folder is given.
-TEST(ShellShots, SmallWindows) {
-  const QString dir = qEnvironmentVariable("ZELM_SHOTS_DIR");
-  if (dir.isEmpty()) GTEST_SKIP() << "ZELM_SHOTS_DIR not set";
-  Version = "ZELM 2.4";
-  SetClock(QDateTime(QDate(2026, 12, 7), QTime(9, 30)));
-  TfrmSplash splash;
-  splash.show();
-  TfrmSplashEx about;
-  about.show();
-  TfrmCalendar cal;
-  cal.show();
-  TfrmProgress progress;
-  progress.MyGauge->setValue(42);
-  progress.show();
-  QApplication::processEvents();
-  splash.grab().save(dir + "/splash.png");
-  about.grab().save(dir + "/about.png");
-  cal.grab().save(dir + "/calendar.png");
-  progress.grab().save(dir + "/progress.png");
-  SetClock(QDateTime());
-}
-
-TEST(ShellShots, MainWindow) {
-  const QString dir = qEnvironmentVariable("ZELM_SHOTS_DIR");
-  if (dir.isEmpty()) GTEST_SKIP() << "ZELM_SHOTS_DIR not set";
-  TempDir app;
-  TfrmMain::ExeNameOverride = app.File("zelm");
-  qputenv("ZELM_REGISTRY_DIR", app.File("registry").toUtf8());
-  Version = "ZELM 2.4";
-  ScopedDialogs dlg;
-  auto* frm = new TfrmMain(nullptr);
-  frm->setWindowState(Qt::WindowNoState);
-  frm->resize(1024, 700);
-  frm->show();
-  QApplication::processEvents();
-  frm->grab().save(dir + "/main.png");
-  dlg->QueueAnswer(ModalResult::No);
-  frm->close();
-  FlushDeletes();
-  TfrmMain::ExeNameOverride.clear();
-}
-
 TEST_F(MainWindowTest, AGarbledIniFileStillStartsTheProgramWithASaneYear) {
   QByteArray binary;
   for (int i = 0; i < 4096; ++i) binary += char((i * 37 + 11) & 0xff);
