@@ -1,7 +1,9 @@
 // The program itself, started by the end-of-session tests in a program folder of theirs: once its
 // main window is up it opens the clients window, types a client as a person would and says
 // "READY" on its output; then it waits for the signal the test sends.
-//   session_child FOLDER [complete|incomplete]
+//   session_child FOLDER [complete|incomplete|asking]
+// "asking" stores the client and then asks whether to delete it: the signal comes while the
+// question is open.
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -13,6 +15,12 @@
 
 namespace {
 bool g_complete = true;
+bool g_asking = false;
+
+void SayReady() {
+  std::printf("READY\n");
+  std::fflush(stdout);
+}
 
 void TypeClient() {
   TfrmClient* w = nullptr;
@@ -33,8 +41,13 @@ void TypeClient() {
   }
   w->edAdr->setFocus();
   QTest::keyClicks(w->edAdr, "rue des roses");
-  std::printf("READY\n");
-  std::fflush(stdout);
+  if (g_asking) {
+    QTest::mouseClick(w->btnPost, Qt::LeftButton);
+    QTimer::singleShot(300, SayReady);
+    QTest::mouseClick(w->btnDelete, Qt::LeftButton);  // the question stays open
+    return;
+  }
+  SayReady();
 }
 
 void WaitForTheMainWindow() {
@@ -58,6 +71,7 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   TfrmMain::ExeNameOverride = QString::fromLocal8Bit(argv[1]) + "/zelm";
   g_complete = argc < 3 || QByteArray(argv[2]) != "incomplete";
+  g_asking = argc >= 3 && QByteArray(argv[2]) == "asking";
   int n = 1;  // the application sees no arguments of ours
   return RunApplication(n, argv);
 }

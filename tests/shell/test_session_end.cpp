@@ -102,3 +102,9 @@ TEST_F(SessionEndTest, AHangupEndsTheProgramEvenWithAClientThatCannotBeStored) {
   EXPECT_EQ(ini.ReadString("PARAMS", "EXER", ""), "2004");
   EXPECT_EQ(ini.ReadString("WINDOW", "STATE", ""), "1");
 }
+
+TEST_F(SessionEndTest, AQuestionOpenWhenTheSessionEndsIsNotAnsweredYes) {
+  RunAndSignal("asking", SIGTERM);
+  EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});  // not deleted
+  EXPECT_EQ(TIniFile(app_.File("ZELM.INI")).ReadString("PARAMS", "EXER", ""), "2005");
+}
