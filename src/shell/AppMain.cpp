@@ -1,6 +1,7 @@
 #include "shell/AppMain.h"
 
 #include <QEventLoop>
+#include <QPointer>
 #include <QTimer>
 #include <QWindow>
 #include <functional>
@@ -59,7 +60,14 @@ int RunApplication(int argc, char** argv) {
   auto* main = new TfrmMain(nullptr);  // frees itself when it closes
   // The program ends with the main window, even while the F6 calendar is still open.
   QObject::connect(main, &QObject::destroyed, &app, &QCoreApplication::quit);
-  SetSessionWindow(main);
+  QPointer<TfrmMain> guard(main);
+  SetSessionWindow(main);  // a signal that came during the start ends the session now
+  if (guard && guard->Ending()) {
+    // Its closing has run; a window that was never shown is not freed by closing it.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete guard.data();
+    return 0;
+  }
   main->show();
   return app.exec();
 }

@@ -1,9 +1,9 @@
 // The program itself, started by the end-of-session tests in a program folder of theirs: once its
 // main window is up it opens the clients window, types a client as a person would and says
 // "READY" on its output; then it waits for the signal the test sends.
-//   session_child FOLDER [complete|incomplete|asking]
+//   session_child FOLDER [complete|incomplete|asking|early]
 // "asking" stores the client and then asks whether to delete it: the signal comes while the
-// question is open.
+// question is open; "early" is ready while the splash is up.
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +16,7 @@
 namespace {
 bool g_complete = true;
 bool g_asking = false;
+bool g_early = false;  // ready as soon as the splash is up
 
 void SayReady() {
   std::printf("READY\n");
@@ -62,7 +63,10 @@ void WaitForTheMainWindow() {
   QTimer::singleShot(50, WaitForTheMainWindow);
 }
 
-void Drive() { QTimer::singleShot(0, WaitForTheMainWindow); }
+void Drive() {
+  if (g_early) QTimer::singleShot(0, SayReady);  // runs in the splash's first pending messages
+  else QTimer::singleShot(0, WaitForTheMainWindow);
+}
 }  // namespace
 
 Q_COREAPP_STARTUP_FUNCTION(Drive)
@@ -72,6 +76,7 @@ int main(int argc, char** argv) {
   TfrmMain::ExeNameOverride = QString::fromLocal8Bit(argv[1]) + "/zelm";
   g_complete = argc < 3 || QByteArray(argv[2]) != "incomplete";
   g_asking = argc >= 3 && QByteArray(argv[2]) == "asking";
+  g_early = argc >= 3 && QByteArray(argv[2]) == "early";
   int n = 1;  // the application sees no arguments of ours
   return RunApplication(n, argv);
 }

@@ -108,3 +108,10 @@ TEST_F(SessionEndTest, AQuestionOpenWhenTheSessionEndsIsNotAnsweredYes) {
   EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});  // not deleted
   EXPECT_EQ(TIniFile(app_.File("ZELM.INI")).ReadString("PARAMS", "EXER", ""), "2005");
 }
+
+TEST_F(SessionEndTest, ASignalDuringTheStartEndsTheProgramOnceItHasStarted) {
+  RunAndSignal("early", SIGTERM);
+  EXPECT_EQ(Clients(), QStringList());
+  EXPECT_EQ(TIniFile(app_.File("ZELM.INI")).ReadString("PARAMS", "EXER", ""), "2005");
+  EXPECT_FALSE(QFile::exists(app_.File("PDOXUSRS.NET")));
+}
