@@ -1,5 +1,7 @@
 #include "refdata/RecordForm.h"
 
+#include <QKeyEvent>
+
 #include "platform/sys/Errors.h"
 #include "platform/ui/Canvas.h"
 #include "shell/global.h"
@@ -36,6 +38,20 @@ void TRecordForm::EscapePressed() {
     DropBadInput();
     if (Editing()) btnCancelClick();
   });
+}
+
+void TRecordForm::showEvent(QShowEvent* e) {
+  TRefForm::showEvent(e);
+  for (TDBEdit* edit : findChildren<TDBEdit*>()) edit->installEventFilter(this);
+}
+
+bool TRecordForm::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+    if (auto* edit = qobject_cast<TDBEdit*>(o); edit && edit->HoldsBadText()) {
+      EscapePressed();
+      return true;
+    }
+  return TRefForm::eventFilter(o, e);
 }
 
 void TRecordForm::BuildTopPanel(int width) {

@@ -38,8 +38,11 @@ class TRecordForm : public TRefForm {
   // Text in a bound edit that is not a value of its field cannot be stored: it is dropped with
   // the record's changes, so that the operator is never held in the window by it.
   void DropBadInput();
-  // Escape takes back the record being typed, as Cancel does.
+  // Escape takes back the record being typed, as Cancel does; in a box holding text that is not
+  // a value, at once (the box would only take back its text).
   void EscapePressed() override;
+  void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
   // The top panel, a window wide, with its gradient, navigator and buttons (Close at the right end).
   void BuildTopPanel(int width);
   void BuildStatusBar(int y, int width);

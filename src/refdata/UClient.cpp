@@ -163,7 +163,7 @@ void TfrmClient::FormCreate() {
 }
 
 void TfrmClient::showEvent(QShowEvent* e) {
-  TRefForm::showEvent(e);
+  TRecordForm::showEvent(e);
   if (!shown_) {
     shown_ = true;
     GuardEvent([this] { FormShow(); });
@@ -215,7 +215,7 @@ bool TfrmClient::eventFilter(QObject* o, QEvent* e) {
     chkTri->click();  // the label toggles its box, which reorders
     return true;
   }
-  return TRefForm::eventFilter(o, e);
+  return TRecordForm::eventFilter(o, e);
 }
 
 void TfrmClient::chkToutClick() { ToutesClicked(cmbRegion1); }

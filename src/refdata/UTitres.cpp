@@ -234,7 +234,7 @@ bool TfrmTitres::eventFilter(QObject* o, QEvent* e) {
       return true;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TRecordForm::eventFilter(o, e);
 }
 
 void TfrmTitres::TitreBeforePost() {

@@ -159,23 +159,26 @@ bool TDBEdit::HoldsBadText() {
   return !Write(false);
 }
 
+// Back to the value the box showed when the operator entered it.
 void TDBEdit::DropBadText() {
   if (!HoldsBadText()) return;
   pending_ = false;
   reported_ = false;
   TField* f = Field();
+  TDataSet* ds = DataSet();
+  if (f && ds && (ds->State() == dsEdit || ds->State() == dsInsert) && f->AsString() != entryText_)
+    GuardEvent([&] { f->AsString = entryText_; });
   const QString t = f ? f->AsString() : QString();
   setText(t);
   lastText_ = t;
-  entryText_ = t;
 }
 
 void TDBEdit::keyPressEvent(QKeyEvent* e) {
   if (FireKeyPress(this, e, OnKeyPress)) return;
   if (e->key() == Qt::Key_Escape && HoldsBadText()) {
-    // The bad text goes; the Escape goes on to the window, which takes back the record.
+    // The text that was refused when the box was left goes too, not only what was typed since.
     DropBadText();
-    QLineEdit::keyPressEvent(e);
+    selectAll();
     return;
   }
   if (e->key() == Qt::Key_Escape) {
@@ -205,7 +208,8 @@ void TDBEdit::focusInEvent(QFocusEvent* e) {
       lastText_ = text();
     }
   }
-  entryText_ = text();
+  // Back after a refused text, the box is still where the operator entered it.
+  if (!pending_) entryText_ = text();
 }
 
 void TDBEdit::focusOutEvent(QFocusEvent* e) {
