@@ -36,17 +36,27 @@ bool IsUnsoldCol(int c) { return c >= kFirstPair + 1 && c % 2 == 0; }
 
 // The progress window of a long command, freed however the command ends.
 struct Progress {
-  Progress(QWidget* owner, const QString& caption, int max, bool show) {
+  Progress(QWidget* owner, const QString& caption, int max, bool show)
+      : active(QApplication::activeWindow()), focus(QApplication::focusWidget()) {
     frmProgress = new TfrmProgress(owner);
     frmProgress->setWindowTitle(caption);
     frmProgress->MyGauge->setRange(0, std::max(1, max));
     frmProgress->MyGauge->setValue(0);
+    // The operator's cell keeps the keys while the gauge runs.
+    frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);
     if (show) frmProgress->show();
   }
   ~Progress() {
     delete frmProgress.data();
     frmProgress = nullptr;
+    // The window and the cell the operator was on get the keys back.
+    if (active) {
+      active->activateWindow();
+      QApplication::setActiveWindow(active);
+    }
+    if (focus) focus->setFocus();
   }
+  QPointer<QWidget> active, focus;
   void Show() { frmProgress->show(); }
   void Step() { frmProgress->MyGauge->setValue(frmProgress->MyGauge->value() + 1); }
 };
@@ -655,8 +665,15 @@ void TfrmRetour::grdRetourClick() {
     CalcClientAmount(grdRetour->Row());
     CellEdited = false;
   }
-  if (c < grdTot->ColCount()) grdTot->FocusCell(c, 0);
-  if (SoldCol(c) < grdTot1->ColCount()) grdTot1->FocusCell(std::max(3, SoldCol(c)), 0);
+  if (!syncing_) {
+    syncing_ = true;
+    struct Reset {
+      bool& b;
+      ~Reset() { b = false; }
+    } reset{syncing_};
+    if (c < grdTot->ColCount()) grdTot->FocusCell(c, 0);
+    if (SoldCol(c) < grdTot1->ColCount()) grdTot1->FocusCell(std::max(3, SoldCol(c)), 0);
+  }
   grdRetour->Invalidate();
   grdTot->Invalidate();
 }
@@ -689,6 +706,12 @@ void TfrmRetour::grdRetourTopLeftChanged() {
 }
 
 void TfrmRetour::grdTotClick() {
+  if (syncing_) return;
+  syncing_ = true;
+  struct Reset {
+    bool& b;
+    ~Reset() { b = false; }
+  } reset{syncing_};
   const int c = grdTot->Col();
   GuardEvent([&] { grdRetour->FocusCell(c, grdRetour->Row()); });
   grdTot1->FocusCell(std::max(3, SoldCol(c)), 0);
