@@ -342,3 +342,27 @@ TEST_F(RetourTest, ARegionWithoutClientsKeepsOneEmptyRowThatTakesNoTyping) {
   w.btnPostClick();
   EXPECT_EQ(dlg->Messages(), QStringList({"La quantité invendue doit être numérique!"}));
 }
+
+TEST_F(RetourTest, ARowMostlyRetypedOrTakenOutUnderneathIsStoredWhole) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  Press(Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(WeekRows(Sat).size(), 4);
+  // Both cells of client 0002 retyped.
+  TypeInto(w, 4, 4, "1");
+  TypeInto(w, 6, 4, "2");
+  // Client 0001's LIBERTE row taken out by another program since the loading.
+  {
+    TQuery q;
+    q.SetDatabaseName(DataPath);
+    q.SQL.SetText("DELETE FROM RETOUR WHERE ID_CLIENT='0001' AND ID_TITRE='0002'");
+    q.ExecSQL();
+  }
+  TypeInto(w, 4, 3, "3");
+  w.btnPostClick();
+  EXPECT_TRUE(dlg->Messages().isEmpty());
+  EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|2", "0001|0002|3", "0002|0001|2", "0002|0002|1"}));
+  EXPECT_EQ(WeekRows(Sat.addDays(-7)), QStringList({"0001|0001|1"}));
+}
