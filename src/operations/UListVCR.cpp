@@ -149,6 +149,8 @@ void TfrmListVCR::LoadVCRGrid() {
   loadedWeek_ = cmbWeek->currentIndex();
   loadedRegion_ = cmbRegion->KeyValue();
   grdVCR->FocusCell(2, 1);
+  grdVCR->SetTopRow(1);
+  grdVCR->SetLeftCol(0);  // the three columns fit: code and name stay in view
   if (grdVCR->isVisible()) grdVCR->setFocus();
   qLkpVCR.Close();
   qLkpVCR.ParamByName("MyWeek")->AsDate = *week;

@@ -181,6 +181,9 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdRetour->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goColSizing |
                         goEditing | goThumbTracking);
   grdRetour->SetDefaultDrawing(false);
+  QFont small = font();
+  small.setPixelSize(10);  // a title's name over its 90 pixels, "Invend." in 45
+  grdRetour->setFont(small);
   grdRetour->setMouseTracking(true);
   grdRetour->viewport()->setMouseTracking(true);
   grdRetour->hide();
@@ -199,6 +202,7 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
     g->SetDefaultDrawing(false);
     g->setFocusPolicy(Qt::ClickFocus);
     g->setFixedHeight(height);
+    g->setFont(grdRetour->font());
     g->OnDrawCell = [this](TStringGrid* s, int c, int r, const QRect& rc, TGridDrawState st) {
       grdTot1DrawCell(s, c, r, rc, st);
     };
@@ -545,8 +549,9 @@ void TfrmRetour::LoadGrid() {
       grdTot->SetCells(c + 1, 0, IntToStr(unsoldTot[k]));
       grdTot1->SetCells(SoldCol(c), 0, IntToStr(takenTot[k] - unsoldTot[k]));
     }
-  if (grdRetour->Col() < 3 || grdRetour->Col() >= grdRetour->ColCount()) grdRetour->FocusCell(4, 3);
-  else grdRetour->FocusCell(std::min(4, grdRetour->ColCount() - 1), 3);
+  grdRetour->FocusCell(std::min(4, grdRetour->ColCount() - 1), 3);
+  grdRetour->SetTopRow(3);
+  grdRetour->SetLeftCol(3);
 
   Currency total;
   for (int r = 3; r < grdRetour->RowCount(); ++r) total += CalcClientAmount(r);
