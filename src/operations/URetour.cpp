@@ -655,7 +655,8 @@ void TfrmRetour::cmbRegionCloseUp() {
 
 // ---- entry ----
 
-void TfrmRetour::grdRetourSetEditText(int, int, const QString&) {
+void TfrmRetour::grdRetourSetEditText(int, int row, const QString&) {
+  editedRow_ = row;
   Modified = true;
   CellEdited = true;
   UpdateButtons();
@@ -667,7 +668,8 @@ void TfrmRetour::grdRetourClick() {
   if (IsUnsoldCol(c) && GridLoaded) o |= goEditing;
   grdRetour->SetOptions(o);
   if (CellEdited) {
-    CalcClientAmount(grdRetour->Row());
+    // The row typed into, wherever the cursor went.
+    if (editedRow_ >= 3 && editedRow_ < grdRetour->RowCount()) CalcClientAmount(editedRow_);
     CellEdited = false;
   }
   if (!syncing_) {
@@ -867,6 +869,7 @@ void TfrmRetour::btnCancelClick() {
 }
 
 void TfrmRetour::mnDeleteClick() {
+  if (!LeavePrompt()) return;
   if (!ConfirmYesNo("Etes-vous sûr de vouloir supprimer ?")) return;
   DeleteWeek();
 }

@@ -127,7 +127,8 @@ class TfrmRetour : public TRefForm {
   QHash<QString, WeekCell> weekCells_;   // "client|title" of the loading
   QHash<QString, int> stored_;           // "client|title" -> Qte stored for the week shown
   QString loadedRegion_;                 // the region the grid shows
-  bool syncing_ = false;                 // one grid moving the other's current column
+  bool syncing_ = false;
+  int editedRow_ = -1;                   // the row of the last typed cell                 // one grid moving the other's current column
 };
 
 QString CellKey(const QString& client, const QString& title);

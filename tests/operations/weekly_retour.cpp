@@ -366,3 +366,15 @@ TEST_F(RetourTest, ARowMostlyRetypedOrTakenOutUnderneathIsStoredWhole) {
   EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|2", "0001|0002|3", "0002|0001|2", "0002|0002|1"}));
   EXPECT_EQ(WeekRows(Sat.addDays(-7)), QStringList({"0001|0001|1"}));
 }
+
+TEST_F(RetourTest, ARowLeftByTheMouseAfterTypingGetsItsAmount) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("4");
+  ClickCell(w.grdRetour, 6, 4);
+  EXPECT_EQ(w.grdRetour->Cells(2, 3), "54.00");  // 0 x 17 + 6 x 9
+  EXPECT_EQ(w.grdRetour->Cells(2, 4), "36.00");
+}
