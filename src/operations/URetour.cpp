@@ -827,18 +827,26 @@ bool TfrmRetour::Save() {
       for (size_t first = 0; first < inserts.size(); first += kRowsPerStatement) {
         const size_t end = std::min(inserts.size(), first + kRowsPerStatement);
         QHash<QString, QString> clientParam;
-        QStringList values;
+        QString values;
+        values.reserve(int(end - first) * 24);
         std::vector<bool> usedTitle(nt, false);
         for (size_t i = first; i < end; ++i) {
           const NewRow& row = inserts[i];
           auto it = clientParam.find(row.client);
-          if (it == clientParam.end()) it = clientParam.insert(row.client, "c" + IntToStr(clientParam.size()));
+          if (it == clientParam.end()) it = clientParam.insert(row.client, "c" + QString::number(clientParam.size()));
           usedTitle[row.title] = true;
-          values << "(:w, :" + *it + ", :t" + IntToStr(row.title) + ", " + IntToStr(row.qte) + ")";
+          if (i > first) values += QLatin1String(", ");
+          values += QLatin1String("(:w, :");
+          values += *it;
+          values += QLatin1String(", ");
+          values += titleParams[row.title];
+          values += QLatin1String(", ");
+          values += QString::number(row.qte);
+          values += QLatin1Char(')');
         }
         TQuery ins;
         InDataPath(ins);
-        ins.SQL.Add("INSERT INTO RETOUR (WEEK, ID_CLIENT, ID_TITRE, QTE) VALUES " + values.join(", "));
+        ins.SQL.Add("INSERT INTO RETOUR (WEEK, ID_CLIENT, ID_TITRE, QTE) VALUES " + values);
         ins.ParamByName("w")->AsDate = week;
         for (auto it = clientParam.cbegin(); it != clientParam.cend(); ++it) ins.ParamByName(it.value())->AsString = it.key();
         for (int k = 0; k < nt; ++k)
