@@ -25,7 +25,10 @@ using namespace bench;
 
 namespace {
 
+// A fresh copy: nothing of an earlier run stays (a journal left by a killed run would be rolled
+// into the new files).
 bool CopyFolder(const QString& from, const QString& to) {
+  QDir(to).removeRecursively();
   QDir().mkpath(to);
   for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::Files)) {
     const QString target = to + "/" + fi.fileName();
