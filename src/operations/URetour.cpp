@@ -1001,7 +1001,7 @@ void TfrmRetour::ShowTotals(const QString& client) {
   ProcessMessages();
   QString caption;
   QStringList clients;
-  rebates_.clear();
+  // Rebates are added to those of the region shown, which the grid's amounts still need.
   TQuery q;
   InDataPath(q);
   if (client == "*") {

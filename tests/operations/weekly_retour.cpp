@@ -282,6 +282,16 @@ TEST_F(RetourTest, ClientAndGeneralTotalsWithTheirPercentages) {
   EXPECT_EQ(w.mnTotClient->text(), "Total de      1 - PRESSE DU PORT");
 }
 
+TEST_F(RetourTest, AnUnsoldCellWithoutTakingsIsPricedAtTheClientsNetPriceAfterTotals) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  Press(Qt::Key_F7);  // totals of client 0001 read only its own rebates
+  TypeInto(w, 6, 4, "1");  // client 0002 took no EL WATAN: 10 less its 1.00 rebate
+  EXPECT_EQ(w.grdRetour->Cells(2, 4), "27.00");  // 36 - 9
+}
+
 TEST_F(RetourTest, CorrectingATakingRecomputesTheCellAndTheAmount) {
   AddWeek();
   TfrmRetour w;
