@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QToolTip>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 
 #include "operations/Quantity.h"
@@ -765,6 +766,7 @@ bool TfrmRetour::Save() {
       // quantities (whole numbers checked above) as numbers.
       std::vector<QString> titles;
       for (int c = kFirstPair; c + 1 < grdRetour->ColCount(); c += 2) titles.push_back(grdRetour->Cells(c, 0));
+      if (std::find(titles.begin(), titles.end(), QString()) != titles.end()) titles.clear();  // no title listed
       const int nt = int(titles.size());
       struct NewRow {
         QString client;
