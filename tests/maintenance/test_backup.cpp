@@ -1,0 +1,116 @@
+// The manual backup: every table with its companion files, written whole or not at all.
+#include <QDir>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+
+#include "MaintFixture.h"
+#include "maintenance/MaintCommon.h"
+#include "maintenance/USaveRestore.h"
+#include "platform/sys/Files.h"
+#include "shell/global.h"
+
+namespace {
+QStringList DataFiles() {
+  QStringList out;
+  for (const QString& n : QDir(DataPath).entryList(QDir::Files))
+    if (!IsEngineSideFile(n)) out << n;
+  out.sort();
+  return out;
+}
+}  // namespace
+
+TEST_F(MaintTest, BackupHoldsTheTwelveTablesAndReplacesTheEarlierOne) {
+  FillSample();
+  const QString out = dir.Path() + "sauve";
+  QDir().mkpath(out);
+  WriteFile(DataPath + "notes.txt", "pas une table");
+  WriteFile(DataPath + "CLIENT.DB-journal", "");  // the engine's, never archived
+
+  TfrmSaveRestore f;
+  SetSaveMode(&f);
+  f.show();
+  EXPECT_EQ(f.windowTitle(), "Sauvegarde");
+  EXPECT_TRUE(f.btnSave->isVisible());
+  EXPECT_FALSE(f.btnRestore->isVisible());
+  dlg->QueueFileName(out);
+  QTest::mouseClick(f.btnSave, Qt::LeftButton);
+  EXPECT_EQ(dlg->Messages(), QStringList());
+  EXPECT_EQ(dlg->Asked().at(0).text, "Choisir l'endroit où sauvegarder.");
+
+  QStringList expected = DataFiles();
+  expected.removeAll("notes.txt");
+  const QStringList names = UnzipNames(out + "/ZELM.zip");
+  EXPECT_EQ(names, expected);
+  int tables = 0;
+  for (const QString& n : names) tables += n.endsWith(".db", Qt::CaseInsensitive);
+  EXPECT_EQ(tables, 12);
+  EXPECT_TRUE(names.contains("CLIENT.X02"));
+  const QByteArray first = ReadFile(out + "/ZELM.zip");
+
+  // A second backup replaces it; the first goes to the trash, no temporary file stays.
+  AddRow("CLIENT.DB", {"0003", 3, "BERNARD"});
+  QTest::mouseClick(f.btnSave, Qt::LeftButton);  // no folder chosen: nothing happens
+  EXPECT_EQ(ReadFile(out + "/ZELM.zip"), first);
+  dlg->QueueFileName(out);
+  QTest::mouseClick(f.btnSave, Qt::LeftButton);
+  EXPECT_NE(ReadFile(out + "/ZELM.zip"), first);
+  EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"ZELM.zip"});
+  EXPECT_EQ(ReadFile(TrashFolder() + "ZELM.zip"), first);
+  EXPECT_TRUE(f.btnSave->isEnabled());
+  EXPECT_TRUE(f.btnClose->isEnabled());
+  EXPECT_FALSE(f.ProgressBar1->isVisible());
+}
+
+TEST_F(MaintTest, ABackupCutShortKeepsTheEarlierArchive) {
+  FillSample();
+  const QString out = dir.Path() + "sauve/";
+  QDir().mkpath(out);
+  TZipArchiver zip;
+  zip.Unattended = true;
+  ASSERT_TRUE(WriteTablesArchive(zip, DataPath, out + "ZELM.zip", false));
+  const QByteArray first = ReadFile(out + "ZELM.zip");
+  ASSERT_FALSE(first.isEmpty());
+
+  zip.OnProgress = [&](QObject*, ProgressType t, const QString&, qint64) {
+    if (t == ProgressUpdate || t == NewFile) zip.Cancel = true;
+  };
+  EXPECT_FALSE(WriteTablesArchive(zip, DataPath, out + "ZELM.zip", false));
+  EXPECT_EQ(ReadFile(out + "ZELM.zip"), first);
+  EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"ZELM.zip"});
+  EXPECT_FALSE(QFileInfo::exists(TrashFolder() + "ZELM.zip"));
+}
+
+TEST_F(MaintTest, FloppyWithoutDiskAsksUntilCancel) {
+  FillSample();
+  TfrmSaveRestore f;
+  SetSaveMode(&f);
+  f.show();
+  // "A:" with no folder mapped to it is a drive without a disk.
+  dlg->QueueFileName("A:/");
+  dlg->QueueAnswer(ModalResult::OK);
+  dlg->QueueAnswer(ModalResult::OK);
+  dlg->QueueAnswer(ModalResult::Cancel);
+  QTest::mouseClick(f.btnSave, Qt::LeftButton);
+  EXPECT_EQ(dlg->Messages(), QStringList(3, "Insérer une disquette dans le lecteur SVP."));
+  EXPECT_TRUE(f.btnSave->isEnabled());
+}
+
+TEST_F(MaintTest, SpecsAndTableNames) {
+  const QStringList specs = BackupSpecs(DataPath);
+  ASSERT_EQ(specs.size(), 12);
+  EXPECT_EQ(specs.first(), DataPath + "CLIENT.*");
+  EXPECT_TRUE(specs.contains(DataPath + "Region.*"));
+  QString t;
+  EXPECT_TRUE(IsTableFileName("client.db", &t));
+  EXPECT_EQ(t, "CLIENT.DB");
+  EXPECT_TRUE(IsTableFileName("REGION.Y02", &t));
+  EXPECT_EQ(t, "Region.db");
+  EXPECT_TRUE(IsTableFileName("Disto.PX"));
+  EXPECT_FALSE(IsTableFileName("notes.txt"));
+  EXPECT_FALSE(IsTableFileName("CLIENTS.DB"));     // a longer name is another file
+  EXPECT_FALSE(IsTableFileName("CLIENT.DB-journal"));
+  EXPECT_FALSE(IsTableFileName("LISTE.TXT"));      // "Liste" is a table, "TXT" not its extension
+  EXPECT_FALSE(IsTableFileName("DB"));
+}
