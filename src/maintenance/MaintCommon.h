@@ -37,3 +37,11 @@ class TZipProgressBar {
 // archive goes to the trash at that moment). With `span` the component's disk spanning writes
 // it. False when nothing was written; what went wrong has been reported.
 bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QString& target, bool span);
+
+// Puts the tables of an archive in place of the data folder's. The archive is refused whole when
+// it cannot be read or extracted, when a file is not what its directory says, or when an entry
+// would leave the extraction folder or is a link; it is extracted into a fresh folder under
+// AppPath + "Temp/", and only the program's table files are taken. A table open here or in
+// another program stops the restore. "" when done, else the failure in French; unless the text
+// says the restore is incomplete, nothing in the data folder has changed.
+QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive);

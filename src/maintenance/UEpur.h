@@ -37,7 +37,8 @@ class TfrmEpur : public QDialog {
   void BitBtn1Click();
   void BitBtn2Click();
 
- private:
+  // The two steps of "Supprimer" once confirmed: the deletions of the period in one
+  // transaction, then the pack of every table of the schema.
   void Purge(const QDate& from, const QDate& to);
   void PackAll();
 };

@@ -114,3 +114,24 @@ TEST_F(MaintTest, SpecsAndTableNames) {
   EXPECT_FALSE(IsTableFileName("LISTE.TXT"));      // "Liste" is a table, "TXT" not its extension
   EXPECT_FALSE(IsTableFileName("DB"));
 }
+
+TEST_F(MaintTest, ALargeTableIsArchivedWholeAndReadsBackElsewhere) {
+  // Larger than the pieces the archive library deflates side by side.
+  QByteArray big;
+  big.reserve(21 << 20);
+  unsigned seed = 11;
+  while (big.size() < (21 << 20) + 12345) {
+    seed = seed * 1103515245u + 12345u;
+    big += (seed >> 28) < 4 ? QByteArray::number(seed) : QByteArray("2005-03-01;0001;0002;5;1.20\n");
+  }
+  WriteFile(DataPath + "Liste.MB", big);
+  const QString out = dir.Path() + "sauve/";
+  QDir().mkpath(out);
+  TZipArchiver zip;
+  zip.Unattended = true;
+  ASSERT_TRUE(WriteTablesArchive(zip, DataPath, out + "ZELM.zip", false));
+  EXPECT_EQ(RunTool("unzip", {"-tq", out + "ZELM.zip"}).code, 0);
+  const ToolRun r = RunTool("unzip", {"-o", "-q", out + "ZELM.zip", "Liste.MB", "-d", out + "x"});
+  EXPECT_EQ(r.code, 0) << r.out.toStdString();
+  EXPECT_TRUE(ReadFile(out + "x/Liste.MB") == big);
+}

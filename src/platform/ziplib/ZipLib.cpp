@@ -515,6 +515,35 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
       work.push_back(k);
     }
   if (work.empty()) return true;
+  // A large file is deflated in pieces on several threads at once, each piece primed with the 32 KB
+  // before it and ended on a byte boundary (a sync flush), so that the pieces laid end to end are
+  // one deflate stream (as pigz does); the last piece finishes the stream.
+  constexpr int64_t kPiece = int64_t(8) << 20;
+  struct Piece {
+    size_t k = 0;
+    int64_t off = 0, len = 0;
+    bool last = true;
+    FILE* out = nullptr;  // its own stream, or the file's when it is the only piece
+    uint32_t crc = 0;
+    bool ok = false;
+  };
+  std::vector<Piece> pieces;
+  std::map<size_t, std::vector<size_t>> piecesOf;
+  std::map<size_t, std::unique_ptr<std::atomic<int>>> left;
+  for (size_t k : work) {
+    const int64_t size = todo[k]->size;
+    const int64_t n = std::max<int64_t>(1, (size + kPiece - 1) / kPiece);
+    left[k] = std::make_unique<std::atomic<int>>(static_cast<int>(n));
+    for (int64_t i = 0; i < n; ++i) {
+      Piece pc;
+      pc.k = k;
+      pc.off = i * kPiece;
+      pc.len = std::min(kPiece, size - pc.off);
+      pc.last = i == n - 1;
+      piecesOf[k].push_back(pieces.size());
+      pieces.push_back(pc);
+    }
+  }
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
   std::mutex m;
@@ -524,24 +553,32 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
     std::vector<unsigned char> in(1 << 18), out(1 << 18);
     for (;;) {
       const size_t w = next++;
-      if (w >= work.size() || stop) break;
-      const Item* it = todo[work[w]];
-      Packed& pk = *packed[work[w]];
+      if (w >= pieces.size() || stop) break;
+      Piece& pc = pieces[w];
+      const Item* it = todo[pc.k];
+      Packed& pk = *packed[pc.k];
+      const bool alone = piecesOf[pc.k].size() == 1;
       FILE* f = std::fopen(it->path.c_str(), "rb");
-      pk.data = std::tmpfile();
+      pc.out = alone ? (pk.data = std::tmpfile()) : std::tmpfile();
       z_stream zs{};
-      bool ok = f && pk.data && deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+      bool ok = f && pc.out && deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+      if (ok && pc.off > 0) {
+        const int64_t dict = std::min<int64_t>(32768, pc.off);
+        ok = fseeko(f, pc.off - dict, SEEK_SET) == 0 && std::fread(in.data(), 1, size_t(dict), f) == size_t(dict) &&
+             deflateSetDictionary(&zs, in.data(), uInt(dict)) == Z_OK;
+      }
       uLong crc = crc32(0L, Z_NULL, 0);
+      int64_t remaining = pc.len;
       int flush = Z_NO_FLUSH;
-      while (ok && flush != Z_FINISH && !stop) {
-        const size_t n = std::fread(in.data(), 1, in.size(), f);
-        if (n < in.size()) {
-          if (std::ferror(f)) {
-            ok = false;
-            break;
-          }
-          flush = Z_FINISH;
+      while (ok && flush == Z_NO_FLUSH && !stop) {
+        const size_t want = size_t(std::min<int64_t>(remaining, int64_t(in.size())));
+        const size_t n = std::fread(in.data(), 1, want, f);
+        if (n < want) {
+          ok = false;  // the file shrank or could not be read
+          break;
         }
+        remaining -= int64_t(n);
+        if (remaining == 0) flush = pc.last ? Z_FINISH : Z_SYNC_FLUSH;
         crc = crc32(crc, in.data(), static_cast<uInt>(n));
         zs.next_in = in.data();
         zs.avail_in = static_cast<uInt>(n);
@@ -550,15 +587,41 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
           zs.avail_out = static_cast<uInt>(out.size());
           deflate(&zs, flush);
           const size_t have = out.size() - zs.avail_out;
-          if (have && std::fwrite(out.data(), 1, have, pk.data) != have) ok = false;
+          if (have && std::fwrite(out.data(), 1, have, pc.out) != have) ok = false;
         } while (ok && zs.avail_out == 0);
         pk.consumed += static_cast<int64_t>(n);
       }
+      // A file that grew since it was listed is caught as before: its size no longer matches.
+      if (ok && pc.last && std::fgetc(f) != EOF) ok = false;
       deflateEnd(&zs);
       if (f) std::fclose(f);
-      pk.compSize = static_cast<int64_t>(zs.total_out);
-      pk.crc = static_cast<uint32_t>(crc);
-      pk.failed = !ok || pk.consumed != it->size || std::fflush(pk.data) != 0;
+      pc.crc = static_cast<uint32_t>(crc);
+      pc.ok = ok && !stop && std::fflush(pc.out) == 0;
+      if (--*left[pc.k] > 0) continue;
+      // The last piece of a file to finish lays the pieces end to end.
+      bool fileOk = true;
+      uLong whole = crc32(0L, Z_NULL, 0);
+      for (size_t i : piecesOf[pc.k]) fileOk = fileOk && pieces[i].ok;
+      if (!alone) {
+        pk.data = std::tmpfile();
+        fileOk = fileOk && pk.data;
+        for (size_t i : piecesOf[pc.k]) {
+          FILE* src = pieces[i].out;
+          if (fileOk) {
+            std::rewind(src);
+            size_t n;
+            while ((n = std::fread(in.data(), 1, in.size(), src)) > 0)
+              if (std::fwrite(in.data(), 1, n, pk.data) != n) fileOk = false;
+          }
+          if (src) std::fclose(src);
+          pieces[i].out = nullptr;
+        }
+        fileOk = fileOk && std::fflush(pk.data) == 0;
+      }
+      for (size_t i : piecesOf[pc.k]) whole = crc32_combine(whole, pieces[i].crc, pieces[i].len);
+      pk.compSize = pk.data ? static_cast<int64_t>(ftello(pk.data)) : 0;
+      pk.crc = static_cast<uint32_t>(whole);
+      pk.failed = !fileOk || pk.consumed != it->size;
       {
         std::lock_guard<std::mutex> lock(m);
         pk.done = true;
@@ -566,7 +629,7 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
       cv.notify_all();
     }
   };
-  const unsigned threads = std::max(1u, std::min({std::thread::hardware_concurrency(), 4u, static_cast<unsigned>(work.size())}));
+  const unsigned threads = std::max(1u, std::min({std::thread::hardware_concurrency(), 4u, static_cast<unsigned>(pieces.size())}));
   std::vector<std::thread> pool;
   for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
 
@@ -600,6 +663,8 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
   }
   if (!ok) stop = true;
   for (auto& t : pool) t.join();
+  for (Piece& pc : pieces)  // pieces of a file left unfinished by a cancel
+    if (pc.out && piecesOf[pc.k].size() > 1) std::fclose(pc.out);
   return ok;
 }
 
