@@ -84,3 +84,16 @@ TEST_F(MaintTest, TypeOfAMountsDevice) {
   EXPECT_NE(DeviceDriveType("/"), dtNoRootDir);
   EXPECT_EQ(DeviceDriveType("/proc"), dtFixed);   // no block device behind it
 }
+
+TEST_F(MaintTest, TheSettingAsTheReadmeShowsIt) {
+  const QString floppy = dir.Path() + "media/DISQUETTE";
+  QDir().mkpath(floppy);
+  WriteFile(dir.Path() + "registry/HKEY_CURRENT_USER.ini",
+            ("[Software\\ZELM\\Lecteurs]\nA=" + floppy + "\nA.Type=amovible\nA.Taille=1457664\n").toUtf8());
+  LoadDriveSettings();
+  EXPECT_EQ(GetDriveType("A:"), dtRemovable);
+  EXPECT_EQ(DrivePath("A:/ZELM.zip"), floppy + "/ZELM.zip");
+  qint64 freeBytes = 0, total = 0;
+  ASSERT_TRUE(GetDiskFreeSpace("A:", freeBytes, total));
+  EXPECT_EQ(total, 1457664);
+}
