@@ -1,5 +1,11 @@
 // The manual backup: every table with its companion files, written whole or not at all.
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
+#include <csignal>
+#include <cstring>
+#include <sqlite3.h>
+#include <unistd.h>
 #include <QFileInfo>
 #include <QProgressBar>
 #include <QPushButton>
@@ -134,4 +140,60 @@ TEST_F(MaintTest, ALargeTableIsArchivedWholeAndReadsBackElsewhere) {
   const ToolRun r = RunTool("unzip", {"-o", "-q", out + "ZELM.zip", "Liste.MB", "-d", out + "x"});
   EXPECT_EQ(r.code, 0) << r.out.toStdString();
   EXPECT_TRUE(ReadFile(out + "x/Liste.MB") == big);
+}
+
+// Run by the test below in a process of its own: writes into the takings without committing,
+// enough for the rows to reach the file, then dies as a killed program does.
+TEST(MaintKillChild, WriteThenDie) {
+  const QByteArray path = qgetenv("ZELM_KILL_DB");
+  if (path.isEmpty()) GTEST_SKIP() << "run by ABackupOfATableWhoseWriterWasKilledHoldsItWhole";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.constData(), &db), SQLITE_OK);
+  sqlite3_create_collation(db, "ZNOCASE", SQLITE_UTF8, nullptr,
+                           [](void*, int la, const void* a, int lb, const void* b) {
+                             const int c = std::memcmp(a, b, size_t(std::min(la, lb)));
+                             return c ? c : la - lb;
+                           });
+  ASSERT_EQ(sqlite3_exec(db, "PRAGMA cache_size=4; BEGIN", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_stmt* s = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db,
+                               "INSERT INTO Disto (DateJ, Id_Client, Id_Titre, Qte_Prise, PU) "
+                               "VALUES ('2099-01-01', printf('%04d', ?1 % 10000), printf('%04d', ?1 / 10000), 1, 1.0)",
+                               -1, &s, nullptr),
+            SQLITE_OK);
+  for (int i = 0; i < 20000; ++i) {
+    sqlite3_bind_int(s, 1, i);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_DONE);
+    sqlite3_reset(s);
+  }
+  std::fflush(nullptr);
+  ::kill(::getpid(), SIGKILL);
+}
+
+TEST_F(MaintTest, ABackupOfATableWhoseWriterWasKilledHoldsItWhole) {
+  FillSample();
+  const qint64 size = QFileInfo(DataPath + "Disto.DB").size();
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("ZELM_KILL_DB", DataPath + "Disto.DB");
+  child.setProcessEnvironment(env);
+  child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=MaintKillChild.WriteThenDie"});
+  ASSERT_TRUE(child.waitForFinished(60000));
+  ASSERT_EQ(child.exitStatus(), QProcess::CrashExit);
+  ASSERT_TRUE(QFileInfo::exists(DataPath + "Disto.DB-journal"));  // the write cut short
+  ASSERT_GT(QFileInfo(DataPath + "Disto.DB").size(), size);        // with its rows in the file
+
+  const QString out = dir.Path() + "sauve/";
+  QDir().mkpath(out);
+  TZipArchiver zip;
+  zip.Unattended = true;
+  ASSERT_TRUE(WriteTablesArchive(zip, DataPath, out + "ZELM.zip", false));
+  EXPECT_FALSE(UnzipNames(out + "ZELM.zip").contains("Disto.DB-journal"));
+  ASSERT_EQ(RunTool("unzip", {"-q", out + "ZELM.zip", "-d", out + "x"}).code, 0);
+  // The archived takings are the committed ones, and the file is sound.
+  const QString keep = DataPath;
+  DataPath = out + "x/";
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
+  DataPath = keep;
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
 }
