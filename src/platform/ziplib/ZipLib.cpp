@@ -526,14 +526,23 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
     FILE* out = nullptr;  // its own stream, or the file's when it is the only piece
     uint32_t crc = 0;
     bool ok = false;
+    bool finished = false;  // under its file's lock
+  };
+  // The pieces of a file are laid end to end as soon as each one and all before it are done, so
+  // only a few are ever held aside whatever the file's size.
+  struct Joined {
+    std::mutex mu;
+    size_t next = 0;
+    bool ok = true;
+    uLong crc = crc32(0L, Z_NULL, 0);
   };
   std::vector<Piece> pieces;
   std::map<size_t, std::vector<size_t>> piecesOf;
-  std::map<size_t, std::unique_ptr<std::atomic<int>>> left;
+  std::map<size_t, std::unique_ptr<Joined>> joined;
   for (size_t k : work) {
     const int64_t size = todo[k]->size;
     const int64_t n = std::max<int64_t>(1, (size + kPiece - 1) / kPiece);
-    left[k] = std::make_unique<std::atomic<int>>(static_cast<int>(n));
+    joined[k] = std::make_unique<Joined>();
     for (int64_t i = 0; i < n; ++i) {
       Piece pc;
       pc.k = k;
@@ -557,7 +566,7 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
       Piece& pc = pieces[w];
       const Item* it = todo[pc.k];
       Packed& pk = *packed[pc.k];
-      const bool alone = piecesOf[pc.k].size() == 1;
+      const bool alone = piecesOf.at(pc.k).size() == 1;
       FILE* f = std::fopen(it->path.c_str(), "rb");
       pc.out = alone ? (pk.data = std::tmpfile()) : std::tmpfile();
       z_stream zs{};
@@ -597,30 +606,35 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
       if (f) std::fclose(f);
       pc.crc = static_cast<uint32_t>(crc);
       pc.ok = ok && !stop && std::fflush(pc.out) == 0;
-      if (--*left[pc.k] > 0) continue;
-      // The last piece of a file to finish lays the pieces end to end.
-      bool fileOk = true;
-      uLong whole = crc32(0L, Z_NULL, 0);
-      for (size_t i : piecesOf[pc.k]) fileOk = fileOk && pieces[i].ok;
-      if (!alone) {
-        pk.data = std::tmpfile();
-        fileOk = fileOk && pk.data;
-        for (size_t i : piecesOf[pc.k]) {
-          FILE* src = pieces[i].out;
-          if (fileOk) {
-            std::rewind(src);
-            size_t n;
-            while ((n = std::fread(in.data(), 1, in.size(), src)) > 0)
-              if (std::fwrite(in.data(), 1, n, pk.data) != n) fileOk = false;
+      Joined& j = *joined.at(pc.k);
+      const std::vector<size_t>& mine = piecesOf.at(pc.k);
+      bool complete = false;
+      {
+        std::lock_guard<std::mutex> lock(j.mu);
+        pc.finished = true;
+        if (!alone && !pk.data && !(pk.data = std::tmpfile())) j.ok = false;
+        while (j.next < mine.size() && pieces[mine[j.next]].finished) {
+          Piece& done = pieces[mine[j.next]];
+          j.ok = j.ok && done.ok;
+          if (!alone) {
+            if (j.ok) {
+              std::rewind(done.out);
+              size_t n;
+              while ((n = std::fread(in.data(), 1, in.size(), done.out)) > 0)
+                if (std::fwrite(in.data(), 1, n, pk.data) != n) j.ok = false;
+            }
+            if (done.out) std::fclose(done.out);
+            done.out = nullptr;
           }
-          if (src) std::fclose(src);
-          pieces[i].out = nullptr;
+          j.crc = crc32_combine(j.crc, done.crc, done.len);
+          ++j.next;
         }
-        fileOk = fileOk && std::fflush(pk.data) == 0;
+        complete = j.next == mine.size();
       }
-      for (size_t i : piecesOf[pc.k]) whole = crc32_combine(whole, pieces[i].crc, pieces[i].len);
+      if (!complete) continue;
+      const bool fileOk = j.ok && pk.data && std::fflush(pk.data) == 0;
       pk.compSize = pk.data ? static_cast<int64_t>(ftello(pk.data)) : 0;
-      pk.crc = static_cast<uint32_t>(whole);
+      pk.crc = static_cast<uint32_t>(j.crc);
       pk.failed = !fileOk || pk.consumed != it->size;
       {
         std::lock_guard<std::mutex> lock(m);
@@ -664,7 +678,7 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
   if (!ok) stop = true;
   for (auto& t : pool) t.join();
   for (Piece& pc : pieces)  // pieces of a file left unfinished by a cancel
-    if (pc.out && piecesOf[pc.k].size() > 1) std::fclose(pc.out);
+    if (pc.out && piecesOf.at(pc.k).size() > 1) std::fclose(pc.out);
   return ok;
 }
 
