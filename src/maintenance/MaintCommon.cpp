@@ -247,6 +247,9 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
       return "Le fichier " + name + " de l'archive est endommagé." + kNothingRestored;
     QString table;
     if (!IsTableFileName(name, &table)) continue;  // not one of the program's files
+    for (const Item& i : items)
+      if (i.target.compare(TargetName(DataPath, name), Qt::CaseInsensitive) == 0)
+        return "L'archive contient deux fois le fichier " + name + "." + kNothingRestored;
     items.push_back({dir + name, table, TargetName(DataPath, name)});
     if (!tables.contains(table)) tables << table;
   }

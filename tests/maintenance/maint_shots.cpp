@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstdio>
@@ -34,6 +36,17 @@ void Shot(QWidget* w, const QString& name) {
   ProcessMessages();
   w->grab().save(shots + name + ".png");
   std::printf("%s%s.png\n", qPrintable(shots), qPrintable(name));
+  // Under a window manager, the screen too: the window with its frame, where it was placed.
+  if (qEnvironmentVariableIsSet("ZELM_SHOT_SCREEN") && w->isWindow() && w->isVisible()) {
+    w->raise();
+    w->activateWindow();
+    for (int i = 0; i < 20; ++i) {
+      ProcessMessages();
+      QThread::msleep(20);
+    }
+    QProcess::execute("import", {"-window", "root", shots + name + "_ecran.png"});
+    std::printf("%s%s_ecran.png\n", qPrintable(shots), qPrintable(name));
+  }
 }
 
 void AddRow(const QString& table, const QList<QVariant>& values) {

@@ -142,10 +142,11 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
   MakeArchive(folder + "lecteur.zip", {{"CLIENT.DB", client}, {"C:/Titre.DB", "drive"}});
   MakeArchive(folder + "lien.zip", {{"CLIENT.DB", client}, {"@Titre.DB", "/etc/passwd"}});
   MakeArchive(folder + "sanstable.zip", {{"notes.txt", "rien"}});
+  MakeArchive(folder + "double.zip", {{"CLIENT.DB", client}, {"client.db", "autre"}});
 
   const auto before = Snapshot();
   for (const char* name : {"abime.zip", "coupe.zip", "remonte.zip", "absolu.zip", "lecteur.zip", "lien.zip",
-                           "sanstable.zip"}) {
+                           "sanstable.zip", "double.zip"}) {
     SCOPED_TRACE(name);
     dlg->Clear();
     Restore(folder + name);
