@@ -1,4 +1,5 @@
 // The purge of a period and the pack of every table.
+#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -115,4 +116,17 @@ TEST(PackTableTest, RefusesATableNotOpenExclusively) {
   } catch (const EDBEngineError& e) {
     EXPECT_EQ(e.Message(), "Table must be  opened to pack");
   }
+}
+
+TEST_F(MaintTest, AFailingDeletionUndoesTheOthers) {
+  FillSample();
+  // The purchases table gone: the third deletion fails, the first two must not stay done.
+  ASSERT_TRUE(QFile::remove(DataPath + "Ha.DB"));
+  TfrmEpur f;
+  f.edDDeb->setText("01/03/2005");
+  f.edDFin->setText("31/03/2005");
+  QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+  EXPECT_NE(dlg->Messages().last(), "Epuration terminée !");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Retour.DB"), 4);
 }
