@@ -138,7 +138,7 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
   return true;
 }
 
-namespace restore {
+namespace {
 
 const char* kNothingRestored = " Aucune donnée n'a été modifiée.";
 
@@ -158,7 +158,9 @@ bool IsLinkEntry(const ZipDirEntry& e) {
 
 bool SameCrc(const QString& path, const ZipDirEntry& e) {
   QFile f(path);
-  if (!f.open(QIODevice::ReadOnly) || f.size() != qint64(e.UncompressedSize)) return false;
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  // A size of all ones stands for a larger one kept in the entry's zip64 field.
+  if (e.UncompressedSize != 0xFFFFFFFFu && f.size() != qint64(e.UncompressedSize)) return false;
   uLong crc = crc32(0L, Z_NULL, 0);
   QByteArray buf(1 << 16, Qt::Uninitialized);
   for (;;) {
@@ -200,7 +202,6 @@ void SyncFolder(const QString& folder) {
 
 }  // namespace
 
-using namespace restore;
 
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
   zip.SetZipFileName(archive);

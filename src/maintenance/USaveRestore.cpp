@@ -2,30 +2,18 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QDirIterator>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-#include <zlib.h>
 
 #include "maintenance/URestorFiles.h"
-#include "platform/db/DbiStructure.h"
-#include "platform/db/Maintenance.h"
 #include "platform/sys/Drives.h"
 #include "platform/sys/Files.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
 #include "shell/global.h"
-
 
 void SetSaveMode(TfrmSaveRestore* f) {
   f->setWindowTitle("Sauvegarde");
