@@ -1,5 +1,7 @@
 #include "platform/db/EngineCore.h"
 
+#include "platform/db/GroupCommit.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -224,7 +226,7 @@ Conn::Conn(const QString& key) : folderKey(key) {
   }();
   (void)autoRegistered;
   int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
+                           GroupVfsName());
   if (rc != SQLITE_OK) Raise(DBIERR_OSERROR, "cannot start the SQL engine");
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 5000);  // other processes only: inside the program nothing waits
@@ -630,7 +632,12 @@ QString Engine::PathKey(const QString& path) {
   return dir + "/" + fi.fileName();
 }
 
-Engine::Folder& Engine::FolderOf(const QString& key) { return folders_[key]; }
+Engine::Folder& Engine::FolderOf(const QString& key) {
+  auto it = folders_.find(key);
+  if (it != folders_.end()) return it->second;
+  SweepSuperJournals(key);
+  return folders_[key];
+}
 
 TableFile* Engine::Find(const QString& path) const {
   auto it = files_.find(PathKey(path));
@@ -1005,6 +1012,22 @@ void Engine::EndScope(const QString& folder, bool raise) {
   }
   fo.partlyStored = false;
   std::exception_ptr first;
+  // Rows written into more than one file are stored together or not at all.
+  std::vector<Conn*> writers;
+  int written = 0;
+  for (auto& c : fo.conns) {
+    if (!c->inTx) continue;
+    const int n = int(std::count_if(c->files.begin(), c->files.end(), [](const TableFile* f) { return f->written; }));
+    if (n > 0) writers.push_back(c.get());
+    written += n;
+  }
+  if (written > 1) {
+    try {
+      CommitTogether(writers);
+    } catch (...) {
+      first = std::current_exception();
+    }
+  }
   for (auto& c : fo.conns) {
     if (!c->inTx) continue;
     try {
@@ -1016,8 +1039,16 @@ void Engine::EndScope(const QString& folder, bool raise) {
   if (first && raise) std::rethrow_exception(first);
 }
 
-void Engine::Commit(Conn* c, bool raise) {
+void Engine::Commit(Conn* c, bool raise, bool together) {
   if (!c->inTx) return;
+  if (together && std::count_if(c->files.begin(), c->files.end(), [](const TableFile* f) { return f->written; }) > 1) {
+    try {
+      CommitTogether({c});
+    } catch (...) {
+      if (raise) throw;
+    }
+    return;
+  }
   char* err = nullptr;
   int rc = sqlite3_exec(c->db, "COMMIT", nullptr, nullptr, &err);
   if (err) sqlite3_free(err);
@@ -1028,6 +1059,10 @@ void Engine::Commit(Conn* c, bool raise) {
     if (raise) c->Fail(rc, "commit: " + msg);
     return;
   }
+  AfterCommit(c, raise);
+}
+
+void Engine::AfterCommit(Conn* c, bool raise) {
   c->inTx = false;
   std::vector<TableFile*> files = c->files;
   for (TableFile* f : files) {
@@ -1036,6 +1071,32 @@ void Engine::Commit(Conn* c, bool raise) {
     if (f->counterDirty) StoreCounter(f, raise);
   }
   DetachUnused();  // files closed while the transaction was open go now
+}
+
+void Engine::CommitTogether(const std::vector<Conn*>& conns) {
+  std::vector<sqlite3*> dbs;
+  std::vector<QString> journals;
+  for (Conn* c : conns) {
+    dbs.push_back(c->db);
+    for (const TableFile* f : c->files) journals.push_back(f->path + "-journal");
+  }
+  const std::vector<int> rcs = dbe::CommitTogether(conns.front()->folderKey, dbs, journals);
+  if (rcs.empty()) {
+    // No super-journal in this folder (read only): each connection commits on its own.
+    for (Conn* c : conns) Commit(c, true, false);
+    return;
+  }
+  int failed = SQLITE_OK;
+  for (int rc : rcs)
+    if (rc != SQLITE_OK && failed == SQLITE_OK) failed = rc;
+  if (failed == SQLITE_OK) {
+    for (Conn* c : conns) AfterCommit(c, true);
+    return;
+  }
+  const QString msg = QString::fromUtf8(sqlite3_errstr(failed));
+  for (Conn* c : conns) Rollback(c);
+  DetachUnused();
+  Raise(DBIERR_OSERROR, "commit: " + msg + "\nNone of the rows of the operation are stored.");
 }
 
 void Engine::RollbackScope(const QString& folder) {

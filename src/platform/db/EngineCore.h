@@ -192,7 +192,11 @@ class Engine {
   void Attach(TableFile* f, Conn* c);
   void SetPragmas(Conn* c, TableFile* f);
   bool Detach(TableFile* f);  // false when it must wait for the transaction's end
-  void Commit(Conn* c, bool raise);
+  void Commit(Conn* c, bool raise, bool together = true);
+  void AfterCommit(Conn* c, bool raise);
+  // Commits the transactions of several connections as one (see GroupCommit.h); raises when
+  // nothing could be stored.
+  void CommitTogether(const std::vector<Conn*>& conns);
   // Rolls the connection's transaction back and puts the caches (versions, counters, pending
   // settings and detaches) back in line with the files. False when SQLite refused.
   bool Rollback(Conn* c);
