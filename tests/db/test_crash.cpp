@@ -32,13 +32,14 @@ CRTblDesc KDesc(int i) {
 
 pid_t StartWriter(const QString& folder, int tables) {
   const QByteArray f = QFile::encodeName(folder), n = QByteArray::number(tables);
-  char* argv[] = {const_cast<char*>(CRASH_WRITER), const_cast<char*>(f.constData()), const_cast<char*>(n.constData()),
+  const QByteArray writer = qEnvironmentVariableIsSet("ZELM_CRASH_WRITER") ? qgetenv("ZELM_CRASH_WRITER") : CRASH_WRITER;
+  char* argv[] = {const_cast<char*>(writer.constData()), const_cast<char*>(f.constData()), const_cast<char*>(n.constData()),
                   nullptr};
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
   posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
   pid_t pid = -1;
-  posix_spawn(&pid, CRASH_WRITER, &fa, nullptr, argv, environ);
+  posix_spawn(&pid, writer.constData(), &fa, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&fa);
   return pid;
 }
@@ -86,13 +87,15 @@ TEST_P(CrashTest, EveryTransactionWholeOrAbsentAfterKill) {
   const int tables = GetParam();
   const int runs = qEnvironmentVariableIntValue("ZELM_CRASH_RUNS") > 0 ? qEnvironmentVariableIntValue("ZELM_CRASH_RUNS") : 30;
   TempDir dir;
-  for (int i = 1; i <= tables; ++i) ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(i)), DBIERR_NONE);
   std::mt19937 rng(12345 + tables);
   std::uniform_int_distribution<int> delay(20, 400);
   QElapsedTimer clock;
   clock.start();
   int stored = 0;
   for (int run = 0; run < runs; ++run) {
+    if (run % 10 == 0) {  // fresh tables now and then: checking stays quick however many runs
+      for (int i = 1; i <= tables; ++i) ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(i), true), DBIERR_NONE);
+    }
     const pid_t pid = StartWriter(dir.Path(), tables);
     ASSERT_GT(pid, 0);
     ::usleep(useconds_t(delay(rng)) * 1000);
@@ -102,7 +105,7 @@ TEST_P(CrashTest, EveryTransactionWholeOrAbsentAfterKill) {
     ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself in run " << run;
     const Outcome o = Check(dir.Path(), tables);
     ASSERT_TRUE(o.torn.isEmpty()) << "run " << run << ": " << o.torn.toStdString();
-    stored = o.transactions;
+    stored = std::max(stored, o.transactions);
   }
   // The kills must have landed while transactions were being written, not only before the first.
   EXPECT_GT(stored, 0);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include "platform/db/EngineCore.h"
 
 namespace {
 
@@ -319,13 +320,23 @@ QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
       const qlonglong lo = fi.type == ftSmallint ? -32768 : -2147483648LL;
       const qlonglong hi = fi.type == ftSmallint ? 32767 : 2147483647LL;
       if (n < lo || n > hi)
-        throw EDBEngineError(DBIERR_OUTOFRANGE, QString("%1 is not a valid value for field '%2'. The allowed range is %3 to %4.")
+        throw EDBEngineError(DBIERR_OUTOFRANGE, QString("%1 n'est pas une valeur correcte pour le champ « %2 ». "
+                                                        "Les valeurs permises vont de %3 à %4.")
                                                     .arg(n).arg(fi.name).arg(lo).arg(hi));
       return QVariant(int(n));
     }
     case ftBoolean: return QVariant(v.toBool());
-    case ftFloat: return QVariant(v.toDouble());
-    case ftCurrency: return QVariant(double(std::llround(v.toDouble() * 10000.0)) / 10000.0);
+    case ftFloat: case ftCurrency: {
+      const double d = v.toDouble();
+      const bool money = fi.type == ftCurrency;
+      if (!std::isfinite(d) || (money && std::fabs(d) > dbe::kMaxMoney))
+        throw EDBEngineError(DBIERR_OUTOFRANGE,
+                             QString("%1 n'est pas une valeur correcte pour le champ « %2 ». %3")
+                                 .arg(QString::number(d, 'g', 17), fi.name,
+                                      money ? QString("Les montants permis vont de -%1 à %1.").arg(dbe::kMaxMoneyText)
+                                            : QString("Le nombre doit être fini.")));
+      return money ? QVariant(double(std::llround(d * 10000.0)) / 10000.0) : QVariant(d);
+    }
     case ftDate: {
       if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().date();
       if (v.typeId() == QMetaType::QString) {

@@ -475,7 +475,7 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
     const QString path = TargetPath(folder, desc.szTblName);
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
       Raise(DBIERR_OSERROR, "the folder does not exist: " + QFileInfo(path).absolutePath());
-    if (QFileInfo::exists(path) && !overwrite) Raise(DBIERR_TABLEEXISTS, path);
+    if (QFileInfo::exists(path) && !overwrite) Raise(DBIERR_TABLEEXISTS, TableDetail(path));
     TableMeta meta;
     meta.inner = InnerName(path);
     meta.stamp = NewStamp();
@@ -699,9 +699,9 @@ bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t&
 void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) {
   const QString path = FindTableFile(folder, fileName);
   if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
-  if (Engine::Get().Find(path)) Raise(DBIERR_FILEBUSY, path);
+  if (Engine::Get().Find(path)) Raise(DBIERR_FILEBUSY, TableDetail(path));
   const int fd = LockFile(path, true);
-  if (fd == -2) Raise(DBIERR_FILEBUSY, path);
+  if (fd == -2) Raise(DBIERR_FILEBUSY, TableDetail(path));
   if (fd < 0) Raise(DBIERR_OSERROR, "cannot open " + path);
   try {
     WriteCounterRaw(fd, value);

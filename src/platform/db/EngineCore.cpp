@@ -1,6 +1,7 @@
 #include "platform/db/EngineCore.h"
 
 #include "platform/db/GroupCommit.h"
+#include "platform/sys/Formats.h"
 
 #include <QDate>
 #include <QDir>
@@ -22,28 +23,28 @@ namespace dbe {
 
 QString StdMessage(int code) {
   switch (code) {
-    case DBIERR_NONE: return "No error.";
-    case DBIERR_BOF: return "At beginning of table.";
-    case DBIERR_EOF: return "At end of table.";
-    case DBIERR_KEYDELETED: return "Record/Key deleted.";
-    case DBIERR_KEYVIOL: return "Key violation.";
-    case DBIERR_NOSUCHINDEX: return "Index does not exist.";
-    case DBIERR_NOSUCHTABLE: return "Table does not exist.";
-    case DBIERR_NOSUCHFIELD: return "Field not found.";
-    case DBIERR_LOCKED: return "Record locked by another user.";
-    case DBIERR_FILEBUSY: return "Table is busy.";
-    case DBIERR_OUTOFRANGE: return "Value out of range.";
-    case DBIERR_RESTRUCTFAIL: return "Restructure could not carry every record; the table is unchanged.";
-    case DBIERR_INVALIDPARAM: return "Invalid parameter.";
-    case DBIERR_NOTINEDIT: return "Dataset not in edit or insert mode.";
-    case DBIERR_READONLY: return "Table is read only.";
-    case DBIERR_OSERROR: return "Operating system error.";
-    case DBIERR_NOTABLE: return "Not a table file (unknown or damaged format).";
-    case DBIERR_INDEXOUTOFDATE: return "Index is out of date.";
-    case DBIERR_SQLERROR: return "General SQL error.";
-    case DBIERR_TABLEEXISTS: return "Table already exists.";
-    case DBIERR_ROLLEDBACK: return "The transaction did not end as asked.";
-    default: return QString("Engine error %1.").arg(code);
+    case DBIERR_NONE: return "Aucune erreur.";
+    case DBIERR_BOF: return "Début de la table.";
+    case DBIERR_EOF: return "Fin de la table.";
+    case DBIERR_KEYDELETED: return "L'enregistrement ou la clé a été supprimé.";
+    case DBIERR_KEYVIOL: return "Violation de clé.";
+    case DBIERR_NOSUCHINDEX: return "L'index n'existe pas.";
+    case DBIERR_NOSUCHTABLE: return "La table n'existe pas.";
+    case DBIERR_NOSUCHFIELD: return "Champ introuvable.";
+    case DBIERR_LOCKED: return "Enregistrement verrouillé par un autre utilisateur.";
+    case DBIERR_FILEBUSY: return "La table est occupée.";
+    case DBIERR_OUTOFRANGE: return "Valeur hors limites.";
+    case DBIERR_RESTRUCTFAIL: return "La restructuration n'a pas pu reprendre toutes les fiches ; la table est inchangée.";
+    case DBIERR_INVALIDPARAM: return "Paramètre incorrect.";
+    case DBIERR_NOTINEDIT: return "La table n'est pas en modification ni en ajout.";
+    case DBIERR_READONLY: return "La table est en lecture seule.";
+    case DBIERR_OSERROR: return "Erreur du système.";
+    case DBIERR_NOTABLE: return "Ce n'est pas un fichier de table (format inconnu ou endommagé).";
+    case DBIERR_INDEXOUTOFDATE: return "L'index n'est pas à jour.";
+    case DBIERR_SQLERROR: return "Erreur SQL.";
+    case DBIERR_TABLEEXISTS: return "La table existe déjà.";
+    case DBIERR_ROLLEDBACK: return "La transaction ne s'est pas terminée comme demandé.";
+    default: return QString("Erreur %1 du moteur de tables.").arg(code);
   }
 }
 
@@ -52,6 +53,8 @@ void Raise(int code, const QString& detail) {
   if (!detail.isEmpty()) msg += "\n" + detail;
   throw EDBEngineError(code, msg);
 }
+
+QString TableDetail(const QString& path) { return "Table : " + QDir::toNativeSeparators(path); }
 
 QString Quote(const QString& id) {
   QString s = id;
@@ -216,6 +219,116 @@ static int RegisterOnOpen(sqlite3* db, const char**, const struct sqlite3_api_ro
   return SQLITE_OK;
 }
 
+// ---- field rules on SQL writes -------------------------------------------------------------
+
+namespace {
+// The refusal of the last zfit call, raised by Conn::Fail with its engine code.
+int g_fitCode = 0;
+QString g_fitMessage;
+const char kFitError[] = "zelm field rule";
+
+void FitRefuse(sqlite3_context* ctx, const QString& value, const QString& field, const QString& why) {
+  g_fitCode = DBIERR_OUTOFRANGE;
+  g_fitMessage = QString("%1 n'est pas une valeur correcte pour le champ « %2 ». %3").arg(value, field, why);
+  sqlite3_result_error(ctx, kFitError, -1);
+}
+
+// zfit(value, type, subtype, size, field name): the value a write through SQL stores in the
+// field, by the rules Post applies (texts cut to size, numbers and money in range, dates valid),
+// or an error that ends the statement with none of its rows changed.
+void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  const int type = sqlite3_value_int(argv[1]), sub = sqlite3_value_int(argv[2]), size = sqlite3_value_int(argv[3]);
+  const QString field = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[4])));
+  const int vt = sqlite3_value_type(v);
+  if (vt == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const QString text = vt == SQLITE_BLOB ? QString()
+                                         : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                                             sqlite3_value_bytes(v));
+  const QString shown = text.size() > 40 ? text.left(40) + "…" : text;
+  auto number = [&](double& d, bool& integral, qlonglong& n) {
+    if (vt == SQLITE_INTEGER) {
+      n = sqlite3_value_int64(v);
+      d = double(n);
+      integral = true;
+      return true;
+    }
+    if (vt == SQLITE_FLOAT) {
+      d = sqlite3_value_double(v);
+      integral = false;
+      return true;
+    }
+    if (auto i = TryStrToInt(text)) {
+      n = *i;
+      d = double(n);
+      integral = true;
+      return true;
+    }
+    if (auto f = TryStrToFloat(text)) {
+      d = *f;
+      integral = false;
+      return true;
+    }
+    return false;
+  };
+  switch (type) {
+    case fldZSTRING: {
+      QString t = text;
+      if (size > 0 && t.size() > size) t.truncate(size);
+      if (t.isEmpty()) return sqlite3_result_null(ctx);
+      const QByteArray u = t.toUtf8();
+      return sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+    }
+    case fldINT16: case fldINT32: {
+      double d = 0;
+      bool integral = false;
+      qlonglong n = 0;
+      if (!number(d, integral, n)) return FitRefuse(ctx, "« " + shown + " »", field, "Un nombre entier est attendu.");
+      const qlonglong lo = type == fldINT16 ? -32768 : -2147483648LL, hi = type == fldINT16 ? 32767 : 2147483647LL;
+      if (!integral) {
+        if (!std::isfinite(d) || d < double(lo) - 0.5 || d > double(hi) + 0.5) n = d < 0 ? lo - 1 : hi + 1;
+        else n = std::llround(d);
+      }
+      if (n < lo || n > hi)
+        return FitRefuse(ctx, shown, field, QString("Les valeurs permises vont de %1 à %2.").arg(lo).arg(hi));
+      return sqlite3_result_int64(ctx, n);
+    }
+    case fldFLOAT: {
+      double d = 0;
+      bool integral = false;
+      qlonglong n = 0;
+      if (!number(d, integral, n)) return FitRefuse(ctx, "« " + shown + " »", field, "Un nombre est attendu.");
+      const bool money = sub == fldstMONEY;
+      if (!std::isfinite(d) || (money && std::fabs(d) > kMaxMoney))
+        return FitRefuse(ctx, shown, field,
+                         money ? QString("Les montants permis vont de -%1 à %1.").arg(kMaxMoneyText)
+                               : QString("Le nombre doit être fini."));
+      if (money) d = double(std::llround(d * 10000.0)) / 10000.0;
+      return sqlite3_result_double(ctx, d);
+    }
+    case fldDATE: {
+      const QDate d = vt == SQLITE_TEXT && text.size() == 10 ? DateFromIso(text) : QDate();
+      if (!d.isValid()) return FitRefuse(ctx, "« " + shown + " »", field, "Une date correcte est attendue.");
+      return sqlite3_result_value(ctx, v);
+    }
+    case fldBOOL: {
+      const QString u = text.trimmed().toUpper();
+      if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) return sqlite3_result_int(ctx, sqlite3_value_double(v) != 0);
+      if (u == "TRUE" || u == "T" || u == "1") return sqlite3_result_int(ctx, 1);
+      if (u == "FALSE" || u == "F" || u == "0") return sqlite3_result_int(ctx, 0);
+      return FitRefuse(ctx, "« " + shown + " »", field, "Une valeur logique est attendue.");
+    }
+    default: return sqlite3_result_value(ctx, v);
+  }
+}
+}  // namespace
+
+QString FitArgs(const FLDDesc& f) {
+  QString name = f.szName;
+  name.replace('\'', "''");
+  return QString(", %1, %2, %3, '%4')").arg(f.iFldType).arg(f.iSubType).arg(f.iUnits1).arg(name);
+}
+
 // ---- statements ----------------------------------------------------------------------------
 
 Conn::Conn(const QString& key) : folderKey(key) {
@@ -243,6 +356,7 @@ Conn::Conn(const QString& key) : folderKey(key) {
         sqlite3_result_text16(ctx, folded.utf16(), int(folded.size() * 2), SQLITE_TRANSIENT);
       },
       nullptr, nullptr);
+  sqlite3_create_function(db, "zfit", 5, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ZFit, nullptr, nullptr);
 }
 
 Conn::~Conn() {
@@ -282,15 +396,33 @@ void Conn::Exec(const QString& sql) {
 
 void Conn::Fail(int rc, const QString& what) {
   const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+  if (g_fitCode && msg == kFitError) {
+    const int code = g_fitCode;
+    g_fitCode = 0;
+    Raise(code, g_fitMessage + TablesNamedIn(what));
+  }
   const int primary = rc & 0xff;
-  if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) Raise(DBIERR_KEYVIOL, msg);
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Raise(DBIERR_FILEBUSY, msg);
-  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) Raise(DBIERR_NOTABLE, msg);
-  if (primary == SQLITE_READONLY) Raise(DBIERR_READONLY, msg);
+  // The operator reads which table: the files the statement names, else the one SQLite names.
+  QString named = TablesNamedIn(what).mid(1);
+  if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) {
+    if (named.isEmpty()) named = "Table : " + msg.section(':', 1).section('.', 0, 0).trimmed();
+    Raise(DBIERR_KEYVIOL, named);
+  }
+  const QString detail = named.isEmpty() ? msg : named + "\n" + msg;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Raise(DBIERR_FILEBUSY, detail);
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) Raise(DBIERR_NOTABLE, detail);
+  if (primary == SQLITE_READONLY) Raise(DBIERR_READONLY, detail);
   if (primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
       primary == SQLITE_PERM)
-    Raise(DBIERR_OSERROR, msg);
+    Raise(DBIERR_OSERROR, detail);
   Raise(DBIERR_SQLERROR, msg + (what.isEmpty() ? QString() : "\n" + what));
+}
+
+QString Conn::TablesNamedIn(const QString& sql) const {
+  QString out;
+  for (const TableFile* f : files)
+    if (!f->alias.isEmpty() && sql.contains(f->alias + ".")) out += "\nTable : " + QDir::toNativeSeparators(f->path);
+  return out;
 }
 
 void Conn::DropCached(const QString& alias) {
@@ -423,7 +555,7 @@ TableMeta ReadMeta(Conn* c, const QString& alias) {
   if (rc != SQLITE_OK) {
     const int primary = rc & 0xff;
     sqlite3_finalize(probe);
-    if (primary == SQLITE_ERROR) Raise(DBIERR_NOTABLE, "the file holds no table description");
+    if (primary == SQLITE_ERROR) Raise(DBIERR_NOTABLE, "le fichier ne contient pas de description de table");
     c->Fail(rc, {});
   }
   sqlite3_finalize(probe);
@@ -476,7 +608,7 @@ TableMeta ReadMeta(Conn* c, const QString& alias) {
       m.indexes.push_back(x);
     }
   }
-  if (m.inner.isEmpty() || m.fields.empty()) Raise(DBIERR_NOTABLE, "the table description is incomplete");
+  if (m.inner.isEmpty() || m.fields.empty()) Raise(DBIERR_NOTABLE, "la description de la table est incomplète");
   if (std::any_of(m.indexes.begin(), m.indexes.end(), [](const IndexMeta& x) { return x.desc.bCaseInsensitive; })) {
     Stmt s(c, QString("SELECT count(*) FROM %1.sqlite_master WHERE type = 'index' AND sql LIKE '%COLLATE NOCASE%'")
                   .arg(alias));
@@ -779,9 +911,9 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
   auto it = files_.find(key);
   if (it != files_.end()) {
     TableFile* f = it->second.get();
-    if (!f->conn) Raise(DBIERR_FILEBUSY, path);  // reserved by a structure call
-    if (f->refs > 0 && (exclusive || f->exclusive)) Raise(DBIERR_FILEBUSY, path);
-    if (exclusive && f->lockFd >= 0 && ::flock(f->lockFd, LOCK_EX | LOCK_NB) != 0) Raise(DBIERR_FILEBUSY, path);
+    if (!f->conn) Raise(DBIERR_FILEBUSY, TableDetail(path));  // reserved by a structure call
+    if (f->refs > 0 && (exclusive || f->exclusive)) Raise(DBIERR_FILEBUSY, TableDetail(path));
+    if (exclusive && f->lockFd >= 0 && ::flock(f->lockFd, LOCK_EX | LOCK_NB) != 0) Raise(DBIERR_FILEBUSY, TableDetail(path));
     if (!exclusive && f->refs == 0 && f->lockFd >= 0) ::flock(f->lockFd, LOCK_SH | LOCK_NB);
     if (mode != Mode::Probe) {
       bool missing = false;
@@ -793,10 +925,10 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
     f->exclusive = exclusive;
     return f;
   }
-  if (!QFileInfo(key).isFile()) Raise(DBIERR_NOSUCHTABLE, path);
+  if (!QFileInfo(key).isFile()) Raise(DBIERR_NOSUCHTABLE, TableDetail(path));
   const int fd = LockFile(key, exclusive);
-  if (fd == -2) Raise(DBIERR_FILEBUSY, path);
-  if (fd < 0) Raise(DBIERR_OSERROR, QString("cannot open %1: %2").arg(path, strerror(errno)));
+  if (fd == -2) Raise(DBIERR_FILEBUSY, TableDetail(path));
+  if (fd < 0) Raise(DBIERR_OSERROR, QString("%1\nOuverture impossible : %2").arg(TableDetail(path), strerror(errno)));
   auto owned = std::make_unique<TableFile>();
   TableFile* f = owned.get();
   f->path = key;
@@ -819,7 +951,7 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
     UnlockFile(fd);
     // The operator must learn which file is damaged or out of reach.
     if (e.Message().contains(QFileInfo(key).fileName())) throw;
-    throw EDBEngineError(e.ErrorCode(), e.Message() + "\nTable: " + QDir::toNativeSeparators(path));
+    throw EDBEngineError(e.ErrorCode(), e.Message() + "\nTable : " + QDir::toNativeSeparators(path));
   } catch (...) {
     if (f->conn) Detach(f);
     files_.erase(key);
@@ -856,15 +988,15 @@ TableFile* Engine::Reserve(const QString& path) {
   auto it = files_.find(key);
   if (it != files_.end()) {
     TableFile* f = it->second.get();
-    if (f->refs > 0 || !f->conn) Raise(DBIERR_FILEBUSY, path);
-    if (!Detach(f)) Raise(DBIERR_FILEBUSY, path);
+    if (f->refs > 0 || !f->conn) Raise(DBIERR_FILEBUSY, TableDetail(path));
+    if (!Detach(f)) Raise(DBIERR_FILEBUSY, TableDetail(path));
     UnlockFile(f->lockFd);
     files_.erase(it);
   }
   int fd = -1;
   if (QFileInfo(key).isFile()) {
     fd = LockFile(key, true);
-    if (fd == -2) Raise(DBIERR_FILEBUSY, path);
+    if (fd == -2) Raise(DBIERR_FILEBUSY, TableDetail(path));
   }
   auto owned = std::make_unique<TableFile>();
   TableFile* f = owned.get();
@@ -903,7 +1035,7 @@ void Engine::Move(TableFile* f, Conn* to) {
       if (HoldsWrites(from)) FolderOf(from->folderKey).partlyStored = true;
       Commit(from, true);
     }
-    if (!Detach(f)) Raise(DBIERR_FILEBUSY, f->path);
+    if (!Detach(f)) Raise(DBIERR_FILEBUSY, TableDetail(f->path));
   }
   Attach(f, to);
   f->version++;
@@ -949,7 +1081,7 @@ Conn* Engine::Colocate(const std::vector<TableFile*>& files) {
 
 void Engine::BeforeWrite(TableFile* f) {
   Conn* c = f->conn;
-  if (!c) Raise(DBIERR_FILEBUSY, f->path);
+  if (!c) Raise(DBIERR_FILEBUSY, TableDetail(f->path));
   if (InScope(c->folderKey) && !c->inTx) {
     c->Exec("BEGIN");
     c->inTx = true;

@@ -117,12 +117,20 @@ class Conn {
   sqlite3_stmt* Prepare(const QString& sql);
   void Exec(const QString& sql);
   [[noreturn]] void Fail(int rc, const QString& what);
+  // "\nTable : <file>" for each file of the connection a statement names (empty when none).
+  QString TablesNamedIn(const QString& sql) const;
   void DropCached(const QString& alias);
 };
+
+// Money is fixed point with four decimals in 64 bits: beyond this it cannot be held.
+constexpr double kMaxMoney = 922337203685477.0;
+inline const char* const kMaxMoneyText = "922 337 203 685 477";
 
 // Standard message of an engine result code.
 QString StdMessage(int code);
 [[noreturn]] void Raise(int code, const QString& detail = {});
+// "Table : <file>", the line that names the table in an error.
+QString TableDetail(const QString& path);
 
 // Storage: what a field's value becomes in the file and back.
 QVariant ToStorage(const FLDDesc& f, const QVariant& v);    // normalised value -> column value
@@ -132,6 +140,9 @@ QString SqlType(const FLDDesc& f);
 QString IsoFromDate(const QDate& d);
 QDate DateFromIso(const QString& s);  // invalid when the text is not such a date
 QString Quote(const QString& identifier);  // "name"
+// The arguments after the value of the zfit() call that applies a field's rules to a value
+// written through SQL: ", type, subtype, size, 'name')".
+QString FitArgs(const FLDDesc& f);
 
 class Engine {
  public:

@@ -117,7 +117,7 @@ void TQuery::Prepare() {
   QStringList paths;
   for (const QString& n : sql->TableNames()) {
     const QString p = Dbi::FindTableFile(databaseName_, n);
-    if (p.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(n));
+    if (p.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(n));
     paths << p;
   }
   engine_->sql = std::move(sql);
@@ -174,6 +174,11 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
                                                    for (const FLDDesc& fd : op.files[op.ofRef[r]]->meta.fields)
                                                      names << fd.szName;
                                                    return names;
+                                                 },
+                                                 [&](int r, const QString& col) {
+                                                   const TableMeta& m = op.files[op.ofRef[r]]->meta;
+                                                   const int fi = m.FieldIndex(col);
+                                                   return fi < 0 ? QString() : FitArgs(m.fields[fi]);
                                                  });
     const bool select = FirstWord(SQL.Text()) == "SELECT";
     try {

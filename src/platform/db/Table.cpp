@@ -710,7 +710,7 @@ void TTable::SetIndexFieldNames(const QString& fields) {
 std::vector<TDataSet::FieldInfo> TTable::DoOpen() {
   if (tableName_.trimmed().isEmpty()) throw EDatabaseError(QString("%1: No table name given").arg(Name));
   const QString path = Dbi::FindTableFile(databaseName_, tableName_);
-  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(FilePath()));
   cursor_ = std::make_unique<TableCursor>();
   cursor_->t = this;
   cursor_->f = Engine::Get().Open(path, exclusive_ ? Engine::Mode::Exclusive : Engine::Mode::Shared);
@@ -760,7 +760,7 @@ void TTable::DoFilterChanged() {
 void TTable::DoRefresh() { Engine::Get().CheckOthers(cursor_->f); }
 
 void TTable::DoCheckWritable() {
-  if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(cursor_->f->path));
+  if (readOnly_) Raise(DBIERR_READONLY, QString("Table : %1").arg(cursor_->f->path));
 }
 
 bool TTable::DoFirst(Record& out) { return cursor_->First(out) && (cursor_->Mark(out), true); }
@@ -920,7 +920,7 @@ void CheckBlankKeys(TableFile* f, const Values& values, int64_t selfId) {
     binds << qlonglong(selfId);
     Stmt s(f->conn, QString("SELECT 1 FROM %1 WHERE %2 AND rowid <> ? LIMIT 1").arg(f->Q(), conds.join(" AND ")));
     s.BindAll(binds);
-    if (s.Step()) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+    if (s.Step()) Raise(DBIERR_KEYVIOL, QString("Table : %1").arg(f->path));
   }
 }
 }  // namespace
@@ -958,7 +958,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
       s.Step();
     } catch (const EDBEngineError& err) {
       c.page.clear();
-      if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+      if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table : %1").arg(f->path));
       throw;
     }
     rec.id = sqlite3_last_insert_rowid(f->conn->db);
@@ -1000,12 +1000,12 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     n = sqlite3_changes(f->conn->db);
   } catch (const EDBEngineError& err) {
     c.page.clear();
-    if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+    if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table : %1").arg(f->path));
     throw;
   }
   e.AfterWrite(f);
   c.AfterOwnWrite(&rec, &old);
-  if (n == 0) Raise(DBIERR_KEYDELETED, QString("Table: %1").arg(f->path));
+  if (n == 0) Raise(DBIERR_KEYDELETED, QString("Table : %1").arg(f->path));
   c.Mark(rec);
 }
 
@@ -1072,7 +1072,7 @@ void TTable::CreateTable() {
 void TTable::DeleteTable() {
   CheckInactive();
   const QString path = Dbi::FindTableFile(databaseName_, tableName_);
-  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(FilePath()));
   TableFile* r = Engine::Get().Reserve(path);
   const bool ok = QFile::remove(path);
   Engine::Get().Unreserve(r);
@@ -1085,10 +1085,10 @@ void TTable::EmptyTable() {
   const bool wasActive = Active();
   if (wasActive) CheckBrowseMode();
   const QString path = Dbi::FindTableFile(databaseName_, tableName_);
-  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(FilePath()));
   TableFile* f = wasActive ? cursor_->f : Engine::Get().Open(path, Engine::Mode::Shared);
   try {
-    if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(path));
+    if (readOnly_) Raise(DBIERR_READONLY, QString("Table : %1").arg(path));
     Engine::Get().BeforeWrite(f);
     Stmt s(f->conn, QString("DELETE FROM %1").arg(f->Q()));
     s.Step();
