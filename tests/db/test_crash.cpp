@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <csignal>
 #include <fcntl.h>
 #include <map>
@@ -91,7 +92,7 @@ TEST_P(CrashTest, EveryTransactionWholeOrAbsentAfterKill) {
   std::uniform_int_distribution<int> delay(20, 400);
   QElapsedTimer clock;
   clock.start();
-  int stored = 0;
+  int stored = 0, total = 0, last = 0, journals = 0, supers = 0;
   for (int run = 0; run < runs; ++run) {
     if (run % 10 == 0) {  // fresh tables now and then: checking stays quick however many runs
       for (int i = 1; i <= tables; ++i) ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(i), true), DBIERR_NONE);
@@ -103,14 +104,21 @@ TEST_P(CrashTest, EveryTransactionWholeOrAbsentAfterKill) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself in run " << run;
+    // What the kill left behind: journals of a transaction being written, its super-journal.
+    const QStringList left = QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden);
+    journals += !left.filter("-journal").isEmpty();
+    supers += !left.filter(QRegularExpression("^\\.zelm-.*-mj$")).isEmpty();
     const Outcome o = Check(dir.Path(), tables);
+    total += o.transactions - (run % 10 ? last : 0);
+    last = o.transactions;
     ASSERT_TRUE(o.torn.isEmpty()) << "run " << run << ": " << o.torn.toStdString();
     stored = std::max(stored, o.transactions);
   }
   // The kills must have landed while transactions were being written, not only before the first.
   EXPECT_GT(stored, 0);
-  std::printf("%d runs over %d tables: %d transactions stored, none torn, %lld ms\n", runs, tables, stored,
-              static_cast<long long>(clock.elapsed()));
+  std::printf("%d runs over %d tables: %d transactions stored, none torn; %d kills left journals to roll back, %d a "
+              "super-journal; %lld ms\n",
+              runs, tables, total, journals, supers, static_cast<long long>(clock.elapsed()));
 }
 
 // Two files (as in a takings save with its counter table), and twelve (more than the ten files
