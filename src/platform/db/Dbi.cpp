@@ -229,7 +229,7 @@ void AttachAs(Conn& c, const QString& path, const QString& alias, bool scratch =
 void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {
   // The new file gets the counter, reaches the disk, then takes the table's name in one step.
   int fd = ::open(QFile::encodeName(tmp).constData(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) Raise(DBIERR_OSERROR, "cannot reopen " + tmp);
+  if (fd < 0) Raise(DBIERR_OSERROR, "Réouverture impossible : " + tmp);
   try {
     WriteCounterRaw(fd, counter);
   } catch (...) {
@@ -240,7 +240,7 @@ void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, 
   ::close(fd);
   QFile::remove(path + "-journal");  // a journal of the file being replaced must not touch the new one
   if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0)
-    Raise(DBIERR_OSERROR, QString("cannot replace %1: %2").arg(path, strerror(errno)));
+    Raise(DBIERR_OSERROR, QString("Remplacement impossible de %1 : %2").arg(path, strerror(errno)));
   RemoveCompanions(path);
   WriteCompanions(path, meta);
   SyncFolder(QFileInfo(path).absolutePath());
@@ -471,10 +471,10 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
   QString tmp;
   lastError.clear();
   try {
-    if (desc.szTblName.trimmed().isEmpty()) Raise(DBIERR_INVALIDPARAM, "no table name");
+    if (desc.szTblName.trimmed().isEmpty()) Raise(DBIERR_INVALIDPARAM, "aucun nom de table");
     const QString path = TargetPath(folder, desc.szTblName);
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
-      Raise(DBIERR_OSERROR, "the folder does not exist: " + QFileInfo(path).absolutePath());
+      Raise(DBIERR_OSERROR, "le dossier n'existe pas : " + QFileInfo(path).absolutePath());
     if (QFileInfo::exists(path) && !overwrite) Raise(DBIERR_TABLEEXISTS, TableDetail(path));
     TableMeta meta;
     meta.inner = InnerName(path);
@@ -634,14 +634,14 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
       total = n.Int(0);
     }
     if (total != carried)
-      Raise(DBIERR_RESTRUCTFAIL, QString("%1 of %2 records carried over.").arg(carried).arg(total));
+      Raise(DBIERR_RESTRUCTFAIL, QString("%1 fiches sur %2 reprises.").arg(carried).arg(total));
     for (const IndexMeta& x : meta.indexes) {
       try {
         c.Exec(IndexSql("dst", meta, x));
       } catch (const EDBEngineError& e) {
         if (e.ErrorCode() == DBIERR_KEYVIOL)
-          Raise(DBIERR_RESTRUCTFAIL, QString("Index %1: two records have the same key.")
-                                         .arg(x.desc.bPrimary ? QString("primary") : x.desc.szName));
+          Raise(DBIERR_RESTRUCTFAIL, QString("Index %1 : deux fiches ont la même clé.")
+                                         .arg(x.desc.bPrimary ? QString("primaire") : x.desc.szName));
         throw;
       }
     }
@@ -702,7 +702,7 @@ void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t
   if (Engine::Get().Find(path)) Raise(DBIERR_FILEBUSY, TableDetail(path));
   const int fd = LockFile(path, true);
   if (fd == -2) Raise(DBIERR_FILEBUSY, TableDetail(path));
-  if (fd < 0) Raise(DBIERR_OSERROR, "cannot open " + path);
+  if (fd < 0) Raise(DBIERR_OSERROR, "Ouverture impossible : " + path);
   try {
     WriteCounterRaw(fd, value);
   } catch (...) {

@@ -340,7 +340,7 @@ Conn::Conn(const QString& key) : folderKey(key) {
   (void)autoRegistered;
   int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            GroupVfsName());
-  if (rc != SQLITE_OK) Raise(DBIERR_OSERROR, "cannot start the SQL engine");
+  if (rc != SQLITE_OK) Raise(DBIERR_OSERROR, "le moteur SQL ne démarre pas");
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 5000);  // other processes only: inside the program nothing waits
   maxAttached = sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1);
@@ -656,7 +656,7 @@ void WriteCompanions(const QString& tablePath, const TableMeta& meta) {
     for (const QString& n : x.companions) {
       QFile f(folder + "/" + n);
       if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        Raise(DBIERR_OSERROR, "cannot write the index file " + f.fileName());
+        Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(f.fileName()));
       f.write(CompanionText(tablePath, meta, x).toUtf8());
       f.close();
     }
@@ -731,7 +731,7 @@ void WriteCounterRaw(int fd, int32_t value) {
   // number that validates the stored page count with it) makes every connection re-read page 1
   // instead of writing an older copy of it back later.
   unsigned char h[100];
-  if (::pread(fd, h, 100, 0) != 100) Raise(DBIERR_OSERROR, "cannot read the table header");
+  if (::pread(fd, h, 100, 0) != 100) Raise(DBIERR_OSERROR, "Lecture impossible de l'en-tête de la table");
   const uint32_t change = Be32(h + 24);
   const bool sizeValid = Be32(h + 92) == change;
   const uint32_t v = uint32_t(value);
@@ -740,7 +740,7 @@ void WriteCounterRaw(int fd, int32_t value) {
   if (sizeValid) PutBe32(h + 92, change + 1);
   if (::pwrite(fd, h + 24, 4, 24) != 4 || ::pwrite(fd, h + 73, 4, 73) != 4 ||
       (sizeValid && ::pwrite(fd, h + 92, 4, 92) != 4))
-    Raise(DBIERR_OSERROR, QString("cannot write the table header: %1").arg(strerror(errno)));
+    Raise(DBIERR_OSERROR, QString("Écriture impossible de l'en-tête de la table : %1").arg(strerror(errno)));
   ::fdatasync(fd);
 }
 
@@ -1026,7 +1026,7 @@ static bool HoldsWrites(const Conn* c) {
 void Engine::Move(TableFile* f, Conn* to) {
   Conn* from = f->conn;
   if (from == to) return;
-  if (int(to->files.size()) >= to->maxAttached) Raise(DBIERR_FILEBUSY, "too many tables in use in " + f->folderKey);
+  if (int(to->files.size()) >= to->maxAttached) Raise(DBIERR_FILEBUSY, "Trop de tables ouvertes dans " + QDir::toNativeSeparators(f->folderKey));
   if (!Detach(f)) {
     // A file read or written in the open transaction stays on its connection until the
     // transaction ends: it ends now. What it wrote is stored, and a rollback of the scope can no
@@ -1066,7 +1066,7 @@ Conn* Engine::Colocate(const std::vector<TableFile*>& files) {
       for (TableFile* g : target->files)
         if (std::find(files.begin(), files.end(), g) == files.end() && (!spare || (spare->written && !g->written)))
           spare = g;
-      if (!spare) Raise(DBIERR_INVALIDPARAM, "a statement names more tables than one connection can hold");
+      if (!spare) Raise(DBIERR_INVALIDPARAM, "L'instruction nomme trop de tables à la fois");
       Conn* other = ConnWithRoom(fo, target);
       if (!other) {
         fo.conns.push_back(std::make_unique<Conn>(fo.conns.front()->folderKey));
@@ -1139,7 +1139,7 @@ void Engine::EndScope(const QString& folder, bool raise) {
   if (--fo.scope > 0) return;
   if (fo.doomed) {
     RollbackFolder(fo);
-    if (raise) Raise(DBIERR_ROLLEDBACK, "A part of the operation was rolled back: none of its rows are stored.");
+    if (raise) Raise(DBIERR_ROLLEDBACK, "Une partie de l'opération a été annulée : aucune de ses lignes n'est enregistrée.");
     return;
   }
   fo.partlyStored = false;
@@ -1228,7 +1228,7 @@ void Engine::CommitTogether(const std::vector<Conn*>& conns) {
   const QString msg = QString::fromUtf8(sqlite3_errstr(failed));
   for (Conn* c : conns) Rollback(c);
   DetachUnused();
-  Raise(DBIERR_OSERROR, "commit: " + msg + "\nNone of the rows of the operation are stored.");
+  Raise(DBIERR_OSERROR, "commit: " + msg + "\nAucune ligne de l'opération n'est enregistrée.");
 }
 
 void Engine::RollbackScope(const QString& folder) {
@@ -1249,10 +1249,10 @@ void Engine::RollbackFolder(Folder& fo) {
   for (auto& c : fo.conns)
     if (!Rollback(c.get())) refused = true;
   DetachUnused();  // files closed while the transaction was open go now
-  if (refused) Raise(DBIERR_OSERROR, "The transaction could not be rolled back.");
+  if (refused) Raise(DBIERR_OSERROR, "La transaction n'a pas pu être annulée.");
   if (partly)
-    Raise(DBIERR_ROLLEDBACK, "Rows written before a table changed connections were already stored: "
-                             "the rollback could not undo them.");
+    Raise(DBIERR_ROLLEDBACK, "Des lignes écrites avant qu'une table change de connexion étaient déjà "
+                             "enregistrées : l'annulation n'a pas pu les défaire.");
 }
 
 bool Engine::Rollback(Conn* c) {

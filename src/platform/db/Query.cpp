@@ -113,7 +113,7 @@ TParam* TQuery::FindParam(const QString& name) {
 
 TParam* TQuery::ParamByName(const QString& name) {
   TParam* p = FindParam(name);
-  if (!p) throw EDatabaseError(QString("%1: Parameter '%2' not found").arg(Name.isEmpty() ? QString("query") : Name, name));
+  if (!p) throw EDatabaseError(QString("%1 : paramètre « %2 » introuvable").arg(Name.isEmpty() ? QString("query") : Name, name));
   return p;
 }
 
@@ -167,7 +167,7 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
       op.ofRef.push_back(found);
     }
     Conn* c = op.files.empty() ? nullptr : Engine::Get().Colocate(op.files);
-    if (!c) Raise(DBIERR_SQLERROR, "The statement names no table.\n" + SQL.Text());
+    if (!c) Raise(DBIERR_SQLERROR, "L'instruction ne nomme aucune table.\n" + SQL.Text());
     QSet<QString> dates;
     for (TableFile* f : op.files)
       for (const FLDDesc& fd : f->meta.fields)
@@ -439,7 +439,7 @@ bool TQuery::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
 }
 
 void TQuery::DoCheckWritable() {
-  throw EDatabaseError(QString("%1: Cannot modify a read-only dataset").arg(Name.isEmpty() ? QString("query") : Name));
+  throw EDatabaseError(QString("%1 : une requête ne se modifie pas").arg(Name.isEmpty() ? QString("query") : Name));
 }
 
 void TQuery::DoPost(Record&, bool, const std::vector<bool>&) { DoCheckWritable(); }

@@ -615,7 +615,7 @@ void TTable::ApplyOrder() {
     std::vector<int> flds;
     for (const QString& n : indexFieldNames_.split(';', Qt::SkipEmptyParts)) {
       const int i = m.FieldIndex(n.trimmed());
-      if (i < 0) throw EDatabaseError(QString("%1: Field '%2' not found").arg(Name.isEmpty() ? tableName_ : Name, n.trimmed()));
+      if (i < 0) throw EDatabaseError(QString("%1 : champ « %2 » introuvable").arg(Name.isEmpty() ? tableName_ : Name, n.trimmed()));
       flds.push_back(i);
     }
     const IndexMeta* match = nullptr;
@@ -637,7 +637,7 @@ void TTable::ApplyOrder() {
                                (!x.desc.szTagName.isEmpty() &&
                                 x.desc.szTagName.compare(indexName_.trimmed(), Qt::CaseInsensitive) == 0)))
         match = &x;
-    if (!match) Raise(DBIERR_NOSUCHINDEX, QString("Index: %1, table: %2").arg(indexName_, c.f->path));
+    if (!match) Raise(DBIERR_NOSUCHINDEX, QString("Index : %1\nTable : %2").arg(indexName_, c.f->path));
     fromIndex(*match, int(match->desc.aiKeyFld.size()));
   } else {
     for (const IndexMeta& x : m.indexes)
@@ -708,7 +708,7 @@ void TTable::SetIndexFieldNames(const QString& fields) {
 }
 
 std::vector<TDataSet::FieldInfo> TTable::DoOpen() {
-  if (tableName_.trimmed().isEmpty()) throw EDatabaseError(QString("%1: No table name given").arg(Name));
+  if (tableName_.trimmed().isEmpty()) throw EDatabaseError(QString("%1 : aucun nom de table").arg(Name));
   const QString path = Dbi::FindTableFile(databaseName_, tableName_);
   if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(FilePath()));
   cursor_ = std::make_unique<TableCursor>();
@@ -1042,7 +1042,7 @@ void TTable::CreateTable() {
       case ftFloat: f.iFldType = fldFLOAT; break;
       case ftCurrency: f.iFldType = fldFLOAT; f.iSubType = fldstMONEY; break;
       case ftDate: f.iFldType = fldDATE; break;
-      default: Raise(DBIERR_INVALIDPARAM, QString("Field %1: this field type cannot be stored").arg(fd.Name));
+      default: Raise(DBIERR_INVALIDPARAM, QString("Champ %1 : ce type de champ ne peut pas être stocké").arg(fd.Name));
     }
     d.fields.push_back(f);
   }
@@ -1059,7 +1059,7 @@ void TTable::CreateTable() {
       int num = 0;
       for (size_t i = 0; i < d.fields.size(); ++i)
         if (d.fields[i].szName.compare(n.trimmed(), Qt::CaseInsensitive) == 0) num = int(i) + 1;
-      if (!num) Raise(DBIERR_INVALIDPARAM, QString("Index %1: field %2 is not defined").arg(xd.Name, n));
+      if (!num) Raise(DBIERR_INVALIDPARAM, QString("Index %1 : le champ %2 n'est pas défini").arg(xd.Name, n));
       x.aiKeyFld.push_back(uint16_t(num));
     }
     x.iFldsInKey = uint16_t(x.aiKeyFld.size());
@@ -1076,7 +1076,7 @@ void TTable::DeleteTable() {
   TableFile* r = Engine::Get().Reserve(path);
   const bool ok = QFile::remove(path);
   Engine::Get().Unreserve(r);
-  if (!ok) Raise(DBIERR_OSERROR, "cannot delete " + path);
+  if (!ok) Raise(DBIERR_OSERROR, "Suppression impossible : " + QDir::toNativeSeparators(path));
   QFile::remove(path + "-journal");
   RemoveCompanions(path);
 }
