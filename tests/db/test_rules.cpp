@@ -74,9 +74,13 @@ TEST_F(Rules, SqlWritesCutTextsToSizeLikePost) {
        [&](TQuery& q) { q.ParamByName("n")->AsString = huge; });
   EXPECT_EQ(Raw("CLIENT.DB", "SELECT Id, length(Nom), length(Tel) FROM CLIENT ORDER BY Id"),
             QStringList({"0001|40|20", "0002|6|NULL", "0009|40|NULL"}));
+  // Without a column list, the values go to the fields in order; a blank number is an empty field.
+  Exec("INSERT INTO Region VALUES('0123', 'NORD')");
+  Exec("UPDATE Disto SET Qte_Prise = '  ' WHERE Qte_Prise = 5");
+  EXPECT_EQ(Raw("Disto.DB", "SELECT count(*) FROM Disto WHERE Qte_Prise IS NULL"), QStringList{"1"});
   // INSERT ... SELECT goes through the same rules.
   Exec("INSERT INTO Region (Id, Libelle) SELECT Id, Nom FROM CLIENT WHERE Id = '0002'");
-  EXPECT_EQ(Raw("Region.db", "SELECT Id, Libelle FROM Region"), QStringList{"00|MARTIN"});
+  EXPECT_EQ(Raw("Region.db", "SELECT Id, Libelle FROM Region ORDER BY Id"), QStringList({"00|MARTIN", "01|NORD"}));
 }
 
 TEST_F(Rules, SqlWritesRefuseOutOfRangeNumbersAndBadDatesChangingNoRow) {

@@ -245,6 +245,8 @@ void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const QString text = vt == SQLITE_BLOB ? QString()
                                          : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
                                                              sqlite3_value_bytes(v));
+  // As Post takes a blank text for a field that is no text: an empty field.
+  if (type != fldZSTRING && vt == SQLITE_TEXT && text.trimmed().isEmpty()) return sqlite3_result_null(ctx);
   const QString shown = text.size() > 40 ? text.left(40) + "…" : text;
   auto number = [&](double& d, bool& integral, qlonglong& n) {
     if (vt == SQLITE_INTEGER) {
