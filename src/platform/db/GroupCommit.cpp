@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <set>
