@@ -97,7 +97,7 @@ TEST_F(Rules, SqlWritesRefuseOutOfRangeNumbersAndBadDatesChangingNoRow) {
             DBIERR_OUTOFRANGE);
   EXPECT_EQ(ExecCode("UPDATE Disto SET Qte_Prise = 'abc'"), DBIERR_OUTOFRANGE);
   EXPECT_EQ(ExecCode("UPDATE Disto SET DateJ = :d", [](TQuery& q) { q.ParamByName("d")->AsString = "31/02/2005"; }),
-            DBIERR_OUTOFRANGE);
+            DBIERR_SQLERROR);
   EXPECT_EQ(ExecCode("UPDATE Disto SET DateJ = 20050301"), DBIERR_OUTOFRANGE);
   EXPECT_NE(ExecCode("UPDATE Disto SET DateJ = '13/1/2005'"), 0);
   EXPECT_NE(ExecCode("INSERT INTO Disto (DateJ, Id_Client, Id_Titre, Qte_Prise) VALUES('13/1/2005', '0002', '0001', 1)"), 0);
@@ -126,6 +126,9 @@ TEST_F(Rules, DateLiteralsThatAreNoDateAreSqlErrors) {
       EXPECT_EQ(e.ErrorCode(), DBIERR_SQLERROR) << bad;
     }
   }
+  // The same for a date given as text to a parameter.
+  EXPECT_EQ(ExecCode("DELETE FROM Disto WHERE DATEJ >= :d", [](TQuery& q) { q.ParamByName("d")->AsString = "30/02/2005"; }),
+            DBIERR_SQLERROR);
   // The purge's own form of range, and a date already in stored form, still work.
   EXPECT_EQ(ExecCode("DELETE FROM Disto WHERE DATEJ >= '2/28/2005' AND DATEJ <= '3/1/2005'"), 0);
   EXPECT_EQ(Raw("Disto.DB", "SELECT DateJ FROM Disto"), QStringList{"2005-03-02"});
