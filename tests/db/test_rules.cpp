@@ -129,6 +129,7 @@ TEST_F(Rules, DateLiteralsThatAreNoDateAreSqlErrors) {
   // The same for a date given as text to a parameter.
   EXPECT_EQ(ExecCode("DELETE FROM Disto WHERE DATEJ >= :d", [](TQuery& q) { q.ParamByName("d")->AsString = "30/02/2005"; }),
             DBIERR_SQLERROR);
+  EXPECT_EQ(ExecCode("SELECT * FROM Disto WHERE DATEJ >= :d", [](TQuery& q) { q.ParamByName("d")->AsString = "2005-03-01"; }), 0);
   // The purge's own form of range, and a date already in stored form, still work.
   EXPECT_EQ(ExecCode("DELETE FROM Disto WHERE DATEJ >= '2/28/2005' AND DATEJ <= '3/1/2005'"), 0);
   EXPECT_EQ(Raw("Disto.DB", "SELECT DateJ FROM Disto"), QStringList{"2005-03-02"});

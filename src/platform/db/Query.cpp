@@ -200,6 +200,7 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
           if (v.typeId() == QMetaType::QString) {
             if (auto d = TryStrToDate(v.toString())) v = *d;
             else if (v.toString().trimmed().isEmpty()) v = QVariant();
+            else if (const QDate iso = DateFromIso(v.toString().trimmed()); iso.isValid()) v = iso;
             else  // compared as text it would match what it should not
               Raise(DBIERR_SQLERROR, QString("« %1 » n'est pas une date correcte pour le paramètre :%2.")
                                          .arg(v.toString(), name));
