@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+
 #include "platform/db/EngineCore.h"
 
 namespace {
