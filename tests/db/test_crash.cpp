@@ -17,6 +17,7 @@
 #include "DbTestUtil.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
+#include "platform/db/Transaction.h"
 #include "support/TestSupport.h"
 
 extern char** environ;
@@ -119,6 +120,42 @@ TEST_P(CrashTest, EveryTransactionWholeOrAbsentAfterKill) {
   std::printf("%d runs over %d tables: %d transactions stored, none torn; %d kills left journals to roll back, %d a "
               "super-journal; %lld ms\n",
               runs, tables, total, journals, supers, static_cast<long long>(clock.elapsed()));
+}
+
+// A join inside a transaction that needs two written tables of different connections on one
+// connection stores the transaction so far, all of it together (the tables cannot move while
+// their rows are pending), and says so if the transaction is then rolled back.
+TEST(CrashTestJoin, AJoinThatMovesAWrittenTableStoresTheWholeTransactionSoFar) {
+  TempDir dir;
+  std::vector<std::unique_ptr<TTable>> t;
+  for (int i = 1; i <= 12; ++i) {
+    ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(i)), DBIERR_NONE);
+    t.push_back(std::make_unique<TTable>());
+    t.back()->SetDatabaseName(dir.Path());
+    t.back()->SetTableName(KDesc(i).szTblName);
+    t.back()->Open();  // ten files on one connection, two on another
+  }
+  TDbTransaction tx(dir.Path());
+  for (int i : {0, 10}) {
+    t[i]->Append();
+    t[i]->FieldByName("Tx")->AsInteger = 1;
+    t[i]->FieldByName("N")->AsInteger = i;
+    t[i]->Post();
+  }
+  EXPECT_EQ(RawSql(dir.Path() + "K01.DB", "SELECT count(*) FROM K01"), QStringList{"0"});
+  TQuery q;
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add("SELECT count(*) AS C FROM K01 A, K11 B WHERE A.Tx = B.Tx");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("C")->AsInteger(), 1);
+  EXPECT_EQ(RawSql(dir.Path() + "K01.DB", "SELECT count(*) FROM K01"), QStringList{"1"});
+  EXPECT_EQ(RawSql(dir.Path() + "K11.DB", "SELECT count(*) FROM K11"), QStringList{"1"});
+  try {
+    tx.Rollback();
+    ADD_FAILURE() << "the rollback did not say that rows were already stored";
+  } catch (const EDBEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), DBIERR_ROLLEDBACK);
+  }
 }
 
 // Two files (as in a takings save with its counter table), and twelve (more than the ten files

@@ -1033,9 +1033,13 @@ void Engine::Move(TableFile* f, Conn* to) {
     // A file read or written in the open transaction stays on its connection until the
     // transaction ends: it ends now. What it wrote is stored, and a rollback of the scope can no
     // longer undo it.
+    // The whole folder's transaction is stored then, all of it together, so that what is stored
+    // is still whole.
     if (from->inTx) {
-      if (HoldsWrites(from)) FolderOf(from->folderKey).partlyStored = true;
-      Commit(from, true);
+      Folder& fo = FolderOf(from->folderKey);
+      for (auto& c : fo.conns)
+        if (HoldsWrites(c.get())) fo.partlyStored = true;
+      CommitFolder(fo, true);
     }
     if (!Detach(f)) Raise(DBIERR_FILEBUSY, TableDetail(f->path));
   }
@@ -1145,6 +1149,10 @@ void Engine::EndScope(const QString& folder, bool raise) {
     return;
   }
   fo.partlyStored = false;
+  CommitFolder(fo, raise);
+}
+
+void Engine::CommitFolder(Folder& fo, bool raise) {
   std::exception_ptr first;
   // Rows written into more than one file are stored together or not at all.
   std::vector<Conn*> writers;
