@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <csignal>
 #include <fcntl.h>
@@ -16,6 +17,7 @@
 
 #include "DbTestUtil.h"
 #include "platform/db/Query.h"
+#include "platform/db/GroupCommit.h"
 #include "platform/db/Table.h"
 #include "platform/db/Transaction.h"
 #include "support/TestSupport.h"
@@ -125,7 +127,7 @@ TEST_P(CrashTest, EveryTransactionWholeOrAbsentAfterKill) {
 // A join inside a transaction that needs two written tables of different connections on one
 // connection stores the transaction so far, all of it together (the tables cannot move while
 // their rows are pending), and says so if the transaction is then rolled back.
-TEST(CrashTestJoin, AJoinThatMovesAWrittenTableStoresTheWholeTransactionSoFar) {
+TEST(GroupCommit, AJoinThatMovesAWrittenTableStoresTheWholeTransactionSoFar) {
   TempDir dir;
   std::vector<std::unique_ptr<TTable>> t;
   for (int i = 1; i <= 12; ++i) {
@@ -156,6 +158,108 @@ TEST(CrashTestJoin, AJoinThatMovesAWrittenTableStoresTheWholeTransactionSoFar) {
   } catch (const EDBEngineError& e) {
     EXPECT_EQ(e.ErrorCode(), DBIERR_ROLLEDBACK);
   }
+}
+
+// ---- a commit over two connections that fails half way ----
+
+// A VFS over the engine's that fails the writes into one database file once armed.
+sqlite3_vfs* g_under = nullptr;
+sqlite3_vfs g_faulty;
+std::string g_failing;  // path of the file whose writes fail
+bool g_armed = false;
+
+struct FaultFile {
+  sqlite3_file base;
+  sqlite3_file* real;
+  bool fails;
+};
+sqlite3_io_methods g_faultMethods;
+
+sqlite3_file* Under(sqlite3_file* f) { return reinterpret_cast<FaultFile*>(f)->real; }
+
+int FaultOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* out) {
+  FaultFile* z = reinterpret_cast<FaultFile*>(f);
+  z->real = reinterpret_cast<sqlite3_file*>(z + 1);
+  z->base.pMethods = nullptr;
+  const int rc = g_under->xOpen(g_under, name, z->real, flags, out);
+  if (rc != SQLITE_OK || !z->real->pMethods) return rc;
+  z->fails = name && (flags & SQLITE_OPEN_MAIN_DB) && g_failing == name;
+  // Every method but xWrite passes straight through.
+  g_faultMethods = *z->real->pMethods;
+  g_faultMethods.xClose = [](sqlite3_file* f) { return Under(f)->pMethods->xClose(Under(f)); };
+  g_faultMethods.xRead = [](sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return Under(f)->pMethods->xRead(Under(f), b, n, o); };
+  g_faultMethods.xWrite = [](sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+    if (g_armed && reinterpret_cast<FaultFile*>(f)->fails) return SQLITE_IOERR_WRITE;
+    return Under(f)->pMethods->xWrite(Under(f), b, n, o);
+  };
+  g_faultMethods.xTruncate = [](sqlite3_file* f, sqlite3_int64 n) { return Under(f)->pMethods->xTruncate(Under(f), n); };
+  g_faultMethods.xSync = [](sqlite3_file* f, int fl) { return Under(f)->pMethods->xSync(Under(f), fl); };
+  g_faultMethods.xFileSize = [](sqlite3_file* f, sqlite3_int64* n) { return Under(f)->pMethods->xFileSize(Under(f), n); };
+  g_faultMethods.xLock = [](sqlite3_file* f, int l) { return Under(f)->pMethods->xLock(Under(f), l); };
+  g_faultMethods.xUnlock = [](sqlite3_file* f, int l) { return Under(f)->pMethods->xUnlock(Under(f), l); };
+  g_faultMethods.xCheckReservedLock = [](sqlite3_file* f, int* r) { return Under(f)->pMethods->xCheckReservedLock(Under(f), r); };
+  g_faultMethods.xFileControl = [](sqlite3_file* f, int op, void* a) { return Under(f)->pMethods->xFileControl(Under(f), op, a); };
+  g_faultMethods.xSectorSize = [](sqlite3_file* f) { return Under(f)->pMethods->xSectorSize(Under(f)); };
+  g_faultMethods.xDeviceCharacteristics = [](sqlite3_file* f) { return Under(f)->pMethods->xDeviceCharacteristics(Under(f)); };
+  g_faultMethods.iVersion = 1;
+  z->base.pMethods = &g_faultMethods;
+  return rc;
+}
+
+sqlite3* OpenFaulty(const QString& path, const char* schema) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, "faulty");
+  const std::string sql = "ATTACH '" + path.toStdString() + "' AS " + schema;
+  sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  return db;
+}
+
+TEST(GroupCommit, ACommitThatFailsOnOneConnectionStoresNothingAnywhere) {
+  TempDir dir;
+  const QString a = dir.Path() + "A.DB", b = dir.Path() + "B.DB";
+  RawSql(a, "CREATE TABLE t(x); INSERT INTO t VALUES(0)");
+  RawSql(b, "CREATE TABLE t(x); INSERT INTO t VALUES(0)");
+  g_under = sqlite3_vfs_find(dbe::GroupVfsName());
+  g_faulty = *g_under;
+  g_faulty.zName = "faulty";
+  g_faulty.szOsFile = int(sizeof(FaultFile)) + g_under->szOsFile;
+  g_faulty.xOpen = FaultOpen;
+  sqlite3_vfs_register(&g_faulty, 0);
+  g_failing = QFileInfo(b).canonicalFilePath().toStdString();
+  sqlite3* c1 = OpenFaulty(QFileInfo(a).canonicalFilePath(), "a");
+  sqlite3* c2 = OpenFaulty(QFileInfo(b).canonicalFilePath(), "b");
+  ASSERT_EQ(sqlite3_exec(c1, "BEGIN; WITH RECURSIVE n(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM n WHERE v < 500) INSERT INTO a.t SELECT v FROM n", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(c2, "BEGIN; INSERT INTO b.t VALUES(1)", nullptr, nullptr, nullptr), SQLITE_OK);
+  g_armed = true;
+  // The first connection writes its file, then waits for the second, whose file refuses the
+  // write: the first must come back too.
+  const std::vector<int> rcs = dbe::CommitTogether(
+      dir.Path(), {c1, c2}, {QFileInfo(a).canonicalFilePath() + "-journal", QFileInfo(b).canonicalFilePath() + "-journal"});
+  g_armed = false;
+  ASSERT_EQ(rcs.size(), 2u);
+  EXPECT_NE(rcs[0], SQLITE_OK);
+  EXPECT_NE(rcs[1], SQLITE_OK);
+  sqlite3_close_v2(c1);
+  sqlite3_close_v2(c2);
+  EXPECT_EQ(RawSql(a, "SELECT count(*) FROM t"), QStringList{"1"});
+  EXPECT_EQ(RawSql(b, "SELECT count(*) FROM t"), QStringList{"1"});
+  EXPECT_EQ(RawSql(a, "PRAGMA integrity_check"), QStringList{"ok"});
+  EXPECT_EQ(RawSql(b, "PRAGMA integrity_check"), QStringList{"ok"});
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList({"A.DB", "B.DB"}));
+  // Unarmed, the same commit stores both.
+  c1 = OpenFaulty(QFileInfo(a).canonicalFilePath(), "a");
+  c2 = OpenFaulty(QFileInfo(b).canonicalFilePath(), "b");
+  sqlite3_exec(c1, "BEGIN; INSERT INTO a.t VALUES(1)", nullptr, nullptr, nullptr);
+  sqlite3_exec(c2, "BEGIN; INSERT INTO b.t VALUES(1)", nullptr, nullptr, nullptr);
+  EXPECT_EQ(dbe::CommitTogether(dir.Path(), {c1, c2},
+                                {QFileInfo(a).canonicalFilePath() + "-journal", QFileInfo(b).canonicalFilePath() + "-journal"}),
+            std::vector<int>({SQLITE_OK, SQLITE_OK}));
+  sqlite3_close_v2(c1);
+  sqlite3_close_v2(c2);
+  EXPECT_EQ(RawSql(a, "SELECT count(*) FROM t"), QStringList{"2"});
+  EXPECT_EQ(RawSql(b, "SELECT count(*) FROM t"), QStringList{"2"});
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList({"A.DB", "B.DB"}));
 }
 
 // Two files (as in a takings save with its counter table), and twelve (more than the ten files
