@@ -5,7 +5,8 @@
 // others stored and never waits on a lock another part of the program holds. A connection takes
 // at most SQLite's attach limit (10 here); a folder with more files in use gets a second one, and
 // a query whose files sit on different connections has them moved onto one. A file nothing uses
-// is detached and closed at once (or at the end of the transaction that wrote it).
+// is detached and closed at once (or at the end of the transaction that wrote it). A transaction
+// that wrote several files, on one connection or several, commits them as one (GroupCommit.h).
 //
 // Each table file keeps, besides its rows table (named after the file's base name), its own
 // descriptors in zelm_table / zelm_fields / zelm_indexes, so that they read back exactly as they
