@@ -81,6 +81,10 @@ TEST_F(Rules, SqlWritesCutTextsToSizeLikePost) {
   // INSERT ... SELECT goes through the same rules.
   Exec("INSERT INTO Region (Id, Libelle) SELECT Id, Nom FROM CLIENT WHERE Id = '0002'");
   EXPECT_EQ(Raw("Region.db", "SELECT Id, Libelle FROM Region ORDER BY Id"), QStringList({"00|MARTIN", "01|NORD"}));
+  // A copy of whole rows ("*") still runs.
+  Exec("INSERT INTO Region (Id, Libelle) VALUES('5', 'EST')");
+  Exec("INSERT INTO Site SELECT * FROM Region WHERE Id = '5'");
+  EXPECT_EQ(Raw("Site.DB", "SELECT Id, Libelle FROM Site"), QStringList{"5|EST"});
 }
 
 TEST_F(Rules, SqlWritesRefuseOutOfRangeNumbersAndBadDatesChangingNoRow) {

@@ -437,10 +437,18 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
     if (start < count && toks_[start].kind == Tok::Ident &&
         (toks_[start].text.toUpper() == "DISTINCT" || toks_[start].text.toUpper() == "ALL"))
       start = start + 1;
+    std::vector<std::pair<int, int>> selected;
+    bool star = false;  // "*" or "A.*": the columns cannot be matched one by one
     items(start, [&](int k, int depth) { return depth == 0 && toks_[k].kind == Tok::Ident && toks_[k].text.toUpper() == "FROM"; },
-          [&](int a, int b, int pos) {
-            if (pos < insertColumns.size()) wrap(a, b, insertRef_, insertColumns[pos]);
+          [&](int a, int b, int) {
+            int last = b;
+            while (last >= a && toks_[last].kind == Tok::Space) --last;
+            star |= last >= a && toks_[last].kind == Tok::Other && toks_[last].text == "*";
+            selected.push_back({a, b});
           });
+    if (!star)
+      for (int pos = 0; pos < int(selected.size()) && pos < insertColumns.size(); ++pos)
+        wrap(selected[pos].first, selected[pos].second, insertRef_, insertColumns[pos]);
   } else if (updateRef_ >= 0 && updateSet_ >= 0) {
     static const QSet<QString> enders = {"WHERE", "FROM", "RETURNING", "ORDER", "LIMIT"};
     items(updateSet_ + 1, [&](int k, int depth) {
