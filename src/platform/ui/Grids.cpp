@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -348,6 +349,8 @@ bool TStringGrid::FocusCell(int c, int r) {
 void TStringGrid::MoveCurrent(int c, int r, bool moveAnchor) {
   const bool wasEditing = editorOpen_;
   HideEditor();
+  const TGridRect before = Selection();
+  const int left = leftCol_, top = topRow_;
   col_ = c;
   row_ = r;
   if (moveAnchor) {
@@ -355,7 +358,13 @@ void TStringGrid::MoveCurrent(int c, int r, bool moveAnchor) {
     anchorRow_ = r;
   }
   ScrollInView(c, r);
-  Invalidate();
+  // Without scrolling only the cells that change their look are painted again.
+  if (left == leftCol_ && top == topRow_) {
+    InvalidateRange(before);
+    InvalidateRange(Selection());
+  } else {
+    Invalidate();
+  }
   if (wasEditing && (options_ & goAlwaysShowEditor)) ShowEditor();
 }
 
@@ -480,11 +489,47 @@ void TStringGrid::MouseToCell(int x, int y, int& c, int& r) const {
   if (c < 0 || r < 0) c = r = -1;
 }
 
-void TStringGrid::Invalidate() { viewport()->update(); }
+void TStringGrid::Invalidate() {
+  if (updateCount_ == 0) viewport()->update();
+}
 
 void TStringGrid::InvalidateCell(int c, int r) {
+  if (updateCount_ > 0) return;
   const QRect rc = CellRect(c, r);
   if (!rc.isEmpty()) viewport()->update(rc.adjusted(-1, -1, lineWidth_ + 1, lineWidth_ + 1));
+}
+
+void TStringGrid::InvalidateRange(const TGridRect& s) {
+  if (updateCount_ > 0) return;
+  QRect area;
+  for (int r = s.Top; r <= s.Bottom; ++r)
+    for (int c = s.Left; c <= s.Right; ++c) {
+      const QRect rc = CellRect(c, r);
+      if (!rc.isEmpty()) area |= rc;
+    }
+  if (!area.isEmpty()) viewport()->update(area.adjusted(-1, -1, lineWidth_ + 1, lineWidth_ + 1));
+}
+
+void TStringGrid::InvalidateRow(int r) {
+  if (updateCount_ > 0 || r < 0 || r >= rows_ || rowHeights_[r] <= 0) return;
+  if (r >= fixedRows_ && r < topRow_) return;
+  int y = 0;
+  if (r < fixedRows_) {
+    for (int i = 0; i < r; ++i) y += RowExtent(i);
+  } else {
+    y = FixedHeight();
+    for (int i = topRow_; i < r && y <= viewport()->height(); ++i) y += RowExtent(i);
+  }
+  if (y > viewport()->height()) return;
+  viewport()->update(QRect(0, y - 1, viewport()->width(), rowHeights_[r] + lineWidth_ + 2));
+}
+
+void TStringGrid::EndUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0) {
+    UpdateScrollBars();
+    PlaceEditor();
+    viewport()->update();
+  }
 }
 
 // ---- painting ----
@@ -525,8 +570,9 @@ void TStringGrid::DrawCell(QPainter& p, int c, int r, const QRect& rect) {
   canvas_.End();
 }
 
-void TStringGrid::paintEvent(QPaintEvent*) {
+void TStringGrid::paintEvent(QPaintEvent* e) {
   QPainter p(viewport());
+  const QRegion dirty = e->region();
   const int vw = viewport()->width(), vh = viewport()->height();
   const QColor lineColor = RGBColor(0xA0A0A0);
   // Columns and rows in view: fixed ones first, then the scrolled ones.
@@ -562,6 +608,7 @@ void TStringGrid::paintEvent(QPaintEvent*) {
     for (auto [c, cx] : xs) {
       const int w = colWidths_[c];
       if (w <= 0) continue;
+      if (!dirty.intersects(QRect(cx, ry, w, h))) continue;  // only what was asked for
       const bool scrolledArea = c >= fixedCols_ || r >= fixedRows_;
       p.save();
       if (scrolledArea) p.setClipRect(QRect(c >= fixedCols_ ? fixedW : 0, r >= fixedRows_ ? fixedH : 0, vw, vh));
