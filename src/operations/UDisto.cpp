@@ -19,6 +19,21 @@
 #include "shell/global.h"
 
 namespace {
+
+// Frees the shared progress window; the window that showed it gets the keys back.
+void FreeProgress(QWidget* owner) {
+  const bool ownerActive = QApplication::activeWindow() == owner || QApplication::activeWindow() == frmProgress.data() ||
+                           !QApplication::activeWindow();
+  delete frmProgress.data();
+  frmProgress = nullptr;
+  if (ownerActive && owner && owner->isVisible()) {
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(owner);
+    QT_WARNING_POP
+    owner->activateWindow();
+  }
+}
 QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
 const QString kNotNumber = "La quantité prise doit être numérique!";
 
@@ -340,14 +355,13 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
       frmProgress->setWindowTitle("Chargement ...");
       frmProgress->MyGauge->setRange(0, std::max<int>(1, int(clients.size())));
       frmProgress->MyGauge->setValue(0);
-      frmProgress->show();
+      frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
+  frmProgress->show();
     }
-    struct FreeProgress {
-      ~FreeProgress() {
-        delete frmProgress.data();
-        frmProgress = nullptr;
-      }
-    } freeProgress;
+    struct ProgressGuard {
+      QWidget* w;
+      ~ProgressGuard() { FreeProgress(w); }
+    } progressGuard{this};
     allowInsert_ = true;
     Disto.SetFiltered(false);
     TDbTransaction tx(DataPath);

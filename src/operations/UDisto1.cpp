@@ -27,6 +27,21 @@
 #include "shell/global.h"
 
 namespace {
+
+// Frees the shared progress window; the window that showed it gets the keys back.
+void FreeProgress(QWidget* owner) {
+  const bool ownerActive = QApplication::activeWindow() == owner || QApplication::activeWindow() == frmProgress.data() ||
+                           !QApplication::activeWindow();
+  delete frmProgress.data();
+  frmProgress = nullptr;
+  if (ownerActive && owner && owner->isVisible()) {
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(owner);
+    QT_WARNING_POP
+    owner->activateWindow();
+  }
+}
 const QString kNotNumber = "La quantité prise doit être numérique!";
 const QString kLeave = "Les informations modifiées n'ont pas été enregistrées.\rEnregister ?";
 const QString kTotalRegion = "Total Région";
@@ -400,6 +415,7 @@ void TfrmDisto1::DisplayPrises() {
   } else {
     QHash<QString, const TitleInfo*> byId;
     for (const TitleInfo& t : titles_) byId.insert(t.id, &t);
+    qOrgaD.Refresh();  // what the titles-per-region window stored last
     qOrgaD.SetFilter("(" + FilterEq("ID_REGION", region) + ")");
     qOrgaD.SetFiltered(true);
     const int idx = qOrgaD.FieldByName("Id_Titre")->Index();
@@ -445,14 +461,13 @@ void TfrmDisto1::DisplayPrises() {
   frmProgress->lProgress->SetCaption("Affichage des données, patientez ...");
   frmProgress->MyGauge->setRange(0, std::max(count, 1));
   frmProgress->MyGauge->setValue(0);
+  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
   frmProgress->show();
   ProcessMessages();
-  struct FreeProgress {
-    ~FreeProgress() {
-      delete frmProgress.data();
-      frmProgress = nullptr;
-    }
-  } freeProgress;
+  struct ProgressGuard {
+    QWidget* w;
+    ~ProgressGuard() { FreeProgress(w); }
+  } progressGuard{this};
 
   const int id = Client.FieldByName("Id")->Index(), ord = Client.FieldByName("Ord")->Index(),
             nom = Client.FieldByName("Nom")->Index();
@@ -784,8 +799,7 @@ bool TfrmDisto1::Save() {
   struct Finally {
     TfrmDisto1* w;
     ~Finally() {
-      delete frmProgress.data();
-      frmProgress = nullptr;
+      FreeProgress(w);
       w->UpdateButtons();
       ProcessMessages();
     }
@@ -808,6 +822,7 @@ bool TfrmDisto1::Save() {
   frmProgress->lProgress->SetCaption("Sauvegarde en cours..., patientez ...");
   frmProgress->MyGauge->setRange(0, std::max(1, rows - 2));
   frmProgress->MyGauge->setValue(0);
+  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
   frmProgress->show();
   ProcessMessages();
 
@@ -992,8 +1007,7 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
     TfrmDisto1* w;
     ~Finally() {
       w->pnlMessage->hide();
-      delete frmProgress.data();
-      frmProgress = nullptr;
+      FreeProgress(w);
       SetScreenCursor(TCursor::crDefault);
       ProcessMessages();
     }
@@ -1033,6 +1047,7 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
   frmProgress->setWindowTitle("Affichage des données");
   frmProgress->MyGauge->setRange(0, std::max<int>(1, int(clients.size())));
   frmProgress->MyGauge->setValue(0);
+  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
   frmProgress->show();
 
   TDbTransaction tx(DataPath);
