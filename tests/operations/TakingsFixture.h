@@ -15,6 +15,9 @@
 
 class TStringGrid;
 
+// Readable texts in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 class TakingsTest : public ::testing::Test {
  protected:
   TakingsTest();
