@@ -29,7 +29,7 @@ TfrmCopyCol::TfrmCopyCol(QWidget* parent) : TRefForm(parent) {
   OnClick(btnOk, this, &TfrmCopyCol::btnOkClick);
   connect(BitBtn2, &QPushButton::clicked, this, [this] {
     SetModalResult(this, ModalResult::Cancel);
-    reject();
+    done(QDialog::Rejected);
   });
   CenterOnScreen();
 }

@@ -61,7 +61,7 @@ TfrmDelPriseTitle::TfrmDelPriseTitle(QWidget* parent) : TRefForm(parent) {
   });
   connect(BitBtn2, &QPushButton::clicked, this, [this] {
     SetModalResult(this, ModalResult::Cancel);
-    reject();
+    done(QDialog::Rejected);
   });
   CenterOnScreen();
   FormCreate();

@@ -76,7 +76,7 @@ TfrmGetDay::TfrmGetDay(QWidget* parent) : TRefForm(parent) {
   });
   connect(BitBtn2, &QPushButton::clicked, this, [this] {
     SetModalResult(this, ModalResult::Cancel);
-    reject();
+    done(QDialog::Rejected);
   });
   CenterOnScreen();
 }
