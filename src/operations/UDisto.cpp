@@ -37,14 +37,6 @@ void FreeProgress(QWidget* owner) {
 QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
 const QString kNotNumber = "La quantité prise doit être numérique!";
 
-// The net unit price of a title for a client: the title's price less the client's rebate for the
-// title's periodicity.
-Currency NetPrice(TTable& titre, TTable& client) {
-  Currency pu = titre.FieldByName("Prix")->AsCurrency;
-  const QString periode = titre.FieldByName("Periode")->AsString().trimmed();
-  if (TField* ab = periode.size() == 1 ? client.FindField("AB" + periode) : nullptr) pu -= ab->AsCurrency();
-  return pu;
-}
 }  // namespace
 
 TfrmDisto::TfrmDisto(QWidget* parent)
@@ -344,10 +336,28 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
       q.Open();
       for (const auto& row : q.ReadRows(0, q.RecordCount())) existing.insert(row[0].toString() + row[1].toString());
     }
-    std::vector<QString> titles;
+    struct TitlePrice {
+      QString id, periode;
+      Currency prix;
+    };
+    std::vector<TitlePrice> titles;
     {
-      const int id = Titre.FieldByName("Id")->Index();
-      for (const auto& row : Titre.ReadRows(0, Titre.RecordCount())) titles.push_back(row[id].toString());
+      const int id = Titre.FieldByName("Id")->Index(), prix = Titre.FieldByName("Prix")->Index(),
+                periode = Titre.FieldByName("Periode")->Index();
+      for (const auto& row : Titre.ReadRows(0, Titre.RecordCount()))
+        titles.push_back({row[id].toString(), row[periode].toString().trimmed(), Currency::FromDouble(row[prix].toDouble())});
+    }
+    QHash<QString, std::array<Currency, 6>> rebates;
+    {
+      TQuery q;
+      q.SetDatabaseName(DataPath);
+      q.SQL.Add("SELECT ID, AB0, AB1, AB2, AB3, AB4, AB5 FROM CLIENT");
+      q.Open();
+      for (const auto& row : q.ReadRows(0, q.RecordCount())) {
+        std::array<Currency, 6> ab;
+        for (int i = 0; i < 6; ++i) ab[i] = Currency::FromDouble(row[1 + i].toDouble());
+        rebates.insert(row[0].toString(), ab);
+      }
     }
     const bool withProgress = client.isEmpty();
     if (withProgress) {
@@ -368,16 +378,16 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
     try {
       int done = 0;
       for (const QString& c : clients) {
-        for (const QString& t : titles) {
-          if (existing.contains(c + t)) continue;
-          Client.SetFiltered(false);
-          Client.Locate("Id", c);
-          Titre.Locate("Id", t);
-          const Currency pu = NetPrice(Titre, Client);
+        for (const TitlePrice& t : titles) {
+          if (existing.contains(c + t.id)) continue;
+          // The net unit price: the title's price less the client's rebate for its periodicity.
+          Currency pu = t.prix;
+          const int p = t.periode.toInt();
+          if (t.periode.size() == 1 && p >= 0 && p <= 5) pu -= rebates.value(c)[p];
           Disto.Append();
           Disto.FieldByName("DateJ")->AsDate = CurrentDay;
           Disto.FieldByName("Id_Client")->AsString = c;
-          Disto.FieldByName("Id_Titre")->AsString = t;
+          Disto.FieldByName("Id_Titre")->AsString = t.id;
           Disto.FieldByName("Qte_Prise")->AsInteger = 0;
           Disto.FieldByName("PU")->AsCurrency = pu;
           Disto.Post();
