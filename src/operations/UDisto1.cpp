@@ -806,12 +806,15 @@ bool TfrmDisto1::Save() {
   } finally{this};
   Disto.SetFiltered(false);
   const int rows = grdDisto->RowCount(), cols = grdDisto->ColCount();
+  std::vector<QString> clientOf(rows), titleOf(cols);
+  for (int r = 2; r < rows; ++r) clientOf[r] = ClientOf(r);
+  for (int c = 2; c < cols; ++c) titleOf[c] = TitleOf(c);
   // Every cell is checked before anything is written.
+  std::vector<int> qty(size_t(rows) * cols, 0);
   for (int r = 2; r < rows; ++r) {
-    if (ClientOf(r).isEmpty()) continue;
+    if (clientOf[r].isEmpty()) continue;
     for (int c = 2; c < cols; ++c) {
-      int q;
-      if (TitleOf(c).isEmpty() || ParseQuantity(grdDisto->Cells(c, r), q)) continue;
+      if (titleOf[c].isEmpty() || ParseQuantity(grdDisto->Cells(c, r), qty[size_t(r) * cols + c])) continue;
       ShowError(kNotNumber);
       SelectCell(c, r);
       return false;
@@ -846,13 +849,12 @@ bool TfrmDisto1::Save() {
     TField* fQte = Disto.FieldByName("Qte_Prise");
     TField* fPU = Disto.FieldByName("PU");
     for (int r = 2; r < rows; ++r) {
-      const QString client = ClientOf(r);
+      const QString& client = clientOf[r];
       if (client.isEmpty()) continue;  // never a row without a client
       for (int c = 2; c < cols; ++c) {
-        const QString title = TitleOf(c);
+        const QString& title = titleOf[c];
         if (title.isEmpty()) continue;
-        int q = 0;
-        ParseQuantity(grdDisto->Cells(c, r), q);
+        const int q = qty[size_t(r) * cols + c];
         const auto it = stored.constFind(client + title);
         if (it != stored.constEnd()) {
           if (it.value() == q) continue;  // already stored as it is

@@ -350,7 +350,6 @@ void TStringGrid::MoveCurrent(int c, int r, bool moveAnchor) {
   const bool wasEditing = editorOpen_;
   HideEditor();
   const TGridRect before = Selection();
-  const int left = leftCol_, top = topRow_;
   col_ = c;
   row_ = r;
   if (moveAnchor) {
@@ -358,13 +357,9 @@ void TStringGrid::MoveCurrent(int c, int r, bool moveAnchor) {
     anchorRow_ = r;
   }
   ScrollInView(c, r);
-  // Without scrolling only the cells that change their look are painted again.
-  if (left == leftCol_ && top == topRow_) {
-    InvalidateRange(before);
-    InvalidateRange(Selection());
-  } else {
-    Invalidate();
-  }
+  // Only the cells that change their look are painted again (a scroll moved the others).
+  InvalidateRange(before);
+  InvalidateRange(Selection());
   if (wasEditing && (options_ & goAlwaysShowEditor)) ShowEditor();
 }
 
@@ -377,12 +372,34 @@ void TStringGrid::SetTopLeft(int left, int top) {
   left = std::clamp(left, fixedCols_, std::max(fixedCols_, cols_ - 1));
   top = std::clamp(top, fixedRows_, std::max(fixedRows_, rows_ - 1));
   if (left == leftCol_ && top == topRow_) return;
+  const int oldLeft = leftCol_, oldTop = topRow_;
   leftCol_ = left;
   topRow_ = top;
   UpdateScrollBars();
   PlaceEditor();
-  Invalidate();
+  if (!ScrollView(oldLeft, oldTop)) Invalidate();
   if (OnTopLeftChanged) OnTopLeftChanged(this);
+}
+
+// Moves what is on screen by the rows or columns scrolled, so that only the cells coming into view
+// are painted; false when the whole view must be painted again.
+bool TStringGrid::ScrollView(int oldLeft, int oldTop) {
+  if (updateCount_ > 0 || !isVisible() || (oldLeft != leftCol_ && oldTop != topRow_)) return false;
+  const int vw = viewport()->width(), vh = viewport()->height();
+  if (oldTop != topRow_) {
+    int dy = 0;
+    for (int i = std::min(oldTop, topRow_); i < std::max(oldTop, topRow_); ++i) dy += RowExtent(i);
+    const QRect area(0, FixedHeight(), vw, vh - FixedHeight());
+    if (dy >= area.height()) return false;
+    viewport()->scroll(0, topRow_ > oldTop ? -dy : dy, area);
+  } else {
+    int dx = 0;
+    for (int i = std::min(oldLeft, leftCol_); i < std::max(oldLeft, leftCol_); ++i) dx += ColExtent(i);
+    const QRect area(FixedWidth(), 0, vw - FixedWidth(), vh);
+    if (dx >= area.width()) return false;
+    viewport()->scroll(leftCol_ > oldLeft ? -dx : dx, 0, area);
+  }
+  return true;
 }
 
 void TStringGrid::SetTopRow(int r) { SetTopLeft(leftCol_, r); }

@@ -177,6 +177,7 @@ class TStringGrid : public QAbstractScrollArea {
   int MaxLeftCol() const;
   void UpdateScrollBars();
   void SetTopLeft(int left, int top);
+  bool ScrollView(int oldLeft, int oldTop);
   void ScrollInView(int c, int r);
   void MoveCurrent(int c, int r, bool moveAnchor);
   bool Navigate(int key, Qt::KeyboardModifiers mods);  // true when the key was a move
