@@ -217,7 +217,8 @@ TEST_F(TakingsTest, CancelDropsWhatWasNotStored) {
   EXPECT_EQ(w.PendingCount(), 0);
   EXPECT_FALSE(w.btnCancel->isEnabled());
   dlg->Clear();
-  w.close();
+  Press(Qt::Key_F4, Qt::ControlModifier);  // "Fermer"
+  EXPECT_FALSE(w.isVisible());
   EXPECT_TRUE(dlg->Messages().isEmpty());
 }
 
