@@ -108,6 +108,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%s\n", qPrintable(out));
+  if (!screen) {
+    // The import's message over the middle of the window.
+    QString second = out;
+    second.replace(".png", "_message.png");
+    w->pnlMessage->move((w->width() - w->pnlMessage->width()) / 2, (w->height() - w->pnlMessage->height()) / 2);
+    w->pnlMessage->show();
+    w->pnlMessage->raise();
+    Settle(200);
+    w->grab().save(second);
+    std::printf("%s\n", qPrintable(second));
+  }
   SetDialogs(nullptr);
   delete w;
   return 0;

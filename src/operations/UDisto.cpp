@@ -72,7 +72,6 @@ TfrmDisto::TfrmDisto(QWidget* parent)
   setFixedSize(760, 520);
   pnlButtons = new QWidget(this);
   pnlButtons->setGeometry(0, 0, 760, 48);
-  GradientBackground(pnlButtons);
   btnLoad = GlyphButton(pnlButtons, "btnLoad", QStyle::SP_FileDialogNewFolder, "Charger des prises nulles");
   btnLoad->move(6, 8);
   btnDelete = GlyphButton(pnlButtons, "btnDelete", QStyle::SP_TrashIcon, "Supprimer des prises");

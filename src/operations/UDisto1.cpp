@@ -90,8 +90,14 @@ void Point(TDataSet& ds) { InDataPath(ds); }
 // While a long pass runs the window takes no other command and cannot be closed.
 class BusyScope {
  public:
-  explicit BusyScope(TfrmDisto1* w) : w_(w), was_(w->busy_) { w->busy_ = true; }
-  ~BusyScope() { w_->busy_ = was_; }
+  explicit BusyScope(TfrmDisto1* w) : w_(w), was_(w->busy_) {
+    w->busy_ = true;
+    w->pnlButtons->setEnabled(false);
+  }
+  ~BusyScope() {
+    w_->busy_ = was_;
+    w_->pnlButtons->setEnabled(!was_);
+  }
  private:
   TfrmDisto1* w_;
   bool was_;
@@ -130,7 +136,6 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   pnlButtons = new QWidget(this);
   pnlButtons->setObjectName("pnlButtons");
   pnlButtons->setFixedHeight(50);
-  GradientBackground(pnlButtons, QRect(0, 0, 4000, 50));
   btnPrev = new QToolButton(pnlButtons);
   btnPrev->setObjectName("btnPrev");
   btnPrev->setArrowType(Qt::LeftArrow);
