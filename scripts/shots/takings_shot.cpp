@@ -10,7 +10,9 @@
 #include <QThread>
 #include <cstdio>
 
+#include "operations/UDisto.h"
 #include "operations/UDisto1.h"
+#include "operations/UGetDay.h"
 #include "platform/db/Table.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Dialogs.h"
@@ -118,6 +120,25 @@ int main(int argc, char** argv) {
     Settle(200);
     w->grab().save(second);
     std::printf("%s\n", qPrintable(second));
+    // The day-and-titles dialog and the per-client window.
+    auto* g = new TfrmGetDay(nullptr);
+    g->setWindowTitle("Importation");
+    g->show();
+    Settle(300);
+    second = out;
+    second.replace(".png", "_getday.png");
+    g->grab().save(second);
+    std::printf("%s\n", qPrintable(second));
+    delete g;
+    auto* d = new TfrmDisto(nullptr);
+    d->show();
+    d->Client.Locate("Id", "0003");
+    Settle(300);
+    second = out;
+    second.replace(".png", "_perclient.png");
+    d->grab().save(second);
+    std::printf("%s\n", qPrintable(second));
+    delete d;
   }
   SetDialogs(nullptr);
   delete w;
