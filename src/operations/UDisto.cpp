@@ -302,6 +302,7 @@ void TfrmDisto::Pass(const std::function<void()>& body) {
     if (Disto.Active()) Disto.First();
     grdDisto->SetSelectedIndex(2);
     grdDisto->setFocus();
+    if (Disto.Active() && !Disto.IsEmpty()) grdDisto->SetEditorMode(true);
     SetScreenCursor(TCursor::crDefault);
     busy_ = false;
     ProcessMessages();
