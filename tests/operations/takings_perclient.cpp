@@ -96,9 +96,19 @@ TEST_F(TakingsTest, PerClientWindowStoresTheRowBeingTypedAndRefusesWrongQuantiti
   Press(Qt::Key_F2);
   w.grdDisto->InplaceEditor()->selectAll();
   Type("12");
+  // Another day: stored first.
+  Press(Qt::Key_PageDown);
+  EXPECT_EQ(w.pnlDate->text(), "08/03/2005");
+  EXPECT_EQ(Day("07/03/2005").value(0), "0001|0002|12|9.99");
+  Press(Qt::Key_PageUp);
+  w.grdDisto->setFocus();
+  w.grdDisto->SetSelectedIndex(2);
+  Press(Qt::Key_F2);
+  w.grdDisto->InplaceEditor()->selectAll();
+  Type("13");
   w.close();
   EXPECT_FALSE(w.isVisible());
-  EXPECT_EQ(Day("07/03/2005").value(0), "0001|0002|12|9.99");
+  EXPECT_EQ(Day("07/03/2005").value(0), "0001|0002|13|9.99");
 }
 
 TEST_F(TakingsTest, PerClientImportTakesTheTickedTitlesOnly) {
