@@ -38,6 +38,12 @@ TEST_F(TakingsTest, OpensOnTodayAndTheFirstRegionByName) {
   EXPECT_EQ(w.stBar->Panels[1]->text(), "2 clients");
   EXPECT_EQ(w.grdDisto->Col(), 2);
   EXPECT_EQ(w.grdDisto->Row(), 2);
+  // The mouse over a title's name shows it as the hint and in the status bar.
+  QTest::mouseMove(w.grdDisto->viewport(), w.grdDisto->CellRect(3, 1).center());
+  EXPECT_EQ(w.grdDisto->toolTip(), "LE MATIN");
+  EXPECT_EQ(w.stBar->Panels[2]->text(), "LE MATIN");
+  QTest::mouseMove(w.grdDisto->viewport(), w.grdDisto->CellRect(3, 2).center());
+  EXPECT_EQ(w.grdDisto->toolTip(), "");
 }
 
 TEST_F(TakingsTest, EveryRegionComesRegionByRegionAndTheTotalsToggle) {

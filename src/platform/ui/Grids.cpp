@@ -519,8 +519,13 @@ void TStringGrid::InvalidateCell(int c, int r) {
 void TStringGrid::InvalidateRange(const TGridRect& s) {
   if (updateCount_ > 0) return;
   QRect area;
-  for (int r = s.Top; r <= s.Bottom; ++r)
-    for (int c = s.Left; c <= s.Right; ++c) {
+  // Only the part in view (a large selection need not be walked cell by cell).
+  const int top = std::max(s.Top, s.Top >= fixedRows_ ? topRow_ : s.Top);
+  const int bottom = std::min(s.Bottom, topRow_ + VisibleRowCount() + 1);
+  const int left = std::max(s.Left, s.Left >= fixedCols_ ? leftCol_ : s.Left);
+  const int right = std::min(s.Right, leftCol_ + VisibleColCount() + 1);
+  for (int r = top; r <= bottom; ++r)
+    for (int c = left; c <= right; ++c) {
       const QRect rc = CellRect(c, r);
       if (!rc.isEmpty()) area |= rc;
     }
