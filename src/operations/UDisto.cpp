@@ -35,6 +35,9 @@ void FreeProgress(QWidget* owner) {
   }
 }
 QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
+
+// The key of a client's taking of a title in the day's lookups.
+QString CellKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
 const QString kNotNumber = "La quantité prise doit être numérique!";
 
 }  // namespace
@@ -334,7 +337,7 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
       q.SQL.Add("SELECT ID_CLIENT, ID_TITRE FROM DISTO.DB WHERE DATEJ=:myDay");
       q.ParamByName("myDay")->AsDate = CurrentDay;
       q.Open();
-      for (const auto& row : q.ReadRows(0, q.RecordCount())) existing.insert(row[0].toString() + row[1].toString());
+      for (const auto& row : q.ReadRows(0, q.RecordCount())) existing.insert(CellKey(row[0].toString(), row[1].toString()));
     }
     struct TitlePrice {
       QString id, periode;
@@ -379,7 +382,7 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
       int done = 0;
       for (const QString& c : clients) {
         for (const TitlePrice& t : titles) {
-          if (existing.contains(c + t.id)) continue;
+          if (existing.contains(CellKey(c, t.id))) continue;
           // The net unit price: the title's price less the client's rebate for its periodicity.
           Currency pu = t.prix;
           const int p = t.periode.toInt();
@@ -450,7 +453,7 @@ void TfrmDisto::ImportPrises(const QString& client, const QDate& sourceDay) {
       q.SQL.Add("SELECT ID_CLIENT, ID_TITRE, QTE_PRISE FROM DISTO.DB WHERE DATEJ=:myDay");
       q.ParamByName("myDay")->AsDate = sourceDay;
       q.Open();
-      for (const auto& row : q.ReadRows(0, q.RecordCount())) source.insert(row[0].toString() + row[1].toString(), row[2].toInt());
+      for (const auto& row : q.ReadRows(0, q.RecordCount())) source.insert(CellKey(row[0].toString(), row[1].toString()), row[2].toInt());
     }
     // The shown day's rows of the client, or of every client whatever the list shows; only the
     // titles ticked in the dialog.
@@ -470,7 +473,7 @@ void TfrmDisto::ImportPrises(const QString& client, const QDate& sourceDay) {
       for (const auto& row : targets) {
         const QString c = row[0].toString(), t = row[1].toString();
         if (!ticked.contains(t)) continue;
-        const int q = source.value(c + t, 0);
+        const int q = source.value(CellKey(c, t), 0);
         if (row[2].toInt() == q) continue;
         if (!Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, c, t})) continue;
         Disto.Edit();

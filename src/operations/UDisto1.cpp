@@ -54,6 +54,9 @@ const QColor kLightGrey = RGBColor(0xE6E6E6);
 
 QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
 
+// The key of a client's taking of a title in the day's lookups.
+QString CellKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
+
 // The two-pixel rules along a cell's top and left edges: silver outside, black inside.
 void DrawRules(TCanvas* cv, const QRect& r) {
   QPainter* p = cv->Painter();
@@ -386,7 +389,7 @@ QHash<QString, int> TfrmDisto1::DayQuantities(const QDate& day, const QString& r
   QHash<QString, int> out;
   const auto rows = q.ReadRows(0, q.RecordCount());
   out.reserve(int(rows.size()));
-  for (const auto& row : rows) out.insert(row[0].toString() + row[1].toString(), row[2].toInt());
+  for (const auto& row : rows) out.insert(CellKey(row[0].toString(), row[1].toString()), row[2].toInt());
   q.Close();
   return out;
 }
@@ -486,7 +489,7 @@ void TfrmDisto1::DisplayPrises() {
     grdDisto->SetCells(0, r, code);
     grdDisto->SetCells(1, r, PadLeft(row[ord].isNull() ? QString() : row[ord].toString(), " ", 5) + " - " + row[nom].toString());
     for (int i = 0; i < int(cols.size()); ++i) {
-      const int q = qty.value(code + cols[i]->id, 0);
+      const int q = qty.value(CellKey(code, cols[i]->id), 0);
       grdDisto->SetCells(2 + i, r, QString::number(q));
       totals[i] += q;
     }
@@ -860,7 +863,7 @@ bool TfrmDisto1::Save() {
         const QString& title = titleOf[c];
         if (title.isEmpty()) continue;
         const int q = qty[size_t(r) * cols + c];
-        const auto it = stored.constFind(client + title);
+        const auto it = stored.constFind(CellKey(client, title));
         if (it != stored.constEnd()) {
           if (it.value() == q) continue;  // already stored as it is
           if (!Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, client, title})) continue;
@@ -1069,8 +1072,8 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
     int done = 0;
     for (const ClientRow& cr : clients) {
       for (const TitleInfo* t : titles) {
-        const int q = source.value(cr.id + t->id, 0);
-        const auto it = target.constFind(cr.id + t->id);
+        const int q = source.value(CellKey(cr.id, t->id), 0);
+        const auto it = target.constFind(CellKey(cr.id, t->id));
         if (it != target.constEnd()) {
           if (it.value() == q) continue;
           if (!Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, cr.id, t->id})) continue;
