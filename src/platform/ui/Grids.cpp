@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -348,6 +349,7 @@ bool TStringGrid::FocusCell(int c, int r) {
 void TStringGrid::MoveCurrent(int c, int r, bool moveAnchor) {
   const bool wasEditing = editorOpen_;
   HideEditor();
+  const TGridRect before = Selection();
   col_ = c;
   row_ = r;
   if (moveAnchor) {
@@ -355,7 +357,9 @@ void TStringGrid::MoveCurrent(int c, int r, bool moveAnchor) {
     anchorRow_ = r;
   }
   ScrollInView(c, r);
-  Invalidate();
+  // Only the cells that change their look are painted again (a scroll moved the others).
+  InvalidateRange(before);
+  InvalidateRange(Selection());
   if (wasEditing && (options_ & goAlwaysShowEditor)) ShowEditor();
 }
 
@@ -368,12 +372,34 @@ void TStringGrid::SetTopLeft(int left, int top) {
   left = std::clamp(left, fixedCols_, std::max(fixedCols_, cols_ - 1));
   top = std::clamp(top, fixedRows_, std::max(fixedRows_, rows_ - 1));
   if (left == leftCol_ && top == topRow_) return;
+  const int oldLeft = leftCol_, oldTop = topRow_;
   leftCol_ = left;
   topRow_ = top;
   UpdateScrollBars();
   PlaceEditor();
-  Invalidate();
+  if (!ScrollView(oldLeft, oldTop)) Invalidate();
   if (OnTopLeftChanged) OnTopLeftChanged(this);
+}
+
+// Moves what is on screen by the rows or columns scrolled, so that only the cells coming into view
+// are painted; false when the whole view must be painted again.
+bool TStringGrid::ScrollView(int oldLeft, int oldTop) {
+  if (updateCount_ > 0 || !isVisible() || (oldLeft != leftCol_ && oldTop != topRow_)) return false;
+  const int vw = viewport()->width(), vh = viewport()->height();
+  if (oldTop != topRow_) {
+    int dy = 0;
+    for (int i = std::min(oldTop, topRow_); i < std::max(oldTop, topRow_); ++i) dy += RowExtent(i);
+    const QRect area(0, FixedHeight(), vw, vh - FixedHeight());
+    if (dy >= area.height()) return false;
+    viewport()->scroll(0, topRow_ > oldTop ? -dy : dy, area);
+  } else {
+    int dx = 0;
+    for (int i = std::min(oldLeft, leftCol_); i < std::max(oldLeft, leftCol_); ++i) dx += ColExtent(i);
+    const QRect area(FixedWidth(), 0, vw - FixedWidth(), vh);
+    if (dx >= area.width()) return false;
+    viewport()->scroll(leftCol_ > oldLeft ? -dx : dx, 0, area);
+  }
+  return true;
 }
 
 void TStringGrid::SetTopRow(int r) { SetTopLeft(leftCol_, r); }
@@ -480,11 +506,52 @@ void TStringGrid::MouseToCell(int x, int y, int& c, int& r) const {
   if (c < 0 || r < 0) c = r = -1;
 }
 
-void TStringGrid::Invalidate() { viewport()->update(); }
+void TStringGrid::Invalidate() {
+  if (updateCount_ == 0) viewport()->update();
+}
 
 void TStringGrid::InvalidateCell(int c, int r) {
+  if (updateCount_ > 0) return;
   const QRect rc = CellRect(c, r);
   if (!rc.isEmpty()) viewport()->update(rc.adjusted(-1, -1, lineWidth_ + 1, lineWidth_ + 1));
+}
+
+void TStringGrid::InvalidateRange(const TGridRect& s) {
+  if (updateCount_ > 0) return;
+  QRect area;
+  // Only the part in view (a large selection need not be walked cell by cell).
+  const int top = std::max(s.Top, s.Top >= fixedRows_ ? topRow_ : s.Top);
+  const int bottom = std::min(s.Bottom, topRow_ + VisibleRowCount() + 1);
+  const int left = std::max(s.Left, s.Left >= fixedCols_ ? leftCol_ : s.Left);
+  const int right = std::min(s.Right, leftCol_ + VisibleColCount() + 1);
+  for (int r = top; r <= bottom; ++r)
+    for (int c = left; c <= right; ++c) {
+      const QRect rc = CellRect(c, r);
+      if (!rc.isEmpty()) area |= rc;
+    }
+  if (!area.isEmpty()) viewport()->update(area.adjusted(-1, -1, lineWidth_ + 1, lineWidth_ + 1));
+}
+
+void TStringGrid::InvalidateRow(int r) {
+  if (updateCount_ > 0 || r < 0 || r >= rows_ || rowHeights_[r] <= 0) return;
+  if (r >= fixedRows_ && r < topRow_) return;
+  int y = 0;
+  if (r < fixedRows_) {
+    for (int i = 0; i < r; ++i) y += RowExtent(i);
+  } else {
+    y = FixedHeight();
+    for (int i = topRow_; i < r && y <= viewport()->height(); ++i) y += RowExtent(i);
+  }
+  if (y > viewport()->height()) return;
+  viewport()->update(QRect(0, y - 1, viewport()->width(), rowHeights_[r] + lineWidth_ + 2));
+}
+
+void TStringGrid::EndUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0) {
+    UpdateScrollBars();
+    PlaceEditor();
+    viewport()->update();
+  }
 }
 
 // ---- painting ----
@@ -525,8 +592,9 @@ void TStringGrid::DrawCell(QPainter& p, int c, int r, const QRect& rect) {
   canvas_.End();
 }
 
-void TStringGrid::paintEvent(QPaintEvent*) {
+void TStringGrid::paintEvent(QPaintEvent* e) {
   QPainter p(viewport());
+  const QRegion dirty = e->region();
   const int vw = viewport()->width(), vh = viewport()->height();
   const QColor lineColor = RGBColor(0xA0A0A0);
   // Columns and rows in view: fixed ones first, then the scrolled ones.
@@ -562,6 +630,7 @@ void TStringGrid::paintEvent(QPaintEvent*) {
     for (auto [c, cx] : xs) {
       const int w = colWidths_[c];
       if (w <= 0) continue;
+      if (!dirty.intersects(QRect(cx, ry, w, h))) continue;  // only what was asked for
       const bool scrolledArea = c >= fixedCols_ || r >= fixedRows_;
       p.save();
       if (scrolledArea) p.setClipRect(QRect(c >= fixedCols_ ? fixedW : 0, r >= fixedRows_ ? fixedH : 0, vw, vh));

@@ -133,6 +133,11 @@ class TStringGrid : public QAbstractScrollArea {
   void MouseToCell(int x, int y, int& c, int& r) const;
   void Invalidate() ;
   void InvalidateCell(int c, int r);
+  // Every cell of a row in view (a window that paints the current row its own way).
+  void InvalidateRow(int r);
+  // Many cells set at once: no repaint until the matching EndUpdate, which repaints once.
+  void BeginUpdate() { ++updateCount_; }
+  void EndUpdate();
 
   // Events; the sender comes first.
   std::function<void(TStringGrid*, int col, int row, bool& canSelect)> OnSelectCell;
@@ -172,6 +177,7 @@ class TStringGrid : public QAbstractScrollArea {
   int MaxLeftCol() const;
   void UpdateScrollBars();
   void SetTopLeft(int left, int top);
+  bool ScrollView(int oldLeft, int oldTop);
   void ScrollInView(int c, int r);
   void MoveCurrent(int c, int r, bool moveAnchor);
   bool Navigate(int key, Qt::KeyboardModifiers mods);  // true when the key was a move
@@ -198,6 +204,8 @@ class TStringGrid : public QAbstractScrollArea {
   TInplaceEdit* editor_ = nullptr;
   bool editorOpen_ = false;
   bool updatingScroll_ = false;
+  int updateCount_ = 0;
+  void InvalidateRange(const TGridRect& s);
   // Mouse gestures in progress.
   enum class Drag { None, Select, RowMove, ColSize } drag_ = Drag::None;
   int dragFrom_ = -1, dragTo_ = -1, sizeCol_ = -1, sizeStartX_ = 0, sizeStartW_ = 0;

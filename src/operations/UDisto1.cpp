@@ -1,0 +1,1260 @@
+#include "operations/UDisto1.h"
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QProgressBar>
+#include <QThread>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include "controls/Gradient.h"
+#include "controls/VxLabel.h"
+#include "operations/Quantity.h"
+#include "operations/UCopyCol.h"
+#include "operations/UDelPriseTitle.h"
+#include "operations/UGetDay.h"
+#include "platform/db/Transaction.h"
+#include "platform/sys/Clock.h"
+#include "platform/ui/Cursor.h"
+#include "platform/ui/Dialogs.h"
+#include "refdata/UListe.h"
+#include "shell/UCalendar.h"
+#include "shell/UProgress.h"
+#include "shell/global.h"
+
+namespace {
+
+// Frees the shared progress window; the window that showed it gets the keys back.
+void FreeProgress(QWidget* owner) {
+  const bool ownerActive = QApplication::activeWindow() == owner || QApplication::activeWindow() == frmProgress.data() ||
+                           !QApplication::activeWindow();
+  delete frmProgress.data();
+  frmProgress = nullptr;
+  if (ownerActive && owner && owner->isVisible()) {
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setActiveWindow(owner);
+    QT_WARNING_POP
+    owner->activateWindow();
+  }
+}
+const QString kNotNumber = "La quantité prise doit être numérique!";
+const QString kLeave = "Les informations modifiées n'ont pas été enregistrées.\rEnregister ?";
+const QString kTotalRegion = "Total Région";
+const QString kTotalGeneral = "Total Général";
+
+const QColor kPaleYellow = RGBColor(0xFEF5BC);
+const QColor kDarkBlue = RGBColor(0x0054A8);
+const QColor kLightBlue = RGBColor(0x5EAEFF);
+const QColor kLightGrey = RGBColor(0xE6E6E6);
+
+QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
+
+// The key of a client's taking of a title in the day's lookups.
+QString CellKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
+
+// The two-pixel rules along a cell's top and left edges: silver outside, black inside.
+void DrawRules(TCanvas* cv, const QRect& r) {
+  QPainter* p = cv->Painter();
+  p->fillRect(QRect(r.left(), r.top(), r.width(), 1), StdColors::Silver());
+  p->fillRect(QRect(r.left(), r.top(), 1, r.height()), StdColors::Silver());
+  p->fillRect(QRect(r.left() + 1, r.top() + 1, r.width() - 1, 1), StdColors::Black());
+  p->fillRect(QRect(r.left() + 1, r.top() + 1, 1, r.height() - 1), StdColors::Black());
+}
+
+enum class Align { Left1, Left2, Right, Center };
+
+void PaintCell(TCanvas* cv, const QRect& r, const QColor& bg, const QColor& fg, bool bold, Align a, const QString& text,
+               int rightMargin = 6) {
+  cv->Brush.Color = bg;
+  cv->FillRect(r);
+  cv->Font.Color = fg;
+  cv->Font.Bold = bold;
+  QRect t = r;
+  int flags = Qt::AlignVCenter;
+  switch (a) {
+    case Align::Left1: t.setLeft(r.left() + 1); flags |= Qt::AlignLeft; break;
+    case Align::Left2: t.setLeft(r.left() + 2); flags |= Qt::AlignLeft; break;
+    case Align::Right: t.setRight(r.right() - rightMargin); flags |= Qt::AlignRight; break;
+    case Align::Center: flags |= Qt::AlignHCenter; break;
+  }
+  cv->DrawText(t, flags, text);
+  DrawRules(cv, r);
+}
+
+// Makes a table or a query find its file in the data folder.
+void Point(TDataSet& ds) { InDataPath(ds); }
+}  // namespace
+
+// While a long pass runs the window takes no other command and cannot be closed.
+class BusyScope {
+ public:
+  explicit BusyScope(TfrmDisto1* w) : w_(w), was_(w->busy_) {
+    w->busy_ = true;
+    w->pnlButtons->setEnabled(false);
+  }
+  ~BusyScope() {
+    w_->busy_ = was_;
+    w_->pnlButtons->setEnabled(!was_);
+  }
+ private:
+  TfrmDisto1* w_;
+  bool was_;
+};
+
+TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
+  setObjectName("frmDisto1");
+  setWindowTitle("Saisie des Prises");
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                 Qt::WindowCloseButtonHint);
+  Region.SetTableName("Region.db");
+  Region.SetIndexFieldNames("Libelle");
+  Titre.SQL.Add("SELECT * FROM TITRE ORDER BY NORD");
+  qOrgaD.SQL.Add("SELECT * FROM ORGAD");
+  qOrgaD.SQL.Add("ORDER BY ORD_TITRE");
+  Client.SetTableName("Client.DB");
+  Client.SetIndexFieldNames("ORD");
+  Disto.Name = "Disto";
+  Disto.SetTableName("Disto.db");
+  Disto.SetIndexFieldNames("DateJ;Id_Client;Id_Titre");
+  lkpDisto.Name = "lkpDisto";
+  lkpDisto.SetTableName("Disto.db");
+  lkpDisto.SetIndexFieldNames("DateJ;Id_Client;Id_Titre");
+  for (TDataSet* d : std::initializer_list<TDataSet*>{&Region, &Titre, &qOrgaD, &Client, &Disto, &lkpDisto, &myQuery})
+    Point(*d);  // DistoBeforeOpen
+  // Every stored record is on disk at once (inside a save, at its end).
+  Disto.AfterPost = [this](TDataSet&) { DbiSaveChanges(Disto); };
+  lkpDisto.AfterPost = [this](TDataSet&) { DbiSaveChanges(lkpDisto); };
+
+  resize(1000, 680);
+  auto* lay = new QVBoxLayout(this);
+  lay->setContentsMargins(0, 0, 0, 0);
+  lay->setSpacing(0);
+
+  // The button panel.
+  pnlButtons = new QWidget(this);
+  pnlButtons->setObjectName("pnlButtons");
+  pnlButtons->setFixedHeight(50);
+  btnPrev = new QToolButton(pnlButtons);
+  btnPrev->setObjectName("btnPrev");
+  btnPrev->setArrowType(Qt::LeftArrow);
+  btnPrev->setToolTip("Jour précédent");
+  btnPrev->setGeometry(6, 10, 30, 30);
+  lDay = new QLabel(pnlButtons);
+  lDay->setObjectName("lDay");
+  lDay->setGeometry(40, 10, 96, 30);
+  lDay->setFont(QFont("Verdana", 11));
+  lDay->setAlignment(Qt::AlignCenter);
+  SetColors(lDay, StdColors::Black(), StdColors::Lime());
+  pnlDate = new QLabel(pnlButtons);
+  pnlDate->setObjectName("pnlDate");
+  pnlDate->setGeometry(138, 10, 126, 30);
+  QFont digital("DejaVu Sans Mono", 14);
+  digital.setBold(true);
+  pnlDate->setFont(digital);
+  pnlDate->setAlignment(Qt::AlignCenter);
+  pnlDate->setToolTip("Double-cliquer pour choisir le jour");
+  SetColors(pnlDate, StdColors::Black(), StdColors::Lime());
+  pnlDate->installEventFilter(this);
+  btnNext = new QToolButton(pnlButtons);
+  btnNext->setObjectName("btnNext");
+  btnNext->setArrowType(Qt::RightArrow);
+  btnNext->setToolTip("Jour suivant");
+  btnNext->setGeometry(266, 10, 30, 30);
+  btnDsp = GlyphButton(pnlButtons, "btnDsp", QStyle::SP_BrowserReload, "Afficher les prises");
+  btnDsp->move(304, 10);
+  Label1 = MakeLabel(pnlButtons, "Régions", 348, 2, 60, 16);
+  cmbRegion = new TDBLookupComboBox(pnlButtons);
+  cmbRegion->setObjectName("cmbRegion");
+  cmbRegion->SetListSource(&dsRegion);
+  cmbRegion->SetKeyField("Id");
+  cmbRegion->SetListField("Libelle");
+  cmbRegion->setGeometry(348, 20, 200, 24);
+  SetBold(cmbRegion);
+  chkTout = new QCheckBox("Toutes", pnlButtons);
+  chkTout->setObjectName("chkTout");
+  chkTout->setGeometry(480, 1, 70, 18);
+  btnPost = GlyphButton(pnlButtons, "btnPost", QStyle::SP_DialogSaveButton, "Sauvegarder");
+  btnPost->move(562, 10);
+  btnCancel = GlyphButton(pnlButtons, "btnCancel", QStyle::SP_DialogCancelButton, "Annuler");
+  btnCancel->move(600, 10);
+  btnMenu = new QPushButton("&Menu...", pnlButtons);
+  btnMenu->setObjectName("btnMenu");
+  btnMenu->setToolTip("Afficher un menu contextuel");
+  btnMenu->setGeometry(646, 10, 90, 30);
+  btnMenu->setAutoDefault(false);
+  btnFermer = GlyphButton(pnlButtons, "btnFermer", QStyle::SP_DialogCloseButton, "Quitter l'application");
+  for (QWidget* w : std::initializer_list<QWidget*>{btnPrev, btnNext, btnDsp, btnPost, btnCancel, btnMenu, btnFermer})
+    w->setFocusPolicy(Qt::NoFocus);
+  lay->addWidget(pnlButtons);
+
+  // The grid and its totals row.
+  grdDisto = new TStringGrid(this);
+  grdDisto->setObjectName("grdDisto");
+  grdDisto->SetDefaultRowHeight(19);
+  grdDisto->SetColCount(3);
+  grdDisto->SetRowCount(3);
+  grdDisto->SetFixedRows(2);
+  grdDisto->SetFixedCols(2);
+  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing);
+  grdDisto->SetDefaultDrawing(false);
+  grdDisto->SetCells(1, 0, "Titres");
+  grdDisto->SetCells(1, 1, "Clients");
+  lay->addWidget(grdDisto, 1);
+  grdTot = new TStringGrid(this);
+  grdTot->setObjectName("grdTot");
+  grdTot->SetColCount(3);
+  grdTot->SetRowCount(1);
+  grdTot->SetFixedRows(0);
+  grdTot->SetFixedCols(2);
+  grdTot->SetDefaultRowHeight(20);
+  grdTot->SetScrollBars(TScrollStyle::ssNone);
+  grdTot->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine);
+  grdTot->SetDefaultDrawing(false);
+  grdTot->setFixedHeight(24);
+  lay->addWidget(grdTot);
+  stBar = new TPanelStatusBar(this, {50, 100, 200, 120});
+  stBar->setObjectName("stBar");
+  lay->addWidget(stBar);
+
+  // The message of the import, over the middle of the window.
+  pnlMessage = new QWidget(this);
+  pnlMessage->setObjectName("pnlMessage");
+  pnlMessage->resize(420, 70);
+  grdMessage = new TGradient(pnlMessage);
+  grdMessage->BeginLoading();
+  grdMessage->SetColorBegin(clRed);
+  grdMessage->SetColorEnd(clBlack);
+  grdMessage->SetStyle(TGradientStyle::gsLinearV);
+  grdMessage->Loaded();
+  grdMessage->setGeometry(0, 0, 420, 70);
+  lMes = new TVxLabel(pnlMessage);
+  lMes->setObjectName("lMes");
+  lMes->BeginLoading();
+  lMes->SetAutoSize(false);
+  lMes->SetTransparent(true);
+  lMes->SetAlignment(TAlignment::taCenter);
+  lMes->SetLayout(TTextLayout::tlCenter);
+  QFont mesFont("Verdana", 10);
+  mesFont.setBold(true);
+  lMes->setFont(mesFont);
+  lMes->SetFontColor(clWhite);
+  lMes->SetTextStyle(TTextStyle::tsShadow);
+  lMes->SetShadowColor(clBlack);
+  lMes->SetCaption("Préparation de l'importation ... Patientez !");
+  lMes->Loaded();
+  lMes->setGeometry(0, 0, 420, 70);
+  pnlMessage->hide();
+
+  // The popup menu; its shortcuts work through the window's own key handling.
+  PopMnDisto = new QMenu(this);
+  PopMnDisto->setObjectName("PopMnDisto");
+  auto item = [this](const QString& name, const QString& text, const QKeySequence& key) {
+    QAction* a = PopMnDisto->addAction(text);
+    a->setObjectName(name);
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WidgetShortcut);
+    return a;
+  };
+  mnInsert = item("mnInsert", "Importer des prises", QKeySequence(Qt::Key_F9));
+  mnCopyCol = item("mnCopyCol", "Copier des prises", QKeySequence(Qt::Key_F8));
+  PopMnDisto->addSeparator();
+  mnDeleteClt = item("mnDeleteClt", "Supprimer des prises par clients", {});
+  mnDeleteTitre = item("mnDeleteTitre", "Supprimer des prises par titres", {});
+  PopMnDisto->addSeparator();
+  mnPost = item("mnPost", "Sauvegarder", QKeySequence(Qt::CTRL | Qt::Key_S));
+  mnCancel = item("mnCancel", "Annuler", QKeySequence(Qt::CTRL | Qt::Key_Z));
+  PopMnDisto->addSeparator();
+  mnDsp = item("mnDsp", "Afficher", QKeySequence(Qt::Key_F5));
+  PopMnDisto->addSeparator();
+  mnNext = item("mnNext", "Jour suivant", {});
+  mnPrev = item("mnPrev", "Jour précédent", {});
+  PopMnDisto->addSeparator();
+  mnPrint = item("mnPrint", "Imprimer la liste", QKeySequence(Qt::CTRL | Qt::Key_P));
+  PopMnDisto->addSeparator();
+  Quitter1 = item("Quitter1", "Fermer", QKeySequence(Qt::CTRL | Qt::Key_F4));
+
+  // Events.
+  auto cmd = [this](void (TfrmDisto1::*m)()) { return [this, m] { Command([this, m] { (this->*m)(); }); }; };
+  connect(btnPrev, &QToolButton::clicked, this, cmd(&TfrmDisto1::btnPrevClick));
+  connect(btnNext, &QToolButton::clicked, this, cmd(&TfrmDisto1::btnNextClick));
+  connect(btnDsp, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnDspClick));
+  connect(btnPost, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnPostClick));
+  connect(btnCancel, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnCancelClick));
+  connect(btnMenu, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnMenuClick));
+  connect(btnFermer, &QPushButton::clicked, this, [this] { Close(); });
+  connect(chkTout, &QCheckBox::clicked, this, cmd(&TfrmDisto1::chkToutClick));
+  connect(mnInsert, &QAction::triggered, this, cmd(&TfrmDisto1::mnInsertClick));
+  connect(mnCopyCol, &QAction::triggered, this, cmd(&TfrmDisto1::mnCopyColClick));
+  connect(mnDeleteClt, &QAction::triggered, this, cmd(&TfrmDisto1::mnDeleteCltClick));
+  connect(mnDeleteTitre, &QAction::triggered, this, cmd(&TfrmDisto1::mnDeleteTitreClick));
+  connect(mnPost, &QAction::triggered, this, cmd(&TfrmDisto1::btnPostClick));
+  connect(mnCancel, &QAction::triggered, this, cmd(&TfrmDisto1::btnCancelClick));
+  connect(mnDsp, &QAction::triggered, this, cmd(&TfrmDisto1::btnDspClick));
+  connect(mnNext, &QAction::triggered, this, cmd(&TfrmDisto1::btnNextClick));
+  connect(mnPrev, &QAction::triggered, this, cmd(&TfrmDisto1::btnPrevClick));
+  connect(mnPrint, &QAction::triggered, this, cmd(&TfrmDisto1::mnPrintClick));
+  connect(Quitter1, &QAction::triggered, this, [this] { Close(); });
+  cmbRegion->OnCloseUp = [this](TDBLookupComboBox*) { Command([this] { cmbRegionCloseUp(); }); };
+  grdDisto->OnDrawCell = [this](TStringGrid* g, int c, int r, const QRect& rc, TGridDrawState s) {
+    grdDistoDrawCell(g, c, r, rc, s);
+  };
+  grdTot->OnDrawCell = [this](TStringGrid* g, int c, int r, const QRect& rc, TGridDrawState s) {
+    grdTotDrawCell(g, c, r, rc, s);
+  };
+  grdDisto->OnSelectCell = [this](TStringGrid*, int c, int r, bool& can) { grdDistoSelectCell(c, r, can); };
+  grdDisto->OnSetEditText = [this](TStringGrid*, int c, int r, const QString& v) { grdDistoSetEditText(c, r, v); };
+  grdDisto->OnKeyPress = [this](TStringGrid*, QChar& k) { grdDistoKeyPress(k); };
+  grdDisto->OnKeyDown = [this](TStringGrid*, int& k, Qt::KeyboardModifiers m) { grdDistoKeyDown(k, m); };
+  grdDisto->OnClick = [this](TStringGrid*) { grdDistoClick(); };
+  grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
+  grdDisto->OnTopLeftChanged = [this](TStringGrid*) { grdDistoTopLeftChanged(); };
+  grdDisto->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdDistoMouseMove(x, y); };
+  grdTot->OnDblClick = [this](TStringGrid*) { Command([this] { grdTotDblClick(); }); };
+  qApp->installEventFilter(this);  // the window's keys come before its controls'
+
+  CenterOnScreen();
+  FormCreate();
+  grdDisto->setFocus();
+}
+
+TfrmDisto1::~TfrmDisto1() { qApp->removeEventFilter(this); }
+
+void TfrmDisto1::Command(const std::function<void()>& body) {
+  if (busy_) return;
+  GuardEvent(body);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Loading and display
+
+void TfrmDisto1::FormCreate() {
+  Modified = false;
+  pending_.clear();
+  grdDisto->SetCells(1, 0, "Titres");
+  grdDisto->SetCells(1, 1, "Clients");
+  CurrentDay = Date();
+  pnlDate->setText(DateToStr(CurrentDay));
+  qOrgaD.Open();
+  Region.Open();
+  Titre.Open();
+  lkpDisto.Open();
+  Disto.Open();
+  Client.Open();
+  ReadTitles();
+  Region.First();
+  if (!Region.IsEmpty()) cmbRegion->SetKeyValue(Region.FieldByName("Id")->AsString());
+  ShowDay();
+  DisplayPrises();
+  UpdateButtons();
+}
+
+void TfrmDisto1::ReadTitles() {
+  titles_.clear();
+  const int id = Titre.FieldByName("Id")->Index(), name = Titre.FieldByName("Titre")->Index(),
+            prix = Titre.FieldByName("Prix")->Index(), periode = Titre.FieldByName("Periode")->Index();
+  for (const auto& row : Titre.ReadRows(0, Titre.RecordCount()))
+    titles_.push_back({row[id].toString(), row[name].toString(), row[periode].toString().trimmed(),
+                       Currency::FromDouble(row[prix].toDouble())});
+}
+
+void TfrmDisto1::ShowDay() { lDay->setText(DayName(CurrentDay)); }
+
+void TfrmDisto1::SetDay(const QDate& d) {
+  CurrentDay = d;
+  pnlDate->setText(DateToStr(d));
+  ShowDay();
+}
+
+QString TfrmDisto1::RegionKey() const {
+  const QVariant k = cmbRegion->KeyValue();
+  return k.isNull() ? QString() : k.toString();
+}
+
+QString TfrmDisto1::ClientOf(int r) const { return r >= 2 ? grdDisto->Cells(0, r).trimmed() : QString(); }
+QString TfrmDisto1::TitleOf(int c) const { return c >= 2 ? grdDisto->Cells(c, 0).trimmed() : QString(); }
+
+QHash<QString, int> TfrmDisto1::DayQuantities(const QDate& day, const QString& region) {
+  TQuery q;
+  q.SetDatabaseName(DataPath);
+  q.SQL.Add("SELECT ID_CLIENT, ID_TITRE, QTE_PRISE FROM DISTO.DB WHERE DATEJ=:myDay");
+  if (!region.isEmpty()) q.SQL.Add("AND ID_CLIENT IN (SELECT ID FROM CLIENT.DB WHERE REGION=:myRegion)");
+  q.ParamByName("myDay")->AsDate = day;
+  if (!region.isEmpty()) q.ParamByName("myRegion")->AsString = region;
+  q.Open();
+  QHash<QString, int> out;
+  const auto rows = q.ReadRows(0, q.RecordCount());
+  out.reserve(int(rows.size()));
+  for (const auto& row : rows) out.insert(CellKey(row[0].toString(), row[1].toString()), row[2].toInt());
+  q.Close();
+  return out;
+}
+
+void TfrmDisto1::DisplayPrises() {
+  Modified = false;
+  pending_.clear();
+  const bool all = chkTout->isChecked();
+  const QString region = RegionKey();
+  shownRegion_ = cmbRegion->KeyValue();
+  grdDisto->SetEditorMode(false);
+  grdDisto->BeginUpdate();
+  grdTot->BeginUpdate();
+  struct EndUpdates {
+    TStringGrid *a, *b;
+    ~EndUpdates() { a->EndUpdate(); b->EndUpdate(); }
+  } endUpdates{grdDisto, grdTot};
+  grdTot->ClearRow(0);
+  grdTot->SetColWidths(0, 0);
+  grdTot->SetColWidths(1, 160);
+  for (int r = 2; r < grdDisto->RowCount(); ++r) grdDisto->ClearRow(r);
+  grdDisto->SetRowCount(3);
+  grdDisto->SetRowHeights(0, 0);
+  grdDisto->SetColWidths(0, 0);
+  grdDisto->SetColWidths(1, 160);
+
+  // Columns: every title, or the titles distributed in the region that still exist.
+  std::vector<const TitleInfo*> cols;
+  if (all) {
+    for (const TitleInfo& t : titles_) cols.push_back(&t);
+  } else {
+    QHash<QString, const TitleInfo*> byId;
+    for (const TitleInfo& t : titles_) byId.insert(t.id, &t);
+    qOrgaD.Refresh();  // what the titles-per-region window stored last
+    qOrgaD.SetFilter("(" + FilterEq("ID_REGION", region) + ")");
+    qOrgaD.SetFiltered(true);
+    const int idx = qOrgaD.FieldByName("Id_Titre")->Index();
+    for (const auto& row : qOrgaD.ReadRows(0, qOrgaD.RecordCount()))
+      if (const TitleInfo* t = byId.value(row[idx].toString())) cols.push_back(t);
+    qOrgaD.SetFiltered(false);
+  }
+  const int ncols = 2 + std::max<int>(1, int(cols.size()));
+  grdDisto->SetColCount(ncols);
+  grdTot->SetColCount(ncols);
+  grdDisto->SetFixedCols(2);
+  grdTot->SetFixedCols(2);
+  for (int i = 0; i < int(cols.size()); ++i) {
+    grdDisto->SetCells(2 + i, 0, cols[i]->id);
+    grdDisto->SetCells(2 + i, 1, cols[i]->name);
+    grdDisto->SetColWidths(2 + i, 65);
+    grdTot->SetColWidths(2 + i, 65);
+  }
+  if (cols.empty()) {  // no title: one empty column that takes no space
+    grdDisto->SetCells(2, 0, QString());
+    grdDisto->SetCells(2, 1, QString());
+    grdDisto->SetColWidths(2, 0);
+    grdTot->SetColWidths(2, 0);
+  }
+
+  // Rows: the region's clients in delivery order, or every client region by region.
+  if (all) {
+    Client.SetFilter(QString());
+    Client.SetFiltered(false);
+    Client.SetIndexFieldNames("REGION;ORD");
+    grdTot->SetCells(1, 0, kTotalGeneral);
+  } else {
+    Client.SetFilter("(" + FilterEq("REGION", region) + ")");
+    Client.SetFiltered(true);
+    Client.SetIndexFieldNames("ORD");
+    grdTot->SetCells(1, 0, kTotalRegion);
+  }
+  Client.First();
+  const int count = Client.RecordCount();
+  stBar->Panels[1]->setText(IntToStr(count) + " clients");
+  frmProgress = new TfrmProgress(this);
+  frmProgress->setWindowTitle("Progression");
+  frmProgress->lProgress->SetCaption("Affichage des données, patientez ...");
+  frmProgress->MyGauge->setRange(0, std::max(count, 1));
+  frmProgress->MyGauge->setValue(0);
+  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
+  frmProgress->show();
+  ProcessMessages();
+  struct ProgressGuard {
+    QWidget* w;
+    ~ProgressGuard() { FreeProgress(w); }
+  } progressGuard{this};
+
+  const int id = Client.FieldByName("Id")->Index(), ord = Client.FieldByName("Ord")->Index(),
+            nom = Client.FieldByName("Nom")->Index();
+  const auto clients = Client.ReadRows(0, count);
+  const QHash<QString, int> qty = DayQuantities(CurrentDay, all ? QString() : region);
+  grdDisto->SetRowCount(2 + std::max(1, int(clients.size())));
+  std::vector<long long> totals(cols.size(), 0);
+  int r = 2;
+  for (const auto& row : clients) {
+    const QString code = row[id].toString();
+    grdDisto->SetCells(0, r, code);
+    grdDisto->SetCells(1, r, PadLeft(row[ord].isNull() ? QString() : row[ord].toString(), " ", 5) + " - " + row[nom].toString());
+    for (int i = 0; i < int(cols.size()); ++i) {
+      const int q = qty.value(CellKey(code, cols[i]->id), 0);
+      grdDisto->SetCells(2 + i, r, QString::number(q));
+      totals[i] += q;
+    }
+    ++r;
+    if (frmProgress) frmProgress->MyGauge->setValue(r - 2);
+  }
+  if (!clients.empty())
+    for (int i = 0; i < int(cols.size()); ++i) grdTot->SetCells(2 + i, 0, QString::number(totals[i]));
+  Client.SetFiltered(false);
+  lkpDisto.SetFiltered(false);
+  lastRow_ = grdDisto->Row();
+}
+
+void TfrmDisto1::EmptyGrid() {
+  pending_.clear();
+  grdDisto->SetEditorMode(false);
+  grdDisto->BeginUpdate();
+  grdTot->BeginUpdate();
+  grdTot->ClearRow(0);
+  grdTot->SetColWidths(0, 0);
+  grdTot->SetColWidths(1, 160);
+  grdTot->SetCells(1, 0, kTotalRegion);
+  for (int r = 2; r < grdDisto->RowCount(); ++r) grdDisto->ClearRow(r);
+  grdDisto->SetRowCount(3);
+  grdDisto->SetRowHeights(0, 0);
+  grdDisto->SetColWidths(0, 0);
+  grdDisto->SetColWidths(1, 160);
+  const int ncols = 2 + std::max<int>(1, int(titles_.size()));
+  grdDisto->SetColCount(ncols);
+  grdTot->SetColCount(ncols);
+  grdDisto->SetFixedCols(2);
+  grdTot->SetFixedCols(2);
+  for (int i = 0; i < int(titles_.size()); ++i) {
+    grdDisto->SetCells(2 + i, 0, titles_[i].id);
+    grdDisto->SetCells(2 + i, 1, titles_[i].name);
+    grdDisto->SetColWidths(2 + i, 65);
+    grdTot->SetColWidths(2 + i, 65);
+  }
+  grdDisto->EndUpdate();
+  grdTot->EndUpdate();
+  lastRow_ = grdDisto->Row();
+}
+
+int TfrmDisto1::GetQtePrise(const QString& client, const QString& title, const QDate& day) {
+  const bool was = lkpDisto.Filtered();
+  lkpDisto.SetFiltered(false);
+  lkpDisto.First();
+  int q = 0;
+  if (lkpDisto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, client, title})) q = lkpDisto.FieldByName("Qte_Prise")->AsInteger;
+  lkpDisto.SetFiltered(was);
+  return q;
+}
+
+void TfrmDisto1::ComputeColumnTotal(int col) {
+  long long total = 0;
+  for (int r = 2; r < grdDisto->RowCount(); ++r) {
+    int q = 0;
+    if (ParseQuantity(grdDisto->Cells(col, r), q)) total += q;
+  }
+  grdTot->SetCells(col, 0, QString::number(total));
+}
+
+void TfrmDisto1::btnPrevClick() {
+  if (!LeavePrompt()) return;
+  SetDay(CurrentDay.addDays(-1));
+  EmptyGrid();
+}
+
+void TfrmDisto1::btnNextClick() {
+  if (!LeavePrompt()) return;
+  SetDay(CurrentDay.addDays(1));
+  EmptyGrid();
+}
+
+void TfrmDisto1::btnDspClick() {
+  if (!LeavePrompt()) return;
+  DisplayPrises();
+}
+
+void TfrmDisto1::pnlDateDblClick() {
+  frmCalendar = new TfrmCalendar(nullptr);
+  frmCalendar->myCalend->setSelectedDate(CurrentDay);
+  const ModalResult r = Dialogs().RunModal(frmCalendar);
+  QDate chosen;
+  if (frmCalendar) {
+    chosen = frmCalendar->myCalend->selectedDate();
+    delete frmCalendar.data();
+    frmCalendar = nullptr;
+  }
+  if (r != ModalResult::OK || !chosen.isValid()) return;
+  if (!LeavePrompt()) return;
+  SetDay(chosen);
+  DisplayPrises();
+}
+
+void TfrmDisto1::cmbRegionCloseUp() {
+  if (!LeavePrompt()) {
+    cmbRegion->SetKeyValue(shownRegion_);  // the grid still shows that region
+    return;
+  }
+  DisplayPrises();
+}
+
+void TfrmDisto1::chkToutClick() {
+  cmbRegion->setEnabled(!chkTout->isChecked());
+}
+
+void TfrmDisto1::grdDistoClick() {
+  SyncTotColumn();
+  const int r = grdDisto->Row();
+  if (r != lastRow_) {  // the current row has its own colours
+    grdDisto->InvalidateRow(lastRow_);
+    grdDisto->InvalidateRow(r);
+    lastRow_ = r;
+  }
+}
+
+void TfrmDisto1::SyncTotColumn() {
+  if (syncing_) return;
+  syncing_ = true;
+  const int before = grdTot->Col();
+  grdTot->FocusCell(grdDisto->Col(), 0);
+  grdTot->InvalidateCell(before, 0);
+  syncing_ = false;
+}
+
+void TfrmDisto1::grdTotClick() {
+  if (syncing_) return;
+  syncing_ = true;
+  GuardEvent([this] {
+    if (!grdDisto->FocusCell(grdTot->Col(), grdDisto->Row())) grdTot->FocusCell(grdDisto->Col(), 0);
+  });
+  syncing_ = false;
+  grdDistoClick();
+}
+
+void TfrmDisto1::grdDistoTopLeftChanged() { grdTot->SetLeftCol(grdDisto->LeftCol()); }
+
+void TfrmDisto1::grdDistoMouseMove(int x, int y) {
+  int c, r;
+  grdDisto->MouseToCell(x, y, c, r);
+  QString hint;
+  if (r == 1 && c >= 2) {
+    hint = grdDisto->Cells(c, 1);
+    stBar->Panels[2]->setText(hint);
+  }
+  if (grdDisto->toolTip() != hint) grdDisto->setToolTip(hint);
+}
+
+void TfrmDisto1::grdTotDblClick() {
+  if (!LeavePrompt()) return;
+  if (grdTot->Cells(1, 0) != kTotalGeneral) {
+    grdTot->BeginUpdate();
+    grdTot->ClearRow(0);
+    grdTot->SetCells(1, 0, kTotalGeneral);
+    // The day's takings of every client of every region, for the titles shown.
+    TQuery q;
+    q.SetDatabaseName(DataPath);
+    q.SQL.Add("SELECT ID_TITRE, SUM(QTE_PRISE) AS TOTAL FROM DISTO.DB WHERE DATEJ=:myDay GROUP BY ID_TITRE");
+    q.ParamByName("myDay")->AsDate = CurrentDay;
+    q.Open();
+    QHash<QString, qlonglong> totals;
+    for (const auto& row : q.ReadRows(0, q.RecordCount())) totals.insert(row[0].toString(), row[1].toLongLong());
+    q.Close();
+    for (int c = 2; c < grdDisto->ColCount(); ++c) {
+      const QString t = TitleOf(c);
+      if (!t.isEmpty() && totals.contains(t)) grdTot->SetCells(c, 0, QString::number(totals.value(t)));
+    }
+    grdTot->EndUpdate();
+  } else {
+    DisplayPrises();
+  }
+}
+
+void TfrmDisto1::btnMenuClick() {
+  PopMnDisto->popup(btnMenu->mapToGlobal(QPoint(0, btnMenu->height())));
+}
+
+void TfrmDisto1::grdDistoDrawCell(TStringGrid* g, int c, int r, const QRect& rect, TGridDrawState state) {
+  TCanvas* cv = g->Canvas();
+  const QString text = g->Cells(c, r);
+  if (r < 2 && c < 2) {
+    PaintCell(cv, rect, StdColors::Silver(), StdColors::Black(), false, r == 0 ? Align::Right : Align::Left1, text);
+  } else if (r == 0) {
+    PaintCell(cv, rect, kPaleYellow, StdColors::Red(), false, Align::Center, text);
+  } else if (r == 1) {
+    PaintCell(cv, rect, kPaleYellow, StdColors::Blue(), false, Align::Left1, text);
+  } else if (c < 2) {
+    const bool current = r == g->Row();
+    PaintCell(cv, rect, current ? kDarkBlue : kPaleYellow, current ? StdColors::White() : StdColors::Black(), false,
+              Align::Left2, text);
+  } else {
+    QColor bg, fg;
+    bool bold = false;
+    int q;
+    if (state & (gdSelected | gdFocused)) {
+      bg = StdColors::Black();
+      fg = StdColors::Red();
+    } else if (!ParseQuantity(text, q)) {
+      bg = StdColors::Red();
+      fg = StdColors::White();
+    } else if (r == g->Row()) {
+      bg = kLightBlue;
+      fg = StdColors::White();
+      bold = true;
+    } else {
+      bg = r % 2 == 0 ? kLightGrey : StdColors::White();
+      fg = g->FontColor();
+    }
+    PaintCell(cv, rect, bg, fg, bold, Align::Right, text);
+  }
+}
+
+void TfrmDisto1::grdTotDrawCell(TStringGrid* g, int c, int r, const QRect& rect, TGridDrawState state) {
+  TCanvas* cv = g->Canvas();
+  const QString text = g->Cells(c, r);
+  if (c < 2) PaintCell(cv, rect, kPaleYellow, StdColors::Black(), true, Align::Left2, text);
+  else if (state & (gdSelected | gdFocused))
+    PaintCell(cv, rect, StdColors::Black(), StdColors::Yellow(), true, Align::Right, text, 8);
+  else
+    PaintCell(cv, rect, StdColors::Navy(), StdColors::White(), true, Align::Right, text, 8);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Entry and save
+
+void TfrmDisto1::grdDistoSetEditText(int c, int r, const QString& value) {
+  if (busy_ || ClientOf(r).isEmpty() || TitleOf(c).isEmpty()) {  // nothing to type into
+    grdDisto->SetEditorMode(false);
+    grdDisto->SetCells(c, r, r >= 2 && !ClientOf(r).isEmpty() ? grdDisto->Cells(c, r) : QString());
+    return;
+  }
+  Modified = true;
+  pending_.insert(Key(c, r));
+  UpdateButtons();
+}
+
+void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
+  if (busy_) {
+    key = 0;
+    return;
+  }
+  // A row without a client (or a grid without a title) takes no typing.
+  const bool typing = (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde && !(mods & Qt::ControlModifier)) ||
+                      key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_F2;
+  if (typing && (ClientOf(grdDisto->Row()).isEmpty() || TitleOf(grdDisto->Col()).isEmpty())) key = 0;
+}
+
+void TfrmDisto1::grdDistoKeyPress(QChar& key) {
+  if (key != QChar(13)) return;
+  // Enter moves to the next title, then to the first title of the next row (the first row after
+  // the last one).
+  key = QChar();
+  int c = grdDisto->Col(), r = grdDisto->Row();
+  if (c < grdDisto->ColCount() - 1) {
+    ++c;
+  } else {
+    c = 2;
+    r = r < grdDisto->RowCount() - 1 ? r + 1 : 2;
+  }
+  grdDisto->FocusCell(c, r);
+}
+
+void TfrmDisto1::grdDistoSelectCell(int, int, bool& canSelect) {
+  if (forceSelect_) return;
+  if (busy_) {
+    canSelect = false;
+    return;
+  }
+  if (!Modified) return;
+  const int c = grdDisto->Col(), r = grdDisto->Row();
+  int q = 0;
+  if (!ParseQuantity(grdDisto->Cells(c, r), q)) {
+    ShowError(kNotNumber);
+    canSelect = false;
+    return;
+  }
+  const QString client = ClientOf(r), title = TitleOf(c);
+  if (!client.isEmpty() && !title.isEmpty() && Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, client, title})) {
+    try {
+      Disto.Edit();
+      Disto.FieldByName("Qte_Prise")->AsInteger = q;
+      Disto.Post();
+    } catch (...) {
+      if (Disto.State() != dsBrowse) Disto.Cancel();
+      canSelect = false;
+      throw;
+    }
+    pending_.remove(Key(c, r));
+  }
+  ComputeColumnTotal(c);
+  Modified = false;
+}
+
+void TfrmDisto1::UpdateButtons() {
+  const bool on = Modified || !pending_.isEmpty();
+  for (QPushButton* b : {btnPost, btnCancel}) b->setEnabled(on);
+  for (QAction* a : {mnPost, mnCancel}) a->setEnabled(on);
+}
+
+void TfrmDisto1::btnPostClick() { Save(); }
+
+void TfrmDisto1::SelectCell(int c, int r) {
+  forceSelect_ = true;
+  grdDisto->FocusCell(c, r);
+  forceSelect_ = false;
+}
+
+bool TfrmDisto1::Save() {
+  BusyScope busy(this);
+  grdDisto->SetEditorMode(false);
+  frmProgress = new TfrmProgress(this);
+  frmProgress->setWindowTitle("Sauvegarde");
+  bool complete = false;
+  struct Finally {
+    TfrmDisto1* w;
+    ~Finally() {
+      FreeProgress(w);
+      w->UpdateButtons();
+      ProcessMessages();
+    }
+  } finally{this};
+  Disto.SetFiltered(false);
+  const int rows = grdDisto->RowCount(), cols = grdDisto->ColCount();
+  std::vector<QString> clientOf(rows), titleOf(cols);
+  for (int r = 2; r < rows; ++r) clientOf[r] = ClientOf(r);
+  for (int c = 2; c < cols; ++c) titleOf[c] = TitleOf(c);
+  // Every cell is checked before anything is written.
+  std::vector<int> qty(size_t(rows) * cols, 0);
+  for (int r = 2; r < rows; ++r) {
+    if (clientOf[r].isEmpty()) continue;
+    for (int c = 2; c < cols; ++c) {
+      if (titleOf[c].isEmpty() || ParseQuantity(grdDisto->Cells(c, r), qty[size_t(r) * cols + c])) continue;
+      ShowError(kNotNumber);
+      SelectCell(c, r);
+      return false;
+    }
+  }
+  ProcessMessages();
+  frmProgress->setWindowTitle("Progression");
+  frmProgress->lProgress->SetCaption("Sauvegarde en cours..., patientez ...");
+  frmProgress->MyGauge->setRange(0, std::max(1, rows - 2));
+  frmProgress->MyGauge->setValue(0);
+  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
+  frmProgress->show();
+  ProcessMessages();
+
+  // Every cell in one transaction: a failure leaves the day as it was.
+  TDbTransaction tx(DataPath);
+  try {
+    const QHash<QString, int> stored = DayQuantities(CurrentDay, QString());
+    QHash<QString, std::array<Currency, 6>> rebates;
+    const int cid = Client.FieldByName("Id")->Index(), ab0 = Client.FieldByName("Ab0")->Index();
+    Client.SetFiltered(false);
+    for (const auto& row : Client.ReadRows(0, Client.RecordCount())) {
+      std::array<Currency, 6> ab;
+      for (int i = 0; i < 6; ++i) ab[i] = Currency::FromDouble(row[ab0 + i].toDouble());
+      rebates.insert(row[cid].toString(), ab);
+    }
+    QHash<QString, const TitleInfo*> titleById;
+    for (const TitleInfo& t : titles_) titleById.insert(t.id, &t);
+    TField* fDate = Disto.FieldByName("DateJ");
+    TField* fClient = Disto.FieldByName("Id_Client");
+    TField* fTitle = Disto.FieldByName("Id_Titre");
+    TField* fQte = Disto.FieldByName("Qte_Prise");
+    TField* fPU = Disto.FieldByName("PU");
+    for (int r = 2; r < rows; ++r) {
+      const QString& client = clientOf[r];
+      if (client.isEmpty()) continue;  // never a row without a client
+      for (int c = 2; c < cols; ++c) {
+        const QString& title = titleOf[c];
+        if (title.isEmpty()) continue;
+        const int q = qty[size_t(r) * cols + c];
+        const auto it = stored.constFind(CellKey(client, title));
+        if (it != stored.constEnd()) {
+          if (it.value() == q) continue;  // already stored as it is
+          if (!Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, client, title})) continue;
+          Disto.Edit();
+        } else {
+          Disto.Append();
+          fDate->AsDate = CurrentDay;
+          fClient->AsString = client;
+          fTitle->AsString = title;
+          Currency pu;
+          if (const TitleInfo* t = titleById.value(title)) {
+            pu = t->prix;
+            const int p = t->periode.toInt();
+            if (t->periode.size() == 1 && p >= 0 && p <= 5) pu -= rebates.value(client)[p];
+          }
+          fPU->AsCurrency = pu;
+        }
+        fQte->AsInteger = q;
+        Disto.Post();
+      }
+      if (frmProgress) frmProgress->MyGauge->setValue(r - 1);
+    }
+    tx.Commit();
+  } catch (...) {
+    if (Disto.State() != dsBrowse) Disto.Cancel();
+    tx.Rollback();
+    throw;
+  }
+  for (int c = 2; c < cols; ++c)
+    if (!TitleOf(c).isEmpty()) ComputeColumnTotal(c);
+  Modified = false;
+  pending_.clear();
+  complete = true;
+  return complete;
+}
+
+void TfrmDisto1::btnCancelClick() {
+  DisplayPrises();
+  Modified = false;
+  UpdateButtons();
+}
+
+bool TfrmDisto1::LeavePrompt() {
+  if (pending_.isEmpty()) return true;
+  if (MessageDlg(kLeave, MsgDlgType::Warning, mbYes | mbNo) != ModalResult::Yes) return true;
+  return Save();
+}
+
+Currency TfrmDisto1::GetPU(const QString& client, const QString& title) {
+  Client.SetFiltered(false);
+  TQuery t;
+  t.SetDatabaseName(DataPath);
+  t.SQL.Add("SELECT PRIX, PERIODE FROM TITRE WHERE ID=:myTitle");
+  t.ParamByName("myTitle")->AsString = title;
+  t.Open();
+  if (t.IsEmpty() || !Client.Locate("ID", client)) return Currency();
+  Currency pu = t.FieldByName("PRIX")->AsCurrency;
+  const QString periode = t.FieldByName("PERIODE")->AsString().trimmed();
+  if (TField* ab = periode.size() == 1 ? Client.FindField("AB" + periode) : nullptr) pu -= ab->AsCurrency();
+  return pu;
+}
+
+void TfrmDisto1::mnPrintClick() {
+  const QString region = RegionKey();
+  if (chkTout->isChecked() || region.trimmed().isEmpty()) {
+    ShowError("Veuillez sélectionner une région S.V.P !");
+    chkTout->setChecked(false);
+    chkToutClick();
+    cmbRegion->setFocus();
+    return;
+  }
+  int noListe = 0;
+  {
+    TQuery q;
+    q.SetDatabaseName(DataPath);
+    q.SQL.Add("SELECT DISTINCT NOLISTE FROM TLISTE.DB WHERE ID_REGION=:myRegion");
+    q.ParamByName("myRegion")->AsString = region;
+    q.Open();
+    if (q.RecordCount() == 1) noListe = q.Fields(0)->AsInteger;
+    q.Close();
+  }
+  ProcessMessages();
+  if (noListe == 0) {
+    ShowError("La liste, pour la région : " + cmbRegion->Text() + ", n'a pas été préparée !");
+    auto* w = new TfrmListe(nullptr);
+    Dialogs().RunModal(w);
+    delete w;
+    return;
+  }
+  if (!LeavePrompt()) return;  // the list reads the stored takings
+  PrintList(noListe, CurrentDay);
+}
+
+void TfrmDisto1::PrintList(int noListe, const QDate& day) {
+  // Until the list report is part of the program, the lists window shows the list.
+  Q_UNUSED(noListe);
+  Q_UNUSED(day);
+  auto* w = new TfrmListe(nullptr);
+  Dialogs().RunModal(w);
+  delete w;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import, copy and delete
+
+void TfrmDisto1::mnInsertClick() {
+  if (!LeavePrompt()) return;
+  auto* f = new TfrmGetDay(nullptr);
+  f->ExcludedDay = DateToStr(CurrentDay);
+  f->setWindowTitle("Importation");
+  f->lKind->setText("Importer les prises de :");
+  const ModalResult result = Dialogs().RunModal(f);
+  const QString day = f->cmbDay->currentText();
+  const int scope = f->cmbClient->currentIndex();
+  delete f;
+  if (result != ModalResult::OK) return;
+  const auto source = TryStrToDate(day);
+  if (!source) return;
+  QString code, scopeText;
+  if (scope == 0) {
+    code = ClientOf(grdDisto->Row());
+    if (code.isEmpty()) return;  // no client on this row: nothing goes to another one
+    const bool was = Client.Filtered();
+    Client.SetFiltered(false);
+    const bool found = Client.Locate("ID", code);
+    const QString nom = found ? Client.FieldByName("Nom")->AsString() : QString();
+    Client.SetFiltered(was);
+    if (!found) return;
+    scopeText = " et les appliquer au client " + nom;
+  } else {
+    scopeText = chkTout->isChecked() ? "et les appliquer à tous les clients de toutes les régions"
+                                     : "et les appliquer à tous les clients de la région de " + cmbRegion->Text();
+  }
+  const QString text = "Vous avez choisi d'importer les prises du " + DayName(*source) + ", " + day + " " + scopeText +
+                       "\r\rContinuer le traitement ?";
+  if (MessageDlg(text, MsgDlgType::Confirmation, mbYes | mbNo) != ModalResult::Yes) return;
+  ProcessMessages();
+  ImportPrises(code, *source);
+  ProcessMessages();
+  DisplayPrises();
+}
+
+void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
+  BusyScope busy(this);
+  SetScreenCursor(TCursor::crHourGlass);
+  PlaceMessage();
+  pnlMessage->show();
+  pnlMessage->raise();
+  ProcessMessages();
+  struct Finally {
+    TfrmDisto1* w;
+    ~Finally() {
+      w->pnlMessage->hide();
+      FreeProgress(w);
+      SetScreenCursor(TCursor::crDefault);
+      ProcessMessages();
+    }
+  } finally{this};
+
+  // The ticked titles, in Nord order.
+  std::vector<const TitleInfo*> titles;
+  for (const TitleInfo& t : titles_)
+    if (SelectedTitles && SelectedTitles->contains(t.id)) titles.push_back(&t);
+  // The clients in scope, with their rebates.
+  struct ClientRow {
+    QString id;
+    std::array<Currency, 6> ab;
+  };
+  std::vector<ClientRow> clients;
+  {
+    const bool all = chkTout->isChecked();
+    const QString region = RegionKey();
+    const int cid = Client.FieldByName("Id")->Index(), creg = Client.FieldByName("Region")->Index(),
+              ab0 = Client.FieldByName("Ab0")->Index();
+    Client.SetFiltered(false);
+    for (const auto& row : Client.ReadRows(0, Client.RecordCount())) {
+      const QString id = row[cid].toString();
+      if (!client.isEmpty() ? id != client : (!all && row[creg].toString() != region)) continue;
+      ClientRow cr{id, {}};
+      for (int i = 0; i < 6; ++i) cr.ab[i] = Currency::FromDouble(row[ab0 + i].toDouble());
+      clients.push_back(cr);
+    }
+  }
+  lMes->SetCaption("Préparation terminée. Traitement en cours ...");
+  ProcessMessages();
+  if (ImportPauseMs > 0) QThread::msleep(ImportPauseMs);
+  pnlMessage->hide();
+  ProcessMessages();
+
+  frmProgress = new TfrmProgress(this);
+  frmProgress->setWindowTitle("Affichage des données");
+  frmProgress->MyGauge->setRange(0, std::max<int>(1, int(clients.size())));
+  frmProgress->MyGauge->setValue(0);
+  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
+  frmProgress->show();
+
+  TDbTransaction tx(DataPath);
+  try {
+    const QHash<QString, int> source = DayQuantities(sourceDay, QString());
+    const QHash<QString, int> target = DayQuantities(CurrentDay, QString());
+    TField* fDate = Disto.FieldByName("DateJ");
+    TField* fClient = Disto.FieldByName("Id_Client");
+    TField* fTitle = Disto.FieldByName("Id_Titre");
+    TField* fQte = Disto.FieldByName("Qte_Prise");
+    TField* fPU = Disto.FieldByName("PU");
+    int done = 0;
+    for (const ClientRow& cr : clients) {
+      for (const TitleInfo* t : titles) {
+        const int q = source.value(CellKey(cr.id, t->id), 0);
+        const auto it = target.constFind(CellKey(cr.id, t->id));
+        if (it != target.constEnd()) {
+          if (it.value() == q) continue;
+          if (!Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, cr.id, t->id})) continue;
+          Disto.Edit();
+        } else {
+          Disto.Append();
+          fDate->AsDate = CurrentDay;
+          fClient->AsString = cr.id;
+          fTitle->AsString = t->id;
+          Currency pu = t->prix;
+          const int p = t->periode.toInt();
+          if (t->periode.size() == 1 && p >= 0 && p <= 5) pu -= cr.ab[p];
+          fPU->AsCurrency = pu;
+        }
+        fQte->AsInteger = q;
+        Disto.Post();
+      }
+      if (frmProgress) frmProgress->MyGauge->setValue(++done);
+      ProcessMessages();
+    }
+    tx.Commit();
+  } catch (...) {
+    if (Disto.State() != dsBrowse) Disto.Cancel();
+    tx.Rollback();
+    throw;
+  }
+  DbiSaveChanges(Disto);
+  Disto.First();
+}
+
+void TfrmDisto1::mnDeleteCltClick() {
+  if (!LeavePrompt()) return;
+  auto* f = new TfrmGetDay(nullptr);
+  f->setWindowTitle("Suppression");
+  f->lKind->setText("Supprimer les prises de :");
+  const ModalResult result = Dialogs().RunModal(f);
+  const QString day = f->cmbDay->currentText();
+  const int scope = f->cmbClient->currentIndex();
+  delete f;
+  if (result != ModalResult::OK) return;
+  const auto chosen = TryStrToDate(day);
+  if (!chosen) return;
+  QString code, scopeText;
+  if (scope == 1) {
+    scopeText = "et les appliquer à tous les clients";
+  } else {
+    code = ClientOf(grdDisto->Row());
+    if (code.isEmpty()) return;  // no client on this row
+    scopeText = " et les appliquer au client " + grdDisto->Cells(1, grdDisto->Row());
+  }
+  const QString text = "Vous avez choisi de supprimer les prises du " + DayName(*chosen) + ", " + day + " " + scopeText +
+                       "\r\rContinuer le traitement ?";
+  if (MessageDlg(text, MsgDlgType::Confirmation, mbYes | mbNo) != ModalResult::Yes) return;
+  DeletePrises(code, *chosen);
+}
+
+void TfrmDisto1::DeletePrises(const QString& client, const QDate& day) {
+  BusyScope busy(this);
+  SetScreenCursor(TCursor::crHourGlass);
+  struct Finally {
+    ~Finally() {
+      SetScreenCursor(TCursor::crDefault);
+      ProcessMessages();
+    }
+  } finally;
+  myQuery.Close();
+  myQuery.SetDatabaseName(DataPath);
+  myQuery.SQL.Clear();
+  bool run = true;
+  if (!client.isEmpty()) {
+    myQuery.SQL.Add("Delete From DISTO.DB Where (DATEJ=:myDay) and (ID_CLIENT=:myClient)");
+    myQuery.ParamByName("myClient")->AsString = client;
+  } else {
+    myQuery.SQL.Add("Delete From DISTO.DB Where DATEJ=:myDay");
+    run = MessageDlg("Vous êtes sur le point de supprimer toutes les prises du " + DateToStr(day) + "\rContinuer ?",
+                     MsgDlgType::Confirmation, mbYes | mbNo) == ModalResult::Yes;
+  }
+  myQuery.ParamByName("myDay")->AsDate = day;
+  if (run) myQuery.ExecSQL();
+  ProcessMessages();
+  myQuery.Close();
+  DisplayPrises();
+}
+
+void TfrmDisto1::mnDeleteTitreClick() {
+  if (!LeavePrompt()) return;
+  auto* f = new TfrmDelPriseTitle(this);
+  f->DateJ = CurrentDay;
+  f->IdRegion = RegionKey();  // kept while "Toutes" is ticked
+  const ModalResult r = Dialogs().RunModal(f);
+  delete f;
+  if (r == ModalResult::OK) DisplayPrises();
+}
+
+void TfrmDisto1::mnCopyColClick() {
+  auto* f = new TfrmCopyCol(this);
+  QStringList names;
+  const int cols = grdDisto->ColCount();
+  for (int c = 2; c < cols; ++c)
+    if (!TitleOf(c).isEmpty()) names << grdDisto->Cells(c, 1);
+  f->SetTitles(names);
+  const ModalResult r = Dialogs().RunModal(f);
+  const int source = f->cmbColSource->currentIndex() + 2, target = f->cmbColCible->currentIndex() + 2;
+  delete f;
+  if (r == ModalResult::OK && source >= 2 && target >= 2 && source != target && target < cols && source < cols) {
+    grdDisto->SetEditorMode(false);
+    for (int row = 2; row < grdDisto->RowCount(); ++row) {
+      grdDisto->SetCells(target, row, grdDisto->Cells(source, row));
+      if (!ClientOf(row).isEmpty()) pending_.insert(Key(target, row));
+    }
+    ComputeColumnTotal(target);
+  }
+  grdDisto->Invalidate();
+  Modified = true;
+  UpdateButtons();
+  ProcessMessages();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window
+
+void TfrmDisto1::FormClose() {
+  if (busy_) Abort();
+  if (!LeavePrompt()) Abort();
+  qOrgaD.Close();
+  Region.Close();
+  lkpDisto.Close();
+  Disto.Close();
+  Titre.Close();
+  Client.Close();
+  delete SelectedTitles;
+  SelectedTitles = nullptr;
+}
+
+void TfrmDisto1::closeEvent(QCloseEvent* e) {
+  if (busy_) {
+    e->ignore();
+    return;
+  }
+  TRefForm::closeEvent(e);
+}
+
+void TfrmDisto1::contextMenuEvent(QContextMenuEvent* e) {
+  if (busy_) return;
+  PopMnDisto->popup(e->globalPos());
+}
+
+void TfrmDisto1::PlaceMessage() {
+  pnlMessage->move((width() - pnlMessage->width()) / 2, (height() - pnlMessage->height()) / 2);
+}
+
+void TfrmDisto1::resizeEvent(QResizeEvent* e) {
+  TRefForm::resizeEvent(e);
+  PlaceMessage();
+  btnFermer->move(std::max(740, pnlButtons->width() - 44), 10);
+}
+
+bool TfrmDisto1::eventFilter(QObject* o, QEvent* e) {
+  if (o == pnlDate && e->type() == QEvent::MouseButtonDblClick) {
+    Command([this] { pnlDateDblClick(); });
+    return true;
+  }
+  if (e->type() == QEvent::KeyPress && o->isWidgetType() && static_cast<QWidget*>(o)->window() == this) {
+    auto* ke = static_cast<QKeyEvent*>(e);
+    const int key = ke->key();
+    const auto mods = ke->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
+    QAction* a = nullptr;
+    if (mods == Qt::NoModifier) {
+      if (key == Qt::Key_F9) a = mnInsert;
+      else if (key == Qt::Key_F8) a = mnCopyCol;
+      else if (key == Qt::Key_F5) a = mnDsp;
+    } else if (mods == Qt::ControlModifier) {
+      if (key == Qt::Key_S) a = mnPost;
+      else if (key == Qt::Key_Z) a = mnCancel;
+      else if (key == Qt::Key_P) a = mnPrint;
+      else if (key == Qt::Key_F4) a = Quitter1;
+    }
+    if (a) {
+      if (a->isEnabled()) a->trigger();
+      return true;
+    }
+  }
+  return TRefForm::eventFilter(o, e);
+}

@@ -1,0 +1,146 @@
+// The takings window: one day's quantities of every title taken by every client of a region, in
+// a clients-by-titles grid with its totals row, and the tools that import, copy, delete and zero
+// takings.
+#pragma once
+#include <QCheckBox>
+#include <QDate>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSet>
+#include <QToolButton>
+#include <functional>
+
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+#include "platform/sys/Formats.h"
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/DataSource.h"
+#include "platform/ui/Grids.h"
+#include "refdata/RefCommon.h"
+
+class TGradient;
+class TVxLabel;
+
+class TfrmDisto1 : public TRefForm {
+  Q_OBJECT
+ public:
+  explicit TfrmDisto1(QWidget* parent = nullptr);
+  ~TfrmDisto1() override;
+
+  QDate CurrentDay;       // the day shown
+  bool Modified = false;  // a cell is being typed (or a column was copied)
+  // The pause of the import between its two messages (tests shorten it).
+  int ImportPauseMs = 1000;
+
+  TTable Region, Client, Disto, lkpDisto;
+  TQuery Titre, qOrgaD, myQuery;
+  TDataSource dsRegion;
+
+  QWidget* pnlButtons;
+  QToolButton *btnPrev, *btnNext;
+  QLabel *lDay, *pnlDate, *Label1;
+  QPushButton *btnDsp, *btnPost, *btnCancel, *btnMenu, *btnFermer;
+  TDBLookupComboBox* cmbRegion;
+  QCheckBox* chkTout;
+  TStringGrid *grdDisto, *grdTot;
+  TPanelStatusBar* stBar;
+  QWidget* pnlMessage;
+  TGradient* grdMessage;
+  TVxLabel* lMes;
+  QMenu* PopMnDisto;
+  QAction *mnInsert, *mnCopyCol, *mnDeleteClt, *mnDeleteTitre, *mnPost, *mnCancel, *mnDsp, *mnNext, *mnPrev,
+      *mnPrint, *Quitter1;
+
+  // --- loading and display ---
+  void FormCreate();
+  void ShowDay();
+  void DisplayPrises();
+  void EmptyGrid();
+  int GetQtePrise(const QString& client, const QString& title, const QDate& day);
+  void ComputeColumnTotal(int col);
+  void btnPrevClick();
+  void btnNextClick();
+  void btnDspClick();
+  void pnlDateDblClick();
+  void cmbRegionCloseUp();
+  void chkToutClick();
+  void grdDistoClick();
+  void grdTotClick();
+  void grdDistoTopLeftChanged();
+  void grdDistoMouseMove(int x, int y);
+  void grdTotDblClick();
+  void btnMenuClick();
+  void grdDistoDrawCell(TStringGrid* g, int c, int r, const QRect& rect, TGridDrawState state);
+  void grdTotDrawCell(TStringGrid* g, int c, int r, const QRect& rect, TGridDrawState state);
+
+  // --- entry and save ---
+  void grdDistoSetEditText(int c, int r, const QString& value);
+  void grdDistoSelectCell(int c, int r, bool& canSelect);
+  void grdDistoKeyPress(QChar& key);
+  void grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods);
+  void UpdateButtons();
+  void btnPostClick();
+  // The save; false when it did not complete (a wrong cell), the cells then kept.
+  bool Save();
+  void btnCancelClick();
+  // Before the grid is reloaded or left: asks whether to save the cells not stored yet. False
+  // when the window must stay as it is (the save did not complete).
+  bool LeavePrompt();
+  Currency GetPU(const QString& client, const QString& title);
+  void mnPrintClick();
+  // The list print of a prepared list for a day.
+  void PrintList(int noListe, const QDate& day);
+
+  // --- import, copy and delete ---
+  void mnInsertClick();
+  void ImportPrises(const QString& client, const QDate& sourceDay);
+  void mnDeleteCltClick();
+  void DeletePrises(const QString& client, const QDate& day);
+  void mnDeleteTitreClick();
+  void mnCopyColClick();
+
+  // Cells typed or copied and not stored yet.
+  int PendingCount() const { return int(pending_.size()); }
+  bool IsPending(int c, int r) const { return pending_.contains(Key(c, r)); }
+  bool Busy() const { return busy_; }
+  // The client of a grid row and the title of a grid column ("" for none).
+  QString ClientOf(int r) const;
+  QString TitleOf(int c) const;
+
+ protected:
+  void FormClose() override;
+  void closeEvent(QCloseEvent* e) override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
+
+ private:
+  friend class BusyScope;
+  static qint64 Key(int c, int r) { return (qint64(c) << 32) | unsigned(r); }
+  // Runs a command unless a long pass is running.
+  void Command(const std::function<void()>& body);
+  void ToolStart();
+  // The quantities stored for a day, by client and title code, for the clients of a region
+  // (every client when the region is empty).
+  QHash<QString, int> DayQuantities(const QDate& day, const QString& region);
+  QString RegionKey() const;
+  void SetDay(const QDate& d);
+  // Selects a cell without the check of the cell left (the save shows a wrong cell).
+  void SelectCell(int c, int r);
+  void SyncTotColumn();
+  void PlaceMessage();
+
+  struct TitleInfo {
+    QString id, name, periode;
+    Currency prix;
+  };
+  std::vector<TitleInfo> titles_;  // every title, in Nord order
+  void ReadTitles();
+  QSet<qint64> pending_;
+  bool busy_ = false;
+  bool forceSelect_ = false;
+  bool syncing_ = false;
+  int lastRow_ = -1;
+  QVariant shownRegion_;
+};
