@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -25,6 +26,25 @@ QValidator::State TPageSpinEdit::validate(QString& input, int& pos) const {
   const int v = t.toInt(&ok);
   if (!ok) return QValidator::Invalid;
   return v >= minimum() && v <= maximum() ? QValidator::Acceptable : QValidator::Intermediate;
+}
+
+// The typed text is clamped before the spin box reads it (it would fall back to its minimum).
+void TPageSpinEdit::ClampTyped() {
+  bool ok = false;
+  const int typed = lineEdit()->text().trimmed().toInt(&ok);
+  if (!ok) return;
+  const int v = std::clamp(typed, minimum(), maximum());
+  if (v != typed) lineEdit()->setText(QString::number(v));
+}
+
+void TPageSpinEdit::keyPressEvent(QKeyEvent* e) {
+  if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) ClampTyped();
+  QSpinBox::keyPressEvent(e);
+}
+
+void TPageSpinEdit::focusOutEvent(QFocusEvent* e) {
+  ClampTyped();
+  QSpinBox::focusOutEvent(e);
 }
 
 namespace {

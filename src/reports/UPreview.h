@@ -22,8 +22,12 @@ class TPageSpinEdit : public QSpinBox {
   Q_OBJECT
  public:
   using QSpinBox::QSpinBox;
+  using QSpinBox::lineEdit;
+  void ClampTyped();
  protected:
   QValidator::State validate(QString& input, int& pos) const override;
+  void keyPressEvent(QKeyEvent* e) override;
+  void focusOutEvent(QFocusEvent* e) override;
 };
 
 class TfrmPreview : public QWidget {

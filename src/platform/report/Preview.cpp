@@ -47,12 +47,17 @@ TRPreview::~TRPreview() = default;
 QWidget* TRPreview::PageWidget() const { return view_; }
 
 void TRPreview::SetQRPrinter(TRPrintJob* job) {
-  disconnect(conn_);
+  if (job_) disconnect(job_.data(), nullptr, this, nullptr);
   job_ = job;
   if (job)
     conn_ = connect(job, &TRPrintJob::PageAvailable, this, [this](int n) {
       if (n == 1) Relayout();
       if (OnPageAvailable) OnPageAvailable(n);
+    });
+  // The last announcement comes once production has ended, so the page count is final.
+  if (job)
+    connect(job, &TRPrintJob::ProductionEnded, this, [this] {
+      if (OnPageAvailable && job_) OnPageAvailable(job_->PageCount());
     });
   page_ = 1;
   Relayout();

@@ -315,6 +315,10 @@ void TReport::StartPage(TRPrintJob& job) {
 
 void TReport::EndPage(TRPrintJob& job) {
   if (!page_) return;
+  if (job.Cancelled) {
+    page_.reset();
+    return;
+  }
   for (const auto& b : bands_) {
     if (b->Type != rbPageFooter || !b->Enabled) continue;
     bool print = true;
@@ -467,10 +471,19 @@ void TReport::Preview() {
     throw;
   }
   disconnect(pump);
-  if (PreviewWindow) {
+  // Waits until the preview is closed (hidden or gone).
+  struct Watch : QObject {
     QEventLoop loop;
-    connect(PreviewWindow.data(), &QObject::destroyed, &loop, &QEventLoop::quit);
-    if (PreviewWindow) loop.exec();
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Hide || e->type() == QEvent::Close) loop.quit();
+      return false;
+    }
+  } watch;
+  if (PreviewWindow && PreviewWindow->isVisible()) {
+    PreviewWindow->installEventFilter(&watch);
+    connect(PreviewWindow.data(), &QObject::destroyed, &watch.loop, &QEventLoop::quit);
+    watch.loop.exec();
+    if (PreviewWindow) PreviewWindow->removeEventFilter(&watch);
   }
 }
 
