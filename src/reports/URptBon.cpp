@@ -353,19 +353,38 @@ void TfrmRptBon::BuildBon() {
   frmProgress->show();
   ProcessMessages();
 
-  // The period's takings summed per client and title in one pass.
+  // The period's takings summed per client and title in one grouped query. Zero quantities
+  // print only on request: without it they are left out of the sums, which halves the rows
+  // to group; a client whose takings are all zero still gets its note (without lines) below.
   QHash<QString, std::vector<std::pair<QString, int>>> taken;
-  {
+  auto sum = [&](const QString& client) {
     TQuery q;
     q.SetDatabaseName(DataPath);
     q.SQL.Add("SELECT ID_CLIENT, ID_TITRE, SUM(QTE_PRISE) AS QTE FROM DISTO");
     q.SQL.Add("WHERE DATEJ >= :DEB AND DATEJ <= :FIN");
+    if (!client.isEmpty()) q.SQL.Add("AND ID_CLIENT = :CLIENT");
+    else if (!QteNul) q.SQL.Add("AND QTE_PRISE <> 0");
     q.SQL.Add("GROUP BY ID_CLIENT, ID_TITRE");
     q.ParamByName("DEB")->AsDate = DateDebut;
     q.ParamByName("FIN")->AsDate = DateFin;
+    if (!client.isEmpty()) q.ParamByName("CLIENT")->AsString = client;
     q.Open();
     for (q.First(); !q.Eof(); q.Next())
       taken[q.Fields(0)->AsString()].push_back({q.Fields(1)->AsString(), q.Fields(2)->AsInteger()});
+  };
+  sum(QString());
+  if (!QteNul) {
+    for (const Client& cl : clients) {
+      if (taken.contains(cl.id)) continue;
+      TQuery any;
+      any.SetDatabaseName(DataPath);
+      any.SQL.Add("SELECT ID_CLIENT FROM DISTO WHERE DATEJ >= :DEB AND DATEJ <= :FIN AND ID_CLIENT = :CLIENT LIMIT 1");
+      any.ParamByName("DEB")->AsDate = DateDebut;
+      any.ParamByName("FIN")->AsDate = DateFin;
+      any.ParamByName("CLIENT")->AsString = cl.id;
+      any.Open();
+      if (!any.IsEmpty()) sum(cl.id);
+    }
   }
 
   BON.Open();

@@ -100,6 +100,21 @@ TEST_F(BonTest, ZeroLinesReverseOrderAllRegionsAndTheRemarkKept) {
   EXPECT_EQ(q.Fields(0)->AsInteger(), 7);
 }
 
+TEST_F(BonTest, AClientWhoseTakingsAreAllZeroGetsANoteWithoutLines) {
+  AddTaking(QDate(2004, 1, 7), "C005", "T001", 0);
+  AddTaking(QDate(2004, 1, 8), "C005", "T002", 0);
+  frmPrint->chkRevertOrder->setChecked(false);
+  auto pages = Print();
+  ASSERT_EQ(pages.size(), 4u);
+  EXPECT_EQ(Client(pages[3]), "ECHO");
+  EXPECT_TRUE(Lines(pages[3]).isEmpty());
+  EXPECT_EQ(pages[3].Count("lRemarque"), 1);
+  frmPrint->chkQteNul->setChecked(true);
+  pages = Print();
+  ASSERT_EQ(pages.size(), 4u);
+  EXPECT_EQ(Lines(pages[3]), (QStringList{"LE QUOTIDIEN|0|1.00", "L'HEBDO - N°12|0|2.50"}));
+}
+
 TEST_F(BonTest, AReportWithoutDataStillGivesAPage) {
   frmPrint->DateDeb->setText("01/02/2010");
   frmPrint->DateFin->setText("07/02/2010");
