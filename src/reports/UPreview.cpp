@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "controls/Gradient.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
@@ -75,7 +76,7 @@ TfrmPreview::TfrmPreview(QWidget* owner) : QWidget(owner, Qt::Window) {
   ToolBar = new QFrame(this);
   ToolBar->setObjectName("ToolBar");
   ToolBar->setFixedHeight(32);
-  GradientBackground(ToolBar);
+  toolBarBack_ = GradientBackground(ToolBar);
   sbFirstPage = NavButton(ToolBar, "sbFirstPage", QStyle::SP_MediaSkipBackward, "premiére page", 4);
   sbPreviousPage = NavButton(ToolBar, "sbPreviousPage", QStyle::SP_MediaSeekBackward, "page précédente", 30);
   sbNextPage = NavButton(ToolBar, "sbNextPage", QStyle::SP_MediaSeekForward, "page suivante", 56);
@@ -271,6 +272,7 @@ void TfrmPreview::btnPrintClick() {
 
 void TfrmPreview::resizeEvent(QResizeEvent* e) {
   QWidget::resizeEvent(e);
+  toolBarBack_->setGeometry(0, 0, width(), ToolBar->height());
   btnClose->move(width() - btnClose->width() - 13, btnClose->y());
 }
 

@@ -65,6 +65,7 @@ class TfrmPreview : public QWidget {
 
  private:
   bool settingPage_ = false;
+  QWidget* toolBarBack_ = nullptr;
 };
 
 // The reports' preview event: creates the preview window, hands it the report and its job and

@@ -6,6 +6,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QTabBar>
 
@@ -28,6 +29,29 @@ const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QColor kEven(0xFE, 0xEF, 0xC0);  // $C0EFFE
 
 QString DjIni() { return DataPath + "DJ.INI"; }
+
+// A printer: paper in, the body with its light, a printed sheet out.
+QPixmap PrinterPicture() {
+  QPixmap pm(40, 40);
+  pm.fill(Qt::transparent);
+  QPainter p(&pm);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(Qt::black, 1));
+  p.setBrush(Qt::white);
+  p.drawRect(QRectF(11.5, 3.5, 17, 12));
+  p.setBrush(QColor(0x80, 0x80, 0x80));
+  p.drawRoundedRect(QRectF(3.5, 14.5, 33, 14), 2, 2);
+  p.setBrush(QColor(0x40, 0x40, 0x40));
+  p.drawRect(QRectF(6.5, 27.5, 27, 4));
+  p.setBrush(Qt::white);
+  p.drawRect(QRectF(10.5, 26.5, 19, 10));
+  p.drawLine(QPointF(13, 30), QPointF(27, 30));
+  p.drawLine(QPointF(13, 33), QPointF(24, 33));
+  p.setPen(Qt::NoPen);
+  p.setBrush(QColor(0x00, 0xC0, 0x00));
+  p.drawEllipse(QPointF(31, 18.5), 1.5, 1.5);
+  return pm;
+}
 }  // namespace
 
 TPrintImage::TPrintImage(QWidget* parent) : QLabel(parent) { setAcceptDrops(true); }
@@ -62,6 +86,8 @@ TfrmPrint::TfrmPrint(QWidget* owner) : TRefForm(owner) {
   pgControl = new QTabWidget(this);
   pgControl->setObjectName("pgControl");
   pgControl->setGeometry(242, 8, 316, 190);
+  pgControl->tabBar()->setUsesScrollButtons(false);
+  pgControl->tabBar()->setElideMode(Qt::ElideNone);
   tbDefault = new QWidget;
   tbDefault->setObjectName("tbDefault");
   tbListe = new QWidget;
@@ -127,7 +153,7 @@ TfrmPrint::TfrmPrint(QWidget* owner) : TRefForm(owner) {
 
   imgPrint = new TPrintImage(this);
   imgPrint->setObjectName("imgPrint");
-  imgPrint->setPixmap(style()->standardIcon(QStyle::SP_DialogSaveButton).pixmap(40, 40));
+  imgPrint->setPixmap(PrinterPicture());
   imgPrint->setAlignment(Qt::AlignCenter);
   imgPrint->setToolTip("Déposer un état ici pour l'imprimer");
   imgPrint->setGeometry(250, 212, 48, 48);
@@ -257,7 +283,8 @@ void TfrmPrint::lstPrintClick() {
   const int page = std::clamp(row->Page, 0, pgControl->count() - 1);
   QString caption = row->Titre;
   const QFontMetrics fm(font());
-  while (fm.horizontalAdvance(caption) < pgControl->width()) caption += ' ';
+  // As wide as the tabs, less the tab's own margins.
+  while (fm.horizontalAdvance(caption) < pgControl->width() - 28) caption += ' ';
   for (int i = 0; i < pgControl->count(); ++i) pgControl->setTabVisible(i, i == page);
   pgControl->setTabText(page, caption);
   pgControl->setCurrentIndex(page);
