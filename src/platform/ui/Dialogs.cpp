@@ -121,8 +121,9 @@ DialogService* g_service = nullptr;
 }  // namespace
 
 QPrinter& Printer() {
-  static QPrinter printer(QPrinter::HighResolution);
-  return printer;
+  // Never destroyed: a printer must not outlive the application object's end in a destructor.
+  static QPrinter* printer = new QPrinter(QPrinter::HighResolution);
+  return *printer;
 }
 
 bool DialogService::PrintDialog(QWidget* parent, QPrinter& printer, TPrintRange& range) {
