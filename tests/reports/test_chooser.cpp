@@ -8,6 +8,7 @@
 #include <QTabBar>
 
 #include "ReportsFixture.h"
+#include "platform/db/Table.h"
 #include "platform/sys/IniFiles.h"
 #include "refdata/UNumTitre.h"
 #include "reports/UPreview.h"
@@ -131,6 +132,49 @@ TEST_F(ChooserTest, DeliveryNotesGoThroughTheIssueNumberingFirst) {
   EXPECT_EQ(pages[2].Find("dClient")->text, "ALPHA");
   EXPECT_EQ(pages[2].Find("lTitre", 1)->text, "L'HEBDO - N°13");
   EXPECT_EQ(pages[2].Find("lTitre", 2), nullptr);
+}
+
+TEST_F(ChooserTest, CatalogueRowsAreFoundByTheBeginningOfTheirTitleAndRunTheirHandler) {
+  {
+    TTable t;
+    t.SetDatabaseName(AppPath);
+    t.SetTableName("RAPPORT.DB");
+    t.FieldDefs.Add("TITRE", ftString, 40);
+    t.FieldDefs.Add("NOMPROC", ftString, 30);
+    t.FieldDefs.Add("PAGE", ftSmallint);
+    t.FieldDefs.Add("PERIODE", ftBoolean);
+    t.FieldDefs.Add("NO", ftSmallint);
+    t.CreateTable();
+    t.Open();
+    auto add = [&](const QString& titre, int page, bool periode, int no) {
+      t.Append();
+      t.Fields(0)->AsString = titre;
+      t.Fields(1)->AsString = "Proc";
+      t.Fields(2)->AsInteger = page;
+      t.Fields(3)->AsBoolean = periode;
+      t.Fields(4)->AsInteger = no;
+      t.Post();
+    };
+    add("Réservé", 0, true, 3);
+    add("Sans traitement", 0, false, 25);
+    add("Liste", 1, false, 2);
+  }
+  Open();
+  ASSERT_EQ(w->lstPrint->count(), 3);
+  // A reserved handler and a number without handler do nothing.
+  for (int row : {0, 1}) {
+    w->lstPrint->setCurrentRow(row);
+    w->lstPrintClick();
+    w->btnPrint->click();
+  }
+  EXPECT_TRUE(dlg->Asked().empty());
+  EXPECT_FALSE(w->DateDeb->isEnabled());  // "Sans traitement" takes no period
+  w->lstPrint->setCurrentRow(2);
+  w->lstPrintClick();
+  w->btnPrint->click();  // handler 2: the list number is asked for
+  EXPECT_EQ(dlg->Messages(), QStringList{"Veuillez sélectionner une liste S.V.P !"});
+  EXPECT_EQ(w->FindRow("Sans")->No, 25);
+  EXPECT_EQ(w->FindRow("sans"), nullptr);  // case counts
 }
 
 TEST_F(ChooserTest, AMissingOrUnreadableCatalogueIsNamed) {

@@ -122,6 +122,14 @@ TEST_F(PreviewTest, PrintsTheChosenPagesInCopiesOnTheProgramsPrinter) {
     QTest::keyClick(f, Qt::Key_F10);
     EXPECT_EQ(f->Report->PrinterSettings.Copies, 2);
     EXPECT_TRUE(f->isVisible());
+    // A printer that cannot be opened is reported, not passed over.
+    dlg->QueuePrinterHandler([&](QPrinter& printer, TPrintRange&) {
+      printer.setOutputFileName(dir.File("no/such/folder/x.pdf"));
+      return true;
+    });
+    f->btnPrint->click();
+    ASSERT_FALSE(dlg->Messages().isEmpty());
+    EXPECT_TRUE(dlg->Messages().last().startsWith("L'impression a échoué"));
   });
   EXPECT_EQ(PdfPages(pdf), 4);
   Printer().setOutputFileName(QString());
