@@ -166,7 +166,11 @@ TfrmPrint::TfrmPrint(QWidget* owner) : TRefForm(owner) {
   btnClose->setGeometry(448, 222, 110, 30);
 
   connect(lstPrint, &QListWidget::itemClicked, this, [this] { GuardEvent([&] { lstPrintClick(); }); });
-  connect(lstPrint, &QListWidget::currentRowChanged, this, [this] { UpdateItemImages(); });
+  // The keyboard moves the choice too: the tab always belongs to the report that prints.
+  connect(lstPrint, &QListWidget::currentRowChanged, this, [this] {
+    if (!creating_) GuardEvent([&] { lstPrintClick(); });
+    UpdateItemImages();
+  });
   OnClick(btnCalendar, this, &TfrmPrint::btnCalendarClick);
   OnClick(chkRegion, this, &TfrmPrint::chkRegionClick);
   OnClick(btnListe, this, &TfrmPrint::btnListeClick);
@@ -224,6 +228,11 @@ void TfrmPrint::ReadCatalogue() {
 }
 
 void TfrmPrint::FormCreate() {
+  creating_ = true;
+  struct Done {
+    bool& f;
+    ~Done() { f = false; }
+  } done{creating_};
   Handlers.fill(nullptr);
   Handlers[1] = [this] { PrintBon(); };
   Handlers[2] = [this] { PrintListe(); };

@@ -72,6 +72,7 @@ class TfrmPrint : public TRefForm {
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
+  bool creating_ = false;
   void ReadCatalogue();
   void UpdateItemImages();
 };

@@ -56,9 +56,10 @@ TEST_F(ChooserTest, FirstStartSelectsTheFirstReportAndStoresTheChoiceAtClose) {
   w->btnCalendar->click();
   EXPECT_EQ(w->DateDeb->text(), "05/01/2004");
   EXPECT_EQ(w->DateFin->text(), "11/01/2004");
-  // The list report: its own tab only, the period fields disabled and silver.
-  w->lstPrint->setCurrentRow(1);
-  w->lstPrintClick();
+  // The list report, chosen with the keyboard: its own tab only, the period fields disabled and
+  // silver.
+  w->lstPrint->setFocus();
+  QTest::keyClick(w->lstPrint, Qt::Key_Down);
   EXPECT_EQ(w->pgControl->currentIndex(), 1);
   EXPECT_FALSE(w->pgControl->isTabVisible(0));
   EXPECT_TRUE(w->pgControl->tabText(1).startsWith("Liste de distribution du jour"));
