@@ -1,6 +1,7 @@
 // The report chooser: the catalogue, the stored choice and period, the parameter tabs, the list
 // number box, the path to the issue numbering, the main window's entries and printer.
 #include <QAction>
+#include <QCoreApplication>
 #include <QCalendarWidget>
 #include <QDir>
 #include <QFile>
@@ -212,7 +213,22 @@ TEST_F(ChooserTest, TheMainWindowOpensTheChooserAndKeepsThePrinterChosen) {
     p.setOutputFileName(dir.File("setup.pdf"));
     return true;
   });
-  EXPECT_TRUE(Dialogs().PrinterSetup(nullptr));
+  {
+    const QByteArray oldRegistry = qgetenv("ZELM_REGISTRY_DIR");
+    qputenv("ZELM_REGISTRY_DIR", dir.File("registry").toUtf8());
+    TfrmMain::ExeNameOverride = dir.File("zelm");
+    QPointer<TfrmMain> main = new TfrmMain(nullptr);
+    main->mnConfigImprimante->trigger();
+    EXPECT_EQ(dlg->Asked().back().kind, "printer");
+    dlg->QueueAnswer(ModalResult::No);  // no backup at close
+    main->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    delete main.data();
+    TfrmMain::ExeNameOverride.clear();
+    qputenv("ZELM_REGISTRY_DIR", oldRegistry);
+    AppPath = dir.Path();
+    DataPath = dir.Path() + "Data/";
+  }
   FillWeek();
   AddRow("TLISTE.DB", {1, 1, "01", "T001", "Liste"});
   TIniFile(DataPath + "DJ.INI").WriteInteger("PRINT", "LSTPRINT", 1);
