@@ -206,22 +206,26 @@ QString ExprField(const QString& expr, bool* isSum) {
 TDataSet* ExprDataSet(TRControl* c, TDataSet* own) { return own ? own : c->Band()->Report()->DataSet; }
 }  // namespace
 
+void TRExpr::Parse() {
+  if (parsed_ == Expression && !parsed_.isNull()) return;
+  parsed_ = Expression.isNull() ? QString("") : Expression;
+  field_ = ExprField(Expression, &isSum_);
+}
+
 void TRExpr::Accumulate() {
-  bool isSum = false;
-  const QString f = ExprField(Expression, &isSum);
+  Parse();
   TDataSet* ds = ExprDataSet(this, DataSet);
-  if (!isSum || !ds || !ds->Active() || ds->Eof()) return;
-  if (TField* fld = ds->FindField(f)) sum_ += fld->AsFloat();
+  if (!isSum_ || !ds || !ds->Active() || ds->Eof()) return;
+  if (TField* fld = ds->FindField(field_)) sum_ += fld->AsFloat();
 }
 
 void TRExpr::Render(TRPage& page, double bandTop) {
-  bool isSum = false;
-  const QString f = ExprField(Expression, &isSum);
+  Parse();
   QString text;
-  if (isSum) {
+  if (isSum_) {
     text = FloatToStr(sum_);
   } else if (TDataSet* ds = ExprDataSet(this, DataSet); ds && ds->Active()) {
-    if (TField* fld = ds->FindField(f)) text = fld->DisplayText();
+    if (TField* fld = ds->FindField(field_)) text = fld->DisplayText();
   }
   RenderText(page, bandTop, text);
   if (ResetAfterPrint) sum_ = 0;

@@ -152,7 +152,11 @@ class TRExpr : public TRControl {
   void Reset() override { sum_ = 0; }
   void Render(TRPage& page, double bandTop) override;
  private:
+  void Parse();
   double sum_ = 0;
+  QString parsed_;      // the expression last read
+  QString field_;
+  bool isSum_ = false;
 };
 
 enum TRShapeType { qrsRectangle, qrsHorLine, qrsVertLine };
