@@ -1,5 +1,6 @@
 // Time to archive a 100 MB data folder with the zip component, against Info-ZIP zip at the same
-// compression level (9), in one run. The data folder is generated once under the build folder.
+// compression level (9), and to extract it again against unzip, in one run. The data folder is
+// generated once under the build folder.
 //   build/bin/bench_zip [--mb N] [--runs N]
 #include <QApplication>
 #include <QDir>
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
   QStringList specs;
   for (const Table& t : kTables) specs << data + QString(t.name).section('.', 0, 0) + ".*";
 
-  double best = 1e9, bestZip = 1e9;
+  double best = 1e9, bestZip = 1e9, bestExtract = 1e9, bestUnzip = 1e9;
   qint64 ourSize = 0, theirSize = 0;
   for (int r = 0; r < runs; ++r) {
     const QString ours = base + "ZELM.zip";
@@ -118,11 +119,35 @@ int main(int argc, char** argv) {
       return 1;
     }
     theirSize = QFileInfo(theirs).size();
+
+    const QString out = base + "extracted/";
+    QDir(out).removeRecursively();
+    z.ExtrBaseDir = out;
+    z.ExtrOptions = {ExtrOverWrite};
+    z.FSpecArgs = QStringList{"*.*"};
+    timer.restart();
+    z.Extract();
+    bestExtract = std::min(bestExtract, timer.nsecsElapsed() / 1e9);
+    if (z.SuccessCount != 2 * int(std::size(kTables))) {
+      std::fprintf(stderr, "component extracted %d files: %s\n", z.SuccessCount, qPrintable(z.Message));
+      return 1;
+    }
+    QDir(out).removeRecursively();
+    timer.restart();
+    const int urc = QProcess::execute("unzip", {"-q", "-o", ours, "-d", out});
+    bestUnzip = std::min(bestUnzip, timer.nsecsElapsed() / 1e9);
+    QDir(out).removeRecursively();
+    if (urc != 0) {
+      std::fprintf(stderr, "unzip failed (%d)\n", urc);
+      return 1;
+    }
   }
   std::printf("data folder: %.1f MB in %lld files, level 9, best of %d runs\n", size / 1e6,
               static_cast<long long>(QDir(data).entryList(QDir::Files).size()), runs);
   std::printf("component  : %7.2f s  archive %.1f MB\n", best, ourSize / 1e6);
   std::printf("Info-ZIP   : %7.2f s  archive %.1f MB\n", bestZip, theirSize / 1e6);
   std::printf("ratio component / zip: %.3f (goal: at most 1.10)\n", best / bestZip);
+  std::printf("extract    : %7.2f s  (unzip of the same archive %.2f s, ratio %.3f)\n", bestExtract, bestUnzip,
+              bestExtract / bestUnzip);
   return 0;
 }

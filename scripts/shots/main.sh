@@ -4,8 +4,9 @@
 # splash, about, calendar and progress windows.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-[ -x build/bin/test_shell ] || scripts/build.sh
-mkdir -p shots
-ZELM_SHOTS_DIR="$PWD/shots" xvfb-run -a -s "-screen 0 1280x1024x24" \
-  build/bin/test_shell --gtest_filter='ShellShots.*' -platform xcb >/dev/null
-ls shots/*.png
+out="${1:-shots}"
+mkdir -p "$out"
+cmake -S . -B build >/dev/null
+cmake --build build -j4 --target shots_shell >/dev/null
+LC_ALL=C.UTF-8 TZ=Europe/Paris xvfb-run -a -s "-screen 0 1280x1024x24" \
+  build/bin/shots_shell "$out" -platform xcb

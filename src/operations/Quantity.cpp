@@ -14,3 +14,36 @@ bool ParseQuantity(const QString& text, int& value) {
   value = int(v);
   return true;
 }
+
+#include "platform/sys/Formats.h"
+
+bool ParseAmount(const QString& text, Currency& value) {
+  const QString t = text.trimmed();
+  if (t.isEmpty() || t.size() > 16) return false;
+  qint64 whole = 0, cents = 0;
+  int decimals = -1;  // digits after the point; -1 before it
+  int digits = 0;
+  for (QChar c : t) {
+    if (c == '.') {
+      if (decimals >= 0) return false;
+      decimals = 0;
+      continue;
+    }
+    if (c < '0' || c > '9') return false;
+    const int d = c.unicode() - '0';
+    if (decimals < 0) {
+      whole = whole * 10 + d;
+      ++digits;
+    } else {
+      if (++decimals > 2) return false;
+      cents = cents * 10 + d;
+      ++digits;
+    }
+  }
+  if (digits == 0) return false;
+  if (decimals == 1) cents *= 10;
+  // Money keeps four decimals in a 64-bit integer; twelve whole digits are plenty for a wholesaler.
+  if (whole > 999999999999LL) return false;
+  value = Currency::FromRaw(whole * 10000 + cents * 100);
+  return true;
+}

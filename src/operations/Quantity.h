@@ -6,3 +6,10 @@
 // the field's range. Surrounding blanks are ignored; "2.5", "1.2.3", "-1", "1A", "" and
 // "99999999999" are refused.
 bool ParseQuantity(const QString& text, int& value);
+
+// An amount of money as typed in a payment or a price cell: digits with at most one "." and at
+// most two decimals, not negative, within what a money field holds. Surrounding blanks are
+// ignored; "", "A", "1.2.3", "1,5,0", "-1" and "1.234" are refused. The value is exact (no
+// binary rounding): "0.29" gives 2900 hundredths of a hundredth.
+class Currency;
+bool ParseAmount(const QString& text, Currency& value);

@@ -1,5 +1,7 @@
 #include "refdata/RecordForm.h"
 
+#include <QKeyEvent>
+
 #include "platform/sys/Errors.h"
 #include "platform/ui/Canvas.h"
 #include "shell/global.h"
@@ -21,6 +23,37 @@ void TRecordForm::btnCancelClick() {
 
 void TRecordForm::btnCloseClick() { Close(); }
 
+void TRecordForm::DropBadInput() {
+  bool bad = false;
+  for (TDBEdit* e : findChildren<TDBEdit*>())
+    if (e->HoldsBadText()) {
+      e->DropBadText();
+      bad = true;
+    }
+  if (bad && Editing()) btnCancelClick();
+}
+
+void TRecordForm::EscapePressed() {
+  GuardEvent([this] {
+    DropBadInput();
+    if (Editing()) btnCancelClick();
+  });
+}
+
+void TRecordForm::showEvent(QShowEvent* e) {
+  TRefForm::showEvent(e);
+  for (TDBEdit* edit : findChildren<TDBEdit*>()) edit->installEventFilter(this);
+}
+
+bool TRecordForm::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape)
+    if (auto* edit = qobject_cast<TDBEdit*>(o); edit && edit->HoldsBadText()) {
+      EscapePressed();
+      return true;
+    }
+  return TRefForm::eventFilter(o, e);
+}
+
 void TRecordForm::BuildTopPanel(int width) {
   Panel3 = new QWidget(this);
   Panel3->setGeometry(0, 0, width, 42);
@@ -32,6 +65,9 @@ void TRecordForm::BuildTopPanel(int width) {
   MakeEditButtons(Panel3, 136, 6, 36, btnAdd, btnDelete, btnPost, btnCancel);
   btnClose = GlyphButton(Panel3, "btnClose", QStyle::SP_DialogCloseButton, "Fermer");
   btnClose->move(width - 40, 6);
+  // Taking back and leaving must not first run the check of the field being typed.
+  btnCancel->setFocusPolicy(Qt::NoFocus);
+  btnClose->setFocusPolicy(Qt::NoFocus);
 }
 
 void TRecordForm::BuildStatusBar(int y, int width) {
@@ -62,9 +98,9 @@ void TRecordForm::ToutesClicked(TDBLookupComboBox* box) {
 }
 
 bool TRecordForm::FilterOnChoice(TDBLookupComboBox* box, const QString& field) {
-  const QVariant key = box->KeyValue();
-  if (key.isNull()) return false;
-  edited_.SetFilter(FilterEq(field, key.toString()));
+  // An entry whose code is empty is a choice like any other.
+  if (!box->HasChoice()) return false;
+  edited_.SetFilter(FilterEq(field, box->KeyValue().toString()));
   edited_.First();
   return true;
 }

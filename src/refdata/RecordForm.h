@@ -30,11 +30,19 @@ class TRecordForm : public TRefForm {
   // Post and Cancel while the table is in edit or insert state, Add and Delete otherwise.
   void UpdateButtons();
   void btnPostClick();
-  void btnCancelClick();
+  virtual void btnCancelClick();
   void btnCloseClick();
 
  protected:
   bool Editing() const;
+  // Text in a bound edit that is not a value of its field cannot be stored: it is dropped with
+  // the record's changes, so that the operator is never held in the window by it.
+  void DropBadInput();
+  // Escape takes back the record being typed, as Cancel does; in a box holding text that is not
+  // a value, at once (the box would only take back its text).
+  void EscapePressed() override;
+  void showEvent(QShowEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
   // The top panel, a window wide, with its gradient, navigator and buttons (Close at the right end).
   void BuildTopPanel(int width);
   void BuildStatusBar(int y, int width);

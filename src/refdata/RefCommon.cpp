@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QScreen>
 
 #include "controls/Gradient.h"
@@ -147,6 +148,29 @@ void InDataPath(TDataSet& ds) {
   };
   point(ds);  // statements run without opening
   ds.BeforeOpen = point;
+}
+
+void OpenNamed(TDataSet& ds) {
+  try {
+    ds.Open();
+  } catch (const EDBEngineError& e) {
+    QStringList tables;
+    if (auto* t = dynamic_cast<TTable*>(&ds)) {
+      tables << t->TableName();
+    } else if (auto* q = dynamic_cast<TQuery*>(&ds)) {
+      static const QRegularExpression from(R"(\bFROM\s+(.+?)(\bWHERE\b|\bORDER\b|\bGROUP\b|$))",
+                                           QRegularExpression::CaseInsensitiveOption |
+                                               QRegularExpression::DotMatchesEverythingOption);
+      const QRegularExpressionMatch m = from.match(q->SQL.Text());
+      if (m.hasMatch())
+        for (const QString& part : m.captured(1).split(','))
+          if (!part.trimmed().isEmpty()) tables << part.trimmed().section(QRegularExpression("\\s+"), 0, 0);
+    }
+    for (const QString& table : tables)
+      if (e.Message().contains(table.section('.', 0, 0), Qt::CaseInsensitive)) throw;
+    if (tables.isEmpty()) throw;
+    throw EDBEngineError(e.ErrorCode(), e.Message() + "\nTable : " + tables.join(", "));
+  }
 }
 
 QString FilterEq(const QString& field, const QString& value) {

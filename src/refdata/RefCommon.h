@@ -77,6 +77,9 @@ void SetColors(QWidget* w, const QColor& background, const QColor& text = QColor
 void MakeUpperCase(QLineEdit* e);
 // Every table and query of these windows finds its file in the data folder.
 void InDataPath(TDataSet& ds);
+// Opens a window's table or query; an engine error that does not say which table it met gets
+// the table's name, so that the operator knows which file is at fault.
+void OpenNamed(TDataSet& ds);
 // Filter text comparing a field with a text, the text's quotes doubled.
 QString FilterEq(const QString& field, const QString& value);
 // Colours stored as integers the way the tables hold them (blue in the high byte).

@@ -156,14 +156,14 @@ TfrmClient::~TfrmClient() {
 }
 
 void TfrmClient::FormCreate() {
-  Site.Open();
-  Region1.Open();
-  Region.Open();
-  Client.Open();
+  OpenNamed(Site);
+  OpenNamed(Region1);
+  OpenNamed(Region);
+  OpenNamed(Client);
 }
 
 void TfrmClient::showEvent(QShowEvent* e) {
-  TRefForm::showEvent(e);
+  TRecordForm::showEvent(e);
   if (!shown_) {
     shown_ = true;
     GuardEvent([this] { FormShow(); });
@@ -192,6 +192,7 @@ void TfrmClient::btnDeleteClick() {
 }
 
 void TfrmClient::FormClose() {
+  DropBadInput();
   Client.CheckBrowseMode();  // the checks run; a refused record keeps the window open
   Site.Close();
   Client.Close();
@@ -214,7 +215,7 @@ bool TfrmClient::eventFilter(QObject* o, QEvent* e) {
     chkTri->click();  // the label toggles its box, which reorders
     return true;
   }
-  return TRefForm::eventFilter(o, e);
+  return TRecordForm::eventFilter(o, e);
 }
 
 void TfrmClient::chkToutClick() { ToutesClicked(cmbRegion1); }

@@ -52,7 +52,7 @@ TfrmCodeTable::~TfrmCodeTable() {
   DBGrid1->SetDataSource(nullptr);
 }
 
-void TfrmCodeTable::FormCreate() { Table.Open(); }
+void TfrmCodeTable::FormCreate() { OpenNamed(Table); }
 
 void TfrmCodeTable::UpdateButtons() { FollowEditState(Table, btnAdd, btnDelete, btnPost, btnCancel); }
 

@@ -67,7 +67,7 @@ TfrmListe::TfrmListe(QWidget* parent) : TRefForm(parent), dsTitre(&qTitre), dsLi
   SetBold(edNoListe);
   SetColors(edNoListe, StdColors::Black(), StdColors::Lime());
 #if __has_include("controls/QVNumEdit.h")
-  edNoListe->SetDecimals(0);
+  edNoListe->SetDecimals(-1);
   edNoListe->SetAlignment(TAlignment::taCenter);
 #endif
   btnP = new QToolButton(this);
@@ -210,7 +210,11 @@ TfrmListe::TfrmListe(QWidget* parent) : TRefForm(parent), dsTitre(&qTitre), dsLi
       GuardEvent([this] { edNoListeExit(); });
     }
   };
-  edNoListe->OnExit = [this](QObject*) { GuardEvent([this] { edNoListeExit(); }); };
+  edNoListe->OnExit = [this](QObject*) {
+    leavingNumber_ = true;
+    GuardEvent([this] { edNoListeExit(); });
+    leavingNumber_ = false;
+  };
   cmbRegion->OnCloseUp = [this](TDBLookupComboBox*) { cmbRegionCloseUp(); };
   dsTitre.OnDataChange = [this](TDataSource*, TField*) { dsTitreDataChange(); };
   qApp->installEventFilter(this);  // the window's own keys come before its controls'
@@ -235,9 +239,9 @@ void TfrmListe::FormCreate() {
   grdListe->SetCells(0, 0, "No");
   grdListe->SetCells(1, 0, "Code");
   grdListe->SetCells(2, 0, "Titre");
-  qRegion.Open();
+  OpenNamed(qRegion);
   qTitre.SetFiltered(true);
-  qTitre.Open();
+  OpenNamed(qTitre);
   LoadListe();
   ToggleLock();
 }
@@ -283,6 +287,14 @@ void TfrmListe::SaveHeading(int listNo) {
   q.ParamByName("Titre")->AsString = edTitre->text();
   q.ParamByName("NoListe")->AsInteger = listNo;
   q.ExecSQL();
+  if (listNo == shownList_) storedHeading_ = edTitre->text();
+}
+
+// Pending messages run while a list loads, but no input: a click that moved the focus out of the
+// number box must reach its button after the load, not be delivered in the middle of it. While the
+// focus is changing nothing runs at all (the press that moved it is not yet handled).
+static void LetPaintsRun(bool focusChanging) {
+  if (!focusChanging) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 void TfrmListe::LoadListe() {
@@ -292,16 +304,18 @@ void TfrmListe::LoadListe() {
     grdListe->SetCells(1, r, "");
     grdListe->SetCells(2, r, "");
   }
-  if (shownList_ > 0) SaveHeading(shownList_);
+  // The heading is stored only when it was changed: a folder that cannot be written is no
+  // reason to refuse moving from one list to another.
+  if (shownList_ > 0 && edTitre->text() != storedHeading_) SaveHeading(shownList_);
   edNoListe->SetValue(CurrentListNo);
-  ProcessMessages();
+  LetPaintsRun(leavingNumber_);
   qListe.Close();
   qListe.SQL.Clear();
   qListe.SQL.Add("SELECT A.NOLISTE, A.NORD, TITRELISTE, A.ID_REGION, A.ID_TITRE, B.ID, B.TITRE");
   qListe.SQL.Add("FROM TLISTE A, TITRE B WHERE (A.ID_TITRE=B.ID) AND NOLISTE=:NoListe");
   qListe.SQL.Add("ORDER BY NORD, B.TITRE");
   qListe.ParamByName("NoListe")->AsInteger = CurrentListNo;
-  qListe.Open();
+  OpenNamed(qListe);
   shownList_ = CurrentListNo;
   const auto rows = qListe.ReadRows(0, qListe.RecordCount());
   const int fHead = qListe.FieldByName("TITRELISTE")->Index(), fRegion = qListe.FieldByName("ID_REGION")->Index(),
@@ -324,13 +338,28 @@ void TfrmListe::LoadListe() {
     }
     ++r;
   }
+  storedHeading_ = edTitre->text();
   RowsInList = int(rows.size());
+  // Titles picked in the grid stay picked while they are still offered: reading the list again
+  // (leaving the number box on the way to "Ajouter") must not undo the operator's choice.
+  QStringList picked;
+  TBookmarkList& sel = grdTitre->SelectedRows();
+  for (int i = 0; i < sel.Count(); ++i)
+    if (qTitre.Active() && qTitre.BookmarkValid(sel[i])) {
+      qTitre.GotoBookmark(sel[i]);
+      picked << qTitre.FieldByName("ID")->AsString();
+    }
   qTitre.Close();
-  qTitre.Open();
+  OpenNamed(qTitre);
+  if (!picked.isEmpty()) {
+    for (const QString& id : picked)
+      if (qTitre.Locate("ID", id)) grdTitre->SelectedRows().SetCurrentRowSelected(true);
+    qTitre.First();
+  }
   qListe.First();
   UpdateListButtons();
   SetScreenCursor(TCursor::crDefault);
-  ProcessMessages();
+  LetPaintsRun(leavingNumber_);
 }
 
 void TfrmListe::ToggleLock() {
@@ -383,7 +412,7 @@ void TfrmListe::btnAddClick() {
 
 void TfrmListe::AfterRemoval() {
   qListe.Close();
-  qListe.Open();
+  OpenNamed(qListe);
   LoadListe();
   qListe.First();
   grdTitre->Invalidate();
@@ -479,7 +508,9 @@ void TfrmListe::cmbRegionCloseUp() { SetSaveEnabled(true); }
 // A number no list can have names no rows: there is nothing to update.
 void TfrmListe::mnSaveTitleClick() {
   const long double v = edNoListe->Value();
-  if (IsListNo(v)) SaveHeading(int(v));
+  if (!IsListNo(v)) return;
+  if (int(v) == shownList_ && edTitre->text() == storedHeading_) return;  // nothing changed
+  SaveHeading(int(v));
 }
 
 void TfrmListe::btnNClick() {

@@ -102,5 +102,7 @@ class TfrmListe : public TRefForm {
   // was stored.
   void ChangeList(const std::function<void()>& change);
   int shownList_ = 0;  // the list the grid shows; 0 before the first load
+  QString storedHeading_;  // the heading the rows of the list shown hold
+  bool leavingNumber_ = false;  // the focus is leaving the list number box
   QSet<QString> listTitles_;
 };

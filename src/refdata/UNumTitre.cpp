@@ -55,7 +55,7 @@ TfrmNumTitre::~TfrmNumTitre() { grdTitre->SetDataSource(nullptr); }
 void TfrmNumTitre::FormCreate() {
   Titre.SetFilter("PERIODE<>'0'");
   Titre.SetFiltered(true);
-  Titre.Open();
+  OpenNamed(Titre);
   Titre.First();
 }
 

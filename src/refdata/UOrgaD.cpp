@@ -116,9 +116,9 @@ TfrmOrgaD::~TfrmOrgaD() {
 QString TfrmOrgaD::GetNodeId(QTreeWidgetItem* node) { return node ? node->data(0, CodeRole).toString() : QString(); }
 
 void TfrmOrgaD::FormCreate() {
-  OrgaD.Open();
-  qRegion.Open();
-  qTitre.Open();
+  OpenNamed(OrgaD);
+  OpenNamed(qRegion);
+  OpenNamed(qTitre);
   stBar->Panels[0]->setText(IntToStr(qTitre.RecordCount()) + " Titres");
   qTitre.SetFiltered(true);
   LoadTree();
@@ -196,7 +196,7 @@ void TfrmOrgaD::ReadRegionTitles() {
 
 void TfrmOrgaD::RereadTitles() {
   qTitre.Close();
-  qTitre.Open();
+  OpenNamed(qTitre);
 }
 
 void TfrmOrgaD::qTitreFilterRecord(TDataSet& ds, bool& accept) {
@@ -221,24 +221,30 @@ void TfrmOrgaD::btnUpClick() {
     QTreeWidgetItem* region = node->parent() ? node->parent() : node;
     const QString regionId = GetNodeId(region);
     const std::vector<TBookmark> marks(&sel[0], &sel[0] + sel.Count());
+    QString failure;
     for (const TBookmark& bm : marks) {
       qTitre.GotoBookmark(bm);
       const QString id = qTitre.FieldByName("ID")->AsString;
       const int nord = qTitre.FieldByName("NORD")->AsInteger;
-      AddTitleNode(region, id, nord, qTitre.FieldByName("TITRE")->AsString);
+      const QString titre = qTitre.FieldByName("TITRE")->AsString;
       try {
         OrgaD.Append();
         OrgaD.FieldByName("Id_Region")->AsString = regionId;
         OrgaD.FieldByName("Id_Titre")->AsString = id;
         OrgaD.FieldByName("Ord_Titre")->AsInteger = nord;
         OrgaD.Post();
-      } catch (const Exception&) {
-        if (OrgaD.State() == dsInsert) OrgaD.Cancel();  // this title is passed over, the others go on
+      } catch (const Exception& e) {
+        // This title is passed over, the others go on; the tree shows only what was stored.
+        if (OrgaD.State() == dsInsert) OrgaD.Cancel();
+        if (failure.isEmpty() && !dynamic_cast<const EAbort*>(&e)) failure = e.Message();
+        continue;
       }
+      AddTitleNode(region, id, nord, titre);
     }
     ReadRegionTitles();
     RereadTitles();
     MyTv->sortItems(0, Qt::AscendingOrder);
+    if (!failure.isEmpty()) ShowError(failure);
   }
   sel.Refresh();
   grdSource->Invalidate();

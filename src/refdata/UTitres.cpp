@@ -20,10 +20,10 @@ TfrmTitres::TfrmTitres(QWidget* parent)
   Imprim.SetIndexFieldNames("Id");
   Imprim1.SetTableName("Imprimerie.db");
   Imprim1.SetIndexFieldNames("Id");
-  for (TTable* t : {&Titre, &Site, &Imprim, &Imprim1}) InDataPath(*t);
+  for (TTable* t : std::initializer_list<TTable*>{&Titre, &Site, &Imprim, &Imprim1}) InDataPath(*t);
   InDataPath(myQuery);
   Titre.BeforePost = [this](TDataSet&) { TitreBeforePost(); };
-  Titre.AfterPost = [this](TDataSet&) { TitreAfterPost(); };
+  Titre.InPost = [this] { TitreAfterPost(); };
   Titre.AfterScroll = [this](TDataSet&) { TitreAfterScroll(); };
 
   setFixedSize(700, 440);
@@ -117,10 +117,10 @@ TfrmTitres::TfrmTitres(QWidget* parent)
 TfrmTitres::~TfrmTitres() { grdTitre->SetDataSource(nullptr); }
 
 void TfrmTitres::FormCreate() {
-  Site.Open();
-  Imprim1.Open();
-  Imprim.Open();
-  Titre.Open();
+  OpenNamed(Site);
+  OpenNamed(Imprim1);
+  OpenNamed(Imprim);
+  OpenNamed(Titre);
   Titre.First();
   TitreAfterScroll();
 }
@@ -193,6 +193,7 @@ void TfrmTitres::btnCancelClick() {
 }
 
 void TfrmTitres::FormClose() {
+  DropBadInput();
   Titre.CheckBrowseMode();  // a refused record keeps the window open
   Site.Close();
   Imprim1.Close();
@@ -233,7 +234,7 @@ bool TfrmTitres::eventFilter(QObject* o, QEvent* e) {
       return true;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TRecordForm::eventFilter(o, e);
 }
 
 void TfrmTitres::TitreBeforePost() {
@@ -245,6 +246,18 @@ void TfrmTitres::TitreBeforePost() {
   if (Titre.FieldByName("Imprimerie")->AsString().trimmed().isEmpty())
     Refuse("L'Imprimerie est manquante !", cmbImprim);
   Titre.FieldByName("Periode")->AsString = IntToStr(cmbPeriode->currentIndex());
+}
+
+void TfrmTitres::TTitreTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& changed) {
+  TDbTransaction tx(DatabaseName());
+  try {
+    TTable::DoPost(rec, inserting, changed);
+    if (InPost) InPost();
+  } catch (...) {
+    tx.Rollback();
+    throw;
+  }
+  tx.Commit();
 }
 
 // Every region's entry for the title carries the title's current order number.

@@ -15,7 +15,18 @@ class TfrmTitres : public TRecordForm {
   explicit TfrmTitres(QWidget* parent = nullptr);
   ~TfrmTitres() override;
 
-  TTable Titre, Site, Imprim, Imprim1;
+  // A stored title and the copy of its order number in the regions' distribution are written
+  // in one transaction: InPost runs inside the store, after the row is written, and a failure
+  // there takes the row back.
+  class TTitreTable : public TTable {
+   public:
+    std::function<void()> InPost;
+
+   protected:
+    void DoPost(Record& rec, bool inserting, const std::vector<bool>& changed) override;
+  };
+  TTitreTable Titre;
+  TTable Site, Imprim, Imprim1;
   TQuery myQuery;
   TDataSource dsTitre, dsSite, dsImprim, dsImprim1;
 

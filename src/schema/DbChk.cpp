@@ -74,6 +74,10 @@ bool TDbCheck::Check() {
     TChkMessage kind = CHK_NONE;
 
     const int probe = engine_->ProbeTable(folder_, tableName_, false);
+    const bool readable = probe == DBIERR_NONE || probe == DBIERR_INDEXOUTOFDATE;
+    // Damaged pages: a restructure would copy what it can read and drop the rest. The file stays
+    // as it is, for what may still be saved from it, and the report names it.
+    const QString damage = readable ? engine_->CheckIntegrity(folder_, tableName_) : QString();
     if (probe == DBIERR_NOSUCHTABLE) {
       bool correct = true;
       if (OnFoundDiff) OnFoundDiff(this, CHK_TABLECREATE, label, correct);
@@ -86,7 +90,9 @@ bool TDbCheck::Check() {
           ReportError(label, rc);
         }
       }
-    } else if (probe == DBIERR_NONE || probe == DBIERR_INDEXOUTOFDATE) {
+    } else if (!damage.isEmpty()) {
+      unchecked_ << label + " : " + damage;
+    } else if (readable) {
       if (probe == DBIERR_INDEXOUTOFDATE) DeleteTableAuxFiles(folder_, tableName_);
       if (OnBeforeCheck) OnBeforeCheck(this, CHK_NONE, label);
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);

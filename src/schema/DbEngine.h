@@ -25,6 +25,13 @@ class DbEngineCalls {
   // Write: raises EDBEngineError (DBIERR_FILEBUSY when the table is in use elsewhere).
   virtual bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t& value) = 0;
   virtual void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) = 0;
+  // Reads every page of the table's file without changing it: empty when the file is sound,
+  // else what is wrong with it (in French).
+  virtual QString CheckIntegrity(const QString& folder, const QString& fileName) {
+    (void)folder;
+    (void)fileName;
+    return {};
+  }
 };
 DbEngineCalls& DefaultEngineCalls();
 
@@ -41,6 +48,9 @@ QString AddBackslash(const QString& path);
 // The table's file in the folder, its name matched ignoring case ("CLIENT" finds "Client.DB");
 // empty when there is none.
 QString FindTableFile(const QString& folder, const QString& fileName);
+
+// Reads every page of a table's file, read-only: empty when it is sound, else what is wrong.
+QString CheckTableIntegrity(const QString& folder, const QString& fileName);
 
 // Deletes the table's companion files: every file named as the table with another extension than
 // ".DB", ".DBF" or ".MB" (the memo file). The engine's own journal is never touched: a journal left

@@ -44,6 +44,9 @@ class EngineCalls : public DbEngineCalls {
   void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) override {
     Dbi::WriteAutoIncCounter(folder, fileName, value);
   }
+  QString CheckIntegrity(const QString& folder, const QString& fileName) override {
+    return CheckTableIntegrity(folder, fileName);
+  }
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QDir>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <map>
@@ -55,9 +57,11 @@ QList<QPair<QString, QString>> LeftoverFiles() {
           {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"}};
 }
 
+// The working year of a settings text: a text that is not a whole number raises the conversion
+// error; a number outside 1900-2999 is no working year and gives the current year.
 int16_t YearOf(const QString& text) {
   const int64_t v = StrToInt(text);
-  if (v < INT16_MIN || v > INT16_MAX) throw EConvertError("'" + text + "' n'est pas une valeur entière correcte");
+  if (v < 1900 || v > 2999) return int16_t(Date().year());
   return int16_t(v);
 }
 
@@ -316,9 +320,16 @@ void TfrmMain::FormCreate() {
     QString image;
     {
       TIniFile ini(AppPath + "ZELM.INI");
-      Exercice = YearOf(ini.ReadString("PARAMS", "EXER", IntToStr(Date().year())));
+      const QString year = ini.ReadString("PARAMS", "EXER", IntToStr(Date().year()));
       ini.ReadString("WINDOW", "STATE", "1");  // the window opens maximised whatever it holds
       image = ini.ReadString("PARAMS", "IMAGE", "");
+      // A bad setting is reported, and the start goes on: the clean-up and the window's state
+      // must not depend on it.
+      try {
+        Exercice = YearOf(year);
+      } catch (...) {
+        HandleException(std::current_exception());
+      }
     }
 
     stBar->Panels[0]->setText(DateToStr(Date()));
@@ -328,7 +339,13 @@ void TfrmMain::FormCreate() {
 
     // The picture command stores its copy in the program's folder: look for it there, so a start
     // from another working folder finds it too.
-    if (!image.isEmpty()) LoadBackground(QDir(AppPath).filePath(image));
+    if (!image.isEmpty()) {
+      try {
+        LoadBackground(QDir(AppPath).filePath(image));
+      } catch (...) {
+        HandleException(std::current_exception());
+      }
+    }
 
     DeleteLeftoverFiles();
     ClearReadOnly(AppPath);
@@ -392,7 +409,8 @@ void TfrmMain::FormClose() {
     HandleException(std::current_exception());
   }
   DeleteLeftoverFiles();
-  if (MessageDlg("Voulez-vous faire une sauvegarde ?", MsgDlgType::Confirmation, mbYes | mbNo) == ModalResult::Yes) {
+  if (!ending_ &&
+      MessageDlg("Voulez-vous faire une sauvegarde ?", MsgDlgType::Confirmation, mbYes | mbNo) == ModalResult::Yes) {
     try {
       OpenWindow(WindowKey::AutoSave);
     } catch (...) {
@@ -404,6 +422,34 @@ void TfrmMain::FormClose() {
     delete SelectedTitles;
     SelectedTitles = nullptr;
   }
+}
+
+void TfrmMain::EndSession() {
+  if (!ending_) {
+    ending_ = true;
+    static UnattendedDialogs unattended;
+    SetDialogs(&unattended);
+  }
+  CloseNextWindow();
+}
+
+void TfrmMain::CloseNextWindow() {
+  QWidget* top = QApplication::activeModalWidget();
+  if (top && top != this) {
+    top->close();
+    // A window that refuses (a record that fails its checks) goes all the same: nobody is there
+    // to complete it.
+    if (top->isVisible()) {
+      if (auto* d = qobject_cast<QDialog*>(top)) d->done(QDialog::Rejected);
+      else top->hide();
+    }
+    // Its loop ends once this call has returned; the window under it comes next.
+    QTimer::singleShot(0, this, [this] { CloseNextWindow(); });
+    return;
+  }
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != this && w->isVisible() && !w->isModal()) w->close();
+  close();
 }
 
 // ---------------------------------------------------------------- menu commands

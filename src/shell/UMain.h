@@ -112,6 +112,13 @@ class TfrmMain : public QMainWindow {
   void mnChangerImageClick();
   void mnRestaurerImageClick();
 
+  // The session ends (the system shuts down, the user logs out): the open windows close as their
+  // close buttons would (a record that can be stored is stored), then the closing sequence runs
+  // without its backup question; questions on the way are answered unattended. Windows closing
+  // one after the other leave their own loops first, so this returns before the end.
+  void EndSession();
+  bool Ending() const { return ending_; }
+
   void ClearReadOnly(const QString& folder);
   void DeleteLeftoverFiles();
   QImage Tile() const;
@@ -128,5 +135,7 @@ class TfrmMain : public QMainWindow {
   void BuildButtons();
   void PaintBackground(QWidget* area);
   void LoadBackground(const QString& fileName);
+  void CloseNextWindow();
   bool shown_ = false;
+  bool ending_ = false;
 };

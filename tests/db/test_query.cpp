@@ -355,4 +355,67 @@ TEST_F(Queries, ErrorsNameTheProblem) {
   EXPECT_THROW(Select({"SELECT * FROM CLIENT WHERE NOM='open"}), EDBEngineError);
 }
 
+TEST_F(Queries, LargeResultsBrowseFilterAndLocateFromTheirStore) {
+  // More rows than a result keeps in memory: the rest is read back from its store on disk.
+  {
+    TDbTransaction tx(dir.Path());
+    TTable d("Disto");
+    d.SetDatabaseName(dir.Path());
+    d.SetTableName("Disto.DB");
+    d.Open();
+    for (int i = 0; i < 12000; ++i) {
+      d.Append();
+      d.FieldByName("DateJ")->AsDate = QDate(2006, 1, 1).addDays(i / 100);
+      d.FieldByName("Id_Client")->AsString = QString("%1").arg(i % 100, 4, 10, QChar('0'));
+      d.FieldByName("Id_Titre")->AsString = "0002";
+      d.FieldByName("Qte_Prise")->AsInteger = i;
+      d.Post();
+    }
+    tx.Commit();
+  }
+  TQuery q("q");
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add("SELECT DateJ, Id_Client, Qte_Prise, Qte_Prise * 2 AS Twice, DateJ AS Day2 FROM Disto WHERE Id_Titre = '0002'"
+            " ORDER BY Qte_Prise DESCENDING");
+  q.Open();
+  EXPECT_EQ(q.RecordCount(), 12000);
+  EXPECT_EQ(q.FieldByName("Qte_Prise")->AsInteger(), 11999);
+  EXPECT_EQ(q.FieldByName("Day2")->DataType(), ftDate);
+  q.Last();
+  EXPECT_EQ(q.FieldByName("Qte_Prise")->AsInteger(), 0);
+  EXPECT_EQ(q.FieldByName("DateJ")->AsDate(), QDate(2006, 1, 1));
+  q.SetRecNo(5001);
+  EXPECT_EQ(q.FieldByName("Twice")->AsInteger(), 2 * (11999 - 5000));
+  EXPECT_EQ(q.MoveBy(-4000), -4000);
+  EXPECT_EQ(q.FieldByName("Qte_Prise")->AsInteger(), 11999 - 1000);
+  long sum = 0;
+  int n = 0;
+  for (q.First(); !q.Eof(); q.Next(), ++n) sum += q.FieldByName("Qte_Prise")->AsInteger();
+  EXPECT_EQ(n, 12000);
+  EXPECT_EQ(sum, 12000L * 11999 / 2);
+  ASSERT_TRUE(q.Locate("Id_Client;Qte_Prise", {"0007", 7}));
+  EXPECT_EQ(q.RecNo(), 12000 - 7);
+  q.SetFilter("Id_Client='0042'");
+  q.SetFiltered(true);
+  EXPECT_EQ(q.RecordCount(), 120);
+  q.Last();
+  EXPECT_EQ(q.FieldByName("Qte_Prise")->AsInteger(), 42);
+  q.SetFiltered(false);
+  // The query holds no table: the file takes writes while it is open, and a refresh sees them.
+  TTable d("Disto");
+  d.SetDatabaseName(dir.Path());
+  d.SetTableName("Disto.DB");
+  d.Open();
+  d.Append();
+  d.FieldByName("DateJ")->AsDate = QDate(2007, 1, 1);
+  d.FieldByName("Id_Client")->AsString = "0001";
+  d.FieldByName("Id_Titre")->AsString = "0002";
+  d.FieldByName("Qte_Prise")->AsInteger = 20000;
+  d.Post();
+  q.Refresh();
+  EXPECT_EQ(q.RecordCount(), 12001);
+  q.First();
+  EXPECT_EQ(q.FieldByName("Qte_Prise")->AsInteger(), 20000);
+}
+
 }  // namespace

@@ -344,7 +344,9 @@ TEST_F(Tables, KeyViolationsAreEngineErrors) {
     FAIL() << "no key violation";
   } catch (const EDBEngineError& e) {
     EXPECT_EQ(e.ErrorCode(), DBIERR_KEYVIOL);
-    EXPECT_TRUE(e.Message().startsWith("Key violation."));
+    // In French, naming the table.
+    EXPECT_TRUE(e.Message().startsWith("Violation de clé.")) << e.Message().toStdString();
+    EXPECT_TRUE(e.Message().contains("Table : ") && e.Message().contains("CLIENT.DB")) << e.Message().toStdString();
   }
   EXPECT_EQ(c.State(), dsInsert);
   c.Cancel();

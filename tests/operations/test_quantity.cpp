@@ -13,3 +13,22 @@ TEST(Quantity, WholeNumbersWithinTheFieldOnly) {
   for (const char* bad : {"", " ", "2.5", "1.2.3", "-1", "+1", "1A", "1 2", "2147483648", "99999999999", "１"})
     EXPECT_FALSE(ParseQuantity(bad, v)) << bad;
 }
+
+#include "platform/sys/Formats.h"
+
+TEST(Quantity, AmountsWithAtMostTwoDecimals) {
+  Currency c;
+  EXPECT_TRUE(ParseAmount("12", c));
+  EXPECT_EQ(c.Raw(), 120000);
+  EXPECT_TRUE(ParseAmount(" 1255.5 ", c));
+  EXPECT_EQ(c.Raw(), 12555000);
+  EXPECT_TRUE(ParseAmount("0.29", c));
+  EXPECT_EQ(c.Raw(), 2900);
+  EXPECT_TRUE(ParseAmount(".5", c));
+  EXPECT_EQ(c.Raw(), 5000);
+  EXPECT_TRUE(ParseAmount("3.", c));
+  EXPECT_EQ(c.Raw(), 30000);
+  for (const char* bad : {"", " ", ".", "A", "12A", "1.2.3", "1,5,0", "1,5", "-1", "+1", "1.234", "1 2",
+                          "9999999999999", "１"})
+    EXPECT_FALSE(ParseAmount(bad, c)) << bad;
+}

@@ -8,6 +8,7 @@
 
 #include "RefFixture.h"
 #include "platform/db/DbiStructure.h"
+#include "platform/db/Transaction.h"
 #include "platform/ui/DBGrids.h"
 #include "refdata/Register.h"
 #include "refdata/UClient.h"
@@ -435,4 +436,66 @@ TEST_F(BadFilesTest, ATableOverwrittenWithGarbageWhileTheWindowIsOpenRefusesTheP
   Click(w.btnClose);
   w.close();
   EXPECT_FALSE(w.isVisible());
+}
+
+TEST_F(BadFilesTest, DamagedDataPagesAreFoundByTheCheckNamedAndLeftAsTheyAre) {
+  FreshApplicationTables();
+  AddRow("Region.db", {"01", "NORD"});
+  AddRow("Site.DB", {"A", "CENTRE"});
+  {
+    TTable t;
+    t.SetDatabaseName(DataPath);
+    t.SetTableName("CLIENT.DB");
+    t.Open();
+    TDbTransaction tx(t);
+    for (int i = 1; i <= 400; ++i) {
+      t.Append();
+      t.FieldByName("Id")->AsString = QString("%1").arg(i, 4, 10, QChar('0'));
+      t.FieldByName("Ord")->AsInteger = i;
+      t.FieldByName("Nom")->AsString = QString("CLIENT NUMERO %1 DE LA ROUTE DU NORD").arg(i);
+      t.FieldByName("Adr")->AsString = QString("%1 RUE DE LA GARE").arg(i);
+      t.FieldByName("Site")->AsString = "A";
+      t.FieldByName("Region")->AsString = "01";
+      t.Post();
+    }
+    tx.Commit();
+    t.Close();
+  }
+  const QString path = DataPath + "CLIENT.DB";
+  QByteArray data = ReadAll(path);
+  ASSERT_GT(data.size(), 20480 + 4096);
+  uint32_t seed = 20480;
+  for (int i = 0; i < 4096; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    data[20480 + i] = char(seed >> 24);
+  }
+  WriteAll(path, data);
+
+  dlg->Clear();
+  RunDatabaseCheck(DataPath);
+  ASSERT_EQ(dlg->Asked().size(), 1u);
+  EXPECT_EQ(dlg->Asked()[0].type, MsgDlgType::Warning);
+  EXPECT_TRUE(dlg->Messages()[0].startsWith("Contrôle terminé !\n\n")) << dlg->Messages()[0].toStdString();
+  EXPECT_TRUE(dlg->Messages()[0].contains("CLIENT")) << dlg->Messages()[0].toStdString();
+  EXPECT_EQ(ReadAll(path), data);  // what may still be saved from it stays
+
+  // A window that cannot read the table says which table it is.
+  dlg->Clear();
+  bool shown = false;
+  dlg->QueueModal([&](QWidget* w) {
+    shown = true;
+    auto* c = qobject_cast<TfrmClient*>(w);
+    if (c) {
+      c->chkTri->click();  // reading the whole table in another order meets the damage
+      c->Client.Last();
+    }
+    w->close();
+    return ModalResult::Cancel;
+  });
+  TfrmMain::OpenWindow(WindowKey::Client);
+  const QString error = ErrorText();
+  ASSERT_FALSE(error.isEmpty());
+  EXPECT_TRUE(error.contains("CLIENT", Qt::CaseInsensitive)) << error.toStdString();
+  EXPECT_EQ(ReadAll(path), data);
+  EXPECT_FALSE(shown);
 }

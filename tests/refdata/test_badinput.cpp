@@ -44,7 +44,7 @@ TEST_F(RefDataTest, CodeTableTakesOddCodesAndLongNamesAndDeletesNothingWhenEmpty
   Type("ENCORE SANS CODE");
   Click(w.btnPost);
   ASSERT_EQ(dlg->Messages().size(), 1);
-  EXPECT_TRUE(dlg->Messages()[0].contains("Key violation")) << dlg->Messages()[0].toStdString();
+  EXPECT_TRUE(dlg->Messages()[0].contains("Violation de clé")) << dlg->Messages()[0].toStdString();
   EXPECT_EQ(w.Region.State(), dsInsert);
   EXPECT_EQ(Count("SELECT ID FROM REGION"), 2);
 }

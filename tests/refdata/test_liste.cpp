@@ -1,4 +1,6 @@
 // The numbered lists: adding, removing, moving, the fifteen-title limit, headings and numbers.
+#include <QDir>
+#include <QMouseEvent>
 #include <QScrollBar>
 
 #include "RefFixture.h"
@@ -185,4 +187,76 @@ TEST_F(ListeTest, MovingBetweenListsKeepsEachHeading) {
   }
   TIniFile ini(AppPath + "ZELM.INI");
   EXPECT_EQ(ini.ReadInteger("PARAMS", "NOLISTE", 0), 1);
+}
+
+TEST_F(ListeTest, OnAFolderThatCannotBeWrittenMovingBetweenListsAndClosingStoreNothing) {
+  for (int t = 1; t <= 2; ++t) AddRow("TLISTE.DB", {1, t, "01", QString("%1").arg(t, 4, 10, QChar('0')), "MATIN"});
+  AddRow("TLISTE.DB", {2, 1, "01", "0003", "SOIR"});
+  {
+  ReadOnlyFolder readOnly(DataPath);
+  TfrmListe w;
+  Activate(&w);
+  dlg->Clear();
+  Click(w.btnN);
+  EXPECT_EQ(w.edTitre->text(), "SOIR");
+  Click(w.btnP);
+  EXPECT_EQ(w.edTitre->text(), "MATIN");
+  w.edTitre->setFocus();
+  Press(Qt::Key_Return);
+  w.edNoListe->setFocus();
+  w.edNoListe->selectAll();
+  Type("2");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(CurrentListNo, 2);
+  w.edTitre->setFocus();
+  Click(w.btnClose);
+  EXPECT_EQ(dlg->Messages(), QStringList());
+  EXPECT_FALSE(w.isVisible());
+  // A changed heading that cannot be stored says so.
+  w.show();
+  w.edTitre->setText("NUIT");
+  Click(w.btnP);
+  EXPECT_EQ(dlg->Messages().size(), 1);
+  }
+  // A heading that was changed is stored when the list is left.
+  TfrmListe w2;
+  Activate(&w2);
+  w2.edTitre->setText("NUIT");
+  Click(w2.btnP);
+  EXPECT_EQ(List(2), QStringList{"1|0003|NUIT|01"});
+  EXPECT_EQ(List(1), (QStringList{"1|0001|MATIN|01", "2|0002|MATIN|01"}));
+}
+
+TEST_F(ListeTest, ThePointInTheListNumberIsADecimalPointNotNothing) {
+  AddRow("TLISTE.DB", {2, 1, "01", "0003", "DEUX"});
+  AddRow("TLISTE.DB", {27, 1, "01", "0004", "VINGT-SEPT"});
+  TfrmListe w;
+  Activate(&w);
+  w.edNoListe->setFocus();
+  w.edNoListe->selectAll();
+  Type("2.7");
+  EXPECT_EQ(w.edNoListe->text(), "2.7");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(CurrentListNo, 2);
+  EXPECT_EQ(w.edNoListe->text(), "2");
+  EXPECT_EQ(w.edTitre->text(), "DEUX");
+}
+
+TEST_F(ListeTest, TheFirstClickOnAddAfterAClickInTheListNumberIsNotLost) {
+  AddRow("TLISTE.DB", {1, 1, "01", "0001", "MATIN"});
+  TfrmListe w;
+  Activate(&w);
+  Unlock(w);
+  CtrlClickRows(w.grdTitre, {0});
+  QTest::mouseClick(w.edNoListe, Qt::LeftButton);
+  ASSERT_EQ(Focused(&w), w.edNoListe);
+  // A person's click: the release is already waiting while the press moves the focus.
+  const QPoint c = w.btnAdd->rect().center();
+  QCoreApplication::postEvent(w.btnAdd, new QMouseEvent(QEvent::MouseButtonRelease, QPointF(c),
+                                                         QPointF(w.btnAdd->mapToGlobal(c)), Qt::LeftButton,
+                                                         Qt::NoButton, Qt::NoModifier));
+  QTest::mousePress(w.btnAdd, Qt::LeftButton, Qt::NoModifier, c);
+  QApplication::processEvents();
+  EXPECT_EQ(dlg->Messages(), QStringList());
+  EXPECT_EQ(List(1), (QStringList{"1|0001|MATIN|01", "2|0002|MATIN|01"}));
 }

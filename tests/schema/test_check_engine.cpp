@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QTimer>
 #include <QWidget>
 #include <QFile>
 
@@ -270,20 +269,4 @@ TEST_F(EngineCheck, AutoIncCounterTakesTheHighestValue) {
   EXPECT_EQ(before, std::vector<TChkMessage>({CHK_NONE, CHK_AUTOINCREPAIR}));
   ASSERT_TRUE(Dbi::ReadAutoIncCounter(dir.Path(), "BON.DB", counter));
   EXPECT_EQ(counter, 3);
-}
-
-// The closing message of a check that could not correct a table, for a person to look at
-// (scripts/shots/schema.sh); skipped unless a folder is given.
-TEST_F(EngineCheck, ShotOfTheClosingMessage) {
-  const QString shots = qEnvironmentVariable("ZELM_SHOTS_DIR");
-  if (shots.isEmpty()) GTEST_SKIP() << "ZELM_SHOTS_DIR not set";
-  CreateClientAs([](QStringList& b) { b.removeAll("  index(;;1;1;1;1;0;1;0;0;0;;;0;;)"); });
-  AddClients(dir.Path(), {{"0001", "Dupont", "R1"}, {"0001", "Martin", "R2"}});
-  QTimer::singleShot(500, [&] {
-    QWidget* box = QApplication::activeModalWidget();
-    ASSERT_NE(box, nullptr);
-    box->grab().save(shots + "/check_done.png");
-    box->close();
-  });
-  RunDatabaseCheck(*check, dir.Path());
 }

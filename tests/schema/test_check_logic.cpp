@@ -187,7 +187,7 @@ TEST_F(CheckFixture, OtherProbeResultsLeaveTheTableAlone) {
   EXPECT_TRUE(check.Check());
   EXPECT_EQ(rec.log, QStringList({"after 0 CLIENT.DB", "complete"}));
   ASSERT_EQ(check.Unchecked().size(), 1);  // left alone, but not called sound
-  EXPECT_TRUE(check.Unchecked()[0].contains("Not a table file"));
+  EXPECT_TRUE(check.Unchecked()[0].contains("Ce n'est pas un fichier de table"));
   EXPECT_TRUE(check.Errors().isEmpty());
 }
 

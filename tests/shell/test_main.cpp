@@ -185,19 +185,54 @@ TEST_F(MainWindowTest, AMissingYearIsTheCurrentOneAndIsWrittenAtClose) {
   EXPECT_EQ(QString::fromUtf8(ReadFile(Ini())), "[PARAMS]\nIMAGE=\nEXER=2026\n[WINDOW]\nSTATE=1\n");
 }
 
-TEST_F(MainWindowTest, ABadYearIsReportedAndNeitherTheYearNorTheRightsAreLost) {
-  WriteFile(Ini(), "[PARAMS]\nEXER=deux mille\n");
-  WriteFile(app_->File("PDOXUSRS.NET"), "lock");
-  TfrmMain* frm = Start();
-  EXPECT_EQ(dlg_->Messages(), QStringList({"'deux mille' n'est pas une valeur entière correcte"}));
-  EXPECT_EQ(dlg_->Asked()[0].type, MsgDlgType::Error);
-  EXPECT_EQ(Exercice, 2026);
-  for (const QString& d : Droits) EXPECT_EQ(d, "2");
-  EXPECT_EQ(frm->stBar->Panels[1]->text(), "");  // the later steps were skipped
-  EXPECT_TRUE(QFile::exists(app_->File("PDOXUSRS.NET")));
-  CloseWith(ModalResult::No);
-  EXPECT_EQ(TIniFile(Ini()).ReadString("PARAMS", "EXER", ""), "2026");
-  EXPECT_FALSE(QFile::exists(app_->File("PDOXUSRS.NET")));  // the close cleans up all the same
+TEST_F(MainWindowTest, ABadYearOrAMissingPictureIsReportedAndTheStartGoesOn) {
+  ASSERT_TRUE(QDir().mkdir(Data()));
+  const QList<QPair<QByteArray, QString>> inis = {
+      {"[PARAMS]\nEXER=deux mille\n", "'deux mille' n'est pas une valeur entière correcte"},
+      {"[PARAMS]\nEXER=2005\nIMAGE=absent.bmp\n", "absent.bmp"},
+      {"[PARAMS]\nEXER=2005\nIMAGE=ZELM.INI\n", "ZELM.INI"},
+  };
+  for (const auto& [ini, message] : inis) {
+    SCOPED_TRACE(ini.toStdString());
+    WriteFile(Ini(), ini);
+    WriteFile(app_->File("PDOXUSRS.NET"), "lock");
+    WriteFile(app_->File("Data/CLIENT.DB"), "x");
+    SetReadOnly(app_->File("Data/CLIENT.DB"), true);
+    dlg_->Clear();
+    TfrmMain* frm = Start();
+    ASSERT_EQ(dlg_->Asked().size(), 1u);
+    EXPECT_EQ(dlg_->Asked()[0].type, MsgDlgType::Error);
+    EXPECT_TRUE(dlg_->Messages()[0].contains(message)) << dlg_->Messages()[0].toStdString();
+    // Every later step was taken all the same.
+    EXPECT_EQ(frm->stBar->Panels[0]->text(), "07/12/2026");
+    EXPECT_EQ(frm->stBar->Panels[1]->text(), IntToStr(Exercice));
+    EXPECT_EQ(frm->stBar->Panels[2]->text(), "ZELM 2.4");
+    EXPECT_EQ(frm->windowTitle(), "Distribution de journaux - ZELM 2.4");
+    EXPECT_TRUE(frm->windowState() & Qt::WindowMaximized);
+    EXPECT_FALSE(QFile::exists(app_->File("PDOXUSRS.NET")));
+    EXPECT_FALSE(IsReadOnly(app_->File("Data/CLIENT.DB")));
+    for (const QString& d : Droits) EXPECT_EQ(d, "2");
+    EXPECT_EQ(frm->Tile().size(), QSize(64, 64));  // the default tile stays
+    CloseWith(ModalResult::No);
+  }
+  EXPECT_EQ(TIniFile(Ini()).ReadString("PARAMS", "EXER", ""), "2005");
+}
+
+TEST_F(MainWindowTest, AYearOutsideTheWorkingYearsIsTheCurrentOne) {
+  for (const char* year : {"1899", "3000", "0", "-2005", "65535"}) {
+    SCOPED_TRACE(year);
+    WriteFile(Ini(), QByteArray("[PARAMS]\nEXER=") + year + "\n");
+    dlg_->Clear();
+    TfrmMain* frm = Start();
+    EXPECT_EQ(dlg_->Messages(), QStringList());
+    EXPECT_EQ(Exercice, 2026);
+    EXPECT_EQ(frm->stBar->Panels[1]->text(), "2026");
+    CloseWith(ModalResult::No);
+    EXPECT_EQ(TIniFile(Ini()).ReadString("PARAMS", "EXER", ""), "2026");
+  }
+  WriteFile(Ini(), "[PARAMS]\nEXER=2999\n");
+  Start();
+  EXPECT_EQ(Exercice, 2999);
 }
 
 TEST_F(MainWindowTest, ADataFolderThatCannotBeMadeSkipsTheRestButKeepsTheYear) {
@@ -564,50 +599,6 @@ TEST(ShellWindows, SplashAndProgressLayouts) {
   progress.MyGauge->setRange(0, 200);
   progress.MyGauge->setValue(50);
   EXPECT_EQ(progress.MyGauge->text(), "25%");
-}
-
-// Pictures of the small windows for a person to look at (scripts/shots/main.sh); skipped
-// unless a folder is given.
-TEST(ShellShots, SmallWindows) {
-  const QString dir = qEnvironmentVariable("ZELM_SHOTS_DIR");
-  if (dir.isEmpty()) GTEST_SKIP() << "ZELM_SHOTS_DIR not set";
-  Version = "ZELM 2.4";
-  SetClock(QDateTime(QDate(2026, 12, 7), QTime(9, 30)));
-  TfrmSplash splash;
-  splash.show();
-  TfrmSplashEx about;
-  about.show();
-  TfrmCalendar cal;
-  cal.show();
-  TfrmProgress progress;
-  progress.MyGauge->setValue(42);
-  progress.show();
-  QApplication::processEvents();
-  splash.grab().save(dir + "/splash.png");
-  about.grab().save(dir + "/about.png");
-  cal.grab().save(dir + "/calendar.png");
-  progress.grab().save(dir + "/progress.png");
-  SetClock(QDateTime());
-}
-
-TEST(ShellShots, MainWindow) {
-  const QString dir = qEnvironmentVariable("ZELM_SHOTS_DIR");
-  if (dir.isEmpty()) GTEST_SKIP() << "ZELM_SHOTS_DIR not set";
-  TempDir app;
-  TfrmMain::ExeNameOverride = app.File("zelm");
-  qputenv("ZELM_REGISTRY_DIR", app.File("registry").toUtf8());
-  Version = "ZELM 2.4";
-  ScopedDialogs dlg;
-  auto* frm = new TfrmMain(nullptr);
-  frm->setWindowState(Qt::WindowNoState);
-  frm->resize(1024, 700);
-  frm->show();
-  QApplication::processEvents();
-  frm->grab().save(dir + "/main.png");
-  dlg->QueueAnswer(ModalResult::No);
-  frm->close();
-  FlushDeletes();
-  TfrmMain::ExeNameOverride.clear();
 }
 
 TEST_F(MainWindowTest, AGarbledIniFileStillStartsTheProgramWithASaneYear) {

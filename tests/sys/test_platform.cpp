@@ -148,6 +148,35 @@ TEST(Files, DosMasksIgnoreCaseAndLeaveTheEnginesJournalsAlone) {
   EXPECT_EQ(FindFiles(dir.Path(), "CLIENT.*"), QStringList({"CLIENT.DB", "Client.dir", "client.px"}));
 }
 
+TEST(Files, QuestionMarksMatchOneCharacterOrFewerBeforeTheExtension) {
+  // A run of "?" before the extension or at the end may stand for fewer characters...
+  EXPECT_TRUE(MatchesMask("ZELM.zip", "ZELM??.zip"));
+  EXPECT_TRUE(MatchesMask("ZELM_.zip", "ZELM??.zip"));
+  EXPECT_TRUE(MatchesMask("zelm_3.ZIP", "ZELM??.zip"));
+  EXPECT_FALSE(MatchesMask("ZELM_10.zip", "ZELM??.zip"));
+  EXPECT_FALSE(MatchesMask("ZELM_3.zip-journal", "ZELM??.zip"));
+  EXPECT_TRUE(MatchesMask("NOTE.", "NOTE.??"));
+  EXPECT_TRUE(MatchesMask("NOTE.t", "NOTE.??"));
+  EXPECT_TRUE(MatchesMask("note.TX", "NOTE.??"));
+  EXPECT_FALSE(MatchesMask("NOTE.TXT", "NOTE.??"));
+  EXPECT_TRUE(MatchesMask("AB", "AB??"));
+  // ...elsewhere each "?" is exactly one character, an accented one included.
+  EXPECT_TRUE(MatchesMask("ABC", "A?C"));
+  EXPECT_FALSE(MatchesMask("AC", "A?C"));
+  EXPECT_FALSE(MatchesMask("ABBC", "A?C"));
+  EXPECT_FALSE(MatchesMask("Z_3.zip", "??_?.zip"));
+  EXPECT_TRUE(MatchesMask("Région.db", "R?GION.DB"));
+  EXPECT_TRUE(MatchesMask("RÉGION.DB", "région.*"));
+  EXPECT_TRUE(MatchesMask("ZELM_12.zip", "ZELM*?.zip"));
+  EXPECT_TRUE(MatchesMask("ZELM.zip", "*?.zip"));
+  EXPECT_FALSE(MatchesMask("ZELM.zip", "ZELM?*.zip"));
+
+  TempDir dir;
+  for (const char* n : {"ZELM.zip", "ZELM_0.zip", "zelm_9.ZIP", "ZELM_10.zip", "ZELM_3.zip-journal", "ZELMzip"})
+    WriteFile(dir.File(n), "x");
+  EXPECT_EQ(FindFiles(dir.Path(), "ZELM??.zip"), QStringList({"ZELM.zip", "ZELM_0.zip", "zelm_9.ZIP"}));
+}
+
 TEST(Files, ReadOnlyAttributeAndPaths) {
   TempDir dir;
   const QString f = dir.File("a.txt");

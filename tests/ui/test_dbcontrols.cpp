@@ -327,3 +327,31 @@ TEST_F(DbControlsTest, BoundEditLookupBoxAndNavigator) {
   EXPECT_EQ(closeUps, 1);
   EXPECT_EQ(Titre.State(), dsBrowse);
 }
+
+TEST_F(DbControlsTest, EscapeInABoxHoldingARefusedNumberBringsBackTheStoredValue) {
+  Fill(1);
+  QWidget form;
+  auto* qte = new TDBEdit(&form);
+  qte->SetDataSource(&dsTitre);
+  qte->SetDataField("Qte");
+  auto* titre = new TDBEdit(&form);
+  titre->SetDataSource(&dsTitre);
+  titre->SetDataField("Titre");
+  titre->move(0, 30);
+  Show(&form);
+  qte->setFocus();
+  qte->selectAll();
+  Type("1A");
+  titre->setFocus();  // leaving says what is wrong and comes back
+  EXPECT_EQ(dlg->Messages(), QStringList{"'1A' n'est pas une valeur correcte"});
+  EXPECT_EQ(QApplication::focusWidget(), qte);
+  EXPECT_TRUE(qte->HoldsBadText());
+  QTest::keyClick(qte, Qt::Key_Escape);
+  EXPECT_FALSE(qte->HoldsBadText());
+  EXPECT_EQ(qte->text(), "1000");
+  dlg->Clear();
+  titre->setFocus();
+  EXPECT_EQ(dlg->Messages(), QStringList());
+  Titre.Post();
+  EXPECT_EQ(Titre.FieldByName("Qte")->AsInteger(), 1000);
+}

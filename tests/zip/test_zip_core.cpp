@@ -6,6 +6,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 
 #include "ZipTestSupport.h"
 
@@ -225,6 +228,117 @@ TEST(ZipAdd, ReplacesEntriesUpdateAndFreshen) {
   EXPECT_EQ(m->SuccessCount, 2);
   EXPECT_TRUE(QDir(t.File("move")).entryList(QDir::Files).isEmpty());
   EXPECT_LE(std::abs(QFileInfo(t.File("moved.zip")).lastModified().secsTo(QDateTime(QDate(2024, 5, 2), QTime(12, 30)))), 2);
+}
+
+TEST(ZipAdd, KeepsNamesThatDifferOnlyInCase) {
+  TempDir t;
+  const QString site = t.File("site/");
+  WriteFile(site + "Index.html", "<h1>Accueil</h1>");
+  WriteFile(site + "index.html", "<p>redirection</p>");
+  WriteFile(site + "img/LOGO.gif", RandomBytes(500, 61));
+  WriteFile(site + "img/logo.gif", RandomBytes(700, 62));
+  auto z = NewZip();
+  z->SetZipFileName(t.File("site.zip"));
+  z->RootDir = site;
+  z->AddOptions << AddDirNames << AddRecurseDirs;
+  z->FSpecArgs << "*.*";
+  z->Add();
+  EXPECT_EQ(z->SuccessCount, 4);
+  EXPECT_EQ(Names(*z), (QStringList{"Index.html", "img/LOGO.gif", "img/logo.gif", "index.html"}));
+
+  // Adding one of them again replaces that one only.
+  WriteFile(site + "index.html", "<p>nouvelle redirection</p>");
+  z->FSpecArgs << site + "index.html";
+  z->Add();
+  EXPECT_EQ(z->SuccessCount, 1);
+  EXPECT_EQ(z->EntryCount(), 4);
+
+  z->ExtrOptions << ExtrDirNames;
+  z->ExtrBaseDir = t.File("out/");
+  z->FSpecArgs << "*.*";
+  z->Extract();
+  EXPECT_EQ(z->SuccessCount, 4);
+  for (const QString n : {"Index.html", "index.html", "img/LOGO.gif", "img/logo.gif"})
+    EXPECT_EQ(ReadFile(t.File("out/") + n), ReadFile(site + n)) << n.toStdString();
+}
+
+namespace {
+
+// Lowers the soft limit of open files for as long as it lives.
+struct OpenFileLimit {
+  rlimit saved{};
+  explicit OpenFileLimit(rlim_t soft) {
+    getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit low = saved;
+    low.rlim_cur = std::min(soft, saved.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &low);
+  }
+  ~OpenFileLimit() { setrlimit(RLIMIT_NOFILE, &saved); }
+};
+
+}  // namespace
+
+TEST(ZipAdd, ThousandsOfFilesUnderACommonOpenFileLimit) {
+  TempDir t;
+  const QString src = t.File("many/");
+  constexpr int kFiles = 2000;
+  for (int i = 0; i < kFiles; ++i)
+    WriteFile(src + QString("F%1.txt").arg(i, 4, 10, QChar('0')), TextBytes(200 + i % 700, unsigned(i)));
+  WriteFile(src + "photo.gif", RandomBytes(2000, 63));  // stored as it is
+  auto z = NewZip();
+  Recorder rec;
+  rec.Attach(*z);
+  z->SetZipFileName(t.File("many.zip"));
+  z->FSpecArgs << src + "*.*";
+  {
+    OpenFileLimit limit(1024);
+    z->Add();
+  }
+  EXPECT_EQ(z->SuccessCount, kFiles + 1) << (rec.messages.empty() ? "" : rec.messages.back().second.toStdString());
+  EXPECT_EQ(z->EntryCount(), kFiles + 1);
+  {
+    OpenFileLimit limit(1024);
+    z->ExtrBaseDir = t.File("out/");
+    z->FSpecArgs << "*.*";
+    z->Extract();
+  }
+  EXPECT_EQ(z->SuccessCount, kFiles + 1);
+  for (int i : {0, 1017, 1999}) {
+    const QString name = QString("F%1.txt").arg(i, 4, 10, QChar('0'));
+    EXPECT_EQ(ReadFile(t.File("out/") + name), TextBytes(200 + i % 700, unsigned(i)));
+  }
+  EXPECT_EQ(ReadFile(t.File("out/photo.gif")), RandomBytes(2000, 63));
+}
+
+TEST(ZipMasks, QuestionMarksMayStandForFewerCharactersBeforeTheExtension) {
+  TempDir t;
+  for (const char* n : {"ZELM.zip", "ZELM_3.zip", "zelm_7.ZIP", "ZELM_10.zip", "ZELMzip"})
+    WriteFile(t.File("backups/") + n, TextBytes(300, 71));
+  auto z = NewZip();
+  z->SetZipFileName(t.File("all.zip"));
+  z->FSpecArgs << t.File("backups/ZELM??.zip");
+  z->Add();
+  EXPECT_EQ(Names(*z), (QStringList{"ZELM.zip", "ZELM_3.zip", "zelm_7.ZIP"}));
+
+  z->FSpecArgs << t.File("backups/*.*");
+  z->Add();
+  EXPECT_EQ(z->EntryCount(), 5);
+  z->ExtrBaseDir = t.File("out/");
+  z->FSpecArgs << "ZELM?.zip" << "ZELM_1?.ZIP";
+  z->Extract();
+  EXPECT_EQ(z->SuccessCount, 2);
+  EXPECT_EQ(QDir(t.File("out/")).entryList(QDir::Files), (QStringList{"ZELM.zip", "ZELM_10.zip"}));
+
+  // An engine's journal named on its own goes in; no mask with a wildcard takes it out again.
+  WriteFile(t.File("data/CLIENT.DB"), TextBytes(900, 72));
+  WriteFile(t.File("data/CLIENT.DB-journal"), "stale");
+  z->FSpecArgs << t.File("data/CLIENT.DB") << t.File("data/CLIENT.DB-journal");
+  z->Add();
+  EXPECT_EQ(z->EntryCount(), 7);
+  z->ExtrBaseDir = t.File("restored/");
+  z->FSpecArgs << "client.*";
+  z->Extract();
+  EXPECT_EQ(QDir(t.File("restored/")).entryList(QDir::Files), QStringList{"CLIENT.DB"});
 }
 
 TEST(ZipAdd, FailureOrCancelLeavesTheArchiveAsItWas) {

@@ -11,7 +11,8 @@
 
 namespace {
 
-// Writes an archive with libzip: (name, data) pairs; a name starting with "@" is a link to data.
+// Writes an archive with libzip: (name, data) pairs; a name starting with "@" is a link to data,
+// one ending with "/" a folder.
 void MakeArchive(const QString& path, const std::vector<std::pair<QString, QByteArray>>& entries) {
   int err = 0;
   zip_t* za = zip_open(path.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
@@ -21,6 +22,10 @@ void MakeArchive(const QString& path, const std::vector<std::pair<QString, QByte
     const bool link = rawName.startsWith('@');
     const QByteArray name = (link ? rawName.mid(1) : rawName).toUtf8();
     keep.push_back(data);
+    if (name.endsWith('/')) {
+      ASSERT_GE(zip_dir_add(za, name.constData(), ZIP_FL_ENC_UTF_8), 0) << name.constData();
+      continue;
+    }
     zip_source_t* s = zip_source_buffer(za, keep.back().constData(), static_cast<zip_uint64_t>(keep.back().size()), 0);
     const zip_int64_t i = zip_file_add(za, name.constData(), s, ZIP_FL_ENC_UTF_8);
     ASSERT_GE(i, 0) << name.constData();
@@ -80,6 +85,132 @@ TEST(ZipHostile, EntriesOutsideTheTargetAreRefusedAndReported) {
   EXPECT_FALSE(QFileInfo::exists(t.File("y.txt")));
   EXPECT_FALSE(QFileInfo::exists(abs));
   EXPECT_FALSE(QFileInfo(t.File("target/deep/lien")).isSymLink());
+}
+
+TEST(ZipHostile, LinksAlreadyInTheTargetAreNeverFollowed) {
+  TempDir t;
+  const QString outside = t.File("outside/");
+  const QString target = t.File("target/");
+  WriteFile(outside + "victim.txt", "intact");
+  QDir().mkpath(target + "deep");
+  ASSERT_TRUE(QFile::link(t.File("outside"), target + "link"));
+  ASSERT_TRUE(QFile::link(t.File("outside"), target + "deep/inner"));
+  ASSERT_TRUE(QFile::link(outside + "victim.txt", target + "flink.txt"));
+  MakeArchive(t.File("l.zip"), {{"link/through.txt", "dehors"},
+                                 {"deep/inner/nested.txt", "dehors aussi"},
+                                 {"link/made/", ""},
+                                 {"flink.txt", "par-dessus"},
+                                 {"deep/ok.txt", "dedans"}});
+  auto z = NewZip();
+  Recorder rec;
+  rec.Attach(*z);
+  z->SetZipFileName(t.File("l.zip"));
+  z->UseDirOnlyEntries = true;
+  z->List();
+  ASSERT_EQ(z->EntryCount(), 5);
+  z->ExtrOptions << ExtrDirNames << ExtrOverWrite;
+  z->ExtrBaseDir = target;
+  z->FSpecArgs << "*.*";
+  z->Extract();
+  EXPECT_EQ(z->SuccessCount, 1);
+  EXPECT_EQ(ReadFile(target + "deep/ok.txt"), "dedans");
+  EXPECT_EQ(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{"victim.txt"});
+  EXPECT_EQ(ReadFile(outside + "victim.txt"), "intact");
+  EXPECT_TRUE(QFileInfo(target + "link").isSymLink());
+  EXPECT_TRUE(QFileInfo(target + "flink.txt").isSymLink());
+  EXPECT_EQ(rec.skipped.size(), 4);
+  EXPECT_TRUE(rec.HasMessage("Entrée refusée (lien dans le dossier de destination): link/through.txt"));
+}
+
+namespace {
+
+void Put16(QByteArray& b, qint64 at, unsigned v) {
+  b[at] = char(v & 0xFF);
+  b[at + 1] = char((v >> 8) & 0xFF);
+}
+void Put32(QByteArray& b, qint64 at, unsigned v) {
+  Put16(b, at, v & 0xFFFF);
+  Put16(b, at + 2, v >> 16);
+}
+unsigned Get16(const QByteArray& b, qint64 at) { return uchar(b[at]) | (uchar(b[at + 1]) << 8); }
+unsigned Get32(const QByteArray& b, qint64 at) { return Get16(b, at) | (Get16(b, at + 2) << 16); }
+
+// Extracts everything of an archive into `out` and tells what the component said.
+int ExtractAll(const QString& archive, const QString& out, Recorder& rec, bool test = false) {
+  auto z = NewZip();
+  rec.Attach(*z);
+  z->SetZipFileName(archive);
+  z->ExtrOptions << ExtrDirNames << ExtrOverWrite;
+  if (test) z->ExtrOptions << ExtrTest;
+  z->ExtrBaseDir = out;
+  z->FSpecArgs << "*.*";
+  z->Extract();
+  return z->SuccessCount;
+}
+
+}  // namespace
+
+// Archives whose entries share or overlap their data (zip bombs) are refused whole, as Info-ZIP's
+// unzip refuses them, before anything is written.
+TEST(ZipHostile, OverlappingEntriesAreRefusedAsPossibleZipBombs) {
+  TempDir t;
+  // Twenty central entries on one data block of 1 MiB of zeros.
+  MakeArchive(t.File("one.zip"), {{"bomb00.bin", QByteArray(1 << 20, '\0')}});
+  const QByteArray one = ReadFile(t.File("one.zip"));
+  const qint64 cd = one.lastIndexOf(QByteArray("PK\x01\x02", 4));
+  const qint64 eocd = one.lastIndexOf(QByteArray("PK\x05\x06", 4));
+  const QByteArray header = one.mid(cd, eocd - cd);
+  QByteArray bomb = one.left(cd);
+  for (int k = 0; k < 20; ++k) {
+    QByteArray h = header;
+    h.replace(46, 10, QString("bomb%1.bin").arg(k, 2, 10, QChar('0')).toLatin1());
+    bomb += h;
+  }
+  QByteArray end = one.mid(eocd);
+  Put16(end, 8, 20);
+  Put16(end, 10, 20);
+  Put32(end, 12, unsigned(header.size() * 20));
+  bomb += end;
+  WriteFile(t.File("bomb.zip"), bomb);
+  ASSERT_LT(bomb.size(), 8000);
+
+  Recorder rec;
+  EXPECT_EQ(ExtractAll(t.File("bomb.zip"), t.File("out/"), rec), 0);
+  EXPECT_TRUE(FilesUnder(t.File("out/")).isEmpty());
+  EXPECT_TRUE(rec.HasMessage("bombe zip possible"));
+  Recorder tested;
+  EXPECT_EQ(ExtractAll(t.File("bomb.zip"), t.File("tested/"), tested, true), 0);
+
+  // An entry whose data run into the next entry, and one whose data run into the directory.
+  MakeArchive(t.File("two.zip"), {{"a.txt", TextBytes(5000, 81)}, {"b.txt", TextBytes(5000, 82)}});
+  QByteArray runs = ReadFile(t.File("two.zip"));
+  const qint64 cd1 = runs.indexOf(QByteArray("PK\x01\x02", 4));
+  Put32(runs, cd1 + 20, Get32(runs, cd1 + 20) + 40);
+  WriteFile(t.File("runs.zip"), runs);
+  Recorder rec2;
+  EXPECT_EQ(ExtractAll(t.File("runs.zip"), t.File("out2/"), rec2), 0);
+  EXPECT_TRUE(FilesUnder(t.File("out2/")).isEmpty());
+  EXPECT_TRUE(rec2.HasMessage("bombe zip possible"));
+
+  QByteArray last = ReadFile(t.File("two.zip"));
+  const qint64 cd2 = last.lastIndexOf(QByteArray("PK\x01\x02", 4));
+  Put32(last, cd2 + 20, Get32(last, cd2 + 20) + 30);
+  WriteFile(t.File("last.zip"), last);
+  Recorder rec3;
+  EXPECT_EQ(ExtractAll(t.File("last.zip"), t.File("out3/"), rec3), 0);
+  EXPECT_TRUE(FilesUnder(t.File("out3/")).isEmpty());
+  EXPECT_TRUE(rec3.HasMessage("bombe zip possible"));
+
+  // The sound archive they were made from extracts whole. Info-ZIP refuses the bomb too (it lets
+  // the two others by, reading no further than where their deflated data end).
+  Recorder fine;
+  EXPECT_EQ(ExtractAll(t.File("two.zip"), t.File("out4/"), fine), 2);
+  if (HaveTool("unzip")) {
+    EXPECT_EQ(RunTool("unzip", {"-tq", t.File("two.zip")}).code, 0);
+    const RunResult iz = RunTool("unzip", {"-tq", t.File("bomb.zip")});
+    EXPECT_NE(iz.code, 0);
+    EXPECT_TRUE(iz.out.contains("zip bomb")) << iz.out.toStdString();
+  }
 }
 
 TEST(ZipHostile, DamagedDataLeavesNoPartialFile) {
@@ -297,6 +428,9 @@ TEST(ZipHostile, RandomDamageNeverCrashesNorWritesOutside) {
     y->FSpecArgs << "*.*";
     y->Extract();
   }
-  for (const QString& f : FilesUnder(t.Path()))
-    if (!before.contains(f)) EXPECT_TRUE(f.startsWith("w")) << f.toStdString();
+  for (const QString& f : FilesUnder(t.Path())) {
+    if (!before.contains(f)) {
+      EXPECT_TRUE(f.startsWith("w")) << f.toStdString();
+    }
+  }
 }

@@ -112,6 +112,18 @@ TEST(ZipInterop, InfoZipArchivesListAndExtractExactly) {
   }
   EXPECT_TRUE(QFileInfo(t.File("out/vide")).isDir());
 
+  // Data streamed through a pipe: sizes in a descriptor after the data.
+  const RunResult piped = RunTool("sh", {"-c", "zip -q - texte.txt stored.bin > " + t.File("piped.zip")}, data);
+  ASSERT_EQ(piped.code, 0) << piped.out.toStdString();
+  auto w = NewZip();
+  w->SetZipFileName(t.File("piped.zip"));
+  ASSERT_EQ(w->EntryCount(), 2);
+  w->ExtrBaseDir = t.File("piped/");
+  w->FSpecArgs << "*.*";
+  w->Extract();
+  EXPECT_EQ(w->SuccessCount, 2) << w->Message.toStdString();
+  for (const QString n : {"texte.txt", "stored.bin"}) EXPECT_EQ(ReadFile(w->ExtrBaseDir + n), ReadFile(data + n));
+
   // Encrypted by zip -P: the right password extracts, a wrong one is asked for and then skipped.
   ASSERT_EQ(RunTool("zip", {"-q", "-P", "clé", t.File("pw.zip"), "texte.txt", "stored.bin"}, data).code, 0);
   auto p = NewZip();
@@ -144,4 +156,66 @@ TEST(ZipInterop, InfoZipArchivesListAndExtractExactly) {
   EXPECT_TRUE(prec.skipped.contains(QString("texte.txt:%1").arg(int(stBadPassword))));
   EXPECT_FALSE(QFileInfo::exists(t.File("pw2/texte.txt")));
   EXPECT_TRUE(QDir(t.File("pw2")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// 7-Zip writes WinZip's AES entries of the second kind, whose stored CRC is 0 by that format's
+// rule: the authentication code is what proves their data.
+TEST(ZipInterop, SevenZipAesEntriesAreCheckedByTheirAuthenticationCode) {
+  if (!HaveTool("7z")) GTEST_SKIP() << "7z missing";
+  TempDir t;
+  const QString data = t.File("data/");
+  WriteFile(data + "texte.txt", TextBytes(60000, 91));
+  WriteFile(data + "petit.txt", "abc");
+  WriteFile(data + "vide.dat", QByteArray());
+  for (const QString level : {"-mx=9", "-mx=0"}) {  // deflated and stored
+    const QString archive = t.File("aes" + level + ".zip");
+    ASSERT_EQ(RunTool("7z", {"a", "-tzip", "-mem=AES256", "-psecret", level, archive, "texte.txt", "petit.txt",
+                             "vide.dat"}, data).code, 0);
+    auto z = NewZip();
+    Recorder rec;
+    rec.Attach(*z);
+    int crcErrors = 0;
+    z->OnCRC32Error = [&](QObject*, const QString&, unsigned, unsigned, bool& doIt) {
+      ++crcErrors;
+      doIt = false;
+    };
+    z->SetZipFileName(archive);
+    ASSERT_EQ(z->EntryCount(), 3);
+    for (const auto& e : z->DirEntries) {
+      if (e.FileName == "vide.dat") continue;
+      EXPECT_TRUE(e.Encrypted);
+      EXPECT_EQ(e.CRC32, 0u);
+    }
+    z->Password = "secret";
+    z->ExtrBaseDir = t.File("out" + level + "/");
+    z->FSpecArgs << "*.*";
+    z->Extract();
+    EXPECT_EQ(z->SuccessCount, 3) << level.toStdString();
+    EXPECT_EQ(crcErrors, 0);
+    for (const QString n : {"texte.txt", "petit.txt", "vide.dat"})
+      EXPECT_EQ(ReadFile(z->ExtrBaseDir + n), ReadFile(data + n)) << n.toStdString();
+
+    // A wrong password still fails, and so does a right one over damaged data.
+    z->Password = "faux";
+    z->ExtrBaseDir = t.File("wrong" + level + "/");
+    z->FSpecArgs << "texte.txt" << "petit.txt";
+    z->Extract();
+    EXPECT_EQ(z->SuccessCount, 0);
+    EXPECT_TRUE(rec.skipped.contains(QString("texte.txt:%1").arg(int(stBadPassword))));
+    EXPECT_TRUE(QDir(z->ExtrBaseDir).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    QByteArray bytes = ReadFile(archive);
+    const int at = bytes.indexOf("texte.txt") + 2000;
+    bytes[at] = char(bytes[at] ^ 0x21);
+    WriteFile(t.File("damaged.zip"), bytes);
+    auto d = NewZip();
+    d->OnCRC32Error = z->OnCRC32Error;
+    d->SetZipFileName(t.File("damaged.zip"));
+    d->Password = "secret";
+    d->ExtrBaseDir = t.File("damaged" + level + "/");
+    d->FSpecArgs << "texte.txt";
+    d->Extract();
+    EXPECT_EQ(d->SuccessCount, 0);
+    EXPECT_TRUE(QDir(d->ExtrBaseDir).entryList(QDir::Files | QDir::Hidden).isEmpty());
+  }
 }

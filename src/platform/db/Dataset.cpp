@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/db/EngineCore.h"
+
 namespace {
 
 const QDate kDelphiEpoch(1899, 12, 30);
@@ -46,22 +48,22 @@ void TField::SetAsString(const QString& s) {
   if (s.trimmed().isEmpty()) return Store(QVariant());
   if (IsIntType(type_)) {
     auto n = TryStrToInt(s);
-    if (!n) throw EConvertError(QString("'%1' is not a valid integer value for field '%2'").arg(s, name_));
+    if (!n) throw EConvertError(QString("« %1 » n'est pas un nombre entier correct pour le champ « %2 »").arg(s, name_));
     return Store(qlonglong(*n));
   }
   if (IsFloatType(type_)) {
     auto d = TryStrToFloat(s);
-    if (!d) throw EConvertError(QString("'%1' is not a valid floating point value for field '%2'").arg(s, name_));
+    if (!d) throw EConvertError(QString("« %1 » n'est pas un nombre correct pour le champ « %2 »").arg(s, name_));
     return Store(*d);
   }
   if (type_ == ftDate || type_ == ftDateTime) {
     auto d = TryStrToDate(s.trimmed().left(10));
-    if (!d) throw EConvertError(QString("'%1' is not a valid date for field '%2'").arg(s, name_));
+    if (!d) throw EConvertError(QString("« %1 » n'est pas une date correcte pour le champ « %2 »").arg(s, name_));
     return Store(*d);
   }
   if (type_ == ftBoolean) {
     auto b = TextToBool(s);
-    if (!b) throw EConvertError(QString("'%1' is not a valid boolean value for field '%2'").arg(s, name_));
+    if (!b) throw EConvertError(QString("« %1 » n'est pas une valeur logique correcte pour le champ « %2 »").arg(s, name_));
     return Store(*b);
   }
 }
@@ -72,7 +74,7 @@ int TField::GetAsInteger() const {
   switch (type_) {
     case ftString: {
       auto n = TryStrToInt(v.toString());
-      if (!n) throw EConvertError(QString("'%1' is not a valid integer value").arg(v.toString()));
+      if (!n) throw EConvertError(QString("« %1 » n'est pas un nombre entier correct").arg(v.toString()));
       return int(*n);
     }
     case ftFloat: case ftCurrency: return int(std::llround(v.toDouble()));
@@ -98,7 +100,7 @@ double TField::GetAsFloat() const {
   switch (type_) {
     case ftString: {
       auto d = TryStrToFloat(v.toString());
-      if (!d) throw EConvertError(QString("'%1' is not a valid floating point value").arg(v.toString()));
+      if (!d) throw EConvertError(QString("« %1 » n'est pas un nombre correct").arg(v.toString()));
       return *d;
     }
     case ftDate: return double(kDelphiEpoch.daysTo(v.toDate()));
@@ -112,7 +114,7 @@ void TField::SetAsFloat(const double& d) {
     case ftString: return Store(FloatToStr(d));
     case ftBoolean: return Store(d != 0.0);
     case ftSmallint: case ftInteger: case ftAutoInc: {
-      if (d != std::floor(d)) throw EConvertError(QString("%1 is not a valid integer value for field '%2'").arg(FloatToStr(d), name_));
+      if (d != std::floor(d)) throw EConvertError(QString("%1 n'est pas un nombre entier correct pour le champ « %2 »").arg(FloatToStr(d), name_));
       return Store(qlonglong(d));
     }
     case ftDate: case ftDateTime: return Store(kDelphiEpoch.addDays(qint64(std::floor(d))));
@@ -139,12 +141,12 @@ QDate TField::GetAsDate() const {
     case ftDateTime: return v.toDateTime().date();
     case ftString: {
       auto d = TryStrToDate(v.toString());
-      if (!d) throw EConvertError(QString("'%1' is not a valid date").arg(v.toString()));
+      if (!d) throw EConvertError(QString("« %1 » n'est pas une date correcte").arg(v.toString()));
       return *d;
     }
     case ftSmallint: case ftInteger: case ftAutoInc: case ftFloat: case ftCurrency:
       return kDelphiEpoch.addDays(qint64(std::floor(v.toDouble())));
-    default: throw EConvertError(QString("Field '%1' cannot be read as a date").arg(name_));
+    default: throw EConvertError(QString("Le champ « %1 » ne se lit pas comme une date").arg(name_));
   }
 }
 
@@ -154,7 +156,7 @@ void TField::SetAsDate(const QDate& d) {
     case ftString: return Store(DateToStr(d));
     case ftSmallint: case ftInteger: case ftAutoInc: case ftFloat: case ftCurrency:
       return Store(qlonglong(kDelphiEpoch.daysTo(d)));
-    case ftBoolean: throw EConvertError(QString("Field '%1' cannot take a date").arg(name_));
+    case ftBoolean: throw EConvertError(QString("Le champ « %1 » ne peut pas recevoir une date").arg(name_));
     default: return Store(d);
   }
 }
@@ -177,17 +179,17 @@ bool TField::GetAsBoolean() const {
   if (v.isNull()) return false;
   if (type_ == ftString) {
     auto b = TextToBool(v.toString());
-    if (!b) throw EConvertError(QString("'%1' is not a valid boolean value").arg(v.toString()));
+    if (!b) throw EConvertError(QString("« %1 » n'est pas une valeur logique correcte").arg(v.toString()));
     return *b;
   }
-  if (type_ == ftDate || type_ == ftDateTime) throw EConvertError(QString("Field '%1' cannot be read as a boolean").arg(name_));
+  if (type_ == ftDate || type_ == ftDateTime) throw EConvertError(QString("Le champ « %1 » ne se lit pas comme une valeur logique").arg(name_));
   return v.toDouble() != 0.0;
 }
 
 void TField::SetAsBoolean(const bool& b) {
   switch (type_) {
     case ftString: return Store(b ? QString("True") : QString("False"));
-    case ftDate: case ftDateTime: throw EConvertError(QString("Field '%1' cannot take a boolean").arg(name_));
+    case ftDate: case ftDateTime: throw EConvertError(QString("Le champ « %1 » ne peut pas recevoir une valeur logique").arg(name_));
     case ftFloat: case ftCurrency: return Store(b ? 1.0 : 0.0);
     case ftSmallint: case ftInteger: case ftAutoInc: return Store(qlonglong(b ? 1 : 0));
     default: return Store(b);
@@ -263,16 +265,16 @@ void TDataSet::RemoveLink(TDataLink* link) {
 static QString DsName(const TDataSet* ds) { return ds->Name.isEmpty() ? QString("dataset") : ds->Name; }
 
 void TDataSet::CheckActive() const {
-  if (state_ == dsInactive) throw EDatabaseError(QString("Cannot perform this operation on a closed dataset (%1)").arg(DsName(this)));
+  if (state_ == dsInactive) throw EDatabaseError(QString("Opération impossible sur une table fermée (%1)").arg(DsName(this)));
 }
 
 void TDataSet::CheckInactive() const {
-  if (state_ != dsInactive) throw EDatabaseError(QString("Cannot perform this operation on an open dataset (%1)").arg(DsName(this)));
+  if (state_ != dsInactive) throw EDatabaseError(QString("Opération impossible sur une table ouverte (%1)").arg(DsName(this)));
 }
 
 TField* TDataSet::Fields(int index) const {
   if (index < 0 || index >= int(fields_.size()))
-    throw EDatabaseError(QString("Field index %1 out of range (%2)").arg(index).arg(DsName(this)));
+    throw EDatabaseError(QString("Numéro de champ %1 hors limites (%2)").arg(index).arg(DsName(this)));
   return fields_[index].get();
 }
 
@@ -288,7 +290,7 @@ TField* TDataSet::FindField(const QString& name) const {
 
 TField* TDataSet::FieldByName(const QString& name) const {
   TField* f = FindField(name);
-  if (!f) throw EDatabaseError(QString("%1: Field '%2' not found").arg(DsName(this), name));
+  if (!f) throw EDatabaseError(QString("%1 : champ « %2 » introuvable").arg(DsName(this), name));
   return f;
 }
 
@@ -319,18 +321,28 @@ QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
       const qlonglong lo = fi.type == ftSmallint ? -32768 : -2147483648LL;
       const qlonglong hi = fi.type == ftSmallint ? 32767 : 2147483647LL;
       if (n < lo || n > hi)
-        throw EDBEngineError(DBIERR_OUTOFRANGE, QString("%1 is not a valid value for field '%2'. The allowed range is %3 to %4.")
+        throw EDBEngineError(DBIERR_OUTOFRANGE, QString("%1 n'est pas une valeur correcte pour le champ « %2 ». "
+                                                        "Les valeurs permises vont de %3 à %4.")
                                                     .arg(n).arg(fi.name).arg(lo).arg(hi));
       return QVariant(int(n));
     }
     case ftBoolean: return QVariant(v.toBool());
-    case ftFloat: return QVariant(v.toDouble());
-    case ftCurrency: return QVariant(double(std::llround(v.toDouble() * 10000.0)) / 10000.0);
+    case ftFloat: case ftCurrency: {
+      const double d = v.toDouble();
+      const bool money = fi.type == ftCurrency;
+      if (!std::isfinite(d) || (money && std::fabs(d) > dbe::kMaxMoney))
+        throw EDBEngineError(DBIERR_OUTOFRANGE,
+                             QString("%1 n'est pas une valeur correcte pour le champ « %2 ». %3")
+                                 .arg(QString::number(d, 'g', 17), fi.name,
+                                      money ? QString("Les montants permis vont de -%1 à %1.").arg(dbe::kMaxMoneyText)
+                                            : QString("Le nombre doit être fini.")));
+      return money ? QVariant(double(std::llround(d * 10000.0)) / 10000.0) : QVariant(d);
+    }
     case ftDate: {
       if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().date();
       if (v.typeId() == QMetaType::QString) {
         auto d = TryStrToDate(v.toString());
-        if (!d) throw EConvertError(QString("'%1' is not a valid date").arg(v.toString()));
+        if (!d) throw EConvertError(QString("« %1 » n'est pas une date correcte").arg(v.toString()));
         return *d;
       }
       QDate d = v.toDate();
@@ -343,10 +355,10 @@ QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
 
 void TDataSet::SetFieldValue(int index, const QVariant& v) {
   if (state_ != dsEdit && state_ != dsInsert)
-    throw EDatabaseError(QString("%1: Dataset not in edit or insert mode").arg(DsName(this)));
+    throw EDatabaseError(QString("%1 : la table n'est pas en modification ni en ajout").arg(DsName(this)));
   TField* f = fields_[index].get();
   if (f->ReadOnly || infos_[index].type == ftAutoInc)
-    throw EDatabaseError(QString("Field '%1' cannot be modified").arg(f->FieldName()));
+    throw EDatabaseError(QString("Le champ « %1 » ne peut pas être modifié").arg(f->FieldName()));
   buf_.values[index] = NormalizeValue(index, v);
   changed_[index] = true;
   modified_ = true;
@@ -708,7 +720,7 @@ void TDataSet::Cancel() {
 void TDataSet::Delete() {
   CheckActive();
   if (state_ == dsInsert) return Cancel();
-  if (!hasCur_) throw EDatabaseError(QString("%1: Cannot perform this operation on an empty dataset").arg(DsName(this)));
+  if (!hasCur_) throw EDatabaseError(QString("%1 : opération impossible sur une table vide").arg(DsName(this)));
   if (state_ == dsEdit) Cancel();
   if (BeforeDelete) BeforeDelete(*this);
   DoCheckWritable();
@@ -768,7 +780,7 @@ bool TDataSet::Locate(const QString& keyFields, const QList<QVariant>& keyValues
   if (keyFields != locateFields_ || locateIdx_.empty()) {
     // The windows locate on the same fields again and again: resolve them once.
     const QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
-    if (names.isEmpty()) throw EDatabaseError("Locate needs at least one field");
+    if (names.isEmpty()) throw EDatabaseError("La recherche demande au moins un champ");
     std::vector<int> resolved;
     for (const QString& n : names) resolved.push_back(FieldByName(n)->Index());
     locateIdx_ = resolved;
@@ -776,7 +788,7 @@ bool TDataSet::Locate(const QString& keyFields, const QList<QVariant>& keyValues
   }
   const std::vector<int>& idx = locateIdx_;
   if (int(idx.size()) != keyValues.size())
-    throw EDatabaseError(QString("Locate on %1 needs %2 values, got %3").arg(keyFields).arg(idx.size()).arg(keyValues.size()));
+    throw EDatabaseError(QString("La recherche sur %1 demande %2 valeurs, et non %3").arg(keyFields).arg(idx.size()).arg(keyValues.size()));
   Record r;
   if (!DoLocate(idx, keyValues, options, r)) return false;
   if (BeforeScroll) BeforeScroll(*this);

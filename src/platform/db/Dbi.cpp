@@ -229,7 +229,7 @@ void AttachAs(Conn& c, const QString& path, const QString& alias, bool scratch =
 void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {
   // The new file gets the counter, reaches the disk, then takes the table's name in one step.
   int fd = ::open(QFile::encodeName(tmp).constData(), O_RDWR | O_CLOEXEC);
-  if (fd < 0) Raise(DBIERR_OSERROR, "cannot reopen " + tmp);
+  if (fd < 0) Raise(DBIERR_OSERROR, "Réouverture impossible : " + tmp);
   try {
     WriteCounterRaw(fd, counter);
   } catch (...) {
@@ -240,7 +240,7 @@ void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, 
   ::close(fd);
   QFile::remove(path + "-journal");  // a journal of the file being replaced must not touch the new one
   if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0)
-    Raise(DBIERR_OSERROR, QString("cannot replace %1: %2").arg(path, strerror(errno)));
+    Raise(DBIERR_OSERROR, QString("Remplacement impossible de %1 : %2").arg(path, strerror(errno)));
   RemoveCompanions(path);
   WriteCompanions(path, meta);
   SyncFolder(QFileInfo(path).absolutePath());
@@ -263,7 +263,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
     const qlonglong lo = to.iFldType == fldINT16 ? -32768 : -2147483648LL;
     const qlonglong hi = to.iFldType == fldINT16 ? 32767 : 2147483647LL;
     if (n < lo || n > hi) {
-      why = QString("value %1 out of range").arg(n);
+      why = QString("valeur %1 hors limites").arg(n);
       return false;
     }
     out = ToStorage(to, n);
@@ -279,7 +279,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
         default: s = v.toString();
       }
       if (s.size() > to.iUnits1) {
-        why = QString("text \"%1\" longer than %2 characters").arg(s).arg(to.iUnits1);
+        why = QString("texte « %1 » de plus de %2 caractères").arg(s).arg(to.iUnits1);
         return false;
       }
       out = ToStorage(to, s);
@@ -291,7 +291,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       if (from.iFldType == fldFLOAT) {
         const double d = v.toDouble();
         if (d != std::floor(d)) {
-          why = QString("value %1 is not a whole number").arg(d);
+          why = QString("valeur %1 non entière").arg(d);
           return false;
         }
         return intRange(qlonglong(d));
@@ -299,7 +299,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       if (from.iFldType == fldZSTRING) {
         auto n = TryStrToInt(v.toString());
         if (!n) {
-          why = QString("text \"%1\" is not a number").arg(v.toString());
+          why = QString("texte « %1 » qui n'est pas un nombre").arg(v.toString());
           return false;
         }
         return intRange(*n);
@@ -310,7 +310,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       if (from.iFldType == fldZSTRING) {
         auto d = TryStrToFloat(v.toString());
         if (!d) {
-          why = QString("text \"%1\" is not a number").arg(v.toString());
+          why = QString("texte « %1 » qui n'est pas un nombre").arg(v.toString());
           return false;
         }
         out = ToStorage(to, *d);
@@ -321,7 +321,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       }
       if (to.iSubType == fldstMONEY && std::fabs(out.toDouble() - v.toDouble()) > 1e-9 &&
           from.iFldType != fldZSTRING) {
-        why = QString("value %1 has more than 4 decimals").arg(v.toDouble());
+        why = QString("valeur %1 à plus de 4 décimales").arg(v.toDouble());
         return false;
       }
       return true;
@@ -334,7 +334,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       if (from.iFldType == fldZSTRING) {
         auto d = TryStrToDate(v.toString());
         if (!d) {
-          why = QString("text \"%1\" is not a date").arg(v.toString());
+          why = QString("texte « %1 » qui n'est pas une date").arg(v.toString());
           return false;
         }
         out = ToStorage(to, *d);
@@ -351,13 +351,13 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
         const QString s = v.toString().trimmed().toUpper();
         if (s == "TRUE" || s == "T" || s == "1") { out = qlonglong(1); return true; }
         if (s == "FALSE" || s == "F" || s == "0") { out = qlonglong(0); return true; }
-        why = QString("text \"%1\" is not a logical value").arg(v.toString());
+        why = QString("texte « %1 » qui n'est pas une valeur logique").arg(v.toString());
         return false;
       }
       break;
     }
   }
-  why = QString("cannot convert a value of type %1 to type %2").arg(from.iFldType).arg(to.iFldType);
+  why = QString("une valeur de type %1 ne se convertit pas en type %2").arg(from.iFldType).arg(to.iFldType);
   return false;
 }
 
@@ -471,11 +471,11 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
   QString tmp;
   lastError.clear();
   try {
-    if (desc.szTblName.trimmed().isEmpty()) Raise(DBIERR_INVALIDPARAM, "no table name");
+    if (desc.szTblName.trimmed().isEmpty()) Raise(DBIERR_INVALIDPARAM, "aucun nom de table");
     const QString path = TargetPath(folder, desc.szTblName);
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
-      Raise(DBIERR_OSERROR, "the folder does not exist: " + QFileInfo(path).absolutePath());
-    if (QFileInfo::exists(path) && !overwrite) Raise(DBIERR_TABLEEXISTS, path);
+      Raise(DBIERR_OSERROR, "le dossier n'existe pas : " + QFileInfo(path).absolutePath());
+    if (QFileInfo::exists(path) && !overwrite) Raise(DBIERR_TABLEEXISTS, TableDetail(path));
     TableMeta meta;
     meta.inner = InnerName(path);
     meta.stamp = NewStamp();
@@ -618,7 +618,7 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
             QString why;
             if (!Carry(old.fields[source[j]], meta.fields[j], rd.Value(1 + source[j]), out, why))
               Raise(DBIERR_RESTRUCTFAIL,
-                    QString("Field %1 of record %2: %3.").arg(meta.fields[j].szName).arg(carried + 1).arg(why));
+                    QString("Champ %1 de la fiche %2 : %3.").arg(meta.fields[j].szName).arg(carried + 1).arg(why));
           }
           wr.Bind(int(j) + 2, out);
         }
@@ -634,14 +634,14 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
       total = n.Int(0);
     }
     if (total != carried)
-      Raise(DBIERR_RESTRUCTFAIL, QString("%1 of %2 records carried over.").arg(carried).arg(total));
+      Raise(DBIERR_RESTRUCTFAIL, QString("%1 fiches sur %2 reprises.").arg(carried).arg(total));
     for (const IndexMeta& x : meta.indexes) {
       try {
         c.Exec(IndexSql("dst", meta, x));
       } catch (const EDBEngineError& e) {
         if (e.ErrorCode() == DBIERR_KEYVIOL)
-          Raise(DBIERR_RESTRUCTFAIL, QString("Index %1: two records have the same key.")
-                                         .arg(x.desc.bPrimary ? QString("primary") : x.desc.szName));
+          Raise(DBIERR_RESTRUCTFAIL, QString("Index %1 : deux fiches ont la même clé.")
+                                         .arg(x.desc.bPrimary ? QString("primaire") : x.desc.szName));
         throw;
       }
     }
@@ -699,10 +699,10 @@ bool ReadAutoIncCounter(const QString& folder, const QString& fileName, int32_t&
 void WriteAutoIncCounter(const QString& folder, const QString& fileName, int32_t value) {
   const QString path = FindTableFile(folder, fileName);
   if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
-  if (Engine::Get().Find(path)) Raise(DBIERR_FILEBUSY, path);
+  if (Engine::Get().Find(path)) Raise(DBIERR_FILEBUSY, TableDetail(path));
   const int fd = LockFile(path, true);
-  if (fd == -2) Raise(DBIERR_FILEBUSY, path);
-  if (fd < 0) Raise(DBIERR_OSERROR, "cannot open " + path);
+  if (fd == -2) Raise(DBIERR_FILEBUSY, TableDetail(path));
+  if (fd < 0) Raise(DBIERR_OSERROR, "Ouverture impossible : " + path);
   try {
     WriteCounterRaw(fd, value);
   } catch (...) {

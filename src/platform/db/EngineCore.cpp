@@ -1,5 +1,8 @@
 #include "platform/db/EngineCore.h"
 
+#include "platform/db/GroupCommit.h"
+#include "platform/sys/Formats.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -20,28 +23,28 @@ namespace dbe {
 
 QString StdMessage(int code) {
   switch (code) {
-    case DBIERR_NONE: return "No error.";
-    case DBIERR_BOF: return "At beginning of table.";
-    case DBIERR_EOF: return "At end of table.";
-    case DBIERR_KEYDELETED: return "Record/Key deleted.";
-    case DBIERR_KEYVIOL: return "Key violation.";
-    case DBIERR_NOSUCHINDEX: return "Index does not exist.";
-    case DBIERR_NOSUCHTABLE: return "Table does not exist.";
-    case DBIERR_NOSUCHFIELD: return "Field not found.";
-    case DBIERR_LOCKED: return "Record locked by another user.";
-    case DBIERR_FILEBUSY: return "Table is busy.";
-    case DBIERR_OUTOFRANGE: return "Value out of range.";
-    case DBIERR_RESTRUCTFAIL: return "Restructure could not carry every record; the table is unchanged.";
-    case DBIERR_INVALIDPARAM: return "Invalid parameter.";
-    case DBIERR_NOTINEDIT: return "Dataset not in edit or insert mode.";
-    case DBIERR_READONLY: return "Table is read only.";
-    case DBIERR_OSERROR: return "Operating system error.";
-    case DBIERR_NOTABLE: return "Not a table file (unknown or damaged format).";
-    case DBIERR_INDEXOUTOFDATE: return "Index is out of date.";
-    case DBIERR_SQLERROR: return "General SQL error.";
-    case DBIERR_TABLEEXISTS: return "Table already exists.";
-    case DBIERR_ROLLEDBACK: return "The transaction did not end as asked.";
-    default: return QString("Engine error %1.").arg(code);
+    case DBIERR_NONE: return "Aucune erreur.";
+    case DBIERR_BOF: return "Début de la table.";
+    case DBIERR_EOF: return "Fin de la table.";
+    case DBIERR_KEYDELETED: return "L'enregistrement ou la clé a été supprimé.";
+    case DBIERR_KEYVIOL: return "Violation de clé.";
+    case DBIERR_NOSUCHINDEX: return "L'index n'existe pas.";
+    case DBIERR_NOSUCHTABLE: return "La table n'existe pas.";
+    case DBIERR_NOSUCHFIELD: return "Champ introuvable.";
+    case DBIERR_LOCKED: return "Enregistrement verrouillé par un autre utilisateur.";
+    case DBIERR_FILEBUSY: return "La table est occupée.";
+    case DBIERR_OUTOFRANGE: return "Valeur hors limites.";
+    case DBIERR_RESTRUCTFAIL: return "La restructuration n'a pas pu reprendre toutes les fiches ; la table est inchangée.";
+    case DBIERR_INVALIDPARAM: return "Paramètre incorrect.";
+    case DBIERR_NOTINEDIT: return "La table n'est pas en modification ni en ajout.";
+    case DBIERR_READONLY: return "La table est en lecture seule.";
+    case DBIERR_OSERROR: return "Erreur du système.";
+    case DBIERR_NOTABLE: return "Ce n'est pas un fichier de table (format inconnu ou endommagé).";
+    case DBIERR_INDEXOUTOFDATE: return "L'index n'est pas à jour.";
+    case DBIERR_SQLERROR: return "Erreur SQL.";
+    case DBIERR_TABLEEXISTS: return "La table existe déjà.";
+    case DBIERR_ROLLEDBACK: return "La transaction ne s'est pas terminée comme demandé.";
+    default: return QString("Erreur %1 du moteur de tables.").arg(code);
   }
 }
 
@@ -50,6 +53,8 @@ void Raise(int code, const QString& detail) {
   if (!detail.isEmpty()) msg += "\n" + detail;
   throw EDBEngineError(code, msg);
 }
+
+QString TableDetail(const QString& path) { return "Table : " + QDir::toNativeSeparators(path); }
 
 QString Quote(const QString& id) {
   QString s = id;
@@ -214,6 +219,118 @@ static int RegisterOnOpen(sqlite3* db, const char**, const struct sqlite3_api_ro
   return SQLITE_OK;
 }
 
+// ---- field rules on SQL writes -------------------------------------------------------------
+
+namespace {
+// The refusal of the last zfit call, raised by Conn::Fail with its engine code.
+int g_fitCode = 0;
+QString g_fitMessage;
+const char kFitError[] = "zelm field rule";
+
+void FitRefuse(sqlite3_context* ctx, const QString& value, const QString& field, const QString& why) {
+  g_fitCode = DBIERR_OUTOFRANGE;
+  g_fitMessage = QString("%1 n'est pas une valeur correcte pour le champ « %2 ». %3").arg(value, field, why);
+  sqlite3_result_error(ctx, kFitError, -1);
+}
+
+// zfit(value, type, subtype, size, field name): the value a write through SQL stores in the
+// field, by the rules Post applies (texts cut to size, numbers and money in range, dates valid),
+// or an error that ends the statement with none of its rows changed.
+void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_value* v = argv[0];
+  const int type = sqlite3_value_int(argv[1]), sub = sqlite3_value_int(argv[2]), size = sqlite3_value_int(argv[3]);
+  const QString field = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[4])));
+  const int vt = sqlite3_value_type(v);
+  if (vt == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const QString text = vt == SQLITE_BLOB ? QString()
+                                         : QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                                             sqlite3_value_bytes(v));
+  // As Post takes a blank text for a field that is no text: an empty field.
+  if (type != fldZSTRING && vt == SQLITE_TEXT && text.trimmed().isEmpty()) return sqlite3_result_null(ctx);
+  const QString shown = text.size() > 40 ? text.left(40) + "…" : text;
+  auto number = [&](double& d, bool& integral, qlonglong& n) {
+    if (vt == SQLITE_INTEGER) {
+      n = sqlite3_value_int64(v);
+      d = double(n);
+      integral = true;
+      return true;
+    }
+    if (vt == SQLITE_FLOAT) {
+      d = sqlite3_value_double(v);
+      integral = false;
+      return true;
+    }
+    if (auto i = TryStrToInt(text)) {
+      n = *i;
+      d = double(n);
+      integral = true;
+      return true;
+    }
+    if (auto f = TryStrToFloat(text)) {
+      d = *f;
+      integral = false;
+      return true;
+    }
+    return false;
+  };
+  switch (type) {
+    case fldZSTRING: {
+      QString t = text;
+      if (size > 0 && t.size() > size) t.truncate(size);
+      if (t.isEmpty()) return sqlite3_result_null(ctx);
+      const QByteArray u = t.toUtf8();
+      return sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);
+    }
+    case fldINT16: case fldINT32: {
+      double d = 0;
+      bool integral = false;
+      qlonglong n = 0;
+      if (!number(d, integral, n)) return FitRefuse(ctx, "« " + shown + " »", field, "Un nombre entier est attendu.");
+      const qlonglong lo = type == fldINT16 ? -32768 : -2147483648LL, hi = type == fldINT16 ? 32767 : 2147483647LL;
+      if (!integral) {
+        if (!std::isfinite(d) || d < double(lo) - 0.5 || d > double(hi) + 0.5) n = d < 0 ? lo - 1 : hi + 1;
+        else n = std::llround(d);
+      }
+      if (n < lo || n > hi)
+        return FitRefuse(ctx, shown, field, QString("Les valeurs permises vont de %1 à %2.").arg(lo).arg(hi));
+      return sqlite3_result_int64(ctx, n);
+    }
+    case fldFLOAT: {
+      double d = 0;
+      bool integral = false;
+      qlonglong n = 0;
+      if (!number(d, integral, n)) return FitRefuse(ctx, "« " + shown + " »", field, "Un nombre est attendu.");
+      const bool money = sub == fldstMONEY;
+      if (!std::isfinite(d) || (money && std::fabs(d) > kMaxMoney))
+        return FitRefuse(ctx, shown, field,
+                         money ? QString("Les montants permis vont de -%1 à %1.").arg(kMaxMoneyText)
+                               : QString("Le nombre doit être fini."));
+      if (money) d = double(std::llround(d * 10000.0)) / 10000.0;
+      return sqlite3_result_double(ctx, d);
+    }
+    case fldDATE: {
+      const QDate d = vt == SQLITE_TEXT && text.size() == 10 ? DateFromIso(text) : QDate();
+      if (!d.isValid()) return FitRefuse(ctx, "« " + shown + " »", field, "Une date correcte est attendue.");
+      return sqlite3_result_value(ctx, v);
+    }
+    case fldBOOL: {
+      const QString u = text.trimmed().toUpper();
+      if (vt == SQLITE_INTEGER || vt == SQLITE_FLOAT) return sqlite3_result_int(ctx, sqlite3_value_double(v) != 0);
+      if (u == "TRUE" || u == "T" || u == "1") return sqlite3_result_int(ctx, 1);
+      if (u == "FALSE" || u == "F" || u == "0") return sqlite3_result_int(ctx, 0);
+      return FitRefuse(ctx, "« " + shown + " »", field, "Une valeur logique est attendue.");
+    }
+    default: return sqlite3_result_value(ctx, v);
+  }
+}
+}  // namespace
+
+QString FitArgs(const FLDDesc& f) {
+  QString name = f.szName;
+  name.replace('\'', "''");
+  return QString(", %1, %2, %3, '%4')").arg(f.iFldType).arg(f.iSubType).arg(f.iUnits1).arg(name);
+}
+
 // ---- statements ----------------------------------------------------------------------------
 
 Conn::Conn(const QString& key) : folderKey(key) {
@@ -224,8 +341,8 @@ Conn::Conn(const QString& key) : folderKey(key) {
   }();
   (void)autoRegistered;
   int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                           nullptr);
-  if (rc != SQLITE_OK) Raise(DBIERR_OSERROR, "cannot start the SQL engine");
+                           GroupVfsName());
+  if (rc != SQLITE_OK) Raise(DBIERR_OSERROR, "le moteur SQL ne démarre pas");
   sqlite3_extended_result_codes(db, 1);
   sqlite3_busy_timeout(db, 5000);  // other processes only: inside the program nothing waits
   maxAttached = sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, -1);
@@ -241,6 +358,7 @@ Conn::Conn(const QString& key) : folderKey(key) {
         sqlite3_result_text16(ctx, folded.utf16(), int(folded.size() * 2), SQLITE_TRANSIENT);
       },
       nullptr, nullptr);
+  sqlite3_create_function(db, "zfit", 5, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ZFit, nullptr, nullptr);
 }
 
 Conn::~Conn() {
@@ -280,15 +398,33 @@ void Conn::Exec(const QString& sql) {
 
 void Conn::Fail(int rc, const QString& what) {
   const QString msg = QString::fromUtf8(sqlite3_errmsg(db));
+  if (g_fitCode && msg == kFitError) {
+    const int code = g_fitCode;
+    g_fitCode = 0;
+    Raise(code, g_fitMessage + TablesNamedIn(what));
+  }
   const int primary = rc & 0xff;
-  if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) Raise(DBIERR_KEYVIOL, msg);
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Raise(DBIERR_FILEBUSY, msg);
-  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) Raise(DBIERR_NOTABLE, msg);
-  if (primary == SQLITE_READONLY) Raise(DBIERR_READONLY, msg);
+  // The operator reads which table: the files the statement names, else the one SQLite names.
+  QString named = TablesNamedIn(what).mid(1);
+  if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) {
+    if (named.isEmpty()) named = "Table : " + msg.section(':', 1).section('.', 0, 0).trimmed();
+    Raise(DBIERR_KEYVIOL, named);
+  }
+  const QString detail = named.isEmpty() ? msg : named + "\n" + msg;
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Raise(DBIERR_FILEBUSY, detail);
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) Raise(DBIERR_NOTABLE, detail);
+  if (primary == SQLITE_READONLY) Raise(DBIERR_READONLY, detail);
   if (primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
       primary == SQLITE_PERM)
-    Raise(DBIERR_OSERROR, msg);
+    Raise(DBIERR_OSERROR, detail);
   Raise(DBIERR_SQLERROR, msg + (what.isEmpty() ? QString() : "\n" + what));
+}
+
+QString Conn::TablesNamedIn(const QString& sql) const {
+  QString out;
+  for (const TableFile* f : files)
+    if (!f->alias.isEmpty() && sql.contains(f->alias + ".")) out += "\nTable : " + QDir::toNativeSeparators(f->path);
+  return out;
 }
 
 void Conn::DropCached(const QString& alias) {
@@ -421,7 +557,7 @@ TableMeta ReadMeta(Conn* c, const QString& alias) {
   if (rc != SQLITE_OK) {
     const int primary = rc & 0xff;
     sqlite3_finalize(probe);
-    if (primary == SQLITE_ERROR) Raise(DBIERR_NOTABLE, "the file holds no table description");
+    if (primary == SQLITE_ERROR) Raise(DBIERR_NOTABLE, "le fichier ne contient pas de description de table");
     c->Fail(rc, {});
   }
   sqlite3_finalize(probe);
@@ -474,7 +610,7 @@ TableMeta ReadMeta(Conn* c, const QString& alias) {
       m.indexes.push_back(x);
     }
   }
-  if (m.inner.isEmpty() || m.fields.empty()) Raise(DBIERR_NOTABLE, "the table description is incomplete");
+  if (m.inner.isEmpty() || m.fields.empty()) Raise(DBIERR_NOTABLE, "la description de la table est incomplète");
   if (std::any_of(m.indexes.begin(), m.indexes.end(), [](const IndexMeta& x) { return x.desc.bCaseInsensitive; })) {
     Stmt s(c, QString("SELECT count(*) FROM %1.sqlite_master WHERE type = 'index' AND sql LIKE '%COLLATE NOCASE%'")
                   .arg(alias));
@@ -522,7 +658,7 @@ void WriteCompanions(const QString& tablePath, const TableMeta& meta) {
     for (const QString& n : x.companions) {
       QFile f(folder + "/" + n);
       if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        Raise(DBIERR_OSERROR, "cannot write the index file " + f.fileName());
+        Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(f.fileName()));
       f.write(CompanionText(tablePath, meta, x).toUtf8());
       f.close();
     }
@@ -597,7 +733,7 @@ void WriteCounterRaw(int fd, int32_t value) {
   // number that validates the stored page count with it) makes every connection re-read page 1
   // instead of writing an older copy of it back later.
   unsigned char h[100];
-  if (::pread(fd, h, 100, 0) != 100) Raise(DBIERR_OSERROR, "cannot read the table header");
+  if (::pread(fd, h, 100, 0) != 100) Raise(DBIERR_OSERROR, "Lecture impossible de l'en-tête de la table");
   const uint32_t change = Be32(h + 24);
   const bool sizeValid = Be32(h + 92) == change;
   const uint32_t v = uint32_t(value);
@@ -606,7 +742,7 @@ void WriteCounterRaw(int fd, int32_t value) {
   if (sizeValid) PutBe32(h + 92, change + 1);
   if (::pwrite(fd, h + 24, 4, 24) != 4 || ::pwrite(fd, h + 73, 4, 73) != 4 ||
       (sizeValid && ::pwrite(fd, h + 92, 4, 92) != 4))
-    Raise(DBIERR_OSERROR, QString("cannot write the table header: %1").arg(strerror(errno)));
+    Raise(DBIERR_OSERROR, QString("Écriture impossible de l'en-tête de la table : %1").arg(strerror(errno)));
   ::fdatasync(fd);
 }
 
@@ -630,7 +766,12 @@ QString Engine::PathKey(const QString& path) {
   return dir + "/" + fi.fileName();
 }
 
-Engine::Folder& Engine::FolderOf(const QString& key) { return folders_[key]; }
+Engine::Folder& Engine::FolderOf(const QString& key) {
+  auto it = folders_.find(key);
+  if (it != folders_.end()) return it->second;
+  SweepSuperJournals(key);
+  return folders_[key];
+}
 
 TableFile* Engine::Find(const QString& path) const {
   auto it = files_.find(PathKey(path));
@@ -772,9 +913,9 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
   auto it = files_.find(key);
   if (it != files_.end()) {
     TableFile* f = it->second.get();
-    if (!f->conn) Raise(DBIERR_FILEBUSY, path);  // reserved by a structure call
-    if (f->refs > 0 && (exclusive || f->exclusive)) Raise(DBIERR_FILEBUSY, path);
-    if (exclusive && f->lockFd >= 0 && ::flock(f->lockFd, LOCK_EX | LOCK_NB) != 0) Raise(DBIERR_FILEBUSY, path);
+    if (!f->conn) Raise(DBIERR_FILEBUSY, TableDetail(path));  // reserved by a structure call
+    if (f->refs > 0 && (exclusive || f->exclusive)) Raise(DBIERR_FILEBUSY, TableDetail(path));
+    if (exclusive && f->lockFd >= 0 && ::flock(f->lockFd, LOCK_EX | LOCK_NB) != 0) Raise(DBIERR_FILEBUSY, TableDetail(path));
     if (!exclusive && f->refs == 0 && f->lockFd >= 0) ::flock(f->lockFd, LOCK_SH | LOCK_NB);
     if (mode != Mode::Probe) {
       bool missing = false;
@@ -786,10 +927,10 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
     f->exclusive = exclusive;
     return f;
   }
-  if (!QFileInfo(key).isFile()) Raise(DBIERR_NOSUCHTABLE, path);
+  if (!QFileInfo(key).isFile()) Raise(DBIERR_NOSUCHTABLE, TableDetail(path));
   const int fd = LockFile(key, exclusive);
-  if (fd == -2) Raise(DBIERR_FILEBUSY, path);
-  if (fd < 0) Raise(DBIERR_OSERROR, QString("cannot open %1: %2").arg(path, strerror(errno)));
+  if (fd == -2) Raise(DBIERR_FILEBUSY, TableDetail(path));
+  if (fd < 0) Raise(DBIERR_OSERROR, QString("%1\nOuverture impossible : %2").arg(TableDetail(path), strerror(errno)));
   auto owned = std::make_unique<TableFile>();
   TableFile* f = owned.get();
   f->path = key;
@@ -812,7 +953,7 @@ TableFile* Engine::Open(const QString& path, Mode mode) {
     UnlockFile(fd);
     // The operator must learn which file is damaged or out of reach.
     if (e.Message().contains(QFileInfo(key).fileName())) throw;
-    throw EDBEngineError(e.ErrorCode(), e.Message() + "\nTable: " + QDir::toNativeSeparators(path));
+    throw EDBEngineError(e.ErrorCode(), e.Message() + "\nTable : " + QDir::toNativeSeparators(path));
   } catch (...) {
     if (f->conn) Detach(f);
     files_.erase(key);
@@ -849,15 +990,15 @@ TableFile* Engine::Reserve(const QString& path) {
   auto it = files_.find(key);
   if (it != files_.end()) {
     TableFile* f = it->second.get();
-    if (f->refs > 0 || !f->conn) Raise(DBIERR_FILEBUSY, path);
-    if (!Detach(f)) Raise(DBIERR_FILEBUSY, path);
+    if (f->refs > 0 || !f->conn) Raise(DBIERR_FILEBUSY, TableDetail(path));
+    if (!Detach(f)) Raise(DBIERR_FILEBUSY, TableDetail(path));
     UnlockFile(f->lockFd);
     files_.erase(it);
   }
   int fd = -1;
   if (QFileInfo(key).isFile()) {
     fd = LockFile(key, true);
-    if (fd == -2) Raise(DBIERR_FILEBUSY, path);
+    if (fd == -2) Raise(DBIERR_FILEBUSY, TableDetail(path));
   }
   auto owned = std::make_unique<TableFile>();
   TableFile* f = owned.get();
@@ -887,16 +1028,20 @@ static bool HoldsWrites(const Conn* c) {
 void Engine::Move(TableFile* f, Conn* to) {
   Conn* from = f->conn;
   if (from == to) return;
-  if (int(to->files.size()) >= to->maxAttached) Raise(DBIERR_FILEBUSY, "too many tables in use in " + f->folderKey);
+  if (int(to->files.size()) >= to->maxAttached) Raise(DBIERR_FILEBUSY, "Trop de tables ouvertes dans " + QDir::toNativeSeparators(f->folderKey));
   if (!Detach(f)) {
     // A file read or written in the open transaction stays on its connection until the
     // transaction ends: it ends now. What it wrote is stored, and a rollback of the scope can no
     // longer undo it.
+    // The whole folder's transaction is stored then, all of it together, so that what is stored
+    // is still whole.
     if (from->inTx) {
-      if (HoldsWrites(from)) FolderOf(from->folderKey).partlyStored = true;
-      Commit(from, true);
+      Folder& fo = FolderOf(from->folderKey);
+      for (auto& c : fo.conns)
+        if (HoldsWrites(c.get())) fo.partlyStored = true;
+      CommitFolder(fo, true);
     }
-    if (!Detach(f)) Raise(DBIERR_FILEBUSY, f->path);
+    if (!Detach(f)) Raise(DBIERR_FILEBUSY, TableDetail(f->path));
   }
   Attach(f, to);
   f->version++;
@@ -927,7 +1072,7 @@ Conn* Engine::Colocate(const std::vector<TableFile*>& files) {
       for (TableFile* g : target->files)
         if (std::find(files.begin(), files.end(), g) == files.end() && (!spare || (spare->written && !g->written)))
           spare = g;
-      if (!spare) Raise(DBIERR_INVALIDPARAM, "a statement names more tables than one connection can hold");
+      if (!spare) Raise(DBIERR_INVALIDPARAM, "L'instruction nomme trop de tables à la fois");
       Conn* other = ConnWithRoom(fo, target);
       if (!other) {
         fo.conns.push_back(std::make_unique<Conn>(fo.conns.front()->folderKey));
@@ -942,7 +1087,7 @@ Conn* Engine::Colocate(const std::vector<TableFile*>& files) {
 
 void Engine::BeforeWrite(TableFile* f) {
   Conn* c = f->conn;
-  if (!c) Raise(DBIERR_FILEBUSY, f->path);
+  if (!c) Raise(DBIERR_FILEBUSY, TableDetail(f->path));
   if (InScope(c->folderKey) && !c->inTx) {
     c->Exec("BEGIN");
     c->inTx = true;
@@ -1000,11 +1145,31 @@ void Engine::EndScope(const QString& folder, bool raise) {
   if (--fo.scope > 0) return;
   if (fo.doomed) {
     RollbackFolder(fo);
-    if (raise) Raise(DBIERR_ROLLEDBACK, "A part of the operation was rolled back: none of its rows are stored.");
+    if (raise) Raise(DBIERR_ROLLEDBACK, "Une partie de l'opération a été annulée : aucune de ses lignes n'est enregistrée.");
     return;
   }
   fo.partlyStored = false;
+  CommitFolder(fo, raise);
+}
+
+void Engine::CommitFolder(Folder& fo, bool raise) {
   std::exception_ptr first;
+  // Rows written into more than one file are stored together or not at all.
+  std::vector<Conn*> writers;
+  int written = 0;
+  for (auto& c : fo.conns) {
+    if (!c->inTx) continue;
+    const int n = int(std::count_if(c->files.begin(), c->files.end(), [](const TableFile* f) { return f->written; }));
+    if (n > 0) writers.push_back(c.get());
+    written += n;
+  }
+  if (written > 1) {
+    try {
+      CommitTogether(writers);
+    } catch (...) {
+      first = std::current_exception();
+    }
+  }
   for (auto& c : fo.conns) {
     if (!c->inTx) continue;
     try {
@@ -1016,8 +1181,16 @@ void Engine::EndScope(const QString& folder, bool raise) {
   if (first && raise) std::rethrow_exception(first);
 }
 
-void Engine::Commit(Conn* c, bool raise) {
+void Engine::Commit(Conn* c, bool raise, bool together) {
   if (!c->inTx) return;
+  if (together && std::count_if(c->files.begin(), c->files.end(), [](const TableFile* f) { return f->written; }) > 1) {
+    try {
+      CommitTogether({c});
+    } catch (...) {
+      if (raise) throw;
+    }
+    return;
+  }
   char* err = nullptr;
   int rc = sqlite3_exec(c->db, "COMMIT", nullptr, nullptr, &err);
   if (err) sqlite3_free(err);
@@ -1028,6 +1201,10 @@ void Engine::Commit(Conn* c, bool raise) {
     if (raise) c->Fail(rc, "commit: " + msg);
     return;
   }
+  AfterCommit(c, raise);
+}
+
+void Engine::AfterCommit(Conn* c, bool raise) {
   c->inTx = false;
   std::vector<TableFile*> files = c->files;
   for (TableFile* f : files) {
@@ -1036,6 +1213,32 @@ void Engine::Commit(Conn* c, bool raise) {
     if (f->counterDirty) StoreCounter(f, raise);
   }
   DetachUnused();  // files closed while the transaction was open go now
+}
+
+void Engine::CommitTogether(const std::vector<Conn*>& conns) {
+  std::vector<sqlite3*> dbs;
+  std::vector<QString> journals;
+  for (Conn* c : conns) {
+    dbs.push_back(c->db);
+    for (const TableFile* f : c->files) journals.push_back(f->path + "-journal");
+  }
+  const std::vector<int> rcs = dbe::CommitTogether(conns.front()->folderKey, dbs, journals);
+  if (rcs.empty()) {
+    // No super-journal in this folder (read only): each connection commits on its own.
+    for (Conn* c : conns) Commit(c, true, false);
+    return;
+  }
+  int failed = SQLITE_OK;
+  for (int rc : rcs)
+    if (rc != SQLITE_OK && failed == SQLITE_OK) failed = rc;
+  if (failed == SQLITE_OK) {
+    for (Conn* c : conns) AfterCommit(c, true);
+    return;
+  }
+  const QString msg = QString::fromUtf8(sqlite3_errstr(failed));
+  for (Conn* c : conns) Rollback(c);
+  DetachUnused();
+  Raise(DBIERR_OSERROR, "commit: " + msg + "\nAucune ligne de l'opération n'est enregistrée.");
 }
 
 void Engine::RollbackScope(const QString& folder) {
@@ -1056,10 +1259,10 @@ void Engine::RollbackFolder(Folder& fo) {
   for (auto& c : fo.conns)
     if (!Rollback(c.get())) refused = true;
   DetachUnused();  // files closed while the transaction was open go now
-  if (refused) Raise(DBIERR_OSERROR, "The transaction could not be rolled back.");
+  if (refused) Raise(DBIERR_OSERROR, "La transaction n'a pas pu être annulée.");
   if (partly)
-    Raise(DBIERR_ROLLEDBACK, "Rows written before a table changed connections were already stored: "
-                             "the rollback could not undo them.");
+    Raise(DBIERR_ROLLEDBACK, "Des lignes écrites avant qu'une table change de connexion étaient déjà "
+                             "enregistrées : l'annulation n'a pas pu les défaire.");
 }
 
 bool Engine::Rollback(Conn* c) {

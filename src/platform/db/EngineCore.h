@@ -5,7 +5,8 @@
 // others stored and never waits on a lock another part of the program holds. A connection takes
 // at most SQLite's attach limit (10 here); a folder with more files in use gets a second one, and
 // a query whose files sit on different connections has them moved onto one. A file nothing uses
-// is detached and closed at once (or at the end of the transaction that wrote it).
+// is detached and closed at once (or at the end of the transaction that wrote it). A transaction
+// that wrote several files, on one connection or several, commits them as one (GroupCommit.h).
 //
 // Each table file keeps, besides its rows table (named after the file's base name), its own
 // descriptors in zelm_table / zelm_fields / zelm_indexes, so that they read back exactly as they
@@ -117,12 +118,20 @@ class Conn {
   sqlite3_stmt* Prepare(const QString& sql);
   void Exec(const QString& sql);
   [[noreturn]] void Fail(int rc, const QString& what);
+  // "\nTable : <file>" for each file of the connection a statement names (empty when none).
+  QString TablesNamedIn(const QString& sql) const;
   void DropCached(const QString& alias);
 };
+
+// Money is fixed point with four decimals in 64 bits: beyond this it cannot be held.
+constexpr double kMaxMoney = 922337203685477.0;
+inline const char* const kMaxMoneyText = "922 337 203 685 477";
 
 // Standard message of an engine result code.
 QString StdMessage(int code);
 [[noreturn]] void Raise(int code, const QString& detail = {});
+// "Table : <file>", the line that names the table in an error.
+QString TableDetail(const QString& path);
 
 // Storage: what a field's value becomes in the file and back.
 QVariant ToStorage(const FLDDesc& f, const QVariant& v);    // normalised value -> column value
@@ -132,6 +141,9 @@ QString SqlType(const FLDDesc& f);
 QString IsoFromDate(const QDate& d);
 QDate DateFromIso(const QString& s);  // invalid when the text is not such a date
 QString Quote(const QString& identifier);  // "name"
+// The arguments after the value of the zfit() call that applies a field's rules to a value
+// written through SQL: ", type, subtype, size, 'name')".
+QString FitArgs(const FLDDesc& f);
 
 class Engine {
  public:
@@ -192,7 +204,12 @@ class Engine {
   void Attach(TableFile* f, Conn* c);
   void SetPragmas(Conn* c, TableFile* f);
   bool Detach(TableFile* f);  // false when it must wait for the transaction's end
-  void Commit(Conn* c, bool raise);
+  void Commit(Conn* c, bool raise, bool together = true);
+  void CommitFolder(Folder& fo, bool raise);  // every open transaction of the folder
+  void AfterCommit(Conn* c, bool raise);
+  // Commits the transactions of several connections as one (see GroupCommit.h); raises when
+  // nothing could be stored.
+  void CommitTogether(const std::vector<Conn*>& conns);
   // Rolls the connection's transaction back and puts the caches (versions, counters, pending
   // settings and detaches) back in line with the files. False when SQLite refused.
   bool Rollback(Conn* c);

@@ -75,15 +75,15 @@ class Parser {
   Parser(const QString& text, const FilterExpr::Resolver& r) : s_(text), resolve_(r) { Advance(); }
 
   std::unique_ptr<FilterNode> Parse() {
-    if (tok_.kind == Token::End) Fail("the filter is empty");
+    if (tok_.kind == Token::End) Fail("le filtre est vide");
     auto n = Or();
-    if (tok_.kind != Token::End) Fail(QString("unexpected '%1'").arg(tok_.text));
+    if (tok_.kind != Token::End) Fail(QString("« %1 » inattendu").arg(tok_.text));
     return n;
   }
 
  private:
   [[noreturn]] void Fail(const QString& why) {
-    throw EDatabaseError(QString("Filter expression incorrect: %1\n%2").arg(why, s_));
+    throw EDatabaseError(QString("Expression de filtre incorrecte : %1\n%2").arg(why, s_));
   }
 
   void Advance() {
@@ -99,7 +99,7 @@ class Parser {
       QString v;
       ++p_;
       for (;;) {
-        if (p_ >= s_.size()) Fail("a quoted value is not closed");
+        if (p_ >= s_.size()) Fail("une valeur entre guillemets n'est pas fermée");
         if (s_[p_] == q) {
           if (p_ + 1 < s_.size() && s_[p_ + 1] == q) { v += q; p_ += 2; continue; }
           ++p_;
@@ -129,7 +129,7 @@ class Parser {
     }
     if (c == '[') {
       const int end = s_.indexOf(']', p_);
-      if (end < 0) Fail("a bracketed field name is not closed");
+      if (end < 0) Fail("un nom de champ entre crochets n'est pas fermé");
       tok_.kind = Token::Ident;
       tok_.text = s_.mid(p_ + 1, end - p_ - 1);
       p_ = end + 1;
@@ -142,7 +142,7 @@ class Parser {
       tok_.text = v;
       return;
     }
-    Fail(QString("unexpected character '%1'").arg(c));
+    Fail(QString("caractère « %1 » inattendu").arg(c));
   }
 
   bool IsWord(const char* w) const {
@@ -175,7 +175,20 @@ class Parser {
     return n;
   }
 
+  // Parentheses and "not" nest by recursion: a text nested deeper than any filter needs is
+  // refused before it can exhaust the stack.
+  struct Depth {
+    Parser* p;
+    explicit Depth(Parser* parser) : p(parser) {
+      if (++p->depth_ > kMaxDepth) p->Fail("trop de parenthèses imbriquées");
+    }
+    ~Depth() { --p->depth_; }
+  };
+  static constexpr int kMaxDepth = 200;
+  int depth_ = 0;
+
   std::unique_ptr<FilterNode> Unary() {
+    Depth guard(this);
     if (IsWord("not")) {
       Advance();
       auto m = std::make_unique<FilterNode>();
@@ -186,7 +199,7 @@ class Parser {
     if (tok_.kind == Token::LParen) {
       Advance();
       auto n = Or();
-      if (tok_.kind != Token::RParen) Fail("a parenthesis is not closed");
+      if (tok_.kind != Token::RParen) Fail("une parenthèse n'est pas fermée");
       Advance();
       return n;
     }
@@ -211,13 +224,13 @@ class Parser {
         o.isField = true;
         o.name = tok_.text;
         o.ref = resolve_(tok_.text);
-        if (o.ref.index < 0) Fail(QString("field '%1' not found").arg(tok_.text));
+        if (o.ref.index < 0) Fail(QString("champ « %1 » introuvable").arg(tok_.text));
       }
     } else if (tok_.kind == Token::String || tok_.kind == Token::Number) {
       o.text = tok_.text;
       o.number = tok_.kind == Token::Number;
     } else {
-      Fail(tok_.kind == Token::End ? QString("a comparison is incomplete") : QString("unexpected '%1'").arg(tok_.text));
+      Fail(tok_.kind == Token::End ? QString("une comparaison est incomplète") : QString("« %1 » inattendu").arg(tok_.text));
     }
     Advance();
     return o;
@@ -232,7 +245,7 @@ class Parser {
         auto d = TryStrToDate(t);
         if (!d) {
           const QDate iso = QDate::fromString(t.trimmed(), "yyyy-MM-dd");
-          if (!iso.isValid()) Fail(QString("'%1' is not a valid date for field %2").arg(t, field.name));
+          if (!iso.isValid()) Fail(QString("« %1 » n'est pas une date correcte pour le champ %2").arg(t, field.name));
           return iso;
         }
         return *d;
@@ -241,19 +254,19 @@ class Parser {
         auto n = TryStrToInt(t);
         if (n) return qlonglong(*n);
         auto d = TryStrToFloat(t);
-        if (!d) Fail(QString("'%1' is not a valid number for field %2").arg(t, field.name));
+        if (!d) Fail(QString("« %1 » n'est pas un nombre correct pour le champ %2").arg(t, field.name));
         return *d;
       }
       case ftFloat: case ftCurrency: {
         auto d = TryStrToFloat(t);
-        if (!d) Fail(QString("'%1' is not a valid number for field %2").arg(t, field.name));
+        if (!d) Fail(QString("« %1 » n'est pas un nombre correct pour le champ %2").arg(t, field.name));
         return *d;
       }
       case ftBoolean: {
         const QString u = t.trimmed().toUpper();
         if (u == "TRUE" || u == "T" || u == "1") return true;
         if (u == "FALSE" || u == "F" || u == "0") return false;
-        Fail(QString("'%1' is not a valid logical value for field %2").arg(t, field.name));
+        Fail(QString("« %1 » n'est pas une valeur logique correcte pour le champ %2").arg(t, field.name));
       }
       default: return t;
     }
@@ -261,7 +274,7 @@ class Parser {
 
   std::unique_ptr<FilterNode> Comparison() {
     Operand l = ReadOperand();
-    if (tok_.kind != Token::OpTok) Fail(tok_.kind == Token::End ? QString("a comparison is incomplete")
+    if (tok_.kind != Token::OpTok) Fail(tok_.kind == Token::End ? QString("une comparaison est incomplète")
                                                                  : QString("expected a comparison, found '%1'").arg(tok_.text));
     const QString ops = tok_.text;
     Op op;
@@ -271,7 +284,7 @@ class Parser {
     else if (ops == ">") op = Op::Gt;
     else if (ops == "<=") op = Op::Le;
     else if (ops == ">=") op = Op::Ge;
-    else Fail(QString("unknown operator '%1'").arg(ops));
+    else Fail(QString("opérateur « %1 » inconnu").arg(ops));
     Advance();
     Operand r = ReadOperand();
     auto n = std::make_unique<FilterNode>();
@@ -286,7 +299,7 @@ class Parser {
         default: break;
       }
     }
-    if (!l.isField) Fail("a comparison needs a field");
+    if (!l.isField) Fail("une comparaison demande un champ");
     n->field = l.ref.index;
     n->type = l.ref.type;
     n->op = op;

@@ -1,15 +1,17 @@
 // TQuery: runs the local SQL on the connection that holds its tables. A SELECT's rows are read
-// at Open and the tables let go at once, so a query never holds a table another part of the
-// program wants; the rows are then browsed, filtered and located in memory.
+// at Open into a row store and the tables let go at once, so a query never holds a table another
+// part of the program wants; the rows are then browsed, filtered and located in the store.
 #include "platform/db/Query.h"
 
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <optional>
 #include <sqlite3.h>
 
 #include "platform/db/EngineCore.h"
 #include "platform/db/Filter.h"
+#include "platform/db/RowStore.h"
 #include "platform/db/SqlDialect.h"
 
 using namespace dbe;
@@ -19,6 +21,10 @@ class QueryEngine {
   std::unique_ptr<LocalSql> sql;
   QStringList paths;  // per table reference
   std::shared_ptr<FilterExpr> filter;
+  std::unique_ptr<RowStore> rows;  // the result of a SELECT
+  // How a stored value becomes a field value: the field it comes from, else its computed type.
+  std::vector<std::optional<FLDDesc>> origins;
+  std::vector<TFieldType> computed;
 };
 
 namespace {
@@ -107,7 +113,7 @@ TParam* TQuery::FindParam(const QString& name) {
 
 TParam* TQuery::ParamByName(const QString& name) {
   TParam* p = FindParam(name);
-  if (!p) throw EDatabaseError(QString("%1: Parameter '%2' not found").arg(Name.isEmpty() ? QString("query") : Name, name));
+  if (!p) throw EDatabaseError(QString("%1 : paramètre « %2 » introuvable").arg(Name.isEmpty() ? QString("query") : Name, name));
   return p;
 }
 
@@ -117,7 +123,7 @@ void TQuery::Prepare() {
   QStringList paths;
   for (const QString& n : sql->TableNames()) {
     const QString p = Dbi::FindTableFile(databaseName_, n);
-    if (p.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(n));
+    if (p.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(n));
     paths << p;
   }
   engine_->sql = std::move(sql);
@@ -144,7 +150,7 @@ struct Opened {
 }  // namespace
 
 std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
-  rows_.clear();
+  engine_->rows.reset();
   visible_.clear();
   Prepare();
   std::vector<FieldInfo> infos;
@@ -161,7 +167,7 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
       op.ofRef.push_back(found);
     }
     Conn* c = op.files.empty() ? nullptr : Engine::Get().Colocate(op.files);
-    if (!c) Raise(DBIERR_SQLERROR, "The statement names no table.\n" + SQL.Text());
+    if (!c) Raise(DBIERR_SQLERROR, "L'instruction ne nomme aucune table.\n" + SQL.Text());
     QSet<QString> dates;
     for (TableFile* f : op.files)
       for (const FLDDesc& fd : f->meta.fields)
@@ -174,6 +180,11 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
                                                    for (const FLDDesc& fd : op.files[op.ofRef[r]]->meta.fields)
                                                      names << fd.szName;
                                                    return names;
+                                                 },
+                                                 [&](int r, const QString& col) {
+                                                   const TableMeta& m = op.files[op.ofRef[r]]->meta;
+                                                   const int fi = m.FieldIndex(col);
+                                                   return fi < 0 ? QString() : FitArgs(m.fields[fi]);
                                                  });
     const bool select = FirstWord(SQL.Text()) == "SELECT";
     try {
@@ -189,6 +200,10 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
           if (v.typeId() == QMetaType::QString) {
             if (auto d = TryStrToDate(v.toString())) v = *d;
             else if (v.toString().trimmed().isEmpty()) v = QVariant();
+            else if (const QDate iso = DateFromIso(v.toString().trimmed()); iso.isValid()) v = iso;
+            else  // compared as text it would match what it should not
+              Raise(DBIERR_SQLERROR, QString("« %1 » n'est pas une date correcte pour le paramètre :%2.")
+                                         .arg(v.toString(), name));
           } else if (v.typeId() == QMetaType::QDateTime) {
             v = v.toDateTime().date();
           }
@@ -216,52 +231,50 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
         for (int n = 1; names.contains(unique, Qt::CaseInsensitive); ++n) unique = QString("%1_%2").arg(name).arg(n);
         names << unique;
       }
+      // A computed column is typed by its values (an ISO date text is a date).
+      std::vector<char> anyText(nc, 0), anyReal(nc, 0), anyInt(nc, 0), allIso(nc, 1);
+      auto rows = std::make_unique<RowStore>(nc);
       while (s.Step()) {
-        QList<QVariant> row;
-        row.reserve(nc);
-        for (int i = 0; i < nc; ++i) row << (origin[i] ? FromStorage(*origin[i], s.Value(i)) : s.Value(i));
-        rows_.push_back(std::move(row));
+        for (int i = 0; i < nc; ++i) {
+          if (origin[i]) continue;
+          switch (sqlite3_column_type(s.Raw(), i)) {
+            case SQLITE_NULL: break;
+            case SQLITE_TEXT: {
+              anyText[i] = 1;
+              if (allIso[i]) {
+                const char* t = reinterpret_cast<const char*>(sqlite3_column_text(s.Raw(), i));
+                allIso[i] = sqlite3_column_bytes(s.Raw(), i) == 10 && DateFromIso(QString::fromLatin1(t, 10)).isValid();
+              }
+              break;
+            }
+            case SQLITE_FLOAT: anyReal[i] = 1; break;
+            default: anyInt[i] = 1;
+          }
+        }
+        rows->Append(s.Raw());
       }
-      rowsAffected_ = select ? int(rows_.size()) : sqlite3_changes(c->db);
+      rowsAffected_ = select ? rows->Count() : sqlite3_changes(c->db);
       if (!select)
         for (TableFile* f : op.files) Engine::Get().AfterWrite(f);
+      engine_->origins.assign(nc, std::nullopt);
+      engine_->computed.assign(nc, ftUnknown);
       for (int i = 0; i < nc; ++i) {
         FieldInfo fi;
         fi.name = names[i];
         if (origin[i]) {
+          engine_->origins[i] = *origin[i];
           fi.type = FieldTypeOf(*origin[i]);
           fi.size = origin[i]->iFldType == fldZSTRING ? origin[i]->iUnits1 : 0;
         } else {
-          // A computed column: typed by its values (an ISO date text is a date).
-          bool anyText = false, anyReal = false, anyInt = false, allIso = true;
-          static const QRegularExpression iso("^\\d{4}-\\d{2}-\\d{2}$");
-          for (const auto& r : rows_) {
-            const QVariant& v = r[i];
-            if (v.isNull()) continue;
-            switch (v.typeId()) {
-              case QMetaType::QString: anyText = true; allIso = allIso && iso.match(v.toString()).hasMatch(); break;
-              case QMetaType::Double: anyReal = true; break;
-              default: anyInt = true;
-            }
-          }
-          if (anyText && !anyReal && !anyInt && allIso) {
-            fi.type = ftDate;
-            for (auto& r : rows_)
-              if (!r[i].isNull()) r[i] = DateFromIso(r[i].toString());
-          } else if (anyText) {
-            fi.type = ftString;
-            for (auto& r : rows_)
-              if (!r[i].isNull()) r[i] = r[i].toString();
-          } else if (anyReal) {
-            fi.type = ftFloat;
-            for (auto& r : rows_)
-              if (!r[i].isNull()) r[i] = r[i].toDouble();
-          } else {
-            fi.type = ftInteger;
-          }
+          if (anyText[i] && !anyReal[i] && !anyInt[i] && allIso[i]) fi.type = ftDate;
+          else if (anyText[i]) fi.type = ftString;
+          else if (anyReal[i]) fi.type = ftFloat;
+          else fi.type = ftInteger;
+          engine_->computed[i] = fi.type;
         }
         infos.push_back(fi);
       }
+      engine_->rows = std::move(rows);
     } catch (const EDBEngineError& e) {
       if (e.ErrorCode() == DBIERR_SQLERROR) throw EDBEngineError(e.ErrorCode(), e.Message().section('\n', 0, 1) + "\n" + SQL.Text());
       throw;
@@ -273,15 +286,36 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
 void TQuery::ExecSQL() {
   Close();
   DoOpen();
-  rows_.clear();
+  engine_->rows.reset();
   visible_.clear();
 }
 
 void TQuery::DoClose() {
-  rows_.clear();
-  rows_.shrink_to_fit();
+  engine_->rows.reset();
   visible_.clear();
+  visible_.shrink_to_fit();
   engine_->filter.reset();
+}
+
+int TQuery::RowCount() const { return engine_->rows ? engine_->rows->Count() : 0; }
+
+QList<QVariant> TQuery::RowAt(int row) {
+  QList<QVariant> r = engine_->rows->Row(row);
+  for (int i = 0; i < r.size(); ++i) {
+    QVariant& v = r[i];
+    if (v.isNull()) continue;
+    if (engine_->origins[i]) {
+      v = FromStorage(*engine_->origins[i], v);
+      continue;
+    }
+    switch (engine_->computed[i]) {
+      case ftDate: v = DateFromIso(v.toString()); break;
+      case ftString: v = v.toString(); break;
+      case ftFloat: v = v.toDouble(); break;
+      default: break;
+    }
+  }
+  return r;
 }
 
 void TQuery::DoFilterChanged() {
@@ -301,16 +335,17 @@ void TQuery::DoFilterChanged() {
   }
   if (!engine_->filter && !OnFilterRecord) return;
   filterActive_ = true;
-  for (int i = 0; i < int(rows_.size()); ++i) {
-    if (engine_->filter && !engine_->filter->Evaluate(rows_[i])) continue;
-    Record r{rows_[i], i};
+  const int n = RowCount();
+  for (int i = 0; i < n; ++i) {
+    Record r{RowAt(i), i};
+    if (engine_->filter && !engine_->filter->Evaluate(r.values)) continue;
     if (!AcceptRecord(r)) continue;
     visible_.push_back(i);
   }
 }
 
 bool TQuery::Visible(int row) {
-  if (row < 0 || row >= int(rows_.size())) return false;
+  if (row < 0 || row >= RowCount()) return false;
   if (!filterActive_) return true;
   return std::binary_search(visible_.begin(), visible_.end(), row);
 }
@@ -343,23 +378,23 @@ bool TQuery::DoPrior(const Record& from, Record& out) {
 
 bool TQuery::DoReread(Record& rec) {
   if (!Visible(int(rec.id))) return false;
-  rec.values = rows_[rec.id];
+  rec.values = RowAt(int(rec.id));
   return true;
 }
 
 bool TQuery::DoGoto(int64_t id, Record& out) {
   if (!Visible(int(id))) return false;
-  out = Record{rows_[id], id};
+  out = Record{RowAt(int(id)), id};
   return true;
 }
 
-int TQuery::DoRecordCount() { return filterActive_ ? int(visible_.size()) : int(rows_.size()); }
+int TQuery::DoRecordCount() { return filterActive_ ? int(visible_.size()) : RowCount(); }
 int TQuery::DoRecNo(const Record& rec) { return PosOf(visible_, filterActive_, int(rec.id)) + 1; }
 
 bool TQuery::DoSeek(int index, Record& out) {
   if (index < 0 || index >= DoRecordCount()) return false;
   const int row = filterActive_ ? visible_[index] : index;
-  out = Record{rows_[row], row};
+  out = Record{RowAt(row), row};
   return true;
 }
 
@@ -383,9 +418,10 @@ bool TQuery::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   const int n = DoRecordCount();
   for (int k = 0; k < n; ++k) {
     const int row = filterActive_ ? visible_[k] : k;
+    const QList<QVariant> values = RowAt(row);
     bool match = true;
     for (size_t i = 0; i < fields.size() && match; ++i) {
-      const QVariant& have = rows_[row][fields[i]];
+      const QVariant& have = values[fields[i]];
       const QVariant& w = want[int(i)];
       const TFieldType t = Info(fields[i]).type;
       if (w.isNull() || have.isNull()) {
@@ -399,7 +435,7 @@ bool TQuery::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       }
     }
     if (match) {
-      out = Record{rows_[row], row};
+      out = Record{values, row};
       return true;
     }
   }
@@ -407,7 +443,7 @@ bool TQuery::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
 }
 
 void TQuery::DoCheckWritable() {
-  throw EDatabaseError(QString("%1: Cannot modify a read-only dataset").arg(Name.isEmpty() ? QString("query") : Name));
+  throw EDatabaseError(QString("%1 : une requête ne se modifie pas").arg(Name.isEmpty() ? QString("query") : Name));
 }
 
 void TQuery::DoPost(Record&, bool, const std::vector<bool>&) { DoCheckWritable(); }

@@ -6,8 +6,9 @@
 // written as quoted literals ('0'), joins, LEFT OUTER JOIN, DISTINCT, aggregates under an alias.
 //
 // A SELECT's rows are all read at Open (its tables are let go at once, so a query never holds a
-// table); narrow SELECTs on the large tables (takings, returns) with a WHERE. Values typed by the
-// user go in as parameters (ParamByName), never into the text.
+// table): a few thousand into memory, more into a private store on disk read back a page at a
+// time, so that memory stays bounded whatever the number of rows. Values typed by the user go in
+// as parameters (ParamByName), never into the text.
 #pragma once
 #include <QString>
 #include <QStringList>
@@ -126,7 +127,8 @@ class TQuery : public TDataSet {
   int rowsAffected_ = 0;
   std::vector<std::unique_ptr<TParam>> params_;
   std::unique_ptr<QueryEngine> engine_;
-  std::vector<QList<QVariant>> rows_;  // the result of a SELECT
+  QList<QVariant> RowAt(int row);      // row of the result, as field values
+  int RowCount() const;
   std::vector<int> visible_;           // rows that pass the filter, when filtering
   bool filterActive_ = false;
 };

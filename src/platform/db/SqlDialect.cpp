@@ -111,6 +111,16 @@ LocalSql::LocalSql(const QString& s) {
     }
   }
 
+  // One statement only: what follows a ";" would otherwise be dropped without a word.
+  for (size_t t = 0; t < toks_.size(); ++t) {
+    if (toks_[t].kind != Tok::Other || toks_[t].text != ";") continue;
+    for (size_t u = t + 1; u < toks_.size(); ++u)
+      if (toks_[u].kind != Tok::Space && !(toks_[u].kind == Tok::Other && toks_[u].text == ";"))
+        fail("Une seule instruction SQL est permise : le texte continue après « ; ».");
+    toks_.resize(t);
+    break;
+  }
+
   // Table references.
   auto next = [&](int k) {
     ++k;
@@ -214,7 +224,12 @@ LocalSql::LocalSql(const QString& s) {
       continue;
     }
     if (w == "UPDATE" && p == k) {
+      updateRef_ = int(refs_.size());
       readRef(next(p), true);
+      continue;
+    }
+    if (w == "SET" && first == "UPDATE" && updateSet_ < 0) {
+      updateSet_ = p;
       continue;
     }
     if (w == "INTO" && first == "INSERT") {
@@ -227,12 +242,17 @@ LocalSql::LocalSql(const QString& s) {
           q = next(q);
         }
       }
-      for (int v = q; v < count; v = next(v))
+      for (int v = q; v < count; v = next(v)) {
         if (word(v) == "VALUES") {
           const int o = next(v);
           if (o < count && toks_[o].kind == Tok::LParen) valuesOpen_ = o;
           break;
         }
+        if (word(v) == "SELECT") {
+          insertSelect_ = v;
+          break;
+        }
+      }
       continue;
     }
   }
@@ -278,7 +298,8 @@ LocalSql::LocalSql(const QString& s) {
 
 QString LocalSql::Translate(const std::function<QString(int)>& qualified,
                             const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams,
-                            const std::function<QStringList(int)>& columnsOf) const {
+                            const std::function<QStringList(int)>& columnsOf,
+                            const std::function<QString(int, const QString&)>& fit) const {
   const int count = int(toks_.size());
   auto prevSig = [&](int k) {
     --k;
@@ -308,7 +329,7 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
   std::vector<bool> dateLit(count, false);
   for (int k = 0; k < count; ++k) {
     const bool param = toks_[k].kind == Tok::Param;
-    if (!param && (toks_[k].kind != Tok::Str || MdyToIso(toks_[k].text).isEmpty())) continue;
+    if (!param && toks_[k].kind != Tok::Str) continue;
     const int p = prevSig(k);
     if (p >= 0 && toks_[p].kind == Tok::Op && IsCmp(toks_[p].text) && isDateColumn(colAt(prevSig(p)))) {
       dateLit[k] = true;
@@ -334,6 +355,16 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
       continue;
     }
   }
+  // A text compared with or stored into a date field must be a date: month/day/year, or already
+  // a stored date; anything else ('2/30/2005', '13/1/2005') would be compared or stored as text.
+  for (int k = 0; k < count; ++k) {
+    if (!dateLit[k] || toks_[k].kind != Tok::Str) continue;
+    const QString& t = toks_[k].text;
+    if (!MdyToIso(t).isEmpty()) continue;
+    dateLit[k] = false;
+    if (t.trimmed().isEmpty() || (t.size() == 10 && DateFromIso(t).isValid())) continue;
+    Raise(DBIERR_SQLERROR, QString("« %1 » n'est pas une date correcte (mois/jour/année).").arg(t));
+  }
   QStringList insertColumns = insertColumns_;
   if (insertColumns.isEmpty() && insertRef_ >= 0 && columnsOf)
     for (const QString& c : columnsOf(insertRef_)) insertColumns << c.toUpper();
@@ -357,6 +388,83 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
           ((t.kind == Tok::Str && !MdyToIso(t.text).isEmpty()) || t.kind == Tok::Param))
         dateLit[k] = true;
     }
+  }
+
+  // The values an INSERT or UPDATE writes go through the field rules of their column.
+  std::vector<QString> before(count), after(count);
+  auto wrap = [&](int from, int to, int ref, const QString& column) {
+    while (from <= to && toks_[from].kind == Tok::Space) ++from;
+    while (to >= from && toks_[to].kind == Tok::Space) --to;
+    if (from > to || !fit) return;
+    const QString args = fit(ref, column);
+    if (args.isEmpty()) return;
+    before[from] += "zfit(";
+    after[to] = args + after[to];
+  };
+  // Items separated by commas at the depth of `open`, from `start` to the token that ends them.
+  auto items = [&](int start, const std::function<bool(int, int)>& ends, const std::function<void(int, int, int)>& item) {
+    int depth = 0, from = start, pos = 0, k = start;
+    for (; k < count; ++k) {
+      const Tok& t = toks_[k];
+      if (t.kind == Tok::LParen) depth++;
+      if (t.kind == Tok::RParen) {
+        if (depth == 0) break;
+        depth--;
+      }
+      if (ends(k, depth)) break;
+      if (depth == 0 && t.kind == Tok::Comma) {
+        item(from, k - 1, pos++);
+        from = k + 1;
+      }
+    }
+    item(from, k - 1, pos);
+  };
+  if (insertRef_ >= 0 && valuesOpen_ >= 0) {
+    for (int k = valuesOpen_; k < count; ++k) {
+      if (toks_[k].kind != Tok::LParen) {
+        if (toks_[k].kind == Tok::Space || toks_[k].kind == Tok::Comma) continue;
+        break;
+      }
+      int close = k;
+      items(k + 1, [](int, int) { return false; }, [&](int a, int b, int pos) {
+        if (pos < insertColumns.size()) wrap(a, b, insertRef_, insertColumns[pos]);
+        close = b + 1;
+      });
+      k = close;
+    }
+  } else if (insertRef_ >= 0 && insertSelect_ >= 0) {
+    int start = nextSig(insertSelect_);
+    if (start < count && toks_[start].kind == Tok::Ident &&
+        (toks_[start].text.toUpper() == "DISTINCT" || toks_[start].text.toUpper() == "ALL"))
+      start = start + 1;
+    std::vector<std::pair<int, int>> selected;
+    bool star = false;  // "*" or "A.*": the columns cannot be matched one by one
+    items(start, [&](int k, int depth) { return depth == 0 && toks_[k].kind == Tok::Ident && toks_[k].text.toUpper() == "FROM"; },
+          [&](int a, int b, int) {
+            int last = b;
+            while (last >= a && toks_[last].kind == Tok::Space) --last;
+            star |= last >= a && toks_[last].kind == Tok::Other && toks_[last].text == "*";
+            selected.push_back({a, b});
+          });
+    if (!star)
+      for (int pos = 0; pos < int(selected.size()) && pos < insertColumns.size(); ++pos)
+        wrap(selected[pos].first, selected[pos].second, insertRef_, insertColumns[pos]);
+  } else if (updateRef_ >= 0 && updateSet_ >= 0) {
+    static const QSet<QString> enders = {"WHERE", "FROM", "RETURNING", "ORDER", "LIMIT"};
+    items(updateSet_ + 1, [&](int k, int depth) {
+            return depth == 0 && toks_[k].kind == Tok::Ident && enders.contains(toks_[k].text.toUpper());
+          },
+          [&](int a, int b, int) {
+            // column = value
+            int c = a;
+            while (c <= b && toks_[c].kind == Tok::Space) ++c;
+            int eq = c + 1;
+            while (eq <= b && toks_[eq].kind == Tok::Space) ++eq;
+            if (c > b || eq > b || (toks_[c].kind != Tok::Ident && toks_[c].kind != Tok::QIdent) ||
+                toks_[eq].kind != Tok::Op || toks_[eq].text != "=")
+              return;
+            wrap(eq + 1, b, updateRef_, toks_[c].text);
+          });
   }
 
   if (dateParams)
@@ -473,11 +581,13 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
   for (int k = 0; k <= count; ++k) {
     if (k == hintAt) out += hint;
     if (k == count) break;
+    out += before[k];
     if (r < refs_.size() && k == refs_[r].first) {
       out += qualified(int(r));
       if (!refs_[r].aliased && select_) out += " AS " + quoteId(refs_[r].inner);
       k = refs_[r].last;
       ++r;
+      out += after[k];
       continue;
     }
     const Tok& t = toks_[k];
@@ -495,6 +605,7 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
     }
     for (const auto& [tok, name] : aliasAfter_)
       if (tok == k) out += " AS " + quoteId(t.text);
+    out += after[k];
   }
   return out;
 }

@@ -24,9 +24,12 @@ class LocalSql {
   // dateParams (when given) receives the parameters compared with or stored into a date field,
   // upper case, so that a date given to them as text is bound as a date.
   // columnsOf(i) gives the fields of table reference i in order (an INSERT without a column list).
+  // fit(i, column) gives the arguments of the zfit() call that applies the field rules of a column
+  // of table reference i to the values an INSERT or UPDATE writes into it (empty: left as is).
   QString Translate(const std::function<QString(int)>& qualified,
                     const std::function<bool(const QString&)>& isDateColumn, QStringList* dateParams = nullptr,
-                    const std::function<QStringList(int)>& columnsOf = {}) const;
+                    const std::function<QStringList(int)>& columnsOf = {},
+                    const std::function<QString(int, const QString&)>& fit = {}) const;
 
  private:
   struct Tok {
@@ -44,6 +47,9 @@ class LocalSql {
   int insertRef_ = -1;           // INSERT INTO: the table reference
   QStringList insertColumns_;    // its column list
   int valuesOpen_ = -1;          // token of the "(" after VALUES
+  int insertSelect_ = -1;        // INSERT ... SELECT: the SELECT token
+  int updateRef_ = -1;           // UPDATE: the table reference
+  int updateSet_ = -1;           // its SET token
   bool select_ = false;
   std::vector<std::pair<int, QString>> aliasAfter_;  // select items that get their name as alias
 };

@@ -615,7 +615,7 @@ void TTable::ApplyOrder() {
     std::vector<int> flds;
     for (const QString& n : indexFieldNames_.split(';', Qt::SkipEmptyParts)) {
       const int i = m.FieldIndex(n.trimmed());
-      if (i < 0) throw EDatabaseError(QString("%1: Field '%2' not found").arg(Name.isEmpty() ? tableName_ : Name, n.trimmed()));
+      if (i < 0) throw EDatabaseError(QString("%1 : champ « %2 » introuvable").arg(Name.isEmpty() ? tableName_ : Name, n.trimmed()));
       flds.push_back(i);
     }
     const IndexMeta* match = nullptr;
@@ -637,7 +637,7 @@ void TTable::ApplyOrder() {
                                (!x.desc.szTagName.isEmpty() &&
                                 x.desc.szTagName.compare(indexName_.trimmed(), Qt::CaseInsensitive) == 0)))
         match = &x;
-    if (!match) Raise(DBIERR_NOSUCHINDEX, QString("Index: %1, table: %2").arg(indexName_, c.f->path));
+    if (!match) Raise(DBIERR_NOSUCHINDEX, QString("Index : %1\nTable : %2").arg(indexName_, c.f->path));
     fromIndex(*match, int(match->desc.aiKeyFld.size()));
   } else {
     for (const IndexMeta& x : m.indexes)
@@ -708,9 +708,9 @@ void TTable::SetIndexFieldNames(const QString& fields) {
 }
 
 std::vector<TDataSet::FieldInfo> TTable::DoOpen() {
-  if (tableName_.trimmed().isEmpty()) throw EDatabaseError(QString("%1: No table name given").arg(Name));
+  if (tableName_.trimmed().isEmpty()) throw EDatabaseError(QString("%1 : aucun nom de table").arg(Name));
   const QString path = Dbi::FindTableFile(databaseName_, tableName_);
-  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(FilePath()));
   cursor_ = std::make_unique<TableCursor>();
   cursor_->t = this;
   cursor_->f = Engine::Get().Open(path, exclusive_ ? Engine::Mode::Exclusive : Engine::Mode::Shared);
@@ -760,7 +760,7 @@ void TTable::DoFilterChanged() {
 void TTable::DoRefresh() { Engine::Get().CheckOthers(cursor_->f); }
 
 void TTable::DoCheckWritable() {
-  if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(cursor_->f->path));
+  if (readOnly_) Raise(DBIERR_READONLY, QString("Table : %1").arg(cursor_->f->path));
 }
 
 bool TTable::DoFirst(Record& out) { return cursor_->First(out) && (cursor_->Mark(out), true); }
@@ -920,7 +920,7 @@ void CheckBlankKeys(TableFile* f, const Values& values, int64_t selfId) {
     binds << qlonglong(selfId);
     Stmt s(f->conn, QString("SELECT 1 FROM %1 WHERE %2 AND rowid <> ? LIMIT 1").arg(f->Q(), conds.join(" AND ")));
     s.BindAll(binds);
-    if (s.Step()) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+    if (s.Step()) Raise(DBIERR_KEYVIOL, QString("Table : %1").arg(f->path));
   }
 }
 }  // namespace
@@ -958,7 +958,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
       s.Step();
     } catch (const EDBEngineError& err) {
       c.page.clear();
-      if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+      if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table : %1").arg(f->path));
       throw;
     }
     rec.id = sqlite3_last_insert_rowid(f->conn->db);
@@ -1000,12 +1000,12 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     n = sqlite3_changes(f->conn->db);
   } catch (const EDBEngineError& err) {
     c.page.clear();
-    if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table: %1").arg(f->path));
+    if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table : %1").arg(f->path));
     throw;
   }
   e.AfterWrite(f);
   c.AfterOwnWrite(&rec, &old);
-  if (n == 0) Raise(DBIERR_KEYDELETED, QString("Table: %1").arg(f->path));
+  if (n == 0) Raise(DBIERR_KEYDELETED, QString("Table : %1").arg(f->path));
   c.Mark(rec);
 }
 
@@ -1042,7 +1042,7 @@ void TTable::CreateTable() {
       case ftFloat: f.iFldType = fldFLOAT; break;
       case ftCurrency: f.iFldType = fldFLOAT; f.iSubType = fldstMONEY; break;
       case ftDate: f.iFldType = fldDATE; break;
-      default: Raise(DBIERR_INVALIDPARAM, QString("Field %1: this field type cannot be stored").arg(fd.Name));
+      default: Raise(DBIERR_INVALIDPARAM, QString("Champ %1 : ce type de champ ne peut pas être stocké").arg(fd.Name));
     }
     d.fields.push_back(f);
   }
@@ -1059,7 +1059,7 @@ void TTable::CreateTable() {
       int num = 0;
       for (size_t i = 0; i < d.fields.size(); ++i)
         if (d.fields[i].szName.compare(n.trimmed(), Qt::CaseInsensitive) == 0) num = int(i) + 1;
-      if (!num) Raise(DBIERR_INVALIDPARAM, QString("Index %1: field %2 is not defined").arg(xd.Name, n));
+      if (!num) Raise(DBIERR_INVALIDPARAM, QString("Index %1 : le champ %2 n'est pas défini").arg(xd.Name, n));
       x.aiKeyFld.push_back(uint16_t(num));
     }
     x.iFldsInKey = uint16_t(x.aiKeyFld.size());
@@ -1072,11 +1072,11 @@ void TTable::CreateTable() {
 void TTable::DeleteTable() {
   CheckInactive();
   const QString path = Dbi::FindTableFile(databaseName_, tableName_);
-  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(FilePath()));
   TableFile* r = Engine::Get().Reserve(path);
   const bool ok = QFile::remove(path);
   Engine::Get().Unreserve(r);
-  if (!ok) Raise(DBIERR_OSERROR, "cannot delete " + path);
+  if (!ok) Raise(DBIERR_OSERROR, "Suppression impossible : " + QDir::toNativeSeparators(path));
   QFile::remove(path + "-journal");
   RemoveCompanions(path);
 }
@@ -1085,10 +1085,10 @@ void TTable::EmptyTable() {
   const bool wasActive = Active();
   if (wasActive) CheckBrowseMode();
   const QString path = Dbi::FindTableFile(databaseName_, tableName_);
-  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table: %1").arg(FilePath()));
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QString("Table : %1").arg(FilePath()));
   TableFile* f = wasActive ? cursor_->f : Engine::Get().Open(path, Engine::Mode::Shared);
   try {
-    if (readOnly_) Raise(DBIERR_READONLY, QString("Table: %1").arg(path));
+    if (readOnly_) Raise(DBIERR_READONLY, QString("Table : %1").arg(path));
     Engine::Get().BeforeWrite(f);
     Stmt s(f->conn, QString("DELETE FROM %1").arg(f->Q()));
     s.Step();

@@ -15,6 +15,9 @@
 //   try { ... } catch (...) { tx.Rollback(); throw; }
 //   tx.Commit();
 //
+// The commit stores the rows of every table file of the transaction together, or none of them,
+// also when the program is killed or the power fails half way (GroupCommit.h).
+//
 // Scopes nest; the outermost one commits (or rolls back). Outside any scope every post is durable when Post
 // returns. Reads inside a scope share its transaction too, which makes a long run of lookups
 // (loading a grid cell by cell) faster: one lock of each file instead of one per lookup.

@@ -4,22 +4,38 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
 #include <QStorageInfo>
 
 #include <map>
+
+#include "platform/sys/Registry.h"
 
 namespace {
 
 struct Mapping {
   QString folder;
   DriveType type = dtFixed;
-  QString label;
   RemovableDiskDouble* disks = nullptr;
+  bool fromSettings = false;
+  qint64 capacity = -1;  // -1: the file system's own size
 };
 
-std::map<QChar, Mapping>& Table() {
+std::map<QChar, Mapping>& RawTable() {
   static std::map<QChar, Mapping> t;
   return t;
+}
+
+void ReadSettings();
+
+std::map<QChar, Mapping>& Table() {
+  static bool loaded = false;
+  if (!loaded) {
+    loaded = true;
+    ReadSettings();
+  }
+  return RawTable();
 }
 
 QChar LetterOf(const QString& s) {
@@ -45,6 +61,9 @@ const Mapping* Find(const QString& root) {
   return it == Table().end() ? nullptr : &it->second;
 }
 
+// A: is the floppy drive of every machine the program was written for; unmapped, it has no disk.
+bool IsBareFloppy(const QString& root) { return LetterOf(root) == QChar('A') && !Find(root); }
+
 // The mapped drive whose folder (any disk's folder, for a removable drive) holds a plain path:
 // its letter and the rest of the path from that folder ("" for the folder itself).
 bool FindDriveOfFolder(const QString& path, QChar& letter, QString& rest) {
@@ -66,7 +85,101 @@ bool FindDriveOfFolder(const QString& path, QChar& letter, QString& rest) {
   return false;
 }
 
+void ReadSettings() {
+  auto& t = RawTable();
+  for (auto it = t.begin(); it != t.end();) it = it->second.fromSettings ? t.erase(it) : std::next(it);
+  TRegistry reg;
+  reg.RootKey = HKEY_CURRENT_USER;
+  try {
+    if (!reg.OpenKeyReadOnly(kDriveSettingsKey)) return;
+    for (char c = 'A'; c <= 'Z'; ++c) {
+      const QString letter(c);
+      const QString folder = reg.ReadString(letter).trimmed();
+      if (folder.isEmpty() || t.count(QChar(c))) continue;
+      Mapping m;
+      m.fromSettings = true;
+      m.folder = Clean(QDir::isAbsolutePath(folder) ? folder : QDir::home().absoluteFilePath(folder));
+      const QString type = reg.ReadString(letter + ".Type").trimmed().toLower();
+      if (type.startsWith("amov") || type.startsWith("remov")) m.type = dtRemovable;
+      else if (type.startsWith("fix")) m.type = dtFixed;
+      else if (QFileInfo(m.folder).isDir()) m.type = DeviceDriveType(m.folder);
+      else m.type = (c == 'A' || c == 'B') ? dtRemovable : dtFixed;  // no medium in it now
+      bool ok = false;
+      const qint64 size = reg.ReadString(letter + ".Taille").trimmed().toLongLong(&ok);
+      if (ok && size > 0) m.capacity = size;
+      t[QChar(c)] = m;
+    }
+  } catch (const Exception&) {
+    // An unreadable store leaves the program without letters, as on a machine without drives.
+  }
+}
+
+// Bytes a folder's files take on a disk of 512-byte clusters.
+qint64 UsedBytes(const QString& folder) {
+  qint64 used = 0;
+  QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    it.next();
+    used += (it.fileInfo().size() + 511) / 512 * 512;
+  }
+  return used;
+}
+
+// The label and serial kept at the root of a medium: "label" on the first line, the serial in
+// hexadecimal on the second.
+bool ReadVolumeFile(const QString& folder, QString& label, quint32& serial) {
+  QFile f(folder + "/" + kVolumeFile);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  const QList<QByteArray> lines = f.read(4096).split('\n');
+  label = QString::fromUtf8(lines.value(0)).left(11);
+  bool ok = false;
+  serial = lines.value(1).trimmed().toUInt(&ok, 16);
+  if (!ok) serial = static_cast<quint32>(qHash(folder));
+  return true;
+}
+
+// The file system's own label of the device a folder is mounted from, when it has one.
+QString DeviceLabel(const QString& folder) {
+  const QStorageInfo si(folder);
+  if (!si.isValid() || !si.device().startsWith("/dev/")) return QString();
+  const QString dev = QFileInfo(QString::fromLocal8Bit(si.device())).canonicalFilePath();
+  QDirIterator it("/dev/disk/by-label", QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+  while (it.hasNext()) {
+    it.next();
+    if (it.fileInfo().canonicalFilePath() != dev) continue;
+    QString name = it.fileName();
+    for (int i; (i = name.indexOf("\\x")) >= 0;) name.replace(i, 4, QChar(name.mid(i + 2, 2).toInt(nullptr, 16)));
+    return name.left(11);
+  }
+  return QString();
+}
+
 }  // namespace
+
+void LoadDriveSettings() {
+  Table();  // the first read, when not done yet
+  ReadSettings();
+}
+
+DriveType DeviceDriveType(const QString& folder) {
+  const QStorageInfo si(folder);
+  if (!si.isValid()) return dtNoRootDir;
+  const QByteArray fs = si.fileSystemType().toLower();
+  if (fs.startsWith("nfs") || fs.startsWith("cifs") || fs.startsWith("smb") || fs.contains("sshfs") || fs == "9p")
+    return dtRemote;
+  if (fs == "iso9660" || fs == "udf") return dtCDRom;
+  if (fs == "tmpfs" || fs == "ramfs") return dtRamDisk;
+  const QString dev = QString::fromLocal8Bit(si.device());
+  if (!dev.startsWith("/dev/")) return dtFixed;
+  const QString name = QFileInfo(QFileInfo(dev).canonicalFilePath()).fileName();
+  QString sys = QFileInfo("/sys/class/block/" + name).canonicalFilePath();
+  if (sys.isEmpty()) return dtFixed;
+  if (QFileInfo::exists(sys + "/partition")) sys = QFileInfo(sys).path();  // the whole disk
+  QFile removable(sys + "/removable");
+  if (removable.open(QIODevice::ReadOnly) && removable.read(1) == "1") return dtRemovable;
+  if (sys.contains("/usb")) return dtRemovable;  // USB sticks and card readers that say they are fixed
+  return dtFixed;
+}
 
 void MapDrive(QChar letter, const QString& folder, DriveType type) {
   Mapping m;
@@ -78,7 +191,7 @@ void MapDrive(QChar letter, const QString& folder, DriveType type) {
 void UnmapDrive(QChar letter) { Table().erase(letter.toUpper()); }
 
 unsigned LogicalDrives() {
-  unsigned mask = 0;
+  unsigned mask = 1u;  // A:
   for (const auto& [l, m] : Table()) mask |= 1u << (l.unicode() - 'A');
   return mask;
 }
@@ -86,6 +199,7 @@ unsigned LogicalDrives() {
 DriveType GetDriveType(const QString& root) {
   const QChar l = LetterOf(root);
   if (l.isNull()) return root.startsWith('/') || root.startsWith('\\') ? dtFixed : dtNoRootDir;
+  if (IsBareFloppy(root)) return dtRemovable;
   const Mapping* m = Find(root);
   return m ? m->type : dtNoRootDir;
 }
@@ -108,7 +222,12 @@ QString ToDriveName(const QString& path) {
 
 QString DrivePath(const QString& path) {
   const Mapping* m = Find(path);
-  if (!m) return path;  // a plain path, or a letter nobody mapped (a path that does not exist)
+  if (!m) {
+    if (LetterOf(path).isNull()) return path;  // a plain path
+    QString rest = path.mid(2);
+    rest.replace('\\', '/');
+    return QString("/nonexistent-drive-") + path[0] + rest;  // a letter without a folder
+  }
   QString rest = path.mid(2);
   rest.replace('\\', '/');
   const QString folder = FolderOf(*m);
@@ -128,6 +247,10 @@ bool GetVolumeInformation(const QString& root, QString& label, quint32& serial, 
     }
     return true;
   }
+  if (IsBareFloppy(root)) {
+    error = kErrNotReady;
+    return false;
+  }
   const Mapping* m = Find(root);
   if (!m) {
     error = 15;
@@ -138,8 +261,10 @@ bool GetVolumeInformation(const QString& root, QString& label, quint32& serial, 
     error = kErrNotReady;
     return false;
   }
-  label = m->label;
-  serial = static_cast<quint32>(qHash(m->folder));
+  if (!ReadVolumeFile(m->folder, label, serial)) {
+    label = DeviceLabel(m->folder);
+    serial = static_cast<quint32>(qHash(m->folder));
+  }
   return true;
 }
 
@@ -148,13 +273,22 @@ bool SetVolumeLabel(const QString& root, const QString& label) {
   auto it = l.isNull() ? Table().end() : Table().find(l);
   if (it == Table().end()) return false;
   if (it->second.disks) return it->second.disks->WriteLabel(label);
-  it->second.label = label.left(11);
-  return true;
+  const QString folder = it->second.folder;
+  if (!QFileInfo(folder).isDir()) return false;
+  // A new label keeps the medium's serial number; a medium labelled for the first time gets one.
+  QString old;
+  quint32 serial = 0;
+  if (!ReadVolumeFile(folder, old, serial)) serial = QRandomGenerator::global()->generate();
+  QSaveFile f(folder + "/" + kVolumeFile);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  f.write(label.left(11).toUtf8() + "\n" + QByteArray::number(serial, 16) + "\n");
+  return f.commit();
 }
 
 bool GetDiskFreeSpace(const QString& root, qint64& freeBytes, qint64& totalBytes) {
   freeBytes = totalBytes = -1;
   QString folder;
+  qint64 capacity = -1;
   if (LetterOf(root).isNull()) {
     folder = root.isEmpty() ? QString("/") : Clean(root);
   } else {
@@ -162,11 +296,17 @@ bool GetDiskFreeSpace(const QString& root, qint64& freeBytes, qint64& totalBytes
     if (!m) return false;
     if (m->disks) return m->disks->Space(freeBytes, totalBytes);
     folder = m->folder;
+    capacity = m->capacity;
+    if (!QFileInfo(folder).isDir()) return false;  // no medium in the drive
   }
   QStorageInfo si(folder);
   if (!si.isValid() || !si.isReady()) return false;
   freeBytes = si.bytesAvailable();
   totalBytes = si.bytesTotal();
+  if (capacity > 0) {
+    totalBytes = capacity;
+    freeBytes = std::min(freeBytes, std::max<qint64>(0, capacity - UsedBytes(folder)));
+  }
   return true;
 }
 

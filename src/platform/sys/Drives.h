@@ -1,5 +1,13 @@
 // Drive letters over folders: what the archive code asks of a drive (type, volume label, space),
 // and a removable test double that stands for a floppy drive with a box of disks.
+//
+// The program's letters come from the registry store, key kDriveSettingsKey of the current user:
+// value "A" names the folder of drive A: (for instance the mount point of a removable medium);
+// the optional "A.Type" ("amovible" or "fixe") overrides the type read from the mount's device,
+// and "A.Taille" limits the drive to that many bytes (a test drive smaller than its file system).
+// A volume label written on a drive is kept on the medium itself (kVolumeFile at its root), so a
+// set of disks written today is read back after a restart. "A:" always exists: with no folder
+// mapped to it, it is a floppy drive without a disk (not ready).
 #pragma once
 #include <QChar>
 #include <QString>
@@ -16,6 +24,16 @@ enum DriveType : int {
 // Volume errors as the platform numbers them.
 constexpr int kErrNotReady = 21;
 constexpr int kErrGeneralFailure = 31;  // an unformatted disk
+
+inline const QString kDriveSettingsKey = "Software\\ZELM\\Lecteurs";
+inline const QString kVolumeFile = ".zelm-volume";
+
+// (Re)reads the letters of the registry store; letters mapped by MapDrive or a test double stay.
+// The first use of the drive layer reads them once.
+void LoadDriveSettings();
+// The type of the device a folder is mounted from: removable (its block device says so, or it
+// hangs on a USB bus), network, CD, RAM disk, else fixed.
+DriveType DeviceDriveType(const QString& folder);
 
 // Maps "X:" to a folder. A path that does not begin with a letter is on the local file system,
 // a fixed drive whose root is "/".

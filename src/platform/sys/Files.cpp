@@ -4,41 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
+#include "platform/ziplib/ZipMask.h"
 
-bool Match(const QString& n, int i, const QString& m, int j) {
-  while (j < m.size()) {
-    const QChar c = m[j];
-    if (c == '*') {
-      while (j < m.size() && m[j] == '*') ++j;
-      if (j == m.size()) return true;
-      for (int k = i; k <= n.size(); ++k)
-        if (Match(n, k, m, j)) return true;
-      return false;
-    }
-    if (i >= n.size()) return false;
-    if (c != '?' && c != n[i]) return false;
-    ++i;
-    ++j;
-  }
-  return i == n.size();
-}
-
-}  // namespace
-
-bool IsEngineSideFile(const QString& name) {
-  return name.endsWith("-journal", Qt::CaseInsensitive) || name.endsWith("-wal", Qt::CaseInsensitive) ||
-         name.endsWith("-shm", Qt::CaseInsensitive);
-}
+bool IsEngineSideFile(const QString& name) { return ziprec::IsEngineSideFile(name); }
 
 bool MatchesMask(const QString& name, const QString& mask) {
-  if (IsEngineSideFile(name)) return false;
-  const QString n = name.toCaseFolded();
-  const QString m = mask.toCaseFolded();
-  if (Match(n, 0, m, 0)) return true;
-  // "NAME.*" also finds "NAME": the extension of a DOS mask may be empty.
-  if (m.endsWith(".*") && !n.contains('.')) return Match(n, 0, m.left(m.size() - 2), 0);
-  return false;
+  return !IsEngineSideFile(name) && ziprec::MaskMatch(mask, name);
 }
 
 QStringList FindFiles(const QString& folder, const QString& mask) {

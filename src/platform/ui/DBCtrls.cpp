@@ -154,8 +154,33 @@ void TDBEdit::UpdateData() {
   throw EConvertError("'" + text() + "' n'est pas une valeur correcte");
 }
 
+bool TDBEdit::HoldsBadText() {
+  if (!pending_) return false;
+  return !Write(false);
+}
+
+// Back to the value the box showed when the operator entered it.
+void TDBEdit::DropBadText() {
+  if (!HoldsBadText()) return;
+  pending_ = false;
+  reported_ = false;
+  TField* f = Field();
+  TDataSet* ds = DataSet();
+  if (f && ds && (ds->State() == dsEdit || ds->State() == dsInsert) && f->AsString() != entryText_)
+    GuardEvent([&] { f->AsString = entryText_; });
+  const QString t = f ? f->AsString() : QString();
+  setText(t);
+  lastText_ = t;
+}
+
 void TDBEdit::keyPressEvent(QKeyEvent* e) {
   if (FireKeyPress(this, e, OnKeyPress)) return;
+  if (e->key() == Qt::Key_Escape && HoldsBadText()) {
+    // The text that was refused when the box was left goes too, not only what was typed since.
+    DropBadText();
+    selectAll();
+    return;
+  }
   if (e->key() == Qt::Key_Escape) {
     // Escape takes back what was typed in this box since it was entered.
     TDataSet* ds = DataSet();
@@ -183,7 +208,8 @@ void TDBEdit::focusInEvent(QFocusEvent* e) {
       lastText_ = text();
     }
   }
-  entryText_ = text();
+  // Back after a refused text, the box is still where the operator entered it.
+  if (!pending_) entryText_ = text();
 }
 
 void TDBEdit::focusOutEvent(QFocusEvent* e) {

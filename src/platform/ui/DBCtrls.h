@@ -38,6 +38,11 @@ class TDBEdit : public QLineEdit, public TSourceClient {
   std::function<void(QWidget*, QChar& key)> OnKeyPress;
   std::function<void(QWidget*)> OnExit;
 
+  // The box holds typed text that is not a value of its field (letters in a number).
+  bool HoldsBadText();
+  // Takes back such a text: the box shows the field's value again.
+  void DropBadText();
+
  protected:
   void ActiveChanged() override { Reload(); }
   void DataSetChanged() override { Reload(); }
@@ -83,8 +88,10 @@ class TDBLookupComboBox : public QComboBox, public TSourceClient {
   QString KeyField() const { return keyField_; }
   QString ListField() const { return listField_; }
 
-  // The key of the entry shown; null when none.
+  // The key of the entry shown; null when none (or when the entry's key is null).
   QVariant KeyValue() const { return key_; }
+  // An entry of the list is shown (its key may be empty).
+  bool HasChoice() const { return currentIndex() >= 0; }
   void SetKeyValue(const QVariant& key);
   QString Text() const { return currentText(); }
   void SetColors(const QColor& background, const QColor& text);

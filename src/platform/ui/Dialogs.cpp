@@ -1,5 +1,7 @@
 #include "platform/ui/Dialogs.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
@@ -181,6 +183,24 @@ void SetModalResult(QWidget* w, ModalResult r) { w->setProperty(kModalResultProp
 ModalResult GetModalResult(QWidget* w) {
   const QVariant v = w->property(kModalResultProp);
   return v.isValid() ? ModalResult(v.toInt()) : ModalResult::None;
+}
+
+// ---- unattended service ----
+
+ModalResult UnattendedDialogs::MessageBox(const QString& text, MsgDlgType type, MsgDlgButtons buttons,
+                                          const QString& caption) {
+  QString t = text;
+  t.replace("\r\n", "\n").replace('\r', '\n');
+  fprintf(stderr, "%s: %s\n", qPrintable(caption.isEmpty() ? DefaultCaption(type) : caption), qPrintable(t));
+  if (buttons & mbYes) return ModalResult::Yes;
+  if (buttons == 0 || (buttons & mbOK)) return ModalResult::OK;
+  if (buttons & mbNo) return ModalResult::No;
+  return ModalResult::Cancel;
+}
+
+ModalResult UnattendedDialogs::RunModal(QWidget* w) {
+  SetModalResult(w, ModalResult::Cancel);
+  return ModalResult::Cancel;
 }
 
 // ---- scripted service ----

@@ -75,6 +75,20 @@ QString ButtonText(MsgDlgBtn b);
 void SetModalResult(QWidget* window, ModalResult r);
 ModalResult GetModalResult(QWidget* window);
 
+// Answers every question itself, for when nobody is there (the session is ending): messages go
+// to the error output; a question is answered Yes (to store what was typed) or OK where offered,
+// else No; windows are not shown; file and printer dialogs are cancelled.
+class UnattendedDialogs : public DialogService {
+ public:
+  ModalResult MessageBox(const QString& text, MsgDlgType type, MsgDlgButtons buttons,
+                         const QString& caption) override;
+  ModalResult RunModal(QWidget* window) override;
+  QString OpenFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+  QString SaveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+  QString FolderName(QWidget*, const QString&, const QString&) override { return {}; }
+  bool PrinterSetup(QWidget*) override { return false; }
+};
+
 // Answers and records questions in tests. Message boxes take the next queued answer (or the
 // default: OK when offered, else Yes); modal windows are shown, handed to the next queued
 // handler, and closed with what it returns.

@@ -6,16 +6,20 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utime.h>
+
+#include <QByteArray>
+#include <QMessageAuthenticationCode>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "platform/ziplib/ZipLayout.h"
 #include "platform/ziplib/ZipMask.h"
 #include "platform/ziplib/ZipLibCall.h"
 #include "platform/ziplib/ZipRecords.h"
@@ -34,6 +38,8 @@ constexpr int32_t kErrWrite = 50;
 constexpr int32_t kErrUnsafe = 0x300 | 80;
 constexpr int32_t kErrPassword = 0x200 | 5;
 constexpr int32_t kErrCancelled = 0x100 | 32;
+constexpr int32_t kErrBomb = 0x300 | 81;
+constexpr int32_t kErrLink = 0x300 | 82;
 
 // An entry name that would land outside the extraction folder, or that is a link.
 bool UnsafeName(const std::string& n) {
@@ -49,9 +55,103 @@ bool UnsafeName(const std::string& n) {
   return false;
 }
 
+// A folder under the extraction folder, opened one level at a time without following a link:
+// a link already in the target never takes an entry elsewhere. -1 with errno set when a level
+// is missing (ENOENT, unless `create`), is a link (ELOOP) or is not a folder (ENOTDIR).
+int OpenFolderBelow(int baseFd, const std::vector<std::string>& levels, bool create) {
+  int fd = ::dup(baseFd);
+  for (const std::string& level : levels) {
+    if (fd < 0) return -1;
+    if (create && ::mkdirat(fd, level.c_str(), 0755) != 0 && errno != EEXIST) {
+      const int e = errno;
+      ::close(fd);
+      errno = e;
+      return -1;
+    }
+    const int next = ::openat(fd, level.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int e = errno;
+    if (next < 0) {
+      struct stat st{};
+      if (::fstatat(fd, level.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) errno = ELOOP;
+      else errno = e;
+      const int keep = errno;
+      ::close(fd);
+      errno = keep;
+      return -1;
+    }
+    ::close(fd);
+    fd = next;
+  }
+  return fd;
+}
+
+std::vector<std::string> Levels(const std::string& rel) {
+  std::vector<std::string> out;
+  size_t i = 0;
+  while (i < rel.size()) {
+    size_t j = rel.find('/', i);
+    if (j == std::string::npos) j = rel.size();
+    if (j > i && rel.compare(i, j - i, ".") != 0) out.push_back(rel.substr(i, j - i));
+    i = j + 1;
+  }
+  return out;
+}
+
+// PBKDF2 over HMAC-SHA1, as WinZip's AES derives its keys.
+QByteArray Pbkdf2Sha1(const QByteArray& password, const QByteArray& salt, int iterations, int length) {
+  QMessageAuthenticationCode mac(QCryptographicHash::Sha1, password);
+  QByteArray out;
+  for (uint32_t block = 1; out.size() < length; ++block) {
+    QByteArray s = salt;
+    for (int shift : {24, 16, 8, 0}) s.append(static_cast<char>((block >> shift) & 0xFF));
+    mac.reset();
+    mac.addData(s);
+    QByteArray u = mac.result();
+    QByteArray t = u;
+    for (int i = 1; i < iterations; ++i) {
+      mac.reset();
+      mac.addData(u);
+      u = mac.result();
+      for (int j = 0; j < t.size(); ++j) t[j] = static_cast<char>(t[j] ^ u[j]);
+    }
+    out += t;
+  }
+  return out.left(length);
+}
+
+// Whether a WinZip AES entry's data are the ones its authentication code vouches for under this
+// password (its second kind stores no CRC, so this is the only proof it has).
+bool AesCodeMatches(int fd, const RawEntry& r, const std::string& password) {
+  const int keyLen = r.aesStrength == 1 ? 16 : r.aesStrength == 2 ? 24 : r.aesStrength == 3 ? 32 : 0;
+  const int saltLen = keyLen / 2;
+  const int64_t overhead = saltLen + 2 + 10;
+  if (!keyLen || r.data < 0 || static_cast<int64_t>(r.compSize) < overhead) return false;
+  std::vector<unsigned char> head;
+  if (!ReadAt(fd, r.data, static_cast<size_t>(saltLen), head)) return false;
+  const QByteArray salt(reinterpret_cast<const char*>(head.data()), saltLen);
+  const QByteArray keys = Pbkdf2Sha1(QByteArray::fromStdString(password), salt, 1000, 2 * keyLen + 2);
+  QMessageAuthenticationCode mac(QCryptographicHash::Sha1, keys.mid(keyLen, keyLen));
+  int64_t at = r.data + saltLen + 2;
+  int64_t left = static_cast<int64_t>(r.compSize) - overhead;
+  std::vector<unsigned char> buf;
+  while (left > 0) {
+    const size_t n = static_cast<size_t>(std::min<int64_t>(left, 1 << 16));
+    if (!ReadAt(fd, at, n, buf)) return false;
+    mac.addData(reinterpret_cast<const char*>(buf.data()), static_cast<qsizetype>(n));
+    at += static_cast<int64_t>(n);
+    left -= static_cast<int64_t>(n);
+  }
+  if (!ReadAt(fd, at, 10, buf)) return false;
+  return mac.result().left(10) == QByteArray(reinterpret_cast<const char*>(buf.data()), 10);
+}
+
 class Job {
  public:
   explicit Job(UnzipParms* p) : p_(p) {}
+  ~Job() {
+    if (archiveFd_ >= 0) ::close(archiveFd_);
+    if (baseFd_ >= 0) ::close(baseFd_);
+  }
 
   int32_t Call(int32_t action, int32_t arg1, int64_t arg2, const std::string& text) {
     const int32_t rc = CallComponent(*p_, false, action, arg1, arg2, text, last_);
@@ -64,11 +164,24 @@ class Job {
   int32_t Run();
 
  private:
+  // Where an entry goes: the folders below the extraction folder, the one that holds it once
+  // opened (-1 before), and its name there.
+  struct Place {
+    std::vector<std::string> folders;
+    std::string leaf;
+    fs::path path;  // for messages
+    int dir = -1;
+    ~Place() {
+      if (dir >= 0) ::close(dir);
+    }
+  };
   bool Wanted(const std::string& name) const;
+  const RawEntry* Raw(zip_t* za, zip_uint64_t i) const;
+  void RefuseFolder(const std::string& name, const Place& place, int err);
   enum class Outcome { Done, Failed, BadData };
-  bool ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const zip_stat_t& st, const fs::path& target);
+  bool ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const zip_stat_t& st, Place& place);
   Outcome CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std::string& name, const zip_stat_t& st,
-                    const fs::path& target, bool trusted);
+                    Place& place, bool trusted, bool noCrc);
 
   UnzipParms* p_;
   bool cancelled_ = false;
@@ -78,6 +191,10 @@ class Job {
   bool provenPassword_ = false;  // password_ has decrypted an entry of this archive
   int64_t entryReported_ = 0;
   std::vector<std::string> masks_;
+  int archiveFd_ = -1;
+  RawLayout layout_;
+  bool haveLayout_ = false;
+  int baseFd_ = -1;
 };
 
 bool Job::Wanted(const std::string& name) const {
@@ -89,8 +206,23 @@ bool Job::Wanted(const std::string& name) const {
   return false;
 }
 
-bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const zip_stat_t& st,
-                     const fs::path& target) {
+const RawEntry* Job::Raw(zip_t* za, zip_uint64_t i) const {
+  if (!haveLayout_ || i >= layout_.entries.size()) return nullptr;
+  const char* raw = zip_get_name(za, i, ZIP_FL_ENC_RAW);
+  return raw && layout_.entries[i].name == raw ? &layout_.entries[i] : nullptr;
+}
+
+void Job::RefuseFolder(const std::string& name, const Place& place, int err) {
+  if (err == ELOOP) {
+    Message(kErrLink, "Entrée refusée (lien dans le dossier de destination): " + name);
+    Skipped(name, skGeneralExtractError, kErrLink);
+  } else {
+    Message(kErrWrite, "Impossible de créer " + place.path.parent_path().string());
+    Skipped(name, skGeneralExtractError, kErrWrite);
+  }
+}
+
+bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const zip_stat_t& st, Place& place) {
   const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
   if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0)) {
     Message(kErrData, "Méthode de compression inconnue: " + name);
@@ -110,9 +242,13 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
       Skipped(name, skGeneralExtractError, kErrData);
       return false;
     }
-    return CopyEntry(za, i, zf, name, st, target, true) == Outcome::Done;
+    return CopyEntry(za, i, zf, name, st, place, true, false) == Outcome::Done;
   }
 
+  // WinZip AES entries of the second kind store no CRC: their authentication code proves both
+  // the password and the data.
+  const RawEntry* raw = Raw(za, i);
+  const bool aes2 = raw && raw->aesVersion == 2 && archiveFd_ >= 0;
   // The check byte of traditional encryption lets one wrong password in 256 through: data that
   // then fail to decode under a password not yet proven count as a wrong password.
   std::string pw = password_;
@@ -132,7 +268,14 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
     }
     const bool proven = provenPassword_ && pw == password_;
     if (zip_file_t* zf = zip_fopen_index_encrypted(za, i, 0, pw.c_str())) {
-      const Outcome o = CopyEntry(za, i, zf, name, st, target, proven);
+      if (aes2 && !AesCodeMatches(archiveFd_, *raw, pw)) {
+        // Its password check (two bytes) passed: the data are what is wrong.
+        zip_fclose(zf);
+        Message(kErrData, "Données chiffrées altérées (code d'authentification erroné): " + name);
+        Skipped(name, skZipFileFormatWrong, kErrData);
+        return false;
+      }
+      const Outcome o = CopyEntry(za, i, zf, name, st, place, proven || aes2, aes2);
       if (o == Outcome::Done) {
         password_ = pw;
         provenPassword_ = true;
@@ -149,29 +292,37 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
 }
 
 Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std::string& name, const zip_stat_t& st,
-                            const fs::path& target, bool trusted) {
+                            Place& place, bool trusted, bool noCrc) {
   // Written beside its target under a temporary name, renamed only once it is whole and sound.
   std::string temp;
   int fd = -1;
-  std::error_code ec;
   if (!p_->fTest) {
-    fs::create_directories(target.parent_path(), ec);
-    std::string t = (target.parent_path() / ".zelmXXXXXX").string();
-    std::vector<char> b(t.begin(), t.end());
-    b.push_back(0);
-    fd = mkstemp(b.data());
+    if (place.dir < 0) place.dir = OpenFolderBelow(baseFd_, place.folders, true);
+    if (place.dir < 0) {
+      const int err = errno;
+      zip_fclose(zf);
+      RefuseFolder(name, place, err);
+      return Outcome::Failed;
+    }
+    static thread_local std::mt19937 rng{std::random_device{}()};
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+      char t[16];
+      std::snprintf(t, sizeof t, ".zelm%08x", static_cast<unsigned>(rng()));
+      fd = ::openat(place.dir, t, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+      if (fd >= 0) temp = t;
+      else if (errno != EEXIST) break;
+    }
     if (fd < 0) {
       zip_fclose(zf);
-      Message(kErrWrite, "Impossible de créer " + target.string());
+      Message(kErrWrite, "Impossible de créer " + place.path.string());
       Skipped(name, skGeneralExtractError, kErrWrite);
       return Outcome::Failed;
     }
-    temp = b.data();
   }
   auto discard = [&] {
     if (fd >= 0) ::close(fd);
     fd = -1;
-    if (!temp.empty()) ::unlink(temp.c_str());
+    if (!temp.empty()) ::unlinkat(place.dir, temp.c_str(), 0);
   };
 
   std::vector<unsigned char> buf(65536);
@@ -210,13 +361,19 @@ Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std
     }
   }
   zip_fclose(zf);
+  if (crcError && noCrc) {
+    // The stored CRC means nothing here; the whole entry came through (libzip checks the CRC
+    // only at the end), so only its size is left to check.
+    crcError = false;
+    readError = (st.valid & ZIP_STAT_SIZE) && static_cast<int64_t>(st.size) != pos;
+  }
   if (cancelled_) {
     discard();
     return Outcome::Failed;
   }
   if (writeError) {
     discard();
-    Message(kErrWrite, "Erreur d'écriture de " + target.string());
+    Message(kErrWrite, "Erreur d'écriture de " + place.path.string());
     Skipped(name, skGeneralExtractError, kErrWrite);
     return Outcome::Failed;
   }
@@ -250,21 +407,21 @@ Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std
     if (m) mode = m | 0600;
   }
   ::fchmod(fd, mode);
+  if (st.valid & ZIP_STAT_MTIME) {
+    const struct timespec times[2] = {{st.mtime, 0}, {st.mtime, 0}};
+    ::futimens(fd, times);
+  }
   if (::close(fd) != 0) {
     fd = -1;
     discard();
-    Message(kErrWrite, "Erreur d'écriture de " + target.string());
+    Message(kErrWrite, "Erreur d'écriture de " + place.path.string());
     Skipped(name, skGeneralExtractError, kErrWrite);
     return Outcome::Failed;
   }
   fd = -1;
-  if (st.valid & ZIP_STAT_MTIME) {
-    struct utimbuf ut{st.mtime, st.mtime};
-    ::utime(temp.c_str(), &ut);
-  }
-  if (std::rename(temp.c_str(), target.c_str()) != 0) {
+  if (::renameat(place.dir, temp.c_str(), place.dir, place.leaf.c_str()) != 0) {
     discard();
-    Message(kErrWrite, "Impossible d'écrire " + target.string());
+    Message(kErrWrite, "Impossible d'écrire " + place.path.string());
     Skipped(name, skGeneralExtractError, kErrWrite);
     return Outcome::Failed;
   }
@@ -291,6 +448,24 @@ int32_t Job::Run() {
     Call(cbEndOfBatch, 0, 0, {});
     return 0;
   }
+  // Entries that share or overlap their data expand far beyond the archive (zip bombs): the
+  // whole archive is refused before anything is written, as Info-ZIP's unzip refuses it.
+  // The directory checked must be the one libzip reads, entry for entry.
+  archiveFd_ = ::open(p_->PZipFN, O_RDONLY | O_CLOEXEC);
+  haveLayout_ = archiveFd_ >= 0 && ReadRawLayout(archiveFd_, layout_) &&
+                static_cast<zip_int64_t>(layout_.entries.size()) == zip_get_num_entries(za, 0);
+  for (size_t k = 0; haveLayout_ && k < layout_.entries.size(); ++k) haveLayout_ = Raw(za, k) != nullptr;
+  const int64_t overlap = haveLayout_ ? FirstOverlap(layout_) : -1;
+  if (!haveLayout_ || overlap >= 0) {
+    zip_discard(za);
+    const std::string why =
+        haveLayout_ ? "l'entrée " + layout_.entries[static_cast<size_t>(overlap)].name +
+                          " chevauche une autre entrée ou le répertoire central (bombe zip possible)"
+                    : "son répertoire central ne se relit pas";
+    Message(haveLayout_ ? kErrBomb : kErrData, "L'archive sélectionnée n'a pas un format ZIP correct: " + why);
+    Call(cbEndOfBatch, 0, 0, {});
+    return 0;
+  }
   std::error_code ec;
   fs::path base = p_->PExtractDir && *p_->PExtractDir ? fs::path(p_->PExtractDir) : fs::current_path(ec);
   {
@@ -298,7 +473,16 @@ int32_t Job::Run() {
     std::replace(b.begin(), b.end(), '\\', '/');
     base = fs::absolute(fs::path(b), ec).lexically_normal();
   }
-  if (!p_->fTest) fs::create_directories(base, ec);
+  if (!p_->fTest) {
+    fs::create_directories(base, ec);
+    baseFd_ = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (baseFd_ < 0) {
+      zip_discard(za);
+      Message(kErrWrite, "Impossible de créer " + base.string());
+      Call(cbEndOfBatch, 0, 0, {});
+      return 0;
+    }
+  }
 
   struct Todo {
     zip_uint64_t index;
@@ -338,22 +522,35 @@ int32_t Job::Run() {
     }
     const size_t slash = name.rfind('/', isDir ? name.size() - 2 : std::string::npos);
     const std::string rel = p_->fDirectories ? name : (slash == std::string::npos ? name : name.substr(slash + 1));
-    const fs::path target = (base / rel).lexically_normal();
+    Place place;
+    place.path = (base / rel).lexically_normal();
+    place.folders = Levels(rel);
     {
-      const std::string ts = target.string(), bs = base.string();
-      if (ts.compare(0, bs.size(), bs) != 0) {
+      const std::string ts = place.path.string(), bs = base.string();
+      if (ts.compare(0, bs.size(), bs) != 0 || place.folders.empty()) {
         Message(kErrUnsafe, "Entrée refusée (hors du dossier de destination): " + name);
         Skipped(name, skGeneralExtractError, kErrUnsafe);
         continue;
       }
     }
     if (isDir) {
-      if (p_->fDirectories && !p_->fTest) fs::create_directories(target, ec);
+      if (p_->fDirectories && !p_->fTest) {
+        const int fd = OpenFolderBelow(baseFd_, place.folders, true);
+        if (fd >= 0) ::close(fd);
+        else if (errno == ELOOP) RefuseFolder(name, place, ELOOP);
+      }
       continue;
     }
+    place.leaf = place.folders.back();
+    place.folders.pop_back();
     if (!p_->fTest) {
+      place.dir = OpenFolderBelow(baseFd_, place.folders, false);
+      if (place.dir < 0 && errno != ENOENT) {
+        RefuseFolder(name, place, errno);
+        continue;
+      }
       struct stat fst{};
-      const bool exists = ::lstat(target.c_str(), &fst) == 0;
+      const bool exists = place.dir >= 0 && ::fstatat(place.dir, place.leaf.c_str(), &fst, AT_SYMLINK_NOFOLLOW) == 0;
       const time_t entryTime = (t.st.valid & ZIP_STAT_MTIME) ? t.st.mtime : 0;
       if (exists && !S_ISREG(fst.st_mode)) {
         Message(kErrUnsafe, "Entrée refusée (la destination n'est pas un fichier): " + name);
@@ -378,7 +575,7 @@ int32_t Job::Run() {
         }
       }
     }
-    if (ExtractOne(za, t.index, name, t.st, target)) ++done;
+    if (ExtractOne(za, t.index, name, t.st, place)) ++done;
   }
   zip_discard(za);
   if (cancelled_) Message(kErrCancelled, "Opération annulée");

@@ -60,16 +60,30 @@ struct Item {
 class Job;
 struct Layout;
 
-// A file deflated ahead of the archive's writing, on a worker thread.
+// A file deflated ahead of the archive's writing, on a worker thread. Its raw deflate stream lies
+// in its worker's spill file, so the files held open stay as few as the workers, however many
+// files the archive takes.
 struct Packed {
-  FILE* data = nullptr;  // the raw deflate stream
+  FILE* spill = nullptr;  // owned by the job's spill list
+  int64_t offset = 0;
   int64_t compSize = 0;
   uint32_t crc = 0;
   bool failed = false;
   std::atomic<int64_t> consumed{0};
   std::atomic<bool> done{false};
-  ~Packed() {
-    if (data) std::fclose(data);
+};
+
+struct SpillFiles {
+  std::mutex m;
+  std::vector<FILE*> files;
+  FILE* Make() {
+    FILE* f = std::tmpfile();
+    std::lock_guard<std::mutex> lock(m);
+    if (f) files.push_back(f);
+    return f;
+  }
+  ~SpillFiles() {
+    for (FILE* f : files) std::fclose(f);
   }
 };
 
@@ -110,24 +124,21 @@ class Job {
   bool Excluded(const std::string& fileName, const std::string& stored) const;
   std::string AskPassword(const std::string& forFile);
   int32_t WriteArchive(const std::string& archive);
-  bool PackInParallel(const std::vector<const Item*>& todo, std::vector<std::unique_ptr<Packed>>& packed);
+  bool PackInParallel(const std::vector<const Item*>& todo, std::vector<std::unique_ptr<Packed>>& packed,
+                      SpillFiles& spills);
   int32_t WriteBehindProgram(const std::string& archive, const Layout& layout);
 
   ZipParms* p_;
   bool cancelled_ = false;
   CallbackRecord last_{};
   std::vector<Item> items_;
-  std::map<std::string, size_t> byName_;  // upper-cased stored name -> index in items_
+  std::map<std::string, size_t> byName_;  // stored name -> index in items_ (names differing in case are two files)
   std::set<std::string> storeSuffixes_;
   time_t fromDate_ = 0;
   std::string askedPassword_;
   bool passwordAsked_ = false;
 };
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return s;
@@ -237,12 +248,11 @@ void Job::AddCandidate(const fs::path& file, const std::string& stored, const Ad
     const std::string ext = Lower(file.extension().string());
     it.store = p_->fLevel <= 0 || (!ext.empty() && storeSuffixes_.count(ext));
   }
-  const std::string key = Upper(it.name);
-  auto found = byName_.find(key);
+  auto found = byName_.find(it.name);
   if (found != byName_.end()) {
     items_[found->second] = it;  // the later file pattern wins, as in the archive
   } else {
-    byName_[key] = items_.size();
+    byName_[it.name] = items_.size();
     items_.push_back(it);
   }
 }
@@ -288,8 +298,10 @@ void Job::CollectSpec(const AddFileSpec& spec) {
       return;
     }
     const std::string name = file.filename().string();
-    if (HasWildcards(mask) && IsEngineSideFile(name)) return;
-    if (MaskMatch(mask, name)) AddCandidate(file, storedFor(file), spec, false);
+    if (!MaskMatch(mask, name)) return;
+    // A plain name takes its own file; another case of it only when that file is not there.
+    if (!HasWildcards(mask) && name != mask && fs::exists(file.parent_path() / mask, ec)) return;
+    AddCandidate(file, storedFor(file), spec, false);
   };
   if (recurse) {
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec), end;
@@ -334,7 +346,7 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t len, zip_source
   switch (cmd) {
     case ZIP_SOURCE_OPEN:
       if (s->packed) {
-        std::rewind(s->packed->data);
+        s->pos = 0;
         return 0;
       }
       s->f = std::fopen(s->item->path.c_str(), "rb");
@@ -354,11 +366,14 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t len, zip_source
       return 0;
     case ZIP_SOURCE_READ: {
       if (s->packed) {
-        const size_t n = std::fread(data, 1, len, s->packed->data);
-        if (n < len && std::ferror(s->packed->data)) {
-          zip_error_set(&s->error, ZIP_ER_READ, errno);
+        const Packed& pk = *s->packed;
+        const auto want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(len), pk.compSize - s->pos));
+        const ssize_t n = want ? ::pread(fileno(pk.spill), data, want, pk.offset + s->pos) : 0;
+        if (n < 0 || (n == 0 && want > 0)) {
+          zip_error_set(&s->error, ZIP_ER_READ, n < 0 ? errno : 0);
           return -1;
         }
+        s->pos += n;
         return static_cast<zip_int64_t>(n);
       }
       if (s->job->Cancelled()) {
@@ -507,7 +522,8 @@ std::string TempBeside(const std::string& path) {
 
 // Deflates the plain entries on worker threads while this thread reports their progress in
 // archive order; encrypted and stored entries are left to libzip. False when cancelled or failed.
-bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::unique_ptr<Packed>>& packed) {
+bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::unique_ptr<Packed>>& packed,
+                         SpillFiles& spills) {
   std::vector<size_t> work;
   for (size_t k = 0; k < todo.size(); ++k)
     if (!todo[k]->isDir && !todo[k]->encrypt && !todo[k]->store && todo[k]->size > 0) {
@@ -522,15 +538,19 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
   const int level = std::clamp(p_->fLevel, 1, 9);
   auto worker = [&] {
     std::vector<unsigned char> in(1 << 18), out(1 << 18);
+    FILE* spill = nullptr;
     for (;;) {
       const size_t w = next++;
       if (w >= work.size() || stop) break;
       const Item* it = todo[work[w]];
       Packed& pk = *packed[work[w]];
+      if (!spill) spill = spills.Make();
       FILE* f = std::fopen(it->path.c_str(), "rb");
-      pk.data = std::tmpfile();
+      pk.spill = spill;
+      pk.offset = spill ? static_cast<int64_t>(ftello(spill)) : -1;
       z_stream zs{};
-      bool ok = f && pk.data && deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+      bool ok = f && spill && pk.offset >= 0 &&
+                deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
       uLong crc = crc32(0L, Z_NULL, 0);
       int flush = Z_NO_FLUSH;
       while (ok && flush != Z_FINISH && !stop) {
@@ -550,7 +570,7 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
           zs.avail_out = static_cast<uInt>(out.size());
           deflate(&zs, flush);
           const size_t have = out.size() - zs.avail_out;
-          if (have && std::fwrite(out.data(), 1, have, pk.data) != have) ok = false;
+          if (have && std::fwrite(out.data(), 1, have, spill) != have) ok = false;
         } while (ok && zs.avail_out == 0);
         pk.consumed += static_cast<int64_t>(n);
       }
@@ -558,7 +578,7 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
       if (f) std::fclose(f);
       pk.compSize = static_cast<int64_t>(zs.total_out);
       pk.crc = static_cast<uint32_t>(crc);
-      pk.failed = !ok || pk.consumed != it->size || std::fflush(pk.data) != 0;
+      pk.failed = !ok || pk.consumed != it->size || std::fflush(spill) != 0;
       {
         std::lock_guard<std::mutex> lock(m);
         pk.done = true;
@@ -616,7 +636,7 @@ int32_t Job::WriteArchive(const std::string& archive) {
   // Update and freshen compare with what the archive holds.
   std::vector<const Item*> todo;
   for (const Item& it : items_) {
-    const zip_int64_t idx = zip_name_locate(za, it.name.c_str(), ZIP_FL_NOCASE);
+    const zip_int64_t idx = zip_name_locate(za, it.name.c_str(), 0);
     if (p_->fFreshen || p_->fUpdate) {
       if (idx < 0 && p_->fFreshen) continue;
       if (idx >= 0) {
@@ -643,7 +663,8 @@ int32_t Job::WriteArchive(const std::string& archive) {
   }
 
   std::vector<std::unique_ptr<Packed>> packed(todo.size());
-  if (!PackInParallel(todo, packed)) {
+  SpillFiles spills;  // read until the archive is written
+  if (!PackInParallel(todo, packed, spills)) {
     zip_discard(za);
     Message(cancelled_ ? kErrCancelled : kErrRead, cancelled_ ? "Opération annulée" : "Erreur de lecture d'un fichier");
     return 0;
@@ -674,7 +695,7 @@ int32_t Job::WriteArchive(const std::string& archive) {
       }
       sources.push_back(std::move(fsrc));
     }
-    zip_int64_t idx = zip_name_locate(za, it->name.c_str(), ZIP_FL_NOCASE);
+    zip_int64_t idx = zip_name_locate(za, it->name.c_str(), 0);
     if (it->isDir) {
       if (idx < 0) idx = zip_dir_add(za, it->name.c_str(), ZIP_FL_ENC_GUESS);
     } else if (idx >= 0) {

@@ -1,0 +1,298 @@
+#include "maintenance/MaintCommon.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProgressBar>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include "platform/db/Maintenance.h"
+#include "platform/ui/Dialogs.h"
+#include "platform/sys/Files.h"
+#include "platform/ui/Cursor.h"
+#include "schema/AppSchema.h"
+#include "shell/global.h"
+
+QStringList SchemaTableFiles() {
+  QStringList out;
+  for (const QString& line : ApplicationDescriptor())
+    if (line.contains("object Table:")) out << line.mid(13, 50).trimmed();
+  return out;
+}
+
+QStringList BackupSpecs(const QString& dataPath) {
+  QStringList out;
+  for (const QString& t : SchemaTableFiles()) {
+    const int dot = t.indexOf('.');
+    out << dataPath + (dot < 0 ? t + "." : t.left(dot + 1)) + "*";
+  }
+  return out;
+}
+
+bool IsTableFileName(const QString& fileName, QString* tableFile) {
+  static const QRegularExpression companion("^(PX|MB|VAL|TV|FAM|[XY][0-9A-F]{2})$",
+                                            QRegularExpression::CaseInsensitiveOption);
+  const int dot = fileName.indexOf('.');
+  if (dot <= 0) return false;
+  const QString base = fileName.left(dot);
+  const QString ext = fileName.mid(dot + 1);
+  for (const QString& t : SchemaTableFiles()) {
+    const int tdot = t.indexOf('.');
+    if (t.left(tdot).compare(base, Qt::CaseInsensitive) != 0) continue;
+    if (ext.compare(t.mid(tdot + 1), Qt::CaseInsensitive) == 0 || companion.match(ext).hasMatch()) {
+      if (tableFile) *tableFile = t;
+      return true;
+    }
+  }
+  return false;
+}
+
+void TZipProgressBar::Progress(ProgressType type, qint64 size) {
+  ProcessMessages();
+  switch (type) {
+    case TotalSize2Process:
+      bar_->setRange(0, 10001);
+      bar_->setValue(1);
+      total_ = size;
+      done_ = 0;
+      break;
+    case ProgressUpdate:
+      done_ += size;
+      bar_->setValue(total_ == 0 ? 10001 : int(std::min<qint64>(10001, done_ * 10000 / total_ + 1)));
+      break;
+    case EndOfBatch:
+      bar_->setValue(1);
+      break;
+    default:
+      break;
+  }
+  ProcessMessages();
+}
+
+namespace {
+
+// Files of the data folder the specifications take.
+int FilesToArchive(const QString& dataPath) {
+  int n = 0;
+  for (const QString& spec : BackupSpecs(dataPath))
+    for (const QString& f : FindFiles(dataPath, ExtractFileName(spec)))
+      if (FileExists(dataPath + f)) ++n;
+  return n;
+}
+
+}  // namespace
+
+bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QString& target, bool span) {
+  TTablesReadLock lock(dataPath, SchemaTableFiles());
+  if (!lock.Locked()) {
+    ShowError("La sauvegarde n'a pas été faite : " + lock.Failure());
+    return false;
+  }
+  if (span) {
+    zip.SetZipFileName(target);
+    zip.EraseFile(target, htdAllowUndo);
+    zip.FSpecArgs = BackupSpecs(dataPath);
+    zip.Add();
+    return zip.SuccessCount > 0;
+  }
+
+  const QString folder = ExtractFilePath(target);
+  const QString temp = folder + QString(".%1.%2.part")
+                                    .arg(ExtractFileName(target))
+                                    .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
+  QFile::remove(temp);
+  const int expected = FilesToArchive(dataPath);
+  zip.SetZipFileName(temp);
+  zip.FSpecArgs = BackupSpecs(dataPath);
+  zip.Add();
+  const int added = zip.SuccessCount;
+  int listed = -1;
+  {
+    TZipArchiver check;
+    check.Unattended = true;
+    check.SetZipFileName(temp);
+    if (!check.ZipFileName().isEmpty()) listed = check.EntryCount();
+  }
+  zip.SetZipFileName(QString());
+  if (added <= 0 || added != expected || listed != expected) {
+    QFile::remove(temp);
+    if (added > 0)  // the component said nothing: it thinks all went well
+      ShowError("La sauvegarde n'a pas pu être écrite entièrement dans " + target +
+                " ; l'archive précédente est conservée.");
+    return false;
+  }
+  if (FileExists(target)) zip.EraseFile(target, htdAllowUndo);
+  // rename() replaces in one step whatever is still there (a trash that refused the file).
+  if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(target).constData()) != 0) {
+    QFile::remove(temp);
+    ShowError("Impossible d'écrire l'archive " + target + ".");
+    return false;
+  }
+  zip.SetZipFileName(target);
+  return true;
+}
+
+namespace {
+
+const char* kNothingRestored = " Aucune donnée n'a été modifiée.";
+
+// An entry whose name would leave the extraction folder: absolute, with a drive letter, or
+// climbing out through "..".
+bool LeavesFolder(const QString& name) {
+  if (name.startsWith('/') || name.startsWith('\\')) return true;
+  if (name.size() >= 2 && name[1] == ':') return true;
+  const QStringList parts = QString(name).replace('\\', '/').split('/');
+  return parts.contains("..");
+}
+
+// A symbolic link stored by a Unix host: its mode sits in the high half of the attributes.
+bool IsLinkEntry(const ZipDirEntry& e) {
+  return e.HostSystem == 3 && ((e.ExtFileAttrib >> 16) & 0170000) == 0120000;
+}
+
+bool SameCrc(const QString& path, const ZipDirEntry& e) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  // A size of all ones stands for a larger one kept in the entry's zip64 field.
+  if (e.UncompressedSize != 0xFFFFFFFFu && f.size() != qint64(e.UncompressedSize)) return false;
+  uLong crc = crc32(0L, Z_NULL, 0);
+  QByteArray buf(1 << 16, Qt::Uninitialized);
+  for (;;) {
+    const qint64 n = f.read(buf.data(), buf.size());
+    if (n < 0) return false;
+    if (n == 0) break;
+    crc = crc32(crc, reinterpret_cast<const Bytef*>(buf.constData()), uInt(n));
+  }
+  return uint32_t(crc) == e.CRC32;
+}
+
+// The name a file of the archive takes in the data folder: the one already there when only the
+// case differs, else its own.
+QString TargetName(const QString& dataPath, const QString& name) {
+  for (const QString& e : QDir(dataPath).entryList(QDir::Files | QDir::Hidden))
+    if (e.compare(name, Qt::CaseInsensitive) == 0) return e;
+  return name;
+}
+
+// Puts an extracted file beside the tables under a staging name, on disk for good: moved when
+// the temporary folder shares the data folder's file system, copied otherwise.
+bool Stage(const QString& from, const QString& to) {
+  QFile::remove(to);
+  if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0 &&
+      !QFile::copy(from, to))
+    return false;
+  QFile f(to);
+  if (!f.open(QIODevice::ReadWrite)) return false;
+  f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+  return ::fsync(f.handle()) == 0;
+}
+
+void SyncFolder(const QString& folder) {
+  const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+
+QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
+  zip.SetZipFileName(archive);
+  if (zip.ZipFileName().isEmpty())
+    return "L'archive " + archive + " est endommagée ou illisible." + kNothingRestored;
+  for (const ZipDirEntry& e : zip.DirEntries) {
+    if (LeavesFolder(e.FileName))
+      return "L'archive contient un fichier dont le chemin sort du dossier de restauration : " + e.FileName +
+             "." + kNothingRestored;
+    if (IsLinkEntry(e)) return "L'archive contient un lien : " + e.FileName + "." + kNothingRestored;
+  }
+  const std::vector<ZipDirEntry> entries = zip.DirEntries;
+
+  // A fresh, empty folder: nothing left by an earlier restore can be taken for part of this one.
+  ForceDirectories(AppPath + "Temp");
+  QTemporaryDir work(AppPath + "Temp/restaure-XXXXXX");
+  if (!work.isValid())
+    return "Impossible de créer le répertoire : " + AppPath + "Temp/restaure-..." + kNothingRestored;
+  const QString dir = IncludeTrailingPathDelimiter(work.path());
+  zip.ExtrBaseDir = dir;
+  zip.FSpecArgs.clear();
+  zip.FSpecArgs << "*.*";
+  zip.Extract();
+  if (zip.SuccessCount != int(entries.size()))
+    return "L'archive " + archive + " n'a pas pu être extraite entièrement." + kNothingRestored;
+  {
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      it.next();
+      if (it.fileInfo().isSymLink()) return "L'archive contient un lien : " + it.fileName() + "." + kNothingRestored;
+    }
+  }
+  // Every file must be what the archive's directory says it is.
+  struct Item {
+    QString source, table, target;
+  };
+  std::vector<Item> items;
+  QStringList tables;
+  for (const ZipDirEntry& e : entries) {
+    const QString name = QString(e.FileName).replace('\\', '/');
+    if (name.contains('/')) continue;  // not a file of the data folder
+    if (!SameCrc(dir + name, e))
+      return "Le fichier " + name + " de l'archive est endommagé." + kNothingRestored;
+    QString table;
+    if (!IsTableFileName(name, &table)) continue;  // not one of the program's files
+    for (const Item& i : items)
+      if (i.target.compare(TargetName(DataPath, name), Qt::CaseInsensitive) == 0)
+        return "L'archive contient deux fois le fichier " + name + "." + kNothingRestored;
+    items.push_back({dir + name, table, TargetName(DataPath, name)});
+    if (!tables.contains(table)) tables << table;
+  }
+  if (items.empty()) return "L'archive " + archive + " ne contient aucune table du programme." + kNothingRestored;
+
+  const QStringList here = Dbi::TablesOpenHere(DataPath, tables);
+  if (!here.isEmpty())
+    return "La restauration est impossible tant que ces tables sont ouvertes : " + here.join(", ") + "." +
+           kNothingRestored;
+  const QStringList elsewhere = Dbi::TablesOpenElsewhere(DataPath, tables);
+  if (!elsewhere.isEmpty())
+    return "La restauration est impossible : ces tables sont utilisées par un autre programme : " +
+           elsewhere.join(", ") + "." + kNothingRestored;
+
+  // Copies beside the tables first; the tables are replaced only once every copy is whole.
+  QStringList copies;
+  for (const Item& i : items) {
+    const QString copy = DataPath + "~restaure." + i.target;
+    ProcessMessages();
+    if (!Stage(i.source, copy)) {
+      copies << copy;
+      for (const QString& c : copies) QFile::remove(c);
+      return "Impossible de copier " + ExtractFileName(i.source) + " dans " + DataPath + "." + kNothingRestored;
+    }
+    copies << copy;
+  }
+  // A journal left beside a table would roll the restored file back at its first opening.
+  for (const QString& t : tables) {
+    const QString file = TargetName(DataPath, t);
+    QFile::remove(DataPath + file + "-journal");
+  }
+  QStringList failed;
+  for (size_t k = 0; k < items.size(); ++k) {
+    const QString target = DataPath + items[k].target;
+    if (std::rename(QFile::encodeName(copies[int(k)]).constData(), QFile::encodeName(target).constData()) != 0) {
+      QFile::remove(copies[int(k)]);
+      failed << items[k].target;
+    }
+  }
+  SyncFolder(DataPath);
+  if (!failed.isEmpty())
+    return "La restauration est incomplète : ces fichiers n'ont pas pu être remplacés : " + failed.join(", ") + ".";
+  return QString();
+}
+

@@ -1,0 +1,47 @@
+// What the backups, the restore, the reindexing and the purge share: the table files of the
+// schema, the archive specifications, the progress rule and the safe writing of an archive.
+#pragma once
+#include <QString>
+#include <QStringList>
+
+#include "zip/ZipArch.h"
+
+class QProgressBar;
+
+// The table file names of the schema ("CLIENT.DB", ...), in schema order: the text from the 14th
+// to the 63rd character of each line holding "object Table:", trimmed.
+QStringList SchemaTableFiles();
+// One archive specification per table: the folder, then the table file name up to and including
+// its first ".", then "*" (CLIENT.* carries the table with every companion file).
+QStringList BackupSpecs(const QString& dataPath);
+// True when a file of an archive is one of the schema's tables or a companion file of one: the
+// name, ignoring case, is a table's base name followed by the table's own extension or by a
+// companion extension (PX, Xnn, Ynn, MB, VAL, TV, FAM). The table file it belongs to is returned.
+bool IsTableFileName(const QString& fileName, QString* tableFile = nullptr);
+
+// The progress bar rule of the backup windows: the total at TotalSize2Process, the share done in
+// ten-thousandths (+1) at each update, back to 1 at the end of the batch.
+class TZipProgressBar {
+ public:
+  explicit TZipProgressBar(QProgressBar* bar) : bar_(bar) {}
+  void Progress(ProgressType type, qint64 size);
+ private:
+  QProgressBar* bar_;
+  qint64 total_ = 0;
+  qint64 done_ = 0;
+};
+
+// Writes every table of the data folder into the archive `target` with the component, while no
+// table can be written. On a single file the archive is written under a temporary name beside
+// the target, listed back and counted, and only then takes the target's name (the earlier
+// archive goes to the trash at that moment). With `span` the component's disk spanning writes
+// it. False when nothing was written; what went wrong has been reported.
+bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QString& target, bool span);
+
+// Puts the tables of an archive in place of the data folder's. The archive is refused whole when
+// it cannot be read or extracted, when a file is not what its directory says, or when an entry
+// would leave the extraction folder or is a link; it is extracted into a fresh folder under
+// AppPath + "Temp/", and only the program's table files are taken. A table open here or in
+// another program stops the restore. "" when done, else the failure in French; unless the text
+// says the restore is incomplete, nothing in the data folder has changed.
+QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive);

@@ -1,0 +1,4 @@
+// Registers the maintenance windows with the main window.
+#pragma once
+
+void RegisterMaintenanceWindows();

@@ -1,0 +1,79 @@
+#include "maintenance/UAutoSave.h"
+
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+#include "platform/sys/Clock.h"
+#include "platform/sys/Files.h"
+#include "platform/sys/Formats.h"
+#include "platform/ui/Cursor.h"
+#include "platform/ui/Dialogs.h"
+#include "shell/global.h"
+
+TfrmAutoSave::TfrmAutoSave(QWidget* owner)
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), progress_(nullptr) {
+  setObjectName("frmAutoSave");
+  setFixedSize(320, 64);
+  Panel1 = new QFrame(this);
+  Panel1->setObjectName("Panel1");
+  Panel1->setFrameShape(QFrame::Panel);
+  Panel1->setFrameShadow(QFrame::Raised);
+  Panel1->setGeometry(0, 0, 320, 64);
+  Label1 = new QLabel("Sauvegarde en cours... Patientez", Panel1);
+  Label1->setObjectName("Label1");
+  Label1->setAlignment(Qt::AlignCenter);
+  Label1->setGeometry(8, 8, 304, 20);
+  ProgressBar1 = new QProgressBar(Panel1);
+  ProgressBar1->setObjectName("ProgressBar1");
+  ProgressBar1->setTextVisible(false);
+  ProgressBar1->setGeometry(8, 34, 304, 18);
+  ZipArchiver1 = new TZipArchiver(this);
+  ZipArchiver1->setObjectName("ZipArchiver1");
+  ZipArchiver1->OnProgress = [this](QObject*, ProgressType t, const QString& n, qint64 s) { ZipArchiver1Progress(t, n, s); };
+  progress_ = TZipProgressBar(ProgressBar1);
+  ProcessMessages();
+}
+
+QString TfrmAutoSave::WeekdayFolder(const QDate& day) { return DataPath + JoursSemaine[DayOfWeek(day)] + "/"; }
+
+QString TfrmAutoSave::ChooseArchive(const QString& folder) {
+  auto name = [&](int k) { return folder + "ZELM_" + QString::number(k) + ".zip"; };
+  if (!FileExists(name(0))) return name(0);
+  for (int k = 1; k <= 9; ++k)
+    if (!FileExists(name(k))) return name(k);
+  const QDateTime first = QFileInfo(name(0)).lastModified();
+  for (int k = 1; k <= 9; ++k)
+    if (QFileInfo(name(k)).lastModified() < first) return name(k);
+  return name(0);
+}
+
+bool TfrmAutoSave::DoAutoSave() {
+  const QString folder = WeekdayFolder(Date());
+  if (!DirectoryExists(folder) && !CreateDir(folder)) {
+    MessageDlg("Impossible de créer le répertoire : " + folder + "\r", MsgDlgType::Error, mbOK);
+    return false;
+  }
+  const QString target = ChooseArchive(folder);
+  SetScreenCursor(TCursor::crHourGlass);
+  ProgressBar1->setMinimum(0);
+  ProgressBar1->setValue(0);
+  Label1->setText("Sauvegarde en cours ...");
+  ProcessMessages();
+  bool ok = false;
+  try {
+    ok = WriteTablesArchive(*ZipArchiver1, DataPath, target, false);
+  } catch (...) {
+    SetScreenCursor(TCursor::crDefault);
+    throw;
+  }
+  ProcessMessages();
+  SetScreenCursor(TCursor::crDefault);
+  return ok;
+}
+
+void TfrmAutoSave::ZipArchiver1Progress(ProgressType type, const QString&, qint64 size) {
+  progress_.Progress(type, size);
+}

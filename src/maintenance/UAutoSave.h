@@ -1,0 +1,31 @@
+// The backup at the program's end: every data table into one of ten rotating archives
+// ("ZELM_0.zip" to "ZELM_9.zip") in a folder of the data folder named after today's weekday.
+#pragma once
+#include <QWidget>
+
+#include "maintenance/MaintCommon.h"
+
+class QFrame;
+class QLabel;
+class QProgressBar;
+
+class TfrmAutoSave : public QWidget {
+  Q_OBJECT
+ public:
+  explicit TfrmAutoSave(QWidget* owner = nullptr);
+  QFrame* Panel1;
+  QLabel* Label1;
+  QProgressBar* ProgressBar1;
+  TZipArchiver* ZipArchiver1;
+
+  // Writes the archive; false when none was written (the reason has been shown).
+  bool DoAutoSave();
+  void ZipArchiver1Progress(ProgressType type, const QString& fileName, qint64 size);
+
+  // The weekday folder of a date and the archive the rotation picks in it.
+  static QString WeekdayFolder(const QDate& day);
+  static QString ChooseArchive(const QString& folder);
+
+ private:
+  TZipProgressBar progress_;
+};

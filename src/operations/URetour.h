@@ -1,0 +1,134 @@
+// The weekly unsold returns: for the clients of one region, the copies of each title taken
+// during the week (Saturday to Friday, read from the takings) beside the copies returned unsold
+// (typed), the amount each client owes, and the region's totals.
+#pragma once
+#include <array>
+#include <QAction>
+#include <QDate>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QStringList>
+#include <vector>
+
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+#include "platform/sys/Formats.h"
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/DataSource.h"
+#include "platform/ui/Grids.h"
+#include "refdata/RefCommon.h"
+
+class TfrmRetour : public TRefForm {
+  Q_OBJECT
+ public:
+  explicit TfrmRetour(QWidget* parent = nullptr);
+  ~TfrmRetour() override;
+
+  // Window state.
+  QDate CurrentWeek;       // the Saturday of the week shown
+  bool Modified = false;   // an unsold cell was typed into and not saved
+  bool CellEdited = false; // typed into since the row amount was last computed
+  bool GridLoaded = false; // the last loading listed at least one client
+
+  TTable Region, Client, Disto, Retour, lkpRetour;
+  TQuery Titre, myQuery;
+  TDataSource dsRegion;
+
+  QWidget* pnlButtons;
+  QLabel *lblDu, *Label1;
+  QLineEdit* dWeek;
+  QPushButton *btnCalendar, *btnPrev, *btnNext, *btnLoad, *btnDelete, *btnPost, *btnCancel, *btnMenu, *btnFermer;
+  TDBLookupComboBox* cmbRegion;
+  TStringGrid *grdRetour, *grdTot, *grdTot1;
+  TPanelStatusBar* stBar;
+  QMenu* menuRetour;
+  QAction *mnLoad, *mnDelete, *mnPost, *mnCancel, *mnModifPrise, *mnNextWeek, *mnPrev, *mnCalendar, *mnTotClient,
+      *mnTotR, *mnTotG, *mnPrint, *Fermer1;
+
+  // The grid and both totals lines for the week in dWeek and the region in cmbRegion.
+  void LoadGrid();
+  // Copies of a title a client took from the Saturday to the Friday.
+  int GetWeekPrise(const QString& client, const QString& title, const QDate& week);
+  int GetQteRetour(const QString& client, const QString& title, const QDate& week);
+  // The row's amount (copies sold times their unit price), written into column 2.
+  Currency CalcClientAmount(int row);
+  // The title's current net price for the client: its price less the client's rebate.
+  Currency GetPU(const QString& client, const QString& title);
+  // The week's totals of one client (its code) or of every client ("*").
+  void ShowTotals(const QString& client);
+  void UpdateButtons();
+  // Checks every cell, then writes the week's rows in one transaction; false when nothing was
+  // written (a cell refused, or the write failed and was undone).
+  bool Save();
+  void DeleteWeek();
+
+  void btnPrevClick();
+  void btnNextClick();
+  void btnCalendarClick();
+  void cmbRegionCloseUp();
+  void btnPostClick();
+  void btnCancelClick();
+  void mnDeleteClick();
+  void btnLoadClick();
+  void grdRetourDblClick();
+  void mnTotClientClick();
+  void mnTotGClick();
+  void mnTotRClick();
+  void mnPrintClick();
+  void btnMenuClick();
+  void menuRetourPopup();
+  void grdRetourClick();
+  void grdRetourSetEditText(int col, int row, const QString& value);
+  void grdRetourKeyUp(int key);
+  void grdRetourTopLeftChanged();
+  void grdTotClick();
+  void grdRetourMouseMove(int x, int y);
+  void grdRetourDrawCell(TStringGrid* g, int col, int row, const QRect& rect, TGridDrawState state);
+  void grdTot1DrawCell(TStringGrid* g, int col, int row, const QRect& rect, TGridDrawState state);
+
+  // The week shown (dWeek read back).
+  QDate Week() const;
+  void SetWeek(const QDate& saturday);
+
+ protected:
+  void FormClose() override;
+  void contextMenuEvent(QContextMenuEvent* e) override;
+
+ private:
+  // Asked before the grid is reloaded or left while typed cells are unsaved; false when the
+  // operator wanted them saved and the save did not complete (stay where we are).
+  bool LeavePrompt();
+  void ChangeWeek(const QDate& saturday);
+  QString RegionKey() const;
+  struct TitleInfo {
+    QString id, name, periode;
+    Currency prix;
+  };
+  struct WeekCell {
+    int taken = 0;
+    QDate firstDay;
+    Currency pu;
+  };
+  void ReadTitles();
+  // The clients' rebates (AB0..AB5) by code; region "" reads every client.
+  void ReadRebates(const QString& region);
+  // Takings summed per client and title for the week, with the unit price of the week's first
+  // row; region "" for every client.
+  QHash<QString, WeekCell> ReadWeekTakings(const QDate& week, const QString& region, const QString& client = {});
+  QHash<QString, int> ReadWeekReturns(const QDate& week, const QString& region, const QString& client = {});
+  Currency NetPrice(const QString& client, int title) const;
+  void UpdateDeleteButton();
+
+  std::vector<TitleInfo> titles_;
+  QHash<QString, std::array<Currency, 6>> rebates_;
+  QHash<QString, WeekCell> weekCells_;   // "client|title" of the loading
+  QHash<QString, int> stored_;           // "client|title" -> Qte stored for the week shown
+  QString loadedRegion_;                 // the region the grid shows
+  bool syncing_ = false;
+  int editedRow_ = -1;                   // the row of the last typed cell                 // one grid moving the other's current column
+};
+
+QString CellKey(const QString& client, const QString& title);

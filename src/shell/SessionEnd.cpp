@@ -1,0 +1,62 @@
+#include "shell/SessionEnd.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "shell/UMain.h"
+
+namespace {
+
+int g_sockets[2] = {-1, -1};  // [0] written by the handler, [1] read by the event loop
+QPointer<TfrmMain> g_main;
+bool g_pending = false;  // a signal came before the main window
+
+void OnSignal(int sig) {
+  const int saved = errno;
+  const char byte = char(sig);
+  [[maybe_unused]] const ssize_t n = write(g_sockets[0], &byte, 1);
+  errno = saved;
+}
+
+void EndNow() {
+  if (g_main) g_main->EndSession();
+  else g_pending = true;
+}
+
+}  // namespace
+
+void CatchEndOfSession() {
+  if (g_sockets[0] >= 0 || !QCoreApplication::instance()) return;
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_sockets) != 0) return;
+  fcntl(g_sockets[0], F_SETFL, fcntl(g_sockets[0], F_GETFL) | O_NONBLOCK);
+  auto* notifier = new QSocketNotifier(g_sockets[1], QSocketNotifier::Read, QCoreApplication::instance());
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+    char buf[16];
+    while (read(g_sockets[1], buf, sizeof buf) == ssize_t(sizeof buf)) {
+    }
+    EndNow();
+  });
+  struct sigaction sa = {};
+  sa.sa_handler = OnSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  for (int sig : {SIGTERM, SIGHUP, SIGINT}) sigaction(sig, &sa, nullptr);
+  // The desktop's logout: the same sequence, so that no question holds the session up.
+  if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [](QSessionManager&) { EndNow(); });
+}
+
+void SetSessionWindow(TfrmMain* main) {
+  g_main = main;
+  if (main && g_pending) {
+    g_pending = false;
+    main->EndSession();
+  }
+}

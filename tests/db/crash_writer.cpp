@@ -1,0 +1,48 @@
+// Writes transactions over several table files until it is killed: transaction k stores rows
+// with Tx = k in every table (2,000 in the first, one in each other). Started by the crash test.
+//   crash_writer <folder> <number of tables>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "platform/db/Table.h"
+#include "platform/db/Transaction.h"
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 2;
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  const int n = std::atoi(argv[2]);
+  try {
+    std::vector<std::unique_ptr<TTable>> tables;
+    for (int i = 0; i < n; ++i) {
+      auto t = std::make_unique<TTable>();
+      t->SetDatabaseName(folder);
+      t->SetTableName(QString("K%1.DB").arg(i + 1, 2, 10, QChar('0')));
+      t->Open();
+      tables.push_back(std::move(t));
+    }
+    tables[0]->Last();
+    int tx = tables[0]->Eof() && tables[0]->Bof() ? 0 : tables[0]->FieldByName("Tx")->AsInteger();
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;) {
+      ++tx;
+      TDbTransaction t(folder);
+      for (int i = 0; i < n; ++i) {
+        const int rows = i == 0 ? 2000 : 1;
+        for (int r = 0; r < rows; ++r) {
+          tables[i]->Append();
+          tables[i]->FieldByName("Tx")->AsInteger = tx;
+          tables[i]->FieldByName("N")->AsInteger = r;
+          tables[i]->FieldByName("S")->AsString = "row";
+          tables[i]->Post();
+        }
+      }
+      t.Commit();
+    }
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+    return 1;
+  }
+}

@@ -1,0 +1,269 @@
+// A writer killed at random moments (kill -9) in the middle of transactions over several table
+// files: every transaction is found whole or absent, every file sound. Also with more files in
+// one transaction than one SQLite connection can attach.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <csignal>
+#include <fcntl.h>
+#include <map>
+#include <random>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "DbTestUtil.h"
+#include "platform/db/Query.h"
+#include "platform/db/GroupCommit.h"
+#include "platform/db/Table.h"
+#include "platform/db/Transaction.h"
+#include "support/TestSupport.h"
+
+extern char** environ;
+
+namespace {
+
+CRTblDesc KDesc(int i) {
+  CRTblDesc d;
+  d.szTblName = QString("K%1.DB").arg(i, 2, 10, QChar('0'));
+  d.fields = {Fld("Tx", fldINT32), Fld("N", fldINT32), Fld("S", fldZSTRING, 20)};
+  d.indexes = {Idx("", {1, 2}, true)};
+  return d;
+}
+
+pid_t StartWriter(const QString& folder, int tables) {
+  const QByteArray f = QFile::encodeName(folder), n = QByteArray::number(tables);
+  const QByteArray writer = qEnvironmentVariableIsSet("ZELM_CRASH_WRITER") ? qgetenv("ZELM_CRASH_WRITER") : CRASH_WRITER;
+  char* argv[] = {const_cast<char*>(writer.constData()), const_cast<char*>(f.constData()), const_cast<char*>(n.constData()),
+                  nullptr};
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  posix_spawn(&pid, writer.constData(), &fa, nullptr, argv, environ);
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+struct Outcome {
+  QString torn;       // empty when every transaction is whole or absent
+  int transactions = 0;
+};
+
+// Counts the rows of each transaction in every table, through the engine (which rolls back what
+// the killed writer left half done), then checks each file with SQLite's integrity check.
+Outcome Check(const QString& folder, int tables) {
+  Outcome out;
+  std::map<int, int> first;
+  for (int i = 1; i <= tables; ++i) {
+    TQuery q;
+    q.SetDatabaseName(folder);
+    q.SQL.Add(QString("SELECT Tx, count(*) AS C FROM K%1 GROUP BY Tx").arg(i, 2, 10, QChar('0')));
+    q.Open();
+    std::map<int, int> counts;
+    for (; !q.Eof(); q.Next()) counts[q.FieldByName("Tx")->AsInteger] = q.FieldByName("C")->AsInteger;
+    q.Close();
+    const int want = i == 1 ? 2000 : 1;
+    for (auto& [tx, c] : counts)
+      if (c != want) out.torn += QString("K%1 holds %2 rows of transaction %3; ").arg(i).arg(c).arg(tx);
+    if (i == 1) {
+      first = counts;
+      out.transactions = int(counts.size());
+    } else if (counts.size() != first.size() || !std::equal(counts.begin(), counts.end(), first.begin(),
+                                                             [](auto& a, auto& b) { return a.first == b.first; })) {
+      out.torn += QString("K%1 holds %2 transactions, K01 %3; ").arg(i).arg(counts.size()).arg(first.size());
+    }
+  }
+  for (int i = 1; i <= tables; ++i) {
+    const QString path = folder + KDesc(i).szTblName;
+    const QStringList ok = RawSql(path, "PRAGMA integrity_check");
+    if (ok != QStringList{"ok"}) out.torn += QString("%1: %2; ").arg(path, ok.join(' '));
+  }
+  return out;
+}
+
+class CrashTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(CrashTest, EveryTransactionWholeOrAbsentAfterKill) {
+  const int tables = GetParam();
+  const int runs = qEnvironmentVariableIntValue("ZELM_CRASH_RUNS") > 0 ? qEnvironmentVariableIntValue("ZELM_CRASH_RUNS") : 30;
+  TempDir dir;
+  std::mt19937 rng(12345 + tables);
+  std::uniform_int_distribution<int> delay(20, 400);
+  QElapsedTimer clock;
+  clock.start();
+  int stored = 0, total = 0, last = 0, journals = 0, supers = 0;
+  for (int run = 0; run < runs; ++run) {
+    if (run % 10 == 0) {  // fresh tables now and then: checking stays quick however many runs
+      for (int i = 1; i <= tables; ++i) ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(i), true), DBIERR_NONE);
+    }
+    const pid_t pid = StartWriter(dir.Path(), tables);
+    ASSERT_GT(pid, 0);
+    ::usleep(useconds_t(delay(rng)) * 1000);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself in run " << run;
+    // What the kill left behind: journals of a transaction being written, its super-journal.
+    const QStringList left = QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden);
+    journals += !left.filter("-journal").isEmpty();
+    supers += !left.filter(QRegularExpression("^\\.zelm-.*-mj$")).isEmpty();
+    const Outcome o = Check(dir.Path(), tables);
+    total += o.transactions - (run % 10 ? last : 0);
+    last = o.transactions;
+    ASSERT_TRUE(o.torn.isEmpty()) << "run " << run << ": " << o.torn.toStdString();
+    stored = std::max(stored, o.transactions);
+  }
+  // The kills must have landed while transactions were being written, not only before the first.
+  EXPECT_GT(stored, 0);
+  std::printf("%d runs over %d tables: %d transactions stored, none torn; %d kills left journals to roll back, %d a "
+              "super-journal; %lld ms\n",
+              runs, tables, total, journals, supers, static_cast<long long>(clock.elapsed()));
+}
+
+// A join inside a transaction that needs two written tables of different connections on one
+// connection stores the transaction so far, all of it together (the tables cannot move while
+// their rows are pending), and says so if the transaction is then rolled back.
+TEST(GroupCommit, AJoinThatMovesAWrittenTableStoresTheWholeTransactionSoFar) {
+  TempDir dir;
+  std::vector<std::unique_ptr<TTable>> t;
+  for (int i = 1; i <= 12; ++i) {
+    ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(i)), DBIERR_NONE);
+    t.push_back(std::make_unique<TTable>());
+    t.back()->SetDatabaseName(dir.Path());
+    t.back()->SetTableName(KDesc(i).szTblName);
+    t.back()->Open();  // ten files on one connection, two on another
+  }
+  TDbTransaction tx(dir.Path());
+  for (int i : {0, 10}) {
+    t[i]->Append();
+    t[i]->FieldByName("Tx")->AsInteger = 1;
+    t[i]->FieldByName("N")->AsInteger = i;
+    t[i]->Post();
+  }
+  EXPECT_EQ(RawSql(dir.Path() + "K01.DB", "SELECT count(*) FROM K01"), QStringList{"0"});
+  TQuery q;
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add("SELECT count(*) AS C FROM K01 A, K11 B WHERE A.Tx = B.Tx");
+  q.Open();
+  EXPECT_EQ(q.FieldByName("C")->AsInteger(), 1);
+  EXPECT_EQ(RawSql(dir.Path() + "K01.DB", "SELECT count(*) FROM K01"), QStringList{"1"});
+  EXPECT_EQ(RawSql(dir.Path() + "K11.DB", "SELECT count(*) FROM K11"), QStringList{"1"});
+  try {
+    tx.Rollback();
+    ADD_FAILURE() << "the rollback did not say that rows were already stored";
+  } catch (const EDBEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), DBIERR_ROLLEDBACK);
+  }
+}
+
+// ---- a commit over two connections that fails half way ----
+
+// A VFS over the engine's that fails the writes into one database file once armed.
+sqlite3_vfs* g_under = nullptr;
+sqlite3_vfs g_faulty;
+std::string g_failing;  // path of the file whose writes fail
+bool g_armed = false;
+
+struct FaultFile {
+  sqlite3_file base;
+  sqlite3_file* real;
+  bool fails;
+};
+sqlite3_io_methods g_faultMethods;
+
+sqlite3_file* Under(sqlite3_file* f) { return reinterpret_cast<FaultFile*>(f)->real; }
+
+int FaultOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* out) {
+  FaultFile* z = reinterpret_cast<FaultFile*>(f);
+  z->real = reinterpret_cast<sqlite3_file*>(z + 1);
+  z->base.pMethods = nullptr;
+  const int rc = g_under->xOpen(g_under, name, z->real, flags, out);
+  if (rc != SQLITE_OK || !z->real->pMethods) return rc;
+  z->fails = name && (flags & SQLITE_OPEN_MAIN_DB) && g_failing == name;
+  // Every method but xWrite passes straight through.
+  g_faultMethods = *z->real->pMethods;
+  g_faultMethods.xClose = [](sqlite3_file* f) { return Under(f)->pMethods->xClose(Under(f)); };
+  g_faultMethods.xRead = [](sqlite3_file* f, void* b, int n, sqlite3_int64 o) { return Under(f)->pMethods->xRead(Under(f), b, n, o); };
+  g_faultMethods.xWrite = [](sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+    if (g_armed && reinterpret_cast<FaultFile*>(f)->fails) return SQLITE_IOERR_WRITE;
+    return Under(f)->pMethods->xWrite(Under(f), b, n, o);
+  };
+  g_faultMethods.xTruncate = [](sqlite3_file* f, sqlite3_int64 n) { return Under(f)->pMethods->xTruncate(Under(f), n); };
+  g_faultMethods.xSync = [](sqlite3_file* f, int fl) { return Under(f)->pMethods->xSync(Under(f), fl); };
+  g_faultMethods.xFileSize = [](sqlite3_file* f, sqlite3_int64* n) { return Under(f)->pMethods->xFileSize(Under(f), n); };
+  g_faultMethods.xLock = [](sqlite3_file* f, int l) { return Under(f)->pMethods->xLock(Under(f), l); };
+  g_faultMethods.xUnlock = [](sqlite3_file* f, int l) { return Under(f)->pMethods->xUnlock(Under(f), l); };
+  g_faultMethods.xCheckReservedLock = [](sqlite3_file* f, int* r) { return Under(f)->pMethods->xCheckReservedLock(Under(f), r); };
+  g_faultMethods.xFileControl = [](sqlite3_file* f, int op, void* a) { return Under(f)->pMethods->xFileControl(Under(f), op, a); };
+  g_faultMethods.xSectorSize = [](sqlite3_file* f) { return Under(f)->pMethods->xSectorSize(Under(f)); };
+  g_faultMethods.xDeviceCharacteristics = [](sqlite3_file* f) { return Under(f)->pMethods->xDeviceCharacteristics(Under(f)); };
+  g_faultMethods.iVersion = 1;
+  z->base.pMethods = &g_faultMethods;
+  return rc;
+}
+
+sqlite3* OpenFaulty(const QString& path, const char* schema) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, "faulty");
+  const std::string sql = "ATTACH '" + path.toStdString() + "' AS " + schema;
+  sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  return db;
+}
+
+TEST(GroupCommit, ACommitThatFailsOnOneConnectionStoresNothingAnywhere) {
+  TempDir dir;
+  const QString a = dir.Path() + "A.DB", b = dir.Path() + "B.DB";
+  RawSql(a, "CREATE TABLE t(x); INSERT INTO t VALUES(0)");
+  RawSql(b, "CREATE TABLE t(x); INSERT INTO t VALUES(0)");
+  g_under = sqlite3_vfs_find(dbe::GroupVfsName());
+  g_faulty = *g_under;
+  g_faulty.zName = "faulty";
+  g_faulty.szOsFile = int(sizeof(FaultFile)) + g_under->szOsFile;
+  g_faulty.xOpen = FaultOpen;
+  sqlite3_vfs_register(&g_faulty, 0);
+  g_failing = QFileInfo(b).canonicalFilePath().toStdString();
+  sqlite3* c1 = OpenFaulty(QFileInfo(a).canonicalFilePath(), "a");
+  sqlite3* c2 = OpenFaulty(QFileInfo(b).canonicalFilePath(), "b");
+  ASSERT_EQ(sqlite3_exec(c1, "BEGIN; WITH RECURSIVE n(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM n WHERE v < 500) INSERT INTO a.t SELECT v FROM n", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(c2, "BEGIN; INSERT INTO b.t VALUES(1)", nullptr, nullptr, nullptr), SQLITE_OK);
+  g_armed = true;
+  // The first connection writes its file, then waits for the second, whose file refuses the
+  // write: the first must come back too.
+  const std::vector<int> rcs = dbe::CommitTogether(
+      dir.Path(), {c1, c2}, {QFileInfo(a).canonicalFilePath() + "-journal", QFileInfo(b).canonicalFilePath() + "-journal"});
+  g_armed = false;
+  ASSERT_EQ(rcs.size(), 2u);
+  EXPECT_NE(rcs[0], SQLITE_OK);
+  EXPECT_NE(rcs[1], SQLITE_OK);
+  sqlite3_close_v2(c1);
+  sqlite3_close_v2(c2);
+  EXPECT_EQ(RawSql(a, "SELECT count(*) FROM t"), QStringList{"1"});
+  EXPECT_EQ(RawSql(b, "SELECT count(*) FROM t"), QStringList{"1"});
+  EXPECT_EQ(RawSql(a, "PRAGMA integrity_check"), QStringList{"ok"});
+  EXPECT_EQ(RawSql(b, "PRAGMA integrity_check"), QStringList{"ok"});
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList({"A.DB", "B.DB"}));
+  // Unarmed, the same commit stores both.
+  c1 = OpenFaulty(QFileInfo(a).canonicalFilePath(), "a");
+  c2 = OpenFaulty(QFileInfo(b).canonicalFilePath(), "b");
+  sqlite3_exec(c1, "BEGIN; INSERT INTO a.t VALUES(1)", nullptr, nullptr, nullptr);
+  sqlite3_exec(c2, "BEGIN; INSERT INTO b.t VALUES(1)", nullptr, nullptr, nullptr);
+  EXPECT_EQ(dbe::CommitTogether(dir.Path(), {c1, c2},
+                                {QFileInfo(a).canonicalFilePath() + "-journal", QFileInfo(b).canonicalFilePath() + "-journal"}),
+            std::vector<int>({SQLITE_OK, SQLITE_OK}));
+  sqlite3_close_v2(c1);
+  sqlite3_close_v2(c2);
+  EXPECT_EQ(RawSql(a, "SELECT count(*) FROM t"), QStringList{"2"});
+  EXPECT_EQ(RawSql(b, "SELECT count(*) FROM t"), QStringList{"2"});
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList({"A.DB", "B.DB"}));
+}
+
+// Two files (as in a takings save with its counter table), and twelve (more than the ten files
+// one connection attaches: the transaction spans two connections).
+INSTANTIATE_TEST_SUITE_P(Files, CrashTest, ::testing::Values(2, 12));
+
+}  // namespace

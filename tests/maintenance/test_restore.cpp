@@ -1,0 +1,218 @@
+// The restore: the archive chooser, changed data coming back, and archives that must change
+// nothing in the data folder.
+#include <QDir>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUuid>
+
+#include "MaintFixture.h"
+#include "maintenance/MaintCommon.h"
+#include "maintenance/URestorFiles.h"
+#include "maintenance/USaveRestore.h"
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+#include "platform/sys/Files.h"
+#include "shell/global.h"
+
+namespace {
+
+QStringList Names(QTreeWidget* list) {
+  QStringList out;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) out << list->topLevelItem(i)->text(0);
+  return out;
+}
+
+}  // namespace
+
+class RestoreTest : public MaintTest {
+ protected:
+  // A backup of the data folder as it is now.
+  QString Backup(const QString& name = "ZELM.zip") {
+    const QString out = dir.Path() + "sauve/";
+    QDir().mkpath(out);
+    TZipArchiver zip;
+    zip.Unattended = true;
+    EXPECT_TRUE(WriteTablesArchive(zip, DataPath, out + name, false));
+    return out + name;
+  }
+  // Runs the restore window on an archive, answering yes to every question.
+  void Restore(const QString& archive) {
+    TfrmSaveRestore f;
+    SetRestoreMode(&f);
+    f.show();
+    dlg->QueueAnswer(ModalResult::Yes);
+    dlg->QueueModal([archive](QWidget* w) {
+      auto* c = static_cast<TfrmRestorFiles*>(w);
+      c->SetDirectory(ExtractFilePath(archive));
+      for (int i = 0; i < c->myListView->topLevelItemCount(); ++i)
+        if (c->myListView->topLevelItem(i)->text(0) == ExtractFileName(archive))
+          c->myListView->setCurrentItem(c->myListView->topLevelItem(i));
+      if (c->myListView->selectedItems().isEmpty()) c->FileName = archive;  // a name the list does not offer
+      else QTest::mouseClick(c->btnOk, Qt::LeftButton);
+      return ModalResult::OK;
+    });
+    dlg->QueueAnswer(ModalResult::Yes);
+    QTest::mouseClick(f.btnRestore, Qt::LeftButton);
+    EXPECT_TRUE(f.btnRestore->isEnabled());
+    EXPECT_TRUE(f.btnClose->isEnabled());
+  }
+  QString LastMessage() { return dlg->Messages().value(dlg->Messages().size() - 1); }
+};
+
+TEST_F(RestoreTest, TheListShowsTheBackupsNewestFirst) {
+  const QString folder = dir.Path() + "sauve/";
+  const QDateTime t0(QDate(2026, 12, 1), QTime(18, 0));
+  int i = 0;
+  for (const char* n : {"ZELM.zip", "ZELM_0.zip", "ZELM_1.zip", "ZELM_10.zip", "autre.zip", "ZELM_2.txt"}) {
+    WriteFile(folder + n, "x");
+    SetMTime(folder + n, t0.addSecs(60 * i++));
+  }
+  SetMTime(folder + "ZELM.zip", t0.addDays(-1));
+  TfrmRestorFiles f;
+  f.show();
+  EXPECT_EQ(f.windowTitle(), "Restaurer");
+  EXPECT_EQ(f.Directory(), DataPath);
+  f.SetDirectory(folder);
+  // A run of "?" before the extension may match fewer characters: "ZELM.zip" is offered too.
+  EXPECT_EQ(Names(f.myListView), (QStringList{"ZELM_1.zip", "ZELM_0.zip", "ZELM.zip"}));
+  EXPECT_EQ(f.myListView->topLevelItem(0)->text(1), "01/12/2026 18:02:00");
+
+  EXPECT_FALSE(f.btnOk->isEnabled());
+  f.btnOkClick();
+  EXPECT_EQ(dlg->Messages(), QStringList{"Veuillez sélectionner un fichier SVP !"});
+  EXPECT_TRUE(f.isVisible());
+  f.myListView->setCurrentItem(f.myListView->topLevelItem(1));
+  EXPECT_TRUE(f.btnOk->isEnabled());
+  EXPECT_TRUE(f.mnSelectionner->isEnabled());
+  QTest::mouseClick(f.btnOk, Qt::LeftButton);
+  EXPECT_EQ(f.FileName, folder + "ZELM_0.zip");
+  EXPECT_EQ(f.FileDate, "01/12/2026 18:01:00");
+  EXPECT_EQ(GetModalResult(&f), ModalResult::OK);
+}
+
+TEST_F(RestoreTest, ChangedDataComeBack) {
+  FillSample();
+  const QString archive = Backup();
+  {
+    TQuery q;
+    q.SetDatabaseName(DataPath);
+    q.SQL.SetText("UPDATE CLIENT.DB SET Nom = 'DURAND' WHERE Id = '0001'");
+    q.ExecSQL();
+    q.SQL.SetText("DELETE FROM Disto.DB");
+    q.ExecSQL();
+  }
+  ASSERT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 0);
+  WriteFile(DataPath + "CLIENT.DB-journal", QByteArray(512, '\x01'));
+  dlg->Clear();
+  Restore(archive);
+  EXPECT_EQ(dlg->Messages(),
+            (QStringList{"Etes-vous sûr de vouloir procéder à la restauration ?",
+                         "Toutes les données actuelles seront remplacées par celles contenues dans les fichiers "
+                         "sélectionnés !\r\rProcéder à la restauration ?"}));
+  EXPECT_EQ(Rows("SELECT Nom FROM CLIENT.DB ORDER BY Id"), (QStringList{"DUPONT", "MARTIN"}));
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
+  EXPECT_FALSE(QFileInfo::exists(DataPath + "CLIENT.DB-journal"));
+  EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+  // The restored tables take new rows as before.
+  AddRow("CLIENT.DB", {"0003", 3, "BERNARD"});
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM CLIENT.DB"), 3);
+}
+
+TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
+  FillSample();
+  const QString good = Backup();
+  const QByteArray client = ReadFile(DataPath + "CLIENT.DB");
+  const QString folder = dir.Path() + "hostile/";
+  QDir().mkpath(folder);
+  const QString abs = "/tmp/zelm-restore-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".DB";
+
+  // A backup with bytes changed inside the takings' data, and one cut in half.
+  QByteArray damaged = ReadFile(good);
+  const int name = damaged.indexOf("Disto.DB");  // in the entry's local header, 30 bytes in
+  const int extra = uchar(damaged[name - 2]) | uchar(damaged[name - 1]) << 8;
+  const int at = name + 8 + extra + 10;
+  for (int i = 0; i < 16; ++i) damaged[at + i] = char(damaged[at + i] ^ 0x5A);
+  WriteFile(folder + "abime.zip", damaged);
+  WriteFile(folder + "coupe.zip", ReadFile(good).left(ReadFile(good).size() / 2));
+  MakeArchive(folder + "remonte.zip", {{"CLIENT.DB", client}, {"../x.DB", "climb"}});
+  MakeArchive(folder + "absolu.zip", {{"CLIENT.DB", client}, {abs, "absolute"}});
+  MakeArchive(folder + "lecteur.zip", {{"CLIENT.DB", client}, {"C:/Titre.DB", "drive"}});
+  MakeArchive(folder + "lien.zip", {{"CLIENT.DB", client}, {"@Titre.DB", "/etc/passwd"}});
+  MakeArchive(folder + "sanstable.zip", {{"notes.txt", "rien"}});
+  MakeArchive(folder + "double.zip", {{"CLIENT.DB", client}, {"client.db", "autre"}});
+
+  const auto before = Snapshot();
+  for (const char* name : {"abime.zip", "coupe.zip", "remonte.zip", "absolu.zip", "lecteur.zip", "lien.zip",
+                           "sanstable.zip", "double.zip"}) {
+    SCOPED_TRACE(name);
+    dlg->Clear();
+    Restore(folder + name);
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_TRUE(LastMessage().endsWith("Aucune donnée n'a été modifiée.")) << LastMessage().toStdString();
+  }
+  EXPECT_FALSE(QFileInfo::exists(abs));
+  EXPECT_FALSE(QFileInfo::exists(AppPath + "Temp/x.DB"));
+  EXPECT_FALSE(QFileInfo::exists(AppPath + "x.DB"));
+  EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+TEST_F(RestoreTest, OnlyTheProgramsFilesAreRestored) {
+  FillSample();
+  const QString archive = dir.Path() + "notes.zip";
+  MakeArchive(archive, {{"CLIENT.DB", ReadFile(DataPath + "CLIENT.DB")},
+                        {"CLIENT.PX", ReadFile(DataPath + "CLIENT.PX")},
+                        {"notes.txt", "à ne pas copier"},
+                        {"CLIENTS.DB", "un autre fichier"}});
+  {
+    TQuery q;
+    q.SetDatabaseName(DataPath);
+    q.SQL.SetText("DELETE FROM CLIENT.DB");
+    q.ExecSQL();
+  }
+  dlg->Clear();
+  Restore(archive);
+  EXPECT_EQ(dlg->Messages().size(), 2);  // the two questions, no failure
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM CLIENT.DB"), 2);
+  EXPECT_FALSE(QFileInfo::exists(DataPath + "notes.txt"));
+  EXPECT_FALSE(QFileInfo::exists(DataPath + "CLIENTS.DB"));
+}
+
+TEST_F(RestoreTest, ATableOpenInTheProgramIsNotReplaced) {
+  FillSample();
+  const QString archive = Backup();
+  TTable open;
+  open.SetDatabaseName(DataPath);
+  open.SetTableName("CLIENT.DB");
+  open.Open();
+  const auto before = Snapshot();
+  dlg->Clear();
+  Restore(archive);
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_TRUE(LastMessage().contains("CLIENT.DB")) << LastMessage().toStdString();
+  EXPECT_TRUE(LastMessage().endsWith("Aucune donnée n'a été modifiée."));
+  open.Close();
+}
+
+TEST_F(RestoreTest, AMissingArchiveOrCancelStopsBeforeAnyChange) {
+  FillSample();
+  const auto before = Snapshot();
+  TfrmSaveRestore f;
+  SetRestoreMode(&f);
+  f.show();
+  dlg->QueueAnswer(ModalResult::No);
+  QTest::mouseClick(f.btnRestore, Qt::LeftButton);
+  EXPECT_EQ(dlg->Messages().size(), 1);
+
+  dlg->Clear();
+  dlg->QueueAnswer(ModalResult::Yes);
+  dlg->QueueModal([&](QWidget* w) {
+    static_cast<TfrmRestorFiles*>(w)->FileName = dir.Path() + "absent.zip";
+    return ModalResult::OK;
+  });
+  QTest::mouseClick(f.btnRestore, Qt::LeftButton);
+  EXPECT_EQ(LastMessage(), "Le fichier de sauvegarde est introuvable à l'endroit indiqué ! " + dir.Path() +
+                               "absent.zip\r");
+  EXPECT_EQ(Snapshot(), before);
+}

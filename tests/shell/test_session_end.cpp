@@ -1,0 +1,117 @@
+// The end of the session from outside: the program runs as a process of its own, a client is
+// being typed in its clients window, and it receives SIGTERM as at a shutdown.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <csignal>
+
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+#include "platform/sys/IniFiles.h"
+#include "schema/AppSchema.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+class SessionEndTest : public ::testing::Test {
+ protected:
+  SessionEndTest() {
+    QDir().mkpath(Data());
+    CreateApplicationTables(ApplicationCheck(), Data());
+    AddRow("Region.db", {"01", "NORD"});
+    AddRow("Site.DB", {"A", "CENTRE"});
+    Write(app_.File("ZELM.INI"), "[PARAMS]\nEXER=2005\n[WINDOW]\nSTATE=1\n");
+    Write(app_.File("PDOXUSRS.NET"), "lock");
+  }
+  QString Data() const { return app_.File("Data/"); }
+  void AddRow(const QString& table, const QList<QVariant>& values) {
+    TTable t;
+    t.SetDatabaseName(Data());
+    t.SetTableName(table);
+    t.Open();
+    t.Append();
+    for (int i = 0; i < values.size(); ++i) t.Fields(i)->Value = values[i];
+    t.Post();
+    t.Close();
+  }
+  static void Write(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+  }
+  QStringList Clients() {
+    TQuery q;
+    q.SetDatabaseName(Data());
+    q.SQL.SetText("SELECT ID, NOM, ADR, REGION, SITE FROM CLIENT ORDER BY ID");
+    q.Open();
+    QStringList out;
+    for (const auto& row : q.ReadRows(0, q.RecordCount())) {
+      QStringList cells;
+      for (const QVariant& v : row) cells << v.toString();
+      out << cells.join('|');
+    }
+    q.Close();
+    return out;
+  }
+  // Starts the program, waits until the client is typed, sends the signal, and waits for the end.
+  void RunAndSignal(const QString& mode, int sig) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ZELM_REGISTRY_DIR", app_.File("registry"));
+    p.setProcessEnvironment(env);
+    p.start(ZELM_SESSION_CHILD, {app_.Path(), mode});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out;
+    while (!out.contains("READY") && p.state() == QProcess::Running) {
+      p.waitForReadyRead(20000);
+      out += p.readAllStandardOutput();
+    }
+    ASSERT_TRUE(out.contains("READY")) << p.readAllStandardError().toStdString();
+    ::kill(pid_t(p.processId()), sig);
+    ASSERT_TRUE(p.waitForFinished(20000));
+    errors_ = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p.exitCode(), 0) << errors_.toStdString();
+  }
+
+  TempDir app_;
+  QString errors_;
+};
+
+}  // namespace
+
+TEST_F(SessionEndTest, SigtermStoresTheClientBeingTypedAndWritesTheSettings) {
+  RunAndSignal("complete", SIGTERM);
+  EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});
+  TIniFile ini(app_.File("ZELM.INI"));
+  EXPECT_EQ(ini.ReadString("PARAMS", "EXER", ""), "2005");
+  EXPECT_EQ(ini.ReadString("WINDOW", "STATE", ""), "1");
+  EXPECT_FALSE(QFile::exists(app_.File("PDOXUSRS.NET")));  // the closing clean-up ran
+  EXPECT_FALSE(errors_.contains("sauvegarde")) << errors_.toStdString();
+}
+
+TEST_F(SessionEndTest, AHangupEndsTheProgramEvenWithAClientThatCannotBeStored) {
+  Write(app_.File("ZELM.INI"), "[PARAMS]\nEXER=2004\n");
+  RunAndSignal("incomplete", SIGHUP);
+  EXPECT_EQ(Clients(), QStringList());  // no region: nothing to store, and nobody to ask
+  EXPECT_TRUE(errors_.contains("La région est manquante !")) << errors_.toStdString();
+  TIniFile ini(app_.File("ZELM.INI"));
+  EXPECT_EQ(ini.ReadString("PARAMS", "EXER", ""), "2004");
+  EXPECT_EQ(ini.ReadString("WINDOW", "STATE", ""), "1");
+}
+
+TEST_F(SessionEndTest, AQuestionOpenWhenTheSessionEndsIsNotAnsweredYes) {
+  RunAndSignal("asking", SIGTERM);
+  EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});  // not deleted
+  EXPECT_EQ(TIniFile(app_.File("ZELM.INI")).ReadString("PARAMS", "EXER", ""), "2005");
+}
+
+TEST_F(SessionEndTest, ASignalDuringTheStartEndsTheProgramOnceItHasStarted) {
+  RunAndSignal("early", SIGTERM);
+  EXPECT_EQ(Clients(), QStringList());
+  EXPECT_EQ(TIniFile(app_.File("ZELM.INI")).ReadString("PARAMS", "EXER", ""), "2005");
+  EXPECT_FALSE(QFile::exists(app_.File("PDOXUSRS.NET")));
+}
