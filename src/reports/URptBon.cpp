@@ -13,6 +13,7 @@
 #include "platform/ui/Dialogs.h"
 #include "reports/UPreview.h"
 #include "reports/UPrint.h"
+#include "refdata/RefCommon.h"
 #include "shell/UProgress.h"
 #include "shell/global.h"
 
@@ -230,7 +231,7 @@ void TfrmRptBon::RptBonBeforePrint(bool& print) {
     TQuery t;
     t.SetDatabaseName(DataPath);
     t.SQL.Add("SELECT ID, NUM, PERIODE FROM TITRE");
-    t.Open();
+    OpenNamed(t);
     for (t.First(); !t.Eof(); t.Next())
       titles_.insert(t.Fields(0)->AsString(), {t.Fields(2)->AsString() != "0", t.Fields(1)->AsInteger()});
   }
@@ -239,7 +240,7 @@ void TfrmRptBon::RptBonBeforePrint(bool& print) {
   // The client code after the delivery order keeps two clients of one order on separate notes.
   qBon.SQL.SetText(RevertOrder ? "SELECT * FROM BON ORDER BY ORD_CL DESCENDING, ID_CLIENT, NORD"
                                : "SELECT * FROM BON ORDER BY ORD_CL, ID_CLIENT, NORD");
-  qBon.Open();
+  OpenNamed(qBon);
   print = true;
 }
 
@@ -313,10 +314,10 @@ void TfrmRptBon::BuildBon() {
     c.SetTableName("CLIENT.DB");
     c.SetIndexFieldNames("Region;Ord");
     if (!AllRegions && !Region.isEmpty()) {
-      c.SetFilter("REGION='" + QString(Region).replace("'", "''") + "'");
+      c.SetFilter(FilterEq("REGION", Region));
       c.SetFiltered(true);
     }
-    c.Open();
+    OpenNamed(c);
     for (c.First(); !c.Eof(); c.Next()) {
       Client cl;
       cl.id = c.FieldByName("Id")->AsString();
@@ -331,7 +332,7 @@ void TfrmRptBon::BuildBon() {
     TQuery t;
     t.SetDatabaseName(DataPath);
     t.SQL.Add("SELECT ID, NORD, TITRE, NUM, PRIX, PERIODE FROM TITRE");
-    t.Open();
+    OpenNamed(t);
     for (t.First(); !t.Eof(); t.Next()) {
       Title ti;
       ti.nord = t.Fields(1)->AsInteger();
@@ -368,7 +369,7 @@ void TfrmRptBon::BuildBon() {
     q.ParamByName("DEB")->AsDate = DateDebut;
     q.ParamByName("FIN")->AsDate = DateFin;
     if (!client.isEmpty()) q.ParamByName("CLIENT")->AsString = client;
-    q.Open();
+    OpenNamed(q);
     for (q.First(); !q.Eof(); q.Next())
       taken[q.Fields(0)->AsString()].push_back({q.Fields(1)->AsString(), q.Fields(2)->AsInteger()});
   };
@@ -382,12 +383,12 @@ void TfrmRptBon::BuildBon() {
       any.ParamByName("DEB")->AsDate = DateDebut;
       any.ParamByName("FIN")->AsDate = DateFin;
       any.ParamByName("CLIENT")->AsString = cl.id;
-      any.Open();
+      OpenNamed(any);
       if (!any.IsEmpty()) sum(cl.id);
     }
   }
 
-  BON.Open();
+  OpenNamed(BON);
   TDbTransaction tx(BON);
   try {
     int done = 0;

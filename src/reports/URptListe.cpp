@@ -5,6 +5,7 @@
 #include "platform/db/Transaction.h"
 #include "platform/ui/Cursor.h"
 #include "reports/UPreview.h"
+#include "refdata/RefCommon.h"
 #include "shell/UProgress.h"
 #include "shell/global.h"
 
@@ -13,8 +14,6 @@ namespace {
 constexpr double kUnitMM = 0.25;
 constexpr double kClientW = 120, kSlotsW = 615, kMaxSlotW = 102;
 constexpr double kHeadH = 26, kRowH = 22, kTotH = 24;
-
-QColor FromTColor(int c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
 TRFont Font(double size, bool bold = false, QColor color = Qt::black, bool underline = false) {
   TRFont f;
@@ -139,7 +138,7 @@ void TfrmRptListe::BuildLayout() {
 void TfrmRptListe::rptListeBeforePrint(bool& print) {
   qListe.Close();
   qListe.ParamByName("MYLISTE")->AsInteger = NoListe;
-  qListe.Open();
+  OpenNamed(qListe);
   if (qListe.IsEmpty()) {
     ShowError("Liste Inexistannte !");
     qListe.Close();
@@ -150,7 +149,7 @@ void TfrmRptListe::rptListeBeforePrint(bool& print) {
   qListe.First();
   region_ = qListe.FieldByName("ID_REGION")->AsString();
   qTitre.Close();
-  qTitre.Open();
+  OpenNamed(qTitre);
 
   const int w = std::min<int>(int(kSlotsW) / n, int(kMaxSlotW));
   double left = kClientW;
@@ -165,7 +164,7 @@ void TfrmRptListe::rptListeBeforePrint(bool& print) {
     // A title that is gone keeps the colour of the row the titles query stood on.
     if (qTitre.Locate("ID", qListe.FieldByName("ID_TITRE")->AsString()))
       shortName = qTitre.FieldByName("DIMINUTIF")->AsString().trimmed();
-    const QColor colour = qTitre.IsEmpty() ? QColor(Qt::black) : FromTColor(qTitre.FieldByName("COULEUR")->AsInteger());
+    const QColor colour = qTitre.IsEmpty() ? QColor(Qt::black) : IntToColor(qTitre.FieldByName("COULEUR")->AsInteger());
     const QString s = QString::number(k);
     for (const QString& name : {"Box" + s, "dBox" + s, "cBox" + s}) {
       TRControl* c = rptListe.FindControl(name);
@@ -189,7 +188,7 @@ void TfrmRptListe::rptListeBeforePrint(bool& print) {
   }
 
   qRegion.Close();
-  qRegion.Open();
+  OpenNamed(qRegion);
   regionLabel_ = qRegion.Locate("ID", region_) ? qRegion.FieldByName("LIBELLE")->AsString() : QString();
   if (!built_) {
     BuildListe();
@@ -199,11 +198,11 @@ void TfrmRptListe::rptListeBeforePrint(bool& print) {
   names_.clear();
   qClient.Close();
   qClient.ParamByName("MYREGION")->AsString = region_;
-  qClient.Open();
+  OpenNamed(qClient);
   for (qClient.First(); !qClient.Eof(); qClient.Next())
     names_.insert(qClient.FieldByName("ID")->AsString(), qClient.FieldByName("NOM")->AsString());
   LISTE.Close();
-  LISTE.Open();
+  OpenNamed(LISTE);
   print = true;
 }
 
@@ -234,16 +233,16 @@ void TfrmRptListe::BuildListe() {
   ProcessMessages();
 
   LISTE.Close();
-  LISTE.Open();
+  OpenNamed(LISTE);
   qClient.Close();
   qClient.ParamByName("MYREGION")->AsString = region_;
-  qClient.Open();
+  OpenNamed(qClient);
   frmProgress->MyGauge->setMaximum(std::max(1, qClient.RecordCount()));
   frmProgress->show();
 
   qDisto.Close();
   qDisto.ParamByName("MYDATE")->AsDate = DateListe.date();
-  qDisto.Open();
+  OpenNamed(qDisto);
   // The day's takings, found per client and title without a query per cell.
   QHash<QString, int> qte;
   const int fc = qDisto.FieldByName("Id_Client")->Index(), ft = qDisto.FieldByName("Id_Titre")->Index(),

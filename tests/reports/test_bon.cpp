@@ -133,6 +133,7 @@ TEST_F(BonTest, DataThatCannotBeBuiltShowsTheErrorAndNoPreview) {
   EXPECT_EQ(previews, 0);
   EXPECT_TRUE(pages.empty());
   ASSERT_FALSE(dlg->Messages().isEmpty());
+  EXPECT_TRUE(dlg->Messages().last().contains("Disto", Qt::CaseInsensitive)) << dlg->Messages().last().toStdString();
 }
 
 TEST_F(BonTest, BadPeriodTextsAreRefusedBeforeAnything) {
