@@ -4,7 +4,7 @@ set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config
       qt6-base-dev libqt6printsupport6 qt6-translations-l10n libsqlite3-dev libzip-dev zlib1g-dev libjpeg62-turbo-dev
       libgtest-dev libgmock-dev libbenchmark-dev
-      zip unzip p7zip-full xvfb xauth fonts-dejavu fonts-liberation2 locales)
+      zip unzip p7zip-full poppler-utils xvfb xauth fonts-dejavu fonts-liberation2 locales)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

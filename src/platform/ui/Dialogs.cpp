@@ -110,9 +110,9 @@ class DesktopDialogs : public DialogService {
   QString FolderName(QWidget* p, const QString& title, const QString& dir) override {
     return QFileDialog::getExistingDirectory(p, title, dir);
   }
+  // On the program's printer, so that the choice is kept for the reports.
   bool PrinterSetup(QWidget* p) override {
-    QPrinter printer;
-    QPrintDialog dlg(&printer, p);
+    QPrintDialog dlg(&Printer(), p);
     return dlg.exec() == QDialog::Accepted;
   }
 };
@@ -121,6 +121,25 @@ DesktopDialogs g_desktop;
 DialogService* g_service = nullptr;
 
 }  // namespace
+
+QPrinter& Printer() {
+  // Never destroyed: a printer must not outlive the application object's end in a destructor.
+  static QPrinter* printer = new QPrinter(QPrinter::HighResolution);
+  return *printer;
+}
+
+bool DialogService::PrintDialog(QWidget* parent, QPrinter& printer, TPrintRange& range) {
+  QPrintDialog dlg(&printer, parent);
+  dlg.setOption(QAbstractPrintDialog::PrintPageRange, true);
+  dlg.setMinMax(range.MinPage, range.MaxPage);
+  printer.setFromTo(range.FromPage, range.ToPage);
+  printer.setCopyCount(range.Copies);
+  if (dlg.exec() != QDialog::Accepted) return false;
+  range.FromPage = dlg.printRange() == QAbstractPrintDialog::PageRange ? printer.fromPage() : 0;
+  range.ToPage = dlg.printRange() == QAbstractPrintDialog::PageRange ? printer.toPage() : 0;
+  range.Copies = printer.copyCount();
+  return true;
+}
 
 DialogService& Dialogs() { return g_service ? *g_service : g_desktop; }
 void SetDialogs(DialogService* s) { g_service = s; }
@@ -254,8 +273,30 @@ QString ScriptedDialogs::FolderName(QWidget*, const QString& title, const QStrin
   return f;
 }
 
+bool ScriptedDialogs::NextPrinterAnswer(QPrinter& printer, TPrintRange& range) {
+  if (!printerHandlers_.empty()) {
+    PrinterHandler h = std::move(printerHandlers_.front());
+    printerHandlers_.pop_front();
+    return h(printer, range);
+  }
+  if (printers_.empty()) return false;
+  bool b = printers_.front();
+  printers_.pop_front();
+  return b;
+}
+
+bool ScriptedDialogs::PrintDialog(QWidget*, QPrinter& printer, TPrintRange& range) {
+  asked_.push_back({"print", QString("%1-%2 x%3").arg(range.MinPage).arg(range.MaxPage).arg(range.Copies),
+                    MsgDlgType::Custom, 0, {}});
+  return NextPrinterAnswer(printer, range);
+}
+
 bool ScriptedDialogs::PrinterSetup(QWidget*) {
   asked_.push_back({"printer", {}, MsgDlgType::Custom, 0, {}});
+  if (!printerHandlers_.empty()) {
+    TPrintRange unused;
+    return NextPrinterAnswer(Printer(), unused);
+  }
   if (printers_.empty()) return false;
   bool b = printers_.front();
   printers_.pop_front();

@@ -7,6 +7,16 @@
 #include <vector>
 
 class QWidget;
+class QPrinter;
+
+// The program's one printer: the printer set-up chooses it and the reports print on it.
+QPrinter& Printer();
+
+// Page range and copies of a print dialog: offered from MinPage to MaxPage, chosen FromPage to
+// ToPage (0 and 0: every page) in Copies copies.
+struct TPrintRange {
+  int MinPage = 1, MaxPage = 1, FromPage = 0, ToPage = 0, Copies = 1;
+};
 
 enum class ModalResult { None = 0, OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
 
@@ -43,6 +53,9 @@ class DialogService {
   virtual QString FolderName(QWidget* parent, const QString& title, const QString& dir) = 0;
   // The printer dialog; true when the user confirmed.
   virtual bool PrinterSetup(QWidget* parent) = 0;
+  // The print dialog of a job on a printer; true when confirmed, with the choices in range and
+  // the chosen printer set up.
+  virtual bool PrintDialog(QWidget* parent, QPrinter& printer, TPrintRange& range);
 };
 
 DialogService& Dialogs();
@@ -89,6 +102,10 @@ class ScriptedDialogs : public DialogService {
   void QueueModal(ModalHandler h) { modals_.push_back(std::move(h)); }
   void QueueFileName(const QString& name) { files_.push_back(name); }
   void QueuePrinter(bool ok) { printers_.push_back(ok); }
+  // Answers the next printer set-up or print dialog as a person would: sets the printer and the
+  // range, returns whether the dialog is confirmed (before any queued QueuePrinter answer).
+  using PrinterHandler = std::function<bool(QPrinter&, TPrintRange&)>;
+  void QueuePrinterHandler(PrinterHandler h) { printerHandlers_.push_back(std::move(h)); }
 
   const std::vector<AskedDialog>& Asked() const { return asked_; }
   QStringList Messages() const;  // texts of the message boxes, in order
@@ -101,11 +118,14 @@ class ScriptedDialogs : public DialogService {
   QString SaveFileName(QWidget*, const QString& title, const QString&, const QString&) override;
   QString FolderName(QWidget*, const QString& title, const QString&) override;
   bool PrinterSetup(QWidget*) override;
+  bool PrintDialog(QWidget*, QPrinter& printer, TPrintRange& range) override;
 
  private:
   std::deque<ModalResult> answers_;
   std::deque<ModalHandler> modals_;
   std::deque<QString> files_;
   std::deque<bool> printers_;
+  std::deque<PrinterHandler> printerHandlers_;
+  bool NextPrinterAnswer(QPrinter& printer, TPrintRange& range);
   std::vector<AskedDialog> asked_;
 };

@@ -1,0 +1,44 @@
+// A program folder with the report catalogue and a data folder with every application table,
+// filled with a small week of takings; helpers to run a report into its preview and read the
+// pages back.
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <QTest>
+#include <QVariant>
+#include <functional>
+#include <gtest/gtest.h>
+#include <vector>
+
+#include "platform/report/Report.h"
+#include "support/TestSupport.h"
+
+class TfrmPreview;
+
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+class ReportsTest : public ::testing::Test {
+ protected:
+  ReportsTest();
+  ~ReportsTest() override;
+
+  void AddRow(const QString& table, const QList<QVariant>& values);
+  // Regions 01 Nord and 02 Sud; clients C001 ALPHA (order 1), C002 BRAVO and C003 CHARLIE (both
+  // order 2), C005 ECHO (order 4, no takings) in 01 and C004 DELTA in 02; titles T001 a daily,
+  // T002 a weekly at issue 12, T003 a monthly at issue 0; takings in the week of 05/01/2004.
+  void FillWeek();
+  void AddTaking(const QDate& d, const QString& client, const QString& title, int qte);
+
+  // Runs an action that opens a preview (the action returns once it is closed), lets inspect
+  // look at the preview once every page is there, closes it and gives the pages. No preview:
+  // no pages, and inspect is not called.
+  std::vector<TRPage> RunPreview(const std::function<void()>& action,
+                                 const std::function<void(TfrmPreview*)>& inspect = {});
+  int previews = 0;  // previews seen by RunPreview
+
+  static void Type(QWidget* w, const QString& text);
+  static int PdfPages(const QString& file);
+
+  TempDir dir;
+  ScopedDialogs dlg;
+};

@@ -1,0 +1,148 @@
+// Delivery notes, run from the report chooser as the operator does and read from the pages.
+#include <QFile>
+#include <QLineEdit>
+
+#include "ReportsFixture.h"
+#include "platform/db/Query.h"
+#include "reports/UPreview.h"
+#include "reports/UPrint.h"
+#include "reports/URptBon.h"
+#include "shell/global.h"
+
+namespace {
+class BonTest : public ReportsTest {
+ protected:
+  BonTest() {
+    FillWeek();
+    frmPrint = new TfrmPrint(nullptr);
+    frmPrint->show();
+    frmPrint->DateDeb->setText("05/01/2004");
+    frmPrint->DateFin->setText("11/01/2004");
+    frmPrint->lstPrint->setCurrentRow(0);
+  }
+  ~BonTest() override { delete frmPrint.data(); }
+  // Prints the notes: the numbering window is closed as it is, the remark answered.
+  std::vector<TRPage> Print(const QString* remark = nullptr) {
+    dlg->QueueModal([](QWidget*) { return ModalResult::OK; });  // issue numbering
+    dlg->QueueModal([remark](QWidget* w) {
+      if (!remark) return ModalResult::Cancel;
+      static_cast<TfrmInputBox*>(w)->Value->setText(*remark);
+      return ModalResult::OK;
+    });
+    return RunPreview([&] { frmPrint->btnPrint->click(); });
+  }
+  static QString Client(const TRPage& p) { return p.Find("dClient") ? p.Find("dClient")->text : QString(); }
+  static QStringList Lines(const TRPage& p) {
+    QStringList out;
+    for (int i = 0; p.Find("lTitre", i); ++i)
+      out << p.Find("lTitre", i)->text + "|" + p.Find("dQte", i)->text + "|" + p.Find("dPU", i)->text;
+    return out;
+  }
+};
+}  // namespace
+
+TEST_F(BonTest, OneNotePerClientWithItsHeadingLinesAndFooter) {
+  frmPrint->chkRevertOrder->setChecked(false);
+  const QString remark = "Fermé lundi";
+  const auto pages = Print(&remark);
+  EXPECT_EQ(Remarque, remark);
+  ASSERT_EQ(pages.size(), 3u);  // ECHO took nothing, DELTA is in another region
+  EXPECT_EQ(Client(pages[0]), "ALPHA");
+  EXPECT_EQ(Client(pages[1]), "BRAVO");
+  EXPECT_EQ(Client(pages[2]), "CHARLIE");
+  const TRPage& p = pages[0];
+  const QStringList texts = p.Texts();
+  for (const char* t : {"SITUATION HEBDOMADAIRE", "Semaine du 05/01/2004  au 11/01/2004", "Client : ", "Titres",
+                        "Prises ", "Invend.", "Ventes ", "P.U ", "Montant ", "Erreur sur le Montant : ",
+                        "Manque invendu : ", "Dovedeve : ", "Total Général : ",
+                        "A  Préparer  Pour le  DIMANCHE  S.V.P., Merci !", "Fermé lundi"})
+    EXPECT_TRUE(texts.contains(t)) << t;
+  EXPECT_EQ(texts.count("SITUATION HEBDOMADAIRE"), 2);  // the note and its copy
+  EXPECT_FALSE(texts.contains("ZELM"));                  // the page header labels are disabled
+  // Summed over the week, net of the client's rebate for the periodicity; the zero line and the
+  // title that is gone are left out; the weekly is bold with its issue.
+  EXPECT_EQ(Lines(p), (QStringList{"LE QUOTIDIEN|7|0.90", "L'HEBDO - N°12|2|2.30"}));
+  EXPECT_FALSE(p.Find("lTitre", 0)->font.Bold);
+  EXPECT_TRUE(p.Find("lTitre", 1)->font.Bold);
+  EXPECT_EQ(p.Find("lTitreR", 1)->text, "L'HEBDO - N° 12");
+  EXPECT_EQ(p.Find("dQte")->font.Color, QColor(Qt::red));
+  EXPECT_EQ(p.Find("lRemarque")->font.Color, QColor(Qt::red));
+  // The lines sit under the heading strip, one under the other, the copy beside the note.
+  EXPECT_LT(p.Find("sStrip")->r.bottom(), p.Find("lTitre", 0)->r.top() + 0.01);
+  EXPECT_DOUBLE_EQ(p.Find("lTitre", 1)->r.top() - p.Find("lTitre", 0)->r.top(), 6);
+  EXPECT_GT(p.Find("lTitreR", 0)->r.left(), p.Find("dPU", 0)->r.right());
+  EXPECT_DOUBLE_EQ(p.Find("lTitreR", 0)->r.top(), p.Find("lTitre", 0)->r.top());
+  EXPECT_LT(p.Find("lRemarque")->r.top(), 297);
+  // Two clients of one delivery order each have their own note.
+  EXPECT_EQ(Lines(pages[1]), (QStringList{"LE QUOTIDIEN|1|1.00", "MENSUEL|2|5.00"}));
+  EXPECT_EQ(Lines(pages[2]), (QStringList{"L'HEBDO - N°12|5|2.50"}));
+  EXPECT_TRUE(pages[1].Find("lTitre", 1)->font.Bold);  // a monthly at issue 0: bold, no number
+}
+
+TEST_F(BonTest, ZeroLinesReverseOrderAllRegionsAndTheRemarkKept) {
+  Remarque = "Ancienne remarque";
+  frmPrint->chkQteNul->setChecked(true);
+  frmPrint->chkRegion->click();
+  EXPECT_FALSE(frmPrint->cmbRegion->isEnabled());
+  const auto pages = Print();  // the remark prompt is cancelled
+  ASSERT_EQ(pages.size(), 4u);
+  QStringList order;
+  for (const auto& p : pages) order << Client(p);
+  // Highest delivery order first; one order keeps its clients apart, in code order.
+  EXPECT_EQ(order, (QStringList{"DELTA", "BRAVO", "CHARLIE", "ALPHA"}));
+  EXPECT_EQ(Lines(pages[3]), (QStringList{"LE QUOTIDIEN|7|0.90", "L'HEBDO - N°12|2|2.30", "MENSUEL|0|4.50"}));
+  EXPECT_EQ(pages[3].Find("lRemarque")->text, "Ancienne remarque");
+  // The work table holds one row per client and title.
+  TQuery q;
+  q.SetDatabaseName(AppPath);
+  q.SQL.SetText("SELECT COUNT(*) AS N FROM BON");
+  q.Open();
+  EXPECT_EQ(q.Fields(0)->AsInteger(), 7);
+}
+
+TEST_F(BonTest, AClientWhoseTakingsAreAllZeroGetsANoteWithoutLines) {
+  AddTaking(QDate(2004, 1, 7), "C005", "T001", 0);
+  AddTaking(QDate(2004, 1, 8), "C005", "T002", 0);
+  frmPrint->chkRevertOrder->setChecked(false);
+  auto pages = Print();
+  ASSERT_EQ(pages.size(), 4u);
+  EXPECT_EQ(Client(pages[3]), "ECHO");
+  EXPECT_TRUE(Lines(pages[3]).isEmpty());
+  EXPECT_EQ(pages[3].Count("lRemarque"), 1);
+  frmPrint->chkQteNul->setChecked(true);
+  pages = Print();
+  ASSERT_EQ(pages.size(), 4u);
+  EXPECT_EQ(Lines(pages[3]), (QStringList{"LE QUOTIDIEN|0|1.00", "L'HEBDO - N°12|0|2.50"}));
+}
+
+TEST_F(BonTest, AReportWithoutDataStillGivesAPage) {
+  frmPrint->DateDeb->setText("01/02/2010");
+  frmPrint->DateFin->setText("07/02/2010");
+  const auto pages = Print();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_EQ(pages[0].Count("dClient"), 0);
+}
+
+TEST_F(BonTest, DataThatCannotBeBuiltShowsTheErrorAndNoPreview) {
+  {
+    QFile f(DataPath + "Disto.DB");
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QByteArray(4096, 'x'));
+  }
+  const auto pages = Print();
+  EXPECT_EQ(previews, 0);
+  EXPECT_TRUE(pages.empty());
+  ASSERT_FALSE(dlg->Messages().isEmpty());
+  EXPECT_TRUE(dlg->Messages().last().contains("Disto", Qt::CaseInsensitive)) << dlg->Messages().last().toStdString();
+}
+
+TEST_F(BonTest, BadPeriodTextsAreRefusedBeforeAnything) {
+  frmPrint->DateDeb->setText("32/01/2004");
+  frmPrint->btnPrint->click();
+  EXPECT_EQ(dlg->Messages(), QStringList{"La date de début periode est incorrecte !"});
+  frmPrint->DateDeb->setText("05/01/2004");
+  frmPrint->DateFin->setText("");
+  frmPrint->btnPrint->click();
+  EXPECT_EQ(dlg->Messages().last(), "La date de fin periode est incorrecte !");
+  EXPECT_EQ(previews, 0);
+}
