@@ -374,6 +374,10 @@ TEST(ZipAdd, LargeFileInPiecesRoundTripsUnderALowOpenFileLimit) {
     const RunResult test = RunTool("unzip", {"-t", archive});
     EXPECT_EQ(test.code, 0) << test.out.toStdString();
   }
+  if (HaveTool("7z")) {
+    const RunResult seven = RunTool("7z", {"t", "-p-", archive});
+    EXPECT_EQ(seven.code, 0) << seven.out.toStdString();
+  }
   // Cutting the file costs next to nothing against one stream made by Info-ZIP.
   if (HaveTool("zip")) {
     ASSERT_EQ(RunTool("zip", {"-6", "-q", "-j", t.File("one.zip"), src + "Disto.DB"}).code, 0);
