@@ -60,16 +60,22 @@ struct Item {
 class Job;
 struct Layout;
 
-// A file deflated ahead of the archive's writing, on a worker thread. Its raw deflate stream lies
-// in its worker's spill file, so the files held open stay as few as the workers, however many
-// files the archive takes.
-struct Packed {
+// A file deflated ahead of the archive's writing, on worker threads. A large file is deflated in
+// pieces at once; each piece lies in the spill file of the worker that made it, so the files held
+// open stay as few as the workers, however many files or pieces the archive takes.
+struct Segment {
   FILE* spill = nullptr;  // owned by the job's spill list
   int64_t offset = 0;
+  int64_t len = 0;
+};
+
+struct Packed {
+  std::vector<Segment> segments;  // in the file's order: laid end to end they are one deflate stream
   int64_t compSize = 0;
   uint32_t crc = 0;
   bool failed = false;
   std::atomic<int64_t> consumed{0};
+  std::atomic<size_t> left{0};  // pieces still being deflated
   std::atomic<bool> done{false};
 };
 
@@ -94,6 +100,8 @@ struct FileSource {
   Packed* packed = nullptr;  // already deflated: libzip copies it as it stands
   FILE* f = nullptr;
   int64_t pos = 0;
+  size_t segment = 0;      // where pos lies in the packed pieces
+  int64_t segmentPos = 0;
   int64_t reported = 0;
   bool announced = false;
   zip_error_t error{};
@@ -347,6 +355,8 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t len, zip_source
     case ZIP_SOURCE_OPEN:
       if (s->packed) {
         s->pos = 0;
+        s->segment = 0;
+        s->segmentPos = 0;
         return 0;
       }
       s->f = std::fopen(s->item->path.c_str(), "rb");
@@ -367,13 +377,20 @@ zip_int64_t SourceCallback(void* state, void* data, zip_uint64_t len, zip_source
     case ZIP_SOURCE_READ: {
       if (s->packed) {
         const Packed& pk = *s->packed;
-        const auto want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(len), pk.compSize - s->pos));
-        const ssize_t n = want ? ::pread(fileno(pk.spill), data, want, pk.offset + s->pos) : 0;
-        if (n < 0 || (n == 0 && want > 0)) {
+        while (s->segment < pk.segments.size() && s->segmentPos >= pk.segments[s->segment].len) {
+          ++s->segment;
+          s->segmentPos = 0;
+        }
+        if (s->segment >= pk.segments.size()) return 0;
+        const Segment& seg = pk.segments[s->segment];
+        const auto want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(len), seg.len - s->segmentPos));
+        const ssize_t n = ::pread(fileno(seg.spill), data, want, seg.offset + s->segmentPos);
+        if (n <= 0) {
           zip_error_set(&s->error, ZIP_ER_READ, n < 0 ? errno : 0);
           return -1;
         }
         s->pos += n;
+        s->segmentPos += n;
         return static_cast<zip_int64_t>(n);
       }
       if (s->job->Cancelled()) {
@@ -522,15 +539,45 @@ std::string TempBeside(const std::string& path) {
 
 // Deflates the plain entries on worker threads while this thread reports their progress in
 // archive order; encrypted and stored entries are left to libzip. False when cancelled or failed.
+//
+// A large file is cut into pieces deflated at once, each primed with the 32 KB before it and ended
+// on a byte boundary (a sync flush), the last one finishing the stream: laid end to end the pieces
+// are one deflate stream, as pigz makes them. Nothing is joined here: the archive reads the pieces
+// in order straight from the spill files.
 bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::unique_ptr<Packed>>& packed,
                          SpillFiles& spills) {
-  std::vector<size_t> work;
-  for (size_t k = 0; k < todo.size(); ++k)
-    if (!todo[k]->isDir && !todo[k]->encrypt && !todo[k]->store && todo[k]->size > 0) {
-      packed[k] = std::make_unique<Packed>();
-      work.push_back(k);
+  constexpr int64_t kPiece = int64_t(8) << 20;
+  struct Piece {
+    size_t k = 0;      // the file, in todo
+    size_t index = 0;  // its place among the file's pieces
+    int64_t off = 0, len = 0;
+    bool last = true;
+    uint32_t crc = 0;
+    bool ok = false;
+  };
+  std::vector<Piece> pieces;
+  std::vector<size_t> firstPiece(todo.size(), 0);
+  std::vector<size_t> work;  // the files deflated here, in archive order
+  for (size_t k = 0; k < todo.size(); ++k) {
+    const Item* it = todo[k];
+    if (it->isDir || it->encrypt || it->store || it->size <= 0) continue;
+    work.push_back(k);
+    packed[k] = std::make_unique<Packed>();
+    const int64_t n = (it->size + kPiece - 1) / kPiece;
+    packed[k]->segments.resize(static_cast<size_t>(n));
+    packed[k]->left = static_cast<size_t>(n);
+    firstPiece[k] = pieces.size();
+    for (int64_t i = 0; i < n; ++i) {
+      Piece pc;
+      pc.k = k;
+      pc.index = static_cast<size_t>(i);
+      pc.off = i * kPiece;
+      pc.len = std::min(kPiece, it->size - pc.off);
+      pc.last = i == n - 1;
+      pieces.push_back(pc);
     }
-  if (work.empty()) return true;
+  }
+  if (pieces.empty()) return true;
   std::atomic<size_t> next{0};
   std::atomic<bool> stop{false};
   std::mutex m;
@@ -541,27 +588,36 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
     FILE* spill = nullptr;
     for (;;) {
       const size_t w = next++;
-      if (w >= work.size() || stop) break;
-      const Item* it = todo[work[w]];
-      Packed& pk = *packed[work[w]];
+      if (w >= pieces.size() || stop) break;
+      Piece& pc = pieces[w];
+      const Item* it = todo[pc.k];
+      Packed& pk = *packed[pc.k];
+      Segment& seg = pk.segments[pc.index];
       if (!spill) spill = spills.Make();
       FILE* f = std::fopen(it->path.c_str(), "rb");
-      pk.spill = spill;
-      pk.offset = spill ? static_cast<int64_t>(ftello(spill)) : -1;
+      seg.spill = spill;
+      seg.offset = spill ? static_cast<int64_t>(ftello(spill)) : -1;
       z_stream zs{};
-      bool ok = f && spill && pk.offset >= 0 &&
+      bool ok = f && spill && seg.offset >= 0 &&
                 deflateInit2(&zs, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+      if (ok && pc.off > 0) {
+        const int64_t dict = std::min<int64_t>(32768, pc.off);
+        ok = fseeko(f, pc.off - dict, SEEK_SET) == 0 &&
+             std::fread(in.data(), 1, static_cast<size_t>(dict), f) == static_cast<size_t>(dict) &&
+             deflateSetDictionary(&zs, in.data(), static_cast<uInt>(dict)) == Z_OK;
+      }
       uLong crc = crc32(0L, Z_NULL, 0);
+      int64_t remaining = pc.len;
       int flush = Z_NO_FLUSH;
-      while (ok && flush != Z_FINISH && !stop) {
-        const size_t n = std::fread(in.data(), 1, in.size(), f);
-        if (n < in.size()) {
-          if (std::ferror(f)) {
-            ok = false;
-            break;
-          }
-          flush = Z_FINISH;
+      while (ok && flush == Z_NO_FLUSH && !stop) {
+        const auto want = static_cast<size_t>(std::min<int64_t>(remaining, static_cast<int64_t>(in.size())));
+        const size_t n = std::fread(in.data(), 1, want, f);
+        if (n < want) {
+          ok = false;  // the file shrank since it was listed, or could not be read
+          break;
         }
+        remaining -= static_cast<int64_t>(n);
+        if (remaining == 0) flush = pc.last ? Z_FINISH : Z_SYNC_FLUSH;
         crc = crc32(crc, in.data(), static_cast<uInt>(n));
         zs.next_in = in.data();
         zs.avail_in = static_cast<uInt>(n);
@@ -574,11 +630,26 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
         } while (ok && zs.avail_out == 0);
         pk.consumed += static_cast<int64_t>(n);
       }
+      // A file that grew since it was listed no longer matches its size.
+      if (ok && pc.last && std::fgetc(f) != EOF) ok = false;
       deflateEnd(&zs);
       if (f) std::fclose(f);
-      pk.compSize = static_cast<int64_t>(zs.total_out);
-      pk.crc = static_cast<uint32_t>(crc);
-      pk.failed = !ok || pk.consumed != it->size || std::fflush(spill) != 0;
+      seg.len = static_cast<int64_t>(zs.total_out);
+      pc.crc = static_cast<uint32_t>(crc);
+      pc.ok = ok && !stop && std::fflush(spill) == 0;
+      if (pk.left.fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
+      // The last piece of a file to finish sums the file up.
+      bool fileOk = true;
+      uLong whole = crc32(0L, Z_NULL, 0);
+      int64_t comp = 0;
+      for (size_t i = firstPiece[pc.k]; i < firstPiece[pc.k] + pk.segments.size(); ++i) {
+        fileOk = fileOk && pieces[i].ok;
+        whole = crc32_combine(whole, pieces[i].crc, static_cast<z_off_t>(pieces[i].len));
+        comp += pk.segments[pieces[i].index].len;
+      }
+      pk.compSize = comp;
+      pk.crc = static_cast<uint32_t>(whole);
+      pk.failed = !fileOk || pk.consumed != it->size;
       {
         std::lock_guard<std::mutex> lock(m);
         pk.done = true;
@@ -586,7 +657,7 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
       cv.notify_all();
     }
   };
-  const unsigned threads = std::max(1u, std::min({std::thread::hardware_concurrency(), 4u, static_cast<unsigned>(work.size())}));
+  const unsigned threads = std::max(1u, std::min({std::thread::hardware_concurrency(), 4u, static_cast<unsigned>(pieces.size())}));
   std::vector<std::thread> pool;
   for (unsigned i = 0; i < threads; ++i) pool.emplace_back(worker);
 
