@@ -22,6 +22,7 @@
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "refdata/UListe.h"
+#include "reports/URptListe.h"
 #include "shell/UCalendar.h"
 #include "shell/UProgress.h"
 #include "shell/global.h"
@@ -958,12 +959,10 @@ void TfrmDisto1::mnPrintClick() {
 }
 
 void TfrmDisto1::PrintList(int noListe, const QDate& day) {
-  // Until the list report is part of the program, the lists window shows the list.
-  Q_UNUSED(noListe);
-  Q_UNUSED(day);
-  auto* w = new TfrmListe(nullptr);
-  Dialogs().RunModal(w);
-  delete w;
+  TfrmRptListe rpt(nullptr);
+  rpt.NoListe = noListe;
+  rpt.DateListe = QDateTime(day, QTime());
+  rpt.Preview();
 }
 
 // ---------------------------------------------------------------------------------------------
