@@ -1,6 +1,7 @@
 #include "TakingsFixture.h"
 
 
+#include "operations/UGetDay.h"
 #include "platform/sys/Clock.h"
 #include "shell/global.h"
 
@@ -48,4 +49,19 @@ QStringList TakingsTest::Day(const QString& day) {
                   .arg(d.month())
                   .arg(d.day())
                   .arg(d.year()));
+}
+
+ScriptedDialogs::ModalHandler TakingsTest::AnswerDay(const QString& day, int scope, const QStringList& untick) {
+  return [=](QWidget* w) {
+    auto* f = static_cast<TfrmGetDay*>(w);
+    const int i = f->cmbDay->findText(day);
+    if (i < 0) return ModalResult::Cancel;
+    f->cmbDay->setCurrentIndex(i);
+    f->cmbClient->setCurrentIndex(scope);
+    for (int k = 0; k < f->lstTitle->count(); ++k)
+      if (untick.contains(f->lstTitle->item(k)->text().section('.', 0, 0)))
+        f->lstTitle->item(k)->setCheckState(Qt::Unchecked);
+    f->btnOk->click();
+    return ModalResult::OK;
+  };
 }

@@ -22,4 +22,7 @@ class TakingsTest : public AppDataTest {
   void AddTaking(const QString& day, const QString& client, const QString& title, int qte, double pu = 1.0);
   // "client|title|qte|pu" of a day's takings in key order.
   QStringList Day(const QString& day);
+  // Answers the day-and-titles dialog as a person would: a day (none offered: "Annuler"), a
+  // scope, the titles to untick.
+  static ScriptedDialogs::ModalHandler AnswerDay(const QString& day, int scope, const QStringList& untick = {});
 };

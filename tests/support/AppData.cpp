@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
+#include "platform/db/Transaction.h"
 #include "platform/ui/Grids.h"
 #include "schema/AppSchema.h"
 #include "shell/global.h"
@@ -40,6 +42,38 @@ void AddRows(const QString& table, const std::vector<QList<QVariant>>& rows) {
 }
 
 void AddRow(const QString& table, const QList<QVariant>& values) { AddRows(table, {values}); }
+
+void AddClients(int n) {
+  TTable t;
+  t.SetDatabaseName(DataPath);
+  t.SetTableName("CLIENT.DB");
+  t.Open();
+  TDbTransaction tx(t);
+  for (int i = 1; i <= n; ++i) {
+    t.Append();
+    t.FieldByName("Id")->AsString = QString("%1").arg(i, 4, 10, QChar('0'));
+    t.FieldByName("Ord")->AsInteger = i;
+    t.FieldByName("Nom")->AsString = QString("CLIENT NUMERO %1 DE LA ROUTE DU NORD").arg(i);
+    t.FieldByName("Adr")->AsString = QString("%1 RUE DE LA GARE").arg(i);
+    t.FieldByName("Site")->AsString = "A";
+    t.FieldByName("Region")->AsString = "01";
+    t.Post();
+  }
+  tx.Commit();
+  t.Close();
+}
+
+bool WriteNoise(const QString& file, qint64 offset, int size) {
+  QFile f(file);
+  if (!f.open(QIODevice::ReadWrite) || !f.seek(offset)) return false;
+  QByteArray noise(size, '\0');
+  uint32_t seed = uint32_t(offset);
+  for (char& c : noise) {
+    seed = seed * 1664525u + 1013904223u;
+    c = char(seed >> 24);
+  }
+  return f.write(noise) == size;
+}
 
 QStringList Rows(const QString& sql, Cells cells) {
   TQuery q;

@@ -24,6 +24,13 @@ void MakeAppFolder(const QString& root);
 void AddRow(const QString& table, const QList<QVariant>& values);
 void AddRows(const QString& table, const std::vector<QList<QVariant>>& rows);
 
+// n clients "0001"... with long names and addresses, region "01", site "A", in one transaction:
+// a CLIENT table of several data pages.
+void AddClients(int n);
+// Overwrites size bytes of a file from offset with noise, the same on every run; false when the
+// file cannot be written there.
+bool WriteNoise(const QString& file, qint64 offset, int size);
+
 // How Rows writes a cell: the stored value, the same with dates as "DD/MM/YYYY", or the field's
 // display text.
 enum class Cells { Values, Dates, Display };
