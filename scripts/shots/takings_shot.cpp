@@ -96,33 +96,31 @@ int main(int argc, char** argv) {
   }
   std::printf("%s\n", qPrintable(out));
   if (!screen) {
+    // The other pictures beside the first, named after it.
+    auto save = [&](QWidget* v, const char* suffix) {
+      QString file = out;
+      file.replace(".png", QString(suffix) + ".png");
+      v->grab().save(file);
+      std::printf("%s\n", qPrintable(file));
+    };
     // The import's message over the middle of the window.
-    QString second = out;
-    second.replace(".png", "_message.png");
     w->pnlMessage->move((w->width() - w->pnlMessage->width()) / 2, (w->height() - w->pnlMessage->height()) / 2);
     w->pnlMessage->show();
     w->pnlMessage->raise();
     Settle(200);
-    w->grab().save(second);
-    std::printf("%s\n", qPrintable(second));
+    save(w, "_message");
     // The day-and-titles dialog and the per-client window.
     auto* g = new TfrmGetDay(nullptr);
     g->setWindowTitle("Importation");
     g->show();
     Settle(300);
-    second = out;
-    second.replace(".png", "_getday.png");
-    g->grab().save(second);
-    std::printf("%s\n", qPrintable(second));
+    save(g, "_getday");
     delete g;
     auto* d = new TfrmDisto(nullptr);
     d->show();
     d->Client.Locate("Id", "0003");
     Settle(300);
-    second = out;
-    second.replace(".png", "_perclient.png");
-    d->grab().save(second);
-    std::printf("%s\n", qPrintable(second));
+    save(d, "_perclient");
     delete d;
   }
   SetDialogs(nullptr);
