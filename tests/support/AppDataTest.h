@@ -3,13 +3,9 @@
 #pragma once
 #include <QString>
 #include <gtest/gtest.h>
-#include <ostream>
 
 #include "support/AppData.h"
 #include "support/TestSupport.h"
-
-// Readable texts in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 class AppDataTest : public ::testing::Test {
  protected:
