@@ -235,6 +235,19 @@ bool failedReport = false;
 
 }  // namespace
 
+bool CopyYearData(const QString& from, const QString& to, const QStringList& tables) {
+  QDir(to).removeRecursively();
+  QDir().mkpath(to);
+  for (const QFileInfo& f : QDir(from).entryInfoList(QDir::Files)) {
+    if (f.fileName() == "complete") continue;
+    if (!tables.isEmpty() && !tables.contains(f.fileName().section('.', 0, 0), Qt::CaseInsensitive)) continue;
+    const QString target = to + "/" + f.fileName();
+    if (!QFile::copy(f.filePath(), target)) return false;
+    QFile(target).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  }
+  return true;
+}
+
 bool EnsureYearData(const QString& dir) {
   if (QFile::exists(dir + "/complete")) return true;
   std::printf("Generating a year of data (30 regions, 300 clients, 80 titles, 8.76 million takings)...\n");

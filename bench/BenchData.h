@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -41,6 +42,11 @@ struct Rng {
 // Makes the data in dir unless a complete set is there (in a child process, so its memory stays
 // out of the caller's figures). False when the generation failed.
 bool EnsureYearData(const QString& dir);
+
+// A fresh, writable copy of the year's table files in `to` (only those of the named tables, when
+// given): nothing of an earlier run stays, since a journal left by a killed run would be rolled
+// into the new files. False when a file could not be copied.
+bool CopyYearData(const QString& from, const QString& to, const QStringList& tables = {});
 
 // Peak resident memory of this process so far, in KB.
 long PeakKb();

@@ -26,14 +26,6 @@ using namespace bench;
 
 namespace {
 
-bool CopyFolder(const QString& from, const QString& to) {
-  QDir(to).removeRecursively();
-  QDir().mkpath(to);
-  for (const QString& n : QDir(from).entryList(QDir::Files))
-    if (n != "complete" && !QFile::copy(from + "/" + n, to + n)) return false;
-  return true;
-}
-
 double Run(const QString& program, const QStringList& args, const QString& workdir, int& code) {
   QProcess p;
   p.setWorkingDirectory(workdir);
@@ -49,7 +41,7 @@ double Run(const QString& program, const QStringList& args, const QString& workd
 bool Prepare(const QString& yearData, const QString& app) {
   AppPath = app;
   DataPath = app + "Data/";
-  if (!CopyFolder(yearData, DataPath)) return false;
+  if (!CopyYearData(yearData, DataPath)) return false;
   CreateApplicationTables(ApplicationCheck(), DataPath);
   return true;
 }

@@ -28,17 +28,6 @@ using namespace bench;
 
 namespace {
 
-bool CopyData(const QString& from, const QString& to) {
-  QDir(to).removeRecursively();
-  QDir().mkpath(to);
-  for (const QFileInfo& f : QDir(from).entryInfoList(QDir::Files)) {
-    const QString base = f.fileName().section('.', 0, 0).toUpper();
-    if (base != "CLIENT" && base != "DISTO" && base != "TITRE" && base != "REGION" && base != "ORGAD") continue;
-    if (!QFile::copy(f.filePath(), to + "/" + f.fileName())) return false;
-  }
-  return true;
-}
-
 void Exec(const QString& dir, const QString& sql, const QList<QPair<QString, QVariant>>& params = {}) {
   TQuery q;
   q.SetDatabaseName(dir);
@@ -85,7 +74,7 @@ int main(int argc, char** argv) {
   std::printf("Takings window benchmark; data copied from %s into %s\n", qPrintable(source), qPrintable(dir));
   if (!EnsureYearData(source)) return 2;
   const auto tc = Clock::now();
-  if (!CopyData(source, dir)) {
+  if (!CopyYearData(source, dir, {"CLIENT", "Disto", "Titre", "Region", "OrgaD"})) {
     std::fprintf(stderr, "cannot copy the data\n");
     return 2;
   }

@@ -25,19 +25,6 @@ using namespace bench;
 
 namespace {
 
-// A fresh copy: nothing of an earlier run stays (a journal left by a killed run would be rolled
-// into the new files).
-bool CopyFolder(const QString& from, const QString& to) {
-  QDir(to).removeRecursively();
-  QDir().mkpath(to);
-  for (const QFileInfo& fi : QDir(from).entryInfoList(QDir::Files)) {
-    const QString target = to + "/" + fi.fileName();
-    QFile::remove(target);
-    if (!QFile::copy(fi.filePath(), target)) return false;
-  }
-  return true;
-}
-
 void Exec(const QString& sql) {
   TQuery q;
   q.SetDatabaseName(DataPath);
@@ -57,7 +44,7 @@ int main(int argc, char** argv) {
   const QString work = QString(BENCH_WORK_DIR);
   std::printf("Weekly windows benchmark; year data in %s, copied to %s\n", qPrintable(year), qPrintable(work));
   const auto tc = Clock::now();
-  if (!CopyFolder(year, work + "/Data")) {
+  if (!CopyYearData(year, work + "/Data")) {
     std::printf("cannot copy the data\n");
     return 2;
   }

@@ -3,15 +3,11 @@
 # twice (one calendar), the about box opened from the "Aide" menu, and the closing question.
 # Needs xdotool and imagemagick, which the project's packages do not include.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-for tool in xdotool import xvfb-run; do
-  command -v "$tool" >/dev/null || { echo "$tool missing: apt-get install xdotool imagemagick xvfb" >&2; exit 1; }
-done
-[ -x build/bin/zelm ] || scripts/build.sh
+. "$(dirname "$0")/common.sh"
+need_tools "xdotool imagemagick xvfb" xdotool import xvfb-run
 OUT="$PWD/shots"
-APP="$(mktemp -d)"
+APP="$(program_copy)"
 mkdir -p "$OUT"
-cp build/bin/zelm build/bin/lib*.so "$APP/"
 export OUT APP
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   cd "$APP"

@@ -4,15 +4,11 @@
 # and 1.4 s) and once the main window is there (shots/splash-wm-after.png).
 # Needs openbox, xdotool and imagemagick (apt-get install openbox xdotool imagemagick).
 set -euo pipefail
-cd "$(dirname "$0")/../.."
-for tool in openbox import xvfb-run; do
-  command -v "$tool" >/dev/null || { echo "$tool missing: apt-get install openbox imagemagick xvfb" >&2; exit 1; }
-done
-[ -x build/bin/zelm ] || scripts/build.sh
+. "$(dirname "$0")/common.sh"
+need_tools "openbox imagemagick xvfb" openbox import xvfb-run
 OUT="$PWD/shots"
-APP="$(mktemp -d)"
+APP="$(program_copy)"
 mkdir -p "$OUT"
-cp build/bin/zelm build/bin/lib*.so "$APP/" 2>/dev/null || cp build/bin/zelm "$APP/"
 export OUT APP
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
   openbox >/dev/null 2>&1 &

@@ -16,22 +16,11 @@
 #include "platform/db/Table.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Dialogs.h"
-#include "schema/AppSchema.h"
-#include "schema/DbChk.h"
 #include "shell/global.h"
+#include "support/AppData.h"
 
 namespace {
-void Add(const QString& table, const QList<QVariant>& values) {
-  TTable t;
-  t.SetDatabaseName(DataPath);
-  t.SetTableName(table);
-  t.Open();
-  t.Append();
-  for (int i = 0; i < values.size(); ++i)
-    if (values[i].isValid()) t.Fields(i)->Value = values[i];
-  t.Post();
-  t.Close();
-}
+using testdata::AddRow;
 
 void Settle(int ms) {
   for (int i = 0; i < ms / 20; ++i) {
@@ -51,17 +40,13 @@ int main(int argc, char** argv) {
   const bool screen = argc > 2 && QString(argv[2]) == "--screen";
   InitializeFormats();
   QTemporaryDir tmp;
-  AppPath = tmp.path() + "/";
-  DataPath = AppPath + "Data/";
-  QDir().mkpath(DataPath);
-  auto check = MakeApplicationCheck();
-  CreateApplicationTables(*check, DataPath);
+  testdata::MakeAppFolder(tmp.path() + "/");
   ScriptedDialogs dialogs;
   SetDialogs(&dialogs);
   SetClock(QDateTime(QDate(2005, 3, 7), QTime(7, 30)));
 
-  Add("Region.db", {"01", "CENTRE VILLE"});
-  Add("Region.db", {"02", "EST"});
+  AddRow("Region.db", {"01", "CENTRE VILLE"});
+  AddRow("Region.db", {"02", "EST"});
   const char* titres[] = {"EL WATAN", "LE QUOTIDIEN D'ORAN", "LIBERTE", "EL KHABAR", "LE SOIR D'ALGERIE",
                           "EL MOUDJAHID", "HORIZONS", "COMPETITION", "EL HEDDAF", "JEUNE AFRIQUE",
                           "PARIS MATCH", "LE POINT", "L'EXPRESS", "ELLE", "AUTO PLUS", "SCIENCE ET VIE"};
@@ -69,9 +54,9 @@ int main(int argc, char** argv) {
   for (const char* t : titres) {
     ++i;
     const QString id = QString("%1").arg(i, 4, 10, QChar('0'));
-    Add("Titre.DB", {id, i, 0, t, QString(t).left(8), i, 0.4 * i, 0.5 * i, QString::number(i < 10 ? 0 : i % 6), "A", "1",
+    AddRow("Titre.DB", {id, i, 0, t, QString(t).left(8), i, 0.4 * i, 0.5 * i, QString::number(i < 10 ? 0 : i % 6), "A", "1",
                      true});
-    Add("OrgaD.DB", {"01", id, i});
+    AddRow("OrgaD.DB", {"01", id, i});
   }
   const char* noms[] = {"LIBRAIRIE DU CENTRE", "KIOSQUE DE LA GARE", "TABAC DES AMIS", "PRESSE 2000",
                         "MAISON DE LA PRESSE", "BUREAU DE TABAC EL NOUR", "KIOSQUE PLACE DES MARTYRS",
@@ -85,9 +70,9 @@ int main(int argc, char** argv) {
   for (const char* n : noms) {
     ++i;
     const QString id = QString("%1").arg(i, 4, 10, QChar('0'));
-    Add("CLIENT.DB", {id, i, n, QVariant(), QVariant(), QVariant(), "A", "01", 0.05, 0.1, 0.1, 0.2, 0.2, 0.3});
+    AddRow("CLIENT.DB", {id, i, n, QVariant(), QVariant(), QVariant(), "A", "01", 0.05, 0.1, 0.1, 0.2, 0.2, 0.3});
     for (int t = 1; t <= 16; ++t)
-      if ((i * 7 + t * 3) % 5 != 0) Add("Disto.DB", {day, id, QString("%1").arg(t, 4, 10, QChar('0')), (i * t * 13) % 40, 0.5 * t});
+      if ((i * 7 + t * 3) % 5 != 0) AddRow("Disto.DB", {day, id, QString("%1").arg(t, 4, 10, QChar('0')), (i * t * 13) % 40, 0.5 * t});
   }
 
   auto* w = new TfrmDisto1(nullptr);
@@ -111,33 +96,31 @@ int main(int argc, char** argv) {
   }
   std::printf("%s\n", qPrintable(out));
   if (!screen) {
+    // The other pictures beside the first, named after it.
+    auto save = [&](QWidget* v, const char* suffix) {
+      QString file = out;
+      file.replace(".png", QString(suffix) + ".png");
+      v->grab().save(file);
+      std::printf("%s\n", qPrintable(file));
+    };
     // The import's message over the middle of the window.
-    QString second = out;
-    second.replace(".png", "_message.png");
     w->pnlMessage->move((w->width() - w->pnlMessage->width()) / 2, (w->height() - w->pnlMessage->height()) / 2);
     w->pnlMessage->show();
     w->pnlMessage->raise();
     Settle(200);
-    w->grab().save(second);
-    std::printf("%s\n", qPrintable(second));
+    save(w, "_message");
     // The day-and-titles dialog and the per-client window.
     auto* g = new TfrmGetDay(nullptr);
     g->setWindowTitle("Importation");
     g->show();
     Settle(300);
-    second = out;
-    second.replace(".png", "_getday.png");
-    g->grab().save(second);
-    std::printf("%s\n", qPrintable(second));
+    save(g, "_getday");
     delete g;
     auto* d = new TfrmDisto(nullptr);
     d->show();
     d->Client.Locate("Id", "0003");
     Settle(300);
-    second = out;
-    second.replace(".png", "_perclient.png");
-    d->grab().save(second);
-    std::printf("%s\n", qPrintable(second));
+    save(d, "_perclient");
     delete d;
   }
   SetDialogs(nullptr);

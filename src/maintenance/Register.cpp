@@ -12,33 +12,15 @@
 #include "shell/global.h"
 
 namespace {
-
-TfrmMain::Opener SaveRestoreOpener(bool save) {
-  return [save] {
-    TfrmSaveRestore* w = nullptr;
-    GuardEvent([&] { w = new TfrmSaveRestore(nullptr); });
-    if (!w) return;
-    save ? SetSaveMode(w) : SetRestoreMode(w);
-    Dialogs().RunModal(w);
-    delete w;
-  };
-}
-
 const bool registered = (RegisterMaintenanceWindows(), true);
 
 }  // namespace
 
 void RegisterMaintenanceWindows() {
-  TfrmMain::RegisterWindow(WindowKey::Sauvegarde, SaveRestoreOpener(true));
-  TfrmMain::RegisterWindow(WindowKey::Restaure, SaveRestoreOpener(false));
+  TfrmMain::RegisterWindow(WindowKey::Sauvegarde, TfrmMain::ModalOpener<TfrmSaveRestore>(SetSaveMode));
+  TfrmMain::RegisterWindow(WindowKey::Restaure, TfrmMain::ModalOpener<TfrmSaveRestore>(SetRestoreMode));
   TfrmMain::RegisterWindow(WindowKey::Reindex, [] { Reindex(ApplicationCheck(), DataPath); });
-  TfrmMain::RegisterWindow(WindowKey::Epur, [] {
-    TfrmEpur* w = nullptr;
-    GuardEvent([&] { w = new TfrmEpur(nullptr); });
-    if (!w) return;
-    Dialogs().RunModal(w);
-    delete w;
-  });
+  TfrmMain::RegisterWindow(WindowKey::Epur, TfrmMain::ModalOpener<TfrmEpur>());
   TfrmMain::RegisterWindow(WindowKey::AutoSave, [] {
     auto* w = new TfrmAutoSave(nullptr);
     w->show();

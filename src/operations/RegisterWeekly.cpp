@@ -2,25 +2,12 @@
 #include "operations/UHa.h"
 #include "operations/UListVCR.h"
 #include "operations/URetour.h"
-#include "platform/ui/Dialogs.h"
-#include "platform/ui/EventGuard.h"
 #include "shell/UMain.h"
 
 namespace {
-template <class W>
-TfrmMain::Opener ModalOpener() {
-  return [] {
-    W* w = nullptr;
-    GuardEvent([&] { w = new W(nullptr); });
-    if (!w) return;
-    Dialogs().RunModal(w);
-    delete w;
-  };
-}
-
-const bool registered = (TfrmMain::RegisterWindow(WindowKey::Retour, ModalOpener<TfrmRetour>()),
-                         TfrmMain::RegisterWindow(WindowKey::ListVCR, ModalOpener<TfrmListVCR>()),
-                         TfrmMain::RegisterWindow(WindowKey::Ha, ModalOpener<TfrmHa>()), true);
+const bool registered = (TfrmMain::RegisterWindow(WindowKey::Retour, TfrmMain::ModalOpener<TfrmRetour>()),
+                         TfrmMain::RegisterWindow(WindowKey::ListVCR, TfrmMain::ModalOpener<TfrmListVCR>()),
+                         TfrmMain::RegisterWindow(WindowKey::Ha, TfrmMain::ModalOpener<TfrmHa>()), true);
 }  // namespace
 
 // Referenced by the tests, so that this object is linked with them as with the program.

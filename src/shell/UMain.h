@@ -8,6 +8,10 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
+
+#include "platform/ui/Dialogs.h"
+#include "platform/ui/EventGuard.h"
 
 class QAction;
 class QFrame;
@@ -65,12 +69,21 @@ class TfrmMain : public QMainWindow {
   // An opener creates its window (owner: the application), shows it modally and frees it.
   // A subsystem registers its openers from a static object of its own library (the program
   // links the subsystems' objects whole), for example:
-  //   static const bool registered = (TfrmMain::RegisterWindow(WindowKey::Client, [] {
-  //     auto* f = new TfrmClient(nullptr);
-  //     Dialogs().RunModal(f);
-  //     delete f;
-  //   }), true);
+  //   static const bool registered =
+  //       (TfrmMain::RegisterWindow(WindowKey::Client, TfrmMain::ModalOpener<TfrmClient>()), true);
   static void RegisterWindow(const QString& key, Opener opener);
+  // The usual opener: creates a W (a window that fails to build is reported and nothing opens),
+  // lets prepare set it up, shows it modally and frees it.
+  template <class W>
+  static Opener ModalOpener(std::function<void(W*)> prepare = {}) {
+    return [prepare] {
+      std::unique_ptr<W> w;
+      GuardEvent([&] { w.reset(new W(nullptr)); });
+      if (!w) return;
+      if (prepare) prepare(w.get());
+      Dialogs().RunModal(w.get());
+    };
+  }
   static bool HasWindow(const QString& key);
   // Runs the opener of a key; false when none is registered yet (the entry does nothing).
   static bool OpenWindow(const QString& key);

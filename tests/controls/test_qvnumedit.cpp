@@ -9,8 +9,7 @@
 
 #include "controls/QVNumEdit.h"
 #include "platform/sys/Errors.h"
-
-void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+#include "support/TestSupport.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include "platform/db/DbiStructure.h"
+#include "support/TestSupport.h"
 
 inline FLDDesc Fld(const QString& name, uint16_t type, int16_t units1 = 1, uint16_t sub = fldstNONE) {
   FLDDesc f;
@@ -79,8 +80,7 @@ inline QStringList RawSql(const QString& path, const QString& sql) {
   return out;
 }
 
-// Readable QString in test failures.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+// Readable lists in test failures (texts: support/TestSupport.h).
 inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(", ").toStdString() << ']'; }
 
 // Every data table of the application (all Paradox, in the data folder).

@@ -18,44 +18,12 @@ MaintTest::MaintTest() {
   QDir().mkpath(dir.Path() + "xdg");
   qputenv("ZELM_REGISTRY_DIR", (dir.Path() + "registry").toUtf8());
   LoadDriveSettings();
-  AppPath = dir.Path();
-  DataPath = dir.Path() + "Data/";
-  QDir().mkpath(DataPath);
+  cells = testdata::Cells::Display;
   InitializeFormats();
   for (auto& d : Droits) d = "2";
-  CreateApplicationTables(ApplicationCheck(), DataPath);
 }
 
 MaintTest::~MaintTest() = default;
-
-void MaintTest::AddRow(const QString& table, const QList<QVariant>& values) {
-  TTable t;
-  t.SetDatabaseName(DataPath);
-  t.SetTableName(table);
-  t.Open();
-  t.Append();
-  for (int i = 0; i < values.size(); ++i)
-    if (values[i].isValid()) t.Fields(i)->Value = values[i];
-  t.Post();
-  t.Close();
-}
-
-QStringList MaintTest::Rows(const QString& sql) {
-  TQuery q;
-  q.SetDatabaseName(DataPath);
-  q.SQL.SetText(sql);
-  q.Open();
-  QStringList out;
-  for (q.First(); !q.Eof(); q.Next()) {
-    QStringList cells;
-    for (int i = 0; i < q.FieldCount(); ++i) cells << q.Fields(i)->DisplayText();
-    out << cells.join('|');
-  }
-  q.Close();
-  return out;
-}
-
-int MaintTest::Count(const QString& sql) { return Rows(sql).value(0).toInt(); }
 
 QMap<QString, QByteArray> MaintTest::Snapshot(const QString& folder) {
   const QString f = folder.isEmpty() ? DataPath : folder;

@@ -8,26 +8,20 @@
 #include <QVariant>
 #include <gtest/gtest.h>
 
-#include "support/TestSupport.h"
+#include "support/AppDataTest.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
-class MaintTest : public ::testing::Test {
+// Rows give the cells as the fields display them; Count reads a "SELECT COUNT(*) ...".
+class MaintTest : public AppDataTest {
  protected:
   MaintTest();
   ~MaintTest() override;
 
-  void AddRow(const QString& table, const QList<QVariant>& values);
-  QStringList Rows(const QString& sql);
-  int Count(const QString& sql);
+  int Count(const QString& sql) const { return Value(sql).toInt(); }
   // Every file of a folder with its bytes (the data folder by default).
   QMap<QString, QByteArray> Snapshot(const QString& folder = QString());
   QString TrashFolder() const { return dir.Path() + "xdg/Trash/files/"; }
   // Some clients, titles, takings, returns, payments and purchases.
   void FillSample();
-
-  TempDir dir;
-  ScopedDialogs dlg;
 };
 
 // Files and tools.

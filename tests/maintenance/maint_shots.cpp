@@ -28,6 +28,7 @@
 #include "shell/UMain.h"
 #include "shell/UProgress.h"
 #include "shell/global.h"
+#include "support/AppData.h"
 
 namespace {
 QString shots;
@@ -49,17 +50,7 @@ void Shot(QWidget* w, const QString& name) {
   }
 }
 
-void AddRow(const QString& table, const QList<QVariant>& values) {
-  TTable t;
-  t.SetDatabaseName(DataPath);
-  t.SetTableName(table);
-  t.Open();
-  t.Append();
-  for (int i = 0; i < values.size(); ++i)
-    if (values[i].isValid()) t.Fields(i)->Value = values[i];
-  t.Post();
-  t.Close();
-}
+using testdata::AddRow;
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,15 +59,12 @@ int main(int argc, char** argv) {
   QDir().mkpath(shots);
   const QString root = QDir::tempPath() + "/zelm-maint-shots/";
   QDir(root).removeRecursively();
-  QDir().mkpath(root + "Data");
   qputenv("XDG_DATA_HOME", (root + "xdg").toUtf8());
   QDir().mkpath(root + "xdg");
   qputenv("ZELM_REGISTRY_DIR", (root + "registry").toUtf8());
-  AppPath = root;
-  DataPath = root + "Data/";
   InitializeFormats();
   for (auto& d : Droits) d = "2";
-  CreateApplicationTables(ApplicationCheck(), DataPath);
+  testdata::MakeAppFolder(root);
   for (int c = 1; c <= 40; ++c)
     for (int d = 0; d < 60; ++d)
       AddRow("Disto.DB", {QDate(2005, 2, 1).addDays(d), QString("%1").arg(c, 4, 10, QChar('0')), "0001", 3, 1.2});

@@ -7,21 +7,6 @@
 #include "platform/sys/Clock.h"
 #include "shell/global.h"
 
-namespace {
-ScriptedDialogs::ModalHandler ChooseDay(const QString& day, int scope, const QStringList& untick = {}) {
-  return [=](QWidget* w) {
-    auto* f = static_cast<TfrmGetDay*>(w);
-    f->cmbDay->setCurrentIndex(f->cmbDay->findText(day));
-    f->cmbClient->setCurrentIndex(scope);
-    for (int k = 0; k < f->lstTitle->count(); ++k)
-      if (untick.contains(f->lstTitle->item(k)->text().section('.', 0, 0)))
-        f->lstTitle->item(k)->setCheckState(Qt::Unchecked);
-    f->btnOk->click();
-    return ModalResult::OK;
-  };
-}
-}  // namespace
-
 TEST_F(TakingsTest, PerClientWindowShowsTheClientsDayAndCreatesTheMissingRows) {
   TfrmDisto w;
   Activate(&w);
@@ -119,7 +104,7 @@ TEST_F(TakingsTest, PerClientImportTakesTheTickedTitlesOnly) {
   Exec("UPDATE DISTO SET QTE_PRISE=5 WHERE DATEJ='3/7/2005'");
   AddTaking("07/03/2005", "0001", "0003", 2);
   AddTaking("06/03/2005", "0001", "0003", 8);
-  dlg->QueueModal(ChooseDay("06/03/2005", 0, {"0003"}));
+  dlg->QueueModal(AnswerDay("06/03/2005", 0, {"0003"}));
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnInsertClick();
   EXPECT_EQ(dlg->Messages().value(0),
@@ -135,19 +120,19 @@ TEST_F(TakingsTest, PerClientImportTakesTheTickedTitlesOnly) {
   Click(w.chkTout);
   w.cmbRegion1->SetKeyValue("02");
   w.cmbRegion1CloseUp();
-  dlg->QueueModal(ChooseDay("06/03/2005", 1));
+  dlg->QueueModal(AnswerDay("06/03/2005", 1));
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnInsertClick();
   EXPECT_EQ(Rows("SELECT ID_CLIENT, ID_TITRE, QTE_PRISE FROM DISTO WHERE DATEJ='3/7/2005' ORDER BY ID_CLIENT, ID_TITRE"),
             (QStringList{"0001|0001|4", "0001|0002|6", "0001|0003|8", "0002|0001|2", "0003|0001|9", "0003|0002|0",
                          "0003|0003|0"}));
   // Delete of the current client's day, then of every client's.
-  dlg->QueueModal(ChooseDay("07/03/2005", 0));
+  dlg->QueueModal(AnswerDay("07/03/2005", 0));
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnDeleteClick();
   EXPECT_EQ(Count("SELECT * FROM DISTO WHERE DATEJ='3/7/2005' AND ID_CLIENT='0003'"), 0);
   EXPECT_EQ(Count("SELECT * FROM DISTO WHERE DATEJ='3/7/2005'"), 4);
-  dlg->QueueModal(ChooseDay("07/03/2005", 1));
+  dlg->QueueModal(AnswerDay("07/03/2005", 1));
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnDeleteClick();
   EXPECT_EQ(Count("SELECT * FROM DISTO WHERE DATEJ='3/7/2005'"), 0);
@@ -169,9 +154,9 @@ TEST_F(TakingsTest, PerClientWindowPageDownAndAnEmptyList) {
   // No client: "the current client" imports and deletes nothing.
   const QStringList before = Rows("SELECT * FROM DISTO ORDER BY DATEJ, ID_CLIENT, ID_TITRE");
   dlg->Clear();
-  dlg->QueueModal(ChooseDay("06/03/2005", 0));
+  dlg->QueueModal(AnswerDay("06/03/2005", 0));
   w.mnInsertClick();
-  dlg->QueueModal(ChooseDay("06/03/2005", 0));
+  dlg->QueueModal(AnswerDay("06/03/2005", 0));
   w.mnDeleteClick();
   EXPECT_TRUE(dlg->Messages().isEmpty());
   EXPECT_EQ(Rows("SELECT * FROM DISTO ORDER BY DATEJ, ID_CLIENT, ID_TITRE"), before);

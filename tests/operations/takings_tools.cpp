@@ -10,24 +10,6 @@
 #include "operations/UGetDay.h"
 #include "shell/global.h"
 
-namespace {
-// Answers the day-and-titles dialog as a person would: a day, a scope, the titles to untick.
-ScriptedDialogs::ModalHandler GetDay(const QString& day, int scope, const QStringList& untick = {}) {
-  return [=](QWidget* w) {
-    auto* f = static_cast<TfrmGetDay*>(w);
-    const int i = f->cmbDay->findText(day);
-    if (i < 0) return ModalResult::Cancel;
-    f->cmbDay->setCurrentIndex(i);
-    f->cmbClient->setCurrentIndex(scope);
-    for (int k = 0; k < f->lstTitle->count(); ++k)
-      if (untick.contains(f->lstTitle->item(k)->text().section('.', 0, 0)))
-        f->lstTitle->item(k)->setCheckState(Qt::Unchecked);
-    f->btnOk->click();
-    return ModalResult::OK;
-  };
-}
-}  // namespace
-
 TEST_F(TakingsTest, DayDialogListsAndSelectedTitles) {
   AddTaking("05/03/2005", "0001", "0001", 1);
   TfrmGetDay f;
@@ -79,7 +61,7 @@ TEST_F(TakingsTest, ImportIntoTheShownDayTwiceEqualsOnce) {
   // Every client of the region, every title but LE SOIR.
   for (int run = 0; run < 2; ++run) {
     dlg->Clear();
-    dlg->QueueModal(GetDay("06/03/2005", 1, {"0003"}));
+    dlg->QueueModal(AnswerDay("06/03/2005", 1, {"0003"}));
     dlg->QueueAnswer(ModalResult::Yes);
     w.mnInsertClick();
     EXPECT_EQ(dlg->Messages().value(0),
@@ -101,7 +83,7 @@ TEST_F(TakingsTest, ImportForTheCurrentClientOnly) {
   Click(w.chkTout);
   Click(w.btnDsp);
   TakingsTest::ClickCell(w.grdDisto, 2, 4);  // DURAND, of another region
-  dlg->QueueModal(GetDay("06/03/2005", 0));
+  dlg->QueueModal(AnswerDay("06/03/2005", 0));
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnInsertClick();
   EXPECT_EQ(dlg->Messages().value(0),
@@ -111,7 +93,7 @@ TEST_F(TakingsTest, ImportForTheCurrentClientOnly) {
             (QStringList{"0001|9", "0002|0", "0003|0"}));
   EXPECT_EQ(Count("SELECT * FROM DISTO WHERE DATEJ='3/7/2005'"), 5);
   // No title ticked: nothing written.
-  dlg->QueueModal(GetDay("06/03/2005", 1, {"0001", "0002", "0003"}));
+  dlg->QueueModal(AnswerDay("06/03/2005", 1, {"0001", "0002", "0003"}));
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnInsertClick();
   EXPECT_EQ(Count("SELECT * FROM DISTO WHERE DATEJ='3/7/2005'"), 5);
@@ -127,11 +109,11 @@ TEST_F(TakingsTest, ImportOnARowWithoutClientWritesNothing) {
   w.cmbRegionCloseUp();
   const QStringList before = Rows("SELECT * FROM DISTO ORDER BY DATEJ, ID_CLIENT, ID_TITRE");
   dlg->Clear();
-  dlg->QueueModal(GetDay("06/03/2005", 0));
+  dlg->QueueModal(AnswerDay("06/03/2005", 0));
   w.mnInsertClick();
   EXPECT_TRUE(dlg->Messages().isEmpty());
   EXPECT_EQ(Rows("SELECT * FROM DISTO ORDER BY DATEJ, ID_CLIENT, ID_TITRE"), before);
-  dlg->QueueModal(GetDay("06/03/2005", 0));
+  dlg->QueueModal(AnswerDay("06/03/2005", 0));
   w.mnDeleteCltClick();
   EXPECT_EQ(Rows("SELECT * FROM DISTO ORDER BY DATEJ, ID_CLIENT, ID_TITRE"), before);
 }
@@ -140,7 +122,7 @@ TEST_F(TakingsTest, DeleteByClientAndForAllClientsAsksTwice) {
   TfrmDisto1 w;
   Activate(&w);
   TakingsTest::ClickCell(w.grdDisto, 2, 3);  // DUPONT
-  dlg->QueueModal(GetDay("06/03/2005", 0));
+  dlg->QueueModal(AnswerDay("06/03/2005", 0));
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnDeleteCltClick();
   EXPECT_EQ(dlg->Messages().value(0),
@@ -149,7 +131,7 @@ TEST_F(TakingsTest, DeleteByClientAndForAllClientsAsksTwice) {
   EXPECT_EQ(Day("06/03/2005"), (QStringList{"0002|0001|2|1", "0003|0001|9|1"}));
   // The shown day is offered too; all clients asks a second time, "Non" deletes nothing.
   dlg->Clear();
-  dlg->QueueModal(GetDay("07/03/2005", 1));
+  dlg->QueueModal(AnswerDay("07/03/2005", 1));
   dlg->QueueAnswer(ModalResult::Yes);
   dlg->QueueAnswer(ModalResult::No);
   w.mnDeleteCltClick();
@@ -158,7 +140,7 @@ TEST_F(TakingsTest, DeleteByClientAndForAllClientsAsksTwice) {
                          "clients\r\rContinuer le traitement ?",
                          "Vous êtes sur le point de supprimer toutes les prises du 07/03/2005\rContinuer ?"}));
   EXPECT_EQ(Count("SELECT * FROM DISTO WHERE DATEJ='3/7/2005'"), 3);
-  dlg->QueueModal(GetDay("07/03/2005", 1));
+  dlg->QueueModal(AnswerDay("07/03/2005", 1));
   dlg->QueueAnswer(ModalResult::Yes);
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnDeleteCltClick();

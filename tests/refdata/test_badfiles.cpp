@@ -442,34 +442,11 @@ TEST_F(BadFilesTest, DamagedDataPagesAreFoundByTheCheckNamedAndLeftAsTheyAre) {
   FreshApplicationTables();
   AddRow("Region.db", {"01", "NORD"});
   AddRow("Site.DB", {"A", "CENTRE"});
-  {
-    TTable t;
-    t.SetDatabaseName(DataPath);
-    t.SetTableName("CLIENT.DB");
-    t.Open();
-    TDbTransaction tx(t);
-    for (int i = 1; i <= 400; ++i) {
-      t.Append();
-      t.FieldByName("Id")->AsString = QString("%1").arg(i, 4, 10, QChar('0'));
-      t.FieldByName("Ord")->AsInteger = i;
-      t.FieldByName("Nom")->AsString = QString("CLIENT NUMERO %1 DE LA ROUTE DU NORD").arg(i);
-      t.FieldByName("Adr")->AsString = QString("%1 RUE DE LA GARE").arg(i);
-      t.FieldByName("Site")->AsString = "A";
-      t.FieldByName("Region")->AsString = "01";
-      t.Post();
-    }
-    tx.Commit();
-    t.Close();
-  }
+  testdata::AddClients(400);
   const QString path = DataPath + "CLIENT.DB";
-  QByteArray data = ReadAll(path);
-  ASSERT_GT(data.size(), 20480 + 4096);
-  uint32_t seed = 20480;
-  for (int i = 0; i < 4096; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    data[20480 + i] = char(seed >> 24);
-  }
-  WriteAll(path, data);
+  ASSERT_GT(QFileInfo(path).size(), 20480 + 4096);
+  ASSERT_TRUE(testdata::WriteNoise(path, 20480, 4096));
+  const QByteArray data = ReadAll(path);
 
   dlg->Clear();
   RunDatabaseCheck(DataPath);

@@ -10,8 +10,6 @@
 #include "platform/report/Report.h"
 #include "support/TestSupport.h"
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 namespace {
 class ReportTest : public ::testing::Test {
  protected:

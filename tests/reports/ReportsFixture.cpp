@@ -11,14 +11,9 @@
 #include "platform/db/Transaction.h"
 #include "platform/ui/Cursor.h"
 #include "reports/UPreview.h"
-#include "schema/AppSchema.h"
 #include "shell/global.h"
 
 ReportsTest::ReportsTest() {
-  AppPath = dir.Path();
-  DataPath = dir.Path() + "Data/";
-  QDir().mkpath(DataPath);
-  CreateApplicationTables(ApplicationCheck(), DataPath);
   for (const QString& f : QDir(ZELM_BIN_DIR).entryList({"RAPPORT.*"}, QDir::Files))
     QFile::copy(QString(ZELM_BIN_DIR) + "/" + f, AppPath + f);
   Remarque.clear();
@@ -27,17 +22,6 @@ ReportsTest::ReportsTest() {
 }
 
 ReportsTest::~ReportsTest() { SetScreenCursor(TCursor::crDefault); }
-
-void ReportsTest::AddRow(const QString& table, const QList<QVariant>& values) {
-  TTable t;
-  t.SetDatabaseName(DataPath);
-  t.SetTableName(table);
-  t.Open();
-  t.Append();
-  for (int i = 0; i < values.size(); ++i)
-    if (values[i].isValid()) t.Fields(i)->Value = values[i];
-  t.Post();
-}
 
 void ReportsTest::AddTaking(const QDate& d, const QString& client, const QString& title, int qte) {
   AddRow("Disto.DB", {d, client, title, qte, 1.0});

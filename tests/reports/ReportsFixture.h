@@ -11,18 +11,15 @@
 #include <vector>
 
 #include "platform/report/Report.h"
-#include "support/TestSupport.h"
+#include "support/AppDataTest.h"
 
 class TfrmPreview;
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
-class ReportsTest : public ::testing::Test {
+class ReportsTest : public AppDataTest {
  protected:
   ReportsTest();
   ~ReportsTest() override;
 
-  void AddRow(const QString& table, const QList<QVariant>& values);
   // Regions 01 Nord and 02 Sud; clients C001 ALPHA (order 1), C002 BRAVO and C003 CHARLIE (both
   // order 2), C005 ECHO (order 4, no takings) in 01 and C004 DELTA in 02; titles T001 a daily,
   // T002 a weekly at issue 12, T003 a monthly at issue 0; takings in the week of 05/01/2004.
@@ -37,8 +34,6 @@ class ReportsTest : public ::testing::Test {
   int previews = 0;  // previews seen by RunPreview
 
   static void Type(QWidget* w, const QString& text);
+  using AppDataTest::Type;
   static int PdfPages(const QString& file);
-
-  TempDir dir;
-  ScopedDialogs dlg;
 };

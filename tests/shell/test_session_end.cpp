@@ -7,10 +7,8 @@
 #include <QProcess>
 #include <csignal>
 
-#include "platform/db/Query.h"
-#include "platform/db/Table.h"
 #include "platform/sys/IniFiles.h"
-#include "schema/AppSchema.h"
+#include "support/AppData.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -18,43 +16,18 @@ namespace {
 class SessionEndTest : public ::testing::Test {
  protected:
   SessionEndTest() {
-    QDir().mkpath(Data());
-    CreateApplicationTables(ApplicationCheck(), Data());
-    AddRow("Region.db", {"01", "NORD"});
-    AddRow("Site.DB", {"A", "CENTRE"});
+    testdata::MakeAppFolder(app_.Path());
+    testdata::AddRow("Region.db", {"01", "NORD"});
+    testdata::AddRow("Site.DB", {"A", "CENTRE"});
     Write(app_.File("ZELM.INI"), "[PARAMS]\nEXER=2005\n[WINDOW]\nSTATE=1\n");
     Write(app_.File("PDOXUSRS.NET"), "lock");
-  }
-  QString Data() const { return app_.File("Data/"); }
-  void AddRow(const QString& table, const QList<QVariant>& values) {
-    TTable t;
-    t.SetDatabaseName(Data());
-    t.SetTableName(table);
-    t.Open();
-    t.Append();
-    for (int i = 0; i < values.size(); ++i) t.Fields(i)->Value = values[i];
-    t.Post();
-    t.Close();
   }
   static void Write(const QString& path, const QByteArray& data) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(data);
   }
-  QStringList Clients() {
-    TQuery q;
-    q.SetDatabaseName(Data());
-    q.SQL.SetText("SELECT ID, NOM, ADR, REGION, SITE FROM CLIENT ORDER BY ID");
-    q.Open();
-    QStringList out;
-    for (const auto& row : q.ReadRows(0, q.RecordCount())) {
-      QStringList cells;
-      for (const QVariant& v : row) cells << v.toString();
-      out << cells.join('|');
-    }
-    q.Close();
-    return out;
-  }
+  static QStringList Clients() { return testdata::Rows("SELECT ID, NOM, ADR, REGION, SITE FROM CLIENT ORDER BY ID"); }
   // Starts the program, waits until the client is typed, sends the signal, and waits for the end.
   void RunAndSignal(const QString& mode, int sig) {
     QProcess p;

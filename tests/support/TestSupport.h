@@ -1,8 +1,12 @@
 #pragma once
 #include <QString>
 #include <memory>
+#include <ostream>
 
 #include "platform/ui/Dialogs.h"
+
+// Readable texts in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 // A fresh folder for one test, removed with it. Path() ends in "/".
 class TempDir {

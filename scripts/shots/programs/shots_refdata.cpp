@@ -15,23 +15,12 @@
 #include "refdata/UOrgaD.h"
 #include "refdata/URegion.h"
 #include "refdata/UTitres.h"
-#include "schema/AppSchema.h"
 #include "shell/global.h"
+#include "support/AppData.h"
 
 namespace {
 QString g_dir;
-
-void AddRow(const QString& table, const QList<QVariant>& values) {
-  TTable t;
-  t.SetDatabaseName(DataPath);
-  t.SetTableName(table);
-  t.Open();
-  t.Append();
-  for (int i = 0; i < values.size(); ++i)
-    if (values[i].isValid()) t.Fields(i)->Value = values[i];
-  t.Post();
-  t.Close();
-}
+using testdata::AddRow;
 
 QString Code(int i) { return QString("%1").arg(i, 4, 10, QChar('0')); }
 
@@ -92,10 +81,7 @@ int main(int argc, char** argv) {
   g_dir = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(g_dir);
   QTemporaryDir program;
-  AppPath = program.path() + "/";
-  DataPath = AppPath + "Data/";
-  QDir().mkpath(DataPath);
-  CreateApplicationTables(ApplicationCheck(), DataPath);
+  testdata::MakeAppFolder(program.path() + "/");
   CurrentListNo = 1;
   ScriptedDialogs dlg;
   SetDialogs(&dlg);

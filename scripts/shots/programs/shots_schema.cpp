@@ -3,14 +3,13 @@
 //   shots_schema FOLDER
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 
-#include "platform/db/Table.h"
-#include "platform/db/Transaction.h"
 #include "schema/AppSchema.h"
+#include "shell/global.h"
+#include "support/AppData.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -21,37 +20,10 @@ int main(int argc, char** argv) {
   const QString shots = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(shots);
   QTemporaryDir tmp;
-  const QString data = tmp.path() + "/Data/";
-  QDir().mkpath(data);
-  CreateApplicationTables(ApplicationCheck(), data);
-  {
-    TTable t;
-    t.SetDatabaseName(data);
-    t.SetTableName("CLIENT.DB");
-    t.Open();
-    TDbTransaction tx(t);
-    for (int i = 1; i <= 400; ++i) {
-      t.Append();
-      t.FieldByName("Id")->AsString = QString("%1").arg(i, 4, 10, QChar('0'));
-      t.FieldByName("Nom")->AsString = QString("CLIENT NUMERO %1 DE LA ROUTE DU NORD").arg(i);
-      t.FieldByName("Region")->AsString = "01";
-      t.FieldByName("Site")->AsString = "A";
-      t.Post();
-    }
-    tx.Commit();
-    t.Close();
-  }
+  testdata::MakeAppFolder(tmp.path() + "/");
+  testdata::AddClients(400);
   // 4 KB of noise over the table's data pages.
-  QFile f(data + "CLIENT.DB");
-  if (!f.open(QIODevice::ReadWrite) || !f.seek(20480)) return 1;
-  QByteArray noise(4096, '\0');
-  uint32_t seed = 20480;
-  for (char& c : noise) {
-    seed = seed * 1664525u + 1013904223u;
-    c = char(seed >> 24);
-  }
-  f.write(noise);
-  f.close();
+  if (!testdata::WriteNoise(DataPath + "CLIENT.DB", 20480, 4096)) return 1;
 
   bool shot = false;
   QTimer::singleShot(500, [&] {
@@ -60,7 +32,7 @@ int main(int argc, char** argv) {
       box->close();
     }
   });
-  RunDatabaseCheck(data);
+  RunDatabaseCheck(DataPath);
   if (!shot) return 1;
   printf("%s/check_done.png\n", argv[1]);
   return 0;
