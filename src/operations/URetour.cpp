@@ -518,6 +518,8 @@ void TfrmRetour::LoadGrid() {
   stored_ = ReadWeekReturns(week, region);
 
   Progress progress(this, "Sauvegarde", nc, false);
+  // The loaded week takes the keys, whichever button or box loaded it: the operator types at once.
+  if (nc > 0) progress.focus = grdRetour;
   frmProgress->lProgress->SetCaption("Traitemeny en cours ... Patientez");
   if (nc > 50) progress.Show();
   stBar->Panels[1]->setText(IntToStr(nc) + " clients");
