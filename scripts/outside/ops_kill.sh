@@ -59,7 +59,7 @@ run_returns() {
   w=$(wait_win "Saisie des invendus" 100) || { echo "  no window"; return 2; }
   sleep 1
   xdotool mousemove 254 232 click 1; sleep 1         # calendar on the shown week
-  xdotool key Return; sleep 2                        # OK: the week loads
+  xdotool mousemove 675 573 click 1; sleep 2         # OK: the week loads (Enter does not press it)
   for i in 1 2 3 4 5 6 7 8; do xdotool type --delay 20 77; xdotool key Down; done
   delay=$(awk -v r=$RANDOM 'BEGIN{printf "%.3f", r/32767*0.15}')
   xdotool key ctrl+s; sleep "$delay"

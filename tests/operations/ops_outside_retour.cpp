@@ -41,3 +41,31 @@ TEST_F(RetourOutsideTest, AWeekLoadedFromTheCalendarTakesTheKeysAtOnce) {
   w.btnPost->click();
   EXPECT_EQ(Value("SELECT QTE FROM RETOUR WHERE WEEK='" + DateToSQL(Sat) + "' AND ID_CLIENT='0001' AND ID_TITRE='0002'"), "7");  // LIBERTE comes first
 }
+
+// Each day's quantity is within its field, but a week of them need not be: the taken cells and
+// the totals are counted past it, and the week can still be saved.
+TEST_F(RetourOutsideTest, AWeekOfHugeTakingsIsCountedExactlyAndStillSaves) {
+  AddReference();
+  AddTaking(Sat, "0001", "0001", 2000000000, 9.0);
+  AddTaking(Sat.addDays(2), "0001", "0001", 2000000000, 9.0);
+  AddTaking(Sat, "0002", "0001", 2147483647, 9.0);
+  TfrmRetour w;
+  Activate(&w);
+  dlg->QueueModal([this](QWidget* cal) {
+    static_cast<TfrmCalendar*>(cal)->myCalend->setSelectedDate(Sat);
+    return ModalResult::OK;
+  });
+  w.btnCalendarClick();
+  Activate(&w);
+  // EL WATAN is the second pair: taken in column 5, unsold in 6.
+  EXPECT_EQ(w.grdRetour->Cells(5, 3), "4000000000");
+  EXPECT_EQ(w.grdRetour->Cells(5, 4), "2147483647");
+  EXPECT_EQ(w.grdTot->Cells(5, 0), "6147483647");
+  ClickCell(w.grdRetour, 6, 3);
+  Type("1");
+  Press(Qt::Key_Return);
+  EXPECT_EQ(w.grdRetour->Cells(2, 3), "35 999 999 991.00");  // (4 000 000 000 - 1) x 9
+  w.btnPostClick();
+  EXPECT_TRUE(dlg->Messages().isEmpty()) << dlg->Messages().join("/").toStdString();
+  EXPECT_EQ(Value("SELECT QTE FROM RETOUR WHERE ID_CLIENT='0001' AND ID_TITRE='0001'"), "1");
+}
