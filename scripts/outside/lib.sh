@@ -18,10 +18,13 @@ install_app() {
   fi
 }
 
-# start_x: Xvfb on a free display with openbox; sets DISPLAY, XVFB_PID, WM_PID.
+# start_x: Xvfb on a display no one else uses (the server picks it) with openbox; sets DISPLAY,
+# XVFB_PID, WM_PID.
 start_x() {
-  local n=${XDISPLAY_NUM:-$((90 + RANDOM % 100))}
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & XVFB_PID=$!
+  local fifo n
+  fifo=$(mktemp -u /tmp/ops_xfd.XXXXXX); mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 & XVFB_PID=$!
+  read -r n <"$fifo"; rm -f "$fifo"
   export DISPLAY=":$n"
   for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
   openbox >/dev/null 2>&1 & WM_PID=$!

@@ -764,6 +764,8 @@ void TfrmDisto1::grdDistoSelectCell(int, int, bool& canSelect) {
   if (!ParseQuantity(grdDisto->Cells(c, r), q)) {
     ShowError(kNotNumber);
     canSelect = false;
+    // The refused text is selected: the operator's next digits replace it instead of adding to it.
+    if (QLineEdit* ed = grdDisto->InplaceEditor(); ed && grdDisto->EditorMode()) ed->selectAll();
     return;
   }
   const QString client = ClientOf(r), title = TitleOf(c);
