@@ -61,7 +61,7 @@ run_returns() {
   xdotool mousemove 254 232 click 1; sleep 1         # calendar on the shown week
   xdotool mousemove 675 573 click 1; sleep 2         # OK: the week loads (Enter does not press it)
   for i in 1 2 3 4 5 6 7 8; do xdotool type --delay 20 77; xdotool key Down; done
-  delay=$(awk -v r=$RANDOM 'BEGIN{printf "%.3f", r/32767*0.15}')
+  delay=$(awk -v r=$RANDOM 'BEGIN{printf "%.3f", r/32767*0.05}')
   xdotool key ctrl+s; sleep "$delay"
   kill -9 "$APP_PID"; wait "$APP_PID" 2>/dev/null
   echo -n "delay $delay "
