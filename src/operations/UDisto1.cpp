@@ -590,6 +590,7 @@ void TfrmDisto1::cmbRegionCloseUp() {
     return;
   }
   DisplayPrises();
+  grdDisto->setFocus();  // the region chosen, the operator types its quantities at once
 }
 
 void TfrmDisto1::chkToutClick() {

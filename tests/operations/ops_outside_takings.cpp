@@ -27,3 +27,19 @@ TEST_F(TakingsTest, ARefusedQuantityIsReplacedByTheNextDigitsTyped) {
   EXPECT_EQ(w.grdDisto->Col(), 3);
   EXPECT_EQ(Day("07/03/2005"), (QStringList{"0001|0002|12|9.99", "0002|0001|3|1", "0003|0003|7|1"}));
 }
+
+TEST_F(TakingsTest, ARegionChosenInTheBoxHandsTheKeysToItsGrid) {
+  TfrmDisto1 w;
+  Activate(&w);
+  w.cmbRegion->setFocus();
+  QApplication::processEvents();
+  const int sud = w.cmbRegion->findText("SUD");
+  ASSERT_GE(sud, 0);
+  w.cmbRegion->setCurrentIndex(sud);
+  emit w.cmbRegion->activated(sud);
+  QApplication::processEvents();
+  ASSERT_EQ(w.grdDisto->Cells(0, 2), "0003");  // DURAND, the one client of SUD
+  EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(w.grdDisto));
+  Type("4");
+  EXPECT_EQ(w.grdDisto->Cells(w.grdDisto->Col(), 2), "4");
+}
