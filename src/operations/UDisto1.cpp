@@ -500,6 +500,9 @@ void TfrmDisto1::DisplayPrises() {
   Client.SetFiltered(false);
   lkpDisto.SetFiltered(false);
   lastRow_ = grdDisto->Row();
+  // Whatever loaded the grid (the region box, "Toutes" then F5, the calendar), it takes the keys:
+  // the operator types the quantities at once.
+  grdDisto->setFocus();
 }
 
 void TfrmDisto1::EmptyGrid() {
@@ -590,7 +593,6 @@ void TfrmDisto1::cmbRegionCloseUp() {
     return;
   }
   DisplayPrises();
-  grdDisto->setFocus();  // the region chosen, the operator types its quantities at once
 }
 
 void TfrmDisto1::chkToutClick() {

@@ -43,3 +43,16 @@ TEST_F(TakingsTest, ARegionChosenInTheBoxHandsTheKeysToItsGrid) {
   Type("4");
   EXPECT_EQ(w.grdDisto->Cells(w.grdDisto->Col(), 2), "4");
 }
+
+TEST_F(TakingsTest, AfterToutesAndAfficherTheGridTakesTheKeys) {
+  TfrmDisto1 w;
+  Activate(&w);
+  QTest::mouseClick(w.chkTout, Qt::LeftButton);
+  ASSERT_TRUE(w.chkTout->isChecked());
+  w.chkTout->setFocus();  // where a click leaves it
+  Press(Qt::Key_F5);
+  EXPECT_EQ(w.grdTot->Cells(1, 0), "Total Général");
+  EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(w.grdDisto));
+  Type("6");
+  EXPECT_EQ(w.grdDisto->Cells(w.grdDisto->Col(), w.grdDisto->Row()), "6");
+}
