@@ -4,6 +4,7 @@
 #include <QStyledItemDelegate>
 
 #include "controls/Gradient.h"
+#include "operations/UGetDay.h"
 #include "platform/db/Transaction.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
@@ -31,14 +32,7 @@ TfrmDelPriseTitle::TfrmDelPriseTitle(QWidget* parent) : TRefForm(parent) {
   InDataPath(myQuery);
   setFixedSize(470, 380);  // FormCanResize refuses every change of size
 
-  lstTitle = new QListWidget(this);
-  lstTitle->setObjectName("lstTitle");
-  lstTitle->setGeometry(8, 8, 454, 310);
-  lstTitle->setFont(QFont("Verdana", 8));
-  lstTitle->setFlow(QListView::TopToBottom);
-  lstTitle->setWrapping(true);
-  lstTitle->setResizeMode(QListView::Adjust);
-  lstTitle->setGridSize(QSize(220, 18));
+  lstTitle = MakeTitleColumns(this, QRect(8, 8, 454, 310), 220);
   lstTitle->setItemDelegate(new TickedInRed(lstTitle));
   auto* strip = new QWidget(this);
   strip->setGeometry(0, 326, 470, 54);

@@ -34,7 +34,6 @@ void FreeProgress(QWidget* owner) {
     owner->activateWindow();
   }
 }
-QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
 
 // The key of a client's taking of a title in the day's lookups.
 QString CellKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
@@ -419,28 +418,20 @@ void TfrmDisto::btnLoadClick() {
 }
 
 void TfrmDisto::mnInsertClick() {
-  auto* f = new TfrmGetDay(nullptr);
-  f->setWindowTitle("Importation");
-  f->lKind->setText("Importer les prises de :");
-  const ModalResult result = Dialogs().RunModal(f);
-  const QString day = f->cmbDay->currentText();
-  const int scope = f->cmbClient->currentIndex();
-  delete f;
+  const auto choice = AskDayChoice("Importation", "Importer les prises de :");
   grdClient->setFocus();
-  if (result != ModalResult::OK) return;
-  const auto source = TryStrToDate(day);
-  if (!source) return;
+  if (!choice) return;
   QString code, scopeText = "et les appliquer à tous les clients";
-  if (scope == 0) {
+  if (!choice->allClients) {
     code = CurrentClient();
     if (code.isEmpty()) return;  // no client: nothing goes to another one
     scopeText = " et les appliquer au client " + Client.FieldByName("Nom")->AsString();
   }
-  const QString text = "Vous avez choisi d'importer les prises du " + DayName(*source) + ", " + day + " " + scopeText +
-                       "\r\rContinuer le traitement ?";
-  if (MessageDlg(text, MsgDlgType::Confirmation, mbYes | mbNo) != ModalResult::Yes) return;
+  if (MessageDlg(choice->Question("d'importer", scopeText), MsgDlgType::Confirmation, mbYes | mbNo) !=
+      ModalResult::Yes)
+    return;
   LoadNullPrises(code);
-  ImportPrises(code, *source);
+  ImportPrises(code, choice->day);
   grdClient->setFocus();
 }
 
@@ -492,27 +483,19 @@ void TfrmDisto::ImportPrises(const QString& client, const QDate& sourceDay) {
 }
 
 void TfrmDisto::mnDeleteClick() {
-  auto* f = new TfrmGetDay(nullptr);
-  f->setWindowTitle("Suppression");
-  f->lKind->setText("Supprimer les prises de :");
-  const ModalResult result = Dialogs().RunModal(f);
-  const QString day = f->cmbDay->currentText();
-  const int scope = f->cmbClient->currentIndex();
-  delete f;
+  const auto choice = AskDayChoice("Suppression", "Supprimer les prises de :");
   grdClient->setFocus();
-  if (result != ModalResult::OK) return;
-  const auto chosen = TryStrToDate(day);
-  if (!chosen) return;
+  if (!choice) return;
   QString code, scopeText = "et les appliquer à tous les clients";
-  if (scope == 0) {
+  if (!choice->allClients) {
     code = CurrentClient();
     if (code.isEmpty()) return;
     scopeText = " et les appliquer au client " + Client.FieldByName("Nom")->AsString();
   }
-  const QString text = "Vous avez choisi de supprimer les prises du " + DayName(*chosen) + ", " + day + " " + scopeText +
-                       "\r\rContinuer le traitement ?";
-  if (MessageDlg(text, MsgDlgType::Confirmation, mbYes | mbNo) != ModalResult::Yes) return;
-  DeletePrises(code, *chosen);
+  if (MessageDlg(choice->Question("de supprimer", scopeText), MsgDlgType::Confirmation, mbYes | mbNo) !=
+      ModalResult::Yes)
+    return;
+  DeletePrises(code, choice->day);
   grdClient->setFocus();
 }
 

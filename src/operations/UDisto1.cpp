@@ -53,7 +53,6 @@ const QColor kDarkBlue = RGBColor(0x0054A8);
 const QColor kLightBlue = RGBColor(0x5EAEFF);
 const QColor kLightGrey = RGBColor(0xE6E6E6);
 
-QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
 
 // The key of a client's taking of a title in the day's lookups.
 QString CellKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
@@ -502,6 +501,9 @@ void TfrmDisto1::DisplayPrises() {
   Client.SetFiltered(false);
   lkpDisto.SetFiltered(false);
   lastRow_ = grdDisto->Row();
+  // Whatever loaded the grid (the region box, "Toutes" then F5, the calendar), it takes the keys:
+  // the operator types the quantities at once.
+  grdDisto->setFocus();
 }
 
 void TfrmDisto1::EmptyGrid() {
@@ -766,6 +768,8 @@ void TfrmDisto1::grdDistoSelectCell(int, int, bool& canSelect) {
   if (!ParseQuantity(grdDisto->Cells(c, r), q)) {
     ShowError(kNotNumber);
     canSelect = false;
+    // The refused text is selected: the operator's next digits replace it instead of adding to it.
+    if (QLineEdit* ed = grdDisto->InplaceEditor(); ed && grdDisto->EditorMode()) ed->selectAll();
     return;
   }
   const QString client = ClientOf(r), title = TitleOf(c);
@@ -970,19 +974,10 @@ void TfrmDisto1::PrintList(int noListe, const QDate& day) {
 
 void TfrmDisto1::mnInsertClick() {
   if (!LeavePrompt()) return;
-  auto* f = new TfrmGetDay(nullptr);
-  f->ExcludedDay = DateToStr(CurrentDay);
-  f->setWindowTitle("Importation");
-  f->lKind->setText("Importer les prises de :");
-  const ModalResult result = Dialogs().RunModal(f);
-  const QString day = f->cmbDay->currentText();
-  const int scope = f->cmbClient->currentIndex();
-  delete f;
-  if (result != ModalResult::OK) return;
-  const auto source = TryStrToDate(day);
-  if (!source) return;
+  const auto choice = AskDayChoice("Importation", "Importer les prises de :", DateToStr(CurrentDay));
+  if (!choice) return;
   QString code, scopeText;
-  if (scope == 0) {
+  if (!choice->allClients) {
     code = ClientOf(grdDisto->Row());
     if (code.isEmpty()) return;  // no client on this row: nothing goes to another one
     const bool was = Client.Filtered();
@@ -996,11 +991,11 @@ void TfrmDisto1::mnInsertClick() {
     scopeText = chkTout->isChecked() ? "et les appliquer à tous les clients de toutes les régions"
                                      : "et les appliquer à tous les clients de la région de " + cmbRegion->Text();
   }
-  const QString text = "Vous avez choisi d'importer les prises du " + DayName(*source) + ", " + day + " " + scopeText +
-                       "\r\rContinuer le traitement ?";
-  if (MessageDlg(text, MsgDlgType::Confirmation, mbYes | mbNo) != ModalResult::Yes) return;
+  if (MessageDlg(choice->Question("d'importer", scopeText), MsgDlgType::Confirmation, mbYes | mbNo) !=
+      ModalResult::Yes)
+    return;
   ProcessMessages();
-  ImportPrises(code, *source);
+  ImportPrises(code, choice->day);
   ProcessMessages();
   DisplayPrises();
 }
@@ -1105,28 +1100,20 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
 
 void TfrmDisto1::mnDeleteCltClick() {
   if (!LeavePrompt()) return;
-  auto* f = new TfrmGetDay(nullptr);
-  f->setWindowTitle("Suppression");
-  f->lKind->setText("Supprimer les prises de :");
-  const ModalResult result = Dialogs().RunModal(f);
-  const QString day = f->cmbDay->currentText();
-  const int scope = f->cmbClient->currentIndex();
-  delete f;
-  if (result != ModalResult::OK) return;
-  const auto chosen = TryStrToDate(day);
-  if (!chosen) return;
+  const auto choice = AskDayChoice("Suppression", "Supprimer les prises de :");
+  if (!choice) return;
   QString code, scopeText;
-  if (scope == 1) {
+  if (choice->allClients) {
     scopeText = "et les appliquer à tous les clients";
   } else {
     code = ClientOf(grdDisto->Row());
     if (code.isEmpty()) return;  // no client on this row
     scopeText = " et les appliquer au client " + grdDisto->Cells(1, grdDisto->Row());
   }
-  const QString text = "Vous avez choisi de supprimer les prises du " + DayName(*chosen) + ", " + day + " " + scopeText +
-                       "\r\rContinuer le traitement ?";
-  if (MessageDlg(text, MsgDlgType::Confirmation, mbYes | mbNo) != ModalResult::Yes) return;
-  DeletePrises(code, *chosen);
+  if (MessageDlg(choice->Question("de supprimer", scopeText), MsgDlgType::Confirmation, mbYes | mbNo) !=
+      ModalResult::Yes)
+    return;
+  DeletePrises(code, choice->day);
 }
 
 void TfrmDisto1::DeletePrises(const QString& client, const QDate& day) {

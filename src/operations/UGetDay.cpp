@@ -7,6 +7,42 @@
 #include "platform/ui/Dialogs.h"
 #include "shell/global.h"
 
+QListWidget* MakeTitleColumns(QWidget* parent, const QRect& geometry, int columnWidth) {
+  auto* list = new QListWidget(parent);
+  list->setObjectName("lstTitle");
+  list->setGeometry(geometry);
+  list->setFont(QFont("Verdana", 8));
+  list->setFlow(QListView::TopToBottom);
+  list->setWrapping(true);
+  list->setResizeMode(QListView::Adjust);
+  list->setGridSize(QSize(columnWidth, 18));
+  return list;
+}
+
+QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
+
+QString TDayChoice::Question(const QString& what, const QString& scopeText) const {
+  return "Vous avez choisi " + what + " les prises du " + DayName(day) + ", " + dayText + " " + scopeText +
+         "\r\rContinuer le traitement ?";
+}
+
+std::optional<TDayChoice> AskDayChoice(const QString& caption, const QString& kind, const QString& excludedDay) {
+  auto* f = new TfrmGetDay(nullptr);
+  f->ExcludedDay = excludedDay;
+  f->setWindowTitle(caption);
+  f->lKind->setText(kind);
+  const ModalResult result = Dialogs().RunModal(f);
+  TDayChoice choice;
+  choice.dayText = f->cmbDay->currentText();
+  choice.allClients = f->cmbClient->currentIndex() == 1;
+  delete f;
+  if (result != ModalResult::OK) return std::nullopt;
+  const auto day = TryStrToDate(choice.dayText);
+  if (!day) return std::nullopt;
+  choice.day = *day;
+  return choice;
+}
+
 TfrmGetDay::TfrmGetDay(QWidget* parent) : TRefForm(parent) {
   setObjectName("frmGetDay");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -38,15 +74,7 @@ TfrmGetDay::TfrmGetDay(QWidget* parent) : TRefForm(parent) {
   cmbClient->setGeometry(250, 30, 200, 24);
   cmbClient->addItems({"Le client courant", "Tous les clients"});
   Label3 = MakeLabel(this, "Cocher les prises à importer", 12, 64, 250);
-  lstTitle = new QListWidget(this);
-  lstTitle->setObjectName("lstTitle");
-  lstTitle->setGeometry(12, 84, 446, 256);
-  lstTitle->setFont(QFont("Verdana", 8));
-  // Two columns, filled top to bottom.
-  lstTitle->setFlow(QListView::TopToBottom);
-  lstTitle->setWrapping(true);
-  lstTitle->setResizeMode(QListView::Adjust);
-  lstTitle->setGridSize(QSize(214, 18));
+  lstTitle = MakeTitleColumns(this, QRect(12, 84, 446, 256), 214);
   btnSelectAll = new QPushButton("Tout sélectionner", this);
   btnSelectAll->setObjectName("btnSelectAll");
   BtnInvertSel = new QPushButton("Inverser la sélection", this);
@@ -116,7 +144,7 @@ void TfrmGetDay::FormShow() {
 }
 
 void TfrmGetDay::cmbDayChange() {
-  if (auto d = TryStrToDate(cmbDay->currentText())) lDay->setText(JoursSemaine[d->dayOfWeek() % 7 + 1]);
+  if (auto d = TryStrToDate(cmbDay->currentText())) lDay->setText(DayName(*d));
 }
 
 void TfrmGetDay::btnSelectAllClick() {

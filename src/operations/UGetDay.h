@@ -2,9 +2,11 @@
 // titles to take. The creator reads cmbDay, cmbClient and SelectedTitles after it closes.
 #pragma once
 #include <QComboBox>
+#include <QDate>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <optional>
 
 #include "platform/db/Query.h"
 #include "refdata/RefCommon.h"
@@ -42,3 +44,24 @@ class TfrmGetDay : public TRefForm {
  private:
   bool shown_ = false;
 };
+
+// The French name of a day ("Lundi").
+QString DayName(const QDate& d);
+
+// What the operator chose in the day dialog.
+struct TDayChoice {
+  QDate day;
+  QString dayText;  // as the list shows it, "DD/MM/YYYY"
+  bool allClients = false;
+  // The confirmation asked before the command runs: what ("d'importer", "de supprimer") the
+  // chosen day's takings, for whom (scopeText).
+  QString Question(const QString& what, const QString& scopeText) const;
+};
+
+// Shows the day dialog with its caption and kind text, leaving excludedDay out of its list; the
+// choice after OK on a day, nothing after Cancel. SelectedTitles holds the ticked titles.
+std::optional<TDayChoice> AskDayChoice(const QString& caption, const QString& kind, const QString& excludedDay = {});
+
+// A check list of titles in columns of the given width, filled top to bottom (the day dialog and
+// the zeroing by titles).
+QListWidget* MakeTitleColumns(QWidget* parent, const QRect& geometry, int columnWidth);

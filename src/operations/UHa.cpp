@@ -113,7 +113,9 @@ TfrmHa::TfrmHa(QWidget* parent) : TRefForm(parent), dsHa(&HA) {
     const int col = g->SelectedIndex();
     const bool digit = key >= '0' && key <= '9';
     if (col == 2 && !digit) key = QChar();
-    if (col == 3 && !digit && key != '.') key = QChar();
+    // A comma (the French decimal mark) stays in the price, where the check refuses it: dropped,
+    // "1,5" would be stored as 15.
+    if (col == 3 && !digit && key != '.' && key != ',') key = QChar();
   };
   DBGrid1->OnDrawColumnCell = [](TDBGrid* g, const QRect& r, int c, TColumn& col, TGridDrawState s) {
     TCanvas* cv = g->Canvas();

@@ -261,7 +261,9 @@ void TfrmListVCR::grdVCRKeyPress(QChar& key) {
     });
   } else if (k == QChar(27)) {
     GuardEvent([this] { LoadVCRGrid(); });
-  } else if ((k >= '0' && k <= '9') || k == '.') {
+  } else if ((k >= '0' && k <= '9') || k == '.' || k == ',') {
+    // A comma is the French decimal mark: dropped, "1,5" would be stored as 15. It stays in the
+    // text, where the amount check refuses it with its message.
     key = k;
     AmountTyped = true;
   }

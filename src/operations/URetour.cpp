@@ -68,7 +68,7 @@ struct HourGlass {
 };
 
 // Whole part of the percentage sold, the percentage held to four decimals first.
-int PercentSold(int taken, int unsold) {
+int PercentSold(qint64 taken, qint64 unsold) {
   if (taken <= 0) return 0;
   const double p = std::round(double(taken - unsold) / taken * 100.0 * 10000.0) / 10000.0;
   return int(std::trunc(p));
@@ -381,7 +381,7 @@ QHash<QString, TfrmRetour::WeekCell> TfrmRetour::ReadWeekTakings(const QDate& we
   out.reserve(n);
   for (const auto& r : q.ReadRows(0, n)) {
     WeekCell w;
-    w.taken = r[2].toInt();
+    w.taken = r[2].toLongLong();
     w.firstDay = r[3].toDate();
     w.pu = Currency::FromDouble(r[4].toDouble());
     out.insert(CellKey(r[0].toString(), r[1].toString()), w);
@@ -412,7 +412,7 @@ QHash<QString, int> TfrmRetour::ReadWeekReturns(const QDate& week, const QString
   return out;
 }
 
-int TfrmRetour::GetWeekPrise(const QString& client, const QString& title, const QDate& week) {
+qint64 TfrmRetour::GetWeekPrise(const QString& client, const QString& title, const QDate& week) {
   myQuery.Close();
   myQuery.SQL.Clear();
   myQuery.SQL.Add("SELECT SUM(QTE_PRISE) AS QTEPRISE FROM DISTO.DB");
@@ -422,7 +422,7 @@ int TfrmRetour::GetWeekPrise(const QString& client, const QString& title, const 
   myQuery.ParamByName("d1")->AsDate = week;
   myQuery.ParamByName("d2")->AsDate = week.addDays(6);
   myQuery.Open();
-  const int v = myQuery.IsEmpty() ? 0 : myQuery.FieldByName("QtePrise")->AsInteger;
+  const qint64 v = myQuery.IsEmpty() ? 0 : myQuery.FieldByName("QtePrise")->Value().toLongLong();
   myQuery.Close();
   return v;
 }
@@ -518,11 +518,13 @@ void TfrmRetour::LoadGrid() {
   stored_ = ReadWeekReturns(week, region);
 
   Progress progress(this, "Sauvegarde", nc, false);
+  // The loaded week takes the keys, whichever button or box loaded it: the operator types at once.
+  if (nc > 0) progress.focus = grdRetour;
   frmProgress->lProgress->SetCaption("Traitemeny en cours ... Patientez");
   if (nc > 50) progress.Show();
   stBar->Panels[1]->setText(IntToStr(nc) + " clients");
 
-  std::vector<int> takenTot(nt, 0), unsoldTot(nt, 0);
+  std::vector<qint64> takenTot(nt, 0), unsoldTot(nt, 0);
   grdRetour->SetRowCount(3 + std::max(nc, 1));
   for (int i = 0; i < nc; ++i) {
     const int r = 3 + i;
@@ -534,7 +536,7 @@ void TfrmRetour::LoadGrid() {
       const int c = kFirstPair + 2 * k;
       const QString key = CellKey(id, titles_[k].id);
       const auto w = weekCells_.constFind(key);
-      const int taken = w == weekCells_.constEnd() ? 0 : w->taken;
+      const qint64 taken = w == weekCells_.constEnd() ? 0 : w->taken;
       const int unsold = stored_.value(key, 0);
       grdRetour->SetCells(c, r, IntToStr(taken));
       grdRetour->SetCells(c + 1, r, IntToStr(unsold));
@@ -570,8 +572,8 @@ Currency TfrmRetour::CalcClientAmount(int row) {
   for (int c = kFirstPair; c + 1 < grdRetour->ColCount(); c += 2) {
     const QString unsoldText = grdRetour->Cells(c + 1, row);
     if (unsoldText.trimmed().isEmpty()) continue;
-    int taken = 0, unsold = 0;
-    ParseQuantity(grdRetour->Cells(c, row), taken);
+    int unsold = 0;
+    const qint64 taken = grdRetour->Cells(c, row).toLongLong();
     if (!ParseQuantity(unsoldText, unsold)) continue;  // shown in red; counts once corrected
     const int k = (c - kFirstPair) / 2;
     if (k >= int(titles_.size())) break;
@@ -745,7 +747,7 @@ bool TfrmRetour::Save() {
   const int last = grdRetour->RowCount() - 1;
   // Every cell is checked before anything is written.
   for (int r = 3; r <= last; ++r)
-    for (int c = kFirstPair; c < grdRetour->ColCount(); ++c) {
+    for (int c = kFirstPair + 1; c < grdRetour->ColCount(); c += 2) {  // the typed (unsold) cells
       int v = 0;
       if (!ParseQuantity(grdRetour->Cells(c, r), v)) {
         ShowError("La quantité invendue doit être numérique!");
@@ -1052,11 +1054,11 @@ void TfrmRetour::ShowTotals(const QString& client) {
       const int k = (c - kFirstPair) / 2;
       if (k >= int(titles_.size())) break;
       const QString title = titles_[k].id;
-      int taken = 0, unsold = 0;
+      qint64 taken = 0, unsold = 0;
       for (const QString& cl : clients) {
         const QString key = CellKey(cl, title);
-        const int t = takings.value(key).taken;
-        const int u = returns.value(key, 0);
+        const qint64 t = takings.value(key).taken;
+        const qint64 u = returns.value(key, 0);
         taken += t;
         unsold += u;
         if (t != u) amount += NetPrice(cl, k) * int64_t(t - u);

@@ -51,7 +51,7 @@ class TfrmRetour : public TRefForm {
   // The grid and both totals lines for the week in dWeek and the region in cmbRegion.
   void LoadGrid();
   // Copies of a title a client took from the Saturday to the Friday.
-  int GetWeekPrise(const QString& client, const QString& title, const QDate& week);
+  qint64 GetWeekPrise(const QString& client, const QString& title, const QDate& week);
   int GetQteRetour(const QString& client, const QString& title, const QDate& week);
   // The row's amount (copies sold times their unit price), written into column 2.
   Currency CalcClientAmount(int row);
@@ -108,7 +108,7 @@ class TfrmRetour : public TRefForm {
     Currency prix;
   };
   struct WeekCell {
-    int taken = 0;
+    qint64 taken = 0;  // a week of takings may sum past a quantity field's range
     QDate firstDay;
     Currency pu;
   };

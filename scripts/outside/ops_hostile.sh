@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Hostile values typed into the real program, under Xvfb and openbox with `ulimit -n 1024`: each
+# value goes into a quantity cell of "Saisie des Prises" and into the amount of a payment in
+# "Saisie des Versements", followed by Enter. For each value it writes which window came up
+# (an error box, or none) and what the tables hold afterwards; pictures in shots/outside-*.png.
+# Usage: scripts/outside/ops_hostile.sh
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+ulimit -n 1024
+OUT="$ROOT/shots"; mkdir -p "$OUT"
+WORK=$(mktemp -d /tmp/ops_hostile.XXXXXX)
+TODAY=$(date +%F)
+install_app "$WORK/app"
+start_x
+trap 'kill -9 "$APP_PID" 2>/dev/null; stop_x; rm -rf "$WORK"' EXIT
+start_app "$WORK/app"
+LONG=$(printf '9%.0s' $(seq 1000))
+VALUES=("99999999999" "2147483648" "2147483647" "abc" "1e5" "-0" " 12 " "١٢" "１２" "2.5" "1,5" "+3" "$LONG")
+wait_win "Distribution de journaux" 100 >/dev/null
+sleep 2
+xdotool mousemove 99 27 click 1; sleep 0.5; xdotool mousemove 140 48 click 1
+wait_win "Saisie des Prises" 100 >/dev/null; sleep 1.5
+xdotool mousemove 334 293 click 1; sleep 0.3      # first cell of the second client
+i=0
+for v in "${VALUES[@]}"; do
+  i=$((i+1))
+  xdotool type --delay 3 -- "$v"; xdotool key Return; sleep 0.8
+  box=$(xdotool search --onlyvisible --name "Erreur|Avertissement|Information" getwindowname %@ 2>/dev/null | head -1)
+  [ $i = 1 ] && shot "$OUT/outside-takings-refused.png"
+  if [ -n "$box" ]; then  # OK, then the refused text is replaced by 0
+    xdotool key Return; sleep 0.4; xdotool type 0; xdotool key Return; sleep 0.5
+  fi
+  echo "takings '${v:0:20}': ${box:-accepted}"
+done
+shot "$OUT/outside-takings-values.png"
+xdotool key ctrl+s; sleep 1.5
+box=$(xdotool search --onlyvisible --name "Erreur|Avertissement|Information" getwindowname %@ 2>/dev/null | head -1)
+echo "save: ${box:-no box}"
+shot "$OUT/outside-takings-saved.png"
+[ -n "$box" ] && { xdotool key Return; sleep 0.4; }
+echo "stored for client 0002 today: $(sqlite3 "$WORK/app/Data/Disto.DB" "SELECT group_concat(Qte_Prise, ' ') FROM Disto WHERE DateJ='$TODAY' AND Id_Client='0002' AND Qte_Prise<>0")"
+python3 "$ROOT/scripts/outside/integrity.py" "$WORK"/app/Data/*.DB && echo "tables: integrity ok"
