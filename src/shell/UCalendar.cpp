@@ -55,6 +55,8 @@ TfrmCalendar::TfrmCalendar(QWidget* owner)
   btnCancel->setObjectName("btnCancel");
   connect(btnOK, &QPushButton::clicked, this, &TfrmCalendar::btnOKClick);
   connect(btnCancel, &QPushButton::clicked, this, &TfrmCalendar::btnCancelClick);
+  // The month grid takes Enter for itself; Enter (or a double click) on a day is the OK a person means.
+  connect(myCalend, &QCalendarWidget::activated, this, &TfrmCalendar::btnOKClick);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

@@ -424,6 +424,24 @@ TEST_F(MainWindowTest, ACalendarShownModallyIsFreedByItsCallerOnly) {
   });
   EXPECT_EQ(Dialogs().RunModal(cancelled), ModalResult::Cancel);
   delete cancelled;
+
+  // Enter on the chosen day, where the keyboard is, answers OK with that day.
+  auto* keyed = new TfrmCalendar(nullptr);
+  dlg_->QueueModal([](QWidget* w) {
+    auto* c = static_cast<TfrmCalendar*>(w);
+    c->myCalend->setFocus();
+    QWidget* days = c->myCalend->focusWidget() ? c->myCalend->focusWidget() : c->myCalend;
+    for (int key : {int(Qt::Key_Right), int(Qt::Key_Return)}) {
+      QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier), release(QEvent::KeyRelease, key, Qt::NoModifier);
+      QApplication::sendEvent(days, &press);
+      QApplication::sendEvent(days, &release);
+    }
+    return ModalResult::None;
+  });
+  const QDate today = keyed->myCalend->selectedDate();
+  EXPECT_EQ(Dialogs().RunModal(keyed), ModalResult::OK);
+  EXPECT_EQ(keyed->myCalend->selectedDate(), today.addDays(1));
+  delete keyed;
 }
 
 TEST_F(MainWindowTest, F5StartsACalculatorOrSaysItIsMissing) {
