@@ -216,7 +216,11 @@ TEST_F(ListeTest, OnAFolderThatCannotBeWrittenMovingBetweenListsAndClosingStoreN
   w.show();
   w.edTitre->setText("NUIT");
   Click(w.btnP);
-  EXPECT_EQ(dlg->Messages().size(), 1);
+  ASSERT_EQ(dlg->Messages().size(), 1);
+  // In French, naming the table, with no engine text the operator cannot read.
+  const QString m = dlg->Messages()[0];
+  EXPECT_TRUE(m.contains("TLISTE.DB") && m.contains("ne peut pas être écrit")) << m.toStdString();
+  EXPECT_FALSE(m.contains("database")) << m.toStdString();
   }
   // A heading that was changed is stored when the list is left.
   TfrmListe w2;

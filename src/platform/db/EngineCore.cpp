@@ -410,13 +410,21 @@ void Conn::Fail(int rc, const QString& what) {
     if (named.isEmpty()) named = "Table : " + msg.section(':', 1).section('.', 0, 0).trimmed();
     Raise(DBIERR_KEYVIOL, named);
   }
-  const QString detail = named.isEmpty() ? msg : named + "\n" + msg;
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Raise(DBIERR_FILEBUSY, detail);
-  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) Raise(DBIERR_NOTABLE, detail);
-  if (primary == SQLITE_READONLY) Raise(DBIERR_READONLY, detail);
-  if (primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN ||
-      primary == SQLITE_PERM)
-    Raise(DBIERR_OSERROR, detail);
+  // The operator reads French: the known failures get a French cause instead of SQLite's text.
+  auto detail = [&](const QString& cause) {
+    const QString c = cause.isEmpty() ? msg : cause;
+    return named.isEmpty() ? c : named + "\n" + c;
+  };
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+    Raise(DBIERR_FILEBUSY, detail("Le fichier est utilisé par un autre programme."));
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+    Raise(DBIERR_NOTABLE, detail("Le fichier est endommagé ou n'est pas une table."));
+  if (primary == SQLITE_READONLY)
+    Raise(DBIERR_READONLY, detail("Le fichier ou son dossier ne peut pas être écrit."));
+  if (primary == SQLITE_FULL) Raise(DBIERR_OSERROR, detail("Le disque est plein."));
+  if (primary == SQLITE_IOERR) Raise(DBIERR_OSERROR, detail("Erreur de lecture ou d'écriture sur le disque."));
+  if (primary == SQLITE_CANTOPEN) Raise(DBIERR_OSERROR, detail("Le fichier ne peut pas être ouvert."));
+  if (primary == SQLITE_PERM) Raise(DBIERR_OSERROR, detail("Accès au fichier refusé."));
   Raise(DBIERR_SQLERROR, msg + (what.isEmpty() ? QString() : "\n" + what));
 }
 
