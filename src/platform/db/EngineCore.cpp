@@ -334,6 +334,7 @@ QString FitArgs(const FLDDesc& f) {
 // ---- statements ----------------------------------------------------------------------------
 
 Conn::Conn(const QString& key) : folderKey(key) {
+  NewGen();
   // Any other connection of the process (a raw look at a file, a generator) can then still
   // write rows into a table with a case-insensitive index.
   static const bool autoRegistered = [] {
@@ -361,6 +362,11 @@ Conn::Conn(const QString& key) : folderKey(key) {
   sqlite3_create_function(db, "zfit", 5, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ZFit, nullptr, nullptr);
 }
 
+void Conn::NewGen() {
+  static uint64_t seq = 0;
+  gen = ++seq;
+}
+
 Conn::~Conn() {
   for (auto& [sql, s] : cache) sqlite3_finalize(s);
   cache.clear();
@@ -372,6 +378,7 @@ sqlite3_stmt* Conn::Prepare(const QString& sql) {
   if (it != cache.end()) return it->second;
   if (cache.size() >= 256) {
     // Queries with their values written in make a new text each time: keep the cache small.
+    NewGen();
     for (auto i = cache.begin(); i != cache.end();) {
       if (!sqlite3_stmt_busy(i->second) && !inUse.count(i->second)) {
         sqlite3_finalize(i->second);
@@ -428,6 +435,7 @@ QString Conn::TablesNamedIn(const QString& sql) const {
 }
 
 void Conn::DropCached(const QString& alias) {
+  NewGen();
   const QString tag = alias + ".";
   for (auto it = cache.begin(); it != cache.end();) {
     if (it->first.contains(tag)) {
@@ -439,8 +447,15 @@ void Conn::DropCached(const QString& alias) {
   }
 }
 
-Stmt::Stmt(Conn* c, const QString& sql) : c_(c) {
-  s_ = c->Prepare(sql);
+Stmt::Stmt(Conn* c, const QString& sql) : Stmt(c, sql, nullptr) {}
+
+Stmt::Stmt(Conn* c, const QString& sql, StmtSlot* slot) : c_(c) {
+  if (slot && slot->s && slot->gen == c->gen) {
+    s_ = slot->s;
+  } else {
+    s_ = c->Prepare(sql);
+    if (slot) *slot = {c->gen, s_};
+  }
   if (sqlite3_stmt_busy(s_) || c->inUse.count(s_)) {
     // The cached statement is stepping further up the stack: use a fresh one.
     sqlite3_stmt* s = nullptr;

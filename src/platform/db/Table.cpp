@@ -161,11 +161,11 @@ class TableCursor {
   }
 
   // Runs a SELECT made by SelectSql; the filter's values come first.
-  std::vector<Record> Run(const QString& sql, const QList<QVariant>& extraBinds) const {
+  std::vector<Record> Run(const QString& sql, const QList<QVariant>& extraBinds, StmtSlot* slot = nullptr) const {
     std::vector<Record> out;
     if (masterEmpty) return out;
     Engine::Get().BeforeRead(f);
-    Stmt s(f->conn, sql);
+    Stmt s(f->conn, sql, slot);
     const QList<QVariant>& wb = P().whereBinds;
     s.BindAll(wb);
     s.BindAll(extraBinds, int(wb.size()) + 1);
@@ -274,10 +274,15 @@ class TableCursor {
     hits.emplace(k, Hit{found, r});
   }
 
-  std::unordered_map<uint64_t, QString> locateSql;
+  struct CachedSql {
+    QString sql;
+    StmtSlot slot;
+  };
+  std::unordered_map<uint64_t, CachedSql> locateSql;
   uint64_t locateAlias = 0, locateCfg = 0;
   QString insertSql;
-  std::unordered_map<uint64_t, QString> updateSql;
+  StmtSlot insertSlot;
+  std::unordered_map<uint64_t, CachedSql> updateSql;
   QString sqlAlias;
 
   int Count(const QString& extra, const QList<QVariant>& extraBinds) const {
@@ -787,6 +792,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   TableCursor& c = *cursor_;
   const TableMeta& m = c.f->meta;
   QList<QVariant> binds;
+  binds.reserve(int(fields.size()) * 2);
   uint64_t key = uint64_t(options & 3) + 1;
   bool cacheable = fields.size() <= 6;  // the key holds 6 fields
   const bool legacy = m.ciCollation == "NOCASE";
@@ -823,15 +829,20 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     c.locateSql.clear();
     c.updateSql.clear();
     c.insertSql.clear();
+    c.insertSlot = {};
     c.sqlAlias = c.f->alias;
     c.locateCfg = c.cfg;
   }
   const bool callback = HasFilterCallback();
   QString* sql = nullptr;
+  StmtSlot* slot = nullptr;
   QString built;
   if (cacheable && !callback) {
     auto it = c.locateSql.find(key);
-    if (it != c.locateSql.end()) sql = &it->second;
+    if (it != c.locateSql.end()) {
+      sql = &it->second.sql;
+      slot = &it->second.slot;
+    }
   }
   if (!sql) {
     QStringList conds;
@@ -866,7 +877,14 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       }
     }
     built = c.SelectSql(cond, false, 1);
-    sql = cacheable ? &(c.locateSql[key] = built) : &built;
+    if (cacheable) {
+      TableCursor::CachedSql& e = c.locateSql[key];
+      e = {built, {}};
+      sql = &e.sql;
+      slot = &e.slot;
+    } else {
+      sql = &built;
+    }
   }
   // Only a table read again at the state of the last Locate is worth the remembering: one
   // written between lookups (the takings during a save) is not.
@@ -890,7 +908,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       return true;
     }
   }
-  auto rows = c.Run(*sql, binds);
+  auto rows = c.Run(*sql, binds, slot);
   if (cacheable) c.AddHit(hitKey, !rows.empty(), rows.empty() ? Record() : rows.front());
   if (rows.empty()) return false;
   out = rows.front();
@@ -934,11 +952,13 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     c.locateSql.clear();
     c.updateSql.clear();
     c.insertSql.clear();
+    c.insertSlot = {};
     c.sqlAlias = f->alias;
     c.locateCfg = c.cfg;
   }
   if (inserting) {
     QList<QVariant> binds;
+    binds.reserve(int(m.fields.size()));
     for (size_t i = 0; i < m.fields.size(); ++i) {
       if (m.fields[i].iSubType == fldstAUTOINC && rec.values.value(int(i)).isNull())
         rec.values[int(i)] = int(e.NextAutoInc(f));
@@ -953,7 +973,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     c.BeforeOwnWrite();
     e.BeforeWrite(f);
     try {
-      Stmt s(f->conn, c.insertSql);
+      Stmt s(f->conn, c.insertSql, &c.insertSlot);
       s.BindAll(binds);
       s.Step();
     } catch (const EDBEngineError& err) {
@@ -968,6 +988,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     return;
   }
   QList<QVariant> binds;
+  binds.reserve(int(m.fields.size()) + 1);
   uint64_t mask = 0;
   for (size_t i = 0; i < m.fields.size(); ++i) {
     if (i >= changed.size() || !changed[i]) continue;
@@ -977,15 +998,21 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
   if (binds.isEmpty()) return;
   binds << qlonglong(rec.id);
   QString sql;
+  StmtSlot* slot = nullptr;
   auto it = m.fields.size() <= 64 ? c.updateSql.find(mask) : c.updateSql.end();
   if (it != c.updateSql.end()) {
-    sql = it->second;
+    sql = it->second.sql;
+    slot = &it->second.slot;
   } else {
     QStringList sets;
     for (size_t i = 0; i < m.fields.size(); ++i)
       if (i < changed.size() && changed[i]) sets << c.P().fieldCol[i] + " = ?";
     sql = QString("UPDATE %1 SET %2 WHERE rowid = ?").arg(f->Q(), sets.join(", "));
-    if (m.fields.size() <= 64) c.updateSql[mask] = sql;
+    if (m.fields.size() <= 64) {
+      TableCursor::CachedSql& e = c.updateSql[mask];
+      e = {sql, {}};
+      slot = &e.slot;
+    }
   }
   CheckBlankKeys(f, rec.values, rec.id);
   Record old;
@@ -994,7 +1021,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
   e.BeforeWrite(f);
   int n = 0;
   try {
-    Stmt s(f->conn, sql);
+    Stmt s(f->conn, sql, slot);
     s.BindAll(binds);
     s.Step();
     n = sqlite3_changes(f->conn->db);
