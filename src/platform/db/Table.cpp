@@ -278,6 +278,83 @@ class TableCursor {
     QString sql;
     StmtSlot slot;
   };
+
+  // The rows read after a located key, in order: every visible row whose located fields hold
+  // the same values but the last, and a last value from lo up to (not including) hi, or to the
+  // end when open.
+  struct Range {
+    uint64_t version = 0, cfg = 0;
+    std::vector<int> fields;
+    QList<QVariant> prefix;
+    QVariant lo, hi;
+    bool open = false, valid = false;
+    std::vector<Record> rows;
+    std::vector<QVariant> last;  // storage value of the last located field, per row
+  } range;
+  int rangeIdle = 0, rangeSkipped = 0;
+
+  // Located fields that lead the order, compared as the index compares them.
+  bool AlongOrder(const std::vector<int>& fields, const std::vector<bool>& nulls) const {
+    if (fields.empty() || fields.size() + 1 > order.size()) return false;
+    for (size_t i = 0; i < fields.size(); ++i)
+      if (nulls[i] || order[i].field != fields[i] || order[i].nocase) return false;
+    return true;
+  }
+
+  // SQLite's order of two stored values of one column (texts by their UTF-8 bytes).
+  static int CompareStored(const QVariant& a, const QVariant& b) {
+    if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString) {
+      const QString& x = *static_cast<const QString*>(a.constData());
+      const QString& y = *static_cast<const QString*>(b.constData());
+      // Below the surrogates UTF-16 units sort as UTF-8 bytes do.
+      auto plain = [](const QString& t) {
+        for (QChar ch : t)
+          if (ch.unicode() >= 0xD800) return false;
+        return true;
+      };
+      const int r = plain(x) && plain(y) ? x.compare(y) : x.toUtf8().compare(y.toUtf8());
+      return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    }
+    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
+      return a.typeId() == QMetaType::QString ? 1 : -1;  // numbers come before texts
+    const double x = a.toDouble(), y = b.toDouble();
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+
+  void SetRange(const std::vector<int>& fields, const QList<QVariant>& binds, std::vector<Record> rows, int limit) {
+    Range r;
+    r.version = f->version;
+    r.cfg = cfg;
+    r.fields = fields;
+    r.prefix = binds.mid(0, binds.size() - 1);
+    r.lo = binds.back();
+    r.open = int(rows.size()) < limit;
+    const FLDDesc& fd = f->meta.fields[fields.back()];
+    for (const Record& row : rows) r.last.push_back(ToStorage(fd, row.values.value(fields.back())));
+    if (!r.open) r.hi = r.last.back();  // its group may go on past the rows read
+    r.rows = std::move(rows);
+    r.valid = true;
+    range = std::move(r);
+  }
+
+  // 1 found (out), 0 not there, -1 not known from the range.
+  int FromRange(const std::vector<int>& fields, const QList<QVariant>& binds, Record& out) const {
+    const Range& r = range;
+    if (!r.valid || r.version != f->version || r.cfg != cfg || r.fields != fields) return -1;
+    if (binds.size() != r.prefix.size() + 1) return -1;
+    for (int i = 0; i < r.prefix.size(); ++i)
+      if (binds[i].typeId() != r.prefix[i].typeId() || CompareStored(binds[i], r.prefix[i]) != 0) return -1;
+    const QVariant& v = binds.back();
+    const int dir = order[fields.size() - 1].desc ? -1 : 1;
+    if (CompareStored(v, r.lo) * dir < 0) return -1;
+    if (!r.open && CompareStored(v, r.hi) * dir >= 0) return -1;
+    for (size_t i = 0; i < r.rows.size(); ++i)
+      if (CompareStored(r.last[i], v) == 0) {
+        out = r.rows[i];
+        return 1;
+      }
+    return 0;
+  }
   std::unordered_map<uint64_t, CachedSql> locateSql;
   uint64_t locateAlias = 0, locateCfg = 0;
   QString insertSql;
@@ -893,6 +970,37 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     c.hitsVersion = c.f->version;
     c.hitsCfg = c.cfg;
     cacheable = false;
+  }
+  // A run of lookups along the order (a grid's cells, client by client): one read brings the
+  // rows that follow the key, and the next lookups are answered from them while the file and the
+  // cursor stay as they were.
+  const bool along = cacheable && options == 0 && !callback && c.AlongOrder(fields, nulls);
+  if (along) {
+    int r = c.FromRange(fields, binds, out);
+    if (r < 0 && c.rangeIdle < 2) {
+      c.rangeIdle++;  // back to 0 once the range answers a lookup
+      auto& e = c.locateSql[key | (uint64_t(1) << 63)];
+      if (e.sql.isEmpty()) {
+        QStringList conds;
+        for (size_t i = 0; i < fields.size(); ++i) {
+          const QString& col = c.P().fieldCol[fields[i]];
+          if (i + 1 < fields.size()) conds << col + " = ?";
+          else conds << col + (c.order[i].desc ? " <= ?" : " >= ?");
+        }
+        e.sql = c.SelectSql(conds.join(" AND "), false, kPage);
+      }
+      c.SetRange(fields, binds, c.Run(e.sql, binds, &e.slot), kPage);
+      r = c.FromRange(fields, binds, out);
+    } else if (r >= 0) {
+      c.rangeIdle = 0;
+    } else if (++c.rangeSkipped >= 16) {
+      c.rangeSkipped = 0;
+      c.rangeIdle = 0;  // try again now and then
+    }
+    if (r >= 0) {
+      if (r == 1) c.Mark(out);
+      return r == 1;
+    }
   }
   QString hitKey;
   if (cacheable) {
