@@ -450,6 +450,17 @@ void Conn::DropCached(const QString& alias) {
 Stmt::Stmt(Conn* c, const QString& sql) : Stmt(c, sql, nullptr) {}
 
 Stmt::Stmt(Conn* c, const QString& sql, StmtSlot* slot) : c_(c) {
+  if (sql.size() > 4000) {
+    // A long statement (a many-row insert) holds its values: it never runs again, keep it out.
+    QByteArray u = sql.toUtf8();
+    int rc = sqlite3_prepare_v2(c->db, u.constData(), int(u.size()), &s_, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(s_);
+      c->Fail(rc, sql);
+    }
+    owned_ = true;
+    return;
+  }
   if (slot && slot->s && slot->gen == c->gen) {
     s_ = slot->s;
   } else {
