@@ -6,6 +6,7 @@
 
 #include "DbTestUtil.h"
 #include "platform/db/Query.h"
+#include "platform/db/RowStore.h"
 #include "platform/db/Table.h"
 #include "platform/db/Transaction.h"
 #include "support/TestSupport.h"
@@ -357,6 +358,12 @@ TEST_F(Queries, ErrorsNameTheProblem) {
 
 TEST_F(Queries, LargeResultsBrowseFilterAndLocateFromTheirStore) {
   // More rows than a result keeps in memory: the rest is read back from its store on disk.
+  const int cells = dbe::RowStore::inMemoryCells;
+  dbe::RowStore::inMemoryCells = 4096 * 5;
+  struct Restore {
+    int v;
+    ~Restore() { dbe::RowStore::inMemoryCells = v; }
+  } restore{cells};
   {
     TDbTransaction tx(dir.Path());
     TTable d("Disto");

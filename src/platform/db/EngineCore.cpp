@@ -239,6 +239,28 @@ void FitRefuse(sqlite3_context* ctx, const QString& value, const QString& field,
 void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_value* v = argv[0];
   const int type = sqlite3_value_int(argv[1]), sub = sqlite3_value_int(argv[2]), size = sqlite3_value_int(argv[3]);
+  // The usual values of a many-row insert, that fit as they are: no text made of them.
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      if (type == fldINT32 || type == fldINT16) {
+        const sqlite3_int64 n = sqlite3_value_int64(v);
+        const sqlite3_int64 lim = type == fldINT16 ? 32767 : 2147483647LL;
+        if (n >= -lim - 1 && n <= lim) return sqlite3_result_int64(ctx, n);
+      }
+      break;
+    case SQLITE_TEXT:
+      if (type == fldZSTRING || type == fldDATE) {
+        const unsigned char* p = sqlite3_value_text(v);
+        const int n = sqlite3_value_bytes(v);
+        bool ascii = n > 0;
+        for (int i = 0; ascii && i < n; ++i) ascii = p[i] < 0x80;
+        if (ascii && type == fldZSTRING && (size <= 0 || n <= size)) return sqlite3_result_value(ctx, v);
+        if (ascii && type == fldDATE && n == 10 && DateFromIso(QString::fromLatin1(reinterpret_cast<const char*>(p), n)).isValid())
+          return sqlite3_result_value(ctx, v);
+      }
+      break;
+    default: break;
+  }
   const QString field = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[4])));
   const int vt = sqlite3_value_type(v);
   if (vt == SQLITE_NULL) return sqlite3_result_null(ctx);

@@ -995,7 +995,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       c.rangeIdle = 0;
     } else if (++c.rangeSkipped >= 16) {
       c.rangeSkipped = 0;
-      c.rangeIdle = 0;  // try again now and then
+      c.rangeIdle = 1;  // try again now and then, with one read
     }
     if (r >= 0) {
       if (r == 1) c.Mark(out);
