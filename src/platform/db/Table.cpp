@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <sqlite3.h>
 #include <unordered_map>
 
@@ -291,7 +292,7 @@ class TableCursor {
     std::vector<Record> rows;
     std::vector<QVariant> last;  // storage value of the last located field, per row
   } range;
-  int rangeIdle = 0, rangeSkipped = 0;
+  int rangeServed = 0, rangeSkipped = 0, rangeReads = 0;
 
   // Located fields that lead the order, compared as the index compares them.
   bool AlongOrder(const std::vector<int>& fields, const std::vector<bool>& nulls) const {
@@ -348,12 +349,13 @@ class TableCursor {
     const int dir = order[fields.size() - 1].desc ? -1 : 1;
     if (CompareStored(v, r.lo) * dir < 0) return -1;
     if (!r.open && CompareStored(v, r.hi) * dir >= 0) return -1;
-    for (size_t i = 0; i < r.rows.size(); ++i)
-      if (CompareStored(r.last[i], v) == 0) {
-        out = r.rows[i];
-        return 1;
-      }
-    return 0;
+    // The first row of that value (the rows are in the order of the last field).
+    const auto at = std::lower_bound(r.last.begin(), r.last.end(), v, [&](const QVariant& a, const QVariant& b) {
+      return CompareStored(a, b) * dir < 0;
+    });
+    if (at == r.last.end() || CompareStored(*at, v) != 0) return 0;
+    out = r.rows[size_t(at - r.last.begin())];
+    return 1;
   }
   std::unordered_map<uint64_t, CachedSql> locateSql;
   uint64_t locateAlias = 0, locateCfg = 0;
@@ -975,33 +977,6 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   // rows that follow the key, and the next lookups are answered from them while the file and the
   // cursor stay as they were.
   const bool along = cacheable && options == 0 && !callback && c.AlongOrder(fields, nulls);
-  if (along) {
-    int r = c.FromRange(fields, binds, out);
-    if (r < 0 && c.rangeIdle < 2) {
-      c.rangeIdle++;  // back to 0 once the range answers a lookup
-      auto& e = c.locateSql[key | (uint64_t(1) << 63)];
-      if (e.sql.isEmpty()) {
-        QStringList conds;
-        for (size_t i = 0; i < fields.size(); ++i) {
-          const QString& col = c.P().fieldCol[fields[i]];
-          if (i + 1 < fields.size()) conds << col + " = ?";
-          else conds << col + (c.order[i].desc ? " <= ?" : " >= ?");
-        }
-        e.sql = c.SelectSql(conds.join(" AND "), false, kPage);
-      }
-      c.SetRange(fields, binds, c.Run(e.sql, binds, &e.slot), kPage);
-      r = c.FromRange(fields, binds, out);
-    } else if (r >= 0) {
-      c.rangeIdle = 0;
-    } else if (++c.rangeSkipped >= 16) {
-      c.rangeSkipped = 0;
-      c.rangeIdle = 1;  // try again now and then, with one read
-    }
-    if (r >= 0) {
-      if (r == 1) c.Mark(out);
-      return r == 1;
-    }
-  }
   QString hitKey;
   if (cacheable) {
     hitKey = QString::number(key);
@@ -1014,6 +989,35 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       out = h->rec;
       c.Mark(out);
       return true;
+    }
+  }
+  if (along) {
+    int r = c.FromRange(fields, binds, out);
+    if (r >= 0) {
+      c.rangeServed++;
+    } else if (c.rangeServed >= 4 || c.rangeReads == 0 || ++c.rangeSkipped >= 32) {
+      // Read ahead while the ranges serve runs of lookups, not when the lookups jump about (and
+      // now and then to see whether they run again).
+      c.rangeSkipped = 0;
+      c.rangeServed = 0;
+      c.rangeReads++;
+      auto& e = c.locateSql[key | (uint64_t(1) << 63)];
+      if (e.sql.isEmpty()) {
+        QStringList conds;
+        for (size_t i = 0; i < fields.size(); ++i) {
+          const QString& col = c.P().fieldCol[fields[i]];
+          if (i + 1 < fields.size()) conds << col + " = ?";
+          else conds << col + (c.order[i].desc ? " <= ?" : " >= ?");
+        }
+        e.sql = c.SelectSql(conds.join(" AND "), false, kPage);
+      }
+      c.SetRange(fields, binds, c.Run(e.sql, binds, &e.slot), kPage);
+      r = c.FromRange(fields, binds, out);
+    }
+    if (r >= 0) {
+      c.AddHit(hitKey, r == 1, r == 1 ? out : Record());
+      if (r == 1) c.Mark(out);
+      return r == 1;
     }
   }
   auto rows = c.Run(*sql, binds, slot);
