@@ -390,6 +390,8 @@ void Conn::NewGen() {
 }
 
 Conn::~Conn() {
+  for (auto& [sql, s] : longCache) sqlite3_finalize(s);
+  longCache.clear();
   for (auto& [sql, s] : cache) sqlite3_finalize(s);
   cache.clear();
   sqlite3_close_v2(db);
@@ -459,6 +461,14 @@ QString Conn::TablesNamedIn(const QString& sql) const {
 void Conn::DropCached(const QString& alias) {
   NewGen();
   const QString tag = alias + ".";
+  for (auto it = longCache.begin(); it != longCache.end();) {
+    if (it->first.contains(tag)) {
+      sqlite3_finalize(it->second);
+      it = longCache.erase(it);
+    } else {
+      ++it;
+    }
+  }
   for (auto it = cache.begin(); it != cache.end();) {
     if (it->first.contains(tag)) {
       sqlite3_finalize(it->second);
@@ -473,14 +483,33 @@ Stmt::Stmt(Conn* c, const QString& sql) : Stmt(c, sql, nullptr) {}
 
 Stmt::Stmt(Conn* c, const QString& sql, StmtSlot* slot) : c_(c) {
   if (sql.size() > 4000) {
-    // A long statement (a many-row insert) holds its values: it never runs again, keep it out.
-    QByteArray u = sql.toUtf8();
-    int rc = sqlite3_prepare_v2(c->db, u.constData(), int(u.size()), &s_, nullptr);
-    if (rc != SQLITE_OK) {
-      sqlite3_finalize(s_);
-      c->Fail(rc, sql);
+    s_ = nullptr;
+    auto& lc = c->longCache;
+    for (auto& [text, st] : lc)
+      if (text.size() == sql.size() && text == sql && !sqlite3_stmt_busy(st) && !c->inUse.count(st)) s_ = st;
+    if (!s_) {
+      QByteArray u = sql.toUtf8();
+      int rc = sqlite3_prepare_v3(c->db, u.constData(), int(u.size()), SQLITE_PREPARE_PERSISTENT, &s_, nullptr);
+      if (rc != SQLITE_OK) {
+        sqlite3_finalize(s_);
+        c->Fail(rc, sql);
+      }
+      // Room for it: the oldest that nothing runs goes.
+      if (lc.size() >= 4)
+        for (auto it = lc.begin(); it != lc.end(); ++it)
+          if (!sqlite3_stmt_busy(it->second) && !c->inUse.count(it->second)) {
+            sqlite3_finalize(it->second);
+            lc.erase(it);
+            break;
+          }
+      if (lc.size() < 4) {
+        lc.emplace_back(sql, s_);
+      } else {
+        owned_ = true;
+        return;
+      }
     }
-    owned_ = true;
+    c->inUse.insert(s_);
     return;
   }
   if (slot && slot->s && slot->gen == c->gen) {

@@ -123,6 +123,9 @@ class Conn {
   bool inTx = false;
   std::unordered_map<QString, sqlite3_stmt*> cache;
   std::unordered_set<sqlite3_stmt*> inUse;  // held by a Stmt now
+  // Long statements (a many-row insert) apart: only the last few, which are run again when a
+  // save writes the same rows of values (a new week of zeros).
+  std::vector<std::pair<QString, sqlite3_stmt*>> longCache;
   uint64_t gen = 0;                         // see StmtSlot
   void NewGen();
 
