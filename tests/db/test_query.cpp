@@ -6,6 +6,7 @@
 
 #include "DbTestUtil.h"
 #include "platform/db/Query.h"
+#include "platform/db/RowStore.h"
 #include "platform/db/Table.h"
 #include "platform/db/Transaction.h"
 #include "support/TestSupport.h"
@@ -355,8 +356,44 @@ TEST_F(Queries, ErrorsNameTheProblem) {
   EXPECT_THROW(Select({"SELECT * FROM CLIENT WHERE NOM='open"}), EDBEngineError);
 }
 
+TEST_F(Queries, ManyRowInsertsRunAgainWithOtherValuesAndFieldRules) {
+  // The same long statement text, run again with other parameter values (a save of the same grid
+  // rows), also after the file was closed, and refused by a field rule without storing anything.
+  auto insertWeek = [&](const QString& week, const QString& client, int rows, const QString& qte) {
+    QString values;
+    for (int t = 1; t <= rows; ++t) values += QString(t > 1 ? ", (:w, :c, '%1', %2)" : "(:w, :c, '%1', %2)").arg(t, 4, 10, QChar('0')).arg(qte);
+    TQuery q("ins");
+    q.SetDatabaseName(dir.Path());
+    q.SQL.Add("INSERT INTO RETOUR (WEEK, ID_CLIENT, ID_TITRE, QTE) VALUES " + values);
+    q.ParamByName("w")->AsDate = QDate::fromString(week, "M/d/yyyy");
+    q.ParamByName("c")->AsString = client;
+    q.ExecSQL();
+    return q.RowsAffected();
+  };
+  EXPECT_EQ(insertWeek("4/2/2005", "0001", 300, "0"), 300);
+  EXPECT_EQ(insertWeek("4/2/2005", "0002", 300, "0"), 300);
+  EXPECT_EQ(insertWeek("4/9/2005", "0001", 300, "0"), 300);
+  EXPECT_EQ(Select({"SELECT COUNT(*), SUM(QTE) FROM RETOUR WHERE WEEK='4/2/2005'"}), QStringList({"600|0"}));
+  EXPECT_EQ(Select({"SELECT COUNT(*) FROM RETOUR WHERE WEEK='4/9/2005' AND ID_CLIENT='0001'"}), QStringList({"300"}));
+  // A duplicate row: refused whole, as the first time.
+  EXPECT_THROW(insertWeek("4/2/2005", "0001", 300, "0"), EDBEngineError);
+  EXPECT_THROW(insertWeek("4/2/2005", "0002", 300, "0"), EDBEngineError);
+  EXPECT_EQ(Select({"SELECT COUNT(*) FROM RETOUR WHERE WEEK='4/2/2005'"}), QStringList({"600"}));
+  // A quantity the field cannot hold, in a row of a long statement.
+  EXPECT_THROW(insertWeek("4/16/2005", "0001", 300, "99999999999"), EDBEngineError);
+  EXPECT_EQ(Select({"SELECT COUNT(*) FROM RETOUR WHERE WEEK='4/16/2005'"}), QStringList({"0"}));
+  EXPECT_EQ(insertWeek("4/16/2005", "0003", 300, "2"), 300);
+  EXPECT_EQ(Select({"SELECT SUM(QTE) FROM RETOUR WHERE WEEK='4/16/2005'"}), QStringList({"600"}));
+}
+
 TEST_F(Queries, LargeResultsBrowseFilterAndLocateFromTheirStore) {
   // More rows than a result keeps in memory: the rest is read back from its store on disk.
+  const int cells = dbe::RowStore::inMemoryCells;
+  dbe::RowStore::inMemoryCells = 4096 * 5;
+  struct Restore {
+    int v;
+    ~Restore() { dbe::RowStore::inMemoryCells = v; }
+  } restore{cells};
   {
     TDbTransaction tx(dir.Path());
     TTable d("Disto");

@@ -716,6 +716,105 @@ TEST(TableFiles, AFileNothingUsesIsClosedAtOnceOrAtTheTransactionsEnd) {
 
 namespace {
 
+// The lookups of a grid's cells run along the key: they are answered from the rows read after
+// the first one, and must agree with the file whatever the order of the lookups, the gaps, the
+// writes in between and the filter.
+TEST_F(Tables, LookupsAlongTheKeyAgreeWithTheFile) {
+  const QDate day(2025, 3, 4);
+  auto code = [](int n) { return QString("%1").arg(n, 4, 10, QChar('0')); };
+  auto stored = [](int c, int t) { return t % 7 != 0; };  // gaps in every client's run
+  {
+    TTable w("W");
+    Open(w, "Disto");
+    TDbTransaction tx(dir.Path());
+    for (int c = 1; c <= 3; ++c)
+      for (int t = 1; t <= 150; ++t)
+        if (stored(c, t)) AddTaking(w, day, code(c), code(t), c * 1000 + t);
+    AddTaking(w, day.addDays(1), code(1), code(1), 5);
+    tx.Commit();
+  }
+  TTable lkp("lkp"), w("W");
+  Open(lkp, "Disto");
+  Open(w, "Disto");
+  lkp.SetIndexFieldNames("DateJ;Id_Client;Id_Titre");
+  auto qte = [&](const QDate& d, int c, int t) {
+    lkp.First();
+    return lkp.Locate("DATEJ;ID_CLIENT;ID_TITRE", {d, code(c), code(t)}) ? lkp.FieldByName("Qte_Prise")->AsInteger() : -1;
+  };
+  auto check = [&](const std::vector<std::pair<int, int>>& keys) {
+    for (auto [c, t] : keys) {
+      const int want = stored(c, t) && t <= 150 ? c * 1000 + t : -1;
+      ASSERT_EQ(qte(day, c, t), want) << c << "/" << t;
+    }
+  };
+  std::vector<std::pair<int, int>> forward, backward, jumping;
+  for (int c = 1; c <= 3; ++c)
+    for (int t = 1; t <= 160; ++t) forward.push_back({c, t});
+  backward.assign(forward.rbegin(), forward.rend());
+  for (int i = 0; i < 300; ++i) jumping.push_back({1 + (i * 7) % 3, 1 + (i * 37) % 160});
+  check(forward);
+  check(backward);
+  check(jumping);
+  EXPECT_EQ(qte(day.addDays(1), 1, 1), 5);
+  EXPECT_EQ(qte(day.addDays(1), 1, 2), -1);
+  EXPECT_EQ(qte(day.addDays(-1), 1, 1), -1);
+
+  // Written in between by another dataset on the file: seen at once.
+  EXPECT_EQ(qte(day, 2, 10), 2010);
+  ASSERT_TRUE(w.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, code(2), code(11)}));
+  w.Edit();
+  w.FieldByName("Qte_Prise")->AsInteger = 77;
+  w.Post();
+  AddTaking(w, day, code(2), code(14), 88);
+  EXPECT_EQ(qte(day, 2, 11), 77);
+  EXPECT_EQ(qte(day, 2, 14), 88);
+  w.Delete();  // the row just added
+  EXPECT_EQ(qte(day, 2, 14), -1);
+  EXPECT_EQ(qte(day, 2, 12), 2012);
+
+  // By another program: seen after a refresh.
+  RawSql(dir.File("Disto.DB"), "UPDATE Disto SET Qte_Prise = 99 WHERE Id_Client = '0003' AND Id_Titre = '0005'");
+  lkp.Refresh();
+  EXPECT_EQ(qte(day, 3, 5), 99);
+  EXPECT_EQ(qte(day, 3, 6), 3006);
+
+  // Through a filter: only the visible rows are found.
+  lkp.SetFilter("Qte_Prise < 1050");
+  lkp.SetFiltered(true);
+  EXPECT_EQ(qte(day, 1, 40), 1040);
+  EXPECT_EQ(qte(day, 1, 60), -1);
+  EXPECT_EQ(qte(day, 2, 1), -1);
+  lkp.SetFiltered(false);
+  EXPECT_EQ(qte(day, 1, 60), 1060);
+}
+
+TEST_F(Tables, LookupsAlongADescendingKeyAgreeWithTheFile) {
+  TTable t("T");
+  t.SetDatabaseName(dir.Path());
+  t.SetTableName("DESCK");
+  t.FieldDefs.Add("N", ftInteger);
+  t.FieldDefs.Add("S", ftString, 10);
+  t.IndexDefs.Add("", "S", ixPrimary);
+  t.IndexDefs.Add("iN", "N", ixDescending);
+  t.CreateTable();
+  t.Open();
+  {
+    TDbTransaction tx(dir.Path());
+    for (int n = 1; n <= 200; ++n)
+      if (n % 5 != 0) {
+        t.Append();
+        t.FieldByName("N")->AsInteger = n;
+        t.FieldByName("S")->AsString = QString("s%1").arg(n);
+        t.Post();
+      }
+    tx.Commit();
+  }
+  t.SetIndexName("iN");
+  auto find = [&](int n) { return t.Locate("N", n) ? t.FieldByName("S")->AsString : QString(); };
+  for (int n = 0; n <= 205; ++n) ASSERT_EQ(find(n), n >= 1 && n <= 200 && n % 5 ? QString("s%1").arg(n) : QString()) << n;
+  for (int n = 205; n >= 0; --n) ASSERT_EQ(find(n), n >= 1 && n <= 200 && n % 5 ? QString("s%1").arg(n) : QString()) << n;
+}
+
 TEST(TableFiles, RefreshShowsWhatAnotherProgramStored) {
   TempDir dir;
   ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);

@@ -279,13 +279,26 @@ TField* TDataSet::Fields(int index) const {
 }
 
 TField* TDataSet::FindField(const QString& name) const {
+  // The windows ask for the same few fields for every cell: remember how each name resolved.
+  if (TField* known = fieldByName_.value(name)) return known;
+  TField* found = nullptr;
   for (auto& f : fields_)
-    if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0) return f.get();
+    if (f->FieldName().compare(name, Qt::CaseInsensitive) == 0) {
+      found = f.get();
+      break;
+    }
   const QString n = name.trimmed();
-  if (n.size() != name.size())
+  if (!found && n.size() != name.size())
     for (auto& f : fields_)
-      if (f->FieldName().compare(n, Qt::CaseInsensitive) == 0) return f.get();
-  return nullptr;
+      if (f->FieldName().compare(n, Qt::CaseInsensitive) == 0) {
+        found = f.get();
+        break;
+      }
+  if (found) {
+    if (fieldByName_.size() >= 256) fieldByName_.clear();
+    fieldByName_.insert(name, found);
+  }
+  return found;
 }
 
 TField* TDataSet::FieldByName(const QString& name) const {
@@ -452,6 +465,7 @@ void TDataSet::Open() {
   locateFields_.clear();
   locateIdx_.clear();
   if (!same) {
+    fieldByName_.clear();
     fields_.clear();
     for (size_t i = 0; i < infos_.size(); ++i)
       fields_.push_back(std::make_unique<TField>(this, int(i), infos_[i].name, infos_[i].type, infos_[i].size));

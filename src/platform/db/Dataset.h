@@ -11,6 +11,7 @@
 #pragma once
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -335,6 +336,7 @@ class TDataSet {
 
   TDataSetState state_ = dsInactive;
   std::vector<std::unique_ptr<TField>> fields_;
+  mutable QHash<QString, TField*> fieldByName_;  // names as asked for, resolved
   std::vector<FieldInfo> infos_;
   Record cur_;                  // the current record (browse)
   Record buf_;                  // the edit buffer

@@ -239,6 +239,28 @@ void FitRefuse(sqlite3_context* ctx, const QString& value, const QString& field,
 void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_value* v = argv[0];
   const int type = sqlite3_value_int(argv[1]), sub = sqlite3_value_int(argv[2]), size = sqlite3_value_int(argv[3]);
+  // The usual values of a many-row insert, that fit as they are: no text made of them.
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+      if (type == fldINT32 || type == fldINT16) {
+        const sqlite3_int64 n = sqlite3_value_int64(v);
+        const sqlite3_int64 lim = type == fldINT16 ? 32767 : 2147483647LL;
+        if (n >= -lim - 1 && n <= lim) return sqlite3_result_int64(ctx, n);
+      }
+      break;
+    case SQLITE_TEXT:
+      if (type == fldZSTRING || type == fldDATE) {
+        const unsigned char* p = sqlite3_value_text(v);
+        const int n = sqlite3_value_bytes(v);
+        bool ascii = n > 0;
+        for (int i = 0; ascii && i < n; ++i) ascii = p[i] < 0x80;
+        if (ascii && type == fldZSTRING && (size <= 0 || n <= size)) return sqlite3_result_value(ctx, v);
+        if (ascii && type == fldDATE && n == 10 && DateFromIso(QString::fromLatin1(reinterpret_cast<const char*>(p), n)).isValid())
+          return sqlite3_result_value(ctx, v);
+      }
+      break;
+    default: break;
+  }
   const QString field = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(argv[4])));
   const int vt = sqlite3_value_type(v);
   if (vt == SQLITE_NULL) return sqlite3_result_null(ctx);
@@ -334,6 +356,7 @@ QString FitArgs(const FLDDesc& f) {
 // ---- statements ----------------------------------------------------------------------------
 
 Conn::Conn(const QString& key) : folderKey(key) {
+  NewGen();
   // Any other connection of the process (a raw look at a file, a generator) can then still
   // write rows into a table with a case-insensitive index.
   static const bool autoRegistered = [] {
@@ -361,7 +384,14 @@ Conn::Conn(const QString& key) : folderKey(key) {
   sqlite3_create_function(db, "zfit", 5, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, ZFit, nullptr, nullptr);
 }
 
+void Conn::NewGen() {
+  static uint64_t seq = 0;
+  gen = ++seq;
+}
+
 Conn::~Conn() {
+  for (auto& [sql, s] : longCache) sqlite3_finalize(s);
+  longCache.clear();
   for (auto& [sql, s] : cache) sqlite3_finalize(s);
   cache.clear();
   sqlite3_close_v2(db);
@@ -372,6 +402,7 @@ sqlite3_stmt* Conn::Prepare(const QString& sql) {
   if (it != cache.end()) return it->second;
   if (cache.size() >= 256) {
     // Queries with their values written in make a new text each time: keep the cache small.
+    NewGen();
     for (auto i = cache.begin(); i != cache.end();) {
       if (!sqlite3_stmt_busy(i->second) && !inUse.count(i->second)) {
         sqlite3_finalize(i->second);
@@ -436,7 +467,16 @@ QString Conn::TablesNamedIn(const QString& sql) const {
 }
 
 void Conn::DropCached(const QString& alias) {
+  NewGen();
   const QString tag = alias + ".";
+  for (auto it = longCache.begin(); it != longCache.end();) {
+    if (it->first.contains(tag)) {
+      sqlite3_finalize(it->second);
+      it = longCache.erase(it);
+    } else {
+      ++it;
+    }
+  }
   for (auto it = cache.begin(); it != cache.end();) {
     if (it->first.contains(tag)) {
       sqlite3_finalize(it->second);
@@ -447,8 +487,45 @@ void Conn::DropCached(const QString& alias) {
   }
 }
 
-Stmt::Stmt(Conn* c, const QString& sql) : c_(c) {
-  s_ = c->Prepare(sql);
+Stmt::Stmt(Conn* c, const QString& sql) : Stmt(c, sql, nullptr) {}
+
+Stmt::Stmt(Conn* c, const QString& sql, StmtSlot* slot) : c_(c) {
+  if (sql.size() > 4000) {
+    s_ = nullptr;
+    auto& lc = c->longCache;
+    for (auto& [text, st] : lc)
+      if (text.size() == sql.size() && text == sql && !sqlite3_stmt_busy(st) && !c->inUse.count(st)) s_ = st;
+    if (!s_) {
+      QByteArray u = sql.toUtf8();
+      int rc = sqlite3_prepare_v3(c->db, u.constData(), int(u.size()), SQLITE_PREPARE_PERSISTENT, &s_, nullptr);
+      if (rc != SQLITE_OK) {
+        sqlite3_finalize(s_);
+        c->Fail(rc, sql);
+      }
+      // Room for it: the oldest that nothing runs goes.
+      if (lc.size() >= 4)
+        for (auto it = lc.begin(); it != lc.end(); ++it)
+          if (!sqlite3_stmt_busy(it->second) && !c->inUse.count(it->second)) {
+            sqlite3_finalize(it->second);
+            lc.erase(it);
+            break;
+          }
+      if (lc.size() < 4) {
+        lc.emplace_back(sql, s_);
+      } else {
+        owned_ = true;
+        return;
+      }
+    }
+    c->inUse.insert(s_);
+    return;
+  }
+  if (slot && slot->s && slot->gen == c->gen) {
+    s_ = slot->s;
+  } else {
+    s_ = c->Prepare(sql);
+    if (slot) *slot = {c->gen, s_};
+  }
   if (sqlite3_stmt_busy(s_) || c->inUse.count(s_)) {
     // The cached statement is stepping further up the stack: use a fresh one.
     sqlite3_stmt* s = nullptr;

@@ -80,10 +80,19 @@ struct TableFile {
   QString Col(int field) const;  // "name" of a field (0-based)
 };
 
+// Where a caller keeps the statement it prepared last, so that running it again skips the
+// lookup of its text in the connection's cache. Good while the connection's generation is the
+// one seen (every finalize of a cached statement starts a new one, unique in the process).
+struct StmtSlot {
+  uint64_t gen = 0;
+  sqlite3_stmt* s = nullptr;
+};
+
 // A cached prepared statement, reset when the object goes.
 class Stmt {
  public:
   Stmt(Conn* c, const QString& sql);
+  Stmt(Conn* c, const QString& sql, StmtSlot* slot);
   ~Stmt();
   Stmt(const Stmt&) = delete;
   Stmt& operator=(const Stmt&) = delete;
@@ -114,6 +123,11 @@ class Conn {
   bool inTx = false;
   std::unordered_map<QString, sqlite3_stmt*> cache;
   std::unordered_set<sqlite3_stmt*> inUse;  // held by a Stmt now
+  // Long statements (a many-row insert) apart: only the last few, which are run again when a
+  // save writes the same rows of values (a new week of zeros).
+  std::vector<std::pair<QString, sqlite3_stmt*>> longCache;
+  uint64_t gen = 0;                         // see StmtSlot
+  void NewGen();
 
   sqlite3_stmt* Prepare(const QString& sql);
   void Exec(const QString& sql);

@@ -78,6 +78,7 @@ void TQuery::SqlChanged() {
 void TQuery::ParseParams() {
   const QString s = SQL.Text();
   QStringList names;
+  QSet<QString> seenNames;  // upper case: a statement of many rows names the same few again
   for (int i = 0; i < s.size(); ++i) {
     const QChar c = s[i];
     if (c == '\'' || c == '"') {
@@ -90,9 +91,11 @@ void TQuery::ParseParams() {
       int j = i + 1;
       while (j < s.size() && (s[j].isLetterOrNumber() || s[j] == '_')) ++j;
       const QString n = s.mid(i + 1, j - i - 1);
-      bool seen = false;
-      for (const QString& m : names) seen |= m.compare(n, Qt::CaseInsensitive) == 0;
-      if (!seen) names << n;
+      const QString key = n.toUpper();
+      if (!seenNames.contains(key)) {
+        seenNames.insert(key);
+        names << n;
+      }
       i = j - 1;
     }
   }
@@ -173,6 +176,7 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
       for (const FLDDesc& fd : f->meta.fields)
         if (fd.iFldType == fldDATE) dates.insert(fd.szName.toUpper());
     QStringList dateParams;
+    QHash<QString, QString> fitArgs;
     const QString text = engine_->sql->Translate([&](int r) { return op.files[op.ofRef[r]]->Q(); },
                                                  [&](const QString& col) { return dates.contains(col.toUpper()); },
                                                  &dateParams, [&](int r) {
@@ -182,9 +186,15 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
                                                    return names;
                                                  },
                                                  [&](int r, const QString& col) {
+                                                   // The same few columns for every row of a long insert.
+                                                   const QString key = QString::number(r) + '.' + col.toUpper();
+                                                   auto known = fitArgs.constFind(key);
+                                                   if (known != fitArgs.constEnd()) return *known;
                                                    const TableMeta& m = op.files[op.ofRef[r]]->meta;
                                                    const int fi = m.FieldIndex(col);
-                                                   return fi < 0 ? QString() : FitArgs(m.fields[fi]);
+                                                   const QString a = fi < 0 ? QString() : FitArgs(m.fields[fi]);
+                                                   fitArgs.insert(key, a);
+                                                   return a;
                                                  });
     const bool select = FirstWord(SQL.Text()) == "SELECT";
     try {

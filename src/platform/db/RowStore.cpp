@@ -1,5 +1,7 @@
 #include "platform/db/RowStore.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <sqlite3.h>
 
 #include "platform/db/EngineCore.h"
@@ -32,7 +34,7 @@ void RowStore::Append(sqlite3_stmt* row) {
     for (int i = 0; i < columns_; ++i) r << ValueOf(row, i);
     mem_.push_back(std::move(r));
     ++count_;
-    if (count_ > kInMemory) Spill();
+    if (int64_t(count_) * std::max(columns_, 1) > inMemoryCells) Spill();
     return;
   }
   for (int i = 0; i < columns_; ++i) sqlite3_bind_value(ins_, i + 1, sqlite3_column_value(row, i));

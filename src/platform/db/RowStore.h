@@ -25,7 +25,9 @@ class RowStore {
   // Row i (0-based) as storage values: qlonglong, double, QString or null.
   const QList<QVariant>& Row(int i);
 
-  static constexpr int kInMemory = 4096;  // rows held without a store on disk
+  // Values held without a store on disk (a day of takings, 24 000 rows of a few columns, stays
+  // in memory: a few megabytes). Settable for tests.
+  static inline int inMemoryCells = 100000;
   static constexpr int kPage = 512;       // rows read back at once
 
  private:

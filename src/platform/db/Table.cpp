@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <sqlite3.h>
 #include <unordered_map>
 
@@ -161,11 +162,11 @@ class TableCursor {
   }
 
   // Runs a SELECT made by SelectSql; the filter's values come first.
-  std::vector<Record> Run(const QString& sql, const QList<QVariant>& extraBinds) const {
+  std::vector<Record> Run(const QString& sql, const QList<QVariant>& extraBinds, StmtSlot* slot = nullptr) const {
     std::vector<Record> out;
     if (masterEmpty) return out;
     Engine::Get().BeforeRead(f);
-    Stmt s(f->conn, sql);
+    Stmt s(f->conn, sql, slot);
     const QList<QVariant>& wb = P().whereBinds;
     s.BindAll(wb);
     s.BindAll(extraBinds, int(wb.size()) + 1);
@@ -274,10 +275,93 @@ class TableCursor {
     hits.emplace(k, Hit{found, r});
   }
 
-  std::unordered_map<uint64_t, QString> locateSql;
+  struct CachedSql {
+    QString sql;
+    StmtSlot slot;
+  };
+
+  // The rows read after a located key, in order: every visible row whose located fields hold
+  // the same values but the last, and a last value from lo up to (not including) hi, or to the
+  // end when open.
+  struct Range {
+    uint64_t version = 0, cfg = 0;
+    std::vector<int> fields;
+    QList<QVariant> prefix;
+    QVariant lo, hi;
+    bool open = false, valid = false;
+    std::vector<Record> rows;
+    std::vector<QVariant> last;  // storage value of the last located field, per row
+  } range;
+  int rangeServed = 0, rangeSkipped = 0, rangeReads = 0;
+
+  // Located fields that lead the order, compared as the index compares them.
+  bool AlongOrder(const std::vector<int>& fields, const std::vector<bool>& nulls) const {
+    if (fields.empty() || fields.size() + 1 > order.size()) return false;
+    for (size_t i = 0; i < fields.size(); ++i)
+      if (nulls[i] || order[i].field != fields[i] || order[i].nocase) return false;
+    return true;
+  }
+
+  // SQLite's order of two stored values of one column (texts by their UTF-8 bytes).
+  static int CompareStored(const QVariant& a, const QVariant& b) {
+    if (a.typeId() == QMetaType::QString && b.typeId() == QMetaType::QString) {
+      const QString& x = *static_cast<const QString*>(a.constData());
+      const QString& y = *static_cast<const QString*>(b.constData());
+      // Below the surrogates UTF-16 units sort as UTF-8 bytes do.
+      auto plain = [](const QString& t) {
+        for (QChar ch : t)
+          if (ch.unicode() >= 0xD800) return false;
+        return true;
+      };
+      const int r = plain(x) && plain(y) ? x.compare(y) : x.toUtf8().compare(y.toUtf8());
+      return r < 0 ? -1 : (r > 0 ? 1 : 0);
+    }
+    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString)
+      return a.typeId() == QMetaType::QString ? 1 : -1;  // numbers come before texts
+    const double x = a.toDouble(), y = b.toDouble();
+    return x < y ? -1 : (x > y ? 1 : 0);
+  }
+
+  void SetRange(const std::vector<int>& fields, const QList<QVariant>& binds, std::vector<Record> rows, int limit) {
+    Range r;
+    r.version = f->version;
+    r.cfg = cfg;
+    r.fields = fields;
+    r.prefix = binds.mid(0, binds.size() - 1);
+    r.lo = binds.back();
+    r.open = int(rows.size()) < limit;
+    const FLDDesc& fd = f->meta.fields[fields.back()];
+    for (const Record& row : rows) r.last.push_back(ToStorage(fd, row.values.value(fields.back())));
+    if (!r.open) r.hi = r.last.back();  // its group may go on past the rows read
+    r.rows = std::move(rows);
+    r.valid = true;
+    range = std::move(r);
+  }
+
+  // 1 found (out), 0 not there, -1 not known from the range.
+  int FromRange(const std::vector<int>& fields, const QList<QVariant>& binds, Record& out) const {
+    const Range& r = range;
+    if (!r.valid || r.version != f->version || r.cfg != cfg || r.fields != fields) return -1;
+    if (binds.size() != r.prefix.size() + 1) return -1;
+    for (int i = 0; i < r.prefix.size(); ++i)
+      if (binds[i].typeId() != r.prefix[i].typeId() || CompareStored(binds[i], r.prefix[i]) != 0) return -1;
+    const QVariant& v = binds.back();
+    const int dir = order[fields.size() - 1].desc ? -1 : 1;
+    if (CompareStored(v, r.lo) * dir < 0) return -1;
+    if (!r.open && CompareStored(v, r.hi) * dir >= 0) return -1;
+    // The first row of that value (the rows are in the order of the last field).
+    const auto at = std::lower_bound(r.last.begin(), r.last.end(), v, [&](const QVariant& a, const QVariant& b) {
+      return CompareStored(a, b) * dir < 0;
+    });
+    if (at == r.last.end() || CompareStored(*at, v) != 0) return 0;
+    out = r.rows[size_t(at - r.last.begin())];
+    return 1;
+  }
+  std::unordered_map<uint64_t, CachedSql> locateSql;
   uint64_t locateAlias = 0, locateCfg = 0;
   QString insertSql;
-  std::unordered_map<uint64_t, QString> updateSql;
+  StmtSlot insertSlot;
+  std::unordered_map<uint64_t, CachedSql> updateSql;
   QString sqlAlias;
 
   int Count(const QString& extra, const QList<QVariant>& extraBinds) const {
@@ -787,6 +871,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   TableCursor& c = *cursor_;
   const TableMeta& m = c.f->meta;
   QList<QVariant> binds;
+  binds.reserve(int(fields.size()) * 2);
   uint64_t key = uint64_t(options & 3) + 1;
   bool cacheable = fields.size() <= 6;  // the key holds 6 fields
   const bool legacy = m.ciCollation == "NOCASE";
@@ -823,15 +908,20 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     c.locateSql.clear();
     c.updateSql.clear();
     c.insertSql.clear();
+    c.insertSlot = {};
     c.sqlAlias = c.f->alias;
     c.locateCfg = c.cfg;
   }
   const bool callback = HasFilterCallback();
   QString* sql = nullptr;
+  StmtSlot* slot = nullptr;
   QString built;
   if (cacheable && !callback) {
     auto it = c.locateSql.find(key);
-    if (it != c.locateSql.end()) sql = &it->second;
+    if (it != c.locateSql.end()) {
+      sql = &it->second.sql;
+      slot = &it->second.slot;
+    }
   }
   if (!sql) {
     QStringList conds;
@@ -866,7 +956,14 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       }
     }
     built = c.SelectSql(cond, false, 1);
-    sql = cacheable ? &(c.locateSql[key] = built) : &built;
+    if (cacheable) {
+      TableCursor::CachedSql& e = c.locateSql[key];
+      e = {built, {}};
+      sql = &e.sql;
+      slot = &e.slot;
+    } else {
+      sql = &built;
+    }
   }
   // Only a table read again at the state of the last Locate is worth the remembering: one
   // written between lookups (the takings during a save) is not.
@@ -876,6 +973,10 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     c.hitsCfg = c.cfg;
     cacheable = false;
   }
+  // A run of lookups along the order (a grid's cells, client by client): one read brings the
+  // rows that follow the key, and the next lookups are answered from them while the file and the
+  // cursor stay as they were.
+  const bool along = cacheable && options == 0 && !callback && c.AlongOrder(fields, nulls);
   QString hitKey;
   if (cacheable) {
     hitKey = QString::number(key);
@@ -890,7 +991,36 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       return true;
     }
   }
-  auto rows = c.Run(*sql, binds);
+  if (along) {
+    int r = c.FromRange(fields, binds, out);
+    if (r >= 0) {
+      c.rangeServed++;
+    } else if (c.rangeServed >= 4 || c.rangeReads == 0 || ++c.rangeSkipped >= 32) {
+      // Read ahead while the ranges serve runs of lookups, not when the lookups jump about (and
+      // now and then to see whether they run again).
+      c.rangeSkipped = 0;
+      c.rangeServed = 0;
+      c.rangeReads++;
+      auto& e = c.locateSql[key | (uint64_t(1) << 63)];
+      if (e.sql.isEmpty()) {
+        QStringList conds;
+        for (size_t i = 0; i < fields.size(); ++i) {
+          const QString& col = c.P().fieldCol[fields[i]];
+          if (i + 1 < fields.size()) conds << col + " = ?";
+          else conds << col + (c.order[i].desc ? " <= ?" : " >= ?");
+        }
+        e.sql = c.SelectSql(conds.join(" AND "), false, kPage);
+      }
+      c.SetRange(fields, binds, c.Run(e.sql, binds, &e.slot), kPage);
+      r = c.FromRange(fields, binds, out);
+    }
+    if (r >= 0) {
+      c.AddHit(hitKey, r == 1, r == 1 ? out : Record());
+      if (r == 1) c.Mark(out);
+      return r == 1;
+    }
+  }
+  auto rows = c.Run(*sql, binds, slot);
   if (cacheable) c.AddHit(hitKey, !rows.empty(), rows.empty() ? Record() : rows.front());
   if (rows.empty()) return false;
   out = rows.front();
@@ -934,11 +1064,13 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     c.locateSql.clear();
     c.updateSql.clear();
     c.insertSql.clear();
+    c.insertSlot = {};
     c.sqlAlias = f->alias;
     c.locateCfg = c.cfg;
   }
   if (inserting) {
     QList<QVariant> binds;
+    binds.reserve(int(m.fields.size()));
     for (size_t i = 0; i < m.fields.size(); ++i) {
       if (m.fields[i].iSubType == fldstAUTOINC && rec.values.value(int(i)).isNull())
         rec.values[int(i)] = int(e.NextAutoInc(f));
@@ -953,7 +1085,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     c.BeforeOwnWrite();
     e.BeforeWrite(f);
     try {
-      Stmt s(f->conn, c.insertSql);
+      Stmt s(f->conn, c.insertSql, &c.insertSlot);
       s.BindAll(binds);
       s.Step();
     } catch (const EDBEngineError& err) {
@@ -968,6 +1100,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     return;
   }
   QList<QVariant> binds;
+  binds.reserve(int(m.fields.size()) + 1);
   uint64_t mask = 0;
   for (size_t i = 0; i < m.fields.size(); ++i) {
     if (i >= changed.size() || !changed[i]) continue;
@@ -977,15 +1110,21 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
   if (binds.isEmpty()) return;
   binds << qlonglong(rec.id);
   QString sql;
+  StmtSlot* slot = nullptr;
   auto it = m.fields.size() <= 64 ? c.updateSql.find(mask) : c.updateSql.end();
   if (it != c.updateSql.end()) {
-    sql = it->second;
+    sql = it->second.sql;
+    slot = &it->second.slot;
   } else {
     QStringList sets;
     for (size_t i = 0; i < m.fields.size(); ++i)
       if (i < changed.size() && changed[i]) sets << c.P().fieldCol[i] + " = ?";
     sql = QString("UPDATE %1 SET %2 WHERE rowid = ?").arg(f->Q(), sets.join(", "));
-    if (m.fields.size() <= 64) c.updateSql[mask] = sql;
+    if (m.fields.size() <= 64) {
+      TableCursor::CachedSql& e = c.updateSql[mask];
+      e = {sql, {}};
+      slot = &e.slot;
+    }
   }
   CheckBlankKeys(f, rec.values, rec.id);
   Record old;
@@ -994,7 +1133,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
   e.BeforeWrite(f);
   int n = 0;
   try {
-    Stmt s(f->conn, sql);
+    Stmt s(f->conn, sql, slot);
     s.BindAll(binds);
     s.Step();
     n = sqlite3_changes(f->conn->db);
