@@ -16,7 +16,9 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/sys/Files.h"
 #include "platform/ui/Cursor.h"
+#include "platform/sys/Drives.h"
 #include "schema/AppSchema.h"
+#include "schema/DbEngine.h"
 #include "shell/global.h"
 
 QStringList SchemaTableFiles() {
@@ -193,6 +195,20 @@ bool Stage(const QString& from, const QString& to) {
   return ::fsync(f.handle()) == 0;
 }
 
+// What the entries say they hold once extracted; a size kept in a zip64 field counts as the
+// largest one the plain field can name.
+qint64 DeclaredSize(const std::vector<ZipDirEntry>& entries) {
+  qint64 total = 0;
+  for (const ZipDirEntry& e : entries) total += qint64(e.UncompressedSize);
+  return total;
+}
+
+bool FitsOn(const QString& folder, qint64 bytes) {
+  qint64 freeBytes = -1, total = -1;
+  if (!GetDiskFreeSpace(folder, freeBytes, total) || freeBytes < 0) return true;  // cannot tell: let it try
+  return bytes + (qint64(16) << 20) <= freeBytes;
+}
+
 void SyncFolder(const QString& folder) {
   const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -214,6 +230,13 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
     if (IsLinkEntry(e)) return "L'archive contient un lien : " + e.FileName + "." + kNothingRestored;
   }
   const std::vector<ZipDirEntry> entries = zip.DirEntries;
+  // An archive that would fill the disk (a "zip bomb", or simply too large) is refused before a
+  // byte is written: the extraction and then the copies beside the tables need the room.
+  const qint64 declared = DeclaredSize(entries);
+  ForceDirectories(AppPath + "Temp");
+  if (!FitsOn(AppPath + "Temp", declared) || !FitsOn(DataPath, declared))
+    return "Pas assez de place sur le disque pour restaurer l'archive " + archive + " (" +
+           QString::number((declared + (1 << 20) - 1) >> 20) + " Mo une fois extraite)." + kNothingRestored;
 
   // A fresh, empty folder: nothing left by an earlier restore can be taken for part of this one.
   ForceDirectories(AppPath + "Temp");
@@ -255,6 +278,21 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
     if (!tables.contains(table)) tables << table;
   }
   if (items.empty()) return "L'archive " + archive + " ne contient aucune table du programme." + kNothingRestored;
+  // A table file that the engine cannot read would replace a good one: each must open and pass
+  // its integrity check where it was extracted, before anything of the data folder changes.
+  for (const Item& i : items) {
+    const QString name = ExtractFileName(i.source);
+    if (name.compare(i.table, Qt::CaseInsensitive) != 0) continue;  // a companion file
+    QString damage;
+    // Opened by the engine first: its collations then serve the page check's own connection too.
+    // Index files left behind are rebuilt by the structure check; the table itself must open.
+    const int rc = ProbeTable(dir, name, TableType::Default, false);
+    if (QFileInfo(i.source).size() == 0) damage = QStringLiteral("fichier vide");
+    else if (rc != DBIERR_NONE && rc != DBIERR_INDEXOUTOFDATE) damage = QStringLiteral("la table ne s'ouvre pas");
+    else damage = CheckTableIntegrity(dir, name);
+    if (!damage.isEmpty())
+      return "La table " + name + " de l'archive est inutilisable (" + damage + ")." + kNothingRestored;
+  }
 
   const QStringList here = Dbi::TablesOpenHere(DataPath, tables);
   if (!here.isEmpty())

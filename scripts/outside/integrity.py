@@ -1,0 +1,34 @@
+#!/usr/bin/env python3
+"""Integrity check of every table file of a data folder, with the engine's case-folding order.
+Prints one line per fault; exit 1 when there is one."""
+import glob, os, sqlite3, sys, unicodedata
+
+SPECIAL = {0x152: "OE", 0x153: "OE", 0xC6: "AE", 0xE6: "AE", 0xD8: "O", 0xF8: "O",
+           0x110: "D", 0x111: "D", 0x141: "L", 0x142: "L"}
+
+def fold(s):
+    out = []
+    for ch in unicodedata.normalize("NFD", s.upper()):
+        if ord(ch) in SPECIAL: out.append(SPECIAL[ord(ch)]); continue
+        if unicodedata.category(ch) == "Mn": continue
+        out.append(ch)
+    return "".join(out)
+
+def zcmp(a, b):
+    x, y = fold(a), fold(b)
+    return (x > y) - (x < y)
+
+bad = 0
+for f in sorted(glob.glob(os.path.join(sys.argv[1], "*"))):
+    if not f.upper().endswith(".DB") or os.path.basename(f).startswith("~"): continue
+    try:
+        c = sqlite3.connect("file:%s?mode=ro" % f, uri=True)
+        c.create_collation("ZNOCASE", zcmp)
+        r = [row[0] for row in c.execute("PRAGMA integrity_check")]
+        c.close()
+    except Exception as e:
+        r = [str(e)]
+    if r != ["ok"]:
+        bad += 1
+        print("%s: %s" % (os.path.basename(f), "; ".join(r[:3])))
+sys.exit(1 if bad else 0)
