@@ -46,10 +46,10 @@ for op in $OPS; do
     start || { echo "$op $i: start failed" >>"$LOG"; fails=$((fails+1)); kill -9 $PID 2>/dev/null; continue; }
     case $op in
       backup)
-        menu backup; zo_wait "^Sauvegarde$" >/dev/null; xdotool key alt+s
-        zo_wait "^Choisir l'endroit" >/dev/null; mkdir -p "$W/bk"; xdotool type --delay 5 "$W/bk"; xdotool key Return ;;
+        menu backup; zo_wait "^Sauvegarde$" >/dev/null; sleep 0.4; xdotool key alt+s
+        zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; mkdir -p "$W/bk"; xdotool type --delay 5 "$W/bk"; xdotool key Return ;;
       restore)
-        menu restore; zo_wait "^Restaure$" >/dev/null; xdotool key alt+r
+        menu restore; zo_wait "^Restaure$" >/dev/null; sleep 0.4; xdotool key alt+r
         zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o
         w=$(zo_wait "^Restaurer$"); sleep 0.4; xdotool mousemove --window "$w" 250 76 click --repeat 2 --delay 80 1
         zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o ;;
@@ -82,7 +82,7 @@ for op in $OPS; do
              if [ "$1" = "$b1" ] && { [ "$2" != "$b2" ] || [ "$3" != "$b3" ]; }; then bad="$bad half-purge[$c]"; fi
              if [ "$1" != "$b1" ] && { [ "$2" = "$b2" ] || [ "$3" = "$b3" ]; }; then bad="$bad half-purge[$c]"; fi ;;
     esac
-    leftovers=$(ls "$W/Data" | grep -E '^~|\.part$' | tr '\n' ' ')
+    leftovers=$(ls -a "$W/Data" "$W/bk" 2>/dev/null | grep -E '^~|\.part$|ZELM' | tr '\n' ' ')
     # start again, structure check
     if start; then
       menu check; res=$(zo_wait "^Information$|^Avertissement$|^Erreur$|^Attention$" 120)

@@ -112,7 +112,21 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
   const int expected = FilesToArchive(dataPath);
   zip.SetZipFileName(temp);
   zip.FSpecArgs = BackupSpecs(dataPath);
-  zip.Add();
+  // The libraries' own errors (a full disk, a write refused) only reach the message handler.
+  QString libError;
+  {
+    const TMessageEvent previous = zip.OnMessage;
+    struct Restore {
+      TZipArchiver& z;
+      TMessageEvent e;
+      ~Restore() { z.OnMessage = e; }
+    } restore{zip, previous};
+    zip.OnMessage = [&libError, previous](QObject* sender, int code, const QString& text) {
+      if (code != 0 && libError.isEmpty()) libError = text.trimmed();
+      if (previous) previous(sender, code, text);
+    };
+    zip.Add();
+  }
   const int added = zip.SuccessCount;
   int listed = -1;
   {
@@ -124,9 +138,10 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
   zip.SetZipFileName(QString());
   if (added <= 0 || added != expected || listed != expected) {
     QFile::remove(temp);
-    if (added > 0)  // the component said nothing: it thinks all went well
+    // Unless the component has shown its own box, nothing has told the operator yet.
+    if (added > 0 || !libError.isEmpty())
       ShowError("La sauvegarde n'a pas pu être écrite entièrement dans " + target +
-                " ; l'archive précédente est conservée.");
+                (libError.isEmpty() ? QString() : " (" + libError + ")") + " ; l'archive précédente est conservée.");
     return false;
   }
   if (FileExists(target)) zip.EraseFile(target, htdAllowUndo);
