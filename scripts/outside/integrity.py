@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Integrity check of every table file of a data folder, with the engine's case-folding order.
 Prints one line per fault; exit 1 when there is one."""
-import glob, os, sqlite3, sys, unicodedata
+import glob, os, shutil, sqlite3, sys, tempfile, unicodedata
 
 SPECIAL = {0x152: "OE", 0x153: "OE", 0xC6: "AE", 0xE6: "AE", 0xD8: "O", 0xF8: "O",
            0x110: "D", 0x111: "D", 0x141: "L", 0x142: "L"}
@@ -22,7 +22,14 @@ bad = 0
 for f in sorted(glob.glob(os.path.join(sys.argv[1], "*"))):
     if not f.upper().endswith(".DB") or os.path.basename(f).startswith("~"): continue
     try:
-        c = sqlite3.connect("file:%s?mode=ro" % f, uri=True)
+        # A journal left by a killed writer is rolled back at the next opening: checked on a copy
+        # so that the folder itself stays as it is.
+        if os.path.exists(f + "-journal"):
+            tmp = tempfile.mkdtemp()
+            shutil.copy(f, tmp); shutil.copy(f + "-journal", tmp)
+            c = sqlite3.connect(os.path.join(tmp, os.path.basename(f)))
+        else:
+            c = sqlite3.connect("file:%s?mode=ro" % f, uri=True)
         c.create_collation("ZNOCASE", zcmp)
         r = [row[0] for row in c.execute("PRAGMA integrity_check")]
         c.close()

@@ -108,7 +108,9 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
   const QString temp = folder + QString(".%1.%2.part")
                                     .arg(ExtractFileName(target))
                                     .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
-  QFile::remove(temp);
+  // What a backup killed half-way left beside its archive.
+  for (const QString& n : QDir(folder).entryList({"." + ExtractFileName(target) + ".*.part"}, QDir::Files | QDir::Hidden))
+    QFile::remove(folder + n);
   const int expected = FilesToArchive(dataPath);
   zip.SetZipFileName(temp);
   zip.FSpecArgs = BackupSpecs(dataPath);
@@ -234,6 +236,14 @@ void SyncFolder(const QString& folder) {
 }  // namespace
 
 
+void RemoveRestoreLeftovers() {
+  const QDir temp(AppPath + "Temp");
+  for (const QString& n : temp.entryList({"restaure-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+    QDir(temp.filePath(n)).removeRecursively();
+  for (const QString& n : QDir(DataPath).entryList({"~restaure.*"}, QDir::Files | QDir::Hidden))
+    QFile::remove(DataPath + n);
+}
+
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
   zip.SetZipFileName(archive);
   if (zip.ZipFileName().isEmpty())
@@ -245,6 +255,8 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
     if (IsLinkEntry(e)) return "L'archive contient un lien : " + e.FileName + "." + kNothingRestored;
   }
   const std::vector<ZipDirEntry> entries = zip.DirEntries;
+  // What a restore killed half-way left: its extraction folder and its copies beside the tables.
+  RemoveRestoreLeftovers();
   // An archive that would fill the disk (a "zip bomb", or simply too large) is refused before a
   // byte is written: the extraction and then the copies beside the tables need the room.
   const qint64 declared = DeclaredSize(entries);

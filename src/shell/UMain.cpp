@@ -54,7 +54,8 @@ QList<QPair<QString, QString>> LeftoverFiles() {
   const QString temp = IncludeTrailingPathDelimiter(QDir::tempPath());
   return {{AppPath, "_QS*.*"}, {AppPath, "Del*.*"},     {AppPath, "PDOXUSRS.*"}, {AppPath, "PARADOX.*"},
           {DataPath, "PDOXUSRS.*"}, {DataPath, "PARADOX.*"}, {"/", "PDOXUSRS.*"}, {"/", "PARADOX.*"},
-          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"}};
+          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"},
+          {DataPath, "~restaure.*"}};  // copies of a restore that was killed before its end
 }
 
 // The working year of a settings text: a text that is not a whole number raises the conversion

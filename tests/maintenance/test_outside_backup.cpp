@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 
 #include "MaintFixture.h"
+#include "maintenance/MaintCommon.h"
 #include "maintenance/USaveRestore.h"
 #include "shell/global.h"
 
@@ -56,4 +57,16 @@ TEST_F(MaintTest, ABackupThatCannotBeWrittenSaysSoAndKeepsTheEarlierArchive) {
   EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"ZELM.zip"});
   EXPECT_TRUE(f.btnSave->isEnabled());
   EXPECT_TRUE(f.btnClose->isEnabled());
+}
+
+TEST_F(MaintTest, WhatAKilledBackupLeftBesideItsArchiveIsCleanedUp) {
+  FillSample();
+  const QString out = dir.Path() + "sauve/";
+  QDir().mkpath(out);
+  WriteFile(out + ".ZELM.zip.0badf00d.part", QByteArray(8192, 'x'));
+  WriteFile(out + ".AUTRE.zip.0badf00d.part", "not ours");
+  TZipArchiver zip;
+  zip.Unattended = true;
+  ASSERT_TRUE(WriteTablesArchive(zip, DataPath, out + "ZELM.zip", false));
+  EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), (QStringList{".AUTRE.zip.0badf00d.part", "ZELM.zip"}));
 }

@@ -58,3 +58,19 @@ TEST_F(OutsideRestoreTest, ASoundArchiveStillRestoresAfterTheChecks) {
   EXPECT_EQ(Count("SELECT COUNT(*) FROM CLIENT.DB"), 2);
   EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
+
+TEST_F(OutsideRestoreTest, WhatAKilledRestoreLeftIsCleanedUp) {
+  FillSample();
+  const QString archive = dir.Path() + "bon.zip";
+  MakeArchive(archive, {{"CLIENT.DB", ReadFile(DataPath + "CLIENT.DB")}});
+  // A restore killed while it copied: its extraction folder and a copy beside the tables.
+  QDir().mkpath(AppPath + "Temp/restaure-AbC123");
+  WriteFile(AppPath + "Temp/restaure-AbC123/Disto.DB", QByteArray(4096, 'x'));
+  WriteFile(DataPath + "~restaure.Disto.DB", QByteArray(4096, 'x'));
+  WriteFile(DataPath + "~restaure.CLIENT.PX", "x");
+  WriteFile(AppPath + "Temp/autre.txt", "not ours");
+  EXPECT_EQ(RestoreQuietly(archive), QString());
+  EXPECT_EQ(QDir(DataPath).entryList({"~*"}, QDir::Files | QDir::Hidden), QStringList());
+  EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+            QStringList{"autre.txt"});
+}
