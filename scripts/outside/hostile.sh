@@ -24,11 +24,11 @@ start() {  # DIR
 stop() { kill -9 $PID 2>/dev/null; wait $PID 2>/dev/null; }
 windows() { for w in $(xdotool search --onlyvisible --name "." 2>/dev/null); do xdotool getwindowname "$w"; done | grep -v "^Distribution de journaux\|^Openbox\|^Saisie des invendus" | tr '\n' '|'; }
 backup_to() {  # folder
-  menu backup; zo_wait "^Sauvegarde$" >/dev/null; sleep 0.4; xdotool key alt+s
-  zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; xdotool type --delay 5 "$1"; xdotool key Return
+  menu backup; w=$(zo_wait "^Sauvegarde$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
+  zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; xdotool type --delay 5 "${1%/}/"; sleep 0.3; xdotool key Return
 }
 restore_first() {  # restores the first archive of the data folder's list
-  menu restore; zo_wait "^Restaure$" >/dev/null; sleep 0.4; xdotool key alt+r
+  menu restore; w=$(zo_wait "^Restaure$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
   zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o
   w=$(zo_wait "^Restaurer$"); sleep 0.4; xdotool mousemove --window "$w" 250 76 click --repeat 2 --delay 80 1
   zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o
@@ -45,7 +45,7 @@ for c in $CASES; do
   case $c in
     ulimit)
       zo_install $W 50000; zo_env $W; ulimit -n 1024
-      start $W && { mkdir -p $W/bk; backup_to $W/bk; result ulimit_backup 3; xdotool key Return
+      start $W && { mkdir -p $W/bk; backup_to $W/bk; result ulimit_backup 3; xdotool key Escape; sleep 0.5
         menu check; result ulimit_check 3; xdotool key Return; stop
         unzip -tq $W/bk/ZELM.zip && echo "  archive ok: $(unzip -l $W/bk/ZELM.zip | tail -1)"; } ;;
     full)
@@ -100,9 +100,9 @@ PY
         result ro_start 1
         menu reindex; result ro_reindex 2; xdotool key Return; sleep 0.5
         menu check; result ro_check 3; xdotool key Return; sleep 0.5
-        xdotool mousemove 238 57 click 1; result ro_print 2; xdotool key Escape; sleep 0.5; xdotool key Escape; sleep 0.5
-        xdotool key alt+F4; zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o; result ro_close_yes 3
-        xdotool key Return; sleep 2; ps -p $PID >/dev/null && { echo "  still running"; result ro_still 0; stop; } || echo "  ended"
+        xdotool mousemove 238 57 click 1; result ro_print 2; xdotool key alt+F4; result ro_print_closed 1.5; xdotool key Return; sleep 0.5
+        xdotool key alt+F4; result ro_close_ini 1; xdotool key Return; zo_wait "^Confirmation$" >/dev/null; sleep 0.3; xdotool key alt+o; result ro_close_yes 3
+        xdotool key Return; sleep 2; if ps -p $PID >/dev/null; then echo "  still running"; result ro_still 0; stop; else echo "  ended"; fi
       fi
       (cd $W/Data && md5sum -c /tmp/zo/ro_before >/dev/null 2>&1) && echo "  data unchanged" || echo "  DATA CHANGED"
       chmod -R u+w $W ;;
@@ -114,7 +114,7 @@ PY
           garbage) head -c 20000 /dev/urandom > $W/RAPPORT.DB ;;
           djini) printf '\xff\xfe[PRINT\nLSTPRINT=-99999999999999\nDEB=zz/zz/zzzz\nFIN=\x01\x02\n[[[\n' > $W/Data/DJ.INI ;;
         esac
-        start $W && { xdotool mousemove 238 57 click 1; result rapport_$kind 2; xdotool key Escape; sleep 0.4; xdotool key Escape; sleep 0.4; stop; }
+        start $W && { xdotool mousemove 238 57 click 1; result rapport_$kind 2; xdotool key Return; sleep 0.4; xdotool key alt+F4; result rapport_${kind}_closed 1; stop; }
       done ;;
   esac
 done

@@ -46,10 +46,10 @@ for op in $OPS; do
     start || { echo "$op $i: start failed" >>"$LOG"; fails=$((fails+1)); kill -9 $PID 2>/dev/null; continue; }
     case $op in
       backup)
-        menu backup; zo_wait "^Sauvegarde$" >/dev/null; sleep 0.4; xdotool key alt+s
-        zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; mkdir -p "$W/bk"; xdotool type --delay 5 "$W/bk"; xdotool key Return ;;
+        menu backup; w=$(zo_wait "^Sauvegarde$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
+        zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; mkdir -p "$W/bk"; xdotool type --delay 5 "$W/bk/"; sleep 0.3; xdotool key Return ;;
       restore)
-        menu restore; zo_wait "^Restaure$" >/dev/null; sleep 0.4; xdotool key alt+r
+        menu restore; w=$(zo_wait "^Restaure$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
         zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o
         w=$(zo_wait "^Restaurer$"); sleep 0.4; xdotool mousemove --window "$w" 250 76 click --repeat 2 --delay 80 1
         zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o ;;

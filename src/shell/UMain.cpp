@@ -1,5 +1,7 @@
 #include "shell/UMain.h"
 
+#include "shell/SessionEnd.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -435,6 +437,10 @@ void TfrmMain::EndSession() {
 }
 
 void TfrmMain::CloseNextWindow() {
+  if (EndOfSessionHeld()) {  // a long operation finishes first
+    QTimer::singleShot(50, this, [this] { CloseNextWindow(); });
+    return;
+  }
   QWidget* top = QApplication::activeModalWidget();
   if (top && top != this) {
     top->close();
