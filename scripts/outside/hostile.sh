@@ -5,6 +5,7 @@
 #   bomb      : restore of an archive holding 2 GB of zeros as CLIENT.DB, program on a 300 MB tmpfs
 #   climb     : restore of archives with "../" entries and a link
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
+#   floppy    : a backup to "A:" with no folder mapped: the insert-disk box until "Annuler"
 #   rapport   : RAPPORT.DB missing, then garbage; DJ.INI garbage; the report chooser opened
 # Usage: scripts/outside/hostile.sh [case...]   (root: for the tmpfs mounts and setpriv)
 set -u
@@ -106,6 +107,14 @@ PY
       fi
       (cd $W/Data && md5sum -c /tmp/zo/ro_before >/dev/null 2>&1) && echo "  data unchanged" || echo "  DATA CHANGED"
       chmod -R u+w $W ;;
+    floppy)
+      zo_install $W 20000; zo_env $W
+      if start $W; then
+        menu backup; w=$(zo_wait "^Sauvegarde$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
+        zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; xdotool type --delay 5 "A:"; sleep 0.3; xdotool key Return
+        for k in 1 2 3; do result floppy_ask_$k 1; xdotool key Return; done
+        result floppy_cancel 1; xdotool key Escape; result floppy_after 1; stop
+      fi ;;
     rapport)
       for kind in missing garbage djini; do
         zo_install $W 20000; zo_env $W
