@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
@@ -438,6 +439,11 @@ void TfrmMain::EndSession() {
 
 void TfrmMain::CloseNextWindow() {
   if (EndOfSessionHeld()) {  // a long operation finishes first
+    // A message it shows is closed as nobody is there to read it, so that it can go on.
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      box->close();
+      if (box->isVisible()) box->done(QDialog::Rejected);
+    }
     QTimer::singleShot(50, this, [this] { CloseNextWindow(); });
     return;
   }
