@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 . scripts/outside/display.sh
 RUNS="${1:-20}"; SIG="${2:-KILL}"; shift 2 2>/dev/null || true
 OPS="${*:-backup restore purge reindex}"
-W=/tmp/zo/kill; BASE=/tmp/zo/killbase; LOG=/tmp/zo/kill_$SIG.log
+W=/tmp/zo/kill_$SIG; BASE=/tmp/zo/killbase; LOG=/tmp/zo/kill_$SIG.log
 : > "$LOG"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 
@@ -34,7 +34,7 @@ if [ ! -d "$BASE" ]; then
   sqlite3 /tmp/zo/killarch/Data/Retour.DB "delete from Retour where rowid % 3 = 0; vacuum"
   (cd /tmp/zo/killarch/Data && zip -q -1 "$BASE/ZELM.zip" *.*)
 fi
-zo_display :78
+[ "$SIG" = KILL ] && zo_display :78 || zo_display :84
 zo_env "$W"
 fails=0; n=0
 for op in $OPS; do
@@ -62,7 +62,8 @@ for op in $OPS; do
         zo_wait "^Avertissement$|^Attention$|^Confirmation$" >/dev/null; xdotool key alt+o
         zo_wait "^Confirmation$" >/dev/null; sleep 0.1; xdotool key Return ;;
     esac
-    delay=$(awk -v s=$RANDOM 'BEGIN{srand(s); printf "%.3f", rand()*1.2}')
+    span=1.2; [ "$op" = backup ] && span=2.2  # a backup of this data takes about 1.7 s
+    delay=$(awk -v s=$RANDOM -v m=$span 'BEGIN{srand(s); printf "%.3f", rand()*m}')
     sleep "$delay"; kill -s "$SIG" $PID 2>/dev/null; wait $PID 2>/dev/null; rc=$?
     # the data folder: every table its old or its new state, whole
     tables_state > "$W/after.txt"
