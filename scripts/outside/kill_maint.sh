@@ -10,7 +10,7 @@ cd "$(dirname "$0")/../.."
 . scripts/outside/display.sh
 RUNS="${1:-20}"; SIG="${2:-KILL}"; shift 2 2>/dev/null || true
 OPS="${*:-backup restore purge reindex}"
-W=/tmp/zo/kill_$SIG; BASE=/tmp/zo/killbase; LOG=/tmp/zo/kill_$SIG.log
+W=/tmp/zo/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=/tmp/zo/killbase; LOG=/tmp/zo/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log
 : > "$LOG"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 
@@ -21,6 +21,7 @@ start() {
   sleep 0.3
 }
 tables_state() {  # one line per table file: name and checksum
+  # the restore's staged copies ("~restaure.*") are no tables; they go at the next start
   (cd "$W/Data" && for f in *.DB *.db; do [ -f "$f" ] && echo "$f $(md5sum < "$f" | cut -c1-32)"; done)
 }
 counts() { for t in Disto Retour Ha; do sqlite3 -readonly "$W/Data/$t.DB" "select count(*) from $t" 2>&1; done | tr '\n' ' '; }
@@ -34,7 +35,7 @@ if [ ! -d "$BASE" ]; then
   sqlite3 /tmp/zo/killarch/Data/Retour.DB "delete from Retour where rowid % 3 = 0; vacuum"
   (cd /tmp/zo/killarch/Data && zip -q -1 "$BASE/ZELM.zip" *.*)
 fi
-[ "$SIG" = KILL ] && zo_display :78 || zo_display :84
+zo_display "${KILL_DISPLAY:-$([ "$SIG" = KILL ] && echo :78 || echo :84)}"
 zo_env "$W"
 fails=0; n=0
 for op in $OPS; do
@@ -63,7 +64,8 @@ for op in $OPS; do
         zo_wait "^Confirmation$" >/dev/null; sleep 0.1; xdotool key Return ;;
     esac
     span=1.2; [ "$op" = backup ] && span=2.2  # a backup of this data takes about 1.7 s
-    delay=$(awk -v s=$RANDOM -v m=$span 'BEGIN{srand(s); printf "%.3f", rand()*m}')
+    span=${KILL_SPAN:-$span}  # KILL_FROM, KILL_SPAN: aim at one stretch of the operation
+    delay=$(awk -v s=$RANDOM -v a=${KILL_FROM:-0} -v m=$span 'BEGIN{srand(s); printf "%.3f", a+rand()*m}')
     sleep "$delay"; kill -s "$SIG" $PID 2>/dev/null; wait $PID 2>/dev/null; rc=$?
     # the data folder: every table its old or its new state, whole
     tables_state > "$W/after.txt"

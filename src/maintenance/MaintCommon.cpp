@@ -127,7 +127,8 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
                                     .arg(ExtractFileName(target))
                                     .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
   // What a backup killed half-way left beside its archive.
-  for (const QString& n : QDir(folder).entryList({"." + ExtractFileName(target) + ".*.part"}, QDir::Files | QDir::Hidden))
+  for (const QString& n : QDir(folder).entryList({"." + ExtractFileName(target) + ".*.part", "." + ExtractFileName(target) + ".*.part.*"},
+                                             QDir::Files | QDir::Hidden))
     QFile::remove(folder + n);
   const int expected = FilesToArchive(dataPath);
   zip.SetZipFileName(temp);

@@ -374,6 +374,10 @@ void TfrmMain::DeleteLeftoverFiles() {
     for (const auto& [folder, mask] : LeftoverFiles()) DeleteFiles(folder, mask);
   } catch (...) {
   }
+  // The extraction folders of a restore that was killed (whole tables, possibly large).
+  const QDir temp(AppPath + "Temp");
+  for (const QString& n : temp.entryList({"restaure-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+    QDir(temp.filePath(n)).removeRecursively();
 }
 
 void TfrmMain::ClearReadOnly(const QString& folder) {

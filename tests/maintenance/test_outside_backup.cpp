@@ -65,6 +65,7 @@ TEST_F(MaintTest, WhatAKilledBackupLeftBesideItsArchiveIsCleanedUp) {
   const QString out = dir.Path() + "sauve/";
   QDir().mkpath(out);
   WriteFile(out + ".ZELM.zip.0badf00d.part", QByteArray(8192, 'x'));
+  WriteFile(out + ".ZELM.zip.0badf00d.part.g1k0ki", QByteArray(8192, 'x'));  // the library's own temporary
   WriteFile(out + ".AUTRE.zip.0badf00d.part", "not ours");
   TZipArchiver zip;
   zip.Unattended = true;

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QElapsedTimer>
 #include <QMessageBox>
@@ -59,6 +61,39 @@ TEST(OutsideSessionTest, TheEndOfTheSessionWaitsForALongOperation) {
     EXPECT_TRUE(!main || !main->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete main.data();
+  }
+  TfrmMain::CreateTablesHook = createTables;
+  TfrmMain::DatabaseCheckHook = check;
+  TfrmMain::ExeNameOverride.clear();
+  qputenv("ZELM_REGISTRY_DIR", oldRegistry);
+}
+
+TEST(OutsideSessionTest, WhatAKilledRestoreLeftIsDeletedAtStart) {
+  TempDir app;
+  TfrmMain::ExeNameOverride = app.File("zelm");
+  const QByteArray oldRegistry = qgetenv("ZELM_REGISTRY_DIR");
+  qputenv("ZELM_REGISTRY_DIR", app.File("registry").toUtf8());
+  const auto createTables = TfrmMain::CreateTablesHook;
+  const auto check = TfrmMain::DatabaseCheckHook;
+  TfrmMain::CreateTablesHook = nullptr;
+  TfrmMain::DatabaseCheckHook = nullptr;
+  QDir().mkpath(app.File("Data"));
+  QDir().mkpath(app.File("Temp/restaure-AbC123"));
+  for (const char* f : {"Data/~restaure.Disto.DB", "Data/Disto.DB", "Temp/restaure-AbC123/Disto.DB", "Temp/autre.txt"}) {
+    QFile out(app.File(f));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("x");
+  }
+  {
+    ScopedDialogs dlg;
+    auto* main = new TfrmMain(nullptr);
+    EXPECT_FALSE(QFile::exists(app.File("Data/~restaure.Disto.DB")));
+    EXPECT_FALSE(QDir(app.File("Temp/restaure-AbC123")).exists());
+    EXPECT_TRUE(QFile::exists(app.File("Data/Disto.DB")));
+    EXPECT_TRUE(QFile::exists(app.File("Temp/autre.txt")));
+    dlg->QueueAnswer(ModalResult::No);
+    main->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   TfrmMain::CreateTablesHook = createTables;
   TfrmMain::DatabaseCheckHook = check;
