@@ -22,7 +22,7 @@ start() {
 }
 tables_state() {  # one line per table file: name and checksum
   # the restore's staged copies ("~restaure.*") are no tables; they go at the next start
-  (cd "$W/Data" && for f in *.DB *.db; do [ -f "$f" ] && echo "$f $(md5sum < "$f" | cut -c1-32)"; done)
+  (cd "$W/Data" && for f in *.DB *.db; do case $f in "~"*) continue ;; esac; [ -f "$f" ] && echo "$f $(md5sum < "$f" | cut -c1-32)"; done)
 }
 counts() { for t in Disto Retour Ha; do sqlite3 -readonly "$W/Data/$t.DB" "select count(*) from $t" 2>&1; done | tr '\n' ' '; }
 
