@@ -16,7 +16,9 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/sys/Files.h"
 #include "platform/ui/Cursor.h"
+#include "platform/sys/Drives.h"
 #include "schema/AppSchema.h"
+#include "schema/DbEngine.h"
 #include "shell/global.h"
 
 QStringList SchemaTableFiles() {
@@ -88,6 +90,24 @@ int FilesToArchive(const QString& dataPath) {
 
 }  // namespace
 
+namespace {
+
+// The libraries end their texts with the system's own words, in English.
+QString FrenchSystemError(QString text) {
+  static const std::pair<const char*, const char*> words[] = {
+      {"No space left on device", "plus de place sur le disque"},
+      {"File too large", "fichier trop grand"},
+      {"Permission denied", "accès refusé"},
+      {"Read-only file system", "disque protégé en écriture"},
+      {"Disk quota exceeded", "quota du disque dépassé"},
+      {"Input/output error", "erreur d'entrée/sortie"},
+      {"Write error", "erreur d'écriture"}};
+  for (const auto& [en, fr] : words) text.replace(QLatin1String(en), QString::fromUtf8(fr));
+  return text;
+}
+
+}  // namespace
+
 bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QString& target, bool span) {
   TTablesReadLock lock(dataPath, SchemaTableFiles());
   if (!lock.Locked()) {
@@ -106,11 +126,28 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
   const QString temp = folder + QString(".%1.%2.part")
                                     .arg(ExtractFileName(target))
                                     .arg(QRandomGenerator::global()->generate(), 8, 16, QChar('0'));
-  QFile::remove(temp);
+  // What a backup killed half-way left beside its archive.
+  for (const QString& n : QDir(folder).entryList({"." + ExtractFileName(target) + ".*.part", "." + ExtractFileName(target) + ".*.part.*"},
+                                             QDir::Files | QDir::Hidden))
+    QFile::remove(folder + n);
   const int expected = FilesToArchive(dataPath);
   zip.SetZipFileName(temp);
   zip.FSpecArgs = BackupSpecs(dataPath);
-  zip.Add();
+  // The libraries' own errors (a full disk, a write refused) only reach the message handler.
+  QString libError;
+  {
+    const TMessageEvent previous = zip.OnMessage;
+    struct Restore {
+      TZipArchiver& z;
+      TMessageEvent e;
+      ~Restore() { z.OnMessage = e; }
+    } restore{zip, previous};
+    zip.OnMessage = [&libError, previous](QObject* sender, int code, const QString& text) {
+      if (code != 0 && libError.isEmpty()) libError = FrenchSystemError(text.trimmed());
+      if (previous) previous(sender, code, text);
+    };
+    zip.Add();
+  }
   const int added = zip.SuccessCount;
   int listed = -1;
   {
@@ -122,9 +159,10 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
   zip.SetZipFileName(QString());
   if (added <= 0 || added != expected || listed != expected) {
     QFile::remove(temp);
-    if (added > 0)  // the component said nothing: it thinks all went well
+    // Unless the component has shown its own box, nothing has told the operator yet.
+    if (added > 0 || !libError.isEmpty())
       ShowError("La sauvegarde n'a pas pu être écrite entièrement dans " + target +
-                " ; l'archive précédente est conservée.");
+                (libError.isEmpty() ? QString() : " (" + libError + ")") + " ; l'archive précédente est conservée.");
     return false;
   }
   if (FileExists(target)) zip.EraseFile(target, htdAllowUndo);
@@ -193,6 +231,20 @@ bool Stage(const QString& from, const QString& to) {
   return ::fsync(f.handle()) == 0;
 }
 
+// What the entries say they hold once extracted; a size kept in a zip64 field counts as the
+// largest one the plain field can name.
+qint64 DeclaredSize(const std::vector<ZipDirEntry>& entries) {
+  qint64 total = 0;
+  for (const ZipDirEntry& e : entries) total += qint64(e.UncompressedSize);
+  return total;
+}
+
+bool FitsOn(const QString& folder, qint64 bytes) {
+  qint64 freeBytes = -1, total = -1;
+  if (!GetDiskFreeSpace(folder, freeBytes, total) || freeBytes < 0) return true;  // cannot tell: let it try
+  return bytes + (qint64(16) << 20) <= freeBytes;
+}
+
 void SyncFolder(const QString& folder) {
   const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
@@ -202,6 +254,14 @@ void SyncFolder(const QString& folder) {
 
 }  // namespace
 
+
+void RemoveRestoreLeftovers() {
+  const QDir temp(AppPath + "Temp");
+  for (const QString& n : temp.entryList({"restaure-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+    QDir(temp.filePath(n)).removeRecursively();
+  for (const QString& n : QDir(DataPath).entryList({"~restaure.*"}, QDir::Files | QDir::Hidden))
+    QFile::remove(DataPath + n);
+}
 
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
   zip.SetZipFileName(archive);
@@ -214,6 +274,15 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
     if (IsLinkEntry(e)) return "L'archive contient un lien : " + e.FileName + "." + kNothingRestored;
   }
   const std::vector<ZipDirEntry> entries = zip.DirEntries;
+  // What a restore killed half-way left: its extraction folder and its copies beside the tables.
+  RemoveRestoreLeftovers();
+  // An archive that would fill the disk (a "zip bomb", or simply too large) is refused before a
+  // byte is written: the extraction and then the copies beside the tables need the room.
+  const qint64 declared = DeclaredSize(entries);
+  ForceDirectories(AppPath + "Temp");
+  if (!FitsOn(AppPath + "Temp", declared) || !FitsOn(DataPath, declared))
+    return "Pas assez de place sur le disque pour restaurer l'archive " + archive + " (" +
+           QString::number((declared + (1 << 20) - 1) >> 20) + " Mo une fois extraite)." + kNothingRestored;
 
   // A fresh, empty folder: nothing left by an earlier restore can be taken for part of this one.
   ForceDirectories(AppPath + "Temp");
@@ -255,6 +324,21 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
     if (!tables.contains(table)) tables << table;
   }
   if (items.empty()) return "L'archive " + archive + " ne contient aucune table du programme." + kNothingRestored;
+  // A table file that the engine cannot read would replace a good one: each must open and pass
+  // its integrity check where it was extracted, before anything of the data folder changes.
+  for (const Item& i : items) {
+    const QString name = ExtractFileName(i.source);
+    if (name.compare(i.table, Qt::CaseInsensitive) != 0) continue;  // a companion file
+    QString damage;
+    // Opened by the engine first: its collations then serve the page check's own connection too.
+    // Index files left behind are rebuilt by the structure check; the table itself must open.
+    const int rc = ProbeTable(dir, name, TableType::Default, false);
+    if (QFileInfo(i.source).size() == 0) damage = QStringLiteral("fichier vide");
+    else if (rc != DBIERR_NONE && rc != DBIERR_INDEXOUTOFDATE) damage = QStringLiteral("la table ne s'ouvre pas");
+    else damage = CheckTableIntegrity(dir, name);
+    if (!damage.isEmpty())
+      return "La table " + name + " de l'archive est inutilisable (" + damage + ")." + kNothingRestored;
+  }
 
   const QStringList here = Dbi::TablesOpenHere(DataPath, tables);
   if (!here.isEmpty())

@@ -45,3 +45,6 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
 // another program stops the restore. "" when done, else the failure in French; unless the text
 // says the restore is incomplete, nothing in the data folder has changed.
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive);
+// Deletes what a restore that was killed left: its extraction folders under AppPath + "Temp" and
+// its copies ("~restaure.*") beside the tables.
+void RemoveRestoreLeftovers();

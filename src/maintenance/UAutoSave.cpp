@@ -12,6 +12,7 @@
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "shell/global.h"
+#include "shell/SessionEnd.h"
 
 TfrmAutoSave::TfrmAutoSave(QWidget* owner)
     : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), progress_(nullptr) {
@@ -57,6 +58,7 @@ bool TfrmAutoSave::DoAutoSave() {
     return false;
   }
   const QString target = ChooseArchive(folder);
+  TEndOfSessionHold hold;
   SetScreenCursor(TCursor::crHourGlass);
   ProgressBar1->setMinimum(0);
   ProgressBar1->setValue(0);

@@ -18,6 +18,7 @@
 #include "schema/AppSchema.h"
 #include "shell/UCalendar.h"
 #include "shell/global.h"
+#include "shell/SessionEnd.h"
 
 void PackTable(QWidget*, TTable& table) {
   if (!table.Active()) throw EDBEngineError(DBIERR_INVALIDPARAM, "Table must be  opened to pack");
@@ -149,6 +150,7 @@ void TfrmEpur::BitBtn1Click() {
   if (MessageDlg("La suppression des données est irreversible. \rConfirmer le lancement de cette opération?",
                  MsgDlgType::Confirmation, mbOK | mbCancel) != ModalResult::OK)
     return;
+  TEndOfSessionHold hold;
   SetScreenCursor(TCursor::crHourGlass);
   try {
     Purge(*from, *to);

@@ -10,6 +10,7 @@
 #include "schema/DbChk.h"
 #include "schema/WordUtils.h"
 #include "shell/UProgress.h"
+#include "shell/SessionEnd.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ void Reindex(TDbCheck& check, const QString& folder) {
     return;
   }
 
+  TEndOfSessionHold hold;
   check.SetCorrectPath(folder);
   SetScreenCursor(TCursor::crHourGlass);
   frmProgress = new TfrmProgress(nullptr);

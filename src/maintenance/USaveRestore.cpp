@@ -14,6 +14,7 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
 #include "shell/global.h"
+#include "shell/SessionEnd.h"
 
 void SetSaveMode(TfrmSaveRestore* f) {
   f->setWindowTitle("Sauvegarde");
@@ -139,6 +140,7 @@ void TfrmSaveRestore::btnSaveClick() {
       if (!GetDiskFreeSpace("A:", freeBytes, total)) freeBytes = -1;
     } while (freeBytes == -1);
   }
+  TEndOfSessionHold hold;
   SetBusy(true);
   const bool span = drive == "A:" || drive == "B:";
   if (span) ZipArchiver1->AddOptions << AddDiskSpan;
@@ -181,6 +183,7 @@ void TfrmSaveRestore::btnRestoreClick() {
                  "sélectionnés !\r\rProcéder à la restauration ?",
                  MsgDlgType::Confirmation, mbYes | mbNo) != ModalResult::Yes)
     return;
+  TEndOfSessionHold hold;
   SetBusy(true);
   QString failure;
   try {

@@ -1,5 +1,7 @@
 #include "reports/UPrint.h"
 
+#include <QFileInfo>
+
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDragEnterEvent>
@@ -257,6 +259,13 @@ void TfrmPrint::FormCreate() {
   int index = ini.ReadInteger("PRINT", "LSTPRINT", 0);
   DateDeb->setText(ini.ReadString("PRINT", "DEB", ""));
   DateFin->setText(ini.ReadString("PRINT", "FIN", ""));
+  if (QFileInfo::exists(DjIni())) {
+    storedIndex_ = ini.ReadString("PRINT", "LSTPRINT", "");
+    storedDeb_ = ini.ReadString("PRINT", "DEB", "");
+    storedFin_ = ini.ReadString("PRINT", "FIN", "");
+  } else {
+    storedIndex_ = "-";  // never written: written at the first close
+  }
   if (lstPrint->count() > 0) {
     // A stored index the catalogue no longer has selects the first report.
     if (index < 0 || index >= lstPrint->count()) index = 0;
@@ -394,11 +403,23 @@ bool TfrmPrint::eventFilter(QObject* o, QEvent* e) {
 }
 
 void TfrmPrint::FormClose() {
-  TIniFile ini(DjIni());
   QListWidgetItem* item = lstPrint->currentItem();
-  ini.WriteInteger("PRINT", "LSTPRINT", item && item->isSelected() ? lstPrint->currentRow() : 0);
-  ini.WriteString("PRINT", "DEB", DateDeb->text());
-  ini.WriteString("PRINT", "FIN", DateFin->text());
+  const QString index = QString::number(item && item->isSelected() ? lstPrint->currentRow() : 0);
+  // Stored only when something changed; a folder that cannot be written is said once and
+  // never keeps the window open.
+  if (index != storedIndex_ || DateDeb->text() != storedDeb_ || DateFin->text() != storedFin_) {
+    try {
+      TIniFile ini(DjIni());
+      ini.WriteString("PRINT", "LSTPRINT", index);
+      ini.WriteString("PRINT", "DEB", DateDeb->text());
+      ini.WriteString("PRINT", "FIN", DateFin->text());
+      storedIndex_ = index;
+      storedDeb_ = DateDeb->text();
+      storedFin_ = DateFin->text();
+    } catch (const EIniFileException& e) {
+      ShowError(e.Message());
+    }
+  }
   qRapport.Close();
   qRegion.Close();
   delete SelectedTitles;

@@ -73,6 +73,8 @@ class TfrmPrint : public TRefForm {
 
  private:
   bool creating_ = false;
+  // The settings as "DJ.INI" held them when the window opened.
+  QString storedIndex_, storedDeb_, storedFin_;
   void ReadCatalogue();
   void UpdateItemImages();
 };

@@ -60,3 +60,11 @@ void SetSessionWindow(TfrmMain* main) {
     main->EndSession();
   }
 }
+
+namespace {
+int g_holds = 0;
+}  // namespace
+
+TEndOfSessionHold::TEndOfSessionHold() { ++g_holds; }
+TEndOfSessionHold::~TEndOfSessionHold() { --g_holds; }
+bool EndOfSessionHeld() { return g_holds > 0; }

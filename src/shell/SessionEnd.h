@@ -9,3 +9,15 @@ class TfrmMain;
 void CatchEndOfSession();
 // The window that ends the session; nullptr while there is none.
 void SetSessionWindow(TfrmMain* main);
+
+// While one lives, the end of the session waits: a backup, a restore, a purge or a reindexing
+// that processes messages as it goes runs to its end before its window and the program close
+// (closing them under it would free what it is still using).
+class TEndOfSessionHold {
+ public:
+  TEndOfSessionHold();
+  ~TEndOfSessionHold();
+  TEndOfSessionHold(const TEndOfSessionHold&) = delete;
+  TEndOfSessionHold& operator=(const TEndOfSessionHold&) = delete;
+};
+bool EndOfSessionHeld();

@@ -1,7 +1,10 @@
 #include "shell/UMain.h"
 
+#include "shell/SessionEnd.h"
+
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDir>
@@ -54,7 +57,8 @@ QList<QPair<QString, QString>> LeftoverFiles() {
   const QString temp = IncludeTrailingPathDelimiter(QDir::tempPath());
   return {{AppPath, "_QS*.*"}, {AppPath, "Del*.*"},     {AppPath, "PDOXUSRS.*"}, {AppPath, "PARADOX.*"},
           {DataPath, "PDOXUSRS.*"}, {DataPath, "PARADOX.*"}, {"/", "PDOXUSRS.*"}, {"/", "PARADOX.*"},
-          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"}};
+          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"},
+          {DataPath, "~restaure.*"}};  // copies of a restore that was killed before its end
 }
 
 // The working year of a settings text: a text that is not a whole number raises the conversion
@@ -370,6 +374,10 @@ void TfrmMain::DeleteLeftoverFiles() {
     for (const auto& [folder, mask] : LeftoverFiles()) DeleteFiles(folder, mask);
   } catch (...) {
   }
+  // The extraction folders of a restore that was killed (whole tables, possibly large).
+  const QDir temp(AppPath + "Temp");
+  for (const QString& n : temp.entryList({"restaure-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+    QDir(temp.filePath(n)).removeRecursively();
 }
 
 void TfrmMain::ClearReadOnly(const QString& folder) {
@@ -434,6 +442,15 @@ void TfrmMain::EndSession() {
 }
 
 void TfrmMain::CloseNextWindow() {
+  if (EndOfSessionHeld()) {  // a long operation finishes first
+    // A message it shows is closed as nobody is there to read it, so that it can go on.
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      box->close();
+      if (box->isVisible()) box->done(QDialog::Rejected);
+    }
+    QTimer::singleShot(50, this, [this] { CloseNextWindow(); });
+    return;
+  }
   QWidget* top = QApplication::activeModalWidget();
   if (top && top != this) {
     top->close();

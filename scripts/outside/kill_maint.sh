@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# kill -9 (or SIGTERM) of the real program at a random moment of a backup, a restore, a purge and
+# pack, and a reindexing, driven with xdotool under Xvfb + openbox. After each run: every table is
+# either its old or its new state, passes its integrity check, the program starts again and its
+# structure check ends with "Contrôle terminé !" and nothing else (an "Information" box).
+# Usage: scripts/outside/kill_maint.sh [runs per operation] [signal] [operations...]
+set -u
+cd "$(dirname "$0")/../.."
+. scripts/outside/common.sh
+. scripts/outside/display.sh
+RUNS="${1:-20}"; SIG="${2:-KILL}"; shift 2 2>/dev/null || true
+OPS="${*:-backup restore purge reindex}"
+W=/tmp/zo/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=/tmp/zo/killbase; LOG=/tmp/zo/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log
+: > "$LOG"
+OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
+
+menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }
+start() {
+  (cd "$W" && exec ./zelm -platform xcb >>"$W/zelm.log" 2>&1) & PID=$!
+  zo_wait "^Distribution de journaux" 80 >/dev/null || { echo "no main window" ; return 1; }
+  sleep 0.3
+}
+tables_state() {  # one line per table file: name and checksum
+  # the restore's staged copies ("~restaure.*") are no tables; they go at the next start
+  (cd "$W/Data" && for f in *.DB *.db; do case $f in "~"*) continue ;; esac; [ -f "$f" ] && echo "$f $(md5sum < "$f" | cut -c1-32)"; done)
+}
+counts() { for t in Disto Retour Ha; do sqlite3 -readonly "$W/Data/$t.DB" "select count(*) from $t" 2>&1; done | tr '\n' ' '; }
+
+if [ ! -d "$BASE" ]; then
+  zo_install "$BASE" 300000
+  cp /tmp/zo/a/Data/{IMPRIMERIE,Liste,Site,TLISTE}.* "$BASE/Data/" 2>/dev/null
+  # the archive offered to the restore: the same tables with every other taking gone
+  cp -a "$BASE" /tmp/zo/killarch
+  sqlite3 /tmp/zo/killarch/Data/Disto.DB "delete from Disto where rowid % 2 = 0; vacuum"
+  sqlite3 /tmp/zo/killarch/Data/Retour.DB "delete from Retour where rowid % 3 = 0; vacuum"
+  (cd /tmp/zo/killarch/Data && zip -q -1 "$BASE/ZELM.zip" *.*)
+fi
+zo_display "${KILL_DISPLAY:-$([ "$SIG" = KILL ] && echo :78 || echo :84)}"
+zo_env "$W"
+fails=0; n=0
+for op in $OPS; do
+  for i in $(seq 1 "$RUNS"); do
+    n=$((n+1))
+    rm -rf "$W"; cp -a "$BASE" "$W"; zo_env "$W"; export HOME="$W/home" ZELM_REGISTRY_DIR="$W/reg"
+    [ "$op" = restore ] && cp "$BASE/ZELM.zip" "$W/Data/ZELM.zip"
+    tables_state > "$W/before.txt"; before_counts=$(counts)
+    start || { echo "$op $i: start failed" >>"$LOG"; fails=$((fails+1)); kill -9 $PID 2>/dev/null; continue; }
+    case $op in
+      backup)
+        menu backup; w=$(zo_wait "^Sauvegarde$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
+        zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; mkdir -p "$W/bk"; xdotool type --delay 5 "$W/bk/"; sleep 0.3; xdotool key Return ;;
+      restore)
+        menu restore; w=$(zo_wait "^Restaure$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
+        zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o
+        w=$(zo_wait "^Restaurer$"); sleep 0.4; xdotool mousemove --window "$w" 250 76 click --repeat 2 --delay 80 1
+        zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o ;;
+      reindex) menu reindex ;;
+      purge)
+        menu purge; w=$(zo_wait "^Epuration des fichiers$"); sleep 0.2
+        xdotool mousemove --window "$w" 110 57 click 1; xdotool type --delay 5 "01/01/2025"
+        xdotool mousemove --window "$w" 110 89 click 1; xdotool type --delay 5 "05/01/2025"
+        xdotool mousemove --window "$w" 264 60 click 1
+        zo_wait "^Avertissement$|^Attention$|^Confirmation$" >/dev/null; xdotool key alt+o
+        zo_wait "^Confirmation$" >/dev/null; sleep 0.1; xdotool key Return ;;
+    esac
+    span=1.2; [ "$op" = backup ] && span=2.2  # a backup of this data takes about 1.7 s
+    span=${KILL_SPAN:-$span}  # KILL_FROM, KILL_SPAN: aim at one stretch of the operation
+    delay=$(awk -v s=$RANDOM -v a=${KILL_FROM:-0} -v m=$span 'BEGIN{srand(s); printf "%.3f", a+rand()*m}')
+    sleep "$delay"; kill -s "$SIG" $PID 2>/dev/null; wait $PID 2>/dev/null; rc=$?
+    # the data folder: every table its old or its new state, whole
+    tables_state > "$W/after.txt"
+    bad=""
+    integ=$(python3 scripts/outside/integrity.py "$W/Data") || bad="$bad integrity[$integ]"
+    case $op in
+      backup) cmp -s "$W/before.txt" "$W/after.txt" || bad="$bad data-changed"
+              if [ -f "$W/bk/ZELM.zip" ]; then unzip -tq "$W/bk/ZELM.zip" >/dev/null 2>&1 || bad="$bad archive-broken"; fi ;;
+      restore) (cd /tmp/zo/killarch/Data && for f in *.DB *.db; do echo "$f $(md5sum < "$f" | cut -c1-32)"; done) > "$W/new.txt"
+              while read -r f sum; do
+                grep -qx "$f $sum" "$W/before.txt" || grep -qx "$f $sum" "$W/new.txt" || bad="$bad $f-mixed"
+              done < "$W/after.txt" ;;
+      reindex) [ "$(counts)" = "$before_counts" ] || bad="$bad counts[$(counts)]" ;;
+      purge) c=$(counts); [ "$c" = "$before_counts" ] || [ "${c%% *}" != "${before_counts%% *}" ] || bad="$bad counts[$c]"
+             # the three deletions are one: either all three tables lost rows or none did
+             set -- $before_counts; b1=$1 b2=$2 b3=$3; set -- $c
+             if [ "$1" = "$b1" ] && { [ "$2" != "$b2" ] || [ "$3" != "$b3" ]; }; then bad="$bad half-purge[$c]"; fi
+             if [ "$1" != "$b1" ] && { [ "$2" = "$b2" ] || [ "$3" = "$b3" ]; }; then bad="$bad half-purge[$c]"; fi ;;
+    esac
+    leftovers=$(ls -a "$W/Data" "$W/bk" 2>/dev/null | grep -E '^~|\.part$|ZELM' | tr '\n' ' ')
+    # start again, structure check
+    if start; then
+      menu check; res=$(zo_wait "^Information$|^Avertissement$|^Erreur$|^Attention$" 120)
+      title=$(xdotool getwindowname "$res" 2>/dev/null)
+      [ "$title" = "Information" ] || { bad="$bad check[$title]"; import -window root "$W/../kill_${op}_$i.png"; }
+      kill -9 $PID 2>/dev/null; wait $PID 2>/dev/null
+      integ=$(python3 scripts/outside/integrity.py "$W/Data") || bad="$bad integrity-after-restart[$integ]"
+    else
+      bad="$bad no-restart"; kill -9 $PID 2>/dev/null
+    fi
+    line="$op $i sig=$SIG after=${delay}s rc=$rc counts:[$before_counts]->[$(counts)] leftovers:[$leftovers] ${bad:-OK}"
+    echo "$line" | tee -a "$LOG"
+    [ -n "$bad" ] && { fails=$((fails+1)); cp -a "$W" "/tmp/zo/fail_${op}_${SIG}_$i"; }
+  done
+done
+zo_display_stop
+echo "runs=$n failures=$fails" | tee -a "$LOG"
+[ "$fails" = 0 ]
