@@ -4,11 +4,13 @@
 #include <QFile>
 #include <sqlite3.h>
 
+#include "platform/db/EngineCore.h"
 #include "schema/DbEngine.h"
 
 QString CheckTableIntegrity(const QString& folder, const QString& fileName) {
   const QString path = FindTableFile(folder, fileName);
   if (path.isEmpty()) return {};
+  dbe::RegisterCollationsEverywhere();  // the check compares index keys in the engine's own order
   sqlite3* db = nullptr;
   // No journal is rolled back here: a read-only connection leaves a hot journal for the engine.
   const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);

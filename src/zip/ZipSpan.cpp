@@ -95,7 +95,7 @@ int TZipArchiver::AskForDisk(bool ForWrite) {
         prompt = QString::asprintf(LoadZipStr(11034, "Please insert disk volume %.1d of %.1d").toUtf8().constData(),
                                    CurrentDiskNumber + 1, LastDiskNumber + 1);
       } else {
-        prompt = QString::asprintf(LoadZipStr(11046, "Please insert disk volume %.1d").toUtf8().constData(),
+        prompt = QString::asprintf(LoadZipStr(11046, "Insérer le volume n°%.1d").toUtf8().constData(),
                                    CurrentDiskNumber + 1);
       }
     }
@@ -392,7 +392,7 @@ int TZipArchiver::WriteSpan(const QString& InName, const QString& OutName) {
       }
     }
 
-    const QString cdName = LoadZipStr(11047, "Central directory");
+    const QString cdName = LoadZipStr(11047, "Répertoire central");
     if (OnMessage) OnMessage(this, 0, LoadZipStr(10105, "Copying: ") + cdName);
     if (OnProgress) OnProgress(this, NewFile, cdName, cdSize + 22 + Get16(end + 20));
     if (!InFileHandle.seek(cdStart)) throw EZipArchiver::CreateFromId(11008, true);

@@ -88,6 +88,25 @@ TEST_F(MaintTest, ABackupCutShortKeepsTheEarlierArchive) {
   EXPECT_FALSE(QFileInfo::exists(TrashFolder() + "ZELM.zip"));
 }
 
+TEST_F(MaintTest, ABackupOfAGarbageTableSaysWhichTableInFrench) {
+  FillSample();
+  const QString out = dir.Path() + "sauve/";
+  QDir().mkpath(out);
+  QFile f(DataPath + "Titre.DB");
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(QByteArray(8192, 'x'));
+  f.close();
+  TZipArchiver zip;
+  zip.Unattended = true;
+  dlg->Clear();
+  EXPECT_FALSE(WriteTablesArchive(zip, DataPath, out + "ZELM.zip", false));
+  ASSERT_EQ(dlg->Messages().size(), 1);
+  const QString m = dlg->Messages()[0];
+  EXPECT_TRUE(m.contains("Titre.DB") && m.contains("endommagé")) << m.toStdString();
+  EXPECT_FALSE(m.contains("database")) << m.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(out + "ZELM.zip"));
+}
+
 TEST_F(MaintTest, FloppyWithoutDiskAsksUntilCancel) {
   FillSample();
   TfrmSaveRestore f;

@@ -438,6 +438,19 @@ TEST_F(BadFilesTest, ATableOverwrittenWithGarbageWhileTheWindowIsOpenRefusesTheP
   EXPECT_FALSE(w.isVisible());
 }
 
+TEST_F(BadFilesTest, SoundTablesPassThePageCheckWhenItIsTheFirstThingTheProgramDoes) {
+  FreshApplicationTables();
+  AddRow("Region.db", {"01", "NORD"});
+  AddRow("Site.DB", {"A", "CENTRE"});
+  testdata::AddClients(400);  // case-insensitive indexes, ordered by the engine's own collation
+  // As in a process that has opened no table yet: no connection knows that collation.
+  sqlite3_reset_auto_extension();
+  dlg->Clear();
+  RunDatabaseCheck(DataPath);
+  ASSERT_EQ(dlg->Asked().size(), 1u);
+  EXPECT_EQ(dlg->Messages()[0], "Contrôle terminé !") << dlg->Messages()[0].toStdString();
+}
+
 TEST_F(BadFilesTest, DamagedDataPagesAreFoundByTheCheckNamedAndLeftAsTheyAre) {
   FreshApplicationTables();
   AddRow("Region.db", {"01", "NORD"});

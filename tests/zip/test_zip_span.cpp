@@ -53,6 +53,7 @@ TEST(ZipSpan, ThreeFloppiesLabelledAndRestoredExactly) {
   EXPECT_EQ(z->LastDiskNumber, 2);
   EXPECT_EQ(z->EntryCount(), 6);
   EXPECT_TRUE(rec.HasMessage("Copie en cours: T0.DB"));
+  EXPECT_TRUE(rec.HasMessage("Copie en cours: Répertoire central"));  // the operator reads French
   EXPECT_EQ(rec.progress.last(), "E");
 
   // Restore through the event: the last disk is in, then each disk from the first is asked for.

@@ -355,14 +355,32 @@ QString FitArgs(const FLDDesc& f) {
 
 // ---- statements ----------------------------------------------------------------------------
 
+QString FrenchCause(int rc) {
+  // The operator reads French: the failures a file can meet get a French cause.
+  switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: return "Le fichier est utilisé par un autre programme.";
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT: return "Le fichier est endommagé ou n'est pas une table.";
+    case SQLITE_READONLY: return "Le fichier ou son dossier ne peut pas être écrit.";
+    case SQLITE_FULL: return "Le disque est plein.";
+    case SQLITE_IOERR: return "Erreur de lecture ou d'écriture sur le disque.";
+    case SQLITE_CANTOPEN: return "Le fichier ne peut pas être ouvert.";
+    case SQLITE_PERM: return "Accès au fichier refusé.";
+    default: return {};
+  }
+}
+
+void RegisterCollationsEverywhere() {
+  // Any other connection of the process (a raw look at a file, a generator, the page check) can
+  // then read and write a table with a case-insensitive index.
+  // Registering the same entry point again does nothing.
+  sqlite3_auto_extension(reinterpret_cast<void (*)()>(RegisterOnOpen));
+}
+
 Conn::Conn(const QString& key) : folderKey(key) {
   NewGen();
-  // Any other connection of the process (a raw look at a file, a generator) can then still
-  // write rows into a table with a case-insensitive index.
-  static const bool autoRegistered = [] {
-    return sqlite3_auto_extension(reinterpret_cast<void (*)()>(RegisterOnOpen)) == SQLITE_OK;
-  }();
-  (void)autoRegistered;
+  RegisterCollationsEverywhere();
   int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                            GroupVfsName());
   if (rc != SQLITE_OK) Raise(DBIERR_OSERROR, "le moteur SQL ne démarre pas");
@@ -441,21 +459,13 @@ void Conn::Fail(int rc, const QString& what) {
     if (named.isEmpty()) named = "Table : " + msg.section(':', 1).section('.', 0, 0).trimmed();
     Raise(DBIERR_KEYVIOL, named);
   }
-  // The operator reads French: the known failures get a French cause instead of SQLite's text.
-  auto detail = [&](const QString& cause) {
-    const QString c = cause.isEmpty() ? msg : cause;
-    return named.isEmpty() ? c : named + "\n" + c;
-  };
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
-    Raise(DBIERR_FILEBUSY, detail("Le fichier est utilisé par un autre programme."));
-  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
-    Raise(DBIERR_NOTABLE, detail("Le fichier est endommagé ou n'est pas une table."));
-  if (primary == SQLITE_READONLY)
-    Raise(DBIERR_READONLY, detail("Le fichier ou son dossier ne peut pas être écrit."));
-  if (primary == SQLITE_FULL) Raise(DBIERR_OSERROR, detail("Le disque est plein."));
-  if (primary == SQLITE_IOERR) Raise(DBIERR_OSERROR, detail("Erreur de lecture ou d'écriture sur le disque."));
-  if (primary == SQLITE_CANTOPEN) Raise(DBIERR_OSERROR, detail("Le fichier ne peut pas être ouvert."));
-  if (primary == SQLITE_PERM) Raise(DBIERR_OSERROR, detail("Accès au fichier refusé."));
+  const QString cause = FrenchCause(rc);
+  const QString detail = (named.isEmpty() ? QString() : named + "\n") + (cause.isEmpty() ? msg : cause);
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) Raise(DBIERR_FILEBUSY, detail);
+  if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT) Raise(DBIERR_NOTABLE, detail);
+  if (primary == SQLITE_READONLY) Raise(DBIERR_READONLY, detail);
+  if (primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM)
+    Raise(DBIERR_OSERROR, detail);
   Raise(DBIERR_SQLERROR, msg + (what.isEmpty() ? QString() : "\n" + what));
 }
 

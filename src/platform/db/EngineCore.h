@@ -56,6 +56,10 @@ struct TableMeta {
 // program opens; texts that fold the same compare equal, so an index in that order still finds
 // "EPICERIE" for "épicerie" and keeps a unique key unique whatever the case.
 QString ZFold(const QString& s);
+// Every SQLite connection the process opens from now on knows the engine's collations.
+void RegisterCollationsEverywhere();
+// The French cause of an SQLite result code a table file can meet; empty for the others.
+QString FrenchCause(int rc);
 int ZCompare(const QString& a, const QString& b);  // <0, 0, >0
 
 class Conn;

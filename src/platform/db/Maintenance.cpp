@@ -59,12 +59,12 @@ TTablesReadLock::TTablesReadLock(const QString& folder, const QStringList& fileN
       d_->dbs.push_back(db);
       sqlite3_busy_timeout(db, timeoutMs);
       rc = sqlite3_exec(db, "BEGIN; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr);
-    } else if (db) {
-      sqlite3_close_v2(db);
     }
     if (rc != SQLITE_OK) {
+      const QString cause = dbe::FrenchCause(db ? sqlite3_extended_errcode(db) : rc);
       failure_ = "La table " + n + " est en cours d'écriture ou illisible : " +
-                 QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+                 (cause.isEmpty() ? QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)) : cause);
+      if (db && (d_->dbs.empty() || d_->dbs.back() != db)) sqlite3_close_v2(db);
       d_.reset();
       d_ = std::make_unique<Impl>();
       return;
