@@ -775,16 +775,25 @@ bool TfrmRetour::Save() {
       TField* fClient = Retour.FieldByName("Id_Client");
       TField* fTitle = Retour.FieldByName("Id_Titre");
       TField* fQte = Retour.FieldByName("Qte");
+      std::vector<int> qte(nt);
+      std::vector<QString> keys(nt);
       for (int r = 3; r <= last && nt > 0; ++r) {
         const QString client = grdRetour->Cells(0, r);
         if (client.isEmpty()) continue;
+        bool anyKnown = false;
         for (int k = 0; k < nt; ++k) {
-          int q = 0;
-          ParseQuantity(grdRetour->Cells(kFirstPair + 2 * k + 1, r), q);
-          const QString key = CellKey(client, titles[k]);
-          const auto known = written.constFind(key);
+          qte[k] = 0;
+          ParseQuantity(grdRetour->Cells(kFirstPair + 2 * k + 1, r), qte[k]);
+          keys[k] = CellKey(client, titles[k]);
+          anyKnown = anyKnown || written.contains(keys[k]);
+        }
+        // A client with no row of the week (a new week) takes its rows without a search each.
+        const bool absent = !anyKnown && !Retour.Locate("WEEK;ID_CLIENT", {week, client});
+        for (int k = 0; k < nt; ++k) {
+          const int q = qte[k];
+          const auto known = written.constFind(keys[k]);
           if (known != written.constEnd() && *known == q) continue;  // already stored as it is
-          if (Retour.Locate("WEEK;ID_CLIENT;ID_TITRE", {week, client, titles[k]})) {
+          if (!absent && Retour.Locate("WEEK;ID_CLIENT;ID_TITRE", {week, client, titles[k]})) {
             Retour.Edit();
           } else {
             Retour.Append();
@@ -794,7 +803,7 @@ bool TfrmRetour::Save() {
           }
           fQte->AsInteger = q;
           Retour.Post();
-          written.insert(key, q);
+          written.insert(keys[k], q);
         }
         progress.Step();
       }
