@@ -121,14 +121,10 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   Disto.Name = "Disto";
   Disto.SetTableName("Disto.db");
   Disto.SetIndexFieldNames("DateJ;Id_Client;Id_Titre");
-  lkpDisto.Name = "lkpDisto";
-  lkpDisto.SetTableName("Disto.db");
-  lkpDisto.SetIndexFieldNames("DateJ;Id_Client;Id_Titre");
-  for (TDataSet* d : std::initializer_list<TDataSet*>{&Region, &Titre, &qOrgaD, &Client, &Disto, &lkpDisto, &myQuery})
+  for (TDataSet* d : std::initializer_list<TDataSet*>{&Region, &Titre, &qOrgaD, &Client, &Disto, &myQuery})
     Point(*d);  // DistoBeforeOpen
   // Every stored record is on disk at once (inside a save, at its end).
   Disto.AfterPost = [this](TDataSet&) { DbiSaveChanges(Disto); };
-  lkpDisto.AfterPost = [this](TDataSet&) { DbiSaveChanges(lkpDisto); };
 
   resize(1000, 680);
   auto* lay = new QVBoxLayout(this);
@@ -342,7 +338,6 @@ void TfrmDisto1::FormCreate() {
   qOrgaD.Open();
   Region.Open();
   Titre.Open();
-  lkpDisto.Open();
   Disto.Open();
   Client.Open();
   ReadTitles();
@@ -499,7 +494,6 @@ void TfrmDisto1::DisplayPrises() {
   if (!clients.empty())
     for (int i = 0; i < int(cols.size()); ++i) grdTot->SetCells(2 + i, 0, QString::number(totals[i]));
   Client.SetFiltered(false);
-  lkpDisto.SetFiltered(false);
   lastRow_ = grdDisto->Row();
   // Whatever loaded the grid (the region box, "Toutes" then F5, the calendar), it takes the keys:
   // the operator types the quantities at once.
@@ -534,16 +528,6 @@ void TfrmDisto1::EmptyGrid() {
   grdDisto->EndUpdate();
   grdTot->EndUpdate();
   lastRow_ = grdDisto->Row();
-}
-
-int TfrmDisto1::GetQtePrise(const QString& client, const QString& title, const QDate& day) {
-  const bool was = lkpDisto.Filtered();
-  lkpDisto.SetFiltered(false);
-  lkpDisto.First();
-  int q = 0;
-  if (lkpDisto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, client, title})) q = lkpDisto.FieldByName("Qte_Prise")->AsInteger;
-  lkpDisto.SetFiltered(was);
-  return q;
 }
 
 void TfrmDisto1::ComputeColumnTotal(int col) {
@@ -1186,7 +1170,6 @@ void TfrmDisto1::FormClose() {
   if (!LeavePrompt()) Abort();
   qOrgaD.Close();
   Region.Close();
-  lkpDisto.Close();
   Disto.Close();
   Titre.Close();
   Client.Close();

@@ -33,7 +33,7 @@ class TfrmDisto1 : public TRefForm {
   // The pause of the import between its two messages (tests shorten it).
   int ImportPauseMs = 1000;
 
-  TTable Region, Client, Disto, lkpDisto;
+  TTable Region, Client, Disto;
   TQuery Titre, qOrgaD, myQuery;
   TDataSource dsRegion;
 
@@ -57,7 +57,6 @@ class TfrmDisto1 : public TRefForm {
   void ShowDay();
   void DisplayPrises();
   void EmptyGrid();
-  int GetQtePrise(const QString& client, const QString& title, const QDate& day);
   void ComputeColumnTotal(int col);
   void btnPrevClick();
   void btnNextClick();

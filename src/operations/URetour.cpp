@@ -758,112 +758,63 @@ bool TfrmRetour::Save() {
     }
   ProcessMessages();
   Progress progress(this, "Sauvegarde", last - 2 + 1, true);
+  std::vector<QString> titles;
+  for (int c = kFirstPair; c + 1 < grdRetour->ColCount(); c += 2) titles.push_back(grdRetour->Cells(c, 0));
+  if (std::find(titles.begin(), titles.end(), QString()) != titles.end()) titles.clear();  // no title listed
+  const int nt = int(titles.size());
+  // What the grid was loaded from (and the saves since): only the cells that differ are written.
   QHash<QString, int> written = stored_;
   {
+    // Every cell in one transaction: a failure leaves the week as it was. Each write finds its
+    // row by key first, so a row another program took out or added since the loading is stored
+    // again or updated, never refused as a duplicate.
     TDbTransaction tx(DataPath);
     try {
-      // What differs from what is stored is written: a few changed cells of a client in place,
-      // one keyed update each; new rows, and the rows of a client with most of its cells
-      // changed (taken out first), in multi-row inserts. Codes go in as parameters, the
-      // quantities (whole numbers checked above) as numbers.
-      std::vector<QString> titles;
-      for (int c = kFirstPair; c + 1 < grdRetour->ColCount(); c += 2) titles.push_back(grdRetour->Cells(c, 0));
-      if (std::find(titles.begin(), titles.end(), QString()) != titles.end()) titles.clear();  // no title listed
-      const int nt = int(titles.size());
-      struct NewRow {
-        QString client;
-        int title;
-        int qte;
-      };
-      std::vector<NewRow> inserts;
-      QStringList rewrite;  // clients whose grid rows are stored again
       Retour.SetFiltered(false);
+      TField* fWeek = Retour.FieldByName("Week");
+      TField* fClient = Retour.FieldByName("Id_Client");
+      TField* fTitle = Retour.FieldByName("Id_Titre");
+      TField* fQte = Retour.FieldByName("Qte");
       std::vector<int> qte(nt);
+      std::vector<QString> keys(nt);
       for (int r = 3; r <= last && nt > 0; ++r) {
         const QString client = grdRetour->Cells(0, r);
         if (client.isEmpty()) continue;
-        std::vector<int> changed, missing;
+        bool anyKnown = false;
         for (int k = 0; k < nt; ++k) {
           qte[k] = 0;
           ParseQuantity(grdRetour->Cells(kFirstPair + 2 * k + 1, r), qte[k]);
-          const auto known = written.constFind(CellKey(client, titles[k]));
-          if (known == written.constEnd()) missing.push_back(k);
-          else if (*known != qte[k]) changed.push_back(k);
+          keys[k] = CellKey(client, titles[k]);
+          anyKnown = anyKnown || written.contains(keys[k]);
         }
-        if (int(changed.size()) > nt / 2) {
-          rewrite << client;
-          for (int k = 0; k < nt; ++k) inserts.push_back({client, k, qte[k]});
-        } else {
-          for (int k : changed) {
-            if (Retour.Locate("WEEK;ID_CLIENT;ID_TITRE", {week, client, titles[k]})) {
-              Retour.Edit();
-            } else {  // taken out since the loading: stored again
-              Retour.Append();
-              Retour.FieldByName("Week")->AsDate = week;
-              Retour.FieldByName("Id_Client")->AsString = client;
-              Retour.FieldByName("Id_Titre")->AsString = titles[k];
-            }
-            Retour.FieldByName("Qte")->AsInteger = qte[k];
-            Retour.Post();
+        // A client with no row of the week (a new week) takes its rows without a search each.
+        const bool absent = !anyKnown && !Retour.Locate("WEEK;ID_CLIENT", {week, client});
+        for (int k = 0; k < nt; ++k) {
+          const int q = qte[k];
+          const auto known = written.constFind(keys[k]);
+          if (known != written.constEnd() && *known == q) continue;  // already stored as it is
+          if (!absent && Retour.Locate("WEEK;ID_CLIENT;ID_TITRE", {week, client, titles[k]})) {
+            Retour.Edit();
+          } else {
+            Retour.Append();
+            fWeek->AsDate = week;
+            fClient->AsString = client;
+            fTitle->AsString = titles[k];
           }
-          for (int k : missing) inserts.push_back({client, k, qte[k]});
+          fQte->AsInteger = q;
+          Retour.Post();
+          written.insert(keys[k], q);
         }
-        for (int k = 0; k < nt; ++k) written.insert(CellKey(client, titles[k]), qte[k]);
         progress.Step();
       }
-      QStringList titleParams;
-      for (int k = 0; k < nt; ++k) titleParams << ":t" + IntToStr(k);
-      constexpr int kClientsPerStatement = 10;
-      for (int first = 0; first < rewrite.size(); first += kClientsPerStatement) {
-        const QStringList group = rewrite.mid(first, kClientsPerStatement);
-        QStringList clientParams;
-        for (int i = 0; i < group.size(); ++i) clientParams << ":c" + IntToStr(i);
-        TQuery del;
-        InDataPath(del);
-        del.SQL.Add("DELETE FROM RETOUR WHERE WEEK=:w AND ID_CLIENT IN (" + clientParams.join(", ") +
-                    ") AND ID_TITRE IN (" + titleParams.join(", ") + ")");
-        del.ParamByName("w")->AsDate = week;
-        for (int i = 0; i < group.size(); ++i) del.ParamByName("c" + IntToStr(i))->AsString = group[i];
-        for (int k = 0; k < nt; ++k) del.ParamByName("t" + IntToStr(k))->AsString = titles[k];
-        del.ExecSQL();
-      }
-      constexpr int kRowsPerStatement = 800;
-      for (size_t first = 0; first < inserts.size(); first += kRowsPerStatement) {
-        const size_t end = std::min(inserts.size(), first + kRowsPerStatement);
-        QHash<QString, QString> clientParam;
-        QString values;
-        values.reserve(int(end - first) * 24);
-        std::vector<bool> usedTitle(nt, false);
-        for (size_t i = first; i < end; ++i) {
-          const NewRow& row = inserts[i];
-          auto it = clientParam.find(row.client);
-          if (it == clientParam.end()) it = clientParam.insert(row.client, "c" + QString::number(clientParam.size()));
-          usedTitle[row.title] = true;
-          if (i > first) values += QLatin1String(", ");
-          values += QLatin1String("(:w, :");
-          values += *it;
-          values += QLatin1String(", ");
-          values += titleParams[row.title];
-          values += QLatin1String(", ");
-          values += QString::number(row.qte);
-          values += QLatin1Char(')');
-        }
-        TQuery ins;
-        InDataPath(ins);
-        ins.SQL.Add("INSERT INTO RETOUR (WEEK, ID_CLIENT, ID_TITRE, QTE) VALUES " + values);
-        ins.ParamByName("w")->AsDate = week;
-        for (auto it = clientParam.cbegin(); it != clientParam.cend(); ++it) ins.ParamByName(it.value())->AsString = it.key();
-        for (int k = 0; k < nt; ++k)
-          if (usedTitle[k]) ins.ParamByName("t" + IntToStr(k))->AsString = titles[k];
-        ins.ExecSQL();
-      }
+      tx.Commit();
     } catch (...) {
+      if (Retour.State() != dsBrowse) Retour.Cancel();
       tx.Rollback();
       UpdateButtons();
       HandleException(std::current_exception());
       return false;
     }
-    tx.Commit();
   }
   stored_ = written;
   Modified = false;

@@ -7,6 +7,7 @@
 #include "operations/UModifPrise.h"
 #include "operations/URetour.h"
 #include "platform/sys/Clock.h"
+#include "platform/sys/Errors.h"
 #include "platform/ui/Dialogs.h"
 #include "shell/UCalendar.h"
 #include "shell/global.h"
@@ -387,4 +388,39 @@ TEST_F(RetourTest, ARowLeftByTheMouseAfterTypingGetsItsAmount) {
   ClickCell(w.grdRetour, 6, 4);
   EXPECT_EQ(w.grdRetour->Cells(2, 3), "54.00");  // 0 x 17 + 6 x 9
   EXPECT_EQ(w.grdRetour->Cells(2, 4), "36.00");
+}
+
+TEST_F(RetourTest, ASaveFailingHalfWayChangesNothingAndARowAddedUnderneathIsUpdated) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  TypeInto(w, 4, 3, "3");
+  TypeInto(w, 6, 4, "1");
+  // Client 0002's LIBERTE row stored by another program since the loading.
+  AddRow("Retour.DB", {Sat, "0002", "0002", 9});
+  // The second row written fails (a disk that fills up).
+  int posts = 0;
+  const auto flush = w.Retour.AfterPost;
+  w.Retour.AfterPost = [&](TDataSet& ds) {
+    if (++posts == 2) throw EInOutError("Disque plein");
+    flush(ds);
+  };
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(dlg->Messages(), QStringList{"Disque plein"});
+  EXPECT_EQ(posts, 2);
+  EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|2", "0002|0002|9"}));
+  EXPECT_TRUE(w.Modified);
+  EXPECT_TRUE(w.btnPost->isEnabled());
+
+  dlg->Clear();
+  w.Retour.AfterPost = flush;
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(dlg->Messages().isEmpty());
+  EXPECT_FALSE(w.Modified);
+  EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|2", "0001|0002|3", "0002|0001|1", "0002|0002|0"}));
+  // A second save writes what changed since the first.
+  TypeInto(w, 6, 3, "4");
+  w.btnPostClick();
+  EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|4", "0001|0002|3", "0002|0001|1", "0002|0002|0"}));
 }
