@@ -3,7 +3,7 @@
 # Usage: . scripts/outside/common.sh ; zo_install DIR [rows]
 ZO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 ZO_BIN="$ZO_ROOT/build/bin"
-BENCH="${BENCH_DATA:-/work/bench-data}"
+BENCH="${BENCH_DATA:-$ZO_ROOT/build/bench-data}"
 
 zo_install() {  # DIR [takings rows]: program in DIR, data in DIR/Data
   local dir="$1" rows="${2:-20000}"

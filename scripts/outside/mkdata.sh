@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# A small data folder cut from the generated year (/work/bench-data, read only): every table as is,
+# A small data folder cut from the generated year (build/bench-data as bench_db makes it, or
+# $BENCH_DATA; read only): every table as is,
 # except the takings and returns, of which only the last weeks of the year are kept.
 # Usage: mkdata.sh DEST [SINCE]   (SINCE: first day kept, default 2025-12-01)
 set -euo pipefail
-SRC="${BENCH_DATA:-/work/bench-data}"
+SRC="${BENCH_DATA:-$(cd "$(dirname "$0")/../.." && pwd)/build/bench-data}"
 DEST="$1"; SINCE="${2:-2025-12-01}"
 mkdir -p "$DEST"
 for f in "$SRC"/*; do
