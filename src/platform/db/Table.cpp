@@ -254,10 +254,19 @@ class TableCursor {
     Record rec;
   };
   std::unordered_map<QString, Hit> hits;
+  // Their keys in the order they came: a full memory forgets its oldest one, not all at once
+  // (freeing hundreds of records would stall the lookup that found it full).
+  std::vector<QString> hitOrder;
+  size_t hitOldest = 0;
+  void ClearHits() {
+    hits.clear();
+    hitOrder.clear();
+    hitOldest = 0;
+  }
   uint64_t hitsVersion = 0, hitsCfg = 0;
   Hit* FindHit(const QString& k) {
     if (hitsVersion != f->version || hitsCfg != cfg) {
-      hits.clear();
+      ClearHits();
       hitsVersion = f->version;
       hitsCfg = cfg;
       return nullptr;
@@ -267,12 +276,18 @@ class TableCursor {
   }
   void AddHit(const QString& k, bool found, const Record& r) {
     if (hitsVersion != f->version || hitsCfg != cfg) {
-      hits.clear();
+      ClearHits();
       hitsVersion = f->version;
       hitsCfg = cfg;
     }
-    if (hits.size() >= 512) hits.clear();
-    hits.emplace(k, Hit{found, r});
+    if (!hits.try_emplace(k, Hit{found, r}).second) return;
+    if (hitOrder.size() < 512) {
+      hitOrder.push_back(k);
+      return;
+    }
+    hits.erase(hitOrder[hitOldest]);
+    hitOrder[hitOldest] = k;
+    hitOldest = (hitOldest + 1) % hitOrder.size();
   }
 
   struct CachedSql {
@@ -984,7 +999,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   // Only a table read again at the state of the last Locate is worth the remembering: one
   // written between lookups (the takings during a save) is not.
   if (cacheable && (c.hitsVersion != c.f->version || c.hitsCfg != c.cfg)) {
-    c.hits.clear();
+    c.ClearHits();
     c.hitsVersion = c.f->version;
     c.hitsCfg = c.cfg;
     cacheable = false;
