@@ -755,6 +755,7 @@ TEST_F(Tables, LookupsAlongTheKeyAgreeWithTheFile) {
   check(forward);
   check(backward);
   check(jumping);
+  check(forward);  // a run again after lookups that jumped about
   EXPECT_EQ(qte(day.addDays(1), 1, 1), 5);
   EXPECT_EQ(qte(day.addDays(1), 1, 2), -1);
   EXPECT_EQ(qte(day.addDays(-1), 1, 1), -1);
@@ -813,6 +814,52 @@ TEST_F(Tables, LookupsAlongADescendingKeyAgreeWithTheFile) {
   auto find = [&](int n) { return t.Locate("N", n) ? t.FieldByName("S")->AsString : QString(); };
   for (int n = 0; n <= 205; ++n) ASSERT_EQ(find(n), n >= 1 && n <= 200 && n % 5 ? QString("s%1").arg(n) : QString()) << n;
   for (int n = 205; n >= 0; --n) ASSERT_EQ(find(n), n >= 1 && n <= 200 && n % 5 ? QString("s%1").arg(n) : QString()) << n;
+}
+
+// Lookups that jump about are remembered, a few hundred of them: past that many the oldest are
+// forgotten one by one, and every answer still agrees with the file.
+TEST_F(Tables, RememberedLookupsPastTheirLimitAgreeWithTheFile) {
+  TTable t("T"), w("W");
+  for (TTable* x : {&t, &w}) {
+    x->SetDatabaseName(dir.Path());
+    x->SetTableName("MANYK");
+  }
+  t.FieldDefs.Add("S", ftString, 10);
+  t.FieldDefs.Add("N", ftInteger);
+  t.IndexDefs.Add("", "S", ixPrimary);
+  t.CreateTable();
+  t.Open();
+  w.Open();
+  const int kRows = 1300;
+  auto key = [](int n) { return QString("k%1").arg(n, 5, 10, QChar('0')); };
+  {
+    TDbTransaction tx(dir.Path());
+    for (int n = 0; n < kRows; n += 2) {  // the odd keys are missing
+      t.Append();
+      t.FieldByName("S")->AsString = key(n);
+      t.FieldByName("N")->AsInteger = n;
+      t.Post();
+    }
+    tx.Commit();
+  }
+  auto find = [&](int n) { return t.Locate("S", key(n)) ? t.FieldByName("N")->AsInteger() : -1; };
+  auto checkAll = [&](int changed, int value) {
+    for (int pass = 0; pass < 2; ++pass)
+      for (int i = 0; i < kRows; ++i) {
+        const int n = (i * 389) % kRows;  // scattered, every key once
+        const int want = n % 2 ? -1 : (n == changed ? value : n);
+        ASSERT_EQ(find(n), want) << n << " pass " << pass;
+      }
+  };
+  checkAll(-1, 0);
+  ASSERT_TRUE(w.Locate("S", key(600)));
+  w.Edit();
+  w.FieldByName("N")->AsInteger = 7;
+  w.Post();
+  checkAll(600, 7);
+  RawSql(dir.File("MANYK.DB"), "UPDATE MANYK SET N = 9 WHERE S = 'k00600'");
+  t.Refresh();
+  checkAll(600, 9);
 }
 
 TEST(TableFiles, RefreshShowsWhatAnotherProgramStored) {

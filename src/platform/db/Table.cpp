@@ -254,10 +254,19 @@ class TableCursor {
     Record rec;
   };
   std::unordered_map<QString, Hit> hits;
+  // Their keys in the order they came: a full memory forgets its oldest one, not all at once
+  // (freeing hundreds of records would stall the lookup that found it full).
+  std::vector<QString> hitOrder;
+  size_t hitOldest = 0;
+  void ClearHits() {
+    hits.clear();
+    hitOrder.clear();
+    hitOldest = 0;
+  }
   uint64_t hitsVersion = 0, hitsCfg = 0;
   Hit* FindHit(const QString& k) {
     if (hitsVersion != f->version || hitsCfg != cfg) {
-      hits.clear();
+      ClearHits();
       hitsVersion = f->version;
       hitsCfg = cfg;
       return nullptr;
@@ -267,12 +276,18 @@ class TableCursor {
   }
   void AddHit(const QString& k, bool found, const Record& r) {
     if (hitsVersion != f->version || hitsCfg != cfg) {
-      hits.clear();
+      ClearHits();
       hitsVersion = f->version;
       hitsCfg = cfg;
     }
-    if (hits.size() >= 512) hits.clear();
-    hits.emplace(k, Hit{found, r});
+    if (!hits.try_emplace(k, Hit{found, r}).second) return;
+    if (hitOrder.size() < 512) {
+      hitOrder.push_back(k);
+      return;
+    }
+    hits.erase(hitOrder[hitOldest]);
+    hitOrder[hitOldest] = k;
+    hitOldest = (hitOldest + 1) % hitOrder.size();
   }
 
   struct CachedSql {
@@ -292,7 +307,23 @@ class TableCursor {
     std::vector<Record> rows;
     std::vector<QVariant> last;  // storage value of the last located field, per row
   } range;
-  int rangeServed = 0, rangeSkipped = 0, rangeReads = 0;
+  int rangeServed = 0;
+  // The last lookup along the order, to see a run of them start.
+  struct Prev {
+    uint64_t version = 0, cfg = 0;
+    std::vector<int> fields;
+    QList<QVariant> binds;
+  } prev;
+  // The lookup follows the last one along the order: same leading values, a later last one.
+  bool RunStarts(const std::vector<int>& fields, const QList<QVariant>& binds) const {
+    if (prev.version != f->version || prev.cfg != cfg || prev.fields != fields || prev.binds.size() != binds.size())
+      return false;
+    const int n = int(binds.size()) - 1;
+    for (int i = 0; i < n; ++i)
+      if (binds[i].typeId() != prev.binds[i].typeId() || CompareStored(binds[i], prev.binds[i]) != 0) return false;
+    const int dir = order[fields.size() - 1].desc ? -1 : 1;
+    return CompareStored(binds[n], prev.binds[n]) * dir > 0;
+  }
 
   // Located fields that lead the order, compared as the index compares them.
   bool AlongOrder(const std::vector<int>& fields, const std::vector<bool>& nulls) const {
@@ -968,7 +999,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
   // Only a table read again at the state of the last Locate is worth the remembering: one
   // written between lookups (the takings during a save) is not.
   if (cacheable && (c.hitsVersion != c.f->version || c.hitsCfg != c.cfg)) {
-    c.hits.clear();
+    c.ClearHits();
     c.hitsVersion = c.f->version;
     c.hitsCfg = c.cfg;
     cacheable = false;
@@ -995,12 +1026,10 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
     int r = c.FromRange(fields, binds, out);
     if (r >= 0) {
       c.rangeServed++;
-    } else if (c.rangeServed >= 4 || c.rangeReads == 0 || ++c.rangeSkipped >= 32) {
-      // Read ahead while the ranges serve runs of lookups, not when the lookups jump about (and
-      // now and then to see whether they run again).
-      c.rangeSkipped = 0;
+    } else if (c.rangeServed >= 4 || c.RunStarts(fields, binds)) {
+      // Read ahead while the ranges serve runs of lookups, or when two lookups in a row start
+      // one; never for lookups that jump about, where the rows read would only slow the next.
       c.rangeServed = 0;
-      c.rangeReads++;
       auto& e = c.locateSql[key | (uint64_t(1) << 63)];
       if (e.sql.isEmpty()) {
         QStringList conds;
@@ -1014,6 +1043,7 @@ bool TTable::DoLocate(const std::vector<int>& fields, const QList<QVariant>& val
       c.SetRange(fields, binds, c.Run(e.sql, binds, &e.slot), kPage);
       r = c.FromRange(fields, binds, out);
     }
+    c.prev = {c.f->version, c.cfg, fields, binds};
     if (r >= 0) {
       c.AddHit(hitKey, r == 1, r == 1 ? out : Record());
       if (r == 1) c.Mark(out);
