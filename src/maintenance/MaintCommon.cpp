@@ -79,7 +79,7 @@ void TZipProgressBar::Progress(ProgressType type, qint64 size) {
 
 namespace {
 
-// Files of the data folder the specifications take.
+// Files of the data folder that the backup's file patterns take.
 int FilesToArchive(const QString& dataPath) {
   int n = 0;
   for (const QString& spec : BackupSpecs(dataPath))

@@ -1,5 +1,5 @@
 // What the backups, the restore, the reindexing and the purge share: the table files of the
-// schema, the archive specifications, the progress rule and the safe writing of an archive.
+// schema, the archive's file patterns, the progress rule and the safe writing of an archive.
 #pragma once
 #include <QString>
 #include <QStringList>
@@ -11,7 +11,7 @@ class QProgressBar;
 // The table file names of the schema ("CLIENT.DB", ...), in schema order: the text from the 14th
 // to the 63rd character of each line holding "object Table:", trimmed.
 QStringList SchemaTableFiles();
-// One archive specification per table: the folder, then the table file name up to and including
+// One file pattern per table: the folder, then the table file name up to and including
 // its first ".", then "*" (CLIENT.* carries the table with every companion file).
 QStringList BackupSpecs(const QString& dataPath);
 // True when a file of an archive is one of the schema's tables or a companion file of one: the

@@ -49,7 +49,7 @@ QString TimeToStr(const QTime& t);             // "HH:MM"
 QString DateTimeToStr(const QDateTime& dt);    // "DD/MM/YYYY HH:MM"
 QDate StrToDate(const QString& s);
 std::optional<QDate> TryStrToDate(const QString& s);
-// Day of week as the Parts count it: 1 = Sunday .. 7 = Saturday.
+// Day of week as the program counts it: 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(const QDate& d);
 
 // Numbers. Text is read with "." as the decimal separator, blanks around ignored.
