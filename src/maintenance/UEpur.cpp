@@ -126,8 +126,7 @@ void TfrmEpur::SpeedButton2Click() {
 }
 
 void TfrmEpur::BitBtn2Click() {
-  SetModalResult(this, ModalResult::Cancel);
-  reject();
+  EndModal(this, ModalResult::Cancel);
 }
 
 void TfrmEpur::BitBtn1Click() {

@@ -162,11 +162,9 @@ void TfrmRestorFiles::btnOkClick() {
   }
   FileName = dir_ + sel.first()->text(0);
   FileDate = sel.first()->text(1);
-  SetModalResult(this, ModalResult::OK);
-  accept();
+  EndModal(this, ModalResult::OK);
 }
 
 void TfrmRestorFiles::btnCancelClick() {
-  SetModalResult(this, ModalResult::Cancel);
-  reject();
+  EndModal(this, ModalResult::Cancel);
 }

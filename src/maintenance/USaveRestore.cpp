@@ -104,8 +104,7 @@ void TfrmSaveRestore::keyPressEvent(QKeyEvent* e) {
 }
 
 void TfrmSaveRestore::btnCloseClick() {
-  SetModalResult(this, ModalResult::Cancel);
-  reject();
+  EndModal(this, ModalResult::Cancel);
 }
 
 void TfrmSaveRestore::SetBusy(bool busy) {

@@ -28,8 +28,7 @@ TfrmCopyCol::TfrmCopyCol(QWidget* parent) : TRefForm(parent) {
   connect(cmbColCible, &QComboBox::currentIndexChanged, this, [this] { GuardEvent([this] { cmbColCibleChange(); }); });
   OnClick(btnOk, this, &TfrmCopyCol::btnOkClick);
   connect(BitBtn2, &QPushButton::clicked, this, [this] {
-    SetModalResult(this, ModalResult::Cancel);
-    done(QDialog::Rejected);
+    EndModal(this, ModalResult::Cancel);
   });
   CenterOnScreen();
 }
@@ -52,6 +51,5 @@ void TfrmCopyCol::btnOkClick() {
   const QString text = "Les prises du journal : " + cmbColCible->currentText() + " seront remplacées par celles du journal " +
                        cmbColSource->currentText() + "\rEtes-vous sûr de vouloir procéder au remplacement ?";
   if (MessageDlg(text, MsgDlgType::Confirmation, mbYes | mbCancel) != ModalResult::Yes) return;
-  SetModalResult(this, ModalResult::OK);
-  accept();
+  EndModal(this, ModalResult::OK);
 }

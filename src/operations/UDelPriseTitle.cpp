@@ -50,12 +50,10 @@ TfrmDelPriseTitle::TfrmDelPriseTitle(QWidget* parent) : TRefForm(parent) {
   connect(btnOk, &QPushButton::clicked, this, [this] {
     GuardEvent([this] { btnOkClick(); });
     // An OK button: the window closes with OK whatever was answered.
-    SetModalResult(this, ModalResult::OK);
-    accept();
+    EndModal(this, ModalResult::OK);
   });
   connect(BitBtn2, &QPushButton::clicked, this, [this] {
-    SetModalResult(this, ModalResult::Cancel);
-    done(QDialog::Rejected);
+    EndModal(this, ModalResult::Cancel);
   });
   CenterOnScreen();
   FormCreate();

@@ -99,12 +99,10 @@ TfrmGetDay::TfrmGetDay(QWidget* parent) : TRefForm(parent) {
   OnClick(btnSelectAll, this, &TfrmGetDay::btnSelectAllClick);
   OnClick(BtnInvertSel, this, &TfrmGetDay::BtnInvertSelClick);
   connect(btnOk, &QPushButton::clicked, this, [this] {
-    SetModalResult(this, ModalResult::OK);
-    accept();
+    EndModal(this, ModalResult::OK);
   });
   connect(BitBtn2, &QPushButton::clicked, this, [this] {
-    SetModalResult(this, ModalResult::Cancel);
-    done(QDialog::Rejected);
+    EndModal(this, ModalResult::Cancel);
   });
   CenterOnScreen();
 }

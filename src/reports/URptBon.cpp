@@ -32,12 +32,10 @@ TfrmInputBox::TfrmInputBox(const QString& caption, const QString& prompt, const 
   box->addButton("Annuler", QDialogButtonBox::RejectRole);
   lay->addWidget(box);
   connect(box, &QDialogButtonBox::accepted, this, [this] {
-    SetModalResult(this, ModalResult::OK);
-    accept();
+    EndModal(this, ModalResult::OK);
   });
   connect(box, &QDialogButtonBox::rejected, this, [this] {
-    SetModalResult(this, ModalResult::Cancel);
-    reject();
+    EndModal(this, ModalResult::Cancel);
   });
 }
 

@@ -180,6 +180,10 @@ QString ButtonText(MsgDlgBtn b) {
 }
 
 void SetModalResult(QWidget* w, ModalResult r) { w->setProperty(kModalResultProp, int(r)); }
+void EndModal(QDialog* w, ModalResult r) {
+  SetModalResult(w, r);
+  w->done(r == ModalResult::OK || r == ModalResult::Yes ? QDialog::Accepted : QDialog::Rejected);
+}
 ModalResult GetModalResult(QWidget* w) {
   const QVariant v = w->property(kModalResultProp);
   return v.isValid() ? ModalResult(v.toInt()) : ModalResult::None;

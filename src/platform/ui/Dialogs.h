@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+class QDialog;
 class QWidget;
 class QPrinter;
 
@@ -74,6 +75,8 @@ QString ButtonText(MsgDlgBtn b);
 // Result a modal window reports when it closes (kept on the widget).
 void SetModalResult(QWidget* window, ModalResult r);
 ModalResult GetModalResult(QWidget* window);
+// Closes a modal window with its result: OK and Yes accept it, anything else rejects it.
+void EndModal(QDialog* window, ModalResult r);
 
 // Answers every question itself, for when nobody is there (the session is ending): messages go
 // to the error output; a question is answered Yes (to store what was typed) or OK where offered,
