@@ -90,3 +90,10 @@ int ReportsTest::PdfPages(const QString& file) {
   const auto m = QRegularExpression("Pages:\\s+(\\d+)").match(QString::fromUtf8(info.readAllStandardOutput()));
   return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
+
+TfrmPrint* ChooserTest::Open() {
+  w = new TfrmPrint(nullptr);
+  frmPrint = w;
+  w->show();
+  return w;
+}

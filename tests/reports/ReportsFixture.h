@@ -2,6 +2,7 @@
 // filled with a small week of takings; helpers to run a report into its preview and read the
 // pages back.
 #pragma once
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QTest>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/report/Report.h"
+#include "reports/UPrint.h"
 #include "support/AppDataTest.h"
 
 class TfrmPreview;
@@ -36,4 +38,12 @@ class ReportsTest : public AppDataTest {
   static void Type(QWidget* w, const QString& text);
   using AppDataTest::Type;
   static int PdfPages(const QString& file);
+};
+
+// The report chooser opened as the main window opens it, freed with the test.
+class ChooserTest : public ReportsTest {
+ protected:
+  ~ChooserTest() override { delete w.data(); }
+  TfrmPrint* Open();
+  QPointer<TfrmPrint> w;
 };

@@ -19,19 +19,6 @@
 #include "shell/UMain.h"
 #include "shell/global.h"
 
-namespace {
-class ChooserTest : public ReportsTest {
- protected:
-  ~ChooserTest() override { delete w.data(); }
-  TfrmPrint* Open() {
-    w = new TfrmPrint(nullptr);
-    frmPrint = w;
-    w->show();
-    return w;
-  }
-  QPointer<TfrmPrint> w;
-};
-}  // namespace
 
 TEST_F(ChooserTest, FirstStartSelectsTheFirstReportAndStoresTheChoiceAtClose) {
   FillWeek();

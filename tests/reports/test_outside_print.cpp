@@ -10,17 +10,7 @@
 #include "shell/global.h"
 
 namespace {
-class OutsideChooserTest : public ReportsTest {
- protected:
-  ~OutsideChooserTest() override { delete w.data(); }
-  TfrmPrint* Open() {
-    w = new TfrmPrint(nullptr);
-    frmPrint = w;
-    w->show();
-    return w;
-  }
-  QPointer<TfrmPrint> w;
-};
+class OutsideChooserTest : public ChooserTest {};
 }  // namespace
 
 TEST_F(OutsideChooserTest, ASettingsFileThatCannotBeWrittenDoesNotKeepTheWindowOpen) {
