@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/db/Table.h"
+#include "reports/Catalogue.h"
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
@@ -23,11 +24,7 @@ int main(int argc, char** argv) {
     TTable t;
     t.SetDatabaseName(folder);
     t.SetTableName("RAPPORT.DB");
-    t.FieldDefs.Add("TITRE", ftString, 40);
-    t.FieldDefs.Add("NOMPROC", ftString, 30);
-    t.FieldDefs.Add("PAGE", ftSmallint);
-    t.FieldDefs.Add("PERIODE", ftBoolean);
-    t.FieldDefs.Add("NO", ftSmallint);
+    DefineCatalogueFields(t);
     t.CreateTable();
     t.Open();
     QTextStream in(&src);

@@ -18,6 +18,7 @@
 #include "shell/UCalendar.h"
 #include "shell/UMain.h"
 #include "shell/global.h"
+#include "reports/Catalogue.h"
 
 
 TEST_F(ChooserTest, FirstStartSelectsTheFirstReportAndStoresTheChoiceAtClose) {
@@ -128,11 +129,7 @@ TEST_F(ChooserTest, CatalogueRowsAreFoundByTheBeginningOfTheirTitleAndRunTheirHa
     TTable t;
     t.SetDatabaseName(AppPath);
     t.SetTableName("RAPPORT.DB");
-    t.FieldDefs.Add("TITRE", ftString, 40);
-    t.FieldDefs.Add("NOMPROC", ftString, 30);
-    t.FieldDefs.Add("PAGE", ftSmallint);
-    t.FieldDefs.Add("PERIODE", ftBoolean);
-    t.FieldDefs.Add("NO", ftSmallint);
+    DefineCatalogueFields(t);
     t.CreateTable();
     t.Open();
     auto add = [&](const QString& titre, int page, bool periode, int no) {
