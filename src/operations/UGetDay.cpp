@@ -19,8 +19,6 @@ QListWidget* MakeTitleColumns(QWidget* parent, const QRect& geometry, int column
   return list;
 }
 
-QString DayName(const QDate& d) { return JoursSemaine[d.dayOfWeek() % 7 + 1]; }
-
 QString TDayChoice::Question(const QString& what, const QString& scopeText) const {
   return "Vous avez choisi " + what + " les prises du " + DayName(day) + ", " + dayText + " " + scopeText +
          "\r\rContinuer le traitement ?";

@@ -45,8 +45,6 @@ class TfrmGetDay : public TRefForm {
   bool shown_ = false;
 };
 
-// The French name of a day ("Lundi").
-QString DayName(const QDate& d);
 
 // What the operator chose in the day dialog.
 struct TDayChoice {

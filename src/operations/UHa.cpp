@@ -189,7 +189,7 @@ void TfrmHa::ShowDay(const QDate& day) {
   HA.CheckBrowseMode();
   Day = day;
   pnlDate->setText(DateToStr(day));
-  lDay->setText(JoursSemaine[DayOfWeek(day)]);
+  lDay->setText(DayName(day));
   HA.SetFilter("DATEH='" + DateToStr(day) + "'");
   HA.SetFiltered(true);
   HA.First();

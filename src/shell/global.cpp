@@ -15,6 +15,8 @@ QStringList* SelectedTitles = nullptr;
 QPoint PopupPoint;
 std::array<QString, 61> Droits;
 std::array<QString, 8> JoursSemaine = {"", "Dimanche", "Lundi", "Mardi", "Mercredi", "Jeudi", "Vendredi", "Samedi"};
+
+QString DayName(const QDate& d) { return JoursSemaine[DayOfWeek(d)]; }
 QString Remarque;
 QString ReportHeader;
 

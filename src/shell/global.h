@@ -24,6 +24,8 @@ extern QStringList* SelectedTitles;
 extern QPoint PopupPoint;
 extern std::array<QString, 61> Droits;      // access levels, 0..60
 extern std::array<QString, 8> JoursSemaine;  // 1 = "Dimanche" .. 7 = "Samedi"; 0 unused
+// The French name of a day ("Lundi").
+QString DayName(const QDate& d);
 extern QString Remarque;
 extern QString ReportHeader;
 
