@@ -90,24 +90,6 @@ int FilesToArchive(const QString& dataPath) {
 
 }  // namespace
 
-namespace {
-
-// The libraries end their texts with the system's own words, in English.
-QString FrenchSystemError(QString text) {
-  static const std::pair<const char*, const char*> words[] = {
-      {"No space left on device", "plus de place sur le disque"},
-      {"File too large", "fichier trop grand"},
-      {"Permission denied", "accès refusé"},
-      {"Read-only file system", "disque protégé en écriture"},
-      {"Disk quota exceeded", "quota du disque dépassé"},
-      {"Input/output error", "erreur d'entrée/sortie"},
-      {"Write error", "erreur d'écriture"}};
-  for (const auto& [en, fr] : words) text.replace(QLatin1String(en), QString::fromUtf8(fr));
-  return text;
-}
-
-}  // namespace
-
 bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QString& target, bool span) {
   TTablesReadLock lock(dataPath, SchemaTableFiles());
   if (!lock.Locked()) {
@@ -143,7 +125,7 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
       ~Restore() { z.OnMessage = e; }
     } restore{zip, previous};
     zip.OnMessage = [&libError, previous](QObject* sender, int code, const QString& text) {
-      if (code != 0 && libError.isEmpty()) libError = FrenchSystemError(text.trimmed());
+      if (code != 0 && libError.isEmpty()) libError = text.trimmed();
       if (previous) previous(sender, code, text);
     };
     zip.Add();

@@ -53,6 +53,9 @@ TEST_F(MaintTest, ABackupThatCannotBeWrittenSaysSoAndKeepsTheEarlierArchive) {
   EXPECT_TRUE(dlg->Messages()[0].startsWith("La sauvegarde n'a pas pu être écrite entièrement dans " + out + "ZELM.zip"))
       << dlg->Messages()[0].toStdString();
   EXPECT_TRUE(dlg->Messages()[0].endsWith("l'archive précédente est conservée."));
+  // The cause in French, as the archive library words it.
+  EXPECT_TRUE(dlg->Messages()[0].contains("(Erreur d'écriture de l'archive: fichier trop grand)"))
+      << dlg->Messages()[0].toStdString();
   EXPECT_EQ(ReadFile(out + "ZELM.zip"), "ancienne");
   EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Hidden), QStringList{"ZELM.zip"});
   EXPECT_TRUE(f.btnSave->isEnabled());

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ziplib/ZipErrors.h"
 #include "platform/ziplib/ZipLayout.h"
 #include "platform/ziplib/ZipMask.h"
 #include "platform/ziplib/ZipLibCall.h"
@@ -238,7 +239,7 @@ bool Job::ExtractOne(zip_t* za, zip_uint64_t i, const std::string& name, const z
   if (!encrypted) {
     zip_file_t* zf = zip_fopen_index(za, i, 0);
     if (!zf) {
-      Message(kErrData, std::string("Erreur de lecture de ") + name + ": " + zip_strerror(za));
+      Message(kErrData, std::string("Erreur de lecture de ") + name + ": " + ziperr::French(za));
       Skipped(name, skGeneralExtractError, kErrData);
       return false;
     }
@@ -443,7 +444,7 @@ int32_t Job::Run() {
   if (!za) {
     zip_error_t ze;
     zip_error_init_with_code(&ze, err);
-    Message(kErrOpen, std::string("Impossible d'ouvrir l'archive: ") + zip_error_strerror(&ze));
+    Message(kErrOpen, std::string("Impossible d'ouvrir l'archive: ") + ziperr::French(&ze));
     zip_error_fini(&ze);
     Call(cbEndOfBatch, 0, 0, {});
     return 0;

@@ -28,6 +28,7 @@
 
 #include "platform/ziplib/ZipMask.h"
 #include "platform/ziplib/ZipBytes.h"
+#include "platform/ziplib/ZipErrors.h"
 #include "platform/ziplib/ZipLibCall.h"
 #include "platform/ziplib/ZipRecords.h"
 
@@ -700,7 +701,7 @@ int32_t Job::WriteArchive(const std::string& archive) {
   if (!za) {
     zip_error_t ze;
     zip_error_init_with_code(&ze, err);
-    Message(kErrOpen, std::string("Impossible d'ouvrir l'archive ") + archive + ": " + zip_error_strerror(&ze));
+    Message(kErrOpen, std::string("Impossible d'ouvrir l'archive ") + archive + ": " + ziperr::French(&ze));
     zip_error_fini(&ze);
     return 0;
   }
@@ -778,7 +779,7 @@ int32_t Job::WriteArchive(const std::string& archive) {
     }
     if (idx < 0) {
       if (src) zip_source_free(src);
-      Message(kErrWrite, std::string("Impossible d'ajouter ") + it->name + ": " + zip_strerror(za));
+      Message(kErrWrite, std::string("Impossible d'ajouter ") + it->name + ": " + ziperr::French(za));
       zip_discard(za);
       return 0;
     }
@@ -798,7 +799,7 @@ int32_t Job::WriteArchive(const std::string& archive) {
   if (zip_close(za) != 0) {
     const bool cancel = cancelled_;
     Message(cancel ? kErrCancelled : kErrWrite,
-            cancel ? std::string("Opération annulée") : std::string("Erreur d'écriture de l'archive: ") + zip_strerror(za));
+            cancel ? std::string("Opération annulée") : std::string("Erreur d'écriture de l'archive: ") + ziperr::French(za));
     zip_discard(za);  // the archive stays as it was
     return 0;
   }
