@@ -75,6 +75,7 @@ struct Packed {
   int64_t compSize = 0;
   uint32_t crc = 0;
   bool failed = false;
+  int writeErr = 0;  // errno of a spill write that failed: a full disk is not a read error
   std::atomic<int64_t> consumed{0};
   std::atomic<size_t> left{0};  // pieces still being deflated
   std::atomic<bool> done{false};
@@ -555,6 +556,7 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
     bool last = true;
     uint32_t crc = 0;
     bool ok = false;
+    int writeErr = 0;
   };
   std::vector<Piece> pieces;
   std::vector<size_t> firstPiece(todo.size(), 0);
@@ -627,7 +629,10 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
           zs.avail_out = static_cast<uInt>(out.size());
           deflate(&zs, flush);
           const size_t have = out.size() - zs.avail_out;
-          if (have && std::fwrite(out.data(), 1, have, spill) != have) ok = false;
+          if (have && std::fwrite(out.data(), 1, have, spill) != have) {
+            pc.writeErr = errno ? errno : EIO;
+            ok = false;
+          }
         } while (ok && zs.avail_out == 0);
         pk.consumed += static_cast<int64_t>(n);
       }
@@ -637,7 +642,12 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
       if (f) std::fclose(f);
       seg.len = static_cast<int64_t>(zs.total_out);
       pc.crc = static_cast<uint32_t>(crc);
-      pc.ok = ok && !stop && std::fflush(spill) == 0;
+      pc.ok = ok && !stop;
+      if (spill && std::fflush(spill) != 0) {
+        if (!pc.writeErr) pc.writeErr = errno ? errno : EIO;
+        pc.ok = false;
+      }
+      if (!spill) pc.writeErr = errno ? errno : EIO;
       if (pk.left.fetch_sub(1, std::memory_order_acq_rel) != 1) continue;
       // The last piece of a file to finish sums the file up.
       bool fileOk = true;
@@ -645,6 +655,7 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
       int64_t comp = 0;
       for (size_t i = firstPiece[pc.k]; i < firstPiece[pc.k] + pk.segments.size(); ++i) {
         fileOk = fileOk && pieces[i].ok;
+        if (!pk.writeErr) pk.writeErr = pieces[i].writeErr;
         whole = crc32_combine(whole, pieces[i].crc, static_cast<z_off_t>(pieces[i].len));
         comp += pk.segments[pieces[i].index].len;
       }
@@ -682,7 +693,11 @@ bool Job::PackInParallel(const std::vector<const Item*>& todo, std::vector<std::
         reported = now;
       }
       if (finished) {
-        if (pk.failed) {
+        if (pk.failed && pk.writeErr) {
+          const char* cause = ziperr::SystemCause(pk.writeErr);
+          Message(kErrWrite, std::string("Erreur d'écriture de l'archive: ") + (cause ? cause : "erreur d'écriture"));
+          ok = false;
+        } else if (pk.failed) {
           Message(kErrRead, "Erreur de lecture de " + it->path);
           ok = false;
         }
