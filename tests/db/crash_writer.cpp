@@ -1,6 +1,8 @@
 // Writes transactions over several table files until it is killed: transaction k stores rows
-// with Tx = k in every table (2,000 in the first, one in each other). Started by the crash test.
+// with Tx = k in every table (2,000 in the first, one in each other), and one row keyed by its
+// auto-increment counter in A.DB when the folder holds it. Started by the crash test.
 //   crash_writer <folder> <number of tables>
+#include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -22,6 +24,13 @@ int main(int argc, char** argv) {
       t->Open();
       tables.push_back(std::move(t));
     }
+    std::unique_ptr<TTable> autoT;
+    if (QFileInfo::exists(folder + "/A.DB")) {
+      autoT = std::make_unique<TTable>();
+      autoT->SetDatabaseName(folder);
+      autoT->SetTableName("A.DB");
+      autoT->Open();
+    }
     tables[0]->Last();
     int tx = tables[0]->Eof() && tables[0]->Bof() ? 0 : tables[0]->FieldByName("Tx")->AsInteger();
     std::printf("ready\n");
@@ -38,6 +47,11 @@ int main(int argc, char** argv) {
           tables[i]->FieldByName("S")->AsString = "row";
           tables[i]->Post();
         }
+      }
+      if (autoT) {
+        autoT->Append();
+        autoT->FieldByName("Tx")->AsInteger = tx;
+        autoT->Post();
       }
       t.Commit();
     }

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
@@ -940,6 +941,7 @@ static void ReadCounterFd(TableFile* f) {
 void Engine::LoadMeta(TableFile* f, bool reconcile) {
   f->meta = ReadMeta(f->conn, f->alias);
   ReadCounterFd(f);
+  f->counterChecked = false;
   bool anyMissing = false;
   for (IndexMeta& x : f->meta.indexes) {
     x.missing = !CompanionOk(f->path, f->meta, x);
@@ -1206,6 +1208,7 @@ void Engine::AfterWrite(TableFile* f) {
 void Engine::AfterWriteAll(Conn* c) {
   for (TableFile* f : c->files) {
     f->version++;
+    f->counterChecked = false;  // a statement may have stored keys of its own
     if (c->inTx) f->written = true;
   }
 }
@@ -1378,6 +1381,7 @@ bool Engine::Rollback(Conn* c) {
     if (f->written || f->counterDirty) {
       ReadCounterFd(f);
       f->counterDirty = false;
+      f->counterChecked = false;
     }
     f->written = false;
     if (f->pragmasPending) {
@@ -1391,6 +1395,26 @@ bool Engine::Rollback(Conn* c) {
 }
 
 int32_t Engine::NextAutoInc(TableFile* f) {
+  // The header's counter is written after the rows' commit: a kill in between, or a program that
+  // stored rows without it, leaves it behind the keys stored. The next key is past both.
+  CheckOthers(f);
+  if (!f->counterChecked || f->counterCheckedAt != f->dataVersion) {
+    const int32_t held = f->counter;
+    ReadCounterFd(f);
+    int64_t top = std::max(held, f->counter);
+    for (int i = 0; i < int(f->meta.fields.size()); ++i) {
+      if (f->meta.fields[i].iSubType != fldstAUTOINC) continue;
+      Stmt s(f->conn, QString("SELECT max(%1) FROM %2").arg(f->Col(i), f->Q()));
+      if (s.Step() && !s.IsNull(0)) top = std::max<int64_t>(top, s.Int(0));
+    }
+    if (top >= std::numeric_limits<int32_t>::max())
+      Raise(DBIERR_OUTOFRANGE, "Le compteur automatique de la table est à son maximum.\n" + TableDetail(f->path));
+    f->counter = int32_t(std::max<int64_t>(top, 0));
+    f->counterChecked = true;
+    f->counterCheckedAt = f->dataVersion;
+  }
+  if (f->counter == std::numeric_limits<int32_t>::max())
+    Raise(DBIERR_OUTOFRANGE, "Le compteur automatique de la table est à son maximum.\n" + TableDetail(f->path));
   f->counter++;
   f->counterDirty = true;
   return f->counter;

@@ -76,6 +76,10 @@ struct TableFile {
   uint64_t version = 1;  // grows with every write through the engine
   int32_t counter = 0;   // auto-increment counter (offset 73)
   bool counterDirty = false;
+  // The counter was last set past the largest key stored, at this data_version: until the file
+  // changes underneath, the keys handed out need no new look.
+  bool counterChecked = false;
+  int64_t counterCheckedAt = -1;
   bool written = false;  // written in the connection's open transaction
   bool pragmasPending = false;
   int64_t dataVersion = -1;  // SQLite's count of commits by other processes, last seen
