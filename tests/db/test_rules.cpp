@@ -87,6 +87,44 @@ TEST_F(Rules, SqlWritesCutTextsToSizeLikePost) {
   EXPECT_EQ(Raw("Site.DB", "SELECT Id, Libelle FROM Site"), QStringList{"5|EST"});
 }
 
+// Rows copied by INSERT ... SELECT go through the rules of the columns they land in, whatever
+// the shape of the SELECT: "*", "B.*", a UNION.
+TEST_F(Rules, InsertSelectAppliesEveryColumnsRulesWhateverTheSelect) {
+  CRTblDesc big, small;
+  big.szTblName = "BIG.DB";
+  big.fields = {Fld("A", fldZSTRING, 40), Fld("B", fldINT32), Fld("C", fldZSTRING, 10), Fld("D", fldFLOAT)};
+  small.szTblName = "SMALL.DB";
+  small.fields = {Fld("A", fldZSTRING, 4), Fld("B", fldINT16), Fld("C", fldDATE), Fld("D", fldFLOAT, 1, fldstMONEY)};
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), big), DBIERR_NONE);
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), small), DBIERR_NONE);
+  RawSql(dir.File("BIG.DB"), "INSERT INTO BIG VALUES('ABCDEFGH', 7, '2005-03-01', 1.23456)");
+  Exec("INSERT INTO SMALL VALUES('Z', 1, '3/1/2005', 1)");
+  const QStringList before = Raw("SMALL.DB", "SELECT * FROM SMALL");
+  // Every column of the copy is fitted as Post fits it.
+  Exec("INSERT INTO SMALL SELECT * FROM BIG");
+  Exec("INSERT INTO SMALL SELECT B.* FROM BIG B");
+  Exec("INSERT INTO SMALL (A, B) SELECT A, B FROM BIG UNION ALL SELECT A, B + 1 FROM BIG");
+  Exec("INSERT INTO SMALL (A, D) SELECT DISTINCT A, D FROM BIG");
+  EXPECT_EQ(Raw("SMALL.DB", "SELECT A, B, C, D FROM SMALL WHERE A = 'ABCD' ORDER BY rowid"),
+            QStringList({"ABCD|7|2005-03-01|1.2346", "ABCD|7|2005-03-01|1.2346", "ABCD|7|NULL|NULL", "ABCD|8|NULL|NULL",
+                         "ABCD|NULL|NULL|1.2346"}));
+  Exec("DELETE FROM SMALL WHERE A = 'ABCD'");
+  // One value that breaks a rule refuses the whole statement: no row stored.
+  RawSql(dir.File("BIG.DB"), "INSERT INTO BIG VALUES('X', 40000, '2005-03-02', 1)");
+  EXPECT_EQ(ExecCode("INSERT INTO SMALL SELECT * FROM BIG"), DBIERR_OUTOFRANGE);
+  EXPECT_TRUE(last.contains("« B »") && last.contains("SMALL.DB")) << last.toStdString();
+  EXPECT_EQ(ExecCode("INSERT INTO SMALL SELECT T.* FROM BIG T"), DBIERR_OUTOFRANGE);
+  EXPECT_EQ(ExecCode("INSERT INTO SMALL (A, B) SELECT A, 1 FROM BIG UNION ALL SELECT A, B FROM BIG"), DBIERR_OUTOFRANGE);
+  RawSql(dir.File("BIG.DB"), "UPDATE BIG SET B = 1 WHERE A = 'X'; INSERT INTO BIG VALUES('Y', 1, '2005-02-30', 1)");
+  EXPECT_EQ(ExecCode("INSERT INTO SMALL SELECT * FROM BIG"), DBIERR_OUTOFRANGE);
+  RawSql(dir.File("BIG.DB"), "UPDATE BIG SET C = NULL WHERE A = 'Y'; INSERT INTO BIG VALUES('W', 1, NULL, 1e16)");
+  EXPECT_EQ(ExecCode("INSERT INTO SMALL SELECT * FROM BIG"), DBIERR_OUTOFRANGE);
+  // A SELECT of the wrong number of columns is an SQL error, not a partial copy.
+  EXPECT_EQ(ExecCode("INSERT INTO SMALL (A, B) SELECT A FROM BIG"), DBIERR_SQLERROR);
+  EXPECT_TRUE(last.contains("Le SELECT donne 1 valeurs par ligne pour 2 champs")) << last.toStdString();
+  EXPECT_EQ(Raw("SMALL.DB", "SELECT * FROM SMALL"), before);
+}
+
 TEST_F(Rules, SqlWritesRefuseOutOfRangeNumbersAndBadDatesChangingNoRow) {
   const QStringList before = Raw("Disto.DB", "SELECT * FROM Disto ORDER BY DateJ");
   // Literals, quoted numbers and parameters; one row of several out of range; both kinds of

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTextStream>
 #include <cerrno>
 #include <cmath>
@@ -467,6 +468,10 @@ void Conn::Fail(int rc, const QString& what) {
   if (primary == SQLITE_READONLY) Raise(DBIERR_READONLY, detail);
   if (primary == SQLITE_FULL || primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM)
     Raise(DBIERR_OSERROR, detail);
+  static const QRegularExpression counts("^table zelm_src has (\\d+) values for (\\d+) columns$");
+  if (const auto m = counts.match(msg); m.hasMatch())  // INSERT ... SELECT, see the dialect
+    Raise(DBIERR_SQLERROR, QString("Le SELECT donne %1 valeurs par ligne pour %2 champs à remplir.").arg(m.captured(1), m.captured(2)) +
+                               (what.isEmpty() ? QString() : "\n" + what));
   Raise(DBIERR_SQLERROR, msg + (what.isEmpty() ? QString() : "\n" + what));
 }
 

@@ -432,23 +432,21 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
       });
       k = close;
     }
-  } else if (insertRef_ >= 0 && insertSelect_ >= 0) {
-    int start = nextSig(insertSelect_);
-    if (start < count && toks_[start].kind == Tok::Ident &&
-        (toks_[start].text.toUpper() == "DISTINCT" || toks_[start].text.toUpper() == "ALL"))
-      start = start + 1;
-    std::vector<std::pair<int, int>> selected;
-    bool star = false;  // "*" or "A.*": the columns cannot be matched one by one
-    items(start, [&](int k, int depth) { return depth == 0 && toks_[k].kind == Tok::Ident && toks_[k].text.toUpper() == "FROM"; },
-          [&](int a, int b, int) {
-            int last = b;
-            while (last >= a && toks_[last].kind == Tok::Space) --last;
-            star |= last >= a && toks_[last].kind == Tok::Other && toks_[last].text == "*";
-            selected.push_back({a, b});
-          });
-    if (!star)
-      for (int pos = 0; pos < int(selected.size()) && pos < insertColumns.size(); ++pos)
-        wrap(selected[pos].first, selected[pos].second, insertRef_, insertColumns[pos]);
+  } else if (insertRef_ >= 0 && insertSelect_ >= 0 && !insertColumns.isEmpty() && fit) {
+    // The SELECT, whatever its shape ("*", a UNION, DISTINCT), becomes a source of numbered
+    // columns whose every value goes through the rules of the column it lands in.
+    int last = count - 1;
+    while (last > insertSelect_ && (toks_[last].kind == Tok::Space || (toks_[last].kind == Tok::Other && toks_[last].text == ";")))
+      --last;
+    QStringList names, fitted;
+    for (int pos = 0; pos < insertColumns.size(); ++pos) {
+      const QString n = QString("zc%1").arg(pos + 1);
+      names << n;
+      const QString args = fit(insertRef_, insertColumns[pos]);
+      fitted << (args.isEmpty() ? n : "zfit(" + n + args);
+    }
+    before[insertSelect_] += "WITH zelm_src(" + names.join(", ") + ") AS (";
+    after[last] += ") SELECT " + fitted.join(", ") + " FROM zelm_src";
   } else if (updateRef_ >= 0 && updateSet_ >= 0) {
     static const QSet<QString> enders = {"WHERE", "FROM", "RETURNING", "ORDER", "LIMIT"};
     items(updateSet_ + 1, [&](int k, int depth) {
