@@ -1127,60 +1127,111 @@ static bool HoldsWrites(const Conn* c) {
   return false;
 }
 
+// A file of the connection that can leave it now: nothing written into it, and no transaction
+// on it that could not end at once (one that only read ends without storing anything).
+static bool Movable(const TableFile* f) {
+  const Conn* c = f->conn;
+  if (!c || f->written) return false;
+  if (!c->inTx || !HoldsWrites(c)) return true;
+  return sqlite3_txn_state(c->db, f->alias.toUtf8().constData()) == SQLITE_TXN_NONE;
+}
+
 void Engine::Move(TableFile* f, Conn* to) {
   Conn* from = f->conn;
   if (from == to) return;
   if (int(to->files.size()) >= to->maxAttached) Raise(DBIERR_FILEBUSY, "Trop de tables ouvertes dans " + QDir::toNativeSeparators(f->folderKey));
   if (!Detach(f)) {
     // A file read or written in the open transaction stays on its connection until the
-    // transaction ends: it ends now. What it wrote is stored, and a rollback of the scope can no
-    // longer undo it.
-    // The whole folder's transaction is stored then, all of it together, so that what is stored
-    // is still whole.
-    if (from->inTx) {
-      Folder& fo = FolderOf(from->folderKey);
-      for (auto& c : fo.conns)
-        if (HoldsWrites(c.get())) fo.partlyStored = true;
-      CommitFolder(fo, true);
-    }
+    // transaction ends. A transaction that only read ends now: nothing to store. One that wrote
+    // cannot end half way: the operation that needs the file elsewhere is refused instead.
+    if (from->inTx && HoldsWrites(from))
+      Raise(DBIERR_FILEBUSY, "Trop de tables sont écrites dans la transaction en cours pour que l'instruction les lise "
+                             "ensemble ; la transaction est intacte.\n" + TableDetail(f->path));
+    if (from->inTx) Commit(from, true, false);
     if (!Detach(f)) Raise(DBIERR_FILEBUSY, TableDetail(f->path));
   }
   Attach(f, to);
   f->version++;
 }
 
-Conn* Engine::Colocate(const std::vector<TableFile*>& files) {
+Conn* Engine::WriterOf(const QString& folderKey) {
+  auto it = folders_.find(folderKey);
+  if (it == folders_.end() || it->second.scope <= 0) return nullptr;
+  Conn* w = nullptr;
+  long most = 0;
+  for (auto& c : it->second.conns) {
+    if (!c->inTx) continue;
+    const long n = std::count_if(c->files.begin(), c->files.end(), [](const TableFile* f) { return f->written; });
+    if (n > most) {
+      most = n;
+      w = c.get();
+    }
+  }
+  return w;
+}
+
+bool Engine::MakeRoom(Conn* c, const std::vector<TableFile*>& keep) {
+  if (int(c->files.size()) < c->maxAttached) return true;
+  TableFile* spare = nullptr;
+  for (TableFile* g : c->files)
+    if (std::find(keep.begin(), keep.end(), g) == keep.end() && Movable(g)) spare = g;
+  if (!spare) return false;
+  Folder& fo = FolderOf(c->folderKey);
+  Conn* other = ConnWithRoom(fo, c);
+  if (!other) {
+    fo.conns.push_back(std::make_unique<Conn>(c->folderKey));
+    other = fo.conns.back().get();
+  }
+  Move(spare, other);
+  return true;
+}
+
+void Engine::Gather(TableFile* f) {
+  // Inside a transaction, the files it writes go to one connection while it has room: a join
+  // over them then never has to move a file whose rows are pending.
+  Conn* from = f->conn;
+  if (!from || f->written || (from->inTx && HoldsWrites(from))) return;
+  Conn* w = WriterOf(from->folderKey);
+  if (!w || w == from || !Movable(f)) return;
+  if (!MakeRoom(w, {f})) return;  // the rows span connections; their commit stays whole anyway
+  Move(f, w);
+}
+
+Conn* Engine::Colocate(const std::vector<TableFile*>& files, bool write) {
   if (files.empty()) return nullptr;
   std::map<Conn*, int> count;
   for (TableFile* f : files) count[f->conn]++;
-  if (count.size() == 1) return files.front()->conn;
-  // The files go where the fewest must leave a connection holding rows written in the open
-  // transaction (leaving may commit them, and a rollback could not undo them), then where most
-  // of them are.
   Conn* target = nullptr;
-  int best = 0;
-  for (auto& [c, n] : count) {
-    int score = n;
+  // A statement that writes inside a transaction goes where the transaction's rows are.
+  if (write) {
+    Conn* w = WriterOf(files.front()->folderKey);
+    bool fits = w != nullptr;
     for (TableFile* f : files)
-      if (f->conn != c && HoldsWrites(f->conn)) score -= 1000;
-    if (!target || score > best) { best = score; target = c; }
+      if (w && f->conn != w && !Movable(f)) fits = false;
+    if (fits) target = w;
   }
-  Folder& fo = FolderOf(files.front()->folderKey);
+  if (!target && count.size() == 1) return files.front()->conn;
+  if (!target) {
+    // The files go where the fewest must leave a connection holding rows written in the open
+    // transaction (such a file cannot leave), then where most of them are.
+    int best = 0;
+    for (auto& [c, n] : count) {
+      int score = n;
+      for (TableFile* f : files)
+        if (f->conn != c && !Movable(f)) score -= 1000;
+      if (!target || score > best) {
+        best = score;
+        target = c;
+      }
+    }
+  }
   for (TableFile* f : files) {
     if (f->conn == target) continue;
-    if (int(target->files.size()) >= target->maxAttached) {
-      // Make room: move a file the statement does not need to another connection.
-      TableFile* spare = nullptr;
-      for (TableFile* g : target->files)
-        if (std::find(files.begin(), files.end(), g) == files.end() && (!spare || (spare->written && !g->written)))
-          spare = g;
-      if (!spare) Raise(DBIERR_INVALIDPARAM, "L'instruction nomme trop de tables à la fois");
-      Conn* other = ConnWithRoom(fo, target);
-      if (!other) {
-        fo.conns.push_back(std::make_unique<Conn>(fo.conns.front()->folderKey));
-        other = fo.conns.back().get();
-      }
-      Move(spare, other);
+    if (!MakeRoom(target, files)) {
+      if (HoldsWrites(target))
+        Raise(DBIERR_FILEBUSY, "Trop de tables sont écrites dans la transaction en cours pour que l'instruction les lise "
+                               "ensemble ; la transaction est intacte.");
+      Raise(DBIERR_INVALIDPARAM, "L'instruction nomme trop de tables à la fois");
     }
     Move(f, target);
   }
@@ -1236,10 +1287,7 @@ void Engine::CheckOthers(TableFile* f) {
 
 void Engine::BeginScope(const QString& folder) {
   Folder& fo = FolderOf(FolderKey(folder));
-  if (fo.scope++ == 0) {
-    fo.doomed = false;
-    fo.partlyStored = false;
-  }
+  if (fo.scope++ == 0) fo.doomed = false;
 }
 
 void Engine::EndScope(const QString& folder, bool raise) {
@@ -1251,7 +1299,6 @@ void Engine::EndScope(const QString& folder, bool raise) {
     if (raise) Raise(DBIERR_ROLLEDBACK, "Une partie de l'opération a été annulée : aucune de ses lignes n'est enregistrée.");
     return;
   }
-  fo.partlyStored = false;
   CommitFolder(fo, raise);
 }
 
@@ -1355,17 +1402,12 @@ void Engine::RollbackScope(const QString& folder) {
 }
 
 void Engine::RollbackFolder(Folder& fo) {
-  const bool partly = fo.partlyStored;
   fo.doomed = false;
-  fo.partlyStored = false;
   bool refused = false;
   for (auto& c : fo.conns)
     if (!Rollback(c.get())) refused = true;
   DetachUnused();  // files closed while the transaction was open go now
   if (refused) Raise(DBIERR_OSERROR, "La transaction n'a pas pu être annulée.");
-  if (partly)
-    Raise(DBIERR_ROLLEDBACK, "Des lignes écrites avant qu'une table change de connexion étaient déjà "
-                             "enregistrées : l'annulation n'a pas pu les défaire.");
 }
 
 bool Engine::Rollback(Conn* c) {

@@ -182,8 +182,13 @@ class Engine {
   void Unreserve(TableFile* f);
   bool InUse(const QString& path) const;  // in this process
 
-  // Puts the files on one connection (for a query); returns it.
-  Conn* Colocate(const std::vector<TableFile*>& files);
+  // Puts the files on one connection (for a query); returns it. A statement that writes goes
+  // where the open transaction's rows are. Never stores part of a transaction: a statement that
+  // would need it is refused (DBIERR_FILEBUSY), the transaction intact.
+  Conn* Colocate(const std::vector<TableFile*>& files, bool write = false);
+  // Before a write inside a transaction: the file joins the connection holding the transaction's
+  // rows when it can. Cursors and statements on the file must be prepared after it.
+  void Gather(TableFile* f);
 
   // Writes: BeforeWrite starts the folder's transaction on the connection when one is open;
   // AfterWrite records the change.
@@ -219,7 +224,6 @@ class Engine {
     std::vector<std::unique_ptr<Conn>> conns;
     int scope = 0;
     bool doomed = false;       // an inner scope rolled back: the outermost end rolls back too
-    bool partlyStored = false;  // a file had to change connections: what it held got committed
   };
   Folder& FolderOf(const QString& key);
   Conn* ConnWithRoom(Folder& fo, Conn* avoid = nullptr);
@@ -238,6 +242,8 @@ class Engine {
   void RollbackFolder(Folder& fo);  // raises when not everything could be undone
   void LoadMeta(TableFile* f, bool reconcile);
   void Move(TableFile* f, Conn* to);
+  Conn* WriterOf(const QString& folderKey);  // the connection holding most of a scope's rows
+  bool MakeRoom(Conn* c, const std::vector<TableFile*>& keep);  // false when every file must stay
   void DetachUnused();
 
   std::map<QString, Folder> folders_;

@@ -169,7 +169,8 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
       }
       op.ofRef.push_back(found);
     }
-    Conn* c = op.files.empty() ? nullptr : Engine::Get().Colocate(op.files);
+    const bool select = FirstWord(SQL.Text()) == "SELECT";
+    Conn* c = op.files.empty() ? nullptr : Engine::Get().Colocate(op.files, !select);
     if (!c) Raise(DBIERR_SQLERROR, "L'instruction ne nomme aucune table.\n" + SQL.Text());
     QSet<QString> dates;
     for (TableFile* f : op.files)
@@ -196,7 +197,6 @@ std::vector<TDataSet::FieldInfo> TQuery::DoOpen() {
                                                    fitArgs.insert(key, a);
                                                    return a;
                                                  });
-    const bool select = FirstWord(SQL.Text()) == "SELECT";
     try {
       Stmt s(c, text);
       for (int i = 1; i <= sqlite3_bind_parameter_count(s.Raw()); ++i) {

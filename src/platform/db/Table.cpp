@@ -1090,6 +1090,7 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
   TableFile* f = c.f;
   const TableMeta& m = f->meta;
   Engine& e = Engine::Get();
+  e.Gather(f);
   if (c.sqlAlias != f->alias || c.locateCfg != c.cfg) {
     c.locateSql.clear();
     c.updateSql.clear();
@@ -1182,6 +1183,7 @@ void TTable::DoDelete(const Record& rec) {
   TableCursor& c = *cursor_;
   TableFile* f = c.f;
   Engine& e = Engine::Get();
+  e.Gather(f);
   c.BeforeOwnWrite();
   e.BeforeWrite(f);
   Stmt s(f->conn, QString("DELETE FROM %1 WHERE rowid = ?").arg(f->Q()));
@@ -1258,6 +1260,7 @@ void TTable::EmptyTable() {
   TableFile* f = wasActive ? cursor_->f : Engine::Get().Open(path, Engine::Mode::Shared);
   try {
     if (readOnly_) Raise(DBIERR_READONLY, QString("Table : %1").arg(path));
+    Engine::Get().Gather(f);
     Engine::Get().BeforeWrite(f);
     Stmt s(f->conn, QString("DELETE FROM %1").arg(f->Q()));
     s.Step();

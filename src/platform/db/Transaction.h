@@ -38,7 +38,9 @@ class TDbTransaction {
   void Commit();  // the flush; EDBEngineError when the rows cannot be written
   // Undoes every write of the transaction on every table of the folder, auto-increment counters
   // included; open datasets read the files as they are again at their next move, Locate or
-  // Refresh. EDBEngineError when some rows could not be undone (a join had to store them).
+  // Refresh. Nothing of the transaction is stored before its end: a statement that could only
+  // run by storing part of it (a join of tables written on different connections, when more
+  // tables are written than one connection holds) is refused with DBIERR_FILEBUSY instead.
   // Nested: the whole transaction is rolled back at the outermost end, whose Commit() then raises
   // DBIERR_ROLLEDBACK (raising here instead would let the outer end store the inner half).
   void Rollback();
