@@ -2,18 +2,44 @@
 // with Tx = k in every table (2,000 in the first, one in each other), and one row keyed by its
 // auto-increment counter in A.DB when the folder holds it. Started by the crash test.
 //   crash_writer <folder> <number of tables>
+// Or rebuilds R.DB over and over (pack, an index added, the index dropped) until it is killed:
+//   crash_writer <folder> rebuild
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <memory>
 #include <vector>
 
+#include "platform/db/DbiStructure.h"
 #include "platform/db/Table.h"
 #include "platform/db/Transaction.h"
 
 int main(int argc, char** argv) {
   if (argc < 3) return 2;
   const QString folder = QString::fromLocal8Bit(argv[1]);
+  if (std::string(argv[2]) == "rebuild") {
+    IDXDesc x;
+    x.szName = "iS";
+    x.aiKeyFld = {3};
+    x.iFldsInKey = 1;
+    x.bMaintained = true;
+    std::printf("ready\n");
+    std::fflush(stdout);
+    for (;;) {
+      if (Dbi::PackTable(folder, "R.DB") != DBIERR_NONE) break;
+      CRTblDesc d;
+      d.szTblName = "R.DB";
+      x.op = CrtOp::Add;
+      d.indexes = {x};
+      if (Dbi::DoRestructure(folder, d) != DBIERR_NONE) break;
+      x.op = CrtOp::Drop;
+      d.indexes = {x};
+      if (Dbi::DoRestructure(folder, d) != DBIERR_NONE) break;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(Dbi::LastErrorText()));
+    return 1;
+  }
   const int n = std::atoi(argv[2]);
   try {
     std::vector<std::unique_ptr<TTable>> tables;

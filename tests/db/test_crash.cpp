@@ -12,11 +12,13 @@
 #include <map>
 #include <random>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "DbTestUtil.h"
 #include "platform/db/Query.h"
+#include "platform/db/EngineCore.h"
 #include "platform/db/GroupCommit.h"
 #include "platform/db/Table.h"
 #include "platform/db/Transaction.h"
@@ -43,7 +45,7 @@ CRTblDesc ADesc() {
 }
 
 pid_t StartWriter(const QString& folder, int tables) {
-  const QByteArray f = QFile::encodeName(folder), n = QByteArray::number(tables);
+  const QByteArray f = QFile::encodeName(folder), n = tables > 0 ? QByteArray::number(tables) : QByteArray("rebuild");
   const QByteArray writer = qEnvironmentVariableIsSet("ZELM_CRASH_WRITER") ? qgetenv("ZELM_CRASH_WRITER") : CRASH_WRITER;
   char* argv[] = {const_cast<char*>(writer.constData()), const_cast<char*>(f.constData()), const_cast<char*>(n.constData()),
                   nullptr};
@@ -351,6 +353,87 @@ TEST(GroupCommit, ACommitThatFailsOnOneConnectionStoresNothingAnywhere) {
   EXPECT_EQ(RawSql(a, "SELECT count(*) FROM t"), QStringList{"2"});
   EXPECT_EQ(RawSql(b, "SELECT count(*) FROM t"), QStringList{"2"});
   EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), QStringList({"A.DB", "B.DB"}));
+}
+
+// Packs and index rebuilds killed at random moments: the table is found whole with its rows, its
+// indexes and a counter past its keys, and no rebuild leaves a file of its own behind.
+TEST(RebuildKilled, TheTableIsWholeAndNothingIsLeftBehind) {
+  const int runs = qEnvironmentVariableIntValue("ZELM_CRASH_RUNS") > 0 ? qEnvironmentVariableIntValue("ZELM_CRASH_RUNS") : 25;
+  TempDir dir;
+  CRTblDesc d;
+  d.szTblName = "R.DB";
+  d.fields = {Fld("Id", fldINT32, 1, fldstAUTOINC), Fld("N", fldINT32), Fld("S", fldZSTRING, 20)};
+  d.indexes = {Idx("", {1}, true)};
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
+  {
+    TTable t;
+    t.SetDatabaseName(dir.Path());
+    t.SetTableName("R.DB");
+    t.Open();
+    TDbTransaction tx(dir.Path());
+    for (int i = 0; i < 20000; ++i) {
+      t.Append();
+      t.FieldByName("N")->AsInteger = i;
+      t.FieldByName("S")->AsString = QString("ligne %1").arg(i % 977);
+      t.Post();
+    }
+    tx.Commit();
+  }
+  std::mt19937 rng(4242);
+  std::uniform_int_distribution<int> delay(5, 250);
+  int rows = 20000;
+  for (int run = 0; run < runs; ++run) {
+    const pid_t pid = StartWriter(dir.Path(), 0);
+    ASSERT_GT(pid, 0);
+    ::usleep(useconds_t(delay(rng)) * 1000);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the rebuilder stopped by itself in run " << run;
+    {
+      TTable t;
+      t.SetDatabaseName(dir.Path());
+      t.SetTableName("R.DB");
+      ASSERT_NO_THROW(t.Open()) << "run " << run;
+      ASSERT_EQ(t.RecordCount(), rows) << "run " << run;
+      t.Last();
+      const int last = t.FieldByName("Id")->AsInteger();
+      t.Append();
+      t.FieldByName("N")->AsInteger = -1 - run;
+      t.Post();
+      ASSERT_GT(t.FieldByName("Id")->AsInteger(), last) << "run " << run;
+      rows++;
+    }
+    EXPECT_EQ(RawSql(dir.File("R.DB"), "PRAGMA integrity_check"), QStringList{"ok"}) << "run " << run;
+    EXPECT_EQ(RawSql(dir.File("R.DB"), "SELECT count(*) FROM R WHERE N < 20000 AND N >= 0"), QStringList{"20000"});
+    std::vector<IDXDesc> idx = Dbi::GetIndexDescs(dir.Path(), "R.DB");
+    ASSERT_FALSE(idx.empty()) << "run " << run;
+    EXPECT_TRUE(idx.front().bPrimary) << "run " << run;
+    // What a kill left aside goes at the next rebuild of the table.
+    const QStringList left = QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp");
+    EXPECT_LE(left.size(), 1) << "run " << run << ": " << left.join(' ').toStdString();
+  }
+  EXPECT_EQ(Dbi::PackTable(dir.Path(), "R.DB"), DBIERR_NONE);
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"), QStringList());
+}
+
+// What a folder's first use in a program sweeps: the rebuilds nobody is building.
+TEST(RebuildKilled, TheSweepLeavesARebuildUnderWay) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(1)), DBIERR_NONE);
+  for (const char* n : {".K01.DB.0123abcd.tmp", ".K01.DB.0123abcd.tmp-journal", ".GONE.DB.89abcdef.tmp", ".K01.DB.notmine.tmp"}) {
+    QFile f(dir.File(n));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  // Another process rebuilding K01 holds its lock: its file stays.
+  const int held = ::open(QFile::encodeName(dir.File("K01.DB")).constData(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  dbe::SweepRebuilds(dir.Path());
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"),
+            QStringList({".K01.DB.0123abcd.tmp", ".K01.DB.0123abcd.tmp-journal", ".K01.DB.notmine.tmp"}));
+  ::close(held);
+  dbe::SweepRebuilds(dir.Path());
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"), QStringList({".K01.DB.notmine.tmp"}));
 }
 
 // Two files (as in a takings save with its counter table), and twelve (more than the ten files

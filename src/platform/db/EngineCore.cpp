@@ -871,7 +871,34 @@ Engine::Folder& Engine::FolderOf(const QString& key) {
   auto it = folders_.find(key);
   if (it != folders_.end()) return it->second;
   SweepSuperJournals(key);
+  SweepRebuilds(key);
   return folders_[key];
+}
+
+void SweepRebuilds(const QString& folder, const QString& tablePath) {
+  // A rebuild builds ".<table>.<8 hex>.tmp" beside the table while it holds the table's
+  // exclusive lock; one killed leaves it there, as large as the table. Whoever can take that lock
+  // (or finds the table gone) knows the file is nobody's.
+  static const QRegularExpression name("^\\.(.+)\\.[0-9a-f]{8}\\.tmp(-journal)?$");
+  const QDir d(folder);
+  for (const QString& e : d.entryList({".*.tmp", ".*.tmp-journal"}, QDir::Files | QDir::Hidden | QDir::System)) {
+    const auto m = name.match(e);
+    if (!m.hasMatch()) continue;
+    const QString table = d.absoluteFilePath(m.captured(1));
+    if (!tablePath.isEmpty()) {
+      if (table != tablePath) continue;
+      QFile::remove(d.absoluteFilePath(e));  // the caller holds the lock
+      continue;
+    }
+    if (!QFileInfo::exists(table)) {
+      QFile::remove(d.absoluteFilePath(e));
+      continue;
+    }
+    const int fd = LockFile(table, true);
+    if (fd < 0) continue;
+    QFile::remove(d.absoluteFilePath(e));
+    UnlockFile(fd);
+  }
 }
 
 TableFile* Engine::Find(const QString& path) const {
@@ -1101,6 +1128,7 @@ TableFile* Engine::Reserve(const QString& path) {
   if (QFileInfo(key).isFile()) {
     fd = LockFile(key, true);
     if (fd == -2) Raise(DBIERR_FILEBUSY, TableDetail(path));
+    if (fd >= 0) SweepRebuilds(QFileInfo(key).absolutePath(), key);
   }
   auto owned = std::make_unique<TableFile>();
   TableFile* f = owned.get();

@@ -270,6 +270,9 @@ QStringList CompanionNames(const QString& tablePath, const TableMeta& meta, int 
 void WriteCompanions(const QString& tablePath, const TableMeta& meta);
 bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& idx);
 void RemoveCompanions(const QString& tablePath);
+// Removes what killed rebuilds left in a folder (only those of tablePath, whose lock the caller
+// holds, when given).
+void SweepRebuilds(const QString& folder, const QString& tablePath = {});
 // Locks against other processes (flock on the table file). Returns the fd or -1.
 int LockFile(const QString& path, bool exclusive);
 void UnlockFile(int fd);
