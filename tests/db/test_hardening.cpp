@@ -4,7 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QCryptographicHash>
 #include <QFileInfo>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "DbTestUtil.h"
 #include "platform/db/Query.h"
@@ -103,5 +108,153 @@ TEST(Counter, AtItsLimitTheInsertIsRefusedNotWrapped) {
   t.Cancel();
   EXPECT_EQ(RawSql(dir.File("AUTO.DB"), "SELECT N FROM AUTO"), QStringList{"2147483647"});
 }
+
+// ---- a folder that cannot be written ----
+
+// Runs `fn` in a child process that cannot write the folder (as an unprivileged user when the
+// tests run as root, who writes anything), and returns what it reported.
+QString InChildWithoutWriteRight(const std::function<QString()>& fn) {
+  int p[2];
+  if (::pipe(p) != 0) return "pipe";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(p[0]);
+    QString out;
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) out = "setuid";
+    if (out.isEmpty()) out = fn();
+    const QByteArray u = out.toUtf8();
+    if (::write(p[1], u.constData(), size_t(u.size())) < 0) ::_exit(3);
+    ::_exit(0);
+  }
+  ::close(p[1]);
+  QByteArray got;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(p[0], buf, sizeof buf)) > 0;) got.append(buf, n);
+  ::close(p[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the child died: " + QString::number(status) + " " + QString::fromUtf8(got);
+  return QString::fromUtf8(got);
+}
+
+QByteArray FolderPrint(const QString& dir) {
+  QCryptographicHash h(QCryptographicHash::Sha1);
+  for (const QString& n : QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
+    QFile f(dir + n);
+    f.open(QIODevice::ReadOnly);
+    h.addData(n.toUtf8());
+    h.addData(f.readAll());
+  }
+  return h.result();
+}
+
+class ReadOnlyFolder : public ::testing::TestWithParam<bool> {};
+
+// Every write fails with the engine's error in French, none is reported as done, no file changes.
+// Param: the table files themselves writable (only the folder is not: no journal can be made).
+TEST_P(ReadOnlyFolder, EveryWriteFailsInFrenchAndNothingChanges) {
+  TempDir dir;
+  for (const CRTblDesc& d : AppSchema()) ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoDesc(true)), DBIERR_NONE);
+  RawSql(dir.File("CLIENT.DB"), "INSERT INTO CLIENT (Id, Ord, Nom) VALUES('0001', 1, 'DUPONT')");
+  RawSql(dir.File("AUTO.DB"), "INSERT INTO AUTO VALUES(1, 'a')");
+  const bool filesWritable = GetParam();
+  for (const QString& n : QDir(dir.Path()).entryList(QDir::Files))
+    ::chmod(QFile::encodeName(dir.File(n)).constData(), filesWritable ? 0666 : 0444);
+  ::chmod(QFile::encodeName(dir.Path()).constData(), 0555);
+  const QByteArray before = FolderPrint(dir.Path());
+  const QString faults = InChildWithoutWriteRight([&] {
+    QString out;
+    auto expectFail = [&](const char* what, const std::function<void()>& fn) {
+      try {
+        fn();
+        out += QString("%1: reported as done; ").arg(what);
+      } catch (const EDBEngineError& e) {
+        const QString m = e.Message();
+        // French and about the write, not an English SQLite text.
+        if (m.contains("readonly", Qt::CaseInsensitive) || m.contains("unable", Qt::CaseInsensitive) ||
+            m.contains("attempt", Qt::CaseInsensitive) || m.contains("database", Qt::CaseInsensitive))
+          out += QString("%1: %2; ").arg(what, m);
+      } catch (const std::exception& e) {
+        out += QString("%1: %2; ").arg(what, e.what());
+      }
+    };
+    auto expectCode = [&](const char* what, int code) {
+      if (code == DBIERR_NONE) out += QString("%1: reported as done; ").arg(what);
+    };
+    TTable c;
+    try {
+      OpenIn(c, dir.Path(), "CLIENT");
+    } catch (const Exception& e) {
+      return "open: " + e.Message();
+    }
+    expectFail("insert", [&] {
+      c.Append();
+      c.FieldByName("Id")->AsString = "0002";
+      c.Post();
+    });
+    if (c.State() != dsBrowse) c.Cancel();
+    expectFail("update", [&] {
+      c.First();
+      c.Edit();
+      c.FieldByName("Nom")->AsString = "MARTIN";
+      c.Post();
+    });
+    if (c.State() != dsBrowse) c.Cancel();
+    expectFail("delete", [&] {
+      c.First();
+      c.Delete();
+    });
+    expectFail("empty", [&] { c.EmptyTable(); });
+    if (c.RecordCount() != 1) out += "the cursor counts " + QString::number(c.RecordCount()) + "; ";
+    TTable a;
+    OpenIn(a, dir.Path(), "AUTO");
+    expectFail("auto-increment insert", [&] { AddAuto(a, "b"); });
+    if (a.State() != dsBrowse) a.Cancel();
+    expectFail("transaction", [&] {
+      TDbTransaction tx(dir.Path());
+      c.Append();
+      c.FieldByName("Id")->AsString = "0003";
+      c.Post();
+      tx.Commit();
+    });
+    if (c.State() != dsBrowse) c.Cancel();
+    for (const char* sql : {"INSERT INTO CLIENT (Id) VALUES('0009')", "UPDATE CLIENT SET Nom = 'X'", "DELETE FROM CLIENT",
+                            "INSERT INTO Region (Id, Libelle) SELECT Region, Nom FROM CLIENT"})
+      expectFail(sql, [&] {
+        TQuery q;
+        q.SetDatabaseName(dir.Path());
+        q.SQL.Add(sql);
+        q.ExecSQL();
+      });
+    c.Close();
+    a.Close();
+    CRTblDesc d = AutoDesc(false);
+    d.szTblName = "NEW.DB";
+    expectCode("create", Dbi::CreateTable(dir.Path(), d));
+    expectCode("create over", Dbi::CreateTable(dir.Path(), AutoDesc(false), true));
+    expectCode("pack", Dbi::PackTable(dir.Path(), "CLIENT.DB"));
+    CRTblDesc r;
+    r.szTblName = "CLIENT.DB";
+    IDXDesc x = Idx("iTel", {5}, false);
+    r.indexes = {x};
+    expectCode("restructure", Dbi::DoRestructure(dir.Path(), r));
+    // (A writable file takes its header's counter without a journal: only a read-only one refuses.)
+    if (!filesWritable) expectFail("counter", [&] { Dbi::WriteAutoIncCounter(dir.Path(), "AUTO.DB", 7); });
+    expectFail("delete table", [&] {
+      TTable t;
+      t.SetDatabaseName(dir.Path());
+      t.SetTableName("Site.DB");
+      t.DeleteTable();
+    });
+    return out;
+  });
+  ::chmod(QFile::encodeName(dir.Path()).constData(), 0755);
+  EXPECT_TRUE(faults.isEmpty()) << faults.toStdString();
+  EXPECT_EQ(FolderPrint(dir.Path()), before);
+  EXPECT_EQ(RawSql(dir.File("CLIENT.DB"), "SELECT Id, Nom FROM CLIENT"), QStringList{"0001|DUPONT"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ReadOnlyFolder, ::testing::Values(false, true));
 
 }  // namespace

@@ -1100,6 +1100,8 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
     c.locateCfg = c.cfg;
   }
   if (inserting) {
+    const int32_t counterBefore = f->counter;
+    const bool dirtyBefore = f->counterDirty;
     QList<QVariant> binds;
     binds.reserve(int(m.fields.size()));
     for (size_t i = 0; i < m.fields.size(); ++i) {
@@ -1121,6 +1123,12 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
       s.Step();
     } catch (const EDBEngineError& err) {
       c.page.clear();
+      if (f->conn && !f->conn->inTx) {
+        // The number went with no row: the header must not take it at the next commit.
+        f->counter = counterBefore;
+        f->counterDirty = dirtyBefore;
+        f->counterChecked = false;
+      }
       if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table : %1").arg(f->path));
       throw;
     }
