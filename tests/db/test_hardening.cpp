@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -111,16 +112,14 @@ TEST(Counter, AtItsLimitTheInsertIsRefusedNotWrapped) {
 
 // ---- a folder that cannot be written ----
 
-// Runs `fn` in a child process that cannot write the folder (as an unprivileged user when the
-// tests run as root, who writes anything), and returns what it reported.
-QString InChildWithoutWriteRight(const std::function<QString()>& fn) {
+// Runs `fn` in a child process after `setup` (limits, rights), and returns what it reported.
+QString InChild(const std::function<QString()>& setup, const std::function<QString()>& fn) {
   int p[2];
   if (::pipe(p) != 0) return "pipe";
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(p[0]);
-    QString out;
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) out = "setuid";
+    QString out = setup();
     if (out.isEmpty()) out = fn();
     const QByteArray u = out.toUtf8();
     if (::write(p[1], u.constData(), size_t(u.size())) < 0) ::_exit(3);
@@ -135,6 +134,10 @@ QString InChildWithoutWriteRight(const std::function<QString()>& fn) {
   ::waitpid(pid, &status, 0);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return "the child died: " + QString::number(status) + " " + QString::fromUtf8(got);
   return QString::fromUtf8(got);
+}
+
+QString InChildWithoutWriteRight(const std::function<QString()>& fn) {
+  return InChild([] { return ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0) ? QString("setuid") : QString(); }, fn);
 }
 
 QByteArray FolderPrint(const QString& dir) {
@@ -256,5 +259,78 @@ TEST_P(ReadOnlyFolder, EveryWriteFailsInFrenchAndNothingChanges) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, ReadOnlyFolder, ::testing::Values(false, true));
+
+// ---- a full disk ----
+
+// The files may not grow past a limit (as a full disk): every post either stores its row and says
+// so, or fails with the engine's French error and stores nothing; a transaction is whole or absent.
+TEST(FullDisk, EveryRowIsStoredAndSaidSoOrRefusedAndAbsent) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), DistoDesc()), DBIERR_NONE);
+  for (const CRTblDesc& d : AppSchema())
+    if (d.szTblName == "Ha.DB") ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
+  const QString report = InChild(
+      [] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit r{256 * 1024, 256 * 1024};
+        return ::setrlimit(RLIMIT_FSIZE, &r) == 0 ? QString() : QString("setrlimit");
+      },
+      [&] {
+        QString out;
+        TTable t;
+        OpenIn(t, dir.Path(), "Disto");
+        int stored = 0;
+        auto post = [&](int i) {
+          t.Append();
+          t.FieldByName("DateJ")->AsDateTime = QDate(2005, 1, 1).addDays(i / 1000).startOfDay();
+          t.FieldByName("Id_Client")->AsString = QString::number(i % 1000);
+          t.FieldByName("Id_Titre")->AsString = "T";
+          t.FieldByName("Qte_Prise")->AsInteger = i;
+          t.Post();
+        };
+        QString first;
+        for (int i = 0; i < 100000; ++i) {
+          try {
+            post(i);
+            stored++;
+          } catch (const EDBEngineError& e) {
+            t.Cancel();
+            first = e.Message();
+            break;
+          }
+        }
+        if (first.isEmpty()) return QString("the limit was never met");
+        if (!first.contains("disque") && !first.contains("Disque")) out += "not French: " + first + "; ";
+        // Once full, a transaction of many rows over two files: refused, none of them stored.
+        TTable ha;
+        OpenIn(ha, dir.Path(), "Ha");
+        try {
+          TDbTransaction tx(dir.Path());
+          ha.Append();
+          ha.FieldByName("DateH")->AsDateTime = QDate(2005, 1, 1).startOfDay();
+          ha.FieldByName("Id")->AsString = "T";
+          ha.Post();
+          for (int i = 200000; i < 203000; ++i) post(i);
+          tx.Commit();
+          out += "a transaction was stored past the limit; ";
+        } catch (const EDBEngineError& e) {
+          if (t.State() != dsBrowse) t.Cancel();
+        }
+        if (t.RecordCount() != stored) out += QString("the cursor counts %1, %2 stored; ").arg(t.RecordCount()).arg(stored);
+        return out + QString("stored=%1").arg(stored);
+      });
+  ASSERT_TRUE(report.startsWith("stored=")) << report.toStdString();
+  const QString stored = report.mid(7);
+  EXPECT_GT(stored.toInt(), 100);
+  // Read through the engine (which rolls back what a failing write left half done), then raw.
+  TTable t;
+  OpenIn(t, dir.Path(), "Disto");
+  EXPECT_EQ(QString::number(t.RecordCount()), stored);
+  t.Close();
+  EXPECT_EQ(RawSql(dir.File("Disto.DB"), "SELECT count(*) FROM Disto"), QStringList{stored});
+  EXPECT_EQ(RawSql(dir.File("Disto.DB"), "PRAGMA integrity_check"), QStringList{"ok"});
+  EXPECT_EQ(RawSql(dir.File("Ha.DB"), "SELECT count(*) FROM Ha"), QStringList{"0"});
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter("-journal"), QStringList());
+}
 
 }  // namespace
