@@ -260,6 +260,85 @@ TEST_P(ReadOnlyFolder, EveryWriteFailsInFrenchAndNothingChanges) {
 
 INSTANTIATE_TEST_SUITE_P(Files, ReadOnlyFolder, ::testing::Values(false, true));
 
+// ---- many tables, few file handles ----
+
+// As under `ulimit -n 1024`: more tables opened than the handles allow fail with the engine's
+// French error, nothing crashes, and once closed every handle is given back.
+TEST(FileHandles, MoreTablesThanHandlesFailCleanlyAndGiveEveryHandleBack) {
+  TempDir dir;
+  const int tables = 560;
+  for (int i = 0; i < tables; ++i) {
+    CRTblDesc d = AutoDesc(true);
+    d.szTblName = QString("T%1.DB").arg(i);
+    ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
+  }
+  const QString report = InChild(
+      [] {
+        rlimit r{1024, 1024};
+        return ::setrlimit(RLIMIT_NOFILE, &r) == 0 ? QString() : QString("setrlimit");
+      },
+      [&] {
+        QString out;
+        auto handles = [] { return int(QDir("/proc/self/fd").entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot).size()); };
+        const int before = handles();
+        std::vector<std::unique_ptr<TTable>> open;
+        QString refused;
+        for (int i = 0; i < tables && refused.isEmpty(); ++i) {
+          auto t = std::make_unique<TTable>();
+          try {
+            OpenIn(*t, dir.Path(), QString("T%1.DB").arg(i));
+            AddAuto(*t, "a");
+            open.push_back(std::move(t));
+          } catch (const EDBEngineError& e) {
+            refused = e.Message();
+          }
+        }
+        if (open.size() < 300) out += QString("only %1 tables open; ").arg(open.size());
+        if (refused.isEmpty()) out += "never refused; ";
+        else if (!refused.contains("T") || refused.contains("unable", Qt::CaseInsensitive) ||
+                 refused.contains("Too many", Qt::CaseInsensitive))
+          out += "refused with: " + refused + "; ";
+        // A transaction over every table open, with no handle left for its journals: stored
+        // whole or refused whole, in French.
+        {
+          TDbTransaction tx(dir.Path());
+          try {
+            for (auto& t : open) AddAuto(*t, "b");
+            tx.Commit();
+          } catch (const EDBEngineError& e) {
+            if (e.Message().contains("unable", Qt::CaseInsensitive)) out += "transaction: " + e.Message() + "; ";
+            for (auto& t : open)
+              if (t->State() != dsBrowse) t->Cancel();
+            try {
+              tx.Rollback();
+            } catch (const EDBEngineError& e) {
+              out += "rollback: " + e.Message() + "; ";
+            }
+          }
+        }
+        const int opened = int(open.size());
+        open.clear();
+        if (handles() > before + 2) out += QString("%1 handles kept after closing; ").arg(handles() - before);
+        // The table that could not open opens now.
+        TTable t;
+        try {
+          OpenIn(t, dir.Path(), QString("T%1.DB").arg(opened));
+          AddAuto(t, "c");
+        } catch (const EDBEngineError& e) {
+          out += "after closing: " + e.Message() + "; ";
+        }
+        return out + QString("opened=%1").arg(opened);
+      });
+  ASSERT_TRUE(report.contains("opened=")) << report.toStdString();
+  EXPECT_TRUE(report.startsWith("opened=")) << report.toStdString();
+  const int opened = report.section('=', 1).toInt();
+  const QStringList first = RawSql(dir.File("T0.DB"), "SELECT count(*) FROM T0");
+  for (int i = 0; i < opened; ++i)
+    ASSERT_EQ(RawSql(dir.File(QString("T%1.DB").arg(i)), QString("SELECT count(*) FROM T%1").arg(i)), first) << i;
+  EXPECT_EQ(RawSql(dir.File(QString("T%1.DB").arg(opened)), QString("SELECT S FROM T%1").arg(opened)), QStringList{"c"});
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter("journal"), QStringList());
+}
+
 // ---- a full disk ----
 
 // The files may not grow past a limit (as a full disk): every post either stores its row and says
