@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QCryptographicHash>
 #include <QFileInfo>
+#include <cmath>
+#include <limits>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -108,6 +110,212 @@ TEST(Counter, AtItsLimitTheInsertIsRefusedNotWrapped) {
   EXPECT_EQ(CodeOf([&] { t.Post(); }), DBIERR_OUTOFRANGE);
   t.Cancel();
   EXPECT_EQ(RawSql(dir.File("AUTO.DB"), "SELECT N FROM AUTO"), QStringList{"2147483647"});
+}
+
+// ---- hostile values through every call ----
+
+class Hostile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CRTblDesc d;
+    d.szTblName = "HOST.DB";
+    d.fields = {Fld("S", fldZSTRING, 40), Fld("I", fldINT32), Fld("H", fldINT16), Fld("F", fldFLOAT),
+                Fld("M", fldFLOAT, 1, fldstMONEY), Fld("D", fldDATE), Fld("B", fldBOOL), Fld("K", fldINT32)};
+    d.indexes = {Idx("", {8}, true), Idx("iS", {1}, false, true)};
+    ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
+    OpenIn(t, dir.Path(), "HOST");
+  }
+  // Runs one call: it works, or fails with the program's own error in French; any other outcome
+  // is noted.
+  bool Try(const QString& what, const std::function<void()>& fn) {
+    try {
+      fn();
+      return true;
+    } catch (const Exception& e) {
+      const QString m = e.Message();
+      if (m.isEmpty() || m.contains("sqlite", Qt::CaseInsensitive) || m.contains("unrecognized") || m.contains("syntax error"))
+        faults << what + ": " + m.left(200);
+    } catch (const std::exception& e) {
+      faults << what + ": " + e.what();
+    }
+    if (t.Active() && t.State() != dsBrowse) t.Cancel();
+    return false;
+  }
+  QString ValidUtf8(const QString& s) { return QString::fromUtf8(s.toUtf8()); }
+  TempDir dir;
+  TTable t;
+  QStringList faults;
+  int key = 0;
+};
+
+QString Huge() { return QString(1 << 20, QChar('x')); }
+QString Emoji40() {
+  QString e;
+  for (int i = 0; i < 40; ++i) e += QString::fromUtf8("\xF0\x9F\x93\xB0");  // a newspaper, two UTF-16 units
+  return e;
+}
+
+TEST_F(Hostile, TextsStoredReadBackAsTheFieldKeptThem) {
+  const QString nul = QString("AB") + QChar(0) + "CD";
+  const QString lone = QString("x") + QChar(0xD800) + "y";  // no valid UTF-8 for it
+  const QString bad = QString::fromUtf8("\xC3\x28\xFF\xFE ok");  // invalid UTF-8 bytes
+  for (const QString& v : {nul, lone, bad, Huge(), Emoji40(), QString("'; DROP TABLE HOST; --"), QString("é\"\\%_*?")}) {
+    const QString label = v.left(12).toHtmlEscaped();
+    QString kept;
+    const int k = ++key;
+    if (!Try("post " + label, [&] {
+          t.Append();
+          t.FieldByName("K")->AsInteger = k;
+          t.FieldByName("S")->AsString = v;
+          kept = t.FieldByName("S")->AsString();
+          t.Post();
+        }))
+      continue;
+    // Whatever the field kept is a whole text: no half character at a cut.
+    EXPECT_EQ(kept, ValidUtf8(kept)) << label.toStdString();
+    EXPECT_LE(kept.size(), 40) << label.toStdString();
+    ASSERT_TRUE(t.Locate("K", k));
+    EXPECT_EQ(t.FieldByName("S")->AsString(), kept) << label.toStdString();
+    EXPECT_EQ(RawSql(dir.File("HOST.DB"), QString("SELECT S FROM HOST WHERE K = %1").arg(k)).value(0), kept) << label.toStdString();
+    // Found again by what was given and by what was kept, in either case.
+    Try("locate " + label, [&] { t.Locate("S", v); });
+    EXPECT_TRUE(t.Locate("S", kept)) << label.toStdString();
+    Try("locate ci " + label, [&] { t.Locate("S", kept.toLower(), loCaseInsensitive); });
+    Try("partial " + label, [&] { t.Locate("S", kept, loPartialKey); });
+    // Through a parameter, and as a literal in a filter.
+    Try("param " + label, [&] {
+      TQuery q;
+      q.SetDatabaseName(dir.Path());
+      q.SQL.Add("SELECT K FROM HOST WHERE S = :s");
+      q.ParamByName("s")->AsString = kept;
+      q.Open();
+      EXPECT_EQ(q.RecordCount(), 1) << label.toStdString();
+    });
+    Try("filter " + label, [&] {
+      QString lit = kept;
+      lit.replace('\'', "''");
+      t.SetFilter("S = '" + lit + "'");
+      t.SetFiltered(true);
+      t.RecordCount();
+    });
+    t.SetFiltered(false);
+  }
+  // Statements with hostile values.
+  for (const QString& v : {nul, lone, bad, Huge()}) {
+    const QString label = "sql " + v.left(12);
+    const int k = ++key;
+    Try(label, [&] {
+      TQuery q;
+      q.SetDatabaseName(dir.Path());
+      q.SQL.Add("INSERT INTO HOST (K, S) VALUES (:k, :s)");
+      q.ParamByName("k")->AsInteger = k;
+      q.ParamByName("s")->AsString = v;
+      q.ExecSQL();
+    });
+    Try(label + " as text", [&] {
+      TQuery q;
+      q.SetDatabaseName(dir.Path());
+      QString lit = v;
+      lit.replace('\'', "''");
+      q.SQL.Add(QString("UPDATE HOST SET S = '%1' WHERE K = %2").arg(lit).arg(k));
+      q.ExecSQL();
+    });
+    const QStringList stored = RawSql(dir.File("HOST.DB"), QString("SELECT S FROM HOST WHERE K = %1").arg(k));
+    if (!stored.isEmpty()) {
+      EXPECT_LE(stored.value(0).size(), 40) << label.toStdString();
+      EXPECT_EQ(stored.value(0), ValidUtf8(stored.value(0))) << label.toStdString();
+    }
+  }
+  // Names: of a table, a field, an index; none reaches outside the folder or crashes.
+  for (const QString& n : {nul, lone, Huge(), QString("../../etc/passwd"), QString("/etc/passwd"), QString("HOST.DB") + QChar(0) + "x"}) {
+    TTable o;
+    EXPECT_FALSE(Try("table " + n.left(12), [&] { OpenIn(o, dir.Path(), n); }));
+    Try("field " + n.left(12), [&] { t.FieldByName(n); });
+    Try("index " + n.left(12), [&] { t.SetIndexName(n); });
+    t.SetIndexName("");
+    Try("locate field " + n.left(12), [&] { t.Locate(n, 1); });
+  }
+  EXPECT_EQ(RawSql(dir.File("HOST.DB"), "PRAGMA integrity_check"), QStringList{"ok"});
+  EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
+}
+
+TEST_F(Hostile, NumbersAndDatesAtTheirLimitsAreStoredExactlyOrRefused) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    const char* field;
+    QVariant value;
+  };
+  const std::vector<Case> cases = {
+      {"F", nan}, {"F", inf}, {"F", -inf}, {"F", 1e308}, {"F", -0.0}, {"F", 5e-324},
+      {"M", nan}, {"M", 922337203685477.0}, {"I", qlonglong(2147483647)}, {"I", qlonglong(-2147483647 - 1)},
+      {"I", qlonglong(2147483648LL)}, {"I", nan}, {"H", 40000}, {"H", -32768}, {"H", QString("12abc")},
+      {"D", QDate(1, 1, 1)}, {"D", QDate(9999, 12, 31)}, {"D", QDate(-1, 12, 31)}, {"D", QDate(10000, 1, 1)},
+      {"D", QDate()}, {"D", QString("31/02/2005")}, {"D", QString("2005-02-29")}, {"D", nan},
+      {"B", nan}, {"B", QString("peut-être")}};
+  for (const Case& c : cases) {
+    const QString label = QString("%1 = %2").arg(c.field, c.value.toString());
+    const int k = ++key;
+    QVariant kept;
+    const bool ok = Try("post " + label, [&] {
+      t.Append();
+      t.FieldByName("K")->AsInteger = k;
+      t.FieldByName(c.field)->Value = c.value;
+      kept = t.FieldByName(c.field)->Value();
+      t.Post();
+    });
+    if (!ok) continue;
+    ASSERT_TRUE(t.Locate("K", k)) << label.toStdString();
+    EXPECT_EQ(t.FieldByName(c.field)->Value(), kept) << label.toStdString();
+    if (kept.typeId() == QMetaType::Double) EXPECT_TRUE(std::isfinite(kept.toDouble())) << label.toStdString();
+    if (kept.typeId() == QMetaType::QDate) {
+      // The date is found again by a query over its field.
+      Try("query " + label, [&] {
+        TQuery q;
+        q.SetDatabaseName(dir.Path());
+        q.SQL.Add("SELECT K FROM HOST WHERE D = :d");
+        q.ParamByName("d")->AsDate = kept.toDate();
+        q.Open();
+        EXPECT_EQ(q.RecordCount(), 1) << label.toStdString();
+      });
+    }
+    // The same value through a statement: stored alike, or refused.
+    Try("sql " + label, [&] {
+      TQuery q;
+      q.SetDatabaseName(dir.Path());
+      q.SQL.Add(QString("UPDATE HOST SET %1 = :v WHERE K = %2").arg(c.field).arg(k));
+      q.ParamByName("v")->Value = c.value;
+      q.ExecSQL();
+    });
+    t.Refresh();
+    ASSERT_TRUE(t.Locate("K", k)) << label.toStdString();
+    const QVariant after = t.FieldByName(c.field)->Value();
+    if (after.typeId() == QMetaType::Double) EXPECT_TRUE(std::isfinite(after.toDouble())) << label.toStdString();
+  }
+  // Locate, filters and parameters with the same values: an answer or a French refusal.
+  for (const Case& c : cases) {
+    const QString label = QString("%1 = %2").arg(c.field, c.value.toString());
+    Try("locate " + label, [&] { t.Locate(c.field, c.value); });
+    Try("filter " + label, [&] {
+      t.SetFilter(QString("%1 = '%2'").arg(c.field, c.value.toString().replace('\'', "''")));
+      t.SetFiltered(true);
+      t.RecordCount();
+    });
+    t.SetFiltered(false);
+  }
+  // What is no value of the field is refused when given, not kept as something else.
+  t.Append();
+  for (const Case& c : std::vector<Case>{{"H", QString("12abc")}, {"I", nan}, {"I", QString("1e3")}, {"B", QString("peut-être")},
+                                         {"B", nan}, {"D", QDate(-1, 12, 31)}, {"D", QDate(10000, 1, 1)}, {"F", QString("abc")}})
+    EXPECT_FALSE(Try("refused", [&] { t.FieldByName(c.field)->Value = c.value; })) << c.field << " " << c.value.toString().toStdString();
+  t.Append();
+  t.FieldByName("S")->AsString = QString("AB") + QChar(0) + "CD";
+  EXPECT_EQ(t.FieldByName("S")->AsString(), "AB");
+  t.Cancel();
+  // Dates the stored text cannot hold are not stored as something else.
+  EXPECT_EQ(RawSql(dir.File("HOST.DB"), "SELECT count(*) FROM HOST WHERE D IS NOT NULL AND date(D) IS NOT D"),
+            QStringList{"0"});
+  EXPECT_EQ(RawSql(dir.File("HOST.DB"), "PRAGMA integrity_check"), QStringList{"ok"});
+  EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
 }
 
 // ---- a folder that cannot be written ----

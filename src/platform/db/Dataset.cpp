@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/db/EngineCore.h"
 
@@ -323,14 +324,33 @@ QVariant TDataSet::FieldValue(int index) const {
 QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
   if (v.isNull() || !v.isValid()) return QVariant();
   const FieldInfo& fi = infos_[field];
+  const bool text = v.typeId() == QMetaType::QString;
+  auto notA = [&](const char* what) {
+    return EConvertError(QString("« %1 » n'est pas %2 correct pour le champ « %3 »").arg(v.toString().left(40), what, fi.name));
+  };
   switch (fi.type) {
     case ftString: {
-      QString s = v.toString();
-      if (fi.size > 0 && s.size() > fi.size) s.truncate(fi.size);
+      const QString s = dbe::FitText(v.toString(), fi.size);
       return s.isEmpty() ? QVariant() : QVariant(s);
     }
     case ftSmallint: case ftInteger: case ftAutoInc: {
-      const qlonglong n = v.toLongLong();
+      // A text or a number that is no whole number is no value of the field (not a silent 0).
+      qlonglong n = 0;
+      if (text) {
+        if (v.toString().trimmed().isEmpty()) return QVariant();
+        const auto i = TryStrToInt(v.toString());
+        if (!i) throw notA("un nombre entier");
+        n = *i;
+      } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+        const double d = v.toDouble();
+        if (!std::isfinite(d)) throw notA("un nombre entier");
+        n = std::fabs(d) > 9.2e18 ? (d < 0 ? std::numeric_limits<qlonglong>::min() : std::numeric_limits<qlonglong>::max())
+                                  : std::llround(d);
+      } else {
+        bool ok = false;
+        n = v.toLongLong(&ok);
+        if (!ok) throw notA("un nombre entier");
+      }
       const qlonglong lo = fi.type == ftSmallint ? -32768 : -2147483648LL;
       const qlonglong hi = fi.type == ftSmallint ? 32767 : 2147483647LL;
       if (n < lo || n > hi)
@@ -339,9 +359,29 @@ QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
                                                     .arg(n).arg(fi.name).arg(lo).arg(hi));
       return QVariant(int(n));
     }
-    case ftBoolean: return QVariant(v.toBool());
+    case ftBoolean: {
+      if (text) {
+        if (v.toString().trimmed().isEmpty()) return QVariant();
+        const auto b = TextToBool(v.toString());
+        if (!b) throw notA("une valeur logique");
+        return QVariant(*b);
+      }
+      if ((v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) && std::isnan(v.toDouble()))
+        throw notA("une valeur logique");
+      return QVariant(v.toBool());
+    }
     case ftFloat: case ftCurrency: {
-      const double d = v.toDouble();
+      double d = 0;
+      if (text) {
+        if (v.toString().trimmed().isEmpty()) return QVariant();
+        const auto f = TryStrToFloat(v.toString());
+        if (!f) throw notA("un nombre");
+        d = *f;
+      } else {
+        bool ok = false;
+        d = v.toDouble(&ok);
+        if (!ok) throw notA("un nombre");
+      }
       const bool money = fi.type == ftCurrency;
       if (!std::isfinite(d) || (money && std::fabs(d) > dbe::kMaxMoney))
         throw EDBEngineError(DBIERR_OUTOFRANGE,
@@ -352,14 +392,26 @@ QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
       return money ? QVariant(double(std::llround(d * 10000.0)) / 10000.0) : QVariant(d);
     }
     case ftDate: {
-      if (v.typeId() == QMetaType::QDateTime) return v.toDateTime().date();
-      if (v.typeId() == QMetaType::QString) {
-        auto d = TryStrToDate(v.toString());
-        if (!d) throw EConvertError(QString("« %1 » n'est pas une date correcte").arg(v.toString()));
-        return *d;
+      QDate d;
+      if (v.typeId() == QMetaType::QDateTime) {
+        d = v.toDateTime().date();
+      } else if (text) {
+        if (v.toString().trimmed().isEmpty()) return QVariant();
+        auto t = TryStrToDate(v.toString());
+        if (!t) throw EConvertError(QString("« %1 » n'est pas une date correcte").arg(v.toString().left(40)));
+        d = *t;
+      } else if (v.typeId() == QMetaType::QDate) {
+        d = v.toDate();
+      } else {
+        throw notA("une date");
       }
-      QDate d = v.toDate();
-      return d.isValid() ? QVariant(d) : QVariant();
+      if (!d.isValid()) return QVariant();
+      // The stored text holds the years 1 to 9999.
+      if (d.year() < 1 || d.year() > 9999)
+        throw EDBEngineError(DBIERR_OUTOFRANGE, QString("%1 n'est pas une valeur correcte pour le champ « %2 ». "
+                                                        "Les dates permises vont du 01/01/0001 au 31/12/9999.")
+                                                    .arg(d.toString(Qt::ISODate), fi.name));
+      return d;
     }
     case ftDateTime: return v.toDateTime();
     default: return v;

@@ -223,6 +223,26 @@ static int RegisterOnOpen(sqlite3* db, const char**, const struct sqlite3_api_ro
 
 // ---- field rules on SQL writes -------------------------------------------------------------
 
+QString FitText(const QString& s, int size) {
+  QString t = s;
+  const qsizetype nul = t.indexOf(QChar(0));
+  if (nul >= 0) t.truncate(nul);
+  if (size > 0 && t.size() > size) {
+    t.truncate(size);
+    if (t.back().isHighSurrogate()) t.chop(1);
+  }
+  for (qsizetype i = 0; i < t.size(); ++i) {
+    const QChar c = t[i];
+    if (!c.isSurrogate()) continue;
+    if (c.isHighSurrogate() && i + 1 < t.size() && t[i + 1].isLowSurrogate()) {
+      ++i;
+      continue;
+    }
+    t[i] = QChar::ReplacementCharacter;
+  }
+  return t;
+}
+
 namespace {
 // The refusal of the last zfit call, raised by Conn::Fail with its engine code.
 int g_fitCode = 0;
@@ -255,7 +275,7 @@ void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
         const unsigned char* p = sqlite3_value_text(v);
         const int n = sqlite3_value_bytes(v);
         bool ascii = n > 0;
-        for (int i = 0; ascii && i < n; ++i) ascii = p[i] < 0x80;
+        for (int i = 0; ascii && i < n; ++i) ascii = p[i] < 0x80 && p[i] != 0;
         if (ascii && type == fldZSTRING && (size <= 0 || n <= size)) return sqlite3_result_value(ctx, v);
         if (ascii && type == fldDATE && n == 10 && DateFromIso(QString::fromLatin1(reinterpret_cast<const char*>(p), n)).isValid())
           return sqlite3_result_value(ctx, v);
@@ -299,8 +319,7 @@ void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
   };
   switch (type) {
     case fldZSTRING: {
-      QString t = text;
-      if (size > 0 && t.size() > size) t.truncate(size);
+      const QString t = FitText(text, size);
       if (t.isEmpty()) return sqlite3_result_null(ctx);
       const QByteArray u = t.toUtf8();
       return sqlite3_result_text(ctx, u.constData(), int(u.size()), SQLITE_TRANSIENT);

@@ -155,6 +155,11 @@ QString StdMessage(int code);
 // "Table : <file>", the line that names the table in an error.
 QString TableDetail(const QString& path);
 
+// A text as a string field of `size` characters holds it: up to its first NUL (the field's
+// text ends there), every character whole (a lone half of a UTF-16 pair becomes U+FFFD, a cut
+// never splits a pair), at most `size` characters when size > 0.
+QString FitText(const QString& s, int size);
+
 // Storage: what a field's value becomes in the file and back.
 QVariant ToStorage(const FLDDesc& f, const QVariant& v);    // normalised value -> column value
 QVariant FromStorage(const FLDDesc& f, const QVariant& v);  // column value -> normalised value

@@ -44,6 +44,8 @@ LocalSql::LocalSql(const QString& s) {
   int i = 0;
   const int n = s.size();
   auto fail = [&](const QString& why) { Raise(DBIERR_SQLERROR, why + "\n" + s); };
+  // SQLite would end the statement at a NUL and run what comes before it.
+  if (s.contains(QChar(0))) fail("L'instruction contient un caractère nul.");
   while (i < n) {
     const QChar c = s[i];
     if (c.isSpace()) {
