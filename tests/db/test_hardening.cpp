@@ -318,6 +318,37 @@ TEST_F(Hostile, NumbersAndDatesAtTheirLimitsAreStoredExactlyOrRefused) {
   EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
 }
 
+// Descriptions a program could build from what it read: refused, or created and read back as given.
+TEST(HostileNames, TableFieldAndIndexNamesAreRefusedOrKeptExactly) {
+  TempDir dir;
+  const QStringList names = {QString("A\"B"), QString("A'B"), QString("A") + QChar(0) + "B", QString(100000, QChar('N')),
+                             QString::fromUtf8("Qté_é"), QString("rowid"), QString("zelm_fields"), QString(" ")};
+  int n = 0;
+  for (const QString& name : names) {
+    CRTblDesc d;
+    d.szTblName = QString("N%1.DB").arg(++n);
+    d.fields = {Fld(name, fldZSTRING, 10), Fld("V", fldINT32)};
+    d.indexes = {Idx("", {1}, true), Idx(name, {2}, false)};
+    const int rc = Dbi::CreateTable(dir.Path(), d);
+    if (rc != DBIERR_NONE) {
+      EXPECT_FALSE(Dbi::LastErrorText().contains("sqlite", Qt::CaseInsensitive)) << Dbi::LastErrorText().toStdString();
+      continue;
+    }
+    const std::vector<FLDDesc> got = Dbi::GetFieldDescs(dir.Path(), d.szTblName);
+    ASSERT_EQ(got.size(), 2u);
+    EXPECT_EQ(got[0].szName, name);
+    TTable t;
+    OpenIn(t, dir.Path(), d.szTblName);
+    t.Append();
+    t.FieldByName(name)->AsString = "x'\"";
+    t.FieldByName("V")->AsInteger = 1;
+    t.Post();
+    EXPECT_TRUE(t.Locate(name, "x'\""));
+    t.SetIndexName(name);
+    EXPECT_EQ(t.RecordCount(), 1);
+  }
+}
+
 // ---- a folder that cannot be written ----
 
 // Runs `fn` in a child process after `setup` (limits, rights), and returns what it reported.
