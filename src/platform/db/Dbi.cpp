@@ -226,7 +226,7 @@ void AttachAs(Conn& c, const QString& path, const QString& alias, bool scratch =
   else c.Exec(QString("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=EXTRA").arg(alias));
 }
 
-void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {
+void SwapFile(const QString& tmp, const QString& path, int32_t counter) {
   // The new file gets the counter, reaches the disk, then takes the table's name in one step.
   int fd = ::open(QFile::encodeName(tmp).constData(), O_RDWR | O_CLOEXEC);
   if (fd < 0) Raise(DBIERR_OSERROR, "Réouverture impossible : " + tmp);
@@ -241,8 +241,16 @@ void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, 
   QFile::remove(path + "-journal");  // a journal of the file being replaced must not touch the new one
   if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0)
     Raise(DBIERR_OSERROR, QString("Remplacement impossible de %1 : %2").arg(path, strerror(errno)));
+  SyncFolder(QFileInfo(path).absolutePath());
+}
+
+void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {
+  // The companions are ready aside before the table changes: a kill after the swap leaves them
+  // to be put in place at the next open (CompletePendingCompanions), never an index without its.
+  WriteCompanions(path, meta, ".pending");
+  SwapFile(tmp, path, counter);
   RemoveCompanions(path);
-  WriteCompanions(path, meta);
+  CompletePendingCompanions(path, meta);
   SyncFolder(QFileInfo(path).absolutePath());
 }
 
@@ -661,21 +669,28 @@ QString LastErrorText() { return lastError; }
 
 int PackTable(const QString& folder, const QString& fileName) {
   lastError.clear();
+  QString tmp;
   try {
     const QString path = FindTableFile(folder, fileName);
     if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
     Reservation r(path);
     const int32_t counter = CounterOf(r.f);
+    // Packed aside, given the counter (a pack clears it), then put in place in one step: a kill
+    // at any moment leaves the table as it was or packed, never without its counter.
+    tmp = TempPathFor(path);
     {
       Conn c(QString{});
       AttachAs(c, path, "t");
       ReadMeta(&c, "t");  // a file that is not a table is left alone
-      c.Exec("VACUUM t");
+      Stmt v(&c, "VACUUM t INTO ?");
+      v.Bind(1, tmp);
+      v.Step();
     }
-    if (r.f->lockFd >= 0) WriteCounterRaw(r.f->lockFd, counter);  // VACUUM cleared it
+    SwapFile(tmp, path, counter);
     return DBIERR_NONE;
   } catch (const EDBEngineError& e) {
     lastError = e.Message();
+    if (!tmp.isEmpty()) RemoveTemp(tmp);
     return e.ErrorCode();
   }
 }

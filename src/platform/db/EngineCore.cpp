@@ -772,15 +772,48 @@ static QString CompanionText(const QString& tablePath, const TableMeta& meta, co
       .arg(keys.join(','));
 }
 
-void WriteCompanions(const QString& tablePath, const TableMeta& meta) {
+void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QString& suffix) {
   const QString folder = QFileInfo(tablePath).absolutePath();
   for (const IndexMeta& x : meta.indexes) {
     for (const QString& n : x.companions) {
-      QFile f(folder + "/" + n);
+      QFile f(folder + "/" + n + suffix);
       if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(f.fileName()));
-      f.write(CompanionText(tablePath, meta, x).toUtf8());
+      const QByteArray text = CompanionText(tablePath, meta, x).toUtf8();
+      if (f.write(text) != text.size() || !f.flush())
+        Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(f.fileName()));
+      if (!suffix.isEmpty()) ::fdatasync(f.handle());
       f.close();
+    }
+  }
+}
+
+static bool CompanionTextOk(const QString& path, const TableMeta& meta, const IndexMeta& x) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  const QString text = QString::fromUtf8(f.read(4096));
+  return text.contains("\nstamp=" + meta.stamp + "\n") && text.contains("\nindex=" + x.desc.szName + "\n");
+}
+
+void CompletePendingCompanions(const QString& tablePath, const TableMeta& meta) {
+  // A rebuild writes its companions aside (".pending") before the table takes its new file, and
+  // puts them in place after: killed in between, the table already is the new one, and its
+  // companions are finished here. Those of a rebuild that never replaced the table go.
+  const QString folder = QFileInfo(tablePath).absolutePath();
+  const QString base = BaseOf(tablePath).toUpper() + ".";
+  for (const QString& e : QDir(folder).entryList({"*.pending"}, QDir::Files | QDir::Hidden | QDir::System)) {
+    if (!e.toUpper().startsWith(base)) continue;
+    const QString name = e.left(e.size() - 8);
+    bool ours = false;
+    for (const IndexMeta& x : meta.indexes)
+      for (const QString& n : x.companions)
+        if (n.compare(name, Qt::CaseInsensitive) == 0 && CompanionTextOk(folder + "/" + e, meta, x)) ours = true;
+    if (ours) {
+      const QString old = FindCI(folder, name);
+      if (!old.isEmpty()) QFile::remove(old);
+      QFile::rename(folder + "/" + e, folder + "/" + name);
+    } else {
+      QFile::remove(folder + "/" + e);
     }
   }
 }
@@ -790,12 +823,7 @@ bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMet
   if (x.companions.isEmpty()) return false;
   for (const QString& n : x.companions) {
     const QString p = FindCI(folder, n);
-    if (p.isEmpty()) return false;
-    QFile f(p);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    const QString text = QString::fromUtf8(f.read(4096));
-    if (!text.contains("\nstamp=" + meta.stamp + "\n")) return false;
-    if (!text.contains("\nindex=" + x.desc.szName + "\n")) return false;
+    if (p.isEmpty() || !CompanionTextOk(p, meta, x)) return false;
   }
   return true;
 }
@@ -997,6 +1025,15 @@ void Engine::LoadMeta(TableFile* f, bool reconcile) {
   for (IndexMeta& x : f->meta.indexes) {
     x.missing = !CompanionOk(f->path, f->meta, x);
     anyMissing |= x.missing;
+  }
+  if (anyMissing && reconcile) {
+    // (Held open here, the table is being rebuilt by nobody.)
+    CompletePendingCompanions(f->path, f->meta);
+    anyMissing = false;
+    for (IndexMeta& x : f->meta.indexes) {
+      x.missing = !CompanionOk(f->path, f->meta, x);
+      anyMissing |= x.missing;
+    }
   }
   if (!reconcile || !anyMissing) return;
   // An index whose companion file is gone does not exist any more: drop it for good, so that the

@@ -272,7 +272,11 @@ void SyncFolder(const QString& folder);
 TableMeta ReadMeta(Conn* c, const QString& alias);
 // Companion files of the indexes: names, writing, checking.
 QStringList CompanionNames(const QString& tablePath, const TableMeta& meta, int indexPos);
-void WriteCompanions(const QString& tablePath, const TableMeta& meta);
+// suffix: written aside under name + suffix, synced (a rebuild's, put in place once the table is).
+void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QString& suffix = {});
+// Puts in place the companions a killed rebuild wrote aside for the table as it now is; removes
+// those of a rebuild that did not replace it. The caller holds the table against rebuilds.
+void CompletePendingCompanions(const QString& tablePath, const TableMeta& meta);
 bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& idx);
 void RemoveCompanions(const QString& tablePath);
 // Removes what killed rebuilds left in a folder (only those of tablePath, whose lock the caller
