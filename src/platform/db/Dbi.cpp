@@ -250,8 +250,10 @@ void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, 
   WriteCompanions(path, meta, ".pending");
   SwapFile(tmp, path, counter);
   RemoveCompanions(path);
-  CompletePendingCompanions(path, meta);
+  const QStringList failed = CompletePendingCompanions(path, meta);
   SyncFolder(QFileInfo(path).absolutePath());
+  if (!failed.isEmpty())
+    Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(failed.front()));
 }
 
 int32_t CounterOf(TableFile* r) {

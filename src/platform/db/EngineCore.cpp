@@ -795,7 +795,8 @@ static bool CompanionTextOk(const QString& path, const TableMeta& meta, const In
   return text.contains("\nstamp=" + meta.stamp + "\n") && text.contains("\nindex=" + x.desc.szName + "\n");
 }
 
-void CompletePendingCompanions(const QString& tablePath, const TableMeta& meta) {
+QStringList CompletePendingCompanions(const QString& tablePath, const TableMeta& meta) {
+  QStringList failed;
   // A rebuild writes its companions aside (".pending") before the table takes its new file, and
   // puts them in place after: killed in between, the table already is the new one, and its
   // companions are finished here. Those of a rebuild that never replaced the table go.
@@ -811,11 +812,12 @@ void CompletePendingCompanions(const QString& tablePath, const TableMeta& meta) 
     if (ours) {
       const QString old = FindCI(folder, name);
       if (!old.isEmpty()) QFile::remove(old);
-      QFile::rename(folder + "/" + e, folder + "/" + name);
+      if (!QFile::rename(folder + "/" + e, folder + "/" + name)) failed << folder + "/" + name;
     } else {
       QFile::remove(folder + "/" + e);
     }
   }
+  return failed;
 }
 
 bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& x) {

@@ -276,7 +276,8 @@ QStringList CompanionNames(const QString& tablePath, const TableMeta& meta, int 
 void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QString& suffix = {});
 // Puts in place the companions a killed rebuild wrote aside for the table as it now is; removes
 // those of a rebuild that did not replace it. The caller holds the table against rebuilds.
-void CompletePendingCompanions(const QString& tablePath, const TableMeta& meta);
+// Returns the companions that could not be put in place.
+QStringList CompletePendingCompanions(const QString& tablePath, const TableMeta& meta);
 bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& idx);
 void RemoveCompanions(const QString& tablePath);
 // Removes what killed rebuilds left in a folder (only those of tablePath, whose lock the caller
