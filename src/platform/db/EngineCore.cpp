@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <limits>
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -930,7 +931,14 @@ void SweepRebuilds(const QString& folder, const QString& tablePath) {
   // (or finds the table gone) knows the file is nobody's.
   static const QRegularExpression name("^\\.(.+)\\.[0-9a-f]{8}\\.tmp(-journal)?$");
   const QDir d(folder);
-  for (const QString& e : d.entryList({".*.tmp", ".*.tmp-journal"}, QDir::Files | QDir::Hidden | QDir::System)) {
+  // (Names only, no look at each file: this runs at the first open of a folder.)
+  QStringList found;
+  if (DIR* dir = ::opendir(QFile::encodeName(folder).constData())) {
+    while (const dirent* de = ::readdir(dir))
+      if (de->d_name[0] == '.' && std::strstr(de->d_name, ".tmp")) found << QFile::decodeName(de->d_name);
+    ::closedir(dir);
+  }
+  for (const QString& e : found) {
     const auto m = name.match(e);
     if (!m.hasMatch()) continue;
     const QString table = d.absoluteFilePath(m.captured(1));
