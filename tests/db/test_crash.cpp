@@ -44,6 +44,12 @@ CRTblDesc ADesc() {
   return d;
 }
 
+void OpenIn(TTable& t, const QString& dir, const QString& name) {
+  t.SetDatabaseName(dir);
+  t.SetTableName(name);
+  t.Open();
+}
+
 pid_t StartWriter(const QString& folder, int tables) {
   const QByteArray f = QFile::encodeName(folder), n = tables > 0 ? QByteArray::number(tables) : QByteArray("rebuild");
   const QByteArray writer = qEnvironmentVariableIsSet("ZELM_CRASH_WRITER") ? qgetenv("ZELM_CRASH_WRITER") : CRASH_WRITER;
@@ -419,6 +425,27 @@ TEST(RebuildKilled, TheTableIsWholeAndNothingIsLeftBehind) {
   }
   EXPECT_EQ(Dbi::PackTable(dir.Path(), "R.DB"), DBIERR_NONE);
   EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"), QStringList());
+}
+
+// Killed between the table's swap and its companions: the next open puts the companions written
+// aside in place instead of dropping the indexes; those of a rebuild that never swapped go.
+TEST(RebuildKilled, TheNextOpenFinishesTheCompanionsOfTheSwappedTable) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), ClientDesc()), DBIERR_NONE);
+  const QStringList companions = QDir(dir.Path()).entryList({"CLIENT.PX", "CLIENT.X*", "CLIENT.Y*"}, QDir::Files);
+  ASSERT_EQ(companions.size(), 9);
+  for (const QString& n : companions) ASSERT_TRUE(QFile::rename(dir.File(n), dir.File(n + ".pending")));
+  {
+    QFile stale(dir.File("CLIENT.X09.pending"));
+    ASSERT_TRUE(stale.open(QIODevice::WriteOnly));
+    stale.write("ZELM index\ntable=CLIENT.DB\nstamp=0\nindex=iOld\nprimary=0\nfields=2\n");
+  }
+  TTable t;
+  OpenIn(t, dir.Path(), "CLIENT");
+  t.Close();
+  EXPECT_EQ(Dbi::GetIndexDescs(dir.Path(), "CLIENT.DB").size(), 5u);
+  EXPECT_EQ(QDir(dir.Path()).entryList({"CLIENT.PX", "CLIENT.X*", "CLIENT.Y*"}, QDir::Files), companions);
+  EXPECT_EQ(QDir(dir.Path()).entryList({"*.pending"}, QDir::Files), QStringList());
 }
 
 // What a folder's first use in a program sweeps: the rebuilds nobody is building.

@@ -1,5 +1,6 @@
-// The engine under the faults a program meets: a counter left behind by a kill, rows copied by
-// statement that break the field rules, a join inside a transaction over many files.
+// The engine under the faults a program meets: a counter left behind by a kill, hostile values
+// through every call, many tables and few file handles, a folder that cannot be written, a full
+// disk.
 #include <gtest/gtest.h>
 
 #include <QDir>
