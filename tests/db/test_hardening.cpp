@@ -319,6 +319,65 @@ TEST_F(Hostile, NumbersAndDatesAtTheirLimitsAreStoredExactlyOrRefused) {
   EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
 }
 
+// Positions, counts and names at their limits through the navigation calls.
+TEST_F(Hostile, NavigationAtTheLimitsAnswersOrRefusesInFrench) {
+  for (int k = 1; k <= 30; ++k) {
+    t.Append();
+    t.FieldByName("K")->AsInteger = k;
+    t.FieldByName("S")->AsString = QString("S%1").arg(k);
+    t.Post();
+  }
+  const int big = std::numeric_limits<int>::max(), small = std::numeric_limits<int>::min();
+  Try("readrows", [&] { EXPECT_EQ(t.ReadRows(0, big).size(), 30u); });
+  Try("readrows far", [&] { EXPECT_TRUE(t.ReadRows(big, big).empty()); });
+  Try("readrows before", [&] { t.ReadRows(small, 10); });
+  Try("readrows negative", [&] { t.ReadRows(5, small); });
+  Try("recno far", [&] { t.SetRecNo(big); });
+  Try("recno before", [&] { t.SetRecNo(small); });
+  Try("moveby far", [&] { t.First(); EXPECT_EQ(t.MoveBy(big), 29); });
+  Try("moveby before", [&] { EXPECT_EQ(t.MoveBy(small), -29); });
+  Try("moveby min", [&] { t.MoveBy(small + 1); });
+  Try("order", [&] { t.SetIndexFieldNames(QString(100000, QChar('S'))); });
+  t.SetIndexFieldNames("");
+  Try("order list", [&] { t.SetIndexFieldNames("S;;;K;"); });
+  t.SetIndexFieldNames("");
+  Try("locate many", [&] { t.Locate("S;K;S;K", QList<QVariant>{"S1", 1}); });
+  Try("locate none", [&] { t.Locate("", QList<QVariant>{}); });
+  Try("filter huge", [&] {
+    QString f;
+    for (int i = 0; i < 20000; ++i) f += QString("(S = 'S%1') or ").arg(i);
+    t.SetFilter(f + "(S = 'x')");
+    t.SetFiltered(true);
+    EXPECT_EQ(t.RecordCount(), 30);
+  });
+  t.SetFiltered(false);
+  TBookmark bm;
+  Try("bookmark", [&] {
+    t.Last();
+    bm = t.GetBookmark();
+    t.Delete();
+    t.GotoBookmark(bm);
+  });
+  Try("query rows", [&] {
+    TQuery q;
+    q.SetDatabaseName(dir.Path());
+    q.SQL.Add("SELECT * FROM HOST");
+    q.Open();
+    EXPECT_EQ(q.ReadRows(0, big).size(), 29u);
+    q.ReadRows(small, small);
+    q.SetRecNo(big);
+    q.MoveBy(small);
+  });
+  for (const QString& n : {QString(), QString(QChar(0)), Huge(), QString("../HOST.DB"), QString("*")}) {
+    Try("probe", [&] { Dbi::ProbeTable(dir.Path(), n, false); });
+    Try("props", [&] { Dbi::GetCursorProps(dir.Path(), n); });
+    Try("in use", [&] { Dbi::IsTableInUse(dir.Path(), n); });
+    EXPECT_EQ(Dbi::DeleteTableAuxFiles(dir.Path(), n), 0) << n.left(10).toStdString();
+  }
+  EXPECT_EQ(QDir(dir.Path()).entryList({"HOST.*"}, QDir::Files).size(), 4) << "a companion went";
+  EXPECT_TRUE(faults.isEmpty()) << faults.join("\n").toStdString();
+}
+
 // Descriptions a program could build from what it read: refused, or created and read back as given.
 TEST(HostileNames, TableFieldAndIndexNamesAreRefusedOrKeptExactly) {
   TempDir dir;
