@@ -711,4 +711,40 @@ TEST(FullDisk, EveryRowIsStoredAndSaidSoOrRefusedAndAbsent) {
   EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter("-journal"), QStringList());
 }
 
+// A rebuild or a pack that meets the full disk leaves the table as it was, and nothing aside.
+TEST(FullDisk, ARebuildThatCannotBeWrittenLeavesTheTableAsItWas) {
+  TempDir dir;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoDesc(true)), DBIERR_NONE);
+  RawSql(dir.File("AUTO.DB"), "WITH RECURSIVE n(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM n WHERE v < 30000) "
+                              "INSERT INTO AUTO SELECT v, 'ligne' FROM n");
+  Dbi::WriteAutoIncCounter(dir.Path(), "AUTO.DB", 30000);
+  const QStringList before = QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden);
+  const qint64 size = QFileInfo(dir.File("AUTO.DB")).size();
+  const QString report = InChild(
+      [&] {
+        ::signal(SIGXFSZ, SIG_IGN);
+        rlimit r{rlim_t(size / 2), rlim_t(size / 2)};
+        return ::setrlimit(RLIMIT_FSIZE, &r) == 0 ? QString() : QString("setrlimit");
+      },
+      [&] {
+        QString out;
+        if (Dbi::PackTable(dir.Path(), "AUTO.DB") == DBIERR_NONE) out += "pack reported as done; ";
+        else if (!Dbi::LastErrorText().contains("disque")) out += "pack: " + Dbi::LastErrorText() + "; ";
+        CRTblDesc d;
+        d.szTblName = "AUTO.DB";
+        IDXDesc x = Idx("iS", {2}, false);
+        d.indexes = {x};
+        if (Dbi::DoRestructure(dir.Path(), d) == DBIERR_NONE) out += "restructure reported as done; ";
+        else if (!Dbi::LastErrorText().contains("disque")) out += "restructure: " + Dbi::LastErrorText() + "; ";
+        return out;
+      });
+  EXPECT_TRUE(report.isEmpty()) << report.toStdString();
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden), before);
+  EXPECT_EQ(RawSql(dir.File("AUTO.DB"), "SELECT count(*) FROM AUTO"), QStringList{"30000"});
+  EXPECT_EQ(Dbi::GetIndexDescs(dir.Path(), "AUTO.DB").size(), 1u);
+  int32_t v = 0;
+  ASSERT_TRUE(Dbi::ReadAutoIncCounter(dir.Path(), "AUTO.DB", v));
+  EXPECT_EQ(v, 30000);
+}
+
 }  // namespace
