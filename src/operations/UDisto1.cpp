@@ -82,7 +82,9 @@ void PaintCell(TCanvas* cv, const QRect& r, const QColor& bg, const QColor& fg, 
     case Align::Right: t.setRight(r.right() - rightMargin); flags |= Qt::AlignRight; break;
     case Align::Center: flags |= Qt::AlignHCenter; break;
   }
-  cv->DrawText(t, flags, text);
+  // A number wider than its column shows as "#" marks, never with its first digits cut.
+  if (a == Align::Right && r.width() > 0) cv->DrawText(t, flags, FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())));
+  else cv->DrawText(t, flags, text);
   DrawRules(cv, r);
 }
 

@@ -288,6 +288,8 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdRetour->OnTopLeftChanged = [this](TStringGrid*) { grdRetourTopLeftChanged(); };
   grdRetour->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdRetourMouseMove(x, y); };
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
+  // The window's shortcuts come before the cell editor's own (Ctrl+Z is "Annuler", not undo).
+  grdRetour->InplaceEditor()->installEventFilter(this);
 
   // Opening: the texts of the fixed cells, the tables, and the latest week of the returns (the
   // week of today when none is stored yet).
@@ -1071,7 +1073,10 @@ void TfrmRetour::grdRetourDrawCell(TStringGrid* g, int col, int row, const QRect
     cv->Font.Color = fg;
     cv->Font.Bold = bold;
     cv->Font.Underline = underline;
-    cv->DrawText(rect.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter, text);
+    const QRect t = rect.adjusted(0, 0, -6, 0);
+    // A quantity or an amount wider than its column shows as "#" marks, never cut.
+    const QString shown = row >= 3 && col >= 2 ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text;
+    cv->DrawText(t, Qt::AlignRight | Qt::AlignVCenter, shown);
   };
   auto left = [&](const QColor& bg, const QColor& fg, int dx) {
     cv->Brush.Color = bg;
@@ -1151,5 +1156,20 @@ void TfrmRetour::grdTot1DrawCell(TStringGrid* g, int col, int row, const QRect& 
   cv->Font.Color = fg;
   cv->Font.Bold = false;
   cv->Font.Underline = false;
-  cv->DrawText(rect.adjusted(0, 2, -3, 2), align | Qt::AlignVCenter, text);
+  const QRect t = rect.adjusted(0, 2, -3, 2);
+  const bool number = g == grdTot && col > 2;
+  cv->DrawText(t, align | Qt::AlignVCenter, number ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text);
+}
+
+bool TfrmRetour::eventFilter(QObject* o, QEvent* e) {
+  if (o == grdRetour->InplaceEditor() && e->type() == QEvent::ShortcutOverride) {
+    const auto* ke = static_cast<QKeyEvent*>(e);
+    const QKeySequence pressed(ke->keyCombination());
+    for (QAction* a : actions())
+      if (a->isEnabled() && a->shortcut() == pressed) {
+        e->ignore();  // not the editor's: the shortcut goes to the window's command
+        return true;
+      }
+  }
+  return TRefForm::eventFilter(o, e);
 }

@@ -96,6 +96,7 @@ class TfrmRetour : public TRefForm {
  protected:
   void FormClose() override;
   void contextMenuEvent(QContextMenuEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
   // Asked before the grid is reloaded or left while typed cells are unsaved; false when the

@@ -218,6 +218,12 @@ TEST_F(TakingsTest, CancelDropsWhatWasNotStored) {
   EXPECT_EQ(w.grdDisto->Cells(2, 2), "0");
   EXPECT_EQ(w.PendingCount(), 0);
   EXPECT_FALSE(w.btnCancel->isEnabled());
+  // Also while the cell is still being typed.
+  Type("8");
+  ASSERT_TRUE(w.grdDisto->EditorMode());
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(w.grdDisto->Cells(2, 2), "0");
+  EXPECT_FALSE(w.Modified);
   dlg->Clear();
   Press(Qt::Key_F4, Qt::ControlModifier);  // "Fermer"
   EXPECT_FALSE(w.isVisible());

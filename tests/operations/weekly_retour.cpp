@@ -424,3 +424,24 @@ TEST_F(RetourTest, ASaveFailingHalfWayChangesNothingAndARowAddedUnderneathIsUpda
   w.btnPostClick();
   EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|4", "0001|0002|3", "0002|0001|1", "0002|0002|0"}));
 }
+
+TEST_F(RetourTest, CtrlZCancelsAlsoWhileACellIsBeingTyped) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("7");
+  ASSERT_TRUE(w.grdRetour->EditorMode());
+  ASSERT_EQ(QApplication::focusWidget(), w.grdRetour->InplaceEditor());
+  Press(Qt::Key_Z, Qt::ControlModifier);  // not the editor's own undo: the window's "Annuler"
+  EXPECT_FALSE(w.Modified);
+  EXPECT_FALSE(w.btnCancel->isEnabled());
+  EXPECT_EQ(w.grdRetour->Cells(4, 3), "0");
+  // Typed again and saved by Ctrl+S from inside the editor.
+  ClickCell(w.grdRetour, 4, 3);
+  Type("6");
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_FALSE(w.Modified);
+  EXPECT_TRUE(WeekRows(Sat).contains("0001|0002|6"));
+}
