@@ -198,7 +198,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdDisto->SetRowCount(3);
   grdDisto->SetFixedRows(2);
   grdDisto->SetFixedCols(2);
-  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing);
+  // Tab goes from cell to cell: out of the grid the operator's next digits would go nowhere.
+  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing | goTabs);
   grdDisto->SetDefaultDrawing(false);
   grdDisto->SetCells(1, 0, "Titres");
   grdDisto->SetCells(1, 1, "Clients");

@@ -180,7 +180,7 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdRetour->SetFixedRows(3);
   grdRetour->SetFixedCols(3);
   grdRetour->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goColSizing |
-                        goEditing | goThumbTracking);
+                        goEditing | goThumbTracking | goTabs);  // Tab stays in the grid, see OnKeyDown
   grdRetour->SetDefaultDrawing(false);
   QFont small = font();
   small.setPixelSize(10);  // a title's name over its 90 pixels, "Invend." in 45
@@ -284,6 +284,13 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdRetour->OnKeyUp = [this](TStringGrid*, int& key, Qt::KeyboardModifiers) {
     const int k = key;
     GuardEvent([this, k] { grdRetourKeyUp(k); });
+  };
+  // Tab and Shift+Tab go from unsold cell to unsold cell, as Enter does.
+  grdRetour->OnKeyDown = [this](TStringGrid*, int& key, Qt::KeyboardModifiers mods) {
+    if (key != Qt::Key_Tab && key != Qt::Key_Backtab) return;
+    const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
+    key = 0;
+    GuardEvent([this, back] { MoveToUnsold(back); });
   };
   grdRetour->OnTopLeftChanged = [this](TStringGrid*) { grdRetourTopLeftChanged(); };
   grdRetour->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdRetourMouseMove(x, y); };
@@ -692,7 +699,21 @@ void TfrmRetour::grdRetourClick() {
 
 void TfrmRetour::grdRetourKeyUp(int key) {
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+  MoveToUnsold(false);
+}
+
+void TfrmRetour::MoveToUnsold(bool back) {
   const int c = grdRetour->Col(), r = grdRetour->Row();
+  if (back) {
+    if (CellEdited) {
+      CalcClientAmount(r);
+      CellEdited = false;
+    }
+    const int to = IsUnsoldCol(c) ? c - 2 : c - 1;
+    if (to >= 4) grdRetour->FocusCell(to, r);
+    else grdRetour->FocusCell(grdRetour->ColCount() - 1, r > 3 ? r - 1 : grdRetour->RowCount() - 1);
+    return;
+  }
   const int last = grdRetour->ColCount() - 1;
   // An edited row gets its amount before the cursor leaves it.
   if (CellEdited) {

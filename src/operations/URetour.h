@@ -103,6 +103,8 @@ class TfrmRetour : public TRefForm {
   // operator wanted them saved and the save did not complete (stay where we are).
   bool LeavePrompt();
   void ChangeWeek(const QDate& saturday);
+  // To the next unsold cell (Enter, Tab), or the previous one (Shift+Tab).
+  void MoveToUnsold(bool back);
   QString RegionKey() const;
   struct TitleInfo {
     QString id, name, periode;

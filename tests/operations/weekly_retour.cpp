@@ -445,3 +445,27 @@ TEST_F(RetourTest, CtrlZCancelsAlsoWhileACellIsBeingTyped) {
   EXPECT_FALSE(w.Modified);
   EXPECT_TRUE(WeekRows(Sat).contains("0001|0002|6"));
 }
+
+TEST_F(RetourTest, TabGoesFromUnsoldCellToUnsoldCellAsEnterDoes) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("1");
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(w.grdRetour->Col(), 6);
+  Type("2");
+  Press(Qt::Key_Tab);  // the last title: the first unsold cell of the next client
+  EXPECT_EQ(w.grdRetour->Col(), 4);
+  EXPECT_EQ(w.grdRetour->Row(), 4);
+  Type("3");
+  Press(Qt::Key_Tab, Qt::ShiftModifier);  // back to the last unsold cell of the client above
+  EXPECT_EQ(w.grdRetour->Col(), 6);
+  EXPECT_EQ(w.grdRetour->Row(), 3);
+  Press(Qt::Key_Tab, Qt::ShiftModifier);
+  EXPECT_EQ(w.grdRetour->Col(), 4);
+  EXPECT_EQ(Row(w.grdRetour, 3, 3, 6), QStringList({"4", "1", "8", "2"}));
+  EXPECT_EQ(Row(w.grdRetour, 4, 3, 6), QStringList({"2", "3", "0", "0"}));
+  EXPECT_EQ(w.grdRetour->Cells(2, 3), "105.00");  // the row left by Tab got its amount
+}
