@@ -722,6 +722,13 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
     key = 0;
     return;
   }
+  // Tab stays in the grid; Ctrl+Tab leaves it for the window's other controls.
+  if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && (mods & Qt::ControlModifier)) {
+    const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
+    key = 0;
+    focusNextPrevChild(!back);
+    return;
+  }
   // A row without a client (or a grid without a title) takes no typing.
   const bool typing = (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde && !(mods & Qt::ControlModifier)) ||
                       key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_F2;

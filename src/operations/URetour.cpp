@@ -290,7 +290,8 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
     if (key != Qt::Key_Tab && key != Qt::Key_Backtab) return;
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
     key = 0;
-    GuardEvent([this, back] { MoveToUnsold(back); });
+    if (mods & Qt::ControlModifier) focusNextPrevChild(!back);  // Ctrl+Tab leaves the grid
+    else GuardEvent([this, back] { MoveToUnsold(back); });
   };
   grdRetour->OnTopLeftChanged = [this](TStringGrid*) { grdRetourTopLeftChanged(); };
   grdRetour->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdRetourMouseMove(x, y); };

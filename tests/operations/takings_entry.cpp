@@ -342,4 +342,8 @@ TEST_F(TakingsTest, TabAndShiftTabMoveFromCellToCellAndNoKeyIsLostOutsideTheGrid
   EXPECT_TRUE(w.grdDisto->hasFocus() || w.grdDisto->InplaceEditor()->hasFocus());
   EXPECT_EQ(GridRows(w.grdDisto, 2, 2), (QStringList{"4|7", "5|0"}));
   EXPECT_EQ(Day("07/03/2005").value(1), "0002|0001|7|1");  // stored as Tab left it
+  // Ctrl+Tab leaves the grid for the window's other controls.
+  Press(Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_FALSE(w.grdDisto->hasFocus() || w.grdDisto->InplaceEditor()->hasFocus());
+  EXPECT_EQ(QApplication::focusWidget()->window(), &w);
 }

@@ -468,4 +468,6 @@ TEST_F(RetourTest, TabGoesFromUnsoldCellToUnsoldCellAsEnterDoes) {
   EXPECT_EQ(Row(w.grdRetour, 3, 3, 6), QStringList({"4", "1", "8", "2"}));
   EXPECT_EQ(Row(w.grdRetour, 4, 3, 6), QStringList({"2", "3", "0", "0"}));
   EXPECT_EQ(w.grdRetour->Cells(2, 3), "105.00");  // the row left by Tab got its amount
+  Press(Qt::Key_Tab, Qt::ControlModifier);  // leaves the grid
+  EXPECT_FALSE(w.grdRetour->hasFocus() || w.grdRetour->InplaceEditor()->hasFocus());
 }
