@@ -187,6 +187,10 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdRetour->setFont(small);
   grdRetour->setMouseTracking(true);
   grdRetour->viewport()->setMouseTracking(true);
+  // Hidden until the first loading, its place kept: the totals stay along the bottom.
+  QSizePolicy keep = grdRetour->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  grdRetour->setSizePolicy(keep);
   grdRetour->hide();
   outer->addWidget(grdRetour, 1);
 

@@ -61,6 +61,9 @@ TEST_F(RetourTest, OpensOnTheLatestWeekWithTheGridHiddenUntilARegionIsChosen) {
   EXPECT_EQ(w.dWeek->text(), "06/03/2004");
   EXPECT_EQ(w.windowTitle(), "Saisie des invendus  / Semaine du 06/03/2004 au 12/03/2004");
   EXPECT_FALSE(w.grdRetour->isVisible());
+  // Its place is kept meanwhile: the totals lines and the status bar stay along the bottom.
+  EXPECT_GT(w.grdTot->y(), w.height() / 2);
+  EXPECT_LT(w.stBar->height(), 40);
   EXPECT_FALSE(w.btnPost->isEnabled());
   EXPECT_EQ(w.cmbRegion->Text(), "NORD");
   ChooseRegion(w, 0);
