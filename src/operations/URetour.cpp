@@ -171,6 +171,10 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   btnFermer = GlyphButton(pnlButtons, "btnFermer", QStyle::SP_DialogCloseButton, "Quitter l'application");
   row->addWidget(btnFermer);
   outer->addWidget(pnlButtons);
+  // A click on a button leaves the keys where the operator types (a button that turns disabled
+  // would hand them to the region box, whose arrow keys change the region).
+  for (QPushButton* b : {btnCalendar, btnPrev, btnNext, btnLoad, btnDelete, btnPost, btnCancel, btnMenu, btnFermer})
+    b->setFocusPolicy(Qt::NoFocus);
 
   grdRetour = new TStringGrid(this);
   grdRetour->setObjectName("grdRetour");

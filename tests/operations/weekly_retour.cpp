@@ -474,3 +474,24 @@ TEST_F(RetourTest, TabGoesFromUnsoldCellToUnsoldCellAsEnterDoes) {
   Press(Qt::Key_Tab, Qt::ControlModifier);  // leaves the grid
   EXPECT_FALSE(w.grdRetour->hasFocus() || w.grdRetour->InplaceEditor()->hasFocus());
 }
+
+TEST_F(RetourTest, AButtonClickedLeavesTheKeysInTheGrid) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("4");
+  Press(Qt::Key_Down);
+  QTest::mouseClick(w.btnPost, Qt::LeftButton);  // "Sauvegarder", which then turns disabled
+  ASSERT_FALSE(w.Modified);
+  Type("5");
+  Press(Qt::Key_Up);  // never a region changed by an arrow key in the region box
+  EXPECT_EQ(w.cmbRegion->Text(), "NORD");
+  EXPECT_EQ(w.grdRetour->Cells(4, 4), "5");
+  EXPECT_EQ(w.grdRetour->Row(), 3);
+  // "Nouvelle semaine" stays enabled: the keys stay in the grid all the same.
+  QTest::mouseClick(w.btnLoad, Qt::LeftButton);
+  Type("6");
+  EXPECT_EQ(w.grdRetour->Cells(w.grdRetour->Col(), w.grdRetour->Row()), "6");
+}
