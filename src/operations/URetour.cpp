@@ -295,6 +295,7 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   };
   // Tab and Shift+Tab go from unsold cell to unsold cell, as Enter does.
   grdRetour->OnKeyDown = [this](TStringGrid*, int& key, Qt::KeyboardModifiers mods) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) enterDown_ = true;
     if (key != Qt::Key_Tab && key != Qt::Key_Backtab) return;
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
     key = 0;
@@ -708,6 +709,10 @@ void TfrmRetour::grdRetourClick() {
 
 void TfrmRetour::grdRetourKeyUp(int key) {
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+  // Only the release of an Enter pressed in the grid: the one that closed the region box's
+  // list comes here too once the grid is loaded.
+  if (!enterDown_) return;
+  enterDown_ = false;
   MoveToUnsold(false);
 }
 

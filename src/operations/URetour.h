@@ -131,7 +131,8 @@ class TfrmRetour : public TRefForm {
   QHash<QString, int> stored_;           // "client|title" -> Qte stored for the week shown
   QString loadedRegion_;                 // the region the grid shows
   bool syncing_ = false;
-  int editedRow_ = -1;                   // the row of the last typed cell                 // one grid moving the other's current column
+  bool enterDown_ = false;  // an Enter was pressed in the grid, its release not seen yet
+  int editedRow_ = -1;                   // the row of the last typed cell
 };
 
 QString CellKey(const QString& client, const QString& title);

@@ -495,3 +495,17 @@ TEST_F(RetourTest, AButtonClickedLeavesTheKeysInTheGrid) {
   Type("6");
   EXPECT_EQ(w.grdRetour->Cells(w.grdRetour->Col(), w.grdRetour->Row()), "6");
 }
+
+TEST_F(RetourTest, TheEnterThatChoseTheRegionDoesNotMoveTheNewGridsCursor) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  w.cmbRegion->setFocus();
+  ChooseRegion(w, 0);  // the list closed by Enter: its key release comes to the loaded grid
+  QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(w.grdRetour->Col(), 4);
+  EXPECT_EQ(w.grdRetour->Row(), 3);
+  Type("1");
+  Press(Qt::Key_Return);  // a whole Enter in the grid still moves
+  EXPECT_EQ(w.grdRetour->Col(), 6);
+}
