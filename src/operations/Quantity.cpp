@@ -1,5 +1,7 @@
 #include "operations/Quantity.h"
 
+#include <QFontMetrics>
+#include <algorithm>
 #include <limits>
 
 bool ParseQuantity(const QString& text, int& value) {
@@ -46,4 +48,10 @@ bool ParseAmount(const QString& text, Currency& value) {
   if (whole > 999999999999LL) return false;
   value = Currency::FromRaw(whole * 10000 + cents * 100);
   return true;
+}
+
+QString FitInCell(const QString& text, int width, const QFontMetrics& fm) {
+  if (fm.horizontalAdvance(text) <= width) return text;
+  const int mark = std::max(1, fm.horizontalAdvance(QChar('#')));
+  return QString(std::max(1, width / mark), QChar('#'));
 }

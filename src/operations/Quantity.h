@@ -2,6 +2,8 @@
 #pragma once
 #include <QString>
 
+class QFontMetrics;
+
 // A quantity as stored in the takings and returns tables: a whole number, not negative, within
 // the field's range. Surrounding blanks are ignored; "2.5", "1.2.3", "-1", "1A", "" and
 // "99999999999" are refused.
@@ -13,3 +15,7 @@ bool ParseQuantity(const QString& text, int& value);
 // binary rounding): "0.29" gives 2900 hundredths of a hundredth.
 class Currency;
 bool ParseAmount(const QString& text, Currency& value);
+
+// What a quantity cell shows in a width of pixels: its text when it fits, else "#" marks across
+// the width, as a spreadsheet does, so that a number is never shown with some digits cut away.
+QString FitInCell(const QString& text, int width, const QFontMetrics& fm);

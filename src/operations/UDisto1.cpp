@@ -82,7 +82,9 @@ void PaintCell(TCanvas* cv, const QRect& r, const QColor& bg, const QColor& fg, 
     case Align::Right: t.setRight(r.right() - rightMargin); flags |= Qt::AlignRight; break;
     case Align::Center: flags |= Qt::AlignHCenter; break;
   }
-  cv->DrawText(t, flags, text);
+  // A number wider than its column shows as "#" marks, never with its first digits cut.
+  if (a == Align::Right && r.width() > 0) cv->DrawText(t, flags, FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())));
+  else cv->DrawText(t, flags, text);
   DrawRules(cv, r);
 }
 
@@ -196,7 +198,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdDisto->SetRowCount(3);
   grdDisto->SetFixedRows(2);
   grdDisto->SetFixedCols(2);
-  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing);
+  // Tab goes from cell to cell: out of the grid the operator's next digits would go nowhere.
+  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing | goTabs);
   grdDisto->SetDefaultDrawing(false);
   grdDisto->SetCells(1, 0, "Titres");
   grdDisto->SetCells(1, 1, "Clients");
@@ -466,7 +469,7 @@ void TfrmDisto1::DisplayPrises() {
   frmProgress->MyGauge->setValue(0);
   frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
   frmProgress->show();
-  ProcessMessages();
+  Pump();
   struct ProgressGuard {
     QWidget* w;
     ~ProgressGuard() { FreeProgress(w); }
@@ -719,6 +722,13 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
     key = 0;
     return;
   }
+  // Tab stays in the grid; Ctrl+Tab leaves it for the window's other controls.
+  if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && (mods & Qt::ControlModifier)) {
+    const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
+    key = 0;
+    focusNextPrevChild(!back);
+    return;
+  }
   // A row without a client (or a grid without a title) takes no typing.
   const bool typing = (key >= Qt::Key_Space && key <= Qt::Key_AsciiTilde && !(mods & Qt::ControlModifier)) ||
                       key == Qt::Key_Backspace || key == Qt::Key_Delete || key == Qt::Key_F2;
@@ -798,7 +808,7 @@ bool TfrmDisto1::Save() {
     ~Finally() {
       FreeProgress(w);
       w->UpdateButtons();
-      ProcessMessages();
+      w->Pump();
     }
   } finally{this};
   Disto.SetFiltered(false);
@@ -817,14 +827,14 @@ bool TfrmDisto1::Save() {
       return false;
     }
   }
-  ProcessMessages();
+  Pump();
   frmProgress->setWindowTitle("Progression");
   frmProgress->lProgress->SetCaption("Sauvegarde en cours..., patientez ...");
   frmProgress->MyGauge->setRange(0, std::max(1, rows - 2));
   frmProgress->MyGauge->setValue(0);
   frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
   frmProgress->show();
-  ProcessMessages();
+  Pump();
 
   // Every cell in one transaction: a failure leaves the day as it was.
   TDbTransaction tx(DataPath);
@@ -889,6 +899,14 @@ bool TfrmDisto1::Save() {
   return complete;
 }
 
+// While a pass of the window runs, only painting and the window's own events go on: the keys the
+// operator types meanwhile wait for its end and then reach the grid in order (taken while busy
+// they would be dropped).
+void TfrmDisto1::Pump() {
+  if (busy_) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  else ProcessMessages();
+}
+
 void TfrmDisto1::btnCancelClick() {
   DisplayPrises();
   Modified = false;
@@ -934,7 +952,7 @@ void TfrmDisto1::mnPrintClick() {
     if (q.RecordCount() == 1) noListe = q.Fields(0)->AsInteger;
     q.Close();
   }
-  ProcessMessages();
+  Pump();
   if (noListe == 0) {
     ShowError("La liste, pour la région : " + cmbRegion->Text() + ", n'a pas été préparée !");
     auto* w = new TfrmListe(nullptr);
@@ -978,9 +996,9 @@ void TfrmDisto1::mnInsertClick() {
   if (MessageDlg(choice->Question("d'importer", scopeText), MsgDlgType::Confirmation, mbYes | mbNo) !=
       ModalResult::Yes)
     return;
-  ProcessMessages();
+  Pump();
   ImportPrises(code, choice->day);
-  ProcessMessages();
+  Pump();
   DisplayPrises();
 }
 
@@ -990,14 +1008,14 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
   PlaceMessage();
   pnlMessage->show();
   pnlMessage->raise();
-  ProcessMessages();
+  Pump();
   struct Finally {
     TfrmDisto1* w;
     ~Finally() {
       w->pnlMessage->hide();
       FreeProgress(w);
       SetScreenCursor(TCursor::crDefault);
-      ProcessMessages();
+      w->Pump();
     }
   } finally{this};
 
@@ -1026,10 +1044,10 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
     }
   }
   lMes->SetCaption("Préparation terminée. Traitement en cours ...");
-  ProcessMessages();
+  Pump();
   if (ImportPauseMs > 0) QThread::msleep(ImportPauseMs);
   pnlMessage->hide();
-  ProcessMessages();
+  Pump();
 
   frmProgress = new TfrmProgress(this);
   frmProgress->setWindowTitle("Affichage des données");
@@ -1070,7 +1088,7 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
         Disto.Post();
       }
       if (frmProgress) frmProgress->MyGauge->setValue(++done);
-      ProcessMessages();
+      Pump();
     }
     tx.Commit();
   } catch (...) {
@@ -1104,11 +1122,12 @@ void TfrmDisto1::DeletePrises(const QString& client, const QDate& day) {
   BusyScope busy(this);
   SetScreenCursor(TCursor::crHourGlass);
   struct Finally {
+    TfrmDisto1* w;
     ~Finally() {
       SetScreenCursor(TCursor::crDefault);
-      ProcessMessages();
+      w->Pump();
     }
-  } finally;
+  } finally{this};
   myQuery.Close();
   myQuery.SetDatabaseName(DataPath);
   myQuery.SQL.Clear();
@@ -1123,7 +1142,7 @@ void TfrmDisto1::DeletePrises(const QString& client, const QDate& day) {
   }
   myQuery.ParamByName("myDay")->AsDate = day;
   if (run) myQuery.ExecSQL();
-  ProcessMessages();
+  Pump();
   myQuery.Close();
   DisplayPrises();
 }
@@ -1159,7 +1178,7 @@ void TfrmDisto1::mnCopyColClick() {
   grdDisto->Invalidate();
   Modified = true;
   UpdateButtons();
-  ProcessMessages();
+  Pump();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -127,6 +127,8 @@ class TfrmDisto1 : public TRefForm {
   void SetDay(const QDate& d);
   // Selects a cell without the check of the cell left (the save shows a wrong cell).
   void SelectCell(int c, int r);
+  // Lets pending events run; while busy, not the operator's input (it waits for the end).
+  void Pump();
   void SyncTotColumn();
   void PlaceMessage();
 

@@ -301,6 +301,9 @@ void TfrmHa::btnInsertClick() {
   HA.First();
   UpdateButtons();
   CalcTotals();
+  // The button just turned disabled: the keys go back to the grid (its first quantity).
+  DBGrid1->SetSelectedIndex(2);
+  DBGrid1->setFocus();
 }
 
 void TfrmHa::btnDeleteClick() {
@@ -324,6 +327,9 @@ void TfrmHa::btnDeleteClick() {
   HA.First();
   UpdateButtons();
   CalcTotals();
+  // The button just turned disabled: the keys go back to the grid (its first quantity).
+  DBGrid1->SetSelectedIndex(2);
+  DBGrid1->setFocus();
 }
 
 void TfrmHa::HABeforePost() {

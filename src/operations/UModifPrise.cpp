@@ -15,10 +15,10 @@ TfrmModifPrise::TfrmModifPrise(QWidget* parent) : TRefForm(parent), dsDisto(&Dis
   // A row added here would have no client, title or day: the window corrects, it does not add.
   Disto.BeforeInsert = [](TDataSet&) { Abort(); };
 
-  setFixedSize(200, 260);
+  setFixedSize(250, 260);  // wide enough for the whole caption in the title bar
   DBGrid1 = new TDBGrid(this);
   DBGrid1->setObjectName("DBGrid1");
-  DBGrid1->setGeometry(0, 0, 200, 200);
+  DBGrid1->setGeometry(0, 0, 250, 200);
   QFont f("Verdana");
   f.setPixelSize(13);
   DBGrid1->setFont(f);
@@ -41,14 +41,14 @@ TfrmModifPrise::TfrmModifPrise(QWidget* parent) : TRefForm(parent), dsDisto(&Dis
 
   Gradient1 = new TGradient(this);
   Gradient1->setObjectName("Gradient1");
-  Gradient1->setGeometry(0, 200, 200, 60);
+  Gradient1->setGeometry(0, 200, 250, 60);
   Gradient1->SetColorEnd(RGB(0xC0, 0xC0, 0xC0));
   Gradient1->SetReverse(true);
   Gradient1->SetStyle(TGradientStyle::gsReflectedH);
   BitBtn1 = new QPushButton(style()->standardIcon(QStyle::SP_DialogCloseButton), "&Fermer", this);
   BitBtn1->setObjectName("BitBtn1");
   BitBtn1->setAutoDefault(false);
-  BitBtn1->setGeometry(55, 215, 90, 28);
+  BitBtn1->setGeometry(80, 215, 90, 28);
   BitBtn1->raise();
   connect(BitBtn1, &QPushButton::clicked, this, [this] { Close(); });
 
@@ -58,7 +58,10 @@ TfrmModifPrise::TfrmModifPrise(QWidget* parent) : TRefForm(parent), dsDisto(&Dis
 
 TfrmModifPrise::~TfrmModifPrise() { DBGrid1->SetDataSource(nullptr); }
 
-void TfrmModifPrise::FormCreate() { Disto.Open(); }
+void TfrmModifPrise::FormCreate() {
+  Disto.Open();
+  DBGrid1->SetSelectedIndex(1);  // the quantity: the date cannot be typed into
+}
 
 void TfrmModifPrise::DistoBeforePost() {
   TField* f = Disto.FieldByName("Qte_Prise");

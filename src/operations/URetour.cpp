@@ -171,6 +171,10 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   btnFermer = GlyphButton(pnlButtons, "btnFermer", QStyle::SP_DialogCloseButton, "Quitter l'application");
   row->addWidget(btnFermer);
   outer->addWidget(pnlButtons);
+  // A click on a button leaves the keys where the operator types (a button that turns disabled
+  // would hand them to the region box, whose arrow keys change the region).
+  for (QPushButton* b : {btnCalendar, btnPrev, btnNext, btnLoad, btnDelete, btnPost, btnCancel, btnMenu, btnFermer})
+    b->setFocusPolicy(Qt::NoFocus);
 
   grdRetour = new TStringGrid(this);
   grdRetour->setObjectName("grdRetour");
@@ -180,13 +184,17 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdRetour->SetFixedRows(3);
   grdRetour->SetFixedCols(3);
   grdRetour->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goColSizing |
-                        goEditing | goThumbTracking);
+                        goEditing | goThumbTracking | goTabs);  // Tab stays in the grid, see OnKeyDown
   grdRetour->SetDefaultDrawing(false);
   QFont small = font();
   small.setPixelSize(10);  // a title's name over its 90 pixels, "Invend." in 45
   grdRetour->setFont(small);
   grdRetour->setMouseTracking(true);
   grdRetour->viewport()->setMouseTracking(true);
+  // Hidden until the first loading, its place kept: the totals stay along the bottom.
+  QSizePolicy keep = grdRetour->sizePolicy();
+  keep.setRetainSizeWhenHidden(true);
+  grdRetour->setSizePolicy(keep);
   grdRetour->hide();
   outer->addWidget(grdRetour, 1);
 
@@ -285,9 +293,20 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
     const int k = key;
     GuardEvent([this, k] { grdRetourKeyUp(k); });
   };
+  // Tab and Shift+Tab go from unsold cell to unsold cell, as Enter does.
+  grdRetour->OnKeyDown = [this](TStringGrid*, int& key, Qt::KeyboardModifiers mods) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) enterDown_ = true;
+    if (key != Qt::Key_Tab && key != Qt::Key_Backtab) return;
+    const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
+    key = 0;
+    if (mods & Qt::ControlModifier) focusNextPrevChild(!back);  // Ctrl+Tab leaves the grid
+    else GuardEvent([this, back] { MoveToUnsold(back); });
+  };
   grdRetour->OnTopLeftChanged = [this](TStringGrid*) { grdRetourTopLeftChanged(); };
   grdRetour->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdRetourMouseMove(x, y); };
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
+  // The window's shortcuts come before the cell editor's own (Ctrl+Z is "Annuler", not undo).
+  grdRetour->InplaceEditor()->installEventFilter(this);
 
   // Opening: the texts of the fixed cells, the tables, and the latest week of the returns (the
   // week of today when none is stored yet).
@@ -690,7 +709,25 @@ void TfrmRetour::grdRetourClick() {
 
 void TfrmRetour::grdRetourKeyUp(int key) {
   if (key != Qt::Key_Return && key != Qt::Key_Enter) return;
+  // Only the release of an Enter pressed in the grid: the one that closed the region box's
+  // list comes here too once the grid is loaded.
+  if (!enterDown_) return;
+  enterDown_ = false;
+  MoveToUnsold(false);
+}
+
+void TfrmRetour::MoveToUnsold(bool back) {
   const int c = grdRetour->Col(), r = grdRetour->Row();
+  if (back) {
+    if (CellEdited) {
+      CalcClientAmount(r);
+      CellEdited = false;
+    }
+    const int to = IsUnsoldCol(c) ? c - 2 : c - 1;
+    if (to >= 4) grdRetour->FocusCell(to, r);
+    else grdRetour->FocusCell(grdRetour->ColCount() - 1, r > 3 ? r - 1 : grdRetour->RowCount() - 1);
+    return;
+  }
   const int last = grdRetour->ColCount() - 1;
   // An edited row gets its amount before the cursor leaves it.
   if (CellEdited) {
@@ -1071,7 +1108,10 @@ void TfrmRetour::grdRetourDrawCell(TStringGrid* g, int col, int row, const QRect
     cv->Font.Color = fg;
     cv->Font.Bold = bold;
     cv->Font.Underline = underline;
-    cv->DrawText(rect.adjusted(0, 0, -6, 0), Qt::AlignRight | Qt::AlignVCenter, text);
+    const QRect t = rect.adjusted(0, 0, -6, 0);
+    // A quantity or an amount wider than its column shows as "#" marks, never cut.
+    const QString shown = row >= 3 && col >= 2 ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text;
+    cv->DrawText(t, Qt::AlignRight | Qt::AlignVCenter, shown);
   };
   auto left = [&](const QColor& bg, const QColor& fg, int dx) {
     cv->Brush.Color = bg;
@@ -1151,5 +1191,20 @@ void TfrmRetour::grdTot1DrawCell(TStringGrid* g, int col, int row, const QRect& 
   cv->Font.Color = fg;
   cv->Font.Bold = false;
   cv->Font.Underline = false;
-  cv->DrawText(rect.adjusted(0, 2, -3, 2), align | Qt::AlignVCenter, text);
+  const QRect t = rect.adjusted(0, 2, -3, 2);
+  const bool number = g == grdTot && col > 2;
+  cv->DrawText(t, align | Qt::AlignVCenter, number ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text);
+}
+
+bool TfrmRetour::eventFilter(QObject* o, QEvent* e) {
+  if (o == grdRetour->InplaceEditor() && e->type() == QEvent::ShortcutOverride) {
+    const auto* ke = static_cast<QKeyEvent*>(e);
+    const QKeySequence pressed(ke->keyCombination());
+    for (QAction* a : actions())
+      if (a->isEnabled() && a->shortcut() == pressed) {
+        e->ignore();  // not the editor's: the shortcut goes to the window's command
+        return true;
+      }
+  }
+  return TRefForm::eventFilter(o, e);
 }

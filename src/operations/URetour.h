@@ -96,12 +96,15 @@ class TfrmRetour : public TRefForm {
  protected:
   void FormClose() override;
   void contextMenuEvent(QContextMenuEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
   // Asked before the grid is reloaded or left while typed cells are unsaved; false when the
   // operator wanted them saved and the save did not complete (stay where we are).
   bool LeavePrompt();
   void ChangeWeek(const QDate& saturday);
+  // To the next unsold cell (Enter, Tab), or the previous one (Shift+Tab).
+  void MoveToUnsold(bool back);
   QString RegionKey() const;
   struct TitleInfo {
     QString id, name, periode;
@@ -128,7 +131,8 @@ class TfrmRetour : public TRefForm {
   QHash<QString, int> stored_;           // "client|title" -> Qte stored for the week shown
   QString loadedRegion_;                 // the region the grid shows
   bool syncing_ = false;
-  int editedRow_ = -1;                   // the row of the last typed cell                 // one grid moving the other's current column
+  bool enterDown_ = false;  // an Enter was pressed in the grid, its release not seen yet
+  int editedRow_ = -1;                   // the row of the last typed cell
 };
 
 QString CellKey(const QString& client, const QString& title);

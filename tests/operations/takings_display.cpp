@@ -1,6 +1,7 @@
 // The takings window: what it loads for a day, a region or every region, and its totals.
 #include "TakingsFixture.h"
 #include "operations/UDisto1.h"
+#include "operations/Quantity.h"
 #include "shell/UMain.h"
 #include "operations/RegisterTakings.h"
 #include "shell/global.h"
@@ -160,4 +161,30 @@ TEST_F(TakingsTest, MainWindowEntriesOpenTheTakingsWindows) {
   });
   EXPECT_TRUE(TfrmMain::OpenWindow(WindowKey::Disto));
   EXPECT_EQ(opened, "Distribution");
+}
+
+TEST_F(TakingsTest, AQuantityWiderThanItsColumnShowsAsMarksNotCutDigits) {
+  TfrmDisto1 w;
+  Activate(&w);
+  TStringGrid* g = w.grdDisto;
+  ASSERT_EQ(g->Row(), 2);
+  auto shot = [&](int c, int r, const QString& text) {
+    g->SetCells(c, r, text);
+    g->viewport()->repaint();
+    return g->viewport()->grab(g->CellRect(c, r)).toImage();
+  };
+  ASSERT_TRUE(FitInCell("2147483647", g->CellRect(3, 3).width() - 6, QFontMetrics(g->font())).startsWith("#"));
+  // Two different wide numbers look the same (marks), in a plain row and in the current one.
+  for (int r : {3, 2}) {
+    EXPECT_EQ(shot(3, r, "2147483647"), shot(3, r, "1000000000")) << r;
+    EXPECT_NE(shot(3, r, "999"), shot(3, r, "998")) << r;  // what fits is shown as it is
+  }
+  // The totals row too.
+  const auto tot = [&](const QString& t) {
+    w.grdTot->SetCells(3, 0, t);
+    w.grdTot->viewport()->repaint();
+    return w.grdTot->viewport()->grab(w.grdTot->CellRect(3, 0)).toImage();
+  };
+  EXPECT_EQ(tot("4294967294"), tot("1000000000"));
+  EXPECT_NE(tot("12"), tot("13"));
 }

@@ -218,6 +218,12 @@ TEST_F(TakingsTest, CancelDropsWhatWasNotStored) {
   EXPECT_EQ(w.grdDisto->Cells(2, 2), "0");
   EXPECT_EQ(w.PendingCount(), 0);
   EXPECT_FALSE(w.btnCancel->isEnabled());
+  // Also while the cell is still being typed.
+  Type("8");
+  ASSERT_TRUE(w.grdDisto->EditorMode());
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(w.grdDisto->Cells(2, 2), "0");
+  EXPECT_FALSE(w.Modified);
   dlg->Clear();
   Press(Qt::Key_F4, Qt::ControlModifier);  // "Fermer"
   EXPECT_FALSE(w.isVisible());
@@ -308,4 +314,36 @@ TEST_F(TakingsTest, ALongPassTakesNoOtherCommand) {
   EXPECT_FALSE(w.Busy());
   EXPECT_EQ(w.grdDisto->Row(), 2);
   w.pnlMessage->removeEventFilter(&onShow);
+}
+
+TEST_F(TakingsTest, TabAndShiftTabMoveFromCellToCellAndNoKeyIsLostOutsideTheGrid) {
+  TfrmDisto1 w;
+  Activate(&w);
+  Type("4");
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget()->window(), &w);
+  Type("6");
+  EXPECT_EQ(w.grdDisto->Cells(2, 2), "4");
+  EXPECT_EQ(w.grdDisto->Cells(3, 2), "6");
+  Press(Qt::Key_Tab);  // from the last title to the first title of the next client
+  EXPECT_EQ(w.grdDisto->Col(), 2);
+  EXPECT_EQ(w.grdDisto->Row(), 3);
+  Press(Qt::Key_Tab, Qt::ShiftModifier);
+  EXPECT_EQ(w.grdDisto->Col(), 3);
+  EXPECT_EQ(w.grdDisto->Row(), 2);
+  // A refused quantity holds Tab as it holds Enter.
+  Type("x");
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(dlg->Messages(), QStringList({"La quantité prise doit être numérique!"}));
+  EXPECT_EQ(w.grdDisto->Col(), 3);
+  Press(Qt::Key_Backspace);
+  Type("7");
+  Press(Qt::Key_Tab);
+  EXPECT_TRUE(w.grdDisto->hasFocus() || w.grdDisto->InplaceEditor()->hasFocus());
+  EXPECT_EQ(GridRows(w.grdDisto, 2, 2), (QStringList{"4|7", "5|0"}));
+  EXPECT_EQ(Day("07/03/2005").value(1), "0002|0001|7|1");  // stored as Tab left it
+  // Ctrl+Tab leaves the grid for the window's other controls.
+  Press(Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_FALSE(w.grdDisto->hasFocus() || w.grdDisto->InplaceEditor()->hasFocus());
+  EXPECT_EQ(QApplication::focusWidget()->window(), &w);
 }

@@ -32,3 +32,21 @@ TEST(Quantity, AmountsWithAtMostTwoDecimals) {
                           "9999999999999", "１"})
     EXPECT_FALSE(ParseAmount(bad, c)) << bad;
 }
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QRegularExpression>
+
+TEST(Quantity, ANumberWiderThanItsCellShowsAsMarksNotCut) {
+  QFont f("DejaVu Sans");
+  f.setPixelSize(12);
+  const QFontMetrics fm(f);
+  EXPECT_EQ(FitInCell("123", 59, fm), "123");
+  EXPECT_EQ(FitInCell("", 59, fm), "");
+  const QString wide = FitInCell("2147483647", 59, fm);
+  EXPECT_FALSE(wide.contains(QRegularExpression("[0-9]")));
+  EXPECT_TRUE(wide.startsWith("#"));
+  EXPECT_LE(fm.horizontalAdvance(wide), 59);
+  EXPECT_GE(fm.horizontalAdvance(wide + "#"), 59);  // across the whole cell
+  EXPECT_EQ(FitInCell("12", 1, fm), "#");
+}

@@ -150,3 +150,22 @@ TEST_F(HaTest, TheGridAddsNoRowAndChecksQuantityAndPrice) {
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(Day(QDate(2004, 3, 10)), QStringList({"0001|12|8.12"}));
 }
+
+TEST_F(HaTest, AfterInsererAndSupprimerTheKeysGoToTheGridsQuantities) {
+  AddPurchases();
+  TfrmHa w;
+  Activate(&w);
+  for (int i = 0; i < 5; ++i) Press(Qt::Key_PageUp);  // 05/03
+  ASSERT_EQ(w.pnlDate->text(), "05/03/2004");
+  QTest::mouseClick(w.btnInsert, Qt::LeftButton);  // which then turns disabled
+  ASSERT_EQ(Day(QDate(2004, 3, 5)).size(), 2);
+  Type("12");
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Down);
+  EXPECT_EQ(Day(QDate(2004, 3, 5)), QStringList({"0001|12|8", "0002|0|15"}));
+  dlg->QueueAnswer(ModalResult::Yes);
+  QTest::mouseClick(w.btnDelete, Qt::LeftButton);
+  ASSERT_TRUE(Day(QDate(2004, 3, 5)).isEmpty());
+  Press(Qt::Key_PageDown);  // the window's keys still reach it
+  EXPECT_EQ(w.pnlDate->text(), "06/03/2004");
+}

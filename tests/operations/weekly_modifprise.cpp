@@ -76,6 +76,19 @@ TEST_F(ModifPriseTest, AnEmptiedQuantityIsRefusedAndTheRowStaysInEdit) {
   EXPECT_EQ(Qte(Sat), "4");
 }
 
+TEST_F(ModifPriseTest, OpensWithTheKeysOnTheQuantityAndItsWholeCaptionShown) {
+  AddReference();
+  AddTaking(Sat, "0001", "0001", 5, 9.0);
+  TfrmModifPrise w;
+  w.Disto.SetFilter("(DATEJ>='06/03/2004') and (DATEJ<='12/03/2004') and (ID_CLIENT='0001') and (ID_Titre='0001')");
+  w.Disto.SetFiltered(true);
+  Activate(&w);
+  Type("6");  // no click first: the date cannot be typed into, the quantity can
+  w.close();
+  EXPECT_EQ(Qte(Sat), "6");
+  EXPECT_GE(w.width(), QFontMetrics(QApplication::font("QMdiSubWindowTitleBar")).horizontalAdvance(w.windowTitle()) + 80);
+}
+
 TEST(WeeklyRegistration, TheMainWindowOpensTheReturnsPaymentsAndPurchases) {
   EXPECT_TRUE(WeeklyWindowsRegistered());
   EXPECT_TRUE(TfrmMain::HasWindow(WindowKey::Retour));

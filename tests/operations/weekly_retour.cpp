@@ -61,6 +61,9 @@ TEST_F(RetourTest, OpensOnTheLatestWeekWithTheGridHiddenUntilARegionIsChosen) {
   EXPECT_EQ(w.dWeek->text(), "06/03/2004");
   EXPECT_EQ(w.windowTitle(), "Saisie des invendus  / Semaine du 06/03/2004 au 12/03/2004");
   EXPECT_FALSE(w.grdRetour->isVisible());
+  // Its place is kept meanwhile: the totals lines and the status bar stay along the bottom.
+  EXPECT_GT(w.grdTot->y(), w.height() / 2);
+  EXPECT_LT(w.stBar->height(), 40);
   EXPECT_FALSE(w.btnPost->isEnabled());
   EXPECT_EQ(w.cmbRegion->Text(), "NORD");
   ChooseRegion(w, 0);
@@ -423,4 +426,86 @@ TEST_F(RetourTest, ASaveFailingHalfWayChangesNothingAndARowAddedUnderneathIsUpda
   TypeInto(w, 6, 3, "4");
   w.btnPostClick();
   EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|4", "0001|0002|3", "0002|0001|1", "0002|0002|0"}));
+}
+
+TEST_F(RetourTest, CtrlZCancelsAlsoWhileACellIsBeingTyped) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("7");
+  ASSERT_TRUE(w.grdRetour->EditorMode());
+  ASSERT_EQ(QApplication::focusWidget(), w.grdRetour->InplaceEditor());
+  Press(Qt::Key_Z, Qt::ControlModifier);  // not the editor's own undo: the window's "Annuler"
+  EXPECT_FALSE(w.Modified);
+  EXPECT_FALSE(w.btnCancel->isEnabled());
+  EXPECT_EQ(w.grdRetour->Cells(4, 3), "0");
+  // Typed again and saved by Ctrl+S from inside the editor.
+  ClickCell(w.grdRetour, 4, 3);
+  Type("6");
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_FALSE(w.Modified);
+  EXPECT_TRUE(WeekRows(Sat).contains("0001|0002|6"));
+}
+
+TEST_F(RetourTest, TabGoesFromUnsoldCellToUnsoldCellAsEnterDoes) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("1");
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(w.grdRetour->Col(), 6);
+  Type("2");
+  Press(Qt::Key_Tab);  // the last title: the first unsold cell of the next client
+  EXPECT_EQ(w.grdRetour->Col(), 4);
+  EXPECT_EQ(w.grdRetour->Row(), 4);
+  Type("3");
+  Press(Qt::Key_Tab, Qt::ShiftModifier);  // back to the last unsold cell of the client above
+  EXPECT_EQ(w.grdRetour->Col(), 6);
+  EXPECT_EQ(w.grdRetour->Row(), 3);
+  Press(Qt::Key_Tab, Qt::ShiftModifier);
+  EXPECT_EQ(w.grdRetour->Col(), 4);
+  EXPECT_EQ(Row(w.grdRetour, 3, 3, 6), QStringList({"4", "1", "8", "2"}));
+  EXPECT_EQ(Row(w.grdRetour, 4, 3, 6), QStringList({"2", "3", "0", "0"}));
+  EXPECT_EQ(w.grdRetour->Cells(2, 3), "105.00");  // the row left by Tab got its amount
+  Press(Qt::Key_Tab, Qt::ControlModifier);  // leaves the grid
+  EXPECT_FALSE(w.grdRetour->hasFocus() || w.grdRetour->InplaceEditor()->hasFocus());
+}
+
+TEST_F(RetourTest, AButtonClickedLeavesTheKeysInTheGrid) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("4");
+  Press(Qt::Key_Down);
+  QTest::mouseClick(w.btnPost, Qt::LeftButton);  // "Sauvegarder", which then turns disabled
+  ASSERT_FALSE(w.Modified);
+  Type("5");
+  Press(Qt::Key_Up);  // never a region changed by an arrow key in the region box
+  EXPECT_EQ(w.cmbRegion->Text(), "NORD");
+  EXPECT_EQ(w.grdRetour->Cells(4, 4), "5");
+  EXPECT_EQ(w.grdRetour->Row(), 3);
+  // "Nouvelle semaine" stays enabled: the keys stay in the grid all the same.
+  QTest::mouseClick(w.btnLoad, Qt::LeftButton);
+  Type("6");
+  EXPECT_EQ(w.grdRetour->Cells(w.grdRetour->Col(), w.grdRetour->Row()), "6");
+}
+
+TEST_F(RetourTest, TheEnterThatChoseTheRegionDoesNotMoveTheNewGridsCursor) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  w.cmbRegion->setFocus();
+  ChooseRegion(w, 0);  // the list closed by Enter: its key release comes to the loaded grid
+  QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_EQ(w.grdRetour->Col(), 4);
+  EXPECT_EQ(w.grdRetour->Row(), 3);
+  Type("1");
+  Press(Qt::Key_Return);  // a whole Enter in the grid still moves
+  EXPECT_EQ(w.grdRetour->Col(), 6);
 }
