@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The real program under Xvfb + openbox against hostile surroundings; pictures in /tmp/zo/shots.
+# The real program under Xvfb + openbox against hostile surroundings; pictures in $ZO/shots
+# ($ZO: ZO_DIR, default /tmp/zo; display ZO_DISPLAY, default :79).
 #   ulimit    : ulimit -n 1024, a backup and the structure check
 #   full      : a backup to a 1 MB tmpfs (a full disk)
 #   bomb      : restore of an archive holding 2 GB of zeros as CLIENT.DB, program on a 300 MB tmpfs
@@ -9,10 +10,11 @@
 #   rapport   : RAPPORT.DB missing, then garbage; DJ.INI garbage; the report chooser opened
 # Usage: scripts/outside/hostile.sh [case...]   (root: for the tmpfs mounts and setpriv)
 set -u
+ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
 . scripts/outside/common.sh
 . scripts/outside/display.sh
-SHOTS=/tmp/zo/shots; mkdir -p "$SHOTS"
+SHOTS=$ZO/shots; mkdir -p "$SHOTS"
 CASES="${*:-ulimit full bomb climb readonly rapport}"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }
@@ -38,9 +40,9 @@ result() {  # name: waits for a box, pictures the screen, prints the windows sho
   sleep "${2:-2}"; import -window root "$SHOTS/$1.png"; echo "  $1: windows [$(windows)]"
 }
 
-Xvfb :79 -ac -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & XV=$!; export DISPLAY=:79; sleep 0.7
+Xvfb ${ZO_DISPLAY:-:79} -ac -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & XV=$!; export DISPLAY=${ZO_DISPLAY:-:79}; sleep 0.7
 openbox >/dev/null 2>&1 & OB=$!; sleep 0.7
-W=/tmp/zo/h
+W=$ZO/h
 for c in $CASES; do
   echo "== $c"; RUNAS=()
   case $c in
@@ -50,13 +52,13 @@ for c in $CASES; do
         menu check; result ulimit_check 3; xdotool key Return; stop
         unzip -tq $W/bk/ZELM.zip && echo "  archive ok: $(unzip -l $W/bk/ZELM.zip | tail -1)"; } ;;
     full)
-      zo_install $W 50000; zo_env $W; mkdir -p /tmp/zo/full; mount -t tmpfs -o size=1m tmpfs /tmp/zo/full
-      echo "old" > /tmp/zo/full/ZELM.zip
-      start $W && { backup_to /tmp/zo/full; result full_backup 3; xdotool key Return; sleep 0.5; result full_after 0.5; stop; }
-      echo "  target folder: $(ls -la /tmp/zo/full | tail -n +2 | awk '{print $5, $9}' | tr '\n' ' ')"
-      umount /tmp/zo/full ;;
+      zo_install $W 50000; zo_env $W; mkdir -p $ZO/full; mount -t tmpfs -o size=1m tmpfs $ZO/full
+      echo "old" > $ZO/full/ZELM.zip
+      start $W && { backup_to $ZO/full; result full_backup 3; xdotool key Return; sleep 0.5; result full_after 0.5; stop; }
+      echo "  target folder: $(ls -la $ZO/full | tail -n +2 | awk '{print $5, $9}' | tr '\n' ' ')"
+      umount $ZO/full ;;
     bomb)
-      mkdir -p /tmp/zo/tmpfs; mount -t tmpfs -o size=300m tmpfs /tmp/zo/tmpfs; W2=/tmp/zo/tmpfs/p
+      mkdir -p $ZO/tmpfs; mount -t tmpfs -o size=300m tmpfs $ZO/tmpfs; W2=$ZO/tmpfs/p
       zo_install $W2 20000; zo_env $W2
       python3 - "$W2/Data/ZELM.zip" <<'PY'
 import sys, zipfile
@@ -66,11 +68,11 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as
         for _ in range(128): f.write(block)
 PY
       ls -la "$W2/Data/ZELM.zip" | awk '{print "  bomb archive:", $5, "bytes"}'
-      (cd $W2/Data && md5sum CLIENT.DB) > /tmp/zo/bomb_before
+      (cd $W2/Data && md5sum CLIENT.DB) > $ZO/bomb_before
       start $W2 && { restore_first; result bomb_restore 4; xdotool key Return; stop; }
-      (cd $W2/Data && md5sum -c /tmp/zo/bomb_before >/dev/null) && echo "  CLIENT.DB unchanged" || echo "  CLIENT.DB CHANGED"
-      df -h /tmp/zo/tmpfs | tail -1 | awk '{print "  tmpfs used:", $3}'; ls $W2/Temp 2>/dev/null | head -3
-      umount /tmp/zo/tmpfs ;;
+      (cd $W2/Data && md5sum -c $ZO/bomb_before >/dev/null) && echo "  CLIENT.DB unchanged" || echo "  CLIENT.DB CHANGED"
+      df -h $ZO/tmpfs | tail -1 | awk '{print "  tmpfs used:", $3}'; ls $W2/Temp 2>/dev/null | head -3
+      umount $ZO/tmpfs ;;
     climb)
       for kind in climb link; do
         zo_install $W 20000; zo_env $W
@@ -85,10 +87,10 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
         i.external_attr = (stat.S_IFLNK | 0o777) << 16
         z.writestr(i, "/etc/passwd")
 PY
-        (cd $W/Data && md5sum *.DB *.db) > /tmp/zo/climb_before
+        (cd $W/Data && md5sum *.DB *.db) > $ZO/climb_before
         start $W && { restore_first; result restore_$kind 3; xdotool key Return; stop; }
-        (cd $W/Data && md5sum -c /tmp/zo/climb_before >/dev/null) && echo "  data unchanged" || echo "  DATA CHANGED"
-        [ -e /tmp/zo/evil.DB ] || [ -e $W/evil.DB ] && echo "  ESCAPED" || true
+        (cd $W/Data && md5sum -c $ZO/climb_before >/dev/null) && echo "  data unchanged" || echo "  DATA CHANGED"
+        [ -e $ZO/evil.DB ] || [ -e $W/evil.DB ] && echo "  ESCAPED" || true
         [ -L $W/Data/Titre.DB ] && echo "  LINK PLANTED" || true
       done ;;
     readonly)
@@ -96,7 +98,7 @@ PY
       chmod -R a-w $W/Data; chmod a-w $W; chmod -R a+rX $W
       zo_env $W; export HOME=$W/rohome XDG_RUNTIME_DIR=$W/rohome ZELM_REGISTRY_DIR=$W/rohome/reg
       RUNAS=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
-      (cd $W/Data && md5sum *) > /tmp/zo/ro_before
+      (cd $W/Data && md5sum *) > $ZO/ro_before
       if start $W; then
         result ro_start 1
         menu reindex; result ro_reindex 2; xdotool key Return; sleep 0.5
@@ -105,7 +107,7 @@ PY
         xdotool key alt+F4; result ro_close_ini 1; xdotool key Return; zo_wait "^Confirmation$" >/dev/null; sleep 0.3; xdotool key alt+o; result ro_close_yes 3
         xdotool key Return; sleep 2; if ps -p $PID >/dev/null; then echo "  still running"; result ro_still 0; stop; else echo "  ended"; fi
       fi
-      (cd $W/Data && md5sum -c /tmp/zo/ro_before >/dev/null 2>&1) && echo "  data unchanged" || echo "  DATA CHANGED"
+      (cd $W/Data && md5sum -c $ZO/ro_before >/dev/null 2>&1) && echo "  data unchanged" || echo "  DATA CHANGED"
       chmod -R u+w $W ;;
     floppy)
       zo_install $W 20000; zo_env $W
