@@ -7,6 +7,8 @@
 #   climb     : restore of archives with "../" entries and a link
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
 #   floppy    : a backup to "A:" with no folder mapped: the insert-disk box until "Annuler"
+#   fullpurge : purge and pack of a month with the program on a tmpfs that holds the data and
+#               little more: the pack cannot finish; every table stays whole, with or without the month
 #   rapport   : RAPPORT.DB missing, then garbage; DJ.INI garbage; the report chooser opened
 # Usage: scripts/outside/hostile.sh [case...]   (root: for the tmpfs mounts and setpriv)
 set -u
@@ -117,6 +119,24 @@ PY
         for k in 1 2 3; do result floppy_ask_$k 1; xdotool key Return; done
         result floppy_cancel 1; xdotool key Escape; result floppy_after 1; stop
       fi ;;
+    fullpurge)
+      mkdir -p $ZO/fp; W2=$ZO/fp/p; zo_install $W2 300000; zo_env $W2
+      size=$(du -sk $W2 | cut -f1); rm -rf $W2
+      mount -t tmpfs -o size=$((size + 3072))k tmpfs $ZO/fp; zo_install $W2 300000; zo_env $W2
+      counts() { for t in Disto Retour Ha; do sqlite3 -readonly $W2/Data/$t.DB "select count(*) from $t"; done | tr '\n' ' '; }
+      echo "  before: $(counts) free $(df -k $ZO/fp | tail -1 | awk '{print $4}') kB"
+      if start $W2; then
+        menu purge; w=$(zo_wait "^Epuration des fichiers$"); sleep 0.3
+        xdotool mousemove --window "$w" 110 57 click 1; xdotool type --delay 5 "01/01/2025"
+        xdotool mousemove --window "$w" 110 89 click 1; xdotool type --delay 5 "31/01/2025"
+        xdotool mousemove --window "$w" 264 60 click 1
+        zo_wait "^Avertissement$|^Attention$|^Confirmation$" >/dev/null; xdotool key alt+o
+        zo_wait "^Confirmation$" >/dev/null; sleep 0.1; xdotool key Return
+        result fullpurge 8; xdotool key Return; sleep 0.5; result fullpurge_after 0.5; stop
+      fi
+      echo "  after: $(counts)"
+      integ=$(python3 scripts/outside/integrity.py $W2/Data) && echo "  tables whole" || echo "  INTEGRITY: $integ"
+      umount $ZO/fp ;;
     rapport)
       for kind in missing garbage djini; do
         zo_install $W 20000; zo_env $W
