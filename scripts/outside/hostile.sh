@@ -7,6 +7,7 @@
 #   climb     : restore of archives with "../" entries and a link
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
 #   floppy    : a backup to "A:" with no folder mapped: the insert-disk box until "Annuler"
+#   zip64     : restore of a backup written by `zip -fz` (zip64 records): the tables come back
 #   fullpurge : purge and pack of a month with the program on a tmpfs that holds the data and
 #               little more: the pack cannot finish; every table stays whole, with or without the month
 #   rapport   : RAPPORT.DB missing, then garbage; DJ.INI garbage; the report chooser opened
@@ -119,6 +120,12 @@ PY
         for k in 1 2 3; do result floppy_ask_$k 1; xdotool key Return; done
         result floppy_cancel 1; xdotool key Escape; result floppy_after 1; stop
       fi ;;
+    zip64)
+      zo_install $W 20000; zo_env $W
+      (cd $W/Data && zip -q -fz ZELM.zip *.* && md5sum *.DB *.db) > $ZO/z64_saved
+      sqlite3 $W/Data/Disto.DB "delete from Disto where rowid % 2 = 0"
+      start $W && { restore_first; result restore_zip64 4; windows | grep -q Erreur && xdotool key Return; stop; }
+      (cd $W/Data && md5sum -c $ZO/z64_saved >/dev/null 2>&1) && echo "  tables restored" || echo "  TABLES NOT RESTORED" ;;
     fullpurge)
       mkdir -p $ZO/fp; W2=$ZO/fp/p; zo_install $W2 300000; zo_env $W2
       size=$(du -sk $W2 | cut -f1); rm -rf $W2
