@@ -8,6 +8,7 @@
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
 #   floppy    : a backup to "A:" with no folder mapped: the insert-disk box until "Annuler"
 #   zip64     : restore of a backup written by `zip -fz` (zip64 records): the tables come back
+#   year      : purge of January on a copy of the whole generated year, timed, then the check
 #   fullpurge : purge and pack of a month with the program on a tmpfs that holds the data and
 #               little more: the pack cannot finish; every table stays whole, with or without the month
 #   rapport   : RAPPORT.DB missing, then garbage; DJ.INI garbage; the report chooser opened
@@ -126,6 +127,32 @@ PY
       sqlite3 $W/Data/Disto.DB "delete from Disto where rowid % 2 = 0"
       start $W && { restore_first; result restore_zip64 4; windows | grep -q Erreur && xdotool key Return; stop; }
       (cd $W/Data && md5sum -c $ZO/z64_saved >/dev/null 2>&1) && echo "  tables restored" || echo "  TABLES NOT RESTORED" ;;
+    year)
+      Y=$ZO/year; rm -rf $Y; mkdir -p $Y/Data $Y/home $Y/reg
+      cp $ZO_BIN/zelm $ZO_BIN/lib*.so $ZO_BIN/RAPPORT.* $Y/; cp -a "$BENCH"/*.* $Y/Data/
+      E=$ZO/empty; rm -rf $E; mkdir -p $E/home; cp $ZO_BIN/zelm $ZO_BIN/lib*.so $ZO_BIN/RAPPORT.* $E/
+      (cd $E && HOME=$E/home ZELM_REGISTRY_DIR=$E/reg QT_QPA_PLATFORM=offscreen timeout 10 ./zelm >/dev/null 2>&1)
+      cp $E/Data/{IMPRIMERIE,Liste,Site,TLISTE}.* $Y/Data/
+      zo_env $Y
+      counts() { for t in Disto Retour Ha; do sqlite3 -readonly $Y/Data/$t.DB "select count(*) from $t"; done | tr '\n' ' '; }
+      echo "  before: $(counts) $(du -sm $Y/Data | cut -f1) MB"
+      if start $Y; then
+        menu purge; w=$(zo_wait "^Epuration des fichiers$"); sleep 0.3
+        xdotool mousemove --window "$w" 110 57 click 1; xdotool type --delay 5 "01/01/2025"
+        xdotool mousemove --window "$w" 110 89 click 1; xdotool type --delay 5 "31/01/2025"
+        xdotool mousemove --window "$w" 264 60 click 1
+        zo_wait "^Avertissement$|^Attention$|^Confirmation$" >/dev/null; xdotool key alt+o
+        zo_wait "^Confirmation$" >/dev/null; sleep 0.1; t0=$(date +%s.%N); xdotool key Return
+        sleep 0.5; result year_pack 0
+        zo_wait "^Information$|^Erreur$" 400 >/dev/null; t1=$(date +%s.%N)
+        echo "  purge and pack: $(echo "$t1 - $t0" | bc) s"; result year_done 0.3; xdotool key Return; sleep 0.5
+        xdotool key Escape; sleep 0.5  # the purge window stays open until closed
+        menu check; zo_wait "^Information$|^Avertissement$|^Erreur$" 400 >/dev/null; result year_check 0.3; xdotool key Return
+        stop
+      fi
+      echo "  after: $(counts) $(du -sm $Y/Data | cut -f1) MB"
+      integ=$(python3 scripts/outside/integrity.py $Y/Data) && echo "  tables whole" || echo "  INTEGRITY: $integ"
+      rm -rf $Y ;;
     fullpurge)
       mkdir -p $ZO/fp; W2=$ZO/fp/p; zo_install $W2 300000; zo_env $W2
       size=$(du -sk $W2 | cut -f1); rm -rf $W2
