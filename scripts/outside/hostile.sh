@@ -4,7 +4,8 @@
 #   ulimit    : ulimit -n 1024, a backup and the structure check
 #   full      : a backup to a 1 MB tmpfs (a full disk)
 #   bomb      : restore of an archive holding 2 GB of zeros as CLIENT.DB, program on a 300 MB tmpfs
-#   climb     : restore of archives with "../" entries and a link
+#   climb     : restore of archives with "../" entries, a link, a name twice (case apart),
+#               a damaged central directory
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
 #   floppy    : a backup to "A:" with no folder mapped: the insert-disk box until "Annuler"
 #   zip64     : restore of a backup written by `zip -fz` (zip64 records): the tables come back
@@ -78,7 +79,7 @@ PY
       df -h $ZO/tmpfs | tail -1 | awk '{print "  tmpfs used:", $3}'; ls $W2/Temp 2>/dev/null | head -3
       umount $ZO/tmpfs ;;
     climb)
-      for kind in climb link; do
+      for kind in climb link dup cdbroken; do
         zo_install $W 20000; zo_env $W
         python3 - "$W/Data/ZELM.zip" $kind "$W/Data/CLIENT.DB" <<'PY'
 import sys, zipfile, stat
@@ -86,11 +87,24 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.write(sys.argv[3], "CLIENT.DB")
     if sys.argv[2] == "climb":
         z.writestr("../../evil.DB", b"x" * 100)
+    elif sys.argv[2] == "dup":
+        z.writestr("client.db", b"y" * 100)
+    elif sys.argv[2] == "cdbroken":
+        z.writestr("Titre.DB", b"z" * 5000)
     else:
         i = zipfile.ZipInfo("Titre.DB"); i.create_system = 3
         i.external_attr = (stat.S_IFLNK | 0o777) << 16
         z.writestr(i, "/etc/passwd")
 PY
+        if [ $kind = cdbroken ]; then  # bytes of the central directory changed
+          python3 - "$W/Data/ZELM.zip" <<'PY'
+import sys
+b = bytearray(open(sys.argv[1], "rb").read())
+cd = b.rfind(b"PK\x01\x02")
+for i in range(cd + 10, cd + 30): b[i] ^= 0x5A
+open(sys.argv[1], "wb").write(b)
+PY
+        fi
         (cd $W/Data && md5sum *.DB *.db) > $ZO/climb_before
         start $W && { restore_first; result restore_$kind 3; xdotool key Return; stop; }
         (cd $W/Data && md5sum -c $ZO/climb_before >/dev/null) && echo "  data unchanged" || echo "  DATA CHANGED"
