@@ -12,7 +12,7 @@ cd "$(dirname "$0")/../.."
 . scripts/outside/display.sh
 RUNS="${1:-20}"; SIG="${2:-KILL}"; shift 2 2>/dev/null || true
 OPS="${*:-backup restore purge reindex}"
-W=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=$ZO/killbase${KILL_ROWS:+_$KILL_ROWS}; ARCH=$ARCH${KILL_ROWS:+_$KILL_ROWS}; LOG=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log
+W=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=$ZO/killbase${KILL_ROWS:+_$KILL_ROWS}; ARCH=$ZO/killarch${KILL_ROWS:+_$KILL_ROWS}; LOG=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log
 : > "$LOG"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 
