@@ -4,10 +4,11 @@
 # request; then the program is started again and restores the set, disk by disk, from the last.
 # The restored tables must be byte-identical to those saved.
 set -u
+ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
 . scripts/outside/common.sh
 . scripts/outside/display.sh
-W=/tmp/zo/fl; M=/tmp/zo/fl_mount; B=/tmp/zo/fl_disks; SHOTS=/tmp/zo/shots; mkdir -p $SHOTS
+W=$ZO/fl; M=$ZO/fl_mount; B=$ZO/fl_disks; SHOTS=$ZO/shots; mkdir -p $SHOTS
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70)
 menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }
 start() {
@@ -19,8 +20,8 @@ umount $M 2>/dev/null; rm -rf $B; mkdir -p $M $B
 mount -t tmpfs -o size=1440k tmpfs $M
 zo_install $W 60000; zo_env $W
 mkdir -p $W/reg; printf '[Software\\ZELM\\Lecteurs]\nA=%s\nA.Type=amovible\nA.Taille=1457664\n' $M > $W/reg/HKEY_CURRENT_USER.ini
-(cd $W/Data && md5sum *) > /tmp/zo/fl_saved.md5
-zo_display :83
+(cd $W/Data && md5sum *) > $ZO/fl_saved.md5
+zo_display "${ZO_DISPLAY:-:83}"
 start
 menu backup; w=$(zo_wait "^Sauvegarde$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
 zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; xdotool type --delay 5 "$M/"; sleep 0.3; xdotool key Return
@@ -63,5 +64,5 @@ for i in $(seq 1 40); do
   xdotool key Return
 done
 kill -9 $PID 2>/dev/null; wait $PID 2>/dev/null
-(cd $W/Data && md5sum -c /tmp/zo/fl_saved.md5 2>/dev/null | grep -v ': OK$' | grep -v "DJ.INI\|Lundi" ) && echo "  RESTORED TABLES DIFFER" || echo "  restored tables byte-identical"
+(cd $W/Data && md5sum -c $ZO/fl_saved.md5 2>/dev/null | grep -v ': OK$' | grep -v "DJ.INI\|Lundi" ) && echo "  RESTORED TABLES DIFFER" || echo "  restored tables byte-identical"
 zo_display_stop; umount $M

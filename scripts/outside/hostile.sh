@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# The real program under Xvfb + openbox against hostile surroundings; pictures in /tmp/zo/shots.
+# The real program under Xvfb + openbox against hostile surroundings; pictures in $ZO/shots
+# ($ZO: ZO_DIR, default /tmp/zo; display ZO_DISPLAY, default :79).
 #   ulimit    : ulimit -n 1024, a backup and the structure check
 #   full      : a backup to a 1 MB tmpfs (a full disk)
 #   bomb      : restore of an archive holding 2 GB of zeros as CLIENT.DB, program on a 300 MB tmpfs
-#   climb     : restore of archives with "../" entries and a link
+#   climb     : restore of archives with "../" entries, a link, a name twice (case apart),
+#               a damaged central directory
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
 #   floppy    : a backup to "A:" with no folder mapped: the insert-disk box until "Annuler"
+#   zip64     : restore of a backup written by `zip -fz` (zip64 records): the tables come back
+#   year      : purge of January on a copy of the whole generated year, timed, then the check
+#   fullpurge : purge and pack of a month with the program on a tmpfs that holds the data and
+#               little more: the pack cannot finish; every table stays whole, with or without the month
 #   rapport   : RAPPORT.DB missing, then garbage; DJ.INI garbage; the report chooser opened
 # Usage: scripts/outside/hostile.sh [case...]   (root: for the tmpfs mounts and setpriv)
 set -u
+ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
 . scripts/outside/common.sh
 . scripts/outside/display.sh
-SHOTS=/tmp/zo/shots; mkdir -p "$SHOTS"
+SHOTS=$ZO/shots; mkdir -p "$SHOTS"
 CASES="${*:-ulimit full bomb climb readonly rapport}"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }
@@ -38,9 +45,9 @@ result() {  # name: waits for a box, pictures the screen, prints the windows sho
   sleep "${2:-2}"; import -window root "$SHOTS/$1.png"; echo "  $1: windows [$(windows)]"
 }
 
-Xvfb :79 -ac -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & XV=$!; export DISPLAY=:79; sleep 0.7
+Xvfb ${ZO_DISPLAY:-:79} -ac -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 & XV=$!; export DISPLAY=${ZO_DISPLAY:-:79}; sleep 0.7
 openbox >/dev/null 2>&1 & OB=$!; sleep 0.7
-W=/tmp/zo/h
+W=$ZO/h
 for c in $CASES; do
   echo "== $c"; RUNAS=()
   case $c in
@@ -50,13 +57,13 @@ for c in $CASES; do
         menu check; result ulimit_check 3; xdotool key Return; stop
         unzip -tq $W/bk/ZELM.zip && echo "  archive ok: $(unzip -l $W/bk/ZELM.zip | tail -1)"; } ;;
     full)
-      zo_install $W 50000; zo_env $W; mkdir -p /tmp/zo/full; mount -t tmpfs -o size=1m tmpfs /tmp/zo/full
-      echo "old" > /tmp/zo/full/ZELM.zip
-      start $W && { backup_to /tmp/zo/full; result full_backup 3; xdotool key Return; sleep 0.5; result full_after 0.5; stop; }
-      echo "  target folder: $(ls -la /tmp/zo/full | tail -n +2 | awk '{print $5, $9}' | tr '\n' ' ')"
-      umount /tmp/zo/full ;;
+      zo_install $W 50000; zo_env $W; mkdir -p $ZO/full; mount -t tmpfs -o size=1m tmpfs $ZO/full
+      echo "old" > $ZO/full/ZELM.zip
+      start $W && { backup_to $ZO/full; result full_backup 3; xdotool key Return; sleep 0.5; result full_after 0.5; stop; }
+      echo "  target folder: $(ls -la $ZO/full | tail -n +2 | awk '{print $5, $9}' | tr '\n' ' ')"
+      umount $ZO/full ;;
     bomb)
-      mkdir -p /tmp/zo/tmpfs; mount -t tmpfs -o size=300m tmpfs /tmp/zo/tmpfs; W2=/tmp/zo/tmpfs/p
+      mkdir -p $ZO/tmpfs; mount -t tmpfs -o size=300m tmpfs $ZO/tmpfs; W2=$ZO/tmpfs/p
       zo_install $W2 20000; zo_env $W2
       python3 - "$W2/Data/ZELM.zip" <<'PY'
 import sys, zipfile
@@ -66,13 +73,13 @@ with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED, compresslevel=9) as
         for _ in range(128): f.write(block)
 PY
       ls -la "$W2/Data/ZELM.zip" | awk '{print "  bomb archive:", $5, "bytes"}'
-      (cd $W2/Data && md5sum CLIENT.DB) > /tmp/zo/bomb_before
+      (cd $W2/Data && md5sum CLIENT.DB) > $ZO/bomb_before
       start $W2 && { restore_first; result bomb_restore 4; xdotool key Return; stop; }
-      (cd $W2/Data && md5sum -c /tmp/zo/bomb_before >/dev/null) && echo "  CLIENT.DB unchanged" || echo "  CLIENT.DB CHANGED"
-      df -h /tmp/zo/tmpfs | tail -1 | awk '{print "  tmpfs used:", $3}'; ls $W2/Temp 2>/dev/null | head -3
-      umount /tmp/zo/tmpfs ;;
+      (cd $W2/Data && md5sum -c $ZO/bomb_before >/dev/null) && echo "  CLIENT.DB unchanged" || echo "  CLIENT.DB CHANGED"
+      df -h $ZO/tmpfs | tail -1 | awk '{print "  tmpfs used:", $3}'; ls $W2/Temp 2>/dev/null | head -3
+      umount $ZO/tmpfs ;;
     climb)
-      for kind in climb link; do
+      for kind in climb link dup cdbroken; do
         zo_install $W 20000; zo_env $W
         python3 - "$W/Data/ZELM.zip" $kind "$W/Data/CLIENT.DB" <<'PY'
 import sys, zipfile, stat
@@ -80,15 +87,28 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
     z.write(sys.argv[3], "CLIENT.DB")
     if sys.argv[2] == "climb":
         z.writestr("../../evil.DB", b"x" * 100)
+    elif sys.argv[2] == "dup":
+        z.writestr("client.db", b"y" * 100)
+    elif sys.argv[2] == "cdbroken":
+        z.writestr("Titre.DB", b"z" * 5000)
     else:
         i = zipfile.ZipInfo("Titre.DB"); i.create_system = 3
         i.external_attr = (stat.S_IFLNK | 0o777) << 16
         z.writestr(i, "/etc/passwd")
 PY
-        (cd $W/Data && md5sum *.DB *.db) > /tmp/zo/climb_before
+        if [ $kind = cdbroken ]; then  # bytes of the central directory changed
+          python3 - "$W/Data/ZELM.zip" <<'PY'
+import sys
+b = bytearray(open(sys.argv[1], "rb").read())
+cd = b.rfind(b"PK\x01\x02")
+for i in range(cd + 10, cd + 30): b[i] ^= 0x5A
+open(sys.argv[1], "wb").write(b)
+PY
+        fi
+        (cd $W/Data && md5sum *.DB *.db) > $ZO/climb_before
         start $W && { restore_first; result restore_$kind 3; xdotool key Return; stop; }
-        (cd $W/Data && md5sum -c /tmp/zo/climb_before >/dev/null) && echo "  data unchanged" || echo "  DATA CHANGED"
-        [ -e /tmp/zo/evil.DB ] || [ -e $W/evil.DB ] && echo "  ESCAPED" || true
+        (cd $W/Data && md5sum -c $ZO/climb_before >/dev/null) && echo "  data unchanged" || echo "  DATA CHANGED"
+        [ -e $ZO/evil.DB ] || [ -e $W/evil.DB ] && echo "  ESCAPED" || true
         [ -L $W/Data/Titre.DB ] && echo "  LINK PLANTED" || true
       done ;;
     readonly)
@@ -96,7 +116,7 @@ PY
       chmod -R a-w $W/Data; chmod a-w $W; chmod -R a+rX $W
       zo_env $W; export HOME=$W/rohome XDG_RUNTIME_DIR=$W/rohome ZELM_REGISTRY_DIR=$W/rohome/reg
       RUNAS=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
-      (cd $W/Data && md5sum *) > /tmp/zo/ro_before
+      (cd $W/Data && md5sum *) > $ZO/ro_before
       if start $W; then
         result ro_start 1
         menu reindex; result ro_reindex 2; xdotool key Return; sleep 0.5
@@ -105,7 +125,7 @@ PY
         xdotool key alt+F4; result ro_close_ini 1; xdotool key Return; zo_wait "^Confirmation$" >/dev/null; sleep 0.3; xdotool key alt+o; result ro_close_yes 3
         xdotool key Return; sleep 2; if ps -p $PID >/dev/null; then echo "  still running"; result ro_still 0; stop; else echo "  ended"; fi
       fi
-      (cd $W/Data && md5sum -c /tmp/zo/ro_before >/dev/null 2>&1) && echo "  data unchanged" || echo "  DATA CHANGED"
+      (cd $W/Data && md5sum -c $ZO/ro_before >/dev/null 2>&1) && echo "  data unchanged" || echo "  DATA CHANGED"
       chmod -R u+w $W ;;
     floppy)
       zo_install $W 20000; zo_env $W
@@ -115,6 +135,56 @@ PY
         for k in 1 2 3; do result floppy_ask_$k 1; xdotool key Return; done
         result floppy_cancel 1; xdotool key Escape; result floppy_after 1; stop
       fi ;;
+    zip64)
+      zo_install $W 20000; zo_env $W
+      (cd $W/Data && zip -q -fz ZELM.zip *.* && md5sum *.DB *.db) > $ZO/z64_saved
+      sqlite3 $W/Data/Disto.DB "delete from Disto where rowid % 2 = 0"
+      start $W && { restore_first; result restore_zip64 4; windows | grep -q Erreur && xdotool key Return; stop; }
+      (cd $W/Data && md5sum -c $ZO/z64_saved >/dev/null 2>&1) && echo "  tables restored" || echo "  TABLES NOT RESTORED" ;;
+    year)
+      Y=$ZO/year; rm -rf $Y; mkdir -p $Y/Data $Y/home $Y/reg
+      cp $ZO_BIN/zelm $ZO_BIN/lib*.so $ZO_BIN/RAPPORT.* $Y/; cp -a "$BENCH"/*.* $Y/Data/
+      E=$ZO/empty; rm -rf $E; mkdir -p $E/home; cp $ZO_BIN/zelm $ZO_BIN/lib*.so $ZO_BIN/RAPPORT.* $E/
+      (cd $E && HOME=$E/home ZELM_REGISTRY_DIR=$E/reg QT_QPA_PLATFORM=offscreen timeout 10 ./zelm >/dev/null 2>&1)
+      cp $E/Data/{IMPRIMERIE,Liste,Site,TLISTE}.* $Y/Data/
+      zo_env $Y
+      counts() { for t in Disto Retour Ha; do sqlite3 -readonly $Y/Data/$t.DB "select count(*) from $t"; done | tr '\n' ' '; }
+      echo "  before: $(counts) $(du -sm $Y/Data | cut -f1) MB"
+      if start $Y; then
+        menu purge; w=$(zo_wait "^Epuration des fichiers$"); sleep 0.3
+        xdotool mousemove --window "$w" 110 57 click 1; xdotool type --delay 5 "01/01/2025"
+        xdotool mousemove --window "$w" 110 89 click 1; xdotool type --delay 5 "31/01/2025"
+        xdotool mousemove --window "$w" 264 60 click 1
+        zo_wait "^Avertissement$|^Attention$|^Confirmation$" >/dev/null; xdotool key alt+o
+        zo_wait "^Confirmation$" >/dev/null; sleep 0.1; t0=$(date +%s.%N); xdotool key Return
+        sleep 0.5; result year_pack 0
+        zo_wait "^Information$|^Erreur$" 400 >/dev/null; t1=$(date +%s.%N)
+        echo "  purge and pack: $(echo "$t1 - $t0" | bc) s"; result year_done 0.3; xdotool key Return; sleep 0.5
+        xdotool key Escape; sleep 0.5  # the purge window stays open until closed
+        menu check; zo_wait "^Information$|^Avertissement$|^Erreur$" 400 >/dev/null; result year_check 0.3; xdotool key Return
+        stop
+      fi
+      echo "  after: $(counts) $(du -sm $Y/Data | cut -f1) MB"
+      integ=$(python3 scripts/outside/integrity.py $Y/Data) && echo "  tables whole" || echo "  INTEGRITY: $integ"
+      rm -rf $Y ;;
+    fullpurge)
+      mkdir -p $ZO/fp; W2=$ZO/fp/p; zo_install $W2 300000; zo_env $W2
+      size=$(du -sk $W2 | cut -f1); rm -rf $W2
+      mount -t tmpfs -o size=$((size + 3072))k tmpfs $ZO/fp; zo_install $W2 300000; zo_env $W2
+      counts() { for t in Disto Retour Ha; do sqlite3 -readonly $W2/Data/$t.DB "select count(*) from $t"; done | tr '\n' ' '; }
+      echo "  before: $(counts) free $(df -k $ZO/fp | tail -1 | awk '{print $4}') kB"
+      if start $W2; then
+        menu purge; w=$(zo_wait "^Epuration des fichiers$"); sleep 0.3
+        xdotool mousemove --window "$w" 110 57 click 1; xdotool type --delay 5 "01/01/2025"
+        xdotool mousemove --window "$w" 110 89 click 1; xdotool type --delay 5 "31/01/2025"
+        xdotool mousemove --window "$w" 264 60 click 1
+        zo_wait "^Avertissement$|^Attention$|^Confirmation$" >/dev/null; xdotool key alt+o
+        zo_wait "^Confirmation$" >/dev/null; sleep 0.1; xdotool key Return
+        result fullpurge 8; xdotool key Return; sleep 0.5; result fullpurge_after 0.5; stop
+      fi
+      echo "  after: $(counts)"
+      integ=$(python3 scripts/outside/integrity.py $W2/Data) && echo "  tables whole" || echo "  INTEGRITY: $integ"
+      umount $ZO/fp ;;
     rapport)
       for kind in missing garbage djini; do
         zo_install $W 20000; zo_env $W

@@ -4,13 +4,15 @@
 # either its old or its new state, passes its integrity check, the program starts again and its
 # structure check ends with "Contrôle terminé !" and nothing else (an "Information" box).
 # Usage: scripts/outside/kill_maint.sh [runs per operation] [signal] [operations...]
+# KILL_ROWS: takings and returns copied from the generated year (default 300000; 9000000: all)
 set -u
+ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
 . scripts/outside/common.sh
 . scripts/outside/display.sh
 RUNS="${1:-20}"; SIG="${2:-KILL}"; shift 2 2>/dev/null || true
 OPS="${*:-backup restore purge reindex}"
-W=/tmp/zo/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=/tmp/zo/killbase; LOG=/tmp/zo/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log
+W=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=$ZO/killbase${KILL_ROWS:+_$KILL_ROWS}; ARCH=$ZO/killarch${KILL_ROWS:+_$KILL_ROWS}; LOG=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log
 : > "$LOG"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 
@@ -27,13 +29,16 @@ tables_state() {  # one line per table file: name and checksum
 counts() { for t in Disto Retour Ha; do sqlite3 -readonly "$W/Data/$t.DB" "select count(*) from $t" 2>&1; done | tr '\n' ' '; }
 
 if [ ! -d "$BASE" ]; then
-  zo_install "$BASE" 300000
-  cp /tmp/zo/a/Data/{IMPRIMERIE,Liste,Site,TLISTE}.* "$BASE/Data/" 2>/dev/null
+  zo_install "$BASE" "${KILL_ROWS:-300000}"
+  # the tables the generated year lacks, as the program creates them in a folder without data
+  E="$ZO/empty"; rm -rf "$E"; mkdir -p "$E/home"; cp "$ZO_BIN/zelm" "$ZO_BIN"/lib*.so "$ZO_BIN"/RAPPORT.* "$E/"
+  (cd "$E" && HOME="$E/home" ZELM_REGISTRY_DIR="$E/reg" QT_QPA_PLATFORM=offscreen timeout 10 ./zelm >/dev/null 2>&1)
+  cp "$E"/Data/{IMPRIMERIE,Liste,Site,TLISTE}.* "$BASE/Data/"
   # the archive offered to the restore: the same tables with every other taking gone
-  cp -a "$BASE" /tmp/zo/killarch
-  sqlite3 /tmp/zo/killarch/Data/Disto.DB "delete from Disto where rowid % 2 = 0; vacuum"
-  sqlite3 /tmp/zo/killarch/Data/Retour.DB "delete from Retour where rowid % 3 = 0; vacuum"
-  (cd /tmp/zo/killarch/Data && zip -q -1 "$BASE/ZELM.zip" *.*)
+  cp -a "$BASE" $ARCH
+  sqlite3 $ARCH/Data/Disto.DB "delete from Disto where rowid % 2 = 0; vacuum"
+  sqlite3 $ARCH/Data/Retour.DB "delete from Retour where rowid % 3 = 0; vacuum"
+  (cd $ARCH/Data && zip -q -1 "$BASE/ZELM.zip" *.*)
 fi
 zo_display "${KILL_DISPLAY:-$([ "$SIG" = KILL ] && echo :78 || echo :84)}"
 zo_env "$W"
@@ -74,7 +79,7 @@ for op in $OPS; do
     case $op in
       backup) cmp -s "$W/before.txt" "$W/after.txt" || bad="$bad data-changed"
               if [ -f "$W/bk/ZELM.zip" ]; then unzip -tq "$W/bk/ZELM.zip" >/dev/null 2>&1 || bad="$bad archive-broken"; fi ;;
-      restore) (cd /tmp/zo/killarch/Data && for f in *.DB *.db; do echo "$f $(md5sum < "$f" | cut -c1-32)"; done) > "$W/new.txt"
+      restore) (cd $ARCH/Data && for f in *.DB *.db; do echo "$f $(md5sum < "$f" | cut -c1-32)"; done) > "$W/new.txt"
               while read -r f sum; do
                 grep -qx "$f $sum" "$W/before.txt" || grep -qx "$f $sum" "$W/new.txt" || bad="$bad $f-mixed"
               done < "$W/after.txt" ;;
@@ -98,7 +103,7 @@ for op in $OPS; do
     fi
     line="$op $i sig=$SIG after=${delay}s rc=$rc counts:[$before_counts]->[$(counts)] leftovers:[$leftovers] ${bad:-OK}"
     echo "$line" | tee -a "$LOG"
-    [ -n "$bad" ] && { fails=$((fails+1)); cp -a "$W" "/tmp/zo/fail_${op}_${SIG}_$i"; }
+    [ -n "$bad" ] && { fails=$((fails+1)); cp -a "$W" "$ZO/fail_${op}_${SIG}_$i"; }
   done
 done
 zo_display_stop

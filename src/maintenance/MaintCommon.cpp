@@ -1,5 +1,6 @@
 #include "maintenance/MaintCommon.h"
 
+#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -7,6 +8,7 @@
 #include <QRegularExpression>
 #include <QDirIterator>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -179,8 +181,7 @@ bool IsLinkEntry(const ZipDirEntry& e) {
 bool SameCrc(const QString& path, const ZipDirEntry& e) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return false;
-  // A size of all ones stands for a larger one kept in the entry's zip64 field.
-  if (e.UncompressedSize != 0xFFFFFFFFu && f.size() != qint64(e.UncompressedSize)) return false;
+  if (uint64_t(f.size()) != e.UncompressedSize64) return false;
   uLong crc = crc32(0L, Z_NULL, 0);
   QByteArray buf(1 << 16, Qt::Uninitialized);
   for (;;) {
@@ -213,12 +214,13 @@ bool Stage(const QString& from, const QString& to) {
   return ::fsync(f.handle()) == 0;
 }
 
-// What the entries say they hold once extracted; a size kept in a zip64 field counts as the
-// largest one the plain field can name.
+// What the entries say they hold once extracted, sizes past 4 GB included; no sum past what any
+// disk holds.
 qint64 DeclaredSize(const std::vector<ZipDirEntry>& entries) {
-  qint64 total = 0;
-  for (const ZipDirEntry& e : entries) total += qint64(e.UncompressedSize);
-  return total;
+  const uint64_t cap = uint64_t(1) << 60;
+  uint64_t total = 0;
+  for (const ZipDirEntry& e : entries) total = std::min(cap, total + std::min(cap, e.UncompressedSize64));
+  return qint64(total);
 }
 
 bool FitsOn(const QString& folder, qint64 bytes) {

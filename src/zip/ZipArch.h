@@ -101,6 +101,11 @@ struct ZipDirEntry {
   QString FileComment;
   bool Encrypted = false;
   QByteArray ExtraData;  // one byte longer than the field; empty when there is none
+  // The sizes and the local header's offset as they are: taken from the zip64 extra field where
+  // the plain field above is full (all ones), else equal to it.
+  uint64_t UncompressedSize64 = 0;
+  uint64_t CompressedSize64 = 0;
+  uint64_t RelOffLocalHdr64 = 0;
 };
 
 using TNotifyEvent = std::function<void(QObject* Sender)>;
@@ -367,6 +372,13 @@ class TZipArchiver : public QObject {
   }
   int LibVersion(Library& lib);
   void ListGuarded(unsigned char EndRecord[22]);
+  // The end record's fields, from the zip64 end record where the plain one is full.
+  struct EndFields {
+    int disk = 0, cdDisk = 0;
+    quint64 total = 0, cdSize = 0, cdOffset = 0;
+    qint64 cdEnd = 0;  // where the central directory ends in this file
+  };
+  EndFields ReadEndFields(const unsigned char EndRecord[22]);
   QString DecodeName(const QByteArray& raw, uint16_t flags) const;
   QString FileOf(const QString& name) const;  // file system path of a name with a drive letter
   QString PartName(int Disk) const;
@@ -386,6 +398,7 @@ class TZipArchiver : public QObject {
   int FWaitCount = 0;
   int FSavedCursor = 0;
   bool FReadingSpan = false;
+  quint64 FEndCdOffset = 0;  // the central directory's offset as the end records give it
 };
 
 // The password dialog of the component, built in code.

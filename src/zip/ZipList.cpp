@@ -1,6 +1,8 @@
 // Listing of the archive's central directory, read by the component itself, and the drive checks.
 #include <QFileInfo>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "platform/sys/Drives.h"
@@ -11,6 +13,11 @@ namespace {
 
 using ziprec::Get16;
 using ziprec::Get32;
+
+uint64_t Get64(const unsigned char* p) { return Get32(p) | (static_cast<uint64_t>(Get32(p + 4)) << 32); }
+
+// A position read from the archive, or -1 when no file can have it.
+qint64 Position(uint64_t v) { return v > uint64_t(INT64_MAX / 2) ? -1 : static_cast<qint64>(v); }
 
 // Code page 850 (the DOS code page of Western Europe), characters 128 to 255.
 const char16_t kCP850[128] = {
@@ -170,6 +177,7 @@ void TZipArchiver::List() {
   ArchiveComment.clear();
   Spanned = false;
   OffsetMismatch = false;
+  FEndCdOffset = 0;
   if (FZipFileName.isEmpty() || !QFileInfo::exists(FileOf(FZipFileName))) {
     if (OnDirUpdate) OnDirUpdate(this);
     return;
@@ -195,10 +203,79 @@ void TZipArchiver::List() {
     FZipFileName.clear();
     DataOffset = 0;
   } else {
-    DataOffset += CentralDirOffset - static_cast<qint64>(Get32(end + 16));
+    const qint64 recorded = Position(FEndCdOffset);
+    if (recorded >= 0) DataOffset += CentralDirOffset - recorded;
   }
   if (OnDirUpdate) OnDirUpdate(this);
 }
+
+TZipArchiver::EndFields TZipArchiver::ReadEndFields(const unsigned char EndRecord[22]) {
+  EndFields f;
+  f.disk = Get16(EndRecord + 4);
+  f.cdDisk = Get16(EndRecord + 6);
+  f.total = Get16(EndRecord + 10);
+  f.cdSize = Get32(EndRecord + 12);
+  f.cdOffset = Get32(EndRecord + 16);
+  f.cdEnd = EndRecordOffset;
+  // Archives over 4 GB or 65,535 entries (and some writers always) add a zip64 end record, then
+  // its locator, right before the plain end record.
+  unsigned char loc[20];
+  if (EndRecordOffset < 20 || !InFileHandle.seek(EndRecordOffset - 20) ||
+      InFileHandle.read(reinterpret_cast<char*>(loc), 20) != 20 || Get32(loc) != 0x07064B50)
+    return f;
+  const qint64 locator = EndRecordOffset - 20;
+  unsigned char r[56];
+  qint64 at = -1;
+  // Where the locator says; or, when bytes in front of the archive (a program) moved everything,
+  // right before the locator.
+  for (const qint64 cand : {Position(Get64(loc + 8)), locator - 56}) {
+    if (at >= 0 || cand < 0 || cand + 56 > locator) continue;
+    if (InFileHandle.seek(cand) && InFileHandle.read(reinterpret_cast<char*>(r), 56) == 56 &&
+        Get32(r) == 0x06064B50 && Get64(r + 4) == uint64_t(locator - cand - 12))
+      at = cand;
+  }
+  const bool full = f.disk == 0xFFFF || f.cdDisk == 0xFFFF || f.total == 0xFFFF || f.cdSize == 0xFFFFFFFFu ||
+                    f.cdOffset == 0xFFFFFFFFu;
+  if (at < 0) {
+    if (full) throw EZipArchiver::CreateFromId(11036, true);
+    return f;  // a stray locator; the plain record says all
+  }
+  const auto disk = [](uint32_t v) { return static_cast<int>(std::min<uint32_t>(v, 0xFFFF)); };
+  if (f.disk == 0xFFFF) f.disk = disk(Get32(r + 16));
+  if (f.cdDisk == 0xFFFF) f.cdDisk = disk(Get32(r + 20));
+  if (f.total == 0xFFFF) f.total = Get64(r + 32);
+  if (f.cdSize == 0xFFFFFFFFu) f.cdSize = Get64(r + 40);
+  if (f.cdOffset == 0xFFFFFFFFu) f.cdOffset = Get64(r + 48);
+  f.cdEnd = at;
+  return f;
+}
+
+namespace {
+
+// The zip64 extra field (tag 1) holds, in this order, each of the sizes, the offset and the disk
+// whose plain field is full.
+void ReadZip64Extra(const QByteArray& extra, ZipDirEntry& e) {
+  const auto* x = reinterpret_cast<const unsigned char*>(extra.constData());
+  const int n = extra.size();
+  for (int at = 0; at + 4 <= n;) {
+    const int id = Get16(x + at), len = Get16(x + at + 2);
+    if (at + 4 + len > n) return;
+    if (id == 0x0001) {
+      int p = at + 4;
+      const int end = p + len;
+      auto take = [&](uint64_t& v) {
+        if (p + 8 <= end) v = Get64(x + p), p += 8;
+      };
+      if (e.UncompressedSize == 0xFFFFFFFFu) take(e.UncompressedSize64);
+      if (e.CompressedSize == 0xFFFFFFFFu) take(e.CompressedSize64);
+      if (e.RelOffLocalHdr == 0xFFFFFFFFu) take(e.RelOffLocalHdr64);
+      return;
+    }
+    at += 4 + len;
+  }
+}
+
+}  // namespace
 
 void TZipArchiver::ListGuarded(unsigned char end[22]) {
   InFileName = ToDriveName(FZipFileName);  // follows disk changes in the drive
@@ -206,28 +283,27 @@ void TZipArchiver::ListGuarded(unsigned char end[22]) {
   Drive = Drive.isEmpty() ? QString("/") : Drive + "/";
   if (!CheckDrive()) throw EZipArchiver::CreateFromIdText(11004, Drive);
   OpenEndRecord(end, true);
-  LastDiskNumber = Get16(end + 4);
+  const EndFields f = ReadEndFields(end);
+  LastDiskNumber = f.disk;
   CurrentDiskNumber = LastDiskNumber;
   if (LastDiskNumber != 0) Spanned = true;
-  const qint64 cdSize = Get32(end + 12);
-  const qint64 cdOffset = Get32(end + 16);
+  FEndCdOffset = f.cdOffset;
   qint64 start;
   QFile* in = &InFileHandle;
-  if (Get16(end + 6) == Get16(end + 4)) {
-    start = EndRecordOffset - cdSize;
+  if (f.cdDisk == f.disk) {
+    start = f.cdSize > uint64_t(f.cdEnd) ? -1 : f.cdEnd - static_cast<qint64>(f.cdSize);
   } else {
-    in = &OpenDiskForRead(Get16(end + 6));
+    in = &OpenDiskForRead(f.cdDisk);
     FileSize = in->size();
-    start = cdOffset;
+    start = Position(f.cdOffset);
   }
   CentralDirOffset = start;
   DataOffset = ZipDataEnd == 22 ? 0 : ZipDataEnd;
-  OffsetMismatch = cdOffset != start;
+  OffsetMismatch = start >= 0 && uint64_t(start) != f.cdOffset;
   if (OffsetMismatch) ShowZipMessage(10203, QString());
   if (start < 0 || !in->seek(start)) throw EZipArchiver::CreateFromId(10201, true);
 
-  const int total = Get16(end + 10);
-  for (int seq = 1; seq <= total; ++seq) {
+  for (uint64_t seq = 1; seq <= f.total; ++seq) {
     unsigned char h[46];
     qint64 got = in->read(reinterpret_cast<char*>(h), 46);
     while (got != 46) {
@@ -258,11 +334,15 @@ void TZipArchiver::ListGuarded(unsigned char end[22]) {
     e.IntFileAttrib = Get16(h + 36);
     e.ExtFileAttrib = Get32(h + 38);
     e.RelOffLocalHdr = Get32(h + 42);
+    e.UncompressedSize64 = e.UncompressedSize;
+    e.CompressedSize64 = e.CompressedSize;
+    e.RelOffLocalHdr64 = e.RelOffLocalHdr;
     e.FileName = SetSlash(DecodeName(rawName, e.Flag));
     e.Encrypted = (e.Flag & 1) != 0;
     if (extraLen > 0) {
       QByteArray extra = in->read(extraLen);
       if (extra.size() != extraLen) throw EZipArchiver::CreateFromId(10201, true);
+      ReadZip64Extra(extra, e);
       extra.append('\0');
       e.ExtraData = extra;
     }
@@ -274,11 +354,12 @@ void TZipArchiver::ListGuarded(unsigned char end[22]) {
     const int slash = e.FileName.lastIndexOf('/');
     const int colon = e.FileName.lastIndexOf(':');
     const bool hasFile = std::max(slash, colon) < e.FileName.size() - 1;
-    DataOffset = std::min<qint64>(DataOffset, e.RelOffLocalHdr);
+    const qint64 local = Position(e.RelOffLocalHdr64);
+    if (local >= 0) DataOffset = std::min(DataOffset, local);
     if (UseDirOnlyEntries || hasFile) {
       DirEntries.push_back(e);
-      if (OnNewName) OnNewName(this, seq, DirEntries.back());
+      if (OnNewName) OnNewName(this, static_cast<int>(std::min<uint64_t>(seq, INT_MAX)), DirEntries.back());
     }
   }
-  LastDiskNumber = Get16(end + 4);
+  LastDiskNumber = f.disk;
 }

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QRandomGenerator>
 
+#include "../zip/Zip64Archive.h"
 #include "MaintFixture.h"
 #include "maintenance/MaintCommon.h"
 #include "platform/sys/Files.h"
@@ -73,4 +74,19 @@ TEST_F(OutsideRestoreTest, WhatAKilledRestoreLeftIsCleanedUp) {
   EXPECT_EQ(QDir(DataPath).entryList({"~*"}, QDir::Files | QDir::Hidden), QStringList());
   EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
             QStringList{"autre.txt"});
+}
+
+TEST_F(OutsideRestoreTest, AnArchiveDeclaringMoreThanTheDiskHoldsIsRefusedBeforeAnyWrite) {
+  FillSample();
+  const QString archive = dir.Path() + "enorme.zip";
+  // Sizes past 4 GB live in the zip64 fields: a petabyte is declared there, a few bytes stored.
+  ASSERT_TRUE(zip64::Write(archive, {{"CLIENT.DB", ReadFile(DataPath + "CLIENT.DB"), 0, 0},
+                                     {"Disto.DB", "petit", 0, uint64_t(1) << 50}}));
+  const auto before = Snapshot();
+  const QString failure = RestoreQuietly(archive);
+  EXPECT_TRUE(failure.startsWith("Pas assez de place sur le disque pour restaurer l'archive " + archive))
+      << failure.toStdString();
+  EXPECT_TRUE(failure.endsWith("Aucune donnée n'a été modifiée.")) << failure.toStdString();
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }

@@ -177,3 +177,28 @@ TEST(ZipSfx, HeaderTextsIconAndFailures) {
   EXPECT_EQ(none->ErrCode, 10304);
   EXPECT_FALSE(QFileInfo::exists(t.File("NONE.EXE")));
 }
+
+// An archive with zip64 records (another tool's): a program that opens, or no program and the
+// archive kept; never a program whose archive is broken.
+TEST(ZipSfx, AnArchiveWithZip64RecordsBecomesASoundProgramOrStays) {
+  if (!HaveTool("zip") || !HaveTool("unzip")) GTEST_SKIP() << "zip or unzip missing";
+  TempDir t;
+  WriteFile(t.File("stub/SFXSTUB.BIN"), MakeStub());
+  WriteFile(t.File("src/CLIENT.DB"), TextBytes(9000, 61));
+  ASSERT_EQ(RunTool("zip", {"-q", "-fz", t.File("Z64.zip"), "CLIENT.DB"}, t.File("src")).code, 0);
+  const QByteArray zip = ReadFile(t.File("Z64.zip"));
+  auto z = NewZip();
+  z->HowToDelete = htdFinal;
+  z->SetZipFileName(t.File("Z64.zip"));
+  ASSERT_EQ(z->EntryCount(), 1);
+  z->SFXPath = t.File("stub/SFXSTUB.BIN");
+  const int result = z->MakeSelfExtracting();
+  if (result == 0) {
+    const RunResult r = RunTool("unzip", {"-tq", t.File("Z64.exe")});
+    EXPECT_EQ(r.code, 0) << r.out.toStdString();
+    EXPECT_EQ(z->EntryCount(), 1);
+  } else {
+    EXPECT_EQ(ReadFile(t.File("Z64.zip")), zip);
+    EXPECT_FALSE(QFileInfo::exists(t.File("Z64.exe")));
+  }
+}

@@ -288,3 +288,27 @@ TEST(ZipDrives, LettersLabelsAndSpace) {
   EXPECT_EQ(freeBytes, 10000 - 1024);
   EXPECT_TRUE(LogicalDrives() & 2u);
 }
+
+// An archive with zip64 records (another tool's) is split into a set that joins back whole, or
+// refused with nothing left behind.
+TEST(ZipSpan, AnArchiveWithZip64RecordsSplitsSoundlyOrNotAtAll) {
+  if (!HaveTool("zip") || !HaveTool("unzip")) GTEST_SKIP() << "zip or unzip missing";
+  TempDir t;
+  const QString data = MakeData(t, 2, 60000);
+  ASSERT_EQ(RunTool("zip", {"-q", "-fz", t.File("z64.zip"), "T0.DB", "T1.DB"}, data).code, 0);
+  QDir().mkpath(t.File("parts"));
+  auto z = NewZip(true);
+  z->MaxVolumeSize = 50000;
+  z->MinFreeVolumeSize = 0;
+  const int result = z->WriteSpan(t.File("z64.zip"), t.File("parts/S.zip"));
+  const QStringList parts = QDir(t.File("parts")).entryList(QDir::Files | QDir::Hidden);
+  if (result != 0) {
+    EXPECT_EQ(parts, QStringList());
+    return;
+  }
+  ASSERT_FALSE(parts.isEmpty());
+  z->SetZipFileName(t.File("parts/") + parts.last());
+  QString joined = t.File("joined.zip");
+  ASSERT_EQ(z->ReadSpan(z->ZipFileName(), joined), 0);
+  EXPECT_EQ(RunTool("unzip", {"-tq", joined}).code, 0);
+}
