@@ -76,7 +76,8 @@ class TDbCheck : public QObject {
   int CreateTable(const TDescBlock& block);
   int RestructureTable(const TDescBlock& block);
   void RepairAutoInc(const QString& label, int64_t highest);
-  void ReportError(const QString& label, int code);
+  // what: the step that failed, as the end of "la table ..." ("ne peut pas être créée").
+  void ReportError(const QString& label, int code, const QString& what = {});
 
   QString readPath_;
   QString correctPath_;

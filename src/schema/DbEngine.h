@@ -32,6 +32,13 @@ class DbEngineCalls {
     (void)fileName;
     return {};
   }
+  // Why the table's file or its folder cannot be written (a read-only share, a file without write
+  // permission), in French; empty when both can.
+  virtual QString WriteObstacle(const QString& folder, const QString& fileName) {
+    (void)folder;
+    (void)fileName;
+    return {};
+  }
 };
 DbEngineCalls& DefaultEngineCalls();
 
