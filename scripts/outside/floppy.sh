@@ -5,8 +5,7 @@
 # The restored tables must be byte-identical to those saved.
 set -u
 cd "$(dirname "$0")/../.."
-. scripts/outside/common.sh
-. scripts/outside/display.sh
+. scripts/outside/lib.sh
 W=/tmp/zo/fl; M=/tmp/zo/fl_mount; B=/tmp/zo/fl_disks; SHOTS=/tmp/zo/shots; mkdir -p $SHOTS
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70)
 menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }

@@ -10,8 +10,7 @@
 # Usage: scripts/outside/hostile.sh [case...]   (root: for the tmpfs mounts and setpriv)
 set -u
 cd "$(dirname "$0")/../.."
-. scripts/outside/common.sh
-. scripts/outside/display.sh
+. scripts/outside/lib.sh
 SHOTS=/tmp/zo/shots; mkdir -p "$SHOTS"
 CASES="${*:-ulimit full bomb climb readonly rapport}"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)

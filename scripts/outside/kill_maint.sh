@@ -6,8 +6,7 @@
 # Usage: scripts/outside/kill_maint.sh [runs per operation] [signal] [operations...]
 set -u
 cd "$(dirname "$0")/../.."
-. scripts/outside/common.sh
-. scripts/outside/display.sh
+. scripts/outside/lib.sh
 RUNS="${1:-20}"; SIG="${2:-KILL}"; shift 2 2>/dev/null || true
 OPS="${*:-backup restore purge reindex}"
 W=/tmp/zo/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=/tmp/zo/killbase; LOG=/tmp/zo/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log
