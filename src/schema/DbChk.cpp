@@ -50,10 +50,15 @@ void TDbCheck::ReportError(const QString& label, int code, const QString& what) 
   const EDBEngineError e(code);
   // A folder or file that cannot be written is the cause the operator can act on; the engine's
   // own code for it says only "system error".
-  const QString obstacle = what.isEmpty() ? QString() : engine_->WriteObstacle(folder_, tableName_);
-  if (!obstacle.isEmpty())
-    errors_ << label + " : " + obstacle + " ; " + what + ".";
-  else
+  const QString obstacle = what.isEmpty() ? QString() : engine_->WriteObstacle(folder_, tableName_, true);
+  const QString fileObstacle =
+      what.isEmpty() || !obstacle.isEmpty() ? QString() : engine_->WriteObstacle(folder_, tableName_, false);
+  if (!obstacle.isEmpty()) {
+    folderObstacle_ = obstacle;
+    errors_ << label + " : " + what + " (dossier en lecture seule).";
+  } else if (!fileObstacle.isEmpty()) {
+    errors_ << label + " : " + fileObstacle + " ; " + what + ".";
+  } else
     errors_ << label + " : " + (e.Message().isEmpty() ? QString("erreur %1").arg(code) : e.Message());
   if (OnError) OnError(this, e);
 }
@@ -61,6 +66,7 @@ void TDbCheck::ReportError(const QString& label, int code, const QString& what) 
 bool TDbCheck::Check() {
   errors_.clear();
   unchecked_.clear();
+  folderObstacle_.clear();
   line_ = 0;
   folder_ = AddBackslash(IsAlias(correctPath_) ? AliasDirectory(correctPath_) : correctPath_);
   // A handler may change the property; the walk keeps the text it started with.

@@ -53,13 +53,14 @@ class EngineCalls : public DbEngineCalls {
   QString CheckIntegrity(const QString& folder, const QString& fileName) override {
     return CheckTableIntegrity(folder, fileName);
   }
-  QString WriteObstacle(const QString& folder, const QString& fileName) override {
+  QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) override {
     // Tried, not read from the permissions: root passes them, a read-only mount does not.
-    QTemporaryFile probe(QDir(folder).filePath("~zelm-XXXXXX.tmp"));
-    if (!probe.open())
-      return QString("le dossier des données %1 ne peut pas être écrit (lecture seule ou droits insuffisants)")
+    if (ofFolder) {
+      QTemporaryFile probe(QDir(folder).filePath("~zelm-XXXXXX.tmp"));
+      if (probe.open()) return {};
+      return QString("Le dossier des données %1 ne peut pas être écrit (lecture seule ou droits insuffisants).")
           .arg(QDir::toNativeSeparators(QDir(folder).absolutePath()));
-    probe.close();
+    }
     const QString path = FindTableFile(folder, fileName);
     if (path.isEmpty()) return {};
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);

@@ -309,6 +309,9 @@ TEST_F(EngineCheck, ReadOnlyFolderIsCheckedAsFarAsItCanBeReadAndSaysWhatItCannot
   EXPECT_TRUE(line("CLIENT.DB").contains("ne peut pas être mise à jour")) << text.toStdString();
   EXPECT_TRUE(line("Region.db").contains("index")) << text.toStdString();
   for (const QString& p : problems) EXPECT_TRUE(p.contains("lecture seule")) << p.toStdString();
+  // The folder is named once, above the tables.
+  EXPECT_EQ(text.count(QDir::toNativeSeparators(QDir(dir.Path()).absolutePath())), 1) << text.toStdString();
+  EXPECT_LT(text.indexOf("ne peut pas être écrit"), text.indexOf("Ha.DB")) << text.toStdString();
   // Once the folder can be written, the same check does all of it.
   ev.after.clear();
   dlg->Clear();
