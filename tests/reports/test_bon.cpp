@@ -146,3 +146,24 @@ TEST_F(BonTest, BadPeriodTextsAreRefusedBeforeAnything) {
   EXPECT_EQ(dlg->Messages().last(), "La date de fin periode est incorrecte !");
   EXPECT_EQ(previews, 0);
 }
+
+// What a killed print leaves in the program folder: a work table that is garbage, or a table of
+// that name with other fields. The next print makes it again and prints the notes all the same.
+TEST_F(BonTest, ALeftoverWorkTableOfAnyKindIsMadeAgain) {
+  const auto good = Print();
+  ASSERT_FALSE(good.empty());
+  const QString bon = AppPath + "BON.DB";
+  for (const char* kind : {"garbage", "empty", "journal"}) {
+    SCOPED_TRACE(kind);
+    QFile::remove(bon);
+    QFile::remove(bon + "-journal");
+    QFile f(std::string(kind) == "journal" ? bon + "-journal" : bon);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    if (std::string(kind) != "empty") f.write(QByteArray(8192, '\x5a'));
+    f.close();
+    dlg->Clear();
+    const auto pages = Print();
+    ASSERT_EQ(pages.size(), good.size()) << dlg->Messages().join("|").toStdString();
+    EXPECT_EQ(Lines(pages[0]), Lines(good[0]));
+  }
+}
