@@ -1,5 +1,7 @@
 #include "reports/URptBon.h"
 
+#include <QDir>
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -283,7 +285,15 @@ void TfrmRptBon::BuildBon() {
     TQuery del;
     del.SetDatabaseName(AppPath);
     del.SQL.Add("DELETE FROM BON.DB");
-    del.ExecSQL();
+    try {
+      del.ExecSQL();
+    } catch (const EDBEngineError& e) {
+      // Neither made nor emptied (a program folder that cannot be written): the operator learns
+      // which file, not only the engine's word.
+      throw EDBEngineError(e.ErrorCode(), e.Message() + "\nLe fichier de travail des bons " +
+                                              QDir::toNativeSeparators(AppPath + "BON.DB") +
+                                              " ne peut être ni créé ni vidé.");
+    }
   }
 
   SetScreenCursor(TCursor::crHourGlass);

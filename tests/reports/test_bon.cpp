@@ -2,6 +2,7 @@
 #include <QFile>
 #include <QLineEdit>
 
+#include "../refdata/ReadOnlyFolder.h"
 #include "ReportsFixture.h"
 #include "platform/db/Query.h"
 #include "reports/UPreview.h"
@@ -166,4 +167,25 @@ TEST_F(BonTest, ALeftoverWorkTableOfAnyKindIsMadeAgain) {
     ASSERT_EQ(pages.size(), good.size()) << dlg->Messages().join("|").toStdString();
     EXPECT_EQ(Lines(pages[0]), Lines(good[0]));
   }
+}
+
+// The program and data folders on a read-only share: the work table cannot be made, so the
+// operator is told in French and no preview of stale or empty notes is shown; nothing crashes.
+TEST_F(BonTest, AProgramFolderThatCannotBeWrittenSaysSoAndShowsNoStaleNotes) {
+  const auto good = Print();
+  ASSERT_FALSE(good.empty());
+  frmPrint->DateDeb->setText("01/02/2010");  // a week without takings: stale notes would show
+  frmPrint->DateFin->setText("07/02/2010");
+  std::vector<TRPage> pages;
+  {
+    ReadOnlyFolder data(DataPath);
+    ReadOnlyFolder app(AppPath);
+    dlg->Clear();
+    pages = Print();
+  }
+  for (const TRPage& p : pages) EXPECT_EQ(p.Count("dClient"), 0);
+  EXPECT_TRUE(pages.empty());
+  ASSERT_FALSE(dlg->Messages().isEmpty());
+  EXPECT_TRUE(dlg->Messages().last().contains("lecture seule")) << dlg->Messages().last().toStdString();
+  EXPECT_TRUE(dlg->Messages().last().contains("BON.DB ne peut être ni créé ni vidé")) << dlg->Messages().last().toStdString();
 }
