@@ -1,5 +1,7 @@
 // Delivery notes, run from the report chooser as the operator does and read from the pages.
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QLineEdit>
 
 #include "../refdata/ReadOnlyFolder.h"
@@ -188,4 +190,42 @@ TEST_F(BonTest, AProgramFolderThatCannotBeWrittenSaysSoAndShowsNoStaleNotes) {
   ASSERT_FALSE(dlg->Messages().isEmpty());
   EXPECT_TRUE(dlg->Messages().last().contains("lecture seule")) << dlg->Messages().last().toStdString();
   EXPECT_TRUE(dlg->Messages().last().contains("BON.DB ne peut être ni créé ni vidé")) << dlg->Messages().last().toStdString();
+}
+
+// A remark longer than the note is wide: it prints on two lines inside the note, from its first
+// word, and never runs over the right part or off the page.
+TEST_F(BonTest, ALongRemarkStaysInsideTheNote) {
+  const QString remark = "Attention : fermeture exceptionnelle le lundi de Pâques, les invendus de la semaine "
+                         "sont à rendre samedi avant midi";
+  const auto pages = Print(&remark);
+  ASSERT_FALSE(pages.empty());
+  const TRPage& page = pages[0];
+  const TRItem* item = page.Find("lRemarque");
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->text, remark);
+  const double pxPerMM = 4;
+  QImage img((page.size * page.unitMM * pxPerMM).toSize(), QImage::Format_RGB32);
+  img.fill(Qt::white);
+  {
+    QPainter p(&img);
+    PaintPage(p, page, pxPerMM);
+  }
+  const double k = page.unitMM * pxPerMM;
+  const QRect box(int(item->r.left() * k), int(item->r.top() * k), int(item->r.width() * k), int(item->r.height() * k));
+  auto red = [&](int x, int y) {
+    const QColor c = img.pixelColor(x, y);
+    return c.red() > 150 && c.green() < 100 && c.blue() < 100;
+  };
+  int inside = 0, outside = 0;
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    for (int x = 0; x < img.width(); ++x) (box.contains(x, y) ? inside : outside) += red(x, y) ? 1 : 0;
+  EXPECT_GT(inside, 0);
+  EXPECT_EQ(outside, 0);
+  // Two lines: red in the upper and in the lower half of the box.
+  int upper = 0, lower = 0;
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    for (int x = box.left(); x <= box.right(); ++x)
+      if (red(x, y)) (y < box.center().y() ? upper : lower)++;
+  EXPECT_GT(upper, 0);
+  EXPECT_GT(lower, 0);
 }
