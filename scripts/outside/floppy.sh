@@ -6,8 +6,7 @@
 set -u
 ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
-. scripts/outside/common.sh
-. scripts/outside/display.sh
+. scripts/outside/lib.sh
 W=$ZO/fl; M=$ZO/fl_mount; B=$ZO/fl_disks; SHOTS=$ZO/shots; mkdir -p $SHOTS
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70)
 menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }

@@ -17,8 +17,7 @@
 set -u
 ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
-. scripts/outside/common.sh
-. scripts/outside/display.sh
+. scripts/outside/lib.sh
 SHOTS=$ZO/shots; mkdir -p "$SHOTS"
 CASES="${*:-ulimit full bomb climb readonly rapport}"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)

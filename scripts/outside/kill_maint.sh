@@ -8,8 +8,7 @@
 set -u
 ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
-. scripts/outside/common.sh
-. scripts/outside/display.sh
+. scripts/outside/lib.sh
 RUNS="${1:-20}"; SIG="${2:-KILL}"; shift 2 2>/dev/null || true
 OPS="${*:-backup restore purge reindex}"
 W=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=$ZO/killbase${KILL_ROWS:+_$KILL_ROWS}; ARCH=$ZO/killarch${KILL_ROWS:+_$KILL_ROWS}; LOG=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log

@@ -1,5 +1,8 @@
 #include "refdata/UNumTitre.h"
 
+#include <cstdint>
+#include <limits>
+
 #include "platform/ui/Canvas.h"
 #include "shell/global.h"
 
@@ -66,7 +69,9 @@ void TfrmNumTitre::Renumber(int delta) {
     Titre.First();
     while (!Titre.Eof()) {
       const int n = Titre.FieldByName("Num")->AsInteger;
-      if (delta > 0 || n > 1) {
+      // A number at either end of its range stays: 1 going down, the field's largest going up
+      // (it would come round as a negative number).
+      if ((delta > 0 && n < std::numeric_limits<int32_t>::max()) || (delta < 0 && n > 1)) {
         Titre.Edit();
         Titre.FieldByName("Num")->AsInteger = n + delta;
         Titre.Post();

@@ -1,5 +1,7 @@
 #include "reports/URptBon.h"
 
+#include <QDir>
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -173,7 +175,7 @@ void TfrmRptBon::BuildLayout() {
   Separator(Detail);
   Detail->BeforePrint = [this](TRBand*, bool& print) { DetailBeforePrint(print); };
 
-  GroupFooter = RptBon.AddBand(rbGroupFooter, "GroupFooter", 64);
+  GroupFooter = RptBon.AddBand(rbGroupFooter, "GroupFooter", 70);
   GroupHeader->FooterBand = GroupFooter;
   GroupFooter->Frame.Top = true;
   const TRFont f10 = Font(10), red = Font(10, true, Qt::red, true);
@@ -185,8 +187,10 @@ void TfrmRptBon::BuildLayout() {
   Box(GroupFooter, "TotalGeneral", "Total Général : ", 0, 43, 50, 30, red);
   Label(GroupFooter, "lPreparer", "A  Préparer  Pour le  DIMANCHE  S.V.P., Merci !", 0, 51, kLeftW, 6,
         Font(10, true, Qt::black, true, true), taCenter);
-  lRemarque = Label(GroupFooter, "lRemarque", QString(), 0, 57, kLeftW, 6, Font(11, true, Qt::red, false, true),
+  // Two lines: a remark longer than the note is wide stays on the note.
+  lRemarque = Label(GroupFooter, "lRemarque", QString(), 0, 57, kLeftW, 12, Font(11, true, Qt::red, false, true),
                     taCenter);
+  lRemarque->WordWrap = true;
   Box(GroupFooter, "MontantR", "Montant : ", kRightX, 3, 22, 30, f10);
   Separator(GroupFooter);
   GroupFooter->BeforePrint = [this](TRBand*, bool&) { lRemarque->Caption = Remarque; };
@@ -283,7 +287,15 @@ void TfrmRptBon::BuildBon() {
     TQuery del;
     del.SetDatabaseName(AppPath);
     del.SQL.Add("DELETE FROM BON.DB");
-    del.ExecSQL();
+    try {
+      del.ExecSQL();
+    } catch (const EDBEngineError& e) {
+      // Neither made nor emptied (a program folder that cannot be written): the operator learns
+      // which file, not only the engine's word.
+      throw EDBEngineError(e.ErrorCode(), e.Message() + "\nLe fichier de travail des bons " +
+                                              QDir::toNativeSeparators(AppPath + "BON.DB") +
+                                              " ne peut être ni créé ni vidé.");
+    }
   }
 
   SetScreenCursor(TCursor::crHourGlass);

@@ -46,15 +46,27 @@ QString TDbCheck::TableLabel(const QString& fileName) const {
   return fileName;
 }
 
-void TDbCheck::ReportError(const QString& label, int code) {
+void TDbCheck::ReportError(const QString& label, int code, const QString& what) {
   const EDBEngineError e(code);
-  errors_ << label + " : " + (e.Message().isEmpty() ? QString("erreur %1").arg(code) : e.Message());
+  // A folder or file that cannot be written is the cause the operator can act on; the engine's
+  // own code for it says only "system error".
+  const QString obstacle = what.isEmpty() ? QString() : engine_->WriteObstacle(folder_, tableName_, true);
+  const QString fileObstacle =
+      what.isEmpty() || !obstacle.isEmpty() ? QString() : engine_->WriteObstacle(folder_, tableName_, false);
+  if (!obstacle.isEmpty()) {
+    folderObstacle_ = obstacle;
+    errors_ << label + " : " + what + " (dossier en lecture seule).";
+  } else if (!fileObstacle.isEmpty()) {
+    errors_ << label + " : " + fileObstacle + " ; " + what + ".";
+  } else
+    errors_ << label + " : " + (e.Message().isEmpty() ? QString("erreur %1").arg(code) : e.Message());
   if (OnError) OnError(this, e);
 }
 
 bool TDbCheck::Check() {
   errors_.clear();
   unchecked_.clear();
+  folderObstacle_.clear();
   line_ = 0;
   folder_ = AddBackslash(IsAlias(correctPath_) ? AliasDirectory(correctPath_) : correctPath_);
   // A handler may change the property; the walk keeps the text it started with.
@@ -87,7 +99,7 @@ bool TDbCheck::Check() {
           kind = CHK_TABLECREATE;
           if (OnCreateTable) OnCreateTable(this, tableName_);
         } else {
-          ReportError(label, rc);
+          ReportError(label, rc, "la table ne peut pas être créée");
         }
       }
     } else if (!damage.isEmpty()) {
@@ -108,6 +120,7 @@ bool TDbCheck::Check() {
           RepairAutoInc(label, highest.value_or(0));
         }
       }
+      bool failed = false;
       bool differs = CompareFields(tableName_, block.fields, fields);
       differs = CompareIndexes(block.indexes, indexes) || differs;
       if (differs) {
@@ -119,15 +132,18 @@ bool TDbCheck::Check() {
             kind = CHK_TABLEMODIFY;
             if (OnModifyTable) OnModifyTable(this, tableName_);
           } else {
-            ReportError(label, rc);
+            failed = true;
+            ReportError(label, rc,
+                        probe == DBIERR_INDEXOUTOFDATE ? "ses index ne peuvent pas être reconstruits"
+                                                       : "sa structure ne peut pas être mise à jour");
           }
         }
       }
       // Index files of a table open elsewhere can be neither removed nor rebuilt: say so rather
       // than report the table sound.
-      if (probe == DBIERR_INDEXOUTOFDATE && kind == CHK_NONE &&
+      if (probe == DBIERR_INDEXOUTOFDATE && kind == CHK_NONE && !failed &&
           engine_->ProbeTable(folder_, tableName_, false) == DBIERR_INDEXOUTOFDATE)
-        ReportError(label, DBIERR_INDEXOUTOFDATE);
+        ReportError(label, DBIERR_INDEXOUTOFDATE, "ses index ne peuvent pas être reconstruits");
     } else {
       unchecked_ << label + " : " + EDBEngineError(probe).Message();
     }
@@ -237,6 +253,6 @@ void TDbCheck::RepairAutoInc(const QString& label, int64_t highest) {
         folder_, tableName_,
         static_cast<int32_t>(std::min<int64_t>(highest, std::numeric_limits<int32_t>::max())));
   } catch (const EDBEngineError&) {
-    ReportError(label, DBIERR_FILEBUSY);
+    ReportError(label, DBIERR_FILEBUSY, "son compteur automatique ne peut pas être réparé");
   }
 }

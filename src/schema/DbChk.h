@@ -60,6 +60,9 @@ class TDbCheck : public QObject {
   // Tables the last check left alone because they could not be read (a damaged file, a file
   // locked by another program): "TABLE : text". Not failures of the check itself.
   const QStringList& Unchecked() const { return unchecked_; }
+  // Why the folder of the last check could not be written, when a step failed for that reason;
+  // the lines of Errors() then name only what could not be done.
+  const QString& FolderObstacle() const { return folderObstacle_; }
 
   // The engine the check works on (the program's table engine unless replaced).
   void SetEngine(DbEngineCalls* engine);
@@ -76,7 +79,8 @@ class TDbCheck : public QObject {
   int CreateTable(const TDescBlock& block);
   int RestructureTable(const TDescBlock& block);
   void RepairAutoInc(const QString& label, int64_t highest);
-  void ReportError(const QString& label, int code);
+  // what: the step that failed, as the end of "la table ..." ("ne peut pas être créée").
+  void ReportError(const QString& label, int code, const QString& what = {});
 
   QString readPath_;
   QString correctPath_;
@@ -84,6 +88,7 @@ class TDbCheck : public QObject {
   QStringList readFiles_;
   QStringList errors_;
   QStringList unchecked_;
+  QString folderObstacle_;
   DbEngineCalls* engine_;
   // The table being checked.
   QString folder_;

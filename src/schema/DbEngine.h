@@ -32,6 +32,14 @@ class DbEngineCalls {
     (void)fileName;
     return {};
   }
+  // Why the table's folder (ofFolder) or else its file cannot be written (a read-only share, a
+  // file without write permission), in French; empty when it can.
+  virtual QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) {
+    (void)folder;
+    (void)fileName;
+    (void)ofFolder;
+    return {};
+  }
 };
 DbEngineCalls& DefaultEngineCalls();
 

@@ -1,4 +1,10 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryFile>
 #include <QVariant>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "platform/db/Query.h"
 #include "schema/DbEngine.h"
@@ -46,6 +52,24 @@ class EngineCalls : public DbEngineCalls {
   }
   QString CheckIntegrity(const QString& folder, const QString& fileName) override {
     return CheckTableIntegrity(folder, fileName);
+  }
+  QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) override {
+    // Tried, not read from the permissions: root passes them, a read-only mount does not.
+    if (ofFolder) {
+      QTemporaryFile probe(QDir(folder).filePath("~zelm-XXXXXX.tmp"));
+      if (probe.open()) return {};
+      return QString("Le dossier des données %1 ne peut pas être écrit (lecture seule ou droits insuffisants).")
+          .arg(QDir::toNativeSeparators(QDir(folder).absolutePath()));
+    }
+    const QString path = FindTableFile(folder, fileName);
+    if (path.isEmpty()) return {};
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd >= 0) {
+      ::close(fd);
+      return {};
+    }
+    if (errno != EACCES && errno != EPERM && errno != EROFS) return {};
+    return QString("le fichier %1 est en lecture seule").arg(QDir::toNativeSeparators(path));
   }
 };
 

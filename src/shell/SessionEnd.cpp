@@ -30,6 +30,20 @@ void EndNow() {
   else g_pending = true;
 }
 
+// The session manager's "die" (and any other request to quit the application) comes as a Quit
+// event to the application; it would close the windows as a click on their close boxes does,
+// asking its questions of nobody. It runs the end of the session instead; the program's own
+// quit, once the main window is gone, passes.
+class QuitRequests : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() != QEvent::Quit || watched != QCoreApplication::instance() || !g_main) return false;
+    if (!g_main->Ending()) EndNow();
+    return true;
+  }
+};
+
 }  // namespace
 
 void CatchEndOfSession() {
@@ -51,6 +65,7 @@ void CatchEndOfSession() {
   // The desktop's logout: the same sequence, so that no question holds the session up.
   if (auto* gui = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [](QSessionManager&) { EndNow(); });
+  QCoreApplication::instance()->installEventFilter(new QuitRequests(QCoreApplication::instance()));
 }
 
 void SetSessionWindow(TfrmMain* main) {

@@ -82,3 +82,28 @@ TEST_F(RefDataTest, ClosingTheCodeWindowDropsTheRowBeingEdited) {
   EXPECT_EQ(p.windowTitle(), "Saisie des Imprimeries");
   EXPECT_TRUE(p.Imprim.Active());
 }
+
+// Codes typed one after the other in the grid: Tab past the last cell of the last row stores the
+// row and opens a new one, so the next code and name are a new row, not typed over the last one.
+TEST_F(RefDataTest, TabPastTheLastCellStoresTheRowAndOpensANewOne) {
+  TfrmSite w;
+  Activate(&w);
+  Click(w.btnAdd);
+  Type("A");
+  Press(Qt::Key_Tab);
+  Type("L'AUTRE");
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(Rows("SELECT ID, LIBELLE FROM SITE ORDER BY ID"), QStringList{"A|L'AUTRE"});
+  EXPECT_EQ(w.Site.State(), dsInsert);
+  Type("B");
+  Press(Qt::Key_Tab);
+  Type("DOUBLE");
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(Rows("SELECT ID, LIBELLE FROM SITE ORDER BY ID"), (QStringList{"A|L'AUTRE", "B|DOUBLE"}));
+  // The new row left untouched is not stored, and a further Tab keeps it open.
+  Press(Qt::Key_Tab);
+  EXPECT_EQ(Count("SELECT ID FROM SITE"), 2);
+  Click(w.btnCancel);
+  EXPECT_EQ(w.Site.State(), dsBrowse);
+  EXPECT_EQ(Count("SELECT ID FROM SITE"), 2);
+}

@@ -35,3 +35,23 @@ TEST_F(RefDataTest, IssueNumbersMoveUpAndDownWithoutTheDailies) {
   }
   EXPECT_EQ(Rows(sql), (QStringList{"0001|5", "0002|12", "0003|1", "0004|1", "0005|1"}));
 }
+
+// Hostile numbers: a number at the top of its range is not wrapped round into a negative one by
+// "Augmenter"; the others still move. Typed numbers out of range or not numbers are refused.
+TEST_F(RefDataTest, IssueNumberAtTheTopOfItsRangeIsNotWrappedRound) {
+  AddRow("Titre.DB", {"0001", 1, 0, "T1", QVariant(), 2147483647, 0.5, 1.0, "1", "A", "1"});
+  AddRow("Titre.DB", {"0002", 2, 0, "T2", QVariant(), 7, 0.5, 1.0, "1", "A", "1"});
+  const QString sql = "SELECT ID, NUM FROM TITRE ORDER BY ID";
+  {
+    TfrmNumTitre w;
+    Activate(&w);
+    dlg->Clear();
+    Click(w.btnPlus);
+    EXPECT_EQ(Rows(sql), (QStringList{"0001|2147483647", "0002|8"}));
+    w.grdTitre->SetSelectedIndex(2);
+    Type("99999999999");
+    Press(Qt::Key_Down);
+    w.close();
+  }
+  for (const QString& r : Rows(sql)) EXPECT_FALSE(r.contains('-')) << r.toStdString();
+}

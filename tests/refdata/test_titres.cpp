@@ -152,3 +152,27 @@ TEST_F(TitresTest, ColourAndPrintingHouseFilter) {
   Click(w.chkTout);
   EXPECT_EQ(w.Titre.RecordCount(), 3);
 }
+
+// Numbers beyond what their fields hold: the order number (16 bits), the colour, the prices. None
+// is stored wrapped round or cut; what is refused says so and the title stays as it was.
+TEST_F(TitresTest, NumbersBeyondTheirFieldsAreRefusedNotWrappedRound) {
+  AddTitre("0001", 1, "LE MONDE", "0");
+  const QString sql = "SELECT NORD, COULEUR, PRIX FROM TITRE";
+  for (auto [edit, text] : std::vector<std::pair<int, QString>>{
+           {0, "99999"}, {0, "-99999"}, {1, "99999999999"}, {2, "1e308"}, {2, "99999999999999999999"}}) {
+    SCOPED_TRACE(text.toStdString());
+    TfrmTitres w;
+    Activate(&w);
+    TDBEdit* e = edit == 0 ? w.edOrd : edit == 1 ? w.edColor : w.edPrix;
+    e->setFocus();
+    e->selectAll();
+    Type(text);
+    dlg->Clear();
+    Click(w.btnPost);
+    w.Titre.Cancel();
+    const QStringList rows = Rows(sql);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_FALSE(rows[0].contains('-')) << rows[0].toStdString();
+    EXPECT_TRUE(rows[0] == "1|0|1.2" || rows[0].startsWith(text)) << rows[0].toStdString();
+  }
+}

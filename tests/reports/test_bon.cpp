@@ -1,7 +1,10 @@
 // Delivery notes, run from the report chooser as the operator does and read from the pages.
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QLineEdit>
 
+#include "../refdata/ReadOnlyFolder.h"
 #include "ReportsFixture.h"
 #include "platform/db/Query.h"
 #include "reports/UPreview.h"
@@ -145,4 +148,84 @@ TEST_F(BonTest, BadPeriodTextsAreRefusedBeforeAnything) {
   frmPrint->btnPrint->click();
   EXPECT_EQ(dlg->Messages().last(), "La date de fin periode est incorrecte !");
   EXPECT_EQ(previews, 0);
+}
+
+// What a killed print leaves in the program folder: a work table that is garbage, or a table of
+// that name with other fields. The next print makes it again and prints the notes all the same.
+TEST_F(BonTest, ALeftoverWorkTableOfAnyKindIsMadeAgain) {
+  const auto good = Print();
+  ASSERT_FALSE(good.empty());
+  const QString bon = AppPath + "BON.DB";
+  for (const char* kind : {"garbage", "empty", "journal"}) {
+    SCOPED_TRACE(kind);
+    QFile::remove(bon);
+    QFile::remove(bon + "-journal");
+    QFile f(std::string(kind) == "journal" ? bon + "-journal" : bon);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    if (std::string(kind) != "empty") f.write(QByteArray(8192, '\x5a'));
+    f.close();
+    dlg->Clear();
+    const auto pages = Print();
+    ASSERT_EQ(pages.size(), good.size()) << dlg->Messages().join("|").toStdString();
+    EXPECT_EQ(Lines(pages[0]), Lines(good[0]));
+  }
+}
+
+// The program and data folders on a read-only share: the work table cannot be made, so the
+// operator is told in French and no preview of stale or empty notes is shown; nothing crashes.
+TEST_F(BonTest, AProgramFolderThatCannotBeWrittenSaysSoAndShowsNoStaleNotes) {
+  const auto good = Print();
+  ASSERT_FALSE(good.empty());
+  frmPrint->DateDeb->setText("01/02/2010");  // a week without takings: stale notes would show
+  frmPrint->DateFin->setText("07/02/2010");
+  std::vector<TRPage> pages;
+  {
+    ReadOnlyFolder data(DataPath);
+    ReadOnlyFolder app(AppPath);
+    dlg->Clear();
+    pages = Print();
+  }
+  for (const TRPage& p : pages) EXPECT_EQ(p.Count("dClient"), 0);
+  EXPECT_TRUE(pages.empty());
+  ASSERT_FALSE(dlg->Messages().isEmpty());
+  EXPECT_TRUE(dlg->Messages().last().contains("lecture seule")) << dlg->Messages().last().toStdString();
+  EXPECT_TRUE(dlg->Messages().last().contains("BON.DB ne peut être ni créé ni vidé")) << dlg->Messages().last().toStdString();
+}
+
+// A remark longer than the note is wide: it prints on two lines inside the note, from its first
+// word, and never runs over the right part or off the page.
+TEST_F(BonTest, ALongRemarkStaysInsideTheNote) {
+  const QString remark = "Attention : fermeture exceptionnelle le lundi de Pâques, les invendus de la semaine "
+                         "sont à rendre samedi avant midi";
+  const auto pages = Print(&remark);
+  ASSERT_FALSE(pages.empty());
+  const TRPage& page = pages[0];
+  const TRItem* item = page.Find("lRemarque");
+  ASSERT_TRUE(item);
+  EXPECT_EQ(item->text, remark);
+  const double pxPerMM = 4;
+  QImage img((page.size * page.unitMM * pxPerMM).toSize(), QImage::Format_RGB32);
+  img.fill(Qt::white);
+  {
+    QPainter p(&img);
+    PaintPage(p, page, pxPerMM);
+  }
+  const double k = page.unitMM * pxPerMM;
+  const QRect box(int(item->r.left() * k), int(item->r.top() * k), int(item->r.width() * k), int(item->r.height() * k));
+  auto red = [&](int x, int y) {
+    const QColor c = img.pixelColor(x, y);
+    return c.red() > 150 && c.green() < 100 && c.blue() < 100;
+  };
+  int inside = 0, outside = 0;
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    for (int x = 0; x < img.width(); ++x) (box.contains(x, y) ? inside : outside) += red(x, y) ? 1 : 0;
+  EXPECT_GT(inside, 0);
+  EXPECT_EQ(outside, 0);
+  // Two lines: red in the upper and in the lower half of the box.
+  int upper = 0, lower = 0;
+  for (int y = box.top(); y <= box.bottom(); ++y)
+    for (int x = box.left(); x <= box.right(); ++x)
+      if (red(x, y)) (y < box.center().y() ? upper : lower)++;
+  EXPECT_GT(upper, 0);
+  EXPECT_GT(lower, 0);
 }

@@ -3,8 +3,13 @@
 // "READY" on its output; then it waits for the signal the test sends.
 //   session_child FOLDER [complete|incomplete|asking|early]
 // "asking" stores the client and then asks whether to delete it: the signal comes while the
-// question is open; "early" is ready while the splash is up.
+// question is open; "early" is ready while the splash is up. The logout modes send no signal:
+// the child plays the desktop's session manager once the client is typed, "logout" asking the
+// program to save its data (commitDataRequest), "logout-die" then telling it to quit at once as a
+// session manager does that does not wait, "die" telling it to quit without asking first; with
+// "-asking" the question of "asking" is open when it comes.
 #include <QApplication>
+#include <QSessionManager>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
@@ -17,10 +22,26 @@ namespace {
 bool g_complete = true;
 bool g_asking = false;
 bool g_early = false;  // ready as soon as the splash is up
+QByteArray g_logout;   // "logout", "logout-die", "die" or empty
+
+// What the desktop's session manager does at a logout, through the application's own manager.
+void LogOut() {
+  auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());
+  if (g_logout != "die") {
+    QSessionManager* manager = app->findChild<QSessionManager*>();
+    if (!manager) {
+      std::fprintf(stderr, "no session manager\n");
+      std::exit(3);
+    }
+    emit app->commitDataRequest(*manager);
+  }
+  if (g_logout != "logout") QCoreApplication::quit();
+}
 
 void SayReady() {
   std::printf("READY\n");
   std::fflush(stdout);
+  if (!g_logout.isEmpty()) QTimer::singleShot(100, LogOut);
 }
 
 void TypeClient() {
@@ -75,8 +96,10 @@ int main(int argc, char** argv) {
   if (argc < 2) return 2;
   TfrmMain::ExeNameOverride = QString::fromLocal8Bit(argv[1]) + "/zelm";
   g_complete = argc < 3 || QByteArray(argv[2]) != "incomplete";
-  g_asking = argc >= 3 && QByteArray(argv[2]) == "asking";
+  g_asking = argc >= 3 && QByteArray(argv[2]).endsWith("asking");
   g_early = argc >= 3 && QByteArray(argv[2]) == "early";
+  if (argc >= 3 && (QByteArray(argv[2]).startsWith("logout") || QByteArray(argv[2]).startsWith("die")))
+    g_logout = QByteArray(argv[2]).replace("-asking", "");
   int n = 1;  // the application sees no arguments of ours
   return RunApplication(n, argv);
 }

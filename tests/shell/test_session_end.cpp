@@ -28,7 +28,8 @@ class SessionEndTest : public ::testing::Test {
     f.write(data);
   }
   static QStringList Clients() { return testdata::Rows("SELECT ID, NOM, ADR, REGION, SITE FROM CLIENT ORDER BY ID"); }
-  // Starts the program, waits until the client is typed, sends the signal, and waits for the end.
+  // Starts the program, waits until the client is typed, sends the signal (if any: the logout
+  // modes end it from inside), and waits for the end.
   void RunAndSignal(const QString& mode, int sig) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -43,7 +44,7 @@ class SessionEndTest : public ::testing::Test {
       out += p.readAllStandardOutput();
     }
     ASSERT_TRUE(out.contains("READY")) << p.readAllStandardError().toStdString();
-    ::kill(pid_t(p.processId()), sig);
+    if (sig) ::kill(pid_t(p.processId()), sig);
     ASSERT_TRUE(p.waitForFinished(20000));
     errors_ = QString::fromLocal8Bit(p.readAllStandardError());
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
@@ -87,4 +88,30 @@ TEST_F(SessionEndTest, ASignalDuringTheStartEndsTheProgramOnceItHasStarted) {
   EXPECT_EQ(Clients(), QStringList());
   EXPECT_EQ(TIniFile(app_.File("ZELM.INI")).ReadString("PARAMS", "EXER", ""), "2005");
   EXPECT_FALSE(QFile::exists(app_.File("PDOXUSRS.NET")));
+}
+
+// The desktop's logout: the session manager asks the program to save its data, then (or at once)
+// tells it to quit. Either way what was typed is stored and the settings written, as at SIGTERM.
+TEST_F(SessionEndTest, ALogoutStoresTheClientBeingTypedAndWritesTheSettings) {
+  for (const char* mode : {"logout", "logout-die", "die"}) {
+    SCOPED_TRACE(mode);
+    testdata::Exec("DELETE FROM CLIENT");
+    Write(app_.File("ZELM.INI"), "[PARAMS]\nEXER=2005\n[WINDOW]\nSTATE=1\n");
+    Write(app_.File("PDOXUSRS.NET"), "lock");
+    RunAndSignal(mode, 0);
+    EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});
+    TIniFile ini(app_.File("ZELM.INI"));
+    EXPECT_EQ(ini.ReadString("PARAMS", "EXER", ""), "2005");
+    EXPECT_EQ(ini.ReadString("WINDOW", "STATE", ""), "1");
+    EXPECT_FALSE(QFile::exists(app_.File("PDOXUSRS.NET")));
+  }
+}
+
+TEST_F(SessionEndTest, ALogoutWithAQuestionOpenDoesNotAnswerItYes) {
+  for (const char* mode : {"logout-asking", "logout-die-asking", "die-asking"}) {
+    SCOPED_TRACE(mode);
+    testdata::Exec("DELETE FROM CLIENT");
+    RunAndSignal(mode, 0);
+    EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});  // not deleted
+  }
 }

@@ -94,9 +94,16 @@ void PaintPage(QPainter& p, const TRPage& page, double pxPerMM) {
           p.setFont(lastFont);
         }
         p.setPen(i.font.Color);
-        int flags = Qt::AlignVCenter | Qt::TextSingleLine | Qt::TextDontClip;
+        int flags = Qt::AlignVCenter | (i.wrap ? Qt::TextWordWrap : Qt::TextSingleLine | Qt::TextDontClip);
         flags |= i.align == taRightJustify ? Qt::AlignRight : i.align == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
-        p.drawText(r, flags, i.text);
+        if (i.wrap) {
+          p.save();
+          p.setClipRect(r, Qt::IntersectClip);
+          p.drawText(r, flags, i.text);
+          p.restore();
+        } else {
+          p.drawText(r, flags, i.text);
+        }
         break;
       }
     }
@@ -174,6 +181,7 @@ void TRControl::RenderText(TRPage& page, double bandTop, const QString& text) {
   t.text = text;
   t.font = Font;
   t.align = Alignment;
+  t.wrap = WordWrap;
   t.name = Name;
   page.items.push_back(std::move(t));
 }

@@ -45,6 +45,7 @@ struct TRItem {
   QString text;
   TRFont font;
   TRAlignment align = taLeftJustify;
+  bool wrap = false;           // text: broken into lines at the box's width, cut at its edges
   QColor pen = Qt::black;      // outline or line; invalid = none
   QColor brush;                // fill; invalid = none
   double penWidth = 0.2;       // millimetres
@@ -107,6 +108,9 @@ class TRControl {
   TRFont Font;
   TRFrame Frame;
   TRAlignment Alignment = taLeftJustify;
+  // A text wider than the control goes on to further lines within its height (and what does not
+  // fit is cut) instead of running out of it on one line.
+  bool WordWrap = false;
   QColor Color;         // background; invalid = transparent
   TRBand* Band() const { return band_; }
   // Called once per record of the report's dataset (sums).

@@ -834,7 +834,12 @@ bool TDBGrid::HandleKey(QKeyEvent* e, bool fromEditor) {
         if (!back && selCol_ < n - 1) SetSelectedIndex(selCol_ + 1);
         else if (back && selCol_ > 0) SetSelectedIndex(selCol_ - 1);
         else if (!back) {
-          if (ds->MoveBy(1) != 0) SetSelectedIndex(0);
+          // Past the last cell: the next row, or a new one after the last (as Down does), so that
+          // what is typed next never lands on the row just typed.
+          if (ds->State() == dsInsert && !ds->Modified()) break;
+          const int moved = ds->MoveBy(1);
+          if (moved == 0 && canModify && ds->State() == dsBrowse) ds->Append();
+          if (moved != 0 || ds->State() == dsInsert) SetSelectedIndex(0);
         } else if (ds->MoveBy(-1) != 0) {
           SetSelectedIndex(n - 1);
         }
