@@ -1,5 +1,7 @@
 #include "shell/SessionEnd.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QSessionManager>
@@ -10,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "platform/ui/Dialogs.h"
 #include "shell/UMain.h"
 
 namespace {
@@ -26,8 +29,19 @@ void OnSignal(int sig) {
 }
 
 void EndNow() {
-  if (g_main) g_main->EndSession();
-  else g_pending = true;
+  if (g_main) {
+    g_main->EndSession();
+    return;
+  }
+  g_pending = true;
+  // The start goes on without anyone there: its boxes are not waited for, the one open now
+  // included, so that the main window comes and ends the session.
+  static UnattendedDialogs unattended;
+  SetDialogs(&unattended);
+  if (QWidget* box = QApplication::activeModalWidget()) {
+    box->close();
+    if (auto* d = qobject_cast<QDialog*>(box); d && d->isVisible()) d->done(QDialog::Rejected);
+  }
 }
 
 // The session manager's "die" (and any other request to quit the application) comes as a Quit

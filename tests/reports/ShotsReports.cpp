@@ -44,7 +44,9 @@ int main(int argc, char** argv) {
   const QString out = QString::fromLocal8Bit(argc > 1 ? argv[1] : ".") + "/";
   Shots s;
   s.Fill();
-  Remarque = "Fermé le lundi 12 : livraison le mardi matin";
+  // Longer than the note is wide: it goes on two lines.
+  Remarque = "Fermé le lundi 12 : livraison le mardi matin ; les invendus de la semaine sont à rendre "
+              "le samedi avant midi, merci";
 
   frmPrint = new TfrmPrint(nullptr);
   frmPrint->DateDeb->setText("05/01/2004");

@@ -7,7 +7,8 @@
 // the child plays the desktop's session manager once the client is typed, "logout" asking the
 // program to save its data (commitDataRequest), "logout-die" then telling it to quit at once as a
 // session manager does that does not wait, "die" telling it to quit without asking first; with
-// "-asking" the question of "asking" is open when it comes.
+// "-asking" the question of "asking" is open when it comes. "startbox" is ready when a message
+// box is open before the main window is (the test gives it a settings file that brings one).
 #include <QApplication>
 #include <QSessionManager>
 #include <QTest>
@@ -22,6 +23,7 @@ namespace {
 bool g_complete = true;
 bool g_asking = false;
 bool g_early = false;  // ready as soon as the splash is up
+bool g_startBox = false;  // ready once a message box is open during the start
 QByteArray g_logout;   // "logout", "logout-die", "die" or empty
 
 // What the desktop's session manager does at a logout, through the application's own manager.
@@ -84,8 +86,14 @@ void WaitForTheMainWindow() {
   QTimer::singleShot(50, WaitForTheMainWindow);
 }
 
+void WaitForABox() {
+  if (QApplication::activeModalWidget()) SayReady();
+  else QTimer::singleShot(20, WaitForABox);
+}
+
 void Drive() {
-  if (g_early) QTimer::singleShot(0, SayReady);  // runs in the splash's first pending messages
+  if (g_startBox) QTimer::singleShot(0, WaitForABox);
+  else if (g_early) QTimer::singleShot(0, SayReady);  // runs in the splash's first pending messages
   else QTimer::singleShot(0, WaitForTheMainWindow);
 }
 }  // namespace
@@ -98,6 +106,7 @@ int main(int argc, char** argv) {
   g_complete = argc < 3 || QByteArray(argv[2]) != "incomplete";
   g_asking = argc >= 3 && QByteArray(argv[2]).endsWith("asking");
   g_early = argc >= 3 && QByteArray(argv[2]) == "early";
+  g_startBox = argc >= 3 && QByteArray(argv[2]) == "startbox";
   if (argc >= 3 && (QByteArray(argv[2]).startsWith("logout") || QByteArray(argv[2]).startsWith("die")))
     g_logout = QByteArray(argv[2]).replace("-asking", "");
   int n = 1;  // the application sees no arguments of ours

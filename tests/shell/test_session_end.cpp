@@ -115,3 +115,12 @@ TEST_F(SessionEndTest, ALogoutWithAQuestionOpenDoesNotAnswerItYes) {
     EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});  // not deleted
   }
 }
+
+// A shutdown while the start shows an error box (here: a background picture that cannot be
+// loaded): the box is not waited for, the program ends and writes its settings.
+TEST_F(SessionEndTest, ASignalWhileTheStartShowsAnErrorBoxEndsTheProgram) {
+  Write(app_.File("ZELM.INI"), "[PARAMS]\nEXER=2005\nIMAGE=absente.bmp\n[WINDOW]\nSTATE=1\n");
+  RunAndSignal("startbox", SIGTERM);
+  EXPECT_EQ(TIniFile(app_.File("ZELM.INI")).ReadString("PARAMS", "EXER", ""), "2005");
+  EXPECT_FALSE(QFile::exists(app_.File("PDOXUSRS.NET")));
+}
