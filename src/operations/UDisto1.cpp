@@ -314,6 +314,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdDisto->OnTopLeftChanged = [this](TStringGrid*) { grdDistoTopLeftChanged(); };
   grdDisto->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdDistoMouseMove(x, y); };
   grdTot->OnDblClick = [this](TStringGrid*) { Command([this] { grdTotDblClick(); }); };
+  // A right click in a cell being typed opens the window's menu, not the editor's own.
+  grdDisto->InplaceEditor()->setContextMenuPolicy(Qt::NoContextMenu);
   qApp->installEventFilter(this);  // the window's keys come before its controls'
 
   CenterOnScreen();

@@ -307,6 +307,7 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
   // The window's shortcuts come before the cell editor's own (Ctrl+Z is "Annuler", not undo).
   grdRetour->InplaceEditor()->installEventFilter(this);
+  grdRetour->InplaceEditor()->setContextMenuPolicy(Qt::NoContextMenu);  // the window's menu
 
   // Opening: the texts of the fixed cells, the tables, and the latest week of the returns (the
   // week of today when none is stored yet).

@@ -347,3 +347,15 @@ TEST_F(TakingsTest, TabAndShiftTabMoveFromCellToCellAndNoKeyIsLostOutsideTheGrid
   EXPECT_FALSE(w.grdDisto->hasFocus() || w.grdDisto->InplaceEditor()->hasFocus());
   EXPECT_EQ(QApplication::focusWidget()->window(), &w);
 }
+
+TEST_F(TakingsTest, ARightClickInACellBeingTypedOpensTheWindowsMenu) {
+  TfrmDisto1 w;
+  Activate(&w);
+  Type("4");
+  QLineEdit* ed = w.grdDisto->InplaceEditor();
+  ASSERT_TRUE(ed->isVisible());
+  QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), ed->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(ed, &e);
+  EXPECT_TRUE(w.PopMnDisto->isVisible());  // "Sauvegarder", "Annuler"... not the editor's own
+  w.PopMnDisto->close();
+}

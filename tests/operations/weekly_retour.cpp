@@ -509,3 +509,18 @@ TEST_F(RetourTest, TheEnterThatChoseTheRegionDoesNotMoveTheNewGridsCursor) {
   Press(Qt::Key_Return);  // a whole Enter in the grid still moves
   EXPECT_EQ(w.grdRetour->Col(), 6);
 }
+
+TEST_F(RetourTest, ARightClickInACellBeingTypedOpensTheWindowsMenu) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("4");
+  QLineEdit* ed = w.grdRetour->InplaceEditor();
+  ASSERT_TRUE(ed->isVisible());
+  QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), ed->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(ed, &e);
+  EXPECT_TRUE(w.menuRetour->isVisible());
+  w.menuRetour->close();
+}
