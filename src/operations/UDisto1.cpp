@@ -83,8 +83,8 @@ void PaintCell(TCanvas* cv, const QRect& r, const QColor& bg, const QColor& fg, 
     case Align::Center: flags |= Qt::AlignHCenter; break;
   }
   // A number wider than its column shows as "#" marks, never with its first digits cut.
-  if (a == Align::Right && r.width() > 0) cv->DrawText(t, flags, FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())));
-  else cv->DrawText(t, flags, text);
+  const bool number = a == Align::Right && r.width() > 0;
+  cv->DrawText(t, flags, number ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text);
   DrawRules(cv, r);
 }
 
@@ -199,7 +199,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdDisto->SetFixedRows(2);
   grdDisto->SetFixedCols(2);
   // Tab goes from cell to cell: out of the grid the operator's next digits would go nowhere.
-  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing | goTabs);
+  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing |
+                       goTabs);
   grdDisto->SetDefaultDrawing(false);
   grdDisto->SetCells(1, 0, "Titres");
   grdDisto->SetCells(1, 1, "Clients");
