@@ -725,6 +725,12 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
     key = 0;
     return;
   }
+  // What the cell held before this typing, for Escape.
+  if (!grdDisto->EditorMode()) {
+    beforeEdit_ = {grdDisto->Col(), grdDisto->Row()};
+    beforeText_ = grdDisto->Cells(grdDisto->Col(), grdDisto->Row());
+    beforePending_ = IsPending(grdDisto->Col(), grdDisto->Row());
+  }
   // Tab stays in the grid; Ctrl+Tab leaves it for the window's other controls.
   if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && (mods & Qt::ControlModifier)) {
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
@@ -739,6 +745,17 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
 }
 
 void TfrmDisto1::grdDistoKeyPress(QChar& key) {
+  if (key == QChar(27)) {
+    // Escape gives the cell back what it held before the typing; the editor then closes.
+    const int c = grdDisto->Col(), r = grdDisto->Row();
+    if (Modified && grdDisto->EditorMode() && beforeEdit_ == QPoint(c, r)) {
+      grdDisto->SetCells(c, r, beforeText_);
+      if (!beforePending_) pending_.remove(Key(c, r));
+      Modified = false;
+      grdDisto->InvalidateCell(c, r);
+    }
+    return;
+  }
   if (key != QChar(13)) return;
   // Enter moves to the next title, then to the first title of the next row (the first row after
   // the last one).

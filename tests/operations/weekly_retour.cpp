@@ -524,3 +524,16 @@ TEST_F(RetourTest, ARightClickInACellBeingTypedOpensTheWindowsMenu) {
   EXPECT_TRUE(w.menuRetour->isVisible());
   w.menuRetour->close();
 }
+
+TEST_F(RetourTest, EscapeGivesTheCellBackTheQuantityItHadBeforeTheTyping) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 6, 3);  // EL WATAN returned 2
+  Type("77");
+  Press(Qt::Key_Escape);
+  EXPECT_EQ(w.grdRetour->Cells(6, 3), "2");
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(WeekRows(Sat).value(0), "0001|0001|2");
+}
