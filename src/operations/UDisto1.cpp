@@ -84,7 +84,7 @@ void PaintCell(TCanvas* cv, const QRect& r, const QColor& bg, const QColor& fg, 
   }
   // A number wider than its column shows as "#" marks, never with its first digits cut.
   const bool number = a == Align::Right && r.width() > 0;
-  cv->DrawText(t, flags, number ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text);
+  cv->DrawText(t, flags, number ? FitInCell(text, t.width(), cv->CurrentFont()) : text);
   DrawRules(cv, r);
 }
 

@@ -1123,7 +1123,7 @@ void TfrmRetour::grdRetourDrawCell(TStringGrid* g, int col, int row, const QRect
     cv->Font.Underline = underline;
     const QRect t = rect.adjusted(0, 0, -6, 0);
     // A quantity or an amount wider than its column shows as "#" marks, never cut.
-    const QString shown = row >= 3 && col >= 2 ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text;
+    const QString shown = row >= 3 && col >= 2 ? FitInCell(text, t.width(), cv->CurrentFont()) : text;
     cv->DrawText(t, Qt::AlignRight | Qt::AlignVCenter, shown);
   };
   auto left = [&](const QColor& bg, const QColor& fg, int dx) {
@@ -1206,7 +1206,7 @@ void TfrmRetour::grdTot1DrawCell(TStringGrid* g, int col, int row, const QRect& 
   cv->Font.Underline = false;
   const QRect t = rect.adjusted(0, 2, -3, 2);
   const bool number = g == grdTot && col > 2;
-  cv->DrawText(t, align | Qt::AlignVCenter, number ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text);
+  cv->DrawText(t, align | Qt::AlignVCenter, number ? FitInCell(text, t.width(), cv->CurrentFont()) : text);
 }
 
 bool TfrmRetour::eventFilter(QObject* o, QEvent* e) {
