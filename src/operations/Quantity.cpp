@@ -55,3 +55,8 @@ QString FitInCell(const QString& text, int width, const QFontMetrics& fm) {
   const int mark = std::max(1, fm.horizontalAdvance(QChar('#')));
   return QString(std::max(1, width / mark), QChar('#'));
 }
+
+QString FitInCell(const QString& text, int width, const QFont& font) {
+  if (text.size() <= 4) return text;
+  return FitInCell(text, width, QFontMetrics(font));
+}

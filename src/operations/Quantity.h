@@ -2,6 +2,7 @@
 #pragma once
 #include <QString>
 
+class QFont;
 class QFontMetrics;
 
 // A quantity as stored in the takings and returns tables: a whole number, not negative, within
@@ -19,3 +20,6 @@ bool ParseAmount(const QString& text, Currency& value);
 // What a quantity cell shows in a width of pixels: its text when it fits, else "#" marks across
 // the width, as a spreadsheet does, so that a number is never shown with some digits cut away.
 QString FitInCell(const QString& text, int width, const QFontMetrics& fm);
+// The same in a font; a text of four characters or fewer is taken as it is, unmeasured (it fits
+// every quantity column of the entry grids), so that painting stays cheap.
+QString FitInCell(const QString& text, int width, const QFont& font);

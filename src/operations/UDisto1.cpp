@@ -83,8 +83,8 @@ void PaintCell(TCanvas* cv, const QRect& r, const QColor& bg, const QColor& fg, 
     case Align::Center: flags |= Qt::AlignHCenter; break;
   }
   // A number wider than its column shows as "#" marks, never with its first digits cut.
-  if (a == Align::Right && r.width() > 0) cv->DrawText(t, flags, FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())));
-  else cv->DrawText(t, flags, text);
+  const bool number = a == Align::Right && r.width() > 0;
+  cv->DrawText(t, flags, number ? FitInCell(text, t.width(), cv->CurrentFont()) : text);
   DrawRules(cv, r);
 }
 
@@ -199,7 +199,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdDisto->SetFixedRows(2);
   grdDisto->SetFixedCols(2);
   // Tab goes from cell to cell: out of the grid the operator's next digits would go nowhere.
-  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing | goTabs);
+  grdDisto->SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect | goEditing |
+                       goTabs);
   grdDisto->SetDefaultDrawing(false);
   grdDisto->SetCells(1, 0, "Titres");
   grdDisto->SetCells(1, 1, "Clients");
@@ -314,6 +315,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdDisto->OnTopLeftChanged = [this](TStringGrid*) { grdDistoTopLeftChanged(); };
   grdDisto->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdDistoMouseMove(x, y); };
   grdTot->OnDblClick = [this](TStringGrid*) { Command([this] { grdTotDblClick(); }); };
+  // A right click in a cell being typed opens the window's menu, not the editor's own.
+  grdDisto->InplaceEditor()->setContextMenuPolicy(Qt::NoContextMenu);
   qApp->installEventFilter(this);  // the window's keys come before its controls'
 
   CenterOnScreen();
@@ -722,6 +725,12 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
     key = 0;
     return;
   }
+  // What the cell held before this typing, for Escape.
+  if (!grdDisto->EditorMode()) {
+    beforeEdit_ = {grdDisto->Col(), grdDisto->Row()};
+    beforeText_ = grdDisto->Cells(grdDisto->Col(), grdDisto->Row());
+    beforePending_ = IsPending(grdDisto->Col(), grdDisto->Row());
+  }
   // Tab stays in the grid; Ctrl+Tab leaves it for the window's other controls.
   if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && (mods & Qt::ControlModifier)) {
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
@@ -736,6 +745,17 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
 }
 
 void TfrmDisto1::grdDistoKeyPress(QChar& key) {
+  if (key == QChar(27)) {
+    // Escape gives the cell back what it held before the typing; the editor then closes.
+    const int c = grdDisto->Col(), r = grdDisto->Row();
+    if (Modified && grdDisto->EditorMode() && beforeEdit_ == QPoint(c, r)) {
+      grdDisto->SetCells(c, r, beforeText_);
+      if (!beforePending_) pending_.remove(Key(c, r));
+      Modified = false;
+      grdDisto->InvalidateCell(c, r);
+    }
+    return;
+  }
   if (key != QChar(13)) return;
   // Enter moves to the next title, then to the first title of the next row (the first row after
   // the last one).

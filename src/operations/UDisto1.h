@@ -143,5 +143,8 @@ class TfrmDisto1 : public TRefForm {
   bool forceSelect_ = false;
   bool syncing_ = false;
   int lastRow_ = -1;
+  QPoint beforeEdit_{-1, -1};  // the cell being typed, with its text before the typing
+  QString beforeText_;
+  bool beforePending_ = false;
   QVariant shownRegion_;
 };

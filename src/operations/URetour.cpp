@@ -296,17 +296,30 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   // Tab and Shift+Tab go from unsold cell to unsold cell, as Enter does.
   grdRetour->OnKeyDown = [this](TStringGrid*, int& key, Qt::KeyboardModifiers mods) {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) enterDown_ = true;
+    if (!grdRetour->EditorMode()) {  // what the cell held before this typing, for Escape
+      beforeEdit_ = {grdRetour->Col(), grdRetour->Row()};
+      beforeText_ = grdRetour->Cells(grdRetour->Col(), grdRetour->Row());
+    }
     if (key != Qt::Key_Tab && key != Qt::Key_Backtab) return;
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
     key = 0;
     if (mods & Qt::ControlModifier) focusNextPrevChild(!back);  // Ctrl+Tab leaves the grid
     else GuardEvent([this, back] { MoveToUnsold(back); });
   };
+  // Escape gives the cell back what it held before the typing; the editor then closes.
+  grdRetour->OnKeyPress = [this](TStringGrid*, QChar& key) {
+    const int c = grdRetour->Col(), r = grdRetour->Row();
+    if (key == QChar(27) && grdRetour->EditorMode() && beforeEdit_ == QPoint(c, r)) {
+      grdRetour->SetCells(c, r, beforeText_);
+      grdRetour->InvalidateCell(c, r);
+    }
+  };
   grdRetour->OnTopLeftChanged = [this](TStringGrid*) { grdRetourTopLeftChanged(); };
   grdRetour->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdRetourMouseMove(x, y); };
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
   // The window's shortcuts come before the cell editor's own (Ctrl+Z is "Annuler", not undo).
   grdRetour->InplaceEditor()->installEventFilter(this);
+  grdRetour->InplaceEditor()->setContextMenuPolicy(Qt::NoContextMenu);  // the window's menu
 
   // Opening: the texts of the fixed cells, the tables, and the latest week of the returns (the
   // week of today when none is stored yet).
@@ -1110,7 +1123,7 @@ void TfrmRetour::grdRetourDrawCell(TStringGrid* g, int col, int row, const QRect
     cv->Font.Underline = underline;
     const QRect t = rect.adjusted(0, 0, -6, 0);
     // A quantity or an amount wider than its column shows as "#" marks, never cut.
-    const QString shown = row >= 3 && col >= 2 ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text;
+    const QString shown = row >= 3 && col >= 2 ? FitInCell(text, t.width(), cv->CurrentFont()) : text;
     cv->DrawText(t, Qt::AlignRight | Qt::AlignVCenter, shown);
   };
   auto left = [&](const QColor& bg, const QColor& fg, int dx) {
@@ -1193,7 +1206,7 @@ void TfrmRetour::grdTot1DrawCell(TStringGrid* g, int col, int row, const QRect& 
   cv->Font.Underline = false;
   const QRect t = rect.adjusted(0, 2, -3, 2);
   const bool number = g == grdTot && col > 2;
-  cv->DrawText(t, align | Qt::AlignVCenter, number ? FitInCell(text, t.width(), QFontMetrics(cv->CurrentFont())) : text);
+  cv->DrawText(t, align | Qt::AlignVCenter, number ? FitInCell(text, t.width(), cv->CurrentFont()) : text);
 }
 
 bool TfrmRetour::eventFilter(QObject* o, QEvent* e) {

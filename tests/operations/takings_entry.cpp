@@ -347,3 +347,40 @@ TEST_F(TakingsTest, TabAndShiftTabMoveFromCellToCellAndNoKeyIsLostOutsideTheGrid
   EXPECT_FALSE(w.grdDisto->hasFocus() || w.grdDisto->InplaceEditor()->hasFocus());
   EXPECT_EQ(QApplication::focusWidget()->window(), &w);
 }
+
+TEST_F(TakingsTest, ARightClickInACellBeingTypedOpensTheWindowsMenu) {
+  TfrmDisto1 w;
+  Activate(&w);
+  Type("4");
+  QLineEdit* ed = w.grdDisto->InplaceEditor();
+  ASSERT_TRUE(ed->isVisible());
+  QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), ed->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(ed, &e);
+  EXPECT_TRUE(w.PopMnDisto->isVisible());  // "Sauvegarder", "Annuler"... not the editor's own
+  w.PopMnDisto->close();
+}
+
+TEST_F(TakingsTest, EscapeGivesTheCellBackTheQuantityItHadBeforeTheTyping) {
+  TfrmDisto1 w;
+  Activate(&w);
+  TakingsTest::ClickCell(w.grdDisto, 2, 3);  // DUPONT / LA SEMAINE: 5, stored
+  Type("55");
+  Press(Qt::Key_Escape);
+  EXPECT_EQ(w.grdDisto->Cells(2, 3), "5");
+  EXPECT_FALSE(w.Modified);
+  Press(Qt::Key_Down);
+  EXPECT_TRUE(dlg->Messages().isEmpty());
+  EXPECT_EQ(Day("07/03/2005").value(0), "0001|0002|5|9.99");
+  // A cell without a row keeps what was typed into it before (still to be saved).
+  TakingsTest::ClickCell(w.grdDisto, 2, 2);
+  Type("4");
+  Press(Qt::Key_Return);
+  Press(Qt::Key_Left);
+  Type("x");
+  Press(Qt::Key_Return);  // refused
+  Press(Qt::Key_Escape);
+  EXPECT_EQ(w.grdDisto->Cells(2, 2), "4");
+  EXPECT_TRUE(w.IsPending(2, 2));
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_TRUE(Day("07/03/2005").contains("0002|0002|4|1.5"));
+}

@@ -509,3 +509,31 @@ TEST_F(RetourTest, TheEnterThatChoseTheRegionDoesNotMoveTheNewGridsCursor) {
   Press(Qt::Key_Return);  // a whole Enter in the grid still moves
   EXPECT_EQ(w.grdRetour->Col(), 6);
 }
+
+TEST_F(RetourTest, ARightClickInACellBeingTypedOpensTheWindowsMenu) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 4, 3);
+  Type("4");
+  QLineEdit* ed = w.grdRetour->InplaceEditor();
+  ASSERT_TRUE(ed->isVisible());
+  QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(2, 2), ed->mapToGlobal(QPoint(2, 2)));
+  QApplication::sendEvent(ed, &e);
+  EXPECT_TRUE(w.menuRetour->isVisible());
+  w.menuRetour->close();
+}
+
+TEST_F(RetourTest, EscapeGivesTheCellBackTheQuantityItHadBeforeTheTyping) {
+  AddWeek();
+  TfrmRetour w;
+  Activate(&w);
+  ChooseRegion(w, 0);
+  ClickCell(w.grdRetour, 6, 3);  // EL WATAN returned 2
+  Type("77");
+  Press(Qt::Key_Escape);
+  EXPECT_EQ(w.grdRetour->Cells(6, 3), "2");
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(WeekRows(Sat).value(0), "0001|0001|2");
+}
