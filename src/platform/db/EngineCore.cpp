@@ -1520,6 +1520,7 @@ bool Engine::Rollback(Conn* c) {
     f->version++;  // every cursor, count and Locate result reads the file again
     // Numbers handed out inside the transaction went with its rows: the header never got them.
     if (f->written || f->counterDirty) {
+      DropCounter(f->path);
       ReadCounterFd(f);
       f->counterDirty = false;
       f->counterChecked = false;
@@ -1558,6 +1559,7 @@ int32_t Engine::NextAutoInc(TableFile* f) {
     Raise(DBIERR_OUTOFRANGE, "Le compteur automatique de la table est à son maximum.\n" + TableDetail(f->path));
   f->counter++;
   f->counterDirty = true;
+  HoldCounter(f->path, f->counter);
   return f->counter;
 }
 
@@ -1574,6 +1576,7 @@ void Engine::StoreCounter(TableFile* f, bool raise) {
     }
     c->Exec("COMMIT");
     f->counterDirty = false;
+    DropCounter(f->path);
   } catch (...) {
     if (raise) throw;
   }
