@@ -484,19 +484,27 @@ TEST(RebuildKilled, TheNextOpenFinishesTheCompanionsOfTheSwappedTable) {
 TEST(RebuildKilled, TheSweepLeavesARebuildUnderWay) {
   TempDir dir;
   ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(1)), DBIERR_NONE);
-  for (const char* n : {".K01.DB.0123abcd.tmp", ".K01.DB.0123abcd.tmp-journal", ".GONE.DB.89abcdef.tmp", ".K01.DB.notmine.tmp"}) {
+  for (const char* n : {".K01.DB.0123abcd.tmp", ".K01.DB.0123abcd.tmp-journal", ".GONE.DB.89abcdef.tmp", ".NEW.DB.01234567.tmp",
+                        ".K01.DB.notmine.tmp"}) {
     QFile f(dir.File(n));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  }
+  // A new table's file is only left to a creation under way while it is recent.
+  {
+    QFile gone(dir.File(".GONE.DB.89abcdef.tmp"));
+    ASSERT_TRUE(gone.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(gone.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime));
   }
   // Another process rebuilding K01 holds its lock: its file stays.
   const int held = ::open(QFile::encodeName(dir.File("K01.DB")).constData(), O_RDONLY);
   ASSERT_EQ(::flock(held, LOCK_EX), 0);
   dbe::SweepRebuilds(dir.Path());
   EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"),
-            QStringList({".K01.DB.0123abcd.tmp", ".K01.DB.0123abcd.tmp-journal", ".K01.DB.notmine.tmp"}));
+            QStringList({".K01.DB.0123abcd.tmp", ".K01.DB.0123abcd.tmp-journal", ".K01.DB.notmine.tmp", ".NEW.DB.01234567.tmp"}));
   ::close(held);
   dbe::SweepRebuilds(dir.Path());
-  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"), QStringList({".K01.DB.notmine.tmp"}));
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).filter(".tmp"),
+            QStringList({".K01.DB.notmine.tmp", ".NEW.DB.01234567.tmp"}));
 }
 
 // Two files (as in a takings save with its counter table), and twelve (more than the ten files

@@ -4,6 +4,7 @@
 #include "platform/sys/Formats.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -928,7 +929,8 @@ Engine::Folder& Engine::FolderOf(const QString& key) {
 void SweepRebuilds(const QString& folder, const QString& tablePath) {
   // A rebuild builds ".<table>.<8 hex>.tmp" beside the table while it holds the table's
   // exclusive lock; one killed leaves it there, as large as the table. Whoever can take that lock
-  // (or finds the table gone) knows the file is nobody's.
+  // knows the file is nobody's. A new table has no lock yet while it is built: its file goes
+  // once it is older than any creation takes.
   static const QRegularExpression name("^\\.(.+)\\.[0-9a-f]{8}\\.tmp(-journal)?$");
   const QDir d(folder);
   // (Names only, no look at each file: this runs at the first open of a folder.)
@@ -948,7 +950,8 @@ void SweepRebuilds(const QString& folder, const QString& tablePath) {
       continue;
     }
     if (!QFileInfo::exists(table)) {
-      QFile::remove(d.absoluteFilePath(e));
+      if (QFileInfo(d.absoluteFilePath(e)).lastModified().secsTo(QDateTime::currentDateTime()) > 600)
+        QFile::remove(d.absoluteFilePath(e));
       continue;
     }
     const int fd = LockFile(table, true);
