@@ -4,6 +4,8 @@
 //   crash_writer <folder> <number of tables>
 // Or rebuilds R.DB over and over (pack, an index added, the index dropped) until it is killed:
 //   crash_writer <folder> rebuild
+// Or posts rows into A.DB one by one, each its own commit, until it is killed:
+//   crash_writer <folder> autoinc
 #include <QFileInfo>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +41,24 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "%s\n", qPrintable(Dbi::LastErrorText()));
     return 1;
+  }
+  if (std::string(argv[2]) == "autoinc") {
+    try {
+      TTable a;
+      a.SetDatabaseName(folder);
+      a.SetTableName("A.DB");
+      a.Open();
+      std::printf("ready\n");
+      std::fflush(stdout);
+      for (int tx = 1;; ++tx) {
+        a.Append();
+        a.FieldByName("Tx")->AsInteger = tx;
+        a.Post();
+      }
+    } catch (const Exception& e) {
+      std::fprintf(stderr, "%s\n", qPrintable(e.Message()));
+      return 1;
+    }
   }
   const int n = std::atoi(argv[2]);
   try {

@@ -4,6 +4,7 @@
 #include "platform/sys/Formats.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -928,7 +929,8 @@ Engine::Folder& Engine::FolderOf(const QString& key) {
 void SweepRebuilds(const QString& folder, const QString& tablePath) {
   // A rebuild builds ".<table>.<8 hex>.tmp" beside the table while it holds the table's
   // exclusive lock; one killed leaves it there, as large as the table. Whoever can take that lock
-  // (or finds the table gone) knows the file is nobody's.
+  // knows the file is nobody's. A new table has no lock yet while it is built: its file goes
+  // once it is older than any creation takes.
   static const QRegularExpression name("^\\.(.+)\\.[0-9a-f]{8}\\.tmp(-journal)?$");
   const QDir d(folder);
   // (Names only, no look at each file: this runs at the first open of a folder.)
@@ -948,7 +950,8 @@ void SweepRebuilds(const QString& folder, const QString& tablePath) {
       continue;
     }
     if (!QFileInfo::exists(table)) {
-      QFile::remove(d.absoluteFilePath(e));
+      if (QFileInfo(d.absoluteFilePath(e)).lastModified().secsTo(QDateTime::currentDateTime()) > 600)
+        QFile::remove(d.absoluteFilePath(e));
       continue;
     }
     const int fd = LockFile(table, true);
@@ -1520,6 +1523,7 @@ bool Engine::Rollback(Conn* c) {
     f->version++;  // every cursor, count and Locate result reads the file again
     // Numbers handed out inside the transaction went with its rows: the header never got them.
     if (f->written || f->counterDirty) {
+      DropCounter(f->path);
       ReadCounterFd(f);
       f->counterDirty = false;
       f->counterChecked = false;
@@ -1558,6 +1562,7 @@ int32_t Engine::NextAutoInc(TableFile* f) {
     Raise(DBIERR_OUTOFRANGE, "Le compteur automatique de la table est à son maximum.\n" + TableDetail(f->path));
   f->counter++;
   f->counterDirty = true;
+  HoldCounter(f->path, f->counter);
   return f->counter;
 }
 
@@ -1574,6 +1579,7 @@ void Engine::StoreCounter(TableFile* f, bool raise) {
     }
     c->Exec("COMMIT");
     f->counterDirty = false;
+    DropCounter(f->path);
   } catch (...) {
     if (raise) throw;
   }

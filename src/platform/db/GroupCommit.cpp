@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <set>
 #include <sqlite3.h>
 #include <string>
@@ -46,8 +47,12 @@ struct ZFile {
   sqlite3_file base;
   sqlite3_file* real;
   bool journal;
+  bool main;
   std::string path;
 };
+
+// Auto-increment counters handed out in the open transaction of a file, by path.
+std::map<std::string, int32_t> g_counters;
 
 sqlite3_file* Real(sqlite3_file* f) { return reinterpret_cast<ZFile*>(f)->real; }
 
@@ -94,7 +99,25 @@ int xRead(sqlite3_file* f, void* b, int n, sqlite3_int64 o) {
   if (z->journal && g_group && !g_group->decided && g_group->tagged.count(z->path)) g_group->failed = true;
   return z->real->pMethods->xRead(z->real, b, n, o);
 }
-int xWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) { return Real(f)->pMethods->xWrite(Real(f), b, n, o); }
+int xWrite(sqlite3_file* f, const void* b, int n, sqlite3_int64 o) {
+  ZFile* z = reinterpret_cast<ZFile*>(f);
+  // Every transaction that changes a file writes its first page (the change counter is there):
+  // the auto-increment counter of the header goes with it, so the rows and their counter are
+  // stored, or rolled back from the journal, together.
+  if (z->main && o == 0 && n >= 100 && !g_counters.empty()) {
+    auto it = g_counters.find(z->path);
+    if (it != g_counters.end()) {
+      std::string page(static_cast<const char*>(b), size_t(n));
+      const uint32_t v = uint32_t(it->second);
+      page[73] = char(v & 0xff);
+      page[74] = char((v >> 8) & 0xff);
+      page[75] = char((v >> 16) & 0xff);
+      page[76] = char((v >> 24) & 0xff);
+      return z->real->pMethods->xWrite(z->real, page.data(), n, o);
+    }
+  }
+  return z->real->pMethods->xWrite(z->real, b, n, o);
+}
 int xTruncate(sqlite3_file* f, sqlite3_int64 s) { return Real(f)->pMethods->xTruncate(Real(f), s); }
 int xSync(sqlite3_file* f, int flags) {
   ZFile* z = reinterpret_cast<ZFile*>(f);
@@ -133,6 +156,7 @@ int vOpen(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* f, int flags, int* 
   if (rc != SQLITE_OK || !z->real->pMethods) return rc;
   new (&z->path) std::string(name ? name : "");
   z->journal = (flags & SQLITE_OPEN_MAIN_JOURNAL) != 0;
+  z->main = (flags & SQLITE_OPEN_MAIN_DB) != 0;
   z->base.pMethods = &kMethods;
   return rc;
 }
@@ -266,6 +290,12 @@ std::vector<int> CommitTogether(const QString& folder, const std::vector<sqlite3
   ::close(fd);
   if (g.dirFd >= 0) ::close(g.dirFd);
   return g.rcs;
+}
+
+void HoldCounter(const QString& path, int32_t value) { g_counters[QFile::encodeName(path).toStdString()] = value; }
+
+void DropCounter(const QString& path) {
+  if (!g_counters.empty()) g_counters.erase(QFile::encodeName(path).toStdString());
 }
 
 void SweepSuperJournals(const QString& folder) {

@@ -19,6 +19,7 @@
 // A failure before 3 keeps the journals, so the files roll back from them at once.
 #pragma once
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -35,6 +36,12 @@ const char* GroupVfsName();
 // returns an empty vector and commits nothing.
 std::vector<int> CommitTogether(const QString& folder, const std::vector<sqlite3*>& conns,
                                 const std::vector<QString>& journals);
+
+// The auto-increment counter a file's transaction has handed out: written into the header with
+// the transaction's first page, so that it is stored (or rolled back) with the rows. Held until
+// dropped (once stored, or at the rollback). path: the file as attached.
+void HoldCounter(const QString& path, int32_t value);
+void DropCounter(const QString& path);
 
 // Removes the super-journals of a folder that no journal names any more (a writer killed before
 // its files named it); one still named stays until that file has rolled back.

@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "platform/db/EngineCore.h"
+#include "platform/db/GroupCommit.h"
 #include "platform/db/Filter.h"
 
 using namespace dbe;
@@ -1128,6 +1129,8 @@ void TTable::DoPost(Record& rec, bool inserting, const std::vector<bool>& change
         f->counter = counterBefore;
         f->counterDirty = dirtyBefore;
         f->counterChecked = false;
+        if (dirtyBefore) HoldCounter(f->path, counterBefore);
+        else DropCounter(f->path);
       }
       if (err.ErrorCode() == DBIERR_KEYVIOL) Raise(DBIERR_KEYVIOL, QString("Table : %1").arg(f->path));
       throw;
