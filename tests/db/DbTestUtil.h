@@ -1,12 +1,23 @@
 // Helpers of the engine's tests: schema tables as the application describes them, raw SQL on a file.
 #pragma once
 #include <QString>
+#include <functional>
 #include <QStringList>
 #include <ostream>
 #include <sqlite3.h>
 
 #include "platform/db/DbiStructure.h"
 #include "support/TestSupport.h"
+
+// The engine error code a call raises, 0 when it raises none.
+inline int CodeOf(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const EDBEngineError& e) {
+    return e.ErrorCode();
+  }
+  return 0;
+}
 
 inline FLDDesc Fld(const QString& name, uint16_t type, int16_t units1 = 1, uint16_t sub = fldstNONE) {
   FLDDesc f;

@@ -23,15 +23,6 @@
 
 namespace {
 
-int CodeOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const EDBEngineError& e) {
-    return e.ErrorCode();
-  }
-  return 0;
-}
-
 CRTblDesc AutoDesc(bool uniqueKey) {
   CRTblDesc d;
   d.szTblName = "AUTO.DB";

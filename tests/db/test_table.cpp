@@ -14,15 +14,6 @@
 
 namespace {
 
-int CodeOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const EDBEngineError& e) {
-    return e.ErrorCode();
-  }
-  return 0;
-}
-
 class Tables : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -22,15 +22,6 @@ int OpenHandles(const QString& path) {
   return n;
 }
 
-int CodeOf(const std::function<void()>& fn) {
-  try {
-    fn();
-  } catch (const EDBEngineError& e) {
-    return e.ErrorCode();
-  }
-  return 0;
-}
-
 CRTblDesc AutoDesc(const QString& name = "AUTO.DB") {
   CRTblDesc d;
   d.szTblName = name;
