@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program under Xvfb + openbox against hostile surroundings; pictures in $ZO/shots
 # ($ZO: ZO_DIR, default /tmp/zo; display ZO_DISPLAY, default :79).
-#   ulimit    : ulimit -n 1024, a backup and the structure check
+#   ulimit    : ulimit -n 1024, a backup, the structure check and a restore
 #   full      : a backup to a 1 MB tmpfs (a full disk)
 #   bomb      : restore of an archive holding 2 GB of zeros as CLIENT.DB, program on a 300 MB tmpfs
 #   climb     : restore of archives with "../" entries, a link, a name twice (case apart),
@@ -54,7 +54,12 @@ for c in $CASES; do
       zo_install $W 50000; zo_env $W; ulimit -n 1024
       start $W && { mkdir -p $W/bk; backup_to $W/bk; result ulimit_backup 3; xdotool key Escape; sleep 0.5
         menu check; result ulimit_check 3; xdotool key Return; stop
-        unzip -tq $W/bk/ZELM.zip && echo "  archive ok: $(unzip -l $W/bk/ZELM.zip | tail -1)"; } ;;
+        unzip -tq $W/bk/ZELM.zip && echo "  archive ok: $(unzip -l $W/bk/ZELM.zip | tail -1)"
+        # and that backup restored under the same limit, over changed takings
+        cp $W/bk/ZELM.zip $W/Data/; (cd $W/Data && md5sum *.DB *.db) > $ZO/ulimit_saved
+        sqlite3 $W/Data/Disto.DB "delete from Disto where rowid % 2 = 0"
+        start $W && { restore_first; result ulimit_restore 4; windows | grep -q Erreur && xdotool key Return; stop; }
+        (cd $W/Data && md5sum -c $ZO/ulimit_saved >/dev/null 2>&1) && echo "  tables restored" || echo "  TABLES NOT RESTORED"; } ;;
     full)
       zo_install $W 50000; zo_env $W; mkdir -p $ZO/full; mount -t tmpfs -o size=1m tmpfs $ZO/full
       echo "old" > $ZO/full/ZELM.zip

@@ -37,6 +37,7 @@ if [ ! -d "$BASE" ]; then
   cp -a "$BASE" $ARCH
   sqlite3 $ARCH/Data/Disto.DB "delete from Disto where rowid % 2 = 0; vacuum"
   sqlite3 $ARCH/Data/Retour.DB "delete from Retour where rowid % 3 = 0; vacuum"
+  sqlite3 $ARCH/Data/VCR.DB "delete from VCR where rowid % 2 = 0; vacuum"
   (cd $ARCH/Data && zip -q -1 "$BASE/ZELM.zip" *.*)
 fi
 zo_display "${KILL_DISPLAY:-$([ "$SIG" = KILL ] && echo :78 || echo :84)}"
@@ -97,6 +98,13 @@ for op in $OPS; do
       [ "$title" = "Information" ] || { bad="$bad check[$title]"; import -window root "$W/../kill_${op}_$i.png"; }
       kill -9 $PID 2>/dev/null; wait $PID 2>/dev/null
       integ=$(python3 scripts/outside/integrity.py "$W/Data") || bad="$bad integrity-after-restart[$integ]"
+      if [ $op = restore ]; then  # once started again, the restore is wholly there or wholly not
+        tables_state > "$W/restarted.txt"; states=""
+        for f in Disto.DB Retour.DB VCR.DB; do
+          if grep -qx "$(grep "^$f " "$W/restarted.txt")" "$W/new.txt"; then states="${states}n"; else states="${states}o"; fi
+        done
+        case $states in nnn|ooo) ;; *) bad="$bad half-restored[$states]" ;; esac
+      fi
     else
       bad="$bad no-restart"; kill -9 $PID 2>/dev/null
     fi

@@ -239,7 +239,67 @@ void SyncFolder(const QString& folder) {
 }  // namespace
 
 
+namespace {
+
+const char* kRestoreJournal = "~restaure.journal";
+
+// Every copy of the list takes its target's place; a journal left beside a table would roll the
+// restored file back at its first opening.
+void ReplaceTables(const QString& dataPath, const QList<QPair<QString, QString>>& moves, QStringList* failed) {
+  for (const auto& [copy, target] : moves) {
+    if (!QFileInfo::exists(dataPath + copy)) continue;  // already in place
+    QFile::remove(dataPath + target + "-journal");
+    if (std::rename(QFile::encodeName(dataPath + copy).constData(), QFile::encodeName(dataPath + target).constData()) != 0) {
+      QFile::remove(dataPath + copy);
+      if (failed) *failed << target;
+    }
+  }
+  SyncFolder(dataPath);
+}
+
+// The list of the copies and their tables, on disk for good before the first table is replaced.
+bool WriteRestoreJournal(const QString& dataPath, const QList<QPair<QString, QString>>& moves) {
+  QByteArray text;
+  for (const auto& [copy, target] : moves) text += (copy + '\t' + target + '\n').toUtf8();
+  const QString temp = dataPath + kRestoreJournal + ".tmp";
+  QFile f(temp);
+  if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size() || !f.flush() ||
+      ::fsync(f.handle()) != 0) {
+    f.close();
+    QFile::remove(temp);
+    return false;
+  }
+  f.close();
+  if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(dataPath + kRestoreJournal).constData()) != 0) {
+    QFile::remove(temp);
+    return false;
+  }
+  SyncFolder(dataPath);
+  return true;
+}
+
+}  // namespace
+
+void FinishInterruptedRestore(const QString& dataPath) {
+  QFile f(dataPath + kRestoreJournal);
+  if (!f.open(QIODevice::ReadOnly)) return;
+  QList<QPair<QString, QString>> moves;
+  for (const QByteArray& line : f.readAll().split('\n')) {
+    const QList<QByteArray> parts = line.split('\t');
+    if (parts.size() != 2) continue;
+    const QString copy = QString::fromUtf8(parts[0]), target = QString::fromUtf8(parts[1]);
+    // Only names of the data folder itself, as the restore writes them.
+    if (!copy.startsWith("~restaure.") || copy.contains('/') || target.isEmpty() || target.contains('/')) continue;
+    moves.append({copy, target});
+  }
+  f.close();
+  ReplaceTables(dataPath, moves, nullptr);
+  QFile::remove(dataPath + kRestoreJournal);
+  SyncFolder(dataPath);
+}
+
 void RemoveRestoreLeftovers() {
+  FinishInterruptedRestore(DataPath);
   const QDir temp(AppPath + "Temp");
   for (const QString& n : temp.entryList({"restaure-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
     QDir(temp.filePath(n)).removeRecursively();
@@ -345,19 +405,18 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
     }
     copies << copy;
   }
-  // A journal left beside a table would roll the restored file back at its first opening.
-  for (const QString& t : tables) {
-    const QString file = TargetName(DataPath, t);
-    QFile::remove(DataPath + file + "-journal");
+  // Once the list of the copies is on disk, the restore is done: killed from here on, it is
+  // completed at the next start rather than leaving some tables restored and others not.
+  SyncFolder(DataPath);
+  QList<QPair<QString, QString>> moves;
+  for (size_t k = 0; k < items.size(); ++k) moves.append({ExtractFileName(copies[int(k)]), items[k].target});
+  if (!WriteRestoreJournal(DataPath, moves)) {
+    for (const QString& c : copies) QFile::remove(c);
+    return "Impossible d'écrire dans " + DataPath + "." + kNothingRestored;
   }
   QStringList failed;
-  for (size_t k = 0; k < items.size(); ++k) {
-    const QString target = DataPath + items[k].target;
-    if (std::rename(QFile::encodeName(copies[int(k)]).constData(), QFile::encodeName(target).constData()) != 0) {
-      QFile::remove(copies[int(k)]);
-      failed << items[k].target;
-    }
-  }
+  ReplaceTables(DataPath, moves, &failed);
+  QFile::remove(DataPath + kRestoreJournal);
   SyncFolder(DataPath);
   if (!failed.isEmpty())
     return "La restauration est incomplète : ces fichiers n'ont pas pu être remplacés : " + failed.join(", ") + ".";

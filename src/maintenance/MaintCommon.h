@@ -46,5 +46,9 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
 // says the restore is incomplete, nothing in the data folder has changed.
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive);
 // Deletes what a restore that was killed left: its extraction folders under AppPath + "Temp" and
-// its copies ("~restaure.*") beside the tables.
+// its copies ("~restaure.*") beside the tables, once a restore killed while it replaced the
+// tables has been completed.
 void RemoveRestoreLeftovers();
+// A restore killed after its copies were whole and listed ("~restaure.journal") is completed:
+// every listed copy still there takes its table's place. Without the list nothing is done.
+void FinishInterruptedRestore(const QString& dataPath);

@@ -1,5 +1,7 @@
 #include "maintenance/Register.h"
 
+#include "maintenance/MaintCommon.h"
+
 #include "maintenance/UAutoSave.h"
 #include "maintenance/UEpur.h"
 #include "maintenance/UReindex.h"
@@ -17,6 +19,7 @@ const bool registered = (RegisterMaintenanceWindows(), true);
 }  // namespace
 
 void RegisterMaintenanceWindows() {
+  TfrmMain::InterruptedRestoreHook = FinishInterruptedRestore;
   TfrmMain::RegisterWindow(WindowKey::Sauvegarde, TfrmMain::ModalOpener<TfrmSaveRestore>(SetSaveMode));
   TfrmMain::RegisterWindow(WindowKey::Restaure, TfrmMain::ModalOpener<TfrmSaveRestore>(SetRestoreMode));
   TfrmMain::RegisterWindow(WindowKey::Reindex, [] { Reindex(ApplicationCheck(), DataPath); });

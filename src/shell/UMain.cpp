@@ -91,6 +91,7 @@ void SetBackgroundImage(const QString& name) {
 
 std::function<void(const QString&)> TfrmMain::CreateTablesHook = DefaultCreateTables();
 std::function<void(const QString&)> TfrmMain::DatabaseCheckHook = DefaultDatabaseCheck();
+std::function<void(const QString&)> TfrmMain::InterruptedRestoreHook;
 QString TfrmMain::ExeNameOverride;
 
 void TfrmMain::RegisterWindow(const QString& key, Opener opener) { Openers()[key] = std::move(opener); }
@@ -370,6 +371,10 @@ void TfrmMain::LoadBackground(const QString& fileName) {
 }
 
 void TfrmMain::DeleteLeftoverFiles() {
+  try {
+    if (InterruptedRestoreHook) InterruptedRestoreHook(DataPath);
+  } catch (...) {
+  }
   try {
     for (const auto& [folder, mask] : LeftoverFiles()) DeleteFiles(folder, mask);
   } catch (...) {

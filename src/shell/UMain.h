@@ -93,6 +93,9 @@ class TfrmMain : public QMainWindow {
   // closing message included. Both are the schema's when it is part of the program.
   static std::function<void(const QString& dataPath)> CreateTablesHook;
   static std::function<void(const QString& dataPath)> DatabaseCheckHook;
+  // Run at start and at close before the leftover files go: completes a restore that was killed
+  // while it replaced the tables (maintenance sets it).
+  static std::function<void(const QString& dataPath)> InterruptedRestoreHook;
   // The program's own file; empty means the running executable (tests point it elsewhere).
   static QString ExeNameOverride;
 
