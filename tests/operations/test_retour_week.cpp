@@ -125,5 +125,16 @@ TEST_F(RetourWeekTest, ClosingTheRegionListWithoutAChoiceLoadsTheRegionShown) {
     EXPECT_FALSE(w.Modified);
     EXPECT_EQ(w.grdRetour->Cells(4, 3), "0");
     EXPECT_EQ(Value("SELECT COUNT(*) FROM RETOUR WHERE WEEK='" + DateToSQL(Turn) + "'"), "2");
+
+    // A choice closes the list too, and is asked about once, not again as a dismissal.
+    ClickCell(w.grdRetour, 4, 4);
+    Type("4");
+    Press(Qt::Key_Return);
+    dlg->Clear();
+    dlg->QueueAnswer(ModalResult::No);
+    QTest::keyClick(OpenList(w), Qt::Key_Return);
+    Settle();
+    EXPECT_EQ(dlg->Messages().size(), 1);
+    EXPECT_EQ(w.grdRetour->Cells(4, 4), "1");
   }
 }

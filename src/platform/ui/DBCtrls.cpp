@@ -250,6 +250,7 @@ void TDBLookupComboBox::hidePopup() {
   QTimer::singleShot(0, this, [this] {
     if (!dismissing_) return;
     dismissing_ = false;
+    if (!isVisible()) return;  // closed with its window
     if (OnListDismissed) GuardEvent([&] { OnListDismissed(this); });
   });
 }
