@@ -282,6 +282,8 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   connect(Fermer1, &QAction::triggered, this, [this] { Close(); });
   connect(menuRetour, &QMenu::aboutToShow, this, guarded(&TfrmRetour::menuRetourPopup));
   cmbRegion->OnCloseUp = [this](TDBLookupComboBox*) { GuardEvent([this] { cmbRegionCloseUp(); }); };
+  // The list closed on the region already shown loads it too: the grid is hidden until then.
+  cmbRegion->OnListDismissed = cmbRegion->OnCloseUp;
 
   grdRetour->OnDrawCell = [this](TStringGrid* g, int c, int r, const QRect& rc, TGridDrawState s) {
     grdRetourDrawCell(g, c, r, rc, s);

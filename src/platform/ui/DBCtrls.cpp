@@ -1,9 +1,11 @@
 #include "platform/ui/DBCtrls.h"
 
+#include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <algorithm>
 #include <QKeyEvent>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 
 #include "platform/ui/Dialogs.h"
@@ -232,8 +234,24 @@ TDBLookupComboBox::TDBLookupComboBox(QWidget* parent) : QComboBox(parent) {
     if (!setting_) UserChose(i);
   });
   connect(this, &QComboBox::activated, this, [this](int i) {
+    dismissing_ = false;
     if (i != -1 && (i >= int(keys_.size()) || keys_[i] != key_)) UserChose(i);
     if (OnCloseUp) GuardEvent([&] { OnCloseUp(this); });
+  });
+}
+
+void TDBLookupComboBox::hidePopup() {
+  const bool shown = view() && view()->window()->isVisible();
+  QComboBox::hidePopup();
+  if (!shown || dismissing_) return;
+  // A choice closes the list first and is reported right after: only a close that no choice
+  // followed is a dismissal.
+  dismissing_ = true;
+  QTimer::singleShot(0, this, [this] {
+    if (!dismissing_) return;
+    dismissing_ = false;
+    if (!isVisible()) return;  // closed with its window
+    if (OnListDismissed) GuardEvent([&] { OnListDismissed(this); });
   });
 }
 

@@ -100,6 +100,8 @@ class TDBLookupComboBox : public QComboBox, public TSourceClient {
 
   // The operator chose an entry (the list closed on a choice).
   std::function<void(TDBLookupComboBox*)> OnCloseUp;
+  // The list closed without a choice (Escape, a click elsewhere, the box clicked again).
+  std::function<void(TDBLookupComboBox*)> OnListDismissed;
   std::function<void(QWidget*, QChar& key)> OnKeyPress;
 
  protected:
@@ -108,6 +110,7 @@ class TDBLookupComboBox : public QComboBox, public TSourceClient {
   void DataSetScrolled(int) override { ShowFieldKey(); }
   void RecordChanged(TField* f) override;
   void keyPressEvent(QKeyEvent* e) override;
+  void hidePopup() override;
 
  private:
   class ListClient : public TSourceClient {
@@ -125,6 +128,7 @@ class TDBLookupComboBox : public QComboBox, public TSourceClient {
   QVariant key_;
   bool setting_ = false;
   bool writing_ = false;
+  bool dismissing_ = false;  // the list closed; no choice seen yet
 };
 
 enum TNavigateBtn : unsigned { nbFirst = 1, nbPrior = 2, nbNext = 4, nbLast = 8 };
