@@ -308,9 +308,23 @@ void RemoveRestoreLeftovers() {
 }
 
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
-  zip.SetZipFileName(archive);
+  {
+    // An archive that cannot be listed: the component's words and the restore's go in one box.
+    // On a floppy drive the component asks for its disks itself and must stay attended.
+    const QString drive = ExtractFileDrive(archive).toUpper();
+    struct Attended {
+      TZipArchiver& zip;
+      bool was;
+      ~Attended() { zip.Unattended = was; }
+    } keep{zip, zip.Unattended};
+    if (drive != "A:" && drive != "B:") zip.Unattended = true;
+    zip.Message.clear();
+    zip.SetZipFileName(archive);
+  }
   if (zip.ZipFileName().isEmpty())
-    return "L'archive " + archive + " est endommagée ou illisible." + kNothingRestored;
+    return "L'archive " + archive + " est endommagée ou illisible" +
+           (zip.Message.trimmed().isEmpty() ? QString(".") : " : " + zip.Message.trimmed()) +
+           (zip.Message.trimmed().endsWith('.') ? "" : ".") + kNothingRestored;
   for (const ZipDirEntry& e : zip.DirEntries) {
     if (LeavesFolder(e.FileName))
       return "L'archive contient un fichier dont le chemin sort du dossier de restauration : " + e.FileName +
