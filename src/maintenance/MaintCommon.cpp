@@ -321,10 +321,11 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
     zip.Message.clear();
     zip.SetZipFileName(archive);
   }
-  if (zip.ZipFileName().isEmpty())
-    return "L'archive " + archive + " est endommagée ou illisible" +
-           (zip.Message.trimmed().isEmpty() ? QString(".") : " : " + zip.Message.trimmed()) +
-           (zip.Message.trimmed().endsWith('.') ? "" : ".") + kNothingRestored;
+  if (zip.ZipFileName().isEmpty()) {
+    const QString why = zip.Message.trimmed();
+    return "L'archive " + archive + " est endommagée ou illisible" + (why.isEmpty() ? QString() : " : " + why) +
+           (why.endsWith('.') ? "" : ".") + kNothingRestored;
+  }
   for (const ZipDirEntry& e : zip.DirEntries) {
     if (LeavesFolder(e.FileName))
       return "L'archive contient un fichier dont le chemin sort du dossier de restauration : " + e.FileName +

@@ -165,7 +165,6 @@ void TfrmEpur::BitBtn1Click() {
     PackAll();
   } catch (...) {
     pnlProgress->hide();
-    lblProgress->setText("Package en cours ...");
     SetScreenCursor(TCursor::crDefault);
     throw;
   }
