@@ -12,7 +12,7 @@ cd "$(dirname "$0")/../.."
 RUNS="${1:-20}"; SIG="${2:-KILL}"; shift 2 2>/dev/null || true
 OPS="${*:-backup restore purge reindex}"
 W=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}; BASE=$ZO/killbase${KILL_ROWS:+_$KILL_ROWS}; ARCH=$ZO/killarch${KILL_ROWS:+_$KILL_ROWS}; LOG=$ZO/kill_$SIG${KILL_FROM:+_$KILL_FROM}.log
-: > "$LOG"
+mkdir -p "$ZO"; : > "$LOG"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 
 menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }
@@ -25,7 +25,21 @@ tables_state() {  # one line per table file: name and checksum
   # the restore's staged copies ("~restaure.*") are no tables; they go at the next start
   (cd "$W/Data" && for f in *.DB *.db; do case $f in "~"*) continue ;; esac; [ -f "$f" ] && echo "$f $(md5sum < "$f" | cut -c1-32)"; done)
 }
-counts() { for t in Disto Retour Ha; do sqlite3 -readonly "$W/Data/$t.DB" "select count(*) from $t" 2>&1; done | tr '\n' ' '; }
+# Rows of the three purged tables as the program will find them. A kill leaves a hot journal that
+# only a writer rolls back ("-readonly" fails on it), and the data folder must stay as the kill
+# left it for the restart: each table is counted on a copy, its journal with it, opened
+# read-write. The journal names the engine's super-journal by its full path, so the copy is rolled
+# back, or not, exactly as the table itself will be.
+counts() {
+  local c="$W/counts.tmp" t
+  for t in Disto Retour Ha; do
+    rm -rf "$c"; mkdir -p "$c"
+    cp "$W/Data/$t.DB" "$c/" 2>/dev/null
+    [ -f "$W/Data/$t.DB-journal" ] && cp "$W/Data/$t.DB-journal" "$c/"
+    sqlite3 "$c/$t.DB" "select count(*) from $t" 2>&1
+  done | tr '\n' ' '
+  rm -rf "$c"
+}
 
 if [ ! -d "$BASE" ]; then
   zo_install "$BASE" "${KILL_ROWS:-300000}"

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Pictures of the maintenance windows under Xvfb, in shots/: backup and restore, the archive
-# chooser, the reindexing progress, the purge, the backup at exit; with openbox installed, the
-# screen too (the windows with their frames, "*_ecran.png"). Then the main window is closed with
-# "Oui" to "Voulez-vous faire une sauvegarde ?", which must leave the weekday's archive.
+# chooser, the reindexing progress, the purge (also as its first deletion starts), the backup at
+# exit; with openbox installed, the screen too (the windows with their frames, "*_ecran.png").
+# Then the main window is closed with "Oui" to "Voulez-vous faire une sauvegarde ?", which must
+# show the backup window in the middle of the main window ("maint_sauvegarde_sortie") and leave
+# the weekday's archive.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake --build build --target maint_shots >/dev/null

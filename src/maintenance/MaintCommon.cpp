@@ -308,9 +308,24 @@ void RemoveRestoreLeftovers() {
 }
 
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
-  zip.SetZipFileName(archive);
-  if (zip.ZipFileName().isEmpty())
-    return "L'archive " + archive + " est endommagée ou illisible." + kNothingRestored;
+  {
+    // An archive that cannot be listed: the component's words and the restore's go in one box.
+    // On a floppy drive the component asks for its disks itself and must stay attended.
+    const QString drive = ExtractFileDrive(archive).toUpper();
+    struct Attended {
+      TZipArchiver& zip;
+      bool was;
+      ~Attended() { zip.Unattended = was; }
+    } keep{zip, zip.Unattended};
+    if (drive != "A:" && drive != "B:") zip.Unattended = true;
+    zip.Message.clear();
+    zip.SetZipFileName(archive);
+  }
+  if (zip.ZipFileName().isEmpty()) {
+    const QString why = zip.Message.trimmed();
+    return "L'archive " + archive + " est endommagée ou illisible" + (why.isEmpty() ? QString() : " : " + why) +
+           (why.endsWith('.') ? "" : ".") + kNothingRestored;
+  }
   for (const ZipDirEntry& e : zip.DirEntries) {
     if (LeavesFolder(e.FileName))
       return "L'archive contient un fichier dont le chemin sort du dossier de restauration : " + e.FileName +

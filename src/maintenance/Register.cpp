@@ -1,5 +1,7 @@
 #include "maintenance/Register.h"
 
+#include <QApplication>
+
 #include "maintenance/MaintCommon.h"
 
 #include "maintenance/UAutoSave.h"
@@ -25,7 +27,11 @@ void RegisterMaintenanceWindows() {
   TfrmMain::RegisterWindow(WindowKey::Reindex, [] { Reindex(ApplicationCheck(), DataPath); });
   TfrmMain::RegisterWindow(WindowKey::Epur, TfrmMain::ModalOpener<TfrmEpur>());
   TfrmMain::RegisterWindow(WindowKey::AutoSave, [] {
-    auto* w = new TfrmAutoSave(nullptr);
+    // Its owner is the main window, which it stands in the middle of.
+    TfrmMain* owner = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* m = qobject_cast<TfrmMain*>(t); m && (!owner || (m->isVisible() && !owner->isVisible()))) owner = m;
+    auto* w = new TfrmAutoSave(owner);
     w->show();
     try {
       w->DoAutoSave();

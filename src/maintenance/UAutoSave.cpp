@@ -4,6 +4,8 @@
 #include <QFrame>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "platform/sys/Clock.h"
@@ -36,6 +38,17 @@ TfrmAutoSave::TfrmAutoSave(QWidget* owner)
   ZipArchiver1->OnProgress = [this](QObject*, ProgressType t, const QString& n, qint64 s) { ZipArchiver1Progress(t, n, s); };
   progress_ = TZipProgressBar(ProgressBar1);
   ProcessMessages();
+}
+
+void TfrmAutoSave::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (placed_ || event->spontaneous()) return;
+  placed_ = true;
+  // Without a frame the window manager gives it no place of its own: top-left of the screen.
+  QRect area;
+  if (QWidget* owner = parentWidget(); owner && owner->isVisible()) area = owner->window()->frameGeometry();
+  else if (QScreen* s = screen()) area = s->availableGeometry();
+  if (area.isValid()) move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
 QString TfrmAutoSave::WeekdayFolder(const QDate& day) { return DataPath + JoursSemaine[DayOfWeek(day)] + "/"; }

@@ -26,6 +26,11 @@ class TfrmAutoSave : public QWidget {
   static QString WeekdayFolder(const QDate& day);
   static QString ChooseArchive(const QString& folder);
 
+ protected:
+  // Placed in the middle of its owner (of the screen without one) when it first shows.
+  void showEvent(QShowEvent* event) override;
+
  private:
   TZipProgressBar progress_;
+  bool placed_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QCalendarWidget>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -151,10 +152,19 @@ void TfrmEpur::BitBtn1Click() {
     return;
   TEndOfSessionHold hold;
   SetScreenCursor(TCursor::crHourGlass);
+  // On a year of data the first deletion holds the program for a while: the box must leave the
+  // screen, and the window show what is going on, before it starts.
+  lblProgress->setText("Suppression des données en cours ...");
+  ProgressBar1->setValue(ProgressBar1->minimum());
+  pnlProgress->show();
+  ProcessMessages();
+  QGuiApplication::sync();  // the window system has taken the box away and asked for the repaint
+  ProcessMessages();
   try {
     Purge(*from, *to);
     PackAll();
   } catch (...) {
+    pnlProgress->hide();
     SetScreenCursor(TCursor::crDefault);
     throw;
   }
@@ -197,6 +207,7 @@ void TfrmEpur::PackAll() {
   ProgressBar1->setMaximum(int(lines.size()));
   ProgressBar1->setMinimum(0);
   ProgressBar1->setValue(0);
+  lblProgress->setText("Package en cours ...");
   pnlProgress->show();
   ProcessMessages();
   try {

@@ -8,6 +8,7 @@
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "schema/DbChk.h"
+#include "schema/DbEngine.h"
 #include "schema/WordUtils.h"
 #include "shell/UProgress.h"
 #include "shell/SessionEnd.h"
@@ -24,6 +25,14 @@ void FreeProgress() {
 void Reindex(TDbCheck& check, const QString& folder) {
   const QString dir = IncludeTrailingPathDelimiter(folder);
   const QStringList& lines = check.Descriptor();
+  // A folder that cannot be written would refuse every deletion one file at a time: it is named
+  // once, in the structure check's words, before anything is tried.
+  const QString obstacle = DefaultEngineCalls().WriteObstacle(dir, QString(), true);
+  if (!obstacle.isEmpty()) {
+    MessageDlg(obstacle + "\rLes index n'ont pas été supprimés ni reconstruits : rien n'a été modifié.",
+               MsgDlgType::Error, mbOK);
+    return;
+  }
   // On this system a file can be deleted under the table that has it open: the table would go
   // on with indexes the check then builds a second time beside it. Nothing is done then.
   QStringList tables;

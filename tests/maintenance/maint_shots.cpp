@@ -120,9 +120,19 @@ int main(int argc, char** argv) {
     f.ProgressBar1->setRange(0, 100);
     f.ProgressBar1->setValue(40);
     Shot(&f, "maint_epuration_package");
+    f.pnlProgress->hide();
+    // What shows while the first deletion runs: the boxes gone, the progress panel up.
+    QTimer::singleShot(0, &f, [&f] { Shot(&f, "maint_epuration_suppression"); });
+    dlg.QueueAnswer(ModalResult::Yes);
+    dlg.QueueAnswer(ModalResult::OK);
+    f.BitBtn1->click();
   }
   {
-    TfrmAutoSave w;
+    QWidget owner;
+    owner.setWindowTitle("Fenêtre principale");
+    owner.setGeometry(260, 180, 700, 500);
+    owner.show();
+    TfrmAutoSave w(&owner);
     w.show();
     w.Label1->setText("Sauvegarde en cours ...");
     w.ProgressBar1->setRange(0, 10001);
@@ -137,7 +147,19 @@ int main(int argc, char** argv) {
   main->show();
   ProcessMessages();
   dlg.QueueAnswer(ModalResult::Yes);
+  // The backup at exit where it opens: in the middle of the main window.
+  QTimer look;
+  bool seen = false;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* a = qobject_cast<TfrmAutoSave*>(w); a && a->isVisible() && !seen) {
+        seen = true;
+        Shot(a, "maint_sauvegarde_sortie");
+      }
+  });
+  look.start(0);
   main->close();
+  look.stop();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   const QString archive = DataPath + "Lundi/ZELM_0.zip";
   const bool ok = QFileInfo(archive).size() > 0;

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QScreen>
+#include <QTimer>
 
 #include "MaintFixture.h"
 #include "maintenance/Register.h"
@@ -76,11 +78,45 @@ TEST_F(MaintTest, ClosingTheMainWindowWithYesWritesTheWeekdayArchive) {
   QApplication::processEvents();
   dlg->Clear();
   dlg->QueueAnswer(ModalResult::Yes);
+  // While the backup runs: the window belongs to the main window and sits in its middle.
+  QWidget* owner = nullptr;
+  QPoint centre, ownerCentre;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* a = qobject_cast<TfrmAutoSave*>(w); a && a->isVisible()) {
+        owner = a->parentWidget();
+        centre = a->frameGeometry().center();
+        ownerCentre = main->frameGeometry().center();
+      }
+  });
+  look.start(0);
   main->close();
+  look.stop();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   TfrmMain::ExeNameOverride.clear();
   EXPECT_EQ(dlg->Messages(), QStringList{"Voulez-vous faire une sauvegarde ?"});
   EXPECT_EQ(UnzipNames(DataPath + "Mercredi/ZELM_0.zip").size(),
             QDir(DataPath).entryList(QDir::Files).size());
   for (QWidget* w : QApplication::topLevelWidgets()) EXPECT_EQ(qobject_cast<TfrmAutoSave*>(w), nullptr);
+  EXPECT_EQ(owner, main);
+  EXPECT_LE((centre - ownerCentre).manhattanLength(), 2) << centre.x() << "," << centre.y();
+}
+
+TEST_F(MaintTest, TheBackupWindowOpensInTheMiddleOfItsOwner) {
+  QWidget owner;
+  owner.setGeometry(300, 200, 640, 480);
+  owner.show();
+  TfrmAutoSave w(&owner);
+  w.show();
+  QApplication::processEvents();
+  EXPECT_TRUE(w.isWindow());
+  EXPECT_LE((w.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 2)
+      << w.x() << "," << w.y();
+  // Without an owner, in the middle of the screen.
+  TfrmAutoSave alone;
+  alone.show();
+  QApplication::processEvents();
+  const QRect screen = alone.screen()->availableGeometry();
+  EXPECT_LE((alone.frameGeometry().center() - screen.center()).manhattanLength(), 2) << alone.x() << "," << alone.y();
 }

@@ -1,10 +1,12 @@
 // The purge of a period and the pack of every table.
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTest>
+#include <QTimer>
 
 #include "MaintFixture.h"
 #include "maintenance/UEpur.h"
@@ -129,4 +131,33 @@ TEST_F(MaintTest, AFailingDeletionUndoesTheOthers) {
   EXPECT_NE(dlg->Messages().last(), "Epuration terminée !");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Retour.DB"), 4);
+}
+
+// On a year of data the first deletion takes long: the confirmation box must be gone and the
+// progress on screen before it starts, not painted over the window until it ends.
+TEST_F(MaintTest, TheProgressShowsBeforeTheFirstDeletionRuns) {
+  FillSample();
+  TfrmEpur f;
+  f.show();
+  f.edDDeb->setText("01/03/2005");
+  f.edDFin->setText("31/03/2005");
+  bool ran = false, panel = false;
+  int takings = -1;
+  QString label;
+  // Runs at the first handling of pending events after the answers.
+  QTimer::singleShot(0, &f, [&] {
+    ran = true;
+    panel = f.pnlProgress->isVisible();
+    label = f.lblProgress->text();
+    takings = Count("SELECT COUNT(*) FROM Disto.DB");
+  });
+  QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(takings, 8);  // nothing deleted yet
+  EXPECT_TRUE(panel);
+  EXPECT_EQ(label, "Suppression des données en cours ...");
+  EXPECT_EQ(dlg->Messages().last(), "Epuration terminée !");
+  EXPECT_EQ(f.lblProgress->text(), "Package en cours ...");
+  EXPECT_FALSE(f.pnlProgress->isVisible());
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 4);
 }

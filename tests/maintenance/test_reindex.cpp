@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "../refdata/ReadOnlyFolder.h"
 #include "MaintFixture.h"
 #include "maintenance/MaintCommon.h"
 #include "maintenance/UReindex.h"
@@ -90,4 +91,25 @@ TEST_F(MaintTest, ReindexingIsRefusedWhileATableIsOpen) {
   EXPECT_EQ(Snapshot(), before);
   ASSERT_EQ(dlg->Messages().size(), 1);
   EXPECT_TRUE(dlg->Messages()[0].startsWith("Réindexation impossible : ces tables sont ouvertes : TITRE.DB"));
+}
+
+// A read-only data folder: one line for the folder, in the structure check's words, and what the
+// reindexing could not do; no file is touched and nothing claims success.
+TEST_F(MaintTest, AReadOnlyDataFolderIsNamedOnceAndNothingChanges) {
+  FillSample();
+  const auto before = Snapshot();
+  {
+    ReadOnlyFolder readOnly(DataPath);
+    Reindex(ApplicationCheck(), DataPath);
+  }
+  EXPECT_EQ(Snapshot(), before);
+  ASSERT_EQ(dlg->Messages().size(), 1) << dlg->Messages().join("|").toStdString();
+  EXPECT_EQ(dlg->Asked()[0].type, MsgDlgType::Error);
+  const QString text = dlg->Messages()[0];
+  const QString folder = QDir::toNativeSeparators(QDir(DataPath).absolutePath());
+  EXPECT_EQ(text, "Le dossier des données " + folder +
+                      " ne peut pas être écrit (lecture seule ou droits insuffisants).\r"
+                      "Les index n'ont pas été supprimés ni reconstruits : rien n'a été modifié.");
+  EXPECT_FALSE(text.contains(".PX")) << text.toStdString();
+  EXPECT_FALSE(text.contains("Impossible de supprimer")) << text.toStdString();
 }

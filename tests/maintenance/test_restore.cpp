@@ -150,7 +150,13 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
     dlg->Clear();
     Restore(folder + name);
     EXPECT_EQ(Snapshot(), before);
+    // One box after the two questions, saying what is wrong and that nothing changed.
+    EXPECT_EQ(dlg->Messages().size(), 3) << dlg->Messages().join(" | ").toStdString();
     EXPECT_TRUE(LastMessage().endsWith("Aucune donnée n'a été modifiée.")) << LastMessage().toStdString();
+    // The component's own words about an archive it cannot read are in that box.
+    if (QString(name) == "coupe.zip") {
+      EXPECT_TRUE(LastMessage().contains("n'a pas un format ZIP correct")) << LastMessage().toStdString();
+    }
   }
   EXPECT_FALSE(QFileInfo::exists(abs));
   EXPECT_FALSE(QFileInfo::exists(AppPath + "Temp/x.DB"));
