@@ -65,6 +65,17 @@ pid_t StartWriter(const QString& folder, int tables) {
   return pid;
 }
 
+// Starts the writer, kills it after `ms` milliseconds; false when it had already stopped by itself.
+bool KillWriterAfter(const QString& folder, int tables, int ms) {
+  const pid_t pid = StartWriter(folder, tables);
+  if (pid <= 0) return false;
+  ::usleep(useconds_t(ms) * 1000);
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFSIGNALED(status);
+}
+
 struct Outcome {
   QString torn;       // empty when every transaction is whole or absent
   int transactions = 0;
@@ -147,13 +158,7 @@ TEST_P(CrashTest, EveryTransactionWholeOrAbsentAfterKill) {
       for (int i = 1; i <= tables; ++i) ASSERT_EQ(Dbi::CreateTable(dir.Path(), KDesc(i), true), DBIERR_NONE);
       ASSERT_EQ(Dbi::CreateTable(dir.Path(), ADesc(), true), DBIERR_NONE);
     }
-    const pid_t pid = StartWriter(dir.Path(), tables);
-    ASSERT_GT(pid, 0);
-    ::usleep(useconds_t(delay(rng)) * 1000);
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself in run " << run;
+    ASSERT_TRUE(KillWriterAfter(dir.Path(), tables, delay(rng))) << "the writer stopped by itself in run " << run;
     // What the kill left behind: journals of a transaction being written, its super-journal.
     const QStringList left = QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden);
     journals += !left.filter("-journal").isEmpty();
@@ -376,13 +381,7 @@ TEST(AutoIncKilled, TheHeadersCounterIsNeverBehindAKeyStored) {
   std::uniform_int_distribution<int> delay(20, 200);
   int behind = 0;
   for (int run = 0; run < runs; ++run) {
-    const pid_t pid = StartWriter(dir.Path(), -1);
-    ASSERT_GT(pid, 0);
-    ::usleep(useconds_t(delay(rng)) * 1000);
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer stopped by itself in run " << run;
+    ASSERT_TRUE(KillWriterAfter(dir.Path(), -1, delay(rng))) << "the writer stopped by itself in run " << run;
     // (Reading the rows first rolls back what the kill left half written.)
     const int top = RawSql(dir.File("A.DB"), "SELECT ifnull(max(Id), 0) FROM A").value(0).toInt();
     int32_t counter = 0;
@@ -421,13 +420,7 @@ TEST(RebuildKilled, TheTableIsWholeAndNothingIsLeftBehind) {
   std::uniform_int_distribution<int> delay(5, 250);
   int rows = 20000;
   for (int run = 0; run < runs; ++run) {
-    const pid_t pid = StartWriter(dir.Path(), 0);
-    ASSERT_GT(pid, 0);
-    ::usleep(useconds_t(delay(rng)) * 1000);
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the rebuilder stopped by itself in run " << run;
+    ASSERT_TRUE(KillWriterAfter(dir.Path(), 0, delay(rng))) << "the rebuilder stopped by itself in run " << run;
     {
       TTable t;
       t.SetDatabaseName(dir.Path());
