@@ -201,6 +201,40 @@ TEST_P(ReadOnlyThenWritable, TablesOpenedWhileReadOnlyStoreOnceTheFolderIsWritab
   EXPECT_EQ(RawSql(dir.File("Titre.DB"), "SELECT total(Num) FROM Titre"), QStringList{"14.0"});
 }
 
+// One transaction writing two tables opened while read-only, the second read before it is
+// written: it stores both once the folder is writable, at the first try.
+TEST_P(ReadOnlyThenWritable, ATransactionOverTwoTablesOpenedWhileReadOnlyStoresBoth) {
+  auto ro = std::make_unique<ReadOnlySpell>(dir.Path(), GetParam());
+  if (!ro->Bites()) GTEST_SKIP() << "the folder stays writable for this user";
+  TakingsWindow w(dir.Path());
+  ro.reset();
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    TDbTransaction tx(dir.Path());
+    try {
+      w.disto.Locate("ID_CLIENT", QVariant("0001"));
+      w.client.Edit();
+      w.client.FieldByName("Nom")->AsString = "DURAND";
+      w.client.Post();
+      w.disto.Append();
+      w.disto.FieldByName("DateJ")->AsDate = day;
+      w.disto.FieldByName("Id_Client")->AsString = "0001";
+      w.disto.FieldByName("Id_Titre")->AsString = "0010";
+      w.disto.FieldByName("Qte_Prise")->AsInteger = 4;
+      w.disto.Post();
+      tx.Commit();
+    } catch (const EDBEngineError& e) {
+      for (TTable* t : {&w.client, &w.disto})
+        if (t->State() != dsBrowse) t->Cancel();
+      tx.Rollback();
+      ADD_FAILURE() << "attempt " << attempt << ": " << e.Message().toStdString();
+      continue;
+    }
+    break;
+  }
+  EXPECT_EQ(Day(), QStringList{"1|4.0"});
+  EXPECT_EQ(RawSql(dir.File("CLIENT.DB"), "SELECT Nom FROM CLIENT"), QStringList{"DURAND"});
+}
+
 // An auto-increment table opened while read-only: its rows and its counter in the header are
 // stored once it can be written, in a transaction and alone.
 TEST_P(ReadOnlyThenWritable, AutoIncrementTableOpenedWhileReadOnlyStoresRowsAndCounter) {

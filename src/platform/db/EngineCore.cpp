@@ -1290,7 +1290,9 @@ void Engine::ReattachIfWritable(TableFile* f) {
   const QByteArray p = QFile::encodeName(f->path);
   if (::faccessat(AT_FDCWD, p.constData(), W_OK, AT_EACCESS) != 0 || !Movable(f)) return;
   if (!Detach(f)) {
-    if (c->inTx) Commit(c, true, false);  // it only read: nothing to store
+    // A transaction that only read ends now (nothing to store); one that wrote is never cut.
+    if (!c->inTx || HoldsWrites(c)) return;
+    Commit(c, true, false);
     if (!Detach(f)) return;
   }
   // Its lock descriptor was opened read-only too, and the counter is written through it. Swapped
@@ -1412,7 +1414,22 @@ void Engine::CheckOthers(TableFile* f) {
 
 void Engine::BeginScope(const QString& folder) {
   Folder& fo = FolderOf(FolderKey(folder));
-  if (fo.scope++ == 0) fo.doomed = false;
+  if (fo.scope++ > 0) return;
+  fo.doomed = false;
+  // Before the transaction reads any of them: once read in it, a file it may write could not be
+  // attached anew until its end.
+  for (auto& c : fo.conns) {
+    std::vector<TableFile*> stale;
+    for (TableFile* f : c->files)
+      if (f->readOnly) stale.push_back(f);
+    for (TableFile* f : stale) {
+      try {
+        ReattachIfWritable(f);
+      } catch (const EDBEngineError&) {
+        // (The scope is open: its first write on the file says what is wrong.)
+      }
+    }
+  }
 }
 
 void Engine::EndScope(const QString& folder, bool raise) {
