@@ -1,6 +1,6 @@
-// A data folder that turns read-only while tables are open, then writable again: the writes made
-// meanwhile fail with the engine's French error and change nothing, and the very next ones store
-// everything, with the same tables still open.
+// A data folder that turns read-only while tables are open, or is read-only when they are opened,
+// then writable again: the writes made meanwhile fail with the engine's French error and change
+// nothing, and the very next ones store everything, with the same tables still open.
 #include <gtest/gtest.h>
 
 #include <QDate>
