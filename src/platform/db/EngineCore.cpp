@@ -996,6 +996,7 @@ void Engine::Attach(TableFile* f, Conn* c) {
   }
   f->conn = c;
   f->alias = alias;
+  f->readOnly = sqlite3_db_readonly(c->db, alias.toUtf8().constData()) == 1;
   c->files.push_back(f);
   // Rollback journal; a commit syncs the file, the journal and, once the journal is gone, the
   // folder, so that what Post returned from survives a power cut. Not settable inside a
@@ -1283,7 +1284,34 @@ bool Engine::MakeRoom(Conn* c, const std::vector<TableFile*>& keep) {
   return true;
 }
 
+void Engine::ReattachIfWritable(TableFile* f) {
+  Conn* c = f->conn;
+  if (!c || !f->readOnly) return;
+  const QByteArray p = QFile::encodeName(f->path);
+  if (::faccessat(AT_FDCWD, p.constData(), W_OK, AT_EACCESS) != 0 || !Movable(f)) return;
+  if (!Detach(f)) {
+    // A transaction that only read ends now (nothing to store); one that wrote is never cut.
+    if (!c->inTx || HoldsWrites(c)) return;
+    Commit(c, true, false);
+    if (!Detach(f)) return;
+  }
+  // Its lock descriptor was opened read-only too, and the counter is written through it. Swapped
+  // while SQLite has the file closed: closing a descriptor drops the process's record locks.
+  if (f->lockFd >= 0 && !f->exclusive && (::fcntl(f->lockFd, F_GETFL) & O_ACCMODE) == O_RDONLY) {
+    const int rw = ::open(p.constData(), O_RDWR | O_CLOEXEC);
+    if (rw >= 0 && ::flock(rw, LOCK_SH | LOCK_NB) == 0) {
+      ::close(f->lockFd);
+      f->lockFd = rw;
+    } else if (rw >= 0) {
+      ::close(rw);
+    }
+  }
+  Attach(f, c);
+  f->version++;
+}
+
 void Engine::Gather(TableFile* f) {
+  ReattachIfWritable(f);
   // Inside a transaction, the files it writes go to one connection while it has room: a join
   // over them then never has to move a file whose rows are pending.
   Conn* from = f->conn;
@@ -1296,6 +1324,8 @@ void Engine::Gather(TableFile* f) {
 
 Conn* Engine::Colocate(const std::vector<TableFile*>& files, bool write) {
   if (files.empty()) return nullptr;
+  if (write)
+    for (TableFile* f : files) ReattachIfWritable(f);
   std::map<Conn*, int> count;
   for (TableFile* f : files) count[f->conn]++;
   Conn* target = nullptr;
@@ -1384,7 +1414,22 @@ void Engine::CheckOthers(TableFile* f) {
 
 void Engine::BeginScope(const QString& folder) {
   Folder& fo = FolderOf(FolderKey(folder));
-  if (fo.scope++ == 0) fo.doomed = false;
+  if (fo.scope++ > 0) return;
+  fo.doomed = false;
+  // Before the transaction reads any of them: once read in it, a file it may write could not be
+  // attached anew until its end.
+  for (auto& c : fo.conns) {
+    std::vector<TableFile*> stale;
+    for (TableFile* f : c->files)
+      if (f->readOnly) stale.push_back(f);
+    for (TableFile* f : stale) {
+      try {
+        ReattachIfWritable(f);
+      } catch (const EDBEngineError&) {
+        // (The scope is open: its first write on the file says what is wrong.)
+      }
+    }
+  }
 }
 
 void Engine::EndScope(const QString& folder, bool raise) {

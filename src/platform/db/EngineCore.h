@@ -82,6 +82,7 @@ struct TableFile {
   int64_t counterCheckedAt = -1;
   bool written = false;  // written in the connection's open transaction
   bool pragmasPending = false;
+  bool readOnly = false;  // attached while it could not be written: SQLite keeps it read-only
   int64_t dataVersion = -1;  // SQLite's count of commits by other processes, last seen
 
   QString Q() const;             // alias."inner", for SQL
@@ -247,6 +248,9 @@ class Engine {
   void RollbackFolder(Folder& fo);  // raises when not everything could be undone
   void LoadMeta(TableFile* f, bool reconcile);
   void Move(TableFile* f, Conn* to);
+  // A file attached while it could not be written stays read-only to SQLite for as long as it is
+  // attached: before a write, one that can be written again is attached anew.
+  void ReattachIfWritable(TableFile* f);
   Conn* WriterOf(const QString& folderKey);  // the connection holding most of a scope's rows
   bool MakeRoom(Conn* c, const std::vector<TableFile*>& keep);  // false when every file must stay
   void DetachUnused();
