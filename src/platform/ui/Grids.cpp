@@ -752,7 +752,9 @@ bool TStringGrid::HandleKeyPress(QKeyEvent* e, bool fromEditor) {
     if (editorOpen_) editor_->deselect(), editor_->end(false);
     return true;
   }
-  bool moved = false;
+  // A move refused by a failure (the cell left could not be stored) still consumes its key: passed
+  // on, it would come back through the grid's own handler and try the same move again.
+  bool moved = true;
   GuardEvent([&] { moved = Navigate(key, e->modifiers()); });
   if (moved) return true;
   // Characters: the key-press event first, then Enter toggles the editor, Escape leaves it,
@@ -877,6 +879,9 @@ void TStringGrid::mousePressEvent(QMouseEvent* e) {
       if (same && (options_ & goEditing) && !editorOpen_) ShowEditor();
     }
   });
+  // A refused move leaves the cell being typed: the keys go on into its editor, which the press
+  // took the focus from (typed into the grid, a digit would start the cell over).
+  if (editorOpen_ && editor_->isVisible() && !editor_->hasFocus()) editor_->setFocus(Qt::MouseFocusReason);
   if (options_ & goRangeSelect) drag_ = Drag::Select;
 }
 
