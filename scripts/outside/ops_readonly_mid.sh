@@ -6,8 +6,9 @@
 # day changed; the folder writable again: the same save stores the typed quantity. Then the window
 # closed and opened again while the folder is read-only (its tables opened read-only), the folder
 # made writable with the window still open: its save stores too.
-# (A cell left while the folder is read-only is posted at once: the box comes then and the cursor
-# stays in the cell; the keys typed while a box is up go to the box. So one quantity per phase.)
+# A cell left while the folder is read-only is posted at once: one box comes then, the cursor stays
+# in the cell and the digits typed once the box is closed go on into it. (The keys typed while a
+# box is up go to the box: one quantity per phase.)
 # Usage: scripts/outside/ops_readonly_mid.sh   (as root)
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -35,13 +36,21 @@ xdotool key ctrl+s; sleep 1.5
 first=$(day)
 check "the first save stores the region's day (rows, total)" '[ "${first#* }" = 36.0 ]'
 readonly_data() { chmod -R a-w "$WORK/app/Data"; chmod a+rx "$WORK/app/Data"; }
-# Every error box closed (a refused cell may bring a second one when the first is closed).
+# Every error box closed.
 close_boxes() { local i; for i in 1 2 3 4; do
   [ -z "$(xdotool search --onlyvisible --name Erreur 2>/dev/null)" ] && return 0
   xdotool key Return; sleep 0.7; done; return 1; }
 readonly_data
 xdotool windowactivate --sync "$w" >/dev/null 2>&1
-xdotool type --delay 5 21; xdotool key ctrl+s; sleep 1.5
+# A cell left on the read-only folder: one box, closed by Return; the next digits go on into it.
+xdotool type --delay 5 2; xdotool key Tab; sleep 1.5
+shot "$OUT/outside-readonly-mid-cell.png"
+check "the cell left on the read-only folder brings the error box" '[ -n "$(wait_win Erreur 20)" ]'
+xdotool key Return; sleep 1.5
+check "one refused cell, one box" '[ -z "$(xdotool search --onlyvisible --name Erreur 2>/dev/null)" ]'
+close_boxes
+xdotool windowactivate --sync "$w" >/dev/null 2>&1
+xdotool type --delay 5 1; xdotool key ctrl+s; sleep 1.5
 shot "$OUT/outside-readonly-mid.png"
 check "the save on the read-only folder brings the error box" '[ -n "$(wait_win Erreur 20)" ]'
 close_boxes
