@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Hostile values typed into the real program, under Xvfb and openbox with `ulimit -n 1024`: each
-# value goes into a quantity cell of "Saisie des Prises" and into the amount of a payment in
-# "Saisie des Versements", followed by Enter. For each value it writes which window came up
-# (an error box, or none) and what the tables hold afterwards; pictures in shots/outside-*.png.
+# value goes into the next quantity cell of "Saisie des Prises", followed by Enter. For each value
+# it writes which window came up (an error box, or none) and what the table holds afterwards;
+# pictures in shots/outside-*.png.
 # Usage: scripts/outside/ops_hostile.sh
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -24,7 +24,10 @@ xdotool mousemove 334 293 click 1; sleep 0.3      # first cell of the second cli
 i=0
 for v in "${VALUES[@]}"; do
   i=$((i+1))
-  xdotool type --delay 3 -- "$v"; xdotool key Return; sleep 0.8
+  # a character outside the keyboard map is typed through a keycode xdotool remaps for it; at a
+  # short delay the map changes back before the key arrives and another character is typed
+  d=3; LC_ALL=C; [[ $v = *[![:print:]]* ]] && d=150; LC_ALL=C.UTF-8
+  xdotool type --delay $d -- "$v"; xdotool key Return; sleep 0.8
   box=$(xdotool search --onlyvisible --name "Erreur|Avertissement|Information" getwindowname %@ 2>/dev/null | head -1)
   [ $i = 1 ] && shot "$OUT/outside-takings-refused.png"
   if [ -n "$box" ]; then  # OK, then the refused text is replaced by 0
