@@ -7,7 +7,7 @@
 #   climb     : restore of archives with "../" entries, a link, a name twice (case apart),
 #               a damaged central directory
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
-#   floppy    : a backup to "A:" with no folder mapped: the insert-disk box until "Annuler"
+#   floppy    : a backup to "A:" with no disk in the drive: the insert-disk box until "Annuler"
 #   zip64     : restore of a backup written by `zip -fz` (zip64 records): the tables come back
 #   year      : purge of January on a copy of the whole generated year, timed, then the check
 #   fullpurge : purge and pack of a month with the program on a tmpfs that holds the data and
@@ -132,13 +132,19 @@ PY
       (cd $W/Data && md5sum -c $ZO/ro_before >/dev/null 2>&1) && echo "  data unchanged" || echo "  DATA CHANGED"
       chmod -R u+w $W ;;
     floppy)
-      zo_install $W 20000; zo_env $W
+      # The folder dialog knows no letters and only offers folders that exist: "A:" is mapped to a
+      # removable drive's mount point, chosen while it is there, then emptied of its medium (the
+      # folder removed) before the insert-disk box is answered.
+      zo_install $W 20000; zo_env $W; D=$ZO/nodisk; rm -rf $D; mkdir -p $D $W/reg
+      printf '[Software\\ZELM\\Lecteurs]\nA=%s\nA.Type=amovible\n' $D > $W/reg/HKEY_CURRENT_USER.ini
       if start $W; then
         menu backup; w=$(zo_wait "^Sauvegarde$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
-        zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; xdotool type --delay 5 "A:"; sleep 0.3; xdotool key Return
+        zo_wait "^Choisir l'endroit" >/dev/null; sleep 0.4; xdotool type --delay 5 "$D/"; sleep 0.3; xdotool key Return
+        zo_wait "^Information$" >/dev/null; rmdir $D
         for k in 1 2 3; do result floppy_ask_$k 1; xdotool key Return; done
         result floppy_cancel 1; xdotool key Escape; result floppy_after 1; stop
-      fi ;;
+      fi
+      [ -e $D ] && echo "  WRITTEN: $(ls -A $D)" || echo "  nothing written" ;;
     zip64)
       zo_install $W 20000; zo_env $W
       (cd $W/Data && zip -q -fz ZELM.zip *.* && md5sum *.DB *.db) > $ZO/z64_saved
@@ -197,7 +203,10 @@ PY
           garbage) head -c 20000 /dev/urandom > $W/RAPPORT.DB ;;
           djini) printf '\xff\xfe[PRINT\nLSTPRINT=-99999999999999\nDEB=zz/zz/zzzz\nFIN=\x01\x02\n[[[\n' > $W/Data/DJ.INI ;;
         esac
-        start $W && { xdotool mousemove 238 57 click 1; result rapport_$kind 2; xdotool key Return; sleep 0.4; xdotool key alt+F4; result rapport_${kind}_closed 1; stop; }
+        start $W && { xdotool mousemove 238 57 click 1; result rapport_$kind 2
+          # Return answers a box; with none it would press the chooser's "Imprimer"
+          windows | grep -q "Erreur\|Avertissement" && { xdotool key Return; sleep 0.4; }
+          xdotool key alt+F4; result rapport_${kind}_closed 1; stop; }
       done ;;
   esac
 done

@@ -16,6 +16,7 @@ export LC_ALL=C.UTF-8 TZ=Europe/Paris QT_QPA_PLATFORM=xcb
 install_program() {
   local dir=$1
   mkdir -p "$dir/Data" "$dir/home" "$dir/reg"
+  chmod 700 "$dir/home"  # it is also the runtime folder (XDG_RUNTIME_DIR), which Qt wants private
   cp "$ZO_BIN/zelm" "$dir/"
   cp "$ZO_BIN"/lib*.so "$dir/" 2>/dev/null || true
   cp "$ZO_BIN"/RAPPORT.* "$dir/" 2>/dev/null || true
