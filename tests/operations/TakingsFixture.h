@@ -25,4 +25,14 @@ class TakingsTest : public AppDataTest {
   // Answers the day-and-titles dialog as a person would: a day (none offered: "Annuler"), a
   // scope, the titles to untick.
   static ScriptedDialogs::ModalHandler AnswerDay(const QString& day, int scope, const QStringList& untick = {});
+  // In the per-client window: the current client's row of quantities, its quantity cell typed
+  // over from the keyboard.
+  template <class PerClientWindow>
+  static void RetypeQuantity(PerClientWindow& w, const QString& text) {
+    w.grdDisto->setFocus();
+    w.grdDisto->SetSelectedIndex(2);
+    Press(Qt::Key_F2);
+    w.grdDisto->InplaceEditor()->selectAll();
+    Type(text);
+  }
 };

@@ -56,41 +56,25 @@ TEST_F(TakingsTest, PerClientWindowStoresTheRowBeingTypedAndRefusesWrongQuantiti
   TfrmDisto w;
   Activate(&w);
   ASSERT_TRUE(w.Client.Locate("Id", "0001"));
-  w.grdDisto->setFocus();
-  w.grdDisto->SetSelectedIndex(2);
-  Press(Qt::Key_F2);
-  w.grdDisto->InplaceEditor()->selectAll();
-  Type("-3");
+  RetypeQuantity(w, "-3");
   dlg->Clear();
   w.close();  // refused: the window stays
   EXPECT_EQ(dlg->Messages().value(0), "La quantité prise doit être numérique!");
   EXPECT_TRUE(w.isVisible());
   w.Disto.Cancel();
   Activate(&w);
-  w.grdDisto->setFocus();
-  w.grdDisto->SetSelectedIndex(2);
-  Press(Qt::Key_F2);
-  w.grdDisto->InplaceEditor()->selectAll();
-  Type("11");
+  RetypeQuantity(w, "11");
   // Another client: the row is stored first.
   w.Client.Locate("Id", "0002");
   EXPECT_EQ(Day("07/03/2005").value(0), "0001|0002|11|9.99");
   ASSERT_TRUE(w.Client.Locate("Id", "0001"));
-  w.grdDisto->setFocus();
-  w.grdDisto->SetSelectedIndex(2);
-  Press(Qt::Key_F2);
-  w.grdDisto->InplaceEditor()->selectAll();
-  Type("12");
+  RetypeQuantity(w, "12");
   // Another day: stored first.
   Press(Qt::Key_PageDown);
   EXPECT_EQ(w.pnlDate->text(), "08/03/2005");
   EXPECT_EQ(Day("07/03/2005").value(0), "0001|0002|12|9.99");
   Press(Qt::Key_PageUp);
-  w.grdDisto->setFocus();
-  w.grdDisto->SetSelectedIndex(2);
-  Press(Qt::Key_F2);
-  w.grdDisto->InplaceEditor()->selectAll();
-  Type("13");
+  RetypeQuantity(w, "13");
   w.close();
   EXPECT_FALSE(w.isVisible());
   EXPECT_EQ(Day("07/03/2005").value(0), "0001|0002|13|9.99");

@@ -97,11 +97,7 @@ TEST_F(TakingsTest, PerClientWindowRefusedByAReadOnlyFolderBringsOneBoxAndKeepsT
   TfrmDisto w;
   Activate(&w);
   ASSERT_TRUE(w.Client.Locate("Id", "0001"));
-  w.grdDisto->setFocus();
-  w.grdDisto->SetSelectedIndex(2);
-  Press(Qt::Key_F2);
-  w.grdDisto->InplaceEditor()->selectAll();
-  Type("11");
+  RetypeQuantity(w, "11");
   {
     ReadOnlyFolder readOnly(DataPath);
     // The record shown in the clients' list above or below DUPONT.
