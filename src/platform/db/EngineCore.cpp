@@ -1385,7 +1385,9 @@ void Engine::BeforeRead(TableFile* f) {
 
 void Engine::AfterWrite(TableFile* f) {
   f->version++;
-  if (f->counterDirty && !f->conn->inTx) StoreCounter(f, true);
+  // The row is stored: a header busy elsewhere must not make the Post look failed (the next key
+  // goes past the keys stored anyway; the counter is written at a later write).
+  if (f->counterDirty && !f->conn->inTx) StoreCounter(f, false);
 }
 
 void Engine::AfterWriteAll(Conn* c) {
@@ -1493,16 +1495,16 @@ void Engine::Commit(Conn* c, bool raise, bool together) {
     if (raise) c->Fail(rc, "commit: " + msg);
     return;
   }
-  AfterCommit(c, raise);
+  AfterCommit(c);
 }
 
-void Engine::AfterCommit(Conn* c, bool raise) {
+void Engine::AfterCommit(Conn* c) {
   c->inTx = false;
   std::vector<TableFile*> files = c->files;
   for (TableFile* f : files) {
     f->written = false;
     if (f->pragmasPending) SetPragmas(c, f);
-    if (f->counterDirty) StoreCounter(f, raise);
+    if (f->counterDirty) StoreCounter(f, false);  // committed: never reported as failed
   }
   DetachUnused();  // files closed while the transaction was open go now
 }
@@ -1524,7 +1526,7 @@ void Engine::CommitTogether(const std::vector<Conn*>& conns) {
   for (int rc : rcs)
     if (rc != SQLITE_OK && failed == SQLITE_OK) failed = rc;
   if (failed == SQLITE_OK) {
-    for (Conn* c : conns) AfterCommit(c, true);
+    for (Conn* c : conns) AfterCommit(c);
     return;
   }
   const QString msg = QString::fromUtf8(sqlite3_errstr(failed));

@@ -238,7 +238,7 @@ class Engine {
   bool Detach(TableFile* f);  // false when it must wait for the transaction's end
   void Commit(Conn* c, bool raise, bool together = true);
   void CommitFolder(Folder& fo, bool raise);  // every open transaction of the folder
-  void AfterCommit(Conn* c, bool raise);
+  void AfterCommit(Conn* c);
   // Commits the transactions of several connections as one (see GroupCommit.h); raises when
   // nothing could be stored.
   void CommitTogether(const std::vector<Conn*>& conns);
