@@ -2,7 +2,11 @@
 # kill -9 of the real program in the middle of a save, RUNS times for each of:
 #  takings: "Saisie des Prises", "Toutes" ticked (300 clients x 80 titles, half of today's rows
 #           missing), one cell typed (4321, still in its editor), Ctrl+S, kill after a random delay;
-#  returns: "Saisie des Invendus" on the latest week, 8 unsold cells typed (77), Ctrl+S, kill.
+#  returns: "Saisie des Invendus" on the latest week, all clients but the last region's moved into
+#           the first region and its rows of the week taken out beforehand (so that the save stores
+#           290 clients x 80 titles again, long enough for the kill to land inside it), 8 unsold
+#           cells typed (77), Ctrl+S, kill. One save is timed first without a kill; the kill delays
+#           are spread over 0 to 1.3 times that.
 # Afterwards the day (the week) must be wholly old or wholly new, and every table of the data folder
 # must pass PRAGMA integrity_check. Prints one line a run and a summary; exit 1 when one is torn.
 # Usage: scripts/outside/ops_kill.sh [RUNS] [takings|returns|both]
@@ -19,13 +23,40 @@ sqlite3 "$CACHE/Disto.DB" "INSERT INTO Disto SELECT '$TODAY', Id_Client, Id_Titr
 export OPS_DATA_CACHE="$CACHE"
 OLD_DAY=$(sqlite3 "$CACHE/Disto.DB" "SELECT count(*) FROM Disto WHERE DateJ='$TODAY'")
 WEEK=$(sqlite3 "$CACHE/Retour.DB" "SELECT max(Week) FROM Retour")
+# every client but the last region's in the region the returns window opens on; that region's rows
+# of the week taken out (the last region's kept, so that the window still opens on that week)
+REGION=$(sqlite3 "$CACHE/Region.db" "SELECT min(Id) FROM Region")
+python3 - "$CACHE/CLIENT.DB" "$REGION" <<'PY'
+import sqlite3, sys
+c = sqlite3.connect(sys.argv[1])
+# the region keys are digits, which the engine's folding order leaves as they are
+c.create_collation("ZNOCASE", lambda a, b: (a.upper() > b.upper()) - (a.upper() < b.upper()))
+c.execute("UPDATE CLIENT SET Region=? WHERE Region<>(SELECT max(Region) FROM CLIENT)", (sys.argv[2],))
+c.commit()
+PY
+REG_CLIENTS="SELECT Id FROM c.CLIENT WHERE Region='$REGION'"
+sqlite3 "$CACHE/Retour.DB" "ATTACH '$CACHE/CLIENT.DB' AS c;
+  DELETE FROM Retour WHERE Week='$WEEK' AND Id_Client IN ($REG_CLIENTS)"
+REG_CELLS=$(( $(sqlite3 "$CACHE/CLIENT.DB" "SELECT count(*) FROM CLIENT WHERE Region='$REGION'") \
+  * $(sqlite3 "$CACHE/Titre.DB" "SELECT count(*) FROM Titre") ))
+region_rows() {
+  sqlite3 "$1/Data/Retour.DB" ".timeout 2000" "ATTACH '$1/Data/CLIENT.DB' AS c;
+    SELECT count(*) FROM Retour WHERE Week='$WEEK' AND Id_Client IN ($REG_CLIENTS)"
+}
+SAVE_S=0.05  # how long the returns save takes, measured before the first kill
 start_x
 trap 'stop_x; rm -rf "$WORK"' EXIT
 torn=0; bad=0; old=0; new=0; total=0
 
 check_tables() {  # every table file of the data folder passes its integrity check
   # (the counts above ran first through sqlite3, which rolls back a hot journal as the program would)
-  ls "$1"/Data/*-journal "$1"/Data/*-wal 2>/dev/null | sed 's/^/  left over: /'
+  local j
+  for j in "$1"/Data/*-journal "$1"/Data/*-wal; do
+    [ -e "$j" ] || continue
+    # killed before the journal was synced: its header is still zero and the table never written
+    if [ "$(head -c 8 "$j" | tr -d '\0' | wc -c)" = 0 ]; then echo -n " (unsynced journal left, table untouched)"
+    else echo -n " left over: $j"; fi
+  done
   python3 "$ROOT/scripts/outside/integrity.py" "$1"/Data/*.DB "$1"/Data/*.db | sed 's/^/  /'
   return "${PIPESTATUS[0]}"
 }
@@ -53,15 +84,26 @@ run_takings() {
   echo -n "delay $delay "
 }
 
-run_returns() {
-  local app=$1 w delay i
+run_returns() {  # run_returns APP [measure]
+  local app=$1 w delay i t0
   open_menu_item 94
   w=$(wait_win "Saisie des invendus" 100) || { echo "  no window"; return 2; }
   sleep 1
   xdotool mousemove 254 232 click 1; sleep 1         # calendar on the shown week
   xdotool mousemove 675 573 click 1; sleep 2         # OK: the week loads (Enter does not press it)
   for i in 1 2 3 4 5 6 7 8; do xdotool type --delay 20 77; xdotool key Down; done
-  delay=$(awk -v r=$RANDOM 'BEGIN{printf "%.3f", r/32767*0.05}')
+  if [ "${2:-}" = measure ]; then
+    t0=$(date +%s.%N)
+    xdotool key ctrl+s
+    for i in $(seq 12000); do
+      [ "$(region_rows "$app")" = "$REG_CELLS" ] && break
+      sleep 0.005
+    done
+    SAVE_S=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN{printf "%.3f", b-a}')
+    kill -9 "$APP_PID"; wait "$APP_PID" 2>/dev/null
+    [ "$(region_rows "$app")" = "$REG_CELLS" ]
+  fi
+  delay=$(awk -v r=$RANDOM -v s="$SAVE_S" 'BEGIN{printf "%.3f", r/32767*s*1.3}')
   xdotool key ctrl+s; sleep "$delay"
   kill -9 "$APP_PID"; wait "$APP_PID" 2>/dev/null
   echo -n "delay $delay "
@@ -69,6 +111,12 @@ run_returns() {
 
 for kind in takings returns; do
   [ "$WHAT" = both ] || [ "$WHAT" = "$kind" ] || continue
+  if [ $kind = returns ]; then
+    app="$WORK/measure"; install_app "$app"; start_app "$app"
+    run_returns "$app" measure || { echo "the timed returns save never stored the week"; exit 1; }
+    echo "returns save of $REG_CELLS cells: ${SAVE_S} s (kill delays spread over 0-1.3 times that)"
+    rm -rf "$app"
+  fi
   for n in $(seq "$RUNS"); do
     app="$WORK/app$n-$kind"
     install_app "$app"
@@ -86,11 +134,11 @@ for kind in takings returns; do
       echo -n "rows $rows cell $cell: $state"
     else
       typed=$(sqlite3 "$app/Data/Retour.DB" "SELECT count(*) FROM Retour WHERE Week='$WEEK' AND Qte=77")
-      rows=$(sqlite3 "$app/Data/Retour.DB" "SELECT count(*) FROM Retour WHERE Week='$WEEK'")
-      if [ "$typed" = 0 ]; then state=old; old=$((old+1))
-      elif [ "$typed" = 8 ]; then state=new; new=$((new+1))
+      rows=$(region_rows "$app")
+      if [ "$typed" = 0 ] && [ "$rows" = 0 ]; then state=old; old=$((old+1))
+      elif [ "$typed" = 8 ] && [ "$rows" = "$REG_CELLS" ]; then state=new; new=$((new+1))
       else state=TORN; torn=$((torn+1)); fi
-      echo -n "typed cells stored $typed, week rows $rows: $state"
+      echo -n "typed cells stored $typed, region rows of the week $rows: $state"
     fi
     if check_tables "$app"; then echo " integrity ok"; else echo " INTEGRITY FAILED"; torn=$((torn+1)); fi
     rm -rf "$app"
