@@ -5,8 +5,8 @@
 #  returns: "Saisie des Invendus" on the latest week, all clients but the last region's moved into
 #           the first region and its rows of the week taken out beforehand (so that the save stores
 #           290 clients x 80 titles again, long enough for the kill to land inside it), 8 unsold
-#           cells typed (77), Ctrl+S, kill. One save is timed first without a kill; the kill delays
-#           are spread over 0 to 1.3 times that.
+#           cells typed (77), Ctrl+S, kill. One save is timed first without a kill (while the
+#           table's journal exists); the kill delays are spread over 0 to 1.3 times its end.
 # Afterwards the day (the week) must be wholly old or wholly new, and every table of the data folder
 # must pass PRAGMA integrity_check. Prints one line a run and a summary; exit 1 when one is torn.
 # Usage: scripts/outside/ops_kill.sh [RUNS] [takings|returns|both]
@@ -43,7 +43,7 @@ region_rows() {
   sqlite3 "$1/Data/Retour.DB" ".timeout 2000" "ATTACH '$1/Data/CLIENT.DB' AS c;
     SELECT count(*) FROM Retour WHERE Week='$WEEK' AND Id_Client IN ($REG_CLIENTS)"
 }
-SAVE_S=0.05  # how long the returns save takes, measured before the first kill
+SAVE_S=0.05 SAVE_BEGIN=0  # when the returns save's transaction ends (begins), timed before the first kill
 start_x
 trap 'stop_x; rm -rf "$WORK"' EXIT
 torn=0; bad=0; old=0; new=0; total=0
@@ -93,15 +93,22 @@ run_returns() {  # run_returns APP [measure]
   xdotool mousemove 675 573 click 1; sleep 2         # OK: the week loads (Enter does not press it)
   for i in 1 2 3 4 5 6 7 8; do xdotool type --delay 20 77; xdotool key Down; done
   if [ "${2:-}" = measure ]; then
-    t0=$(date +%s.%N)
+    # the save's transaction lasts as long as the returns table's journal: watched without a fork
+    local j="$app/Data/Retour.DB-journal" t0 t1=0 t2=0
+    t0=$EPOCHREALTIME
     xdotool key ctrl+s
-    for i in $(seq 12000); do
-      [ "$(region_rows "$app")" = "$REG_CELLS" ] && break
-      sleep 0.005
+    while [ ! -e "$j" ]; do
+      [ "$(awk -v a="$t0" -v b="$EPOCHREALTIME" 'BEGIN{print (b-a > 60)}')" = 1 ] && break
     done
-    SAVE_S=$(awk -v a="$t0" -v b="$(date +%s.%N)" 'BEGIN{printf "%.3f", b-a}')
+    t1=$EPOCHREALTIME
+    while [ -e "$j" ]; do :; done
+    t2=$EPOCHREALTIME
+    sleep 1
     kill -9 "$APP_PID"; wait "$APP_PID" 2>/dev/null
+    SAVE_BEGIN=$(awk -v a="$t0" -v b="$t1" 'BEGIN{printf "%.3f", b-a}')
+    SAVE_S=$(awk -v a="$t0" -v b="$t2" 'BEGIN{printf "%.3f", b-a}')
     [ "$(region_rows "$app")" = "$REG_CELLS" ]
+    return
   fi
   delay=$(awk -v r=$RANDOM -v s="$SAVE_S" 'BEGIN{printf "%.3f", r/32767*s*1.3}')
   xdotool key ctrl+s; sleep "$delay"
@@ -114,7 +121,7 @@ for kind in takings returns; do
   if [ $kind = returns ]; then
     app="$WORK/measure"; install_app "$app"; start_app "$app"
     run_returns "$app" measure || { echo "the timed returns save never stored the week"; exit 1; }
-    echo "returns save of $REG_CELLS cells: ${SAVE_S} s (kill delays spread over 0-1.3 times that)"
+    echo "returns save of $REG_CELLS cells: journal from ${SAVE_BEGIN} s to ${SAVE_S} s after Ctrl+S (kill delays spread over 0-1.3 times the end)"
     rm -rf "$app"
   fi
   for n in $(seq "$RUNS"); do
