@@ -6,7 +6,8 @@
 #           the first region and its rows of the week taken out beforehand (so that the save stores
 #           290 clients x 80 titles again, long enough for the kill to land inside it), 8 unsold
 #           cells typed (77), Ctrl+S, kill. One save is timed first without a kill (while the
-#           table's journal exists); the kill delays are spread over 0 to 1.3 times its end.
+#           table's journal exists); the kill delays are spread over 0 to 1.3 times its end, and
+#           every other run kills as soon as the journal's header is written (the commit).
 # Afterwards the day (the week) must be wholly old or wholly new, and every table of the data folder
 # must pass PRAGMA integrity_check. Prints one line a run and a summary; exit 1 when one is torn.
 # Usage: scripts/outside/ops_kill.sh [RUNS] [takings|returns|both]
@@ -110,10 +111,30 @@ run_returns() {  # run_returns APP [measure]
     [ "$(region_rows "$app")" = "$REG_CELLS" ]
     return
   fi
+  if [ "${2:-}" = commit ]; then
+    xdotool key ctrl+s
+    if at_commit "$app/Data/Retour.DB-journal"; then delay=commit; else delay="commit missed"; fi
+    kill -9 "$APP_PID"; wait "$APP_PID" 2>/dev/null
+    echo -n "kill $delay "
+    return
+  fi
   delay=$(awk -v r=$RANDOM -v s="$SAVE_S" 'BEGIN{printf "%.3f", r/32767*s*1.3}')
   xdotool key ctrl+s; sleep "$delay"
   kill -9 "$APP_PID"; wait "$APP_PID" 2>/dev/null
   echo -n "delay $delay "
+}
+
+at_commit() {  # at_commit JOURNAL: returns once the journal's header is written (synced: the table
+  # file is being written now); 1 when the journal went away first or after 10 s. No fork.
+  local j=$1 seen=0 c t0=${EPOCHREALTIME/./}
+  while :; do
+    if [ -e "$j" ]; then
+      seen=1; c=
+      LC_ALL=C IFS= read -r -n1 -d '' c <"$j" 2>/dev/null
+      [ -n "$c" ] && return 0
+    elif [ $seen = 1 ]; then return 1; fi
+    (( ${EPOCHREALTIME/./} - t0 > 10000000 )) && return 1
+  done
 }
 
 for kind in takings returns; do
@@ -129,7 +150,8 @@ for kind in takings returns; do
     install_app "$app"
     start_app "$app"
     echo -n "$kind run $n: "
-    "run_$kind" "$app"; rc=$?
+    aim=; [ $kind = returns ] && [ $((n % 2)) = 0 ] && aim=commit  # every other one at the commit
+    "run_$kind" "$app" $aim; rc=$?
     [ $rc = 2 ] && { kill -9 "$APP_PID" 2>/dev/null; bad=$((bad+1)); continue; }
     total=$((total+1))
     if [ $kind = takings ]; then
