@@ -162,12 +162,16 @@ for kind in takings returns; do
       else state=TORN; torn=$((torn+1)); fi
       echo -n "rows $rows cell $cell: $state"
     else
+      # a journal with its header written: the table was being written, rolled back at the count
+      hot=; c=; [ -e "$app/Data/Retour.DB-journal" ] \
+        && LC_ALL=C IFS= read -r -n1 -d '' c <"$app/Data/Retour.DB-journal" && [ -n "$c" ] \
+        && hot=" (hot journal rolled back)"
       typed=$(sqlite3 "$app/Data/Retour.DB" "SELECT count(*) FROM Retour WHERE Week='$WEEK' AND Qte=77")
       rows=$(region_rows "$app")
       if [ "$typed" = 0 ] && [ "$rows" = 0 ]; then state=old; old=$((old+1))
       elif [ "$typed" = 8 ] && [ "$rows" = "$REG_CELLS" ]; then state=new; new=$((new+1))
       else state=TORN; torn=$((torn+1)); fi
-      echo -n "typed cells stored $typed, region rows of the week $rows: $state"
+      echo -n "typed cells stored $typed, region rows of the week $rows: $state$hot"
     fi
     if check_tables "$app"; then echo " integrity ok"; else echo " INTEGRITY FAILED"; torn=$((torn+1)); fi
     rm -rf "$app"
