@@ -9,13 +9,12 @@
 #include "shell/UMain.h"
 #include "shell/global.h"
 #include "support/TestSupport.h"
+#include "MainWindowEnv.h"
 
 #ifdef ZELM_HAVE_SCHEMA
 TEST(FirstStart, AnEmptyFolderGetsTheDataFolderWithEveryTable) {
-  TempDir app;
-  TfrmMain::ExeNameOverride = app.File("zelm");
-  const QByteArray oldRegistry = qgetenv("ZELM_REGISTRY_DIR");
-  qputenv("ZELM_REGISTRY_DIR", app.File("registry").toUtf8());
+  MainWindowEnv env(/*realStartChecks=*/true);
+  TempDir& app = env.app;
   ScopedDialogs dlg;
   QPointer<TfrmMain> frm = new TfrmMain(nullptr);
   EXPECT_TRUE(dlg->Asked().empty());
@@ -29,7 +28,5 @@ TEST(FirstStart, AnEmptyFolderGetsTheDataFolderWithEveryTable) {
   dlg->QueueAnswer(ModalResult::No);
   frm->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  TfrmMain::ExeNameOverride.clear();
-  qputenv("ZELM_REGISTRY_DIR", oldRegistry);
 }
 #endif

@@ -30,6 +30,7 @@
 #include "shell/USplashEx.h"
 #include "shell/global.h"
 #include "support/TestSupport.h"
+#include "MainWindowEnv.h"
 
 namespace {
 
@@ -55,18 +56,12 @@ QImage Bitmap(int w, int h, QRgb color) {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    app_ = std::make_unique<TempDir>();
-    TfrmMain::ExeNameOverride = app_->File("zelm");
-    oldRegistry_ = qgetenv("ZELM_REGISTRY_DIR");
-    qputenv("ZELM_REGISTRY_DIR", app_->File("registry").toUtf8());
+    env_ = std::make_unique<MainWindowEnv>();
+    app_ = &env_->app;
     SetClock(QDateTime(QDate(2026, 12, 7), QTime(9, 30)));
     Version = "ZELM 2.4";
     Exercice = 0;
     Droits.fill(QString());
-    createTables_ = TfrmMain::CreateTablesHook;
-    databaseCheck_ = TfrmMain::DatabaseCheckHook;
-    TfrmMain::CreateTablesHook = nullptr;
-    TfrmMain::DatabaseCheckHook = nullptr;
   }
   void TearDown() override {
     if (frm_) {
@@ -78,10 +73,7 @@ class MainWindowTest : public ::testing::Test {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* c = qobject_cast<TfrmCalendar*>(w)) calendars << c;
     for (auto& c : calendars) delete c.data();
-    TfrmMain::CreateTablesHook = createTables_;
-    TfrmMain::DatabaseCheckHook = databaseCheck_;
-    TfrmMain::ExeNameOverride.clear();
-    qputenv("ZELM_REGISTRY_DIR", oldRegistry_);
+    env_.reset();
     SetClock(QDateTime());
   }
 
@@ -99,11 +91,10 @@ class MainWindowTest : public ::testing::Test {
   QString Ini() const { return app_->File("ZELM.INI"); }
   QString Data() const { return app_->File("Data/"); }
 
-  std::unique_ptr<TempDir> app_;
+  std::unique_ptr<MainWindowEnv> env_;
+  TempDir* app_ = nullptr;
   ScopedDialogs dlg_;
   QPointer<TfrmMain> frm_;
-  QByteArray oldRegistry_;
-  std::function<void(const QString&)> createTables_, databaseCheck_;
 };
 
 }  // namespace
@@ -637,7 +628,9 @@ TEST_F(MainWindowTest, AGarbledIniFileStillStartsTheProgramWithASaneYear) {
     EXPECT_GE(Exercice, 1900);
     EXPECT_LE(Exercice, 9999);
     const QString year = frm->stBar->Panels[1]->text();
-    if (!year.isEmpty()) EXPECT_EQ(year, IntToStr(Exercice));
+    if (!year.isEmpty()) {
+      EXPECT_EQ(year, IntToStr(Exercice));
+    }
     for (const AskedDialog& a : dlg_->Asked()) EXPECT_EQ(a.type, MsgDlgType::Error) << a.text.toStdString();
     CloseWith(ModalResult::No);
     const QString stored = TIniFile(Ini()).ReadString("PARAMS", "EXER", "");

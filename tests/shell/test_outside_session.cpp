@@ -16,6 +16,7 @@
 #include "shell/UMain.h"
 #include "shell/global.h"
 #include "support/TestSupport.h"
+#include "MainWindowEnv.h"
 
 namespace {
 void Wait(int ms) {
@@ -26,14 +27,7 @@ void Wait(int ms) {
 }  // namespace
 
 TEST(OutsideSessionTest, TheEndOfTheSessionWaitsForALongOperation) {
-  TempDir app;
-  TfrmMain::ExeNameOverride = app.File("zelm");
-  const QByteArray oldRegistry = qgetenv("ZELM_REGISTRY_DIR");
-  qputenv("ZELM_REGISTRY_DIR", app.File("registry").toUtf8());
-  const auto createTables = TfrmMain::CreateTablesHook;
-  const auto check = TfrmMain::DatabaseCheckHook;
-  TfrmMain::CreateTablesHook = nullptr;
-  TfrmMain::DatabaseCheckHook = nullptr;
+  MainWindowEnv env;
   {
     ScopedDialogs dlg;
     QPointer<TfrmMain> main = new TfrmMain(nullptr);
@@ -62,21 +56,11 @@ TEST(OutsideSessionTest, TheEndOfTheSessionWaitsForALongOperation) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     delete main.data();
   }
-  TfrmMain::CreateTablesHook = createTables;
-  TfrmMain::DatabaseCheckHook = check;
-  TfrmMain::ExeNameOverride.clear();
-  qputenv("ZELM_REGISTRY_DIR", oldRegistry);
 }
 
 TEST(OutsideSessionTest, WhatAKilledRestoreLeftIsDeletedAtStart) {
-  TempDir app;
-  TfrmMain::ExeNameOverride = app.File("zelm");
-  const QByteArray oldRegistry = qgetenv("ZELM_REGISTRY_DIR");
-  qputenv("ZELM_REGISTRY_DIR", app.File("registry").toUtf8());
-  const auto createTables = TfrmMain::CreateTablesHook;
-  const auto check = TfrmMain::DatabaseCheckHook;
-  TfrmMain::CreateTablesHook = nullptr;
-  TfrmMain::DatabaseCheckHook = nullptr;
+  MainWindowEnv env;
+  TempDir& app = env.app;
   QDir().mkpath(app.File("Data"));
   QDir().mkpath(app.File("Temp/restaure-AbC123"));
   for (const char* f : {"Data/~restaure.Disto.DB", "Data/Disto.DB", "Temp/restaure-AbC123/Disto.DB", "Temp/autre.txt"}) {
@@ -95,8 +79,4 @@ TEST(OutsideSessionTest, WhatAKilledRestoreLeftIsDeletedAtStart) {
     main->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
-  TfrmMain::CreateTablesHook = createTables;
-  TfrmMain::DatabaseCheckHook = check;
-  TfrmMain::ExeNameOverride.clear();
-  qputenv("ZELM_REGISTRY_DIR", oldRegistry);
 }
