@@ -1,6 +1,5 @@
 #include "maintenance/MaintCommon.h"
 
-#include <algorithm>
 #include <QDir>
 #include <QFileInfo>
 #include <QProgressBar>
