@@ -78,6 +78,23 @@ std::vector<TRPage> ReportsTest::RunPreview(const std::function<void()>& action,
   return pages;
 }
 
+void ReportsTest::ExpectNothingCovered(const TRPage& page, const QString& figures) {
+  const QRegularExpression figure("^(" + figures + ")$", QRegularExpression::CaseInsensitiveOption);
+  constexpr double eps = 0.01;
+  for (const TRItem& t : page.items) {
+    if (t.kind != TRItem::Text || t.text.isEmpty()) continue;
+    const QRectF ink = page.TextExtent(t);
+    EXPECT_TRUE(ink.left() >= t.r.left() - eps && ink.right() <= t.r.right() + eps)
+        << t.name.toStdString() << " \"" << t.text.toStdString() << "\" runs out of its box";
+    if (!figure.match(t.name).hasMatch()) continue;
+    for (const TRItem& o : page.items) {
+      if (&o == &t || o.kind != TRItem::Text || o.text.isEmpty()) continue;
+      EXPECT_FALSE(page.TextExtent(o).adjusted(eps, eps, -eps, -eps).intersects(ink))
+          << o.name.toStdString() << " \"" << o.text.toStdString() << "\" covers " << t.name.toStdString();
+    }
+  }
+}
+
 void ReportsTest::Type(QWidget* w, const QString& text) {
   w->setFocus();
   QTest::keyClicks(w, text);

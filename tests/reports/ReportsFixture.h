@@ -35,6 +35,10 @@ class ReportsTest : public AppDataTest {
                                  const std::function<void(TfrmPreview*)>& inspect = {});
   int previews = 0;  // previews seen by RunPreview
 
+  // Every text of the page lies inside its own box, and no text falls on a figure (the
+  // controls whose names match figures).
+  static void ExpectNothingCovered(const TRPage& page, const QString& figures);
+
   static void Type(QWidget* w, const QString& text);
   using AppDataTest::Type;
   static int PdfPages(const QString& file);

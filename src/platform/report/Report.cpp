@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPageLayout>
 #include <QPageSize>
@@ -10,6 +11,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "platform/db/Dataset.h"
 
@@ -55,7 +57,35 @@ QFont MakeFont(const TRFont& f) {
   font.setHintingPreference(QFont::PreferNoHinting);
   return font;
 }
+
+// Reports measure the same few fonts over and over. Kept to the end of the process: fonts must
+// not be released after the application.
+const QFontMetricsF& Metrics(const TRFont& f) {
+  struct Cache {
+    TRFont font;
+    std::optional<QFontMetricsF> metrics;
+  };
+  static Cache* cache = new Cache;
+  if (!cache->metrics || !(cache->font == f)) {
+    cache->metrics.emplace(MakeFont(f));
+    cache->font = f;
+  }
+  return *cache->metrics;
+}
 }  // namespace
+
+double TextWidth(const TRFont& font, const QString& text, double unitMM) {
+  return Metrics(font).horizontalAdvance(text) / kSub / unitMM;
+}
+
+QRectF TRPage::TextExtent(const TRItem& i) const {
+  if (i.wrap) return i.r;
+  const double w = TextWidth(i.font, i.text, unitMM);
+  const double x = i.align == taRightJustify ? i.r.right() - w
+                   : i.align == taCenter     ? i.r.center().x() - w / 2
+                                             : i.r.left();
+  return QRectF(x, i.r.top(), w, i.r.height());
+}
 
 void PaintPage(QPainter& p, const TRPage& page, double pxPerMM) {
   p.save();
@@ -94,16 +124,14 @@ void PaintPage(QPainter& p, const TRPage& page, double pxPerMM) {
           p.setFont(lastFont);
         }
         p.setPen(i.font.Color);
-        int flags = Qt::AlignVCenter | (i.wrap ? Qt::TextWordWrap : Qt::TextSingleLine | Qt::TextDontClip);
+        int flags = Qt::AlignVCenter | (i.wrap ? Qt::TextWordWrap : Qt::TextSingleLine);
         flags |= i.align == taRightJustify ? Qt::AlignRight : i.align == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
-        if (i.wrap) {
-          p.save();
-          p.setClipRect(r, Qt::IntersectClip);
-          p.drawText(r, flags, i.text);
-          p.restore();
-        } else {
-          p.drawText(r, flags, i.text);
-        }
+        // A printer's or the screen's metrics may differ a hair from those the text was cut
+        // with: the box still holds it.
+        p.save();
+        p.setClipRect(r, Qt::IntersectClip);
+        p.drawText(r, flags, i.text);
+        p.restore();
         break;
       }
     }
@@ -183,6 +211,16 @@ void TRControl::RenderText(TRPage& page, double bandTop, const QString& text) {
   t.align = Alignment;
   t.wrap = WordWrap;
   t.name = Name;
+  // What does not fit is cut at the box's edge, so a long name never covers the figure beside it.
+  if (!WordWrap && TextWidth(Font, text, page.unitMM) > t.r.width()) {
+    qsizetype fits = 0, over = text.size();  // the longest start that fits, by halves
+    while (over - fits > 1) {
+      const qsizetype mid = (fits + over) / 2;
+      (TextWidth(Font, text.left(mid), page.unitMM) <= t.r.width() ? fits : over) = mid;
+    }
+    if (fits > 0 && text[fits - 1].isHighSurrogate()) --fits;
+    t.text = text.left(fits);
+  }
   page.items.push_back(std::move(t));
 }
 

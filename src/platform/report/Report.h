@@ -45,7 +45,9 @@ struct TRItem {
   QString text;
   TRFont font;
   TRAlignment align = taLeftJustify;
-  bool wrap = false;           // text: broken into lines at the box's width, cut at its edges
+  // Text: one line cut to whole characters that fit the box, or (wrap) broken into lines at
+  // the box's width; drawing never leaves the box either way.
+  bool wrap = false;
   QColor pen = Qt::black;      // outline or line; invalid = none
   QColor brush;                // fill; invalid = none
   double penWidth = 0.2;       // millimetres
@@ -61,7 +63,13 @@ struct TRPage {
   QStringList Texts() const;
   const TRItem* Find(const QString& controlName, int nth = 0) const;  // ignoring case
   int Count(const QString& controlName) const;
+  // Where a one-line text's characters fall, in page units: as wide as the text, placed in its
+  // box by its alignment, as high as the box. A wrapped text: its box.
+  QRectF TextExtent(const TRItem& text) const;
 };
+
+// The width a line of text takes when painted, in layout units of unitMM millimetres.
+double TextWidth(const TRFont& font, const QString& text, double unitMM);
 
 // Paints a page with its top left corner at the painter's origin, pxPerMM device pixels per
 // millimetre.
