@@ -28,6 +28,13 @@ struct Shots : ReportsTest {
       AddRow("TLISTE.DB", {1, i + 4, "01", id, "Liste du matin"});
     }
     for (int i = 0; i < 3; ++i) AddRow("TLISTE.DB", {1, i + 1, "01", QString("T00%1").arg(i + 1), "Liste du matin"});
+    // Names as long as their fields hold, beside figures.
+    const QVariant n;
+    AddRow("CLIENT.DB", {"C006", 3, "BRAVO TABAC PRESSE DU CENTRE VILLE MAGNY", n, n, n, "A", "01", 0, 0, 0, 0, 0, 0});
+    AddRow("Titre.DB", {"T200", 20, 0x800000, "MAGAZINE MENSUEL DES WEEK-ENDS", "MAGAZINES WEEKS", 123, 1.0, 12.5, "1",
+                        "A", "1", false});
+    AddRow("TLISTE.DB", {1, 10, "01", "T200", "Liste du matin"});
+    for (const char* t : {"T001", "T100", "T101", "T200"}) AddTaking(QDate(2004, 1, 5), "C006", t, 888);
   }
 };
 
