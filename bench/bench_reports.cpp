@@ -121,7 +121,7 @@ int main(int argc, char** argv) {
 
   TRPreview preview;
   preview.resize(1000, 800);
-  preview.SetQRPrinter(job.get());
+  preview.SetPrintJob(job.get());
   preview.show();
   QApplication::processEvents();
   double worst = 0, total = 0;
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   }
   std::printf("  page turn, mean %.2f ms\n", turns ? total / turns : 0.0);
   Report("preview page turn (worst of 60, 100 %)", worst, "ms", "< 50 ms", worst < 50);
-  preview.SetQRPrinter(nullptr);
+  preview.SetPrintJob(nullptr);
   job.reset();
 
   TfrmRptBon zero;

@@ -153,12 +153,12 @@ TfrmPreview::TfrmPreview(QWidget* owner) : QWidget(owner, Qt::Window) {
 TfrmPreview::~TfrmPreview() = default;
 
 int TfrmPreview::PageCount() const {
-  TRPrintJob* job = QRPreview->QRPrinter();
+  TRPrintJob* job = QRPreview->PrintJob();
   return job ? job->PageCount() : 0;
 }
 
 void TfrmPreview::QRPreviewPageAvailable(int n) {
-  TRPrintJob* job = QRPreview->QRPrinter();
+  TRPrintJob* job = QRPreview->PrintJob();
   const QString title = job ? job->Title : (Report ? Report->ReportTitle : QString());
   setWindowTitle(title + " - " + QString::number(n) + (n > 1 ? " pages" : " page"));
   if (job && job->Finished) {
@@ -250,7 +250,7 @@ void TfrmPreview::cmbZoomChange() {
 }
 
 void TfrmPreview::btnPrintClick() {
-  TRPrintJob* job = QRPreview->QRPrinter();
+  TRPrintJob* job = QRPreview->PrintJob();
   if (!job || !job->Finished || job->PageCount() == 0) return;
   TPrintRange range;
   range.MinPage = 1;
@@ -287,8 +287,8 @@ void TfrmPreview::keyPressEvent(QKeyEvent* e) {
 
 void TfrmPreview::closeEvent(QCloseEvent* e) {
   // Production stops before the job is let go.
-  if (TRPrintJob* job = QRPreview->QRPrinter(); job && !job->Finished) job->Cancelled = true;
-  QRPreview->SetQRPrinter(nullptr);
+  if (TRPrintJob* job = QRPreview->PrintJob(); job && !job->Finished) job->Cancelled = true;
+  QRPreview->SetPrintJob(nullptr);
   SetScreenCursor(TCursor::crDefault);
   e->accept();
 }
@@ -296,7 +296,7 @@ void TfrmPreview::closeEvent(QCloseEvent* e) {
 void ShowPreview(TReport* report, TRPrintJob* job) {
   auto* f = new TfrmPreview(nullptr);
   f->Report = report;
-  f->QRPreview->SetQRPrinter(job);
+  f->QRPreview->SetPrintJob(job);
   report->PreviewWindow = f;
   f->setWindowModality(Qt::ApplicationModal);
   f->showMaximized();

@@ -66,7 +66,7 @@ std::vector<TRPage> ReportsTest::RunPreview(const std::function<void()>& action,
       if (!f || !f->isVisible() || !f->ToolBar->isEnabled()) continue;
       timer.stop();
       ++previews;
-      pages = f->QRPreview->QRPrinter()->Pages;
+      pages = f->QRPreview->PrintJob()->Pages;
       if (inspect) inspect(f);
       f->close();
       return;

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
 
   auto* f = new TfrmPreview(nullptr);
   f->Report = &bon.RptBon;
-  f->QRPreview->SetQRPrinter(bons.get());
+  f->QRPreview->SetPrintJob(bons.get());
   f->QRPreviewPageAvailable(bons->PageCount());
   f->setWindowState(Qt::WindowNoState);
   f->resize(1100, 900);

@@ -159,7 +159,7 @@ TEST_F(PreviewTest, ClosingWhileProducingStopsTheProduction) {
         produced = f->PageCount();
         EXPECT_FALSE(f->ToolBar->isEnabled());
         EXPECT_EQ(f->Panels[1]->text(), "Impression en cours ...");
-        QObject::connect(f->QRPreview->QRPrinter(), &TRPrintJob::PageAvailable, [&](int n) { later = n; });
+        QObject::connect(f->QRPreview->PrintJob(), &TRPrintJob::PageAvailable, [&](int n) { later = n; });
         f->close();
         return;
       }

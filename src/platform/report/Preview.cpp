@@ -22,7 +22,7 @@ class TRPreview::Page : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     p.fillRect(rect(), Qt::white);
-    TRPrintJob* job = owner_->QRPrinter();
+    TRPrintJob* job = owner_->PrintJob();
     if (!job) return;
     const int n = owner_->PageNumber();
     if (n < 1 || n > job->PageCount()) return;
@@ -46,7 +46,7 @@ TRPreview::~TRPreview() = default;
 
 QWidget* TRPreview::PageWidget() const { return view_; }
 
-void TRPreview::SetQRPrinter(TRPrintJob* job) {
+void TRPreview::SetPrintJob(TRPrintJob* job) {
   if (job_) disconnect(job_.data(), nullptr, this, nullptr);
   job_ = job;
   if (job)

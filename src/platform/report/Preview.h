@@ -13,9 +13,9 @@ class TRPreview : public QScrollArea {
   explicit TRPreview(QWidget* parent = nullptr);
   ~TRPreview() override;
 
-  TRPrintJob* QRPrinter() const { return job_; }
+  TRPrintJob* PrintJob() const { return job_; }
   // Binds the job (nullptr detaches it); the page announcements reach OnPageAvailable.
-  void SetQRPrinter(TRPrintJob* job);
+  void SetPrintJob(TRPrintJob* job);
   std::function<void(int pagesSoFar)> OnPageAvailable;
 
   int PageNumber() const { return page_; }
