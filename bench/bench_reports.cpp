@@ -14,7 +14,7 @@
 #include "BenchData.h"
 #include "platform/db/Table.h"
 #include "platform/db/Transaction.h"
-#include "platform/report/Preview.h"
+#include "platform/reportengine/Preview.h"
 #include "platform/ui/Dialogs.h"
 #include "reports/URptBon.h"
 #include "reports/URptListe.h"

@@ -6,8 +6,8 @@
 #include <QWidget>
 #include <array>
 
-#include "platform/report/Preview.h"
-#include "platform/report/Report.h"
+#include "platform/reportengine/Preview.h"
+#include "platform/reportengine/Report.h"
 
 class QComboBox;
 class QFrame;

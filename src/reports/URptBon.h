@@ -10,7 +10,7 @@
 
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
-#include "platform/report/Report.h"
+#include "platform/reportengine/Report.h"
 
 class TfrmRptBon : public QWidget {
   Q_OBJECT

@@ -13,7 +13,7 @@
 
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
-#include "platform/report/Report.h"
+#include "platform/reportengine/Report.h"
 
 class TfrmRptListe : public QWidget {
   Q_OBJECT

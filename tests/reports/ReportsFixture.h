@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "platform/report/Report.h"
+#include "platform/reportengine/Report.h"
 #include "reports/UPrint.h"
 #include "support/AppDataTest.h"
 

@@ -1,4 +1,4 @@
-#include "platform/report/Report.h"
+#include "platform/reportengine/Report.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

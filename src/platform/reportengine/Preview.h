@@ -5,7 +5,7 @@
 #include <QScrollArea>
 #include <functional>
 
-#include "platform/report/Report.h"
+#include "platform/reportengine/Report.h"
 
 class TRPreview : public QScrollArea {
   Q_OBJECT

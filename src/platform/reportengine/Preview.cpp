@@ -1,4 +1,4 @@
-#include "platform/report/Preview.h"
+#include "platform/reportengine/Preview.h"
 
 #include <QPainter>
 #include <QScreen>

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/db/Table.h"
-#include "platform/report/Report.h"
+#include "platform/reportengine/Report.h"
 #include "support/TestSupport.h"
 
 namespace {
