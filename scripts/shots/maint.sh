@@ -7,11 +7,11 @@
 # the weekday's archive.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-cmake --build build --target maint_shots >/dev/null
+cmake --build build --target shots_maint >/dev/null
 mkdir -p shots
 if command -v openbox >/dev/null && command -v import >/dev/null; then
   xvfb-run -a -s "-screen 0 1024x768x24" sh -c \
-    'openbox >/dev/null 2>&1 & sleep 1; ZELM_SHOT_SCREEN=1 build/bin/maint_shots "$PWD/shots" -platform xcb; r=$?; kill %1 2>/dev/null; exit $r'
+    'openbox >/dev/null 2>&1 & sleep 1; ZELM_SHOT_SCREEN=1 build/bin/shots_maint "$PWD/shots" -platform xcb; r=$?; kill %1 2>/dev/null; exit $r'
 else
-  xvfb-run -a -s "-screen 0 1024x768x24" build/bin/maint_shots "$PWD/shots" -platform xcb
+  xvfb-run -a -s "-screen 0 1024x768x24" build/bin/shots_maint "$PWD/shots" -platform xcb
 fi

@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QPrinter>
 
-#include "ReportsFixture.h"
+#include "../../../tests/reports/ReportsFixture.h"
 #include "platform/db/Transaction.h"
 #include "reports/UPreview.h"
 #include "reports/UPrint.h"

@@ -1,5 +1,5 @@
 // Pictures of the weekly windows (unsold returns, payments, purchases) on generated data, for
-// scripts/shots/weekly.sh: weekly_shots <output folder>. Each window is shown on the screen and
+// scripts/shots/weekly.sh: shots_weekly <output folder>. Each window is shown on the screen and
 // grabbed with its frame, so that a window manager's decorations are in the picture.
 #include <QApplication>
 #include <QDir>

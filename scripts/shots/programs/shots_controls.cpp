@@ -1,5 +1,5 @@
 // Renders a window with every gradient style and every label style into a PNG, so that a person
-// can look at them: controls_gallery <file.png>
+// can look at them: shots_controls <file.png>
 #include <QApplication>
 #include <QMetaEnum>
 #include <QPixmap>

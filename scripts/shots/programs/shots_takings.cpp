@@ -33,7 +33,7 @@ void Settle(int ms) {
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   if (argc < 2) {
-    std::fprintf(stderr, "usage: takings_shot out.png [--screen]\n");
+    std::fprintf(stderr, "usage: shots_takings out.png [--screen]\n");
     return 2;
   }
   const QString out = QString::fromLocal8Bit(argv[1]);

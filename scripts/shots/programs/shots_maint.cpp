@@ -1,6 +1,6 @@
 // Pictures of the maintenance windows for a person to look at (scripts/shots/maint.sh), and the
 // program closed with "Oui" to the backup question, which must leave the weekday's archive.
-//   maint_shots <folder for the pictures>
+//   shots_maint <folder for the pictures>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
