@@ -20,6 +20,7 @@
 #include "platform/sys/Drives.h"
 #include "schema/AppSchema.h"
 #include "schema/DbEngine.h"
+#include "schema/Descriptor.h"
 #include "shell/global.h"
 
 QStringList SchemaTableFiles() {
@@ -177,10 +178,23 @@ bool IsLinkEntry(const ZipDirEntry& e) {
   return e.HostSystem == 3 && ((e.ExtFileAttrib >> 16) & 0170000) == 0120000;
 }
 
+// WinZip AES entries of the second kind store 0 as their CRC: the library has proven their data
+// by the authentication code instead.
+bool StoresNoCrc(const ZipDirEntry& e) {
+  if (e.CompressionMethod != 99) return false;
+  const QByteArray& x = e.ExtraData;
+  const int len = std::max(0, int(x.size()) - 1);  // the field is followed by one more byte
+  auto word = [&x](int at) { return int(uchar(x[at])) | int(uchar(x[at + 1])) << 8; };
+  for (int at = 0; at + 4 <= len; at += 4 + word(at + 2))
+    if (word(at) == 0x9901 && word(at + 2) >= 2 && at + 6 <= len) return word(at + 4) == 2;
+  return false;
+}
+
 bool SameCrc(const QString& path, const ZipDirEntry& e) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return false;
   if (uint64_t(f.size()) != e.UncompressedSize64) return false;
+  if (StoresNoCrc(e)) return true;
   uLong crc = crc32(0L, Z_NULL, 0);
   QByteArray buf(1 << 16, Qt::Uninitialized);
   for (;;) {
@@ -213,13 +227,45 @@ bool Stage(const QString& from, const QString& to) {
   return ::fsync(f.handle()) == 0;
 }
 
+// A table file of the archive, taken by its file name whatever folder of the archive holds it.
+struct TableEntry {
+  ZipDirEntry entry;
+  QString name;   // without the archive's folders
+  QString table;  // the schema's table file it belongs to
+};
+
 // What the entries say they hold once extracted, sizes past 4 GB included; no sum past what any
 // disk holds.
-qint64 DeclaredSize(const std::vector<ZipDirEntry>& entries) {
+qint64 DeclaredSize(const std::vector<TableEntry>& entries) {
   const uint64_t cap = uint64_t(1) << 60;
   uint64_t total = 0;
-  for (const ZipDirEntry& e : entries) total = std::min(cap, total + std::min(cap, e.UncompressedSize64));
+  for (const TableEntry& e : entries) total = std::min(cap, total + std::min(cap, e.entry.UncompressedSize64));
   return qint64(total);
+}
+
+// The schema's table that a sound table file holds: the one whose name and fields (names and
+// types, in order) are those stored in the file; "" when none is.
+QString HeldTable(const QString& folder, const QString& name) {
+  QString inner;
+  std::vector<FLDDesc> fields;
+  try {
+    fields = Dbi::ProbeFieldDescs(folder, name, inner);
+  } catch (const EDBEngineError&) {
+    return QString();
+  }
+  const QStringList lines = ApplicationDescriptor();
+  for (int l = 0; l < lines.size(); ++l) {
+    if (DescKeyword(lines[l]) != "OBJECT") continue;
+    const TDescBlock b = ParseBlock(lines, l);
+    if (b.fileName.section('.', 0, 0).compare(inner, Qt::CaseInsensitive) != 0) continue;
+    if (b.fields.size() != fields.size()) continue;
+    bool same = true;
+    for (size_t k = 0; k < fields.size() && same; ++k)
+      same = b.fields[k].szName.compare(fields[k].szName, Qt::CaseInsensitive) == 0 &&
+             b.fields[k].iFldType == fields[k].iFldType && b.fields[k].iSubType == fields[k].iSubType;
+    if (same) return b.fileName;
+  }
+  return QString();
 }
 
 bool FitsOn(const QString& folder, qint64 bytes) {
@@ -306,7 +352,8 @@ void RemoveRestoreLeftovers() {
     QFile::remove(DataPath + n);
 }
 
-QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
+QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringList* untouched) {
+  if (untouched) untouched->clear();
   {
     // An archive that cannot be listed: the component's words and the restore's go in one box.
     // On a floppy drive the component asks for its disks itself and must stay attended.
@@ -331,12 +378,26 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
              "." + kNothingRestored;
     if (IsLinkEntry(e)) return "L'archive contient un lien : " + e.FileName + "." + kNothingRestored;
   }
-  const std::vector<ZipDirEntry> entries = zip.DirEntries;
+  // Only the program's files are extracted, each by its file name: two of them landing on one
+  // name (also from two folders of the archive) leave no way to tell which one is meant.
+  std::vector<TableEntry> wanted;
+  for (const ZipDirEntry& e : zip.DirEntries) {
+    const QString path = QString(e.FileName).replace('\\', '/');
+    if (path.endsWith('/')) continue;
+    const QString name = path.mid(path.lastIndexOf('/') + 1);
+    QString table;
+    if (!IsTableFileName(name, &table)) continue;
+    for (const TableEntry& w : wanted)
+      if (w.name.compare(name, Qt::CaseInsensitive) == 0)
+        return "L'archive contient deux fois le fichier " + name + "." + kNothingRestored;
+    wanted.push_back({e, name, table});
+  }
+  if (wanted.empty()) return "L'archive " + archive + " ne contient aucune table du programme." + kNothingRestored;
   // What a restore killed half-way left: its extraction folder and its copies beside the tables.
   RemoveRestoreLeftovers();
   // An archive that would fill the disk (a "zip bomb", or simply too large) is refused before a
   // byte is written: the extraction and then the copies beside the tables need the room.
-  const qint64 declared = DeclaredSize(entries);
+  const qint64 declared = DeclaredSize(wanted);
   ForceDirectories(AppPath + "Temp");
   if (!FitsOn(AppPath + "Temp", declared) || !FitsOn(DataPath, declared))
     return "Pas assez de place sur le disque pour restaurer l'archive " + archive + " (" +
@@ -350,10 +411,33 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
   const QString dir = IncludeTrailingPathDelimiter(work.path());
   zip.ExtrBaseDir = dir;
   zip.FSpecArgs.clear();
-  zip.FSpecArgs << "*.*";
-  zip.Extract();
-  if (zip.SuccessCount != int(entries.size()))
-    return "L'archive " + archive + " n'a pas pu être extraite entièrement." + kNothingRestored;
+  for (const TableEntry& w : wanted) zip.FSpecArgs << w.name;
+  // One file left out refuses the whole archive: the first one ends the extraction (a wrong
+  // password is asked for once, not once per file), and the library's words say why.
+  QString libError;
+  {
+    struct Events {
+      TZipArchiver& z;
+      TMessageEvent message;
+      TExtractSkippedEvent skipped;
+      ~Events() {
+        z.OnMessage = message;
+        z.OnExtractSkipped = skipped;
+      }
+    } keep{zip, zip.OnMessage, zip.OnExtractSkipped};
+    zip.OnMessage = [&libError, &keep](QObject* sender, int code, const QString& text) {
+      if (code != 0 && libError.isEmpty()) libError = text.trimmed();
+      if (keep.message) keep.message(sender, code, text);
+    };
+    zip.OnExtractSkipped = [&zip, &keep](QObject* sender, const QString& file, UnZipSkipTypes type, int error) {
+      zip.Cancel = true;
+      if (keep.skipped) keep.skipped(sender, file, type, error);
+    };
+    zip.Extract();
+  }
+  if (zip.SuccessCount != int(wanted.size()))
+    return "L'archive " + archive + " n'a pas pu être extraite entièrement" +
+           (libError.isEmpty() ? QString() : " (" + libError + ")") + "." + kNothingRestored;
   {
     QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
@@ -368,20 +452,12 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
   };
   std::vector<Item> items;
   QStringList tables;
-  for (const ZipDirEntry& e : entries) {
-    const QString name = QString(e.FileName).replace('\\', '/');
-    if (name.contains('/')) continue;  // not a file of the data folder
-    if (!SameCrc(dir + name, e))
-      return "Le fichier " + name + " de l'archive est endommagé." + kNothingRestored;
-    QString table;
-    if (!IsTableFileName(name, &table)) continue;  // not one of the program's files
-    for (const Item& i : items)
-      if (i.target.compare(TargetName(DataPath, name), Qt::CaseInsensitive) == 0)
-        return "L'archive contient deux fois le fichier " + name + "." + kNothingRestored;
-    items.push_back({dir + name, table, TargetName(DataPath, name)});
-    if (!tables.contains(table)) tables << table;
+  for (const TableEntry& w : wanted) {
+    if (!SameCrc(dir + w.name, w.entry))
+      return "Le fichier " + w.name + " de l'archive est endommagé." + kNothingRestored;
+    items.push_back({dir + w.name, w.table, TargetName(DataPath, w.name)});
+    if (!tables.contains(w.table)) tables << w.table;
   }
-  if (items.empty()) return "L'archive " + archive + " ne contient aucune table du programme." + kNothingRestored;
   // A table file that the engine cannot read would replace a good one: each must open and pass
   // its integrity check where it was extracted, before anything of the data folder changes.
   for (const Item& i : items) {
@@ -396,6 +472,11 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
     else damage = CheckTableIntegrity(dir, name);
     if (!damage.isEmpty())
       return "La table " + name + " de l'archive est inutilisable (" + damage + ")." + kNothingRestored;
+    // A sound file holding another table would put, say, the payments in place of the takings.
+    const QString held = HeldTable(dir, name);
+    if (held.compare(i.table, Qt::CaseInsensitive) != 0)
+      return "Le fichier " + name + " de l'archive ne contient pas la table " + i.table +
+             (held.isEmpty() ? QString() : " mais la table " + held) + "." + kNothingRestored;
   }
 
   const QStringList here = Dbi::TablesOpenHere(DataPath, tables);
@@ -434,6 +515,12 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive) {
   SyncFolder(DataPath);
   if (!failed.isEmpty())
     return "La restauration est incomplète : ces fichiers n'ont pas pu être remplacés : " + failed.join(", ") + ".";
+  if (untouched)
+    for (const QString& t : SchemaTableFiles())
+      if (std::none_of(items.begin(), items.end(), [&t](const Item& i) {
+            return ExtractFileName(i.source).compare(t, Qt::CaseInsensitive) == 0;
+          }))
+        *untouched << t;
   return QString();
 }
 

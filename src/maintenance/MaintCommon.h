@@ -38,13 +38,15 @@ class TZipProgressBar {
 // it. False when nothing was written; what went wrong has been reported.
 bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QString& target, bool span);
 
-// Puts the tables of an archive in place of the data folder's. The archive is refused whole when
-// it cannot be read or extracted, when a file is not what its directory says, or when an entry
-// would leave the extraction folder or is a link; it is extracted into a fresh folder under
-// AppPath + "Temp/", and only the program's table files are taken. A table open here or in
-// another program stops the restore. "" when done, else the failure in French; unless the text
-// says the restore is incomplete, nothing in the data folder has changed.
-QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive);
+// Puts the tables of an archive in place of the data folder's. Only the program's table files
+// are taken, each by its file name whatever folder of the archive holds it; they are extracted
+// into a fresh folder under AppPath + "Temp/". The archive is refused whole when it cannot be read
+// or extracted, when a file is not what its directory says, when a table file does not hold its
+// own table, when a file of the program is there twice, or when an entry would leave the
+// extraction folder or is a link. A table open here or in another program stops the restore.
+// "" when done, else the failure in French; unless the text says the restore is incomplete,
+// nothing in the data folder has changed. `untouched` gets the tables the archive did not hold.
+QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringList* untouched = nullptr);
 // Deletes what a restore that was killed left: its extraction folders under AppPath + "Temp" and
 // its copies ("~restaure.*") beside the tables, once a restore killed while it replaced the
 // tables has been completed.

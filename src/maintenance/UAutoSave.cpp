@@ -56,10 +56,10 @@ QString TfrmAutoSave::WeekdayFolder(const QDate& day) { return DataPath + JoursS
 QString TfrmAutoSave::ChooseArchive(const QString& folder) {
   auto name = [&](int k) { return folder + "ZELM_" + QString::number(k) + ".zip"; };
   if (!FileExists(name(0))) return name(0);
-  for (int k = 1; k <= 9; ++k)
+  for (int k = 1; k < kArchivesPerWeekday; ++k)
     if (!FileExists(name(k))) return name(k);
   const QDateTime first = QFileInfo(name(0)).lastModified();
-  for (int k = 1; k <= 9; ++k)
+  for (int k = 1; k < kArchivesPerWeekday; ++k)
     if (QFileInfo(name(k)).lastModified() < first) return name(k);
   return name(0);
 }

@@ -1,5 +1,6 @@
-// The backup at the program's end: every data table into one of ten rotating archives
-// ("ZELM_0.zip" to "ZELM_9.zip") in a folder of the data folder named after today's weekday.
+// The backup at the program's end: every data table into one of the rotating archives
+// ("ZELM_0.zip" onwards, kArchivesPerWeekday of them) in a folder of the data folder named after
+// today's weekday.
 #pragma once
 #include <QWidget>
 
@@ -22,6 +23,8 @@ class TfrmAutoSave : public QWidget {
   bool DoAutoSave();
   void ZipArchiver1Progress(ProgressType type, const QString& fileName, qint64 size);
 
+  // How many archives a weekday folder rotates over ("ZELM_0.zip" onwards).
+  static constexpr int kArchivesPerWeekday = 10;
   // The weekday folder of a date and the archive the rotation picks in it.
   static QString WeekdayFolder(const QDate& day);
   static QString ChooseArchive(const QString& folder);

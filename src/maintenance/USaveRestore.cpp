@@ -185,8 +185,9 @@ void TfrmSaveRestore::btnRestoreClick() {
   TEndOfSessionHold hold;
   SetBusy(true);
   QString failure;
+  QStringList untouched;
   try {
-    failure = RestoreFrom(ToDriveName(archive));
+    failure = RestoreFrom(ToDriveName(archive), untouched);
   } catch (...) {
     SetBusy(false);
     throw;
@@ -194,9 +195,14 @@ void TfrmSaveRestore::btnRestoreClick() {
   ProcessMessages();
   SetBusy(false);
   if (!failure.isEmpty()) ShowError(failure);
+  else if (!untouched.isEmpty())
+    MessageDlg("Ces tables n'étaient pas dans l'archive et restent inchangées : " + untouched.join(", ") + ".",
+               MsgDlgType::Information, mbOK);
 }
 
-QString TfrmSaveRestore::RestoreFrom(const QString& archive) { return RestoreTablesArchive(*ZipArchiver1, archive); }
+QString TfrmSaveRestore::RestoreFrom(const QString& archive, QStringList& untouched) {
+  return RestoreTablesArchive(*ZipArchiver1, archive, &untouched);
+}
 
 void TfrmSaveRestore::ZipArchiver1Progress(ProgressType type, const QString&, qint64 size) {
   progress_.Progress(type, size);

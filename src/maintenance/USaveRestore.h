@@ -36,8 +36,9 @@ class TfrmSaveRestore : public QDialog {
 
  private:
   // Puts the tables of the extracted archive in place of the data folder's; "" when done,
-  // otherwise what went wrong (nothing of the data folder has changed then).
-  QString RestoreFrom(const QString& archive);
+  // otherwise what went wrong (nothing of the data folder has changed then). `untouched` gets
+  // the tables the archive did not hold.
+  QString RestoreFrom(const QString& archive, QStringList& untouched);
   void SetBusy(bool busy);
   TZipProgressBar progress_;
   bool closed_ = false;

@@ -19,7 +19,7 @@
 
 #include "platform/sys/Errors.h"
 #include "platform/ui/Dialogs.h"
-#include "platform/ziplib/ZipRecords.h"
+#include "platform/zipengine/ZipRecords.h"
 
 class QLabel;
 class QLineEdit;

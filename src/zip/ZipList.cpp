@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "platform/sys/Drives.h"
-#include "platform/ziplib/ZipBytes.h"
+#include "platform/zipengine/ZipBytes.h"
 #include "zip/ZipArch.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "platform/sys/Drives.h"
 #include "platform/ui/Cursor.h"
-#include "platform/ziplib/ZipBytes.h"
+#include "platform/zipengine/ZipBytes.h"
 #include "zip/ZipArch.h"
 
 namespace {

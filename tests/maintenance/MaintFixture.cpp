@@ -63,9 +63,10 @@ QByteArray ReadFile(const QString& path) {
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-ToolRun RunTool(const QString& program, const QStringList& args) {
+ToolRun RunTool(const QString& program, const QStringList& args, const QString& workdir) {
   QProcess p;
   p.setProcessChannelMode(QProcess::MergedChannels);
+  if (!workdir.isEmpty()) p.setWorkingDirectory(workdir);
   p.start(program, args);
   ToolRun r;
   if (!p.waitForStarted(10000)) return r;

@@ -31,7 +31,7 @@ struct ToolRun {
   int code = -1;
   QString out;
 };
-ToolRun RunTool(const QString& program, const QStringList& args);
+ToolRun RunTool(const QString& program, const QStringList& args, const QString& workdir = QString());
 // Names listed by "unzip -l", sorted.
 QStringList UnzipNames(const QString& archive);
 // An archive written with libzip: (name, data); a name starting with "@" is a link to data.

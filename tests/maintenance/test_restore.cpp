@@ -2,6 +2,7 @@
 // nothing in the data folder.
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -37,8 +38,9 @@ class RestoreTest : public MaintTest {
     EXPECT_TRUE(WriteTablesArchive(zip, DataPath, out + name, false));
     return out + name;
   }
-  // Runs the restore window on an archive, answering yes to every question.
-  void Restore(const QString& archive) {
+  // Runs the restore window on an archive, answering yes to every question and typing the
+  // passwords into the password dialogs.
+  void Restore(const QString& archive, const QStringList& passwords = {}) {
     TfrmSaveRestore f;
     SetRestoreMode(&f);
     f.show();
@@ -53,6 +55,11 @@ class RestoreTest : public MaintTest {
       else QTest::mouseClick(c->btnOk, Qt::LeftButton);
       return ModalResult::OK;
     });
+    for (const QString& pw : passwords)
+      dlg->QueueModal([pw](QWidget* w) {
+        static_cast<TPasswordDlg*>(w)->Edit1->setText(pw);
+        return ModalResult::OK;
+      });
     dlg->QueueAnswer(ModalResult::Yes);
     QTest::mouseClick(f.btnRestore, Qt::LeftButton);
     EXPECT_TRUE(f.btnRestore->isEnabled());
@@ -60,6 +67,7 @@ class RestoreTest : public MaintTest {
   }
   QString LastMessage() { return dlg->Messages().value(dlg->Messages().size() - 1); }
 };
+
 
 TEST_F(RestoreTest, TheListShowsTheBackupsNewestFirst) {
   const QString folder = dir.Path() + "sauve/";
@@ -142,10 +150,13 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
   MakeArchive(folder + "lien.zip", {{"CLIENT.DB", client}, {"@Titre.DB", "/etc/passwd"}});
   MakeArchive(folder + "sanstable.zip", {{"notes.txt", "rien"}});
   MakeArchive(folder + "double.zip", {{"CLIENT.DB", client}, {"client.db", "autre"}});
+  MakeArchive(folder + "deuxdossiers.zip", {{"Data/CLIENT.DB", client}, {"Vieux/Data/CLIENT.DB", client}});
+  // A sound table file holding another table: the payments under the takings' name.
+  MakeArchive(folder + "autretable.zip", {{"CLIENT.DB", client}, {"Disto.DB", ReadFile(DataPath + "VCR.DB")}});
 
   const auto before = Snapshot();
   for (const char* name : {"abime.zip", "coupe.zip", "remonte.zip", "absolu.zip", "lecteur.zip", "lien.zip",
-                           "sanstable.zip", "double.zip"}) {
+                           "sanstable.zip", "double.zip", "deuxdossiers.zip", "autretable.zip"}) {
     SCOPED_TRACE(name);
     dlg->Clear();
     Restore(folder + name);
@@ -157,7 +168,11 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
     if (QString(name) == "coupe.zip") {
       EXPECT_TRUE(LastMessage().contains("n'a pas un format ZIP correct")) << LastMessage().toStdString();
     }
+    if (QString(name) == "autretable.zip")
+      EXPECT_EQ(LastMessage(), "Le fichier Disto.DB de l'archive ne contient pas la table Disto.DB mais la table "
+                               "VCR.DB. Aucune donnée n'a été modifiée.");
   }
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
   EXPECT_FALSE(QFileInfo::exists(abs));
   EXPECT_FALSE(QFileInfo::exists(AppPath + "Temp/x.DB"));
   EXPECT_FALSE(QFileInfo::exists(AppPath + "x.DB"));
@@ -169,6 +184,8 @@ TEST_F(RestoreTest, OnlyTheProgramsFilesAreRestored) {
   const QString archive = dir.Path() + "notes.zip";
   MakeArchive(archive, {{"CLIENT.DB", ReadFile(DataPath + "CLIENT.DB")},
                         {"CLIENT.PX", ReadFile(DataPath + "CLIENT.PX")},
+                        {"Titre.DB", ReadFile(DataPath + "Titre.DB")},
+                        {"Region.db", ReadFile(DataPath + "Region.db")},
                         {"notes.txt", "à ne pas copier"},
                         {"CLIENTS.DB", "un autre fichier"}});
   {
@@ -176,13 +193,54 @@ TEST_F(RestoreTest, OnlyTheProgramsFilesAreRestored) {
     q.SetDatabaseName(DataPath);
     q.SQL.SetText("DELETE FROM CLIENT.DB");
     q.ExecSQL();
+    q.SQL.SetText("DELETE FROM Disto.DB WHERE Id_Client = '0001'");
+    q.ExecSQL();
   }
   dlg->Clear();
   Restore(archive);
-  EXPECT_EQ(dlg->Messages().size(), 2);  // the two questions, no failure
+  // The two questions, no failure, and the tables the archive lacks, which stay as they were.
+  EXPECT_EQ(dlg->Messages().size(), 3);
+  EXPECT_EQ(LastMessage(), "Ces tables n'étaient pas dans l'archive et restent inchangées : Disto.DB, Ha.DB, "
+                           "IMPRIMERIE.DB, Liste.DB, OrgaD.DB, Retour.DB, Site.DB, TLISTE.DB, VCR.DB.");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM CLIENT.DB"), 2);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 4);
   EXPECT_FALSE(QFileInfo::exists(DataPath + "notes.txt"));
   EXPECT_FALSE(QFileInfo::exists(DataPath + "CLIENTS.DB"));
+}
+
+// Archives of the data folder made by other tools: "zip -r", and 7-Zip's AES (whose entries
+// store no CRC), each table stored as "Data/NAME".
+TEST_F(RestoreTest, TheDataFolderZippedByOtherToolsRestores) {
+  FillSample();
+  const QString work = dir.Path() + "outils/", archive = work + "ZELM.zip";
+  QDir().mkpath(work + "Data");
+  for (const QString& n : QDir(DataPath).entryList(QDir::Files)) QFile::copy(DataPath + n, work + "Data/" + n);
+  for (const QStringList& how : {QStringList{"zip", "-r", "-q"}, {"7z", "a", "-tzip", "-mem=AES256", "-pSECRET"},
+                                 {"7z", "a", "-tzip", "-mem=AES128", "-pSECRET"},
+                                 {"7z", "a", "-tzip", "-mem=AES256", "-mx0", "-pSECRET"}}) {
+    SCOPED_TRACE(how.join(' ').toStdString());
+    QFile::remove(archive);
+    ASSERT_EQ(RunTool(how[0], how.mid(1) + QStringList{archive, "Data"}, work).code, 0);
+    {
+      TQuery q;
+      q.SetDatabaseName(DataPath);
+      q.SQL.SetText("DELETE FROM Disto.DB");
+      q.ExecSQL();
+    }
+    const bool aes = how[0] == "7z";
+    if (aes) {  // a wrong password is asked for once (two questions, the chooser, the password, the box)
+      const auto before = Snapshot();
+      dlg->Clear();
+      Restore(archive, {"faux"});
+      EXPECT_EQ(dlg->Asked().size(), 5u);
+      EXPECT_TRUE(LastMessage().contains("Mot de passe incorrect")) << LastMessage().toStdString();
+      EXPECT_EQ(Snapshot(), before);
+    }
+    dlg->Clear();
+    Restore(archive, aes ? QStringList{"SECRET"} : QStringList());
+    EXPECT_EQ(dlg->Messages().size(), 2) << dlg->Messages().join(" | ").toStdString();
+    EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
+  }
 }
 
 TEST_F(RestoreTest, ATableOpenInTheProgramIsNotReplaced) {

@@ -434,6 +434,16 @@ int ProbeTable(const QString& folder, const QString& fileName, bool exclusive) {
   }
 }
 
+std::vector<FLDDesc> ProbeFieldDescs(const QString& folder, const QString& fileName, QString& innerName) {
+  const QString path = FindTableFile(folder, fileName);
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
+  TableFile* f = Engine::Get().Open(path, Engine::Mode::Probe);
+  innerName = f->meta.inner;
+  std::vector<FLDDesc> fields = f->meta.fields;
+  Engine::Get().Close(f);
+  return fields;
+}
+
 namespace {
 template <class F>
 auto WithTable(const QString& folder, const QString& fileName, F fn) {

@@ -104,6 +104,10 @@ struct CRTblDesc {
 namespace Dbi {
 // Result code of opening the table shared (or exclusive) and closing it again.
 int ProbeTable(const QString& folder, const QString& fileName, bool exclusive);
+// The name of the table inside the file and its fields, read as a probe reads them: the file is
+// left exactly as it is (an index whose companion file is missing is not dropped). Raises
+// EDBEngineError when the file is not a table.
+std::vector<FLDDesc> ProbeFieldDescs(const QString& folder, const QString& fileName, QString& innerName);
 // Descriptors of an existing table; raise EDBEngineError when the table cannot be read.
 CURProps GetCursorProps(const QString& folder, const QString& fileName);
 std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileName);

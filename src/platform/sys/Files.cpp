@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "platform/ziplib/ZipMask.h"
+#include "platform/zipengine/ZipMask.h"
 
 bool IsEngineSideFile(const QString& name) { return ziprec::IsEngineSideFile(name); }
 

@@ -1,5 +1,5 @@
 // Files and folders the way the program's masks expect them: names matched ignoring case,
-// "*" and "?" with their DOS meaning, as the archives' masks (platform/ziplib/ZipMask.h).
+// "*" and "?" with their DOS meaning, as the archives' masks (platform/zipengine/ZipMask.h).
 // SQLite's side files (-journal, -wal, -shm) belong to the engine: masks never match them.
 #pragma once
 #include <QString>

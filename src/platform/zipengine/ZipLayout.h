@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ziplib/ZipBytes.h"
+#include "platform/zipengine/ZipBytes.h"
 
 namespace ziprec {
 

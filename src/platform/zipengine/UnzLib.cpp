@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/ziplib/ZipErrors.h"
-#include "platform/ziplib/ZipLayout.h"
-#include "platform/ziplib/ZipMask.h"
-#include "platform/ziplib/ZipLibCall.h"
-#include "platform/ziplib/ZipRecords.h"
+#include "platform/zipengine/ZipErrors.h"
+#include "platform/zipengine/ZipLayout.h"
+#include "platform/zipengine/ZipMask.h"
+#include "platform/zipengine/ZipLibCall.h"
+#include "platform/zipengine/ZipRecords.h"
 
 #define UNZLIB_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/ziplib/ZipRecords.h"
+#include "platform/zipengine/ZipRecords.h"
 
 namespace ziprec {
 

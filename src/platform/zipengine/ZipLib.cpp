@@ -26,11 +26,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/ziplib/ZipMask.h"
-#include "platform/ziplib/ZipBytes.h"
-#include "platform/ziplib/ZipErrors.h"
-#include "platform/ziplib/ZipLibCall.h"
-#include "platform/ziplib/ZipRecords.h"
+#include "platform/zipengine/ZipMask.h"
+#include "platform/zipengine/ZipBytes.h"
+#include "platform/zipengine/ZipErrors.h"
+#include "platform/zipengine/ZipLibCall.h"
+#include "platform/zipengine/ZipRecords.h"
 
 #define ZIPLIB_EXPORT extern "C" __attribute__((visibility("default")))
 
