@@ -8,7 +8,8 @@
 
 namespace {
 
-const QDate kDelphiEpoch(1899, 12, 30);
+// Day numbers count from 30/12/1899 (day 0).
+const QDate kDayNumberEpoch(1899, 12, 30);
 
 bool IsIntType(TFieldType t) { return t == ftSmallint || t == ftInteger || t == ftAutoInc; }
 bool IsFloatType(TFieldType t) { return t == ftFloat || t == ftCurrency; }
@@ -80,7 +81,7 @@ int TField::GetAsInteger() const {
     }
     case ftFloat: case ftCurrency: return int(std::llround(v.toDouble()));
     case ftBoolean: return v.toBool() ? 1 : 0;
-    case ftDate: return int(kDelphiEpoch.daysTo(v.toDate()));
+    case ftDate: return int(kDayNumberEpoch.daysTo(v.toDate()));
     default: return v.toInt();
   }
 }
@@ -90,7 +91,7 @@ void TField::SetAsInteger(const int& n) {
     case ftString: return Store(QString::number(n));
     case ftBoolean: return Store(n != 0);
     case ftFloat: case ftCurrency: return Store(double(n));
-    case ftDate: case ftDateTime: return Store(kDelphiEpoch.addDays(n));
+    case ftDate: case ftDateTime: return Store(kDayNumberEpoch.addDays(n));
     default: return Store(qlonglong(n));
   }
 }
@@ -104,7 +105,7 @@ double TField::GetAsFloat() const {
       if (!d) throw EConvertError(QString("« %1 » n'est pas un nombre correct").arg(v.toString()));
       return *d;
     }
-    case ftDate: return double(kDelphiEpoch.daysTo(v.toDate()));
+    case ftDate: return double(kDayNumberEpoch.daysTo(v.toDate()));
     case ftBoolean: return v.toBool() ? 1.0 : 0.0;
     default: return v.toDouble();
   }
@@ -118,7 +119,7 @@ void TField::SetAsFloat(const double& d) {
       if (d != std::floor(d)) throw EConvertError(QString("%1 n'est pas un nombre entier correct pour le champ « %2 »").arg(FloatToStr(d), name_));
       return Store(qlonglong(d));
     }
-    case ftDate: case ftDateTime: return Store(kDelphiEpoch.addDays(qint64(std::floor(d))));
+    case ftDate: case ftDateTime: return Store(kDayNumberEpoch.addDays(qint64(std::floor(d))));
     default: return Store(d);
   }
 }
@@ -146,7 +147,7 @@ QDate TField::GetAsDate() const {
       return *d;
     }
     case ftSmallint: case ftInteger: case ftAutoInc: case ftFloat: case ftCurrency:
-      return kDelphiEpoch.addDays(qint64(std::floor(v.toDouble())));
+      return kDayNumberEpoch.addDays(qint64(std::floor(v.toDouble())));
     default: throw EConvertError(QString("Le champ « %1 » ne se lit pas comme une date").arg(name_));
   }
 }
@@ -156,7 +157,7 @@ void TField::SetAsDate(const QDate& d) {
   switch (type_) {
     case ftString: return Store(DateToStr(d));
     case ftSmallint: case ftInteger: case ftAutoInc: case ftFloat: case ftCurrency:
-      return Store(qlonglong(kDelphiEpoch.daysTo(d)));
+      return Store(qlonglong(kDayNumberEpoch.daysTo(d)));
     case ftBoolean: throw EConvertError(QString("Le champ « %1 » ne peut pas recevoir une date").arg(name_));
     default: return Store(d);
   }
@@ -553,11 +554,6 @@ void TDataSet::Close() {
 }
 
 // ---- navigation ----
-
-void TDataSet::ClearPosition() {
-  hasCur_ = false;
-  bof_ = eof_ = true;
-}
 
 void TDataSet::First() {
   CheckBrowseMode();

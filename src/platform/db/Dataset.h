@@ -317,7 +317,6 @@ class TDataSet {
   void CheckActive() const;
   void CheckInactive() const;
   void Resync();          // after a change of order or filter: re-position, tell the links
-  void ClearPosition();   // current record unknown
   const FieldInfo& Info(int i) const { return infos_[i]; }
   QVariant NormalizeValue(int field, const QVariant& v) const;  // type, size and range checks
   void NotifyDataSetChanged();

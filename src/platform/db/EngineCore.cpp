@@ -1390,14 +1390,6 @@ void Engine::AfterWrite(TableFile* f) {
   if (f->counterDirty && !f->conn->inTx) StoreCounter(f, false);
 }
 
-void Engine::AfterWriteAll(Conn* c) {
-  for (TableFile* f : c->files) {
-    f->version++;
-    f->counterChecked = false;  // a statement may have stored keys of its own
-    if (c->inTx) f->written = true;
-  }
-}
-
 void Engine::CheckOthers(TableFile* f) {
   if (!f || !f->conn) return;
   sqlite3_stmt* s = nullptr;

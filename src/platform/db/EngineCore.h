@@ -200,7 +200,6 @@ class Engine {
   // AfterWrite records the change.
   void BeforeWrite(TableFile* f);
   void AfterWrite(TableFile* f);
-  void AfterWriteAll(Conn* c);  // a statement that may have written any file of the connection
   // Reads inside a transaction scope share its transaction (one lock for the whole operation).
   void BeforeRead(TableFile* f);
 
