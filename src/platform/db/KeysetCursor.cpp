@@ -94,7 +94,8 @@ QString TableCursor::SelectSql(const QString& extra, bool reverse, int limit, in
   return sql;
 }
 
-std::vector<TableCursor::Record> TableCursor::Run(const QString& sql, const QList<QVariant>& extraBinds, StmtSlot* slot) const {
+std::vector<TableCursor::Record> TableCursor::Run(const QString& sql, const QList<QVariant>& extraBinds,
+                                                StmtSlot* slot) const {
   std::vector<Record> out;
   if (masterEmpty) return out;
   Engine::Get().BeforeRead(f);
@@ -106,8 +107,8 @@ std::vector<TableCursor::Record> TableCursor::Run(const QString& sql, const QLis
   return out;
 }
 
-std::vector<TableCursor::Record> TableCursor::Select(const QString& extra, const QList<QVariant>& extraBinds, bool reverse, int limit,
-                           int offset) const {
+std::vector<TableCursor::Record> TableCursor::Select(const QString& extra, const QList<QVariant>& extraBinds,
+                                                   bool reverse, int limit, int offset) const {
   if (masterEmpty) return {};
   return Run(SelectSql(extra, reverse, limit, offset), extraBinds);
 }
@@ -239,7 +240,8 @@ int TableCursor::CompareStored(const QVariant& a, const QVariant& b) {
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-void TableCursor::SetRange(const std::vector<int>& fields, const QList<QVariant>& binds, std::vector<Record> rows, int limit) {
+void TableCursor::SetRange(const std::vector<int>& fields, const QList<QVariant>& binds, std::vector<Record> rows,
+                           int limit) {
   Range r;
   r.version = f->version;
   r.cfg = cfg;
