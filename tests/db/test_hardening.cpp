@@ -258,7 +258,9 @@ TEST_F(Hostile, NumbersAndDatesAtTheirLimitsAreStoredExactlyOrRefused) {
     if (!ok) continue;
     ASSERT_TRUE(t.Locate("K", k)) << label.toStdString();
     EXPECT_EQ(t.FieldByName(c.field)->Value(), kept) << label.toStdString();
-    if (kept.typeId() == QMetaType::Double) EXPECT_TRUE(std::isfinite(kept.toDouble())) << label.toStdString();
+    if (kept.typeId() == QMetaType::Double) {
+      EXPECT_TRUE(std::isfinite(kept.toDouble())) << label.toStdString();
+    }
     if (kept.typeId() == QMetaType::QDate) {
       // The date is found again by a query over its field.
       Try("query " + label, [&] {
@@ -281,7 +283,9 @@ TEST_F(Hostile, NumbersAndDatesAtTheirLimitsAreStoredExactlyOrRefused) {
     t.Refresh();
     ASSERT_TRUE(t.Locate("K", k)) << label.toStdString();
     const QVariant after = t.FieldByName(c.field)->Value();
-    if (after.typeId() == QMetaType::Double) EXPECT_TRUE(std::isfinite(after.toDouble())) << label.toStdString();
+    if (after.typeId() == QMetaType::Double) {
+      EXPECT_TRUE(std::isfinite(after.toDouble())) << label.toStdString();
+    }
   }
   // Locate, filters and parameters with the same values: an answer or a French refusal.
   for (const Case& c : cases) {
@@ -637,7 +641,9 @@ TEST(FullDisk, EveryRowIsStoredAndSaidSoOrRefusedAndAbsent) {
   TempDir dir;
   ASSERT_EQ(Dbi::CreateTable(dir.Path(), DistoDesc()), DBIERR_NONE);
   for (const CRTblDesc& d : AppSchema())
-    if (d.szTblName == "Ha.DB") ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
+    if (d.szTblName == "Ha.DB") {
+      ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
+    }
   const QString report = InChild(
       [] {
         ::signal(SIGXFSZ, SIG_IGN);

@@ -2,7 +2,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include "../refdata/ReadOnlyFolder.h"
+#include "support/ReadOnlyFolder.h"
 #include "MaintFixture.h"
 #include "maintenance/MaintCommon.h"
 #include "maintenance/UReindex.h"

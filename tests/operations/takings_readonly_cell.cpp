@@ -3,7 +3,7 @@
 // can store it.
 #include <QPushButton>
 
-#include "../refdata/ReadOnlyFolder.h"
+#include "support/ReadOnlyFolder.h"
 #include "TakingsFixture.h"
 #include "WeeklyFixture.h"
 #include "operations/UDisto.h"

@@ -12,7 +12,7 @@
 
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
-#include "ReadOnlyFolder.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/AppDataTest.h"
 
 class RefDataTest : public AppDataTest {

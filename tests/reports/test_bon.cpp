@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QLineEdit>
 
-#include "../refdata/ReadOnlyFolder.h"
+#include "support/ReadOnlyFolder.h"
 #include "ReportsFixture.h"
 #include "platform/db/Query.h"
 #include "reports/UPreview.h"

@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <QFile>
 
-#include "../refdata/ReadOnlyFolder.h"
+#include "support/ReadOnlyFolder.h"
 #include "CheckEvents.h"
 #include "platform/db/DbiStructure.h"
 #include "platform/db/Table.h"

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "../../../tests/refdata/ReadOnlyFolder.h"
+#include "support/ReadOnlyFolder.h"
 #include "schema/AppSchema.h"
 #include "shell/global.h"
 #include "support/AppData.h"

@@ -2,242 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 #include "platform/db/EngineCore.h"
-
-namespace {
-
-const QDate kDelphiEpoch(1899, 12, 30);
-
-bool IsIntType(TFieldType t) { return t == ftSmallint || t == ftInteger || t == ftAutoInc; }
-bool IsFloatType(TFieldType t) { return t == ftFloat || t == ftCurrency; }
-
-std::optional<bool> TextToBool(const QString& s) {
-  const QString u = s.trimmed().toUpper();
-  if (u == "TRUE" || u == "T" || u == "YES" || u == "Y" || u == "1") return true;
-  if (u == "FALSE" || u == "F" || u == "NO" || u == "N" || u == "0") return false;
-  return std::nullopt;
-}
-
-}  // namespace
-
-// ---- TField ------------------------------------------------------------------------------------
-
-TField::TField(TDataSet* ds, int index, const QString& name, TFieldType type, int size)
-    : ds_(ds), index_(index), name_(name), type_(type), size_(size) {}
-
-bool TField::IsNull() const { return ds_->FieldValue(index_).isNull(); }
-void TField::Clear() { Store(QVariant()); }
-void TField::Store(const QVariant& v) { ds_->SetFieldValue(index_, v); }
-
-QString TField::GetAsString() const {
-  const QVariant v = ds_->FieldValue(index_);
-  if (v.isNull()) return QString();
-  switch (type_) {
-    case ftDate: return DateToStr(v.toDate());
-    case ftDateTime: return DateTimeToStr(v.toDateTime());
-    case ftBoolean: return v.toBool() ? "True" : "False";
-    case ftFloat: case ftCurrency: return FloatToStr(v.toDouble());
-    case ftSmallint: case ftInteger: case ftAutoInc: return QString::number(v.toLongLong());
-    default: return v.toString();
-  }
-}
-
-void TField::SetAsString(const QString& s) {
-  if (type_ == ftString || type_ == ftUnknown) return Store(s);
-  if (s.trimmed().isEmpty()) return Store(QVariant());
-  if (IsIntType(type_)) {
-    auto n = TryStrToInt(s);
-    if (!n) throw EConvertError(QString("« %1 » n'est pas un nombre entier correct pour le champ « %2 »").arg(s, name_));
-    return Store(qlonglong(*n));
-  }
-  if (IsFloatType(type_)) {
-    auto d = TryStrToFloat(s);
-    if (!d) throw EConvertError(QString("« %1 » n'est pas un nombre correct pour le champ « %2 »").arg(s, name_));
-    return Store(*d);
-  }
-  if (type_ == ftDate || type_ == ftDateTime) {
-    auto d = TryStrToDate(s.trimmed().left(10));
-    if (!d) throw EConvertError(QString("« %1 » n'est pas une date correcte pour le champ « %2 »").arg(s, name_));
-    return Store(*d);
-  }
-  if (type_ == ftBoolean) {
-    auto b = TextToBool(s);
-    if (!b) throw EConvertError(QString("« %1 » n'est pas une valeur logique correcte pour le champ « %2 »").arg(s, name_));
-    return Store(*b);
-  }
-}
-
-int TField::GetAsInteger() const {
-  const QVariant v = ds_->FieldValue(index_);
-  if (v.isNull()) return 0;
-  switch (type_) {
-    case ftString: {
-      auto n = TryStrToInt(v.toString());
-      if (!n) throw EConvertError(QString("« %1 » n'est pas un nombre entier correct").arg(v.toString()));
-      return int(*n);
-    }
-    case ftFloat: case ftCurrency: return int(std::llround(v.toDouble()));
-    case ftBoolean: return v.toBool() ? 1 : 0;
-    case ftDate: return int(kDelphiEpoch.daysTo(v.toDate()));
-    default: return v.toInt();
-  }
-}
-
-void TField::SetAsInteger(const int& n) {
-  switch (type_) {
-    case ftString: return Store(QString::number(n));
-    case ftBoolean: return Store(n != 0);
-    case ftFloat: case ftCurrency: return Store(double(n));
-    case ftDate: case ftDateTime: return Store(kDelphiEpoch.addDays(n));
-    default: return Store(qlonglong(n));
-  }
-}
-
-double TField::GetAsFloat() const {
-  const QVariant v = ds_->FieldValue(index_);
-  if (v.isNull()) return 0.0;
-  switch (type_) {
-    case ftString: {
-      auto d = TryStrToFloat(v.toString());
-      if (!d) throw EConvertError(QString("« %1 » n'est pas un nombre correct").arg(v.toString()));
-      return *d;
-    }
-    case ftDate: return double(kDelphiEpoch.daysTo(v.toDate()));
-    case ftBoolean: return v.toBool() ? 1.0 : 0.0;
-    default: return v.toDouble();
-  }
-}
-
-void TField::SetAsFloat(const double& d) {
-  switch (type_) {
-    case ftString: return Store(FloatToStr(d));
-    case ftBoolean: return Store(d != 0.0);
-    case ftSmallint: case ftInteger: case ftAutoInc: {
-      if (d != std::floor(d)) throw EConvertError(QString("%1 n'est pas un nombre entier correct pour le champ « %2 »").arg(FloatToStr(d), name_));
-      return Store(qlonglong(d));
-    }
-    case ftDate: case ftDateTime: return Store(kDelphiEpoch.addDays(qint64(std::floor(d))));
-    default: return Store(d);
-  }
-}
-
-Currency TField::GetAsCurrency() const {
-  const QVariant v = ds_->FieldValue(index_);
-  if (v.isNull()) return Currency();
-  return Currency::FromDouble(GetAsFloat());
-}
-
-void TField::SetAsCurrency(const Currency& c) {
-  if (type_ == ftString) return Store(FloatToStr(c.ToDouble()));
-  SetAsFloat(c.ToDouble());
-}
-
-QDate TField::GetAsDate() const {
-  const QVariant v = ds_->FieldValue(index_);
-  if (v.isNull()) return QDate();
-  switch (type_) {
-    case ftDate: return v.toDate();
-    case ftDateTime: return v.toDateTime().date();
-    case ftString: {
-      auto d = TryStrToDate(v.toString());
-      if (!d) throw EConvertError(QString("« %1 » n'est pas une date correcte").arg(v.toString()));
-      return *d;
-    }
-    case ftSmallint: case ftInteger: case ftAutoInc: case ftFloat: case ftCurrency:
-      return kDelphiEpoch.addDays(qint64(std::floor(v.toDouble())));
-    default: throw EConvertError(QString("Le champ « %1 » ne se lit pas comme une date").arg(name_));
-  }
-}
-
-void TField::SetAsDate(const QDate& d) {
-  if (!d.isValid()) return Store(QVariant());
-  switch (type_) {
-    case ftString: return Store(DateToStr(d));
-    case ftSmallint: case ftInteger: case ftAutoInc: case ftFloat: case ftCurrency:
-      return Store(qlonglong(kDelphiEpoch.daysTo(d)));
-    case ftBoolean: throw EConvertError(QString("Le champ « %1 » ne peut pas recevoir une date").arg(name_));
-    default: return Store(d);
-  }
-}
-
-QDateTime TField::GetAsDateTime() const {
-  const QVariant v = ds_->FieldValue(index_);
-  if (v.isNull()) return QDateTime();
-  if (type_ == ftDateTime) return v.toDateTime();
-  return QDateTime(GetAsDate(), QTime(0, 0));
-}
-
-void TField::SetAsDateTime(const QDateTime& dt) {
-  if (!dt.isValid()) return Store(QVariant());
-  if (type_ == ftDateTime) return Store(dt);
-  SetAsDate(dt.date());
-}
-
-bool TField::GetAsBoolean() const {
-  const QVariant v = ds_->FieldValue(index_);
-  if (v.isNull()) return false;
-  if (type_ == ftString) {
-    auto b = TextToBool(v.toString());
-    if (!b) throw EConvertError(QString("« %1 » n'est pas une valeur logique correcte").arg(v.toString()));
-    return *b;
-  }
-  if (type_ == ftDate || type_ == ftDateTime) throw EConvertError(QString("Le champ « %1 » ne se lit pas comme une valeur logique").arg(name_));
-  return v.toDouble() != 0.0;
-}
-
-void TField::SetAsBoolean(const bool& b) {
-  switch (type_) {
-    case ftString: return Store(b ? QString("True") : QString("False"));
-    case ftDate: case ftDateTime: throw EConvertError(QString("Le champ « %1 » ne peut pas recevoir une valeur logique").arg(name_));
-    case ftFloat: case ftCurrency: return Store(b ? 1.0 : 0.0);
-    case ftSmallint: case ftInteger: case ftAutoInc: return Store(qlonglong(b ? 1 : 0));
-    default: return Store(b);
-  }
-}
-
-QVariant TField::GetValue() const { return ds_->FieldValue(index_); }
-
-void TField::SetValue(const QVariant& v) {
-  if (v.isNull() || !v.isValid()) return Store(QVariant());
-  switch (v.typeId()) {
-    case QMetaType::QString: return SetAsString(v.toString());
-    case QMetaType::QDate: return SetAsDate(v.toDate());
-    case QMetaType::QDateTime: return SetAsDateTime(v.toDateTime());
-    case QMetaType::Bool: return SetAsBoolean(v.toBool());
-    case QMetaType::Double: case QMetaType::Float: return SetAsFloat(v.toDouble());
-    case QMetaType::Int: case QMetaType::LongLong: case QMetaType::UInt: case QMetaType::Short:
-      if (type_ == ftString) return Store(QString::number(v.toLongLong()));
-      if (IsIntType(type_)) return Store(v.toLongLong());
-      return SetAsFloat(v.toDouble());
-    default: return SetAsString(v.toString());
-  }
-}
-
-QString TField::DisplayText() const {
-  const QVariant v = ds_->FieldValue(index_);
-  if (v.isNull()) return QString();
-  if (!DisplayFormat.isEmpty() && (IsIntType(type_) || IsFloatType(type_)))
-    return FormatFloat(DisplayFormat, v.toDouble());
-  if (type_ == ftCurrency) return CurrToStrF(Currency::FromDouble(v.toDouble()), 2);
-  return GetAsString();
-}
-
-// ---- TDataLink ---------------------------------------------------------------------------------
-
-TDataLink::~TDataLink() {
-  if (ds_) ds_->RemoveLink(this);
-}
-
-void TDataLink::SetDataSet(TDataSet* ds) {
-  if (ds_ == ds) return;
-  if (ds_) ds_->RemoveLink(this);
-  if (ds) ds->AddLink(this);
-  DataSetChanged();
-}
-
-// ---- TDataSet ----------------------------------------------------------------------------------
+#include "platform/db/ValueText.h"
 
 TDataSet::TDataSet(const QString& name) : Name(name) {}
 
@@ -263,19 +30,19 @@ void TDataSet::RemoveLink(TDataLink* link) {
   if (link && link->ds_ == this) link->ds_ = nullptr;
 }
 
-static QString DsName(const TDataSet* ds) { return ds->Name.isEmpty() ? QString("dataset") : ds->Name; }
+QString TDataSet::NameInErrors() const { return Name.isEmpty() ? QString("dataset") : Name; }
 
 void TDataSet::CheckActive() const {
-  if (state_ == dsInactive) throw EDatabaseError(QString("Opération impossible sur une table fermée (%1)").arg(DsName(this)));
+  if (state_ == dsInactive) throw EDatabaseError(QString("Opération impossible sur une table fermée (%1)").arg(NameInErrors()));
 }
 
 void TDataSet::CheckInactive() const {
-  if (state_ != dsInactive) throw EDatabaseError(QString("Opération impossible sur une table ouverte (%1)").arg(DsName(this)));
+  if (state_ != dsInactive) throw EDatabaseError(QString("Opération impossible sur une table ouverte (%1)").arg(NameInErrors()));
 }
 
 TField* TDataSet::Fields(int index) const {
   if (index < 0 || index >= int(fields_.size()))
-    throw EDatabaseError(QString("Numéro de champ %1 hors limites (%2)").arg(index).arg(DsName(this)));
+    throw EDatabaseError(QString("Numéro de champ %1 hors limites (%2)").arg(index).arg(NameInErrors()));
   return fields_[index].get();
 }
 
@@ -304,7 +71,7 @@ TField* TDataSet::FindField(const QString& name) const {
 
 TField* TDataSet::FieldByName(const QString& name) const {
   TField* f = FindField(name);
-  if (!f) throw EDatabaseError(QString("%1 : champ « %2 » introuvable").arg(DsName(this), name));
+  if (!f) throw EDatabaseError(QString("%1 : champ « %2 » introuvable").arg(NameInErrors(), name));
   return f;
 }
 
@@ -420,7 +187,7 @@ QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
 
 void TDataSet::SetFieldValue(int index, const QVariant& v) {
   if (state_ != dsEdit && state_ != dsInsert)
-    throw EDatabaseError(QString("%1 : la table n'est pas en modification ni en ajout").arg(DsName(this)));
+    throw EDatabaseError(QString("%1 : la table n'est pas en modification ni en ajout").arg(NameInErrors()));
   TField* f = fields_[index].get();
   if (f->ReadOnly || infos_[index].type == ftAutoInc)
     throw EDatabaseError(QString("Le champ « %1 » ne peut pas être modifié").arg(f->FieldName()));
@@ -554,11 +321,6 @@ void TDataSet::Close() {
 
 // ---- navigation ----
 
-void TDataSet::ClearPosition() {
-  hasCur_ = false;
-  bof_ = eof_ = true;
-}
-
 void TDataSet::First() {
   CheckBrowseMode();
   if (BeforeScroll) BeforeScroll(*this);
@@ -687,128 +449,6 @@ void TDataSet::Resync() {
 
 // ---- editing ----
 
-void TDataSet::CheckBrowseMode() {
-  CheckActive();
-  if (state_ == dsEdit || state_ == dsInsert) {
-    for (TDataLink* l : std::vector<TDataLink*>(links_))
-      if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->UpdateData();
-    if (modified_) Post();
-    else Cancel();
-  }
-}
-
-void TDataSet::Edit() {
-  CheckActive();
-  if (state_ == dsEdit || state_ == dsInsert) return;
-  if (!hasCur_) return Insert();
-  DoCheckWritable();
-  if (BeforeEdit) BeforeEdit(*this);
-  Record r = cur_;
-  if (!DoReread(r)) {
-    // Gone meanwhile (or no longer in the filter): refuse, with the cursor on a live record.
-    Resync();
-    throw EDBEngineError(DBIERR_KEYDELETED);
-  }
-  cur_ = r;
-  buf_ = cur_;
-  changed_.assign(infos_.size(), false);
-  modified_ = false;
-  SetState(dsEdit);
-  NotifyRecord(nullptr);
-  if (AfterEdit) AfterEdit(*this);
-}
-
-void TDataSet::BeginInsert(bool) {
-  CheckBrowseMode();
-  DoCheckWritable();
-  if (BeforeInsert) BeforeInsert(*this);
-  beforeInsert_ = cur_;
-  hadCurBeforeInsert_ = hasCur_;
-  buf_ = Record();
-  buf_.values = DoNewRecordDefaults();
-  changed_.assign(infos_.size(), false);
-  SetState(dsInsert);
-  try {
-    if (OnNewRecord) OnNewRecord(*this);
-  } catch (...) {
-    SetState(dsBrowse);
-    throw;
-  }
-  modified_ = false;
-  NotifyDataSetChanged();
-  if (AfterInsert) AfterInsert(*this);
-}
-
-void TDataSet::Insert() { BeginInsert(false); }
-void TDataSet::Append() { BeginInsert(true); }
-
-void TDataSet::Post() {
-  CheckActive();
-  if (state_ != dsEdit && state_ != dsInsert) return;
-  for (TDataLink* l : std::vector<TDataLink*>(links_))
-    if (std::find(links_.begin(), links_.end(), l) != links_.end()) l->UpdateData();
-  if (BeforePost) BeforePost(*this);
-  const bool inserting = state_ == dsInsert;
-  Record rec = buf_;
-  DoPost(rec, inserting, changed_);
-  cur_ = rec;
-  hasCur_ = true;
-  bof_ = eof_ = false;
-  modified_ = false;
-  changed_.assign(infos_.size(), false);
-  SetState(dsBrowse);
-  NotifyDataSetChanged();
-  if (AfterPost) AfterPost(*this);
-}
-
-void TDataSet::Cancel() {
-  if (state_ != dsEdit && state_ != dsInsert) return;
-  if (BeforeCancel) BeforeCancel(*this);
-  const bool inserting = state_ == dsInsert;
-  modified_ = false;
-  changed_.assign(infos_.size(), false);
-  buf_ = Record();
-  if (inserting) {
-    cur_ = beforeInsert_;
-    hasCur_ = hadCurBeforeInsert_;
-    if (hasCur_ && !DoReread(cur_)) {
-      Record n;
-      hasCur_ = DoFirst(n);
-      if (hasCur_) cur_ = n;
-    }
-    eof_ = bof_ = !hasCur_;
-  }
-  SetState(dsBrowse);
-  NotifyDataSetChanged();
-  if (AfterCancel) AfterCancel(*this);
-}
-
-void TDataSet::Delete() {
-  CheckActive();
-  if (state_ == dsInsert) return Cancel();
-  if (!hasCur_) throw EDatabaseError(QString("%1 : opération impossible sur une table vide").arg(DsName(this)));
-  if (state_ == dsEdit) Cancel();
-  if (BeforeDelete) BeforeDelete(*this);
-  DoCheckWritable();
-  const Record gone = cur_;
-  DoDelete(gone);
-  Record n;
-  if (DoNext(gone, n)) {
-    cur_ = n;
-    bof_ = eof_ = false;
-  } else if (DoPrior(gone, n)) {
-    cur_ = n;
-    bof_ = false;
-    eof_ = true;
-  } else {
-    hasCur_ = false;
-    bof_ = eof_ = true;
-  }
-  NotifyDataSetChanged();
-  if (AfterDelete) AfterDelete(*this);
-  if (AfterScroll) AfterScroll(*this);
-}
-
 // ---- bookmarks ----
 
 TBookmark TDataSet::GetBookmark() {
@@ -837,92 +477,4 @@ bool TDataSet::BookmarkValid(const TBookmark& bm) {
   if (!Active() || !bm.valid) return false;
   Record r;
   return DoGoto(bm.id, r);
-}
-
-// ---- locate and filter ----
-
-bool TDataSet::Locate(const QString& keyFields, const QList<QVariant>& keyValues, TLocateOptions options) {
-  CheckBrowseMode();
-  if (keyFields != locateFields_ || locateIdx_.empty()) {
-    // The windows locate on the same fields again and again: resolve them once.
-    const QStringList names = keyFields.split(';', Qt::SkipEmptyParts);
-    if (names.isEmpty()) throw EDatabaseError("La recherche demande au moins un champ");
-    std::vector<int> resolved;
-    for (const QString& n : names) resolved.push_back(FieldByName(n)->Index());
-    locateIdx_ = resolved;
-    locateFields_ = keyFields;
-  }
-  const std::vector<int>& idx = locateIdx_;
-  if (int(idx.size()) != keyValues.size())
-    throw EDatabaseError(QString("La recherche sur %1 demande %2 valeurs, et non %3").arg(keyFields).arg(idx.size()).arg(keyValues.size()));
-  Record r;
-  if (!DoLocate(idx, keyValues, options, r)) return false;
-  if (BeforeScroll) BeforeScroll(*this);
-  cur_ = r;
-  hasCur_ = true;
-  bof_ = eof_ = false;
-  DoAfterScroll(0);
-  return true;
-}
-
-bool TDataSet::LocateOne(const QString& keyField, const QVariant& keyValue, TLocateOptions options) {
-  if (keyValue.typeId() == QMetaType::QVariantList) return Locate(keyField, keyValue.toList(), options);
-  return Locate(keyField, QList<QVariant>{keyValue}, options);
-}
-
-bool TDataSet::AcceptRecord(const Record& rec) {
-  if (!HasFilterCallback() || inFilterCallback_) return true;
-  bool accept = true;
-  const Record* saved = filterRec_;
-  filterRec_ = &rec;
-  inFilterCallback_ = true;
-  try {
-    OnFilterRecord(*this, accept);
-  } catch (...) {
-    filterRec_ = saved;
-    inFilterCallback_ = false;
-    throw;
-  }
-  filterRec_ = saved;
-  inFilterCallback_ = false;
-  return accept;
-}
-
-void TDataSet::SetFilter(const QString& text) {
-  if (text == filterText_) return;
-  if (Active() && filtered_) {
-    CheckBrowseMode();
-    const QString old = filterText_;
-    filterText_ = text;
-    try {
-      DoFilterChanged();
-    } catch (...) {
-      filterText_ = old;
-      DoFilterChanged();
-      throw;
-    }
-    First();
-    NotifyDataSetChanged();
-  } else {
-    filterText_ = text;
-  }
-}
-
-void TDataSet::SetFiltered(bool on) {
-  if (on == filtered_) return;
-  if (Active()) {
-    CheckBrowseMode();
-    filtered_ = on;
-    try {
-      DoFilterChanged();
-    } catch (...) {
-      filtered_ = !on;
-      DoFilterChanged();
-      throw;
-    }
-    First();
-    NotifyDataSetChanged();
-  } else {
-    filtered_ = on;
-  }
 }

@@ -316,8 +316,8 @@ class TDataSet {
   bool HasFilterCallback() const { return filtered_ && bool(OnFilterRecord); }
   void CheckActive() const;
   void CheckInactive() const;
+  QString NameInErrors() const;  // the dataset as its errors name it
   void Resync();          // after a change of order or filter: re-position, tell the links
-  void ClearPosition();   // current record unknown
   const FieldInfo& Info(int i) const { return infos_[i]; }
   QVariant NormalizeValue(int field, const QVariant& v) const;  // type, size and range checks
   void NotifyDataSetChanged();

@@ -58,8 +58,7 @@ struct TableMeta {
 QString ZFold(const QString& s);
 // Every SQLite connection the process opens from now on knows the engine's collations.
 void RegisterCollationsEverywhere();
-// The French cause of an SQLite result code a table file can meet; empty for the others.
-QString FrenchCause(int rc);
+void RegisterCollations(sqlite3* db);
 int ZCompare(const QString& a, const QString& b);  // <0, 0, >0
 
 class Conn;
@@ -152,6 +151,8 @@ inline const char* const kMaxMoneyText = "922 337 203 685 477";
 
 // Standard message of an engine result code.
 QString StdMessage(int code);
+// The French cause of an SQLite result code a table file can meet; empty for the others.
+QString FrenchCause(int rc);
 [[noreturn]] void Raise(int code, const QString& detail = {});
 // "Table : <file>", the line that names the table in an error.
 QString TableDetail(const QString& path);
@@ -172,6 +173,10 @@ QString Quote(const QString& identifier);  // "name"
 // The arguments after the value of the zfit() call that applies a field's rules to a value
 // written through SQL: ", type, subtype, size, 'name')".
 QString FitArgs(const FLDDesc& f);
+// Makes zfit() known to a connection.
+void RegisterFieldRules(sqlite3* db);
+// When SQLite's message is zfit's refusal: its engine code and French text, taken once.
+bool TakeFitRefusal(const QString& sqliteMessage, int& code, QString& message);
 
 class Engine {
  public:
@@ -200,7 +205,6 @@ class Engine {
   // AfterWrite records the change.
   void BeforeWrite(TableFile* f);
   void AfterWrite(TableFile* f);
-  void AfterWriteAll(Conn* c);  // a statement that may have written any file of the connection
   // Reads inside a transaction scope share its transaction (one lock for the whole operation).
   void BeforeRead(TableFile* f);
 
@@ -293,6 +297,8 @@ void UnlockFile(int fd);
 // Counter in the header, written with the file not attached anywhere in this process.
 bool ReadCounterRaw(const QString& path, int32_t& value);
 void WriteCounterRaw(int fd, int32_t value);  // fd of the file, open for writing
+// The counter as the header holds it now, read through the file's lock descriptor.
+void ReadCounterFd(TableFile* f);
 
 }  // namespace dbe
 

@@ -1,4 +1,4 @@
-#include "ReadOnlyFolder.h"
+#include "support/ReadOnlyFolder.h"
 
 #include <QDir>
 #include <QFile>

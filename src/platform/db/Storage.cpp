@@ -1,0 +1,100 @@
+// What a field's value becomes in the file and back.
+#include "platform/db/EngineCore.h"
+
+#include <QDate>
+#include <cmath>
+
+namespace dbe {
+
+QString IsoFromDate(const QDate& d) {
+  if (!d.isValid()) return {};
+  int y, m, day;
+  d.getDate(&y, &m, &day);
+  if (y < 0 || y > 9999) return d.toString(Qt::ISODate);
+  const QChar buf[10] = {QChar('0' + y / 1000), QChar('0' + y / 100 % 10), QChar('0' + y / 10 % 10), QChar('0' + y % 10),
+                         QChar('-'), QChar('0' + m / 10), QChar('0' + m % 10), QChar('-'), QChar('0' + day / 10),
+                         QChar('0' + day % 10)};
+  return QString(buf, 10);
+}
+
+QDate DateFromIso(const QString& s) {
+  if (s.size() < 10 || s[4] != '-' || s[7] != '-') return {};
+  auto digits = [&](int from, int n, int& out) {
+    out = 0;
+    for (int i = from; i < from + n; ++i) {
+      const ushort c = s[i].unicode();
+      if (c < '0' || c > '9') return false;
+      out = out * 10 + (c - '0');
+    }
+    return true;
+  };
+  int y, m, d;
+  if (!digits(0, 4, y) || !digits(5, 2, m) || !digits(8, 2, d)) return {};
+  return QDate(y, m, d);
+}
+
+static bool IsMoney(const FLDDesc& f) { return f.iFldType == fldFLOAT && f.iSubType == fldstMONEY; }
+
+QString SqlType(const FLDDesc& f) {
+  switch (f.iFldType) {
+    case fldZSTRING: case fldDATE: return "TEXT";
+    case fldFLOAT: return "REAL";
+    default: return "INTEGER";
+  }
+}
+
+QVariant ToStorage(const FLDDesc& f, const QVariant& v) {
+  if (v.isNull() || !v.isValid()) return QVariant();
+  switch (f.iFldType) {
+    case fldZSTRING: {
+      QString s = v.toString();
+      return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    case fldDATE: {
+      QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
+      return d.isValid() ? QVariant(IsoFromDate(d)) : QVariant();
+    }
+    case fldBOOL: return QVariant(qlonglong(v.toBool() ? 1 : 0));
+    case fldFLOAT: {
+      double d = v.toDouble();
+      if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
+      return QVariant(d);
+    }
+    default: return QVariant(v.toLongLong());
+  }
+}
+
+QVariant FromStorage(const FLDDesc& f, const QVariant& v) {
+  if (v.isNull() || !v.isValid()) return QVariant();
+  switch (f.iFldType) {
+    case fldZSTRING: {
+      QString s = v.toString();
+      return s.isEmpty() ? QVariant() : QVariant(s);
+    }
+    case fldDATE: {
+      QDate d = DateFromIso(v.toString());
+      return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case fldBOOL: return QVariant(v.toLongLong() != 0);
+    case fldFLOAT: {
+      double d = v.toDouble();
+      if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
+      return QVariant(d);
+    }
+    default: return QVariant(int(v.toLongLong()));
+  }
+}
+
+}  // namespace dbe
+
+TFieldType FieldTypeOf(const FLDDesc& f) {
+  switch (f.iFldType) {
+    case fldZSTRING: return ftString;
+    case fldDATE: return ftDate;
+    case fldBOOL: return ftBoolean;
+    case fldINT16: return ftSmallint;
+    case fldINT32: return f.iSubType == fldstAUTOINC ? ftAutoInc : ftInteger;
+    case fldFLOAT: return f.iSubType == fldstMONEY ? ftCurrency : ftFloat;
+    default: return ftUnknown;
+  }
+}
