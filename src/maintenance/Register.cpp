@@ -15,11 +15,6 @@
 #include "shell/UMain.h"
 #include "shell/global.h"
 
-namespace {
-const bool registered = (RegisterMaintenanceWindows(), true);
-
-}  // namespace
-
 void RegisterMaintenanceWindows() {
   TfrmMain::InterruptedRestoreHook = FinishInterruptedRestore;
   TfrmMain::RegisterWindow(WindowKey::Sauvegarde, TfrmMain::ModalOpener<TfrmSaveRestore>(SetSaveMode));

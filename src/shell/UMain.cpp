@@ -37,10 +37,8 @@
 #include "shell/UCalendar.h"
 #include "shell/USplashEx.h"
 #include "shell/global.h"
-#ifdef ZELM_HAVE_SCHEMA
 #include "schema/AppSchema.h"
 #include "schema/DbChk.h"
-#endif
 
 namespace {
 
@@ -69,17 +67,12 @@ int16_t YearOf(const QString& text) {
   return int16_t(v);
 }
 
-#ifdef ZELM_HAVE_SCHEMA
 std::function<void(const QString&)> DefaultCreateTables() {
   return [](const QString& dataPath) { CreateApplicationTables(ApplicationCheck(), dataPath); };
 }
 std::function<void(const QString&)> DefaultDatabaseCheck() {
   return [](const QString& dataPath) { RunDatabaseCheck(dataPath); };
 }
-#else
-std::function<void(const QString&)> DefaultCreateTables() { return nullptr; }
-std::function<void(const QString&)> DefaultDatabaseCheck() { return nullptr; }
-#endif
 
 // Names the background picture for the next start ("" for none) and says when it takes effect.
 void SetBackgroundImage(const QString& name) {

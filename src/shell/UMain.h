@@ -67,10 +67,9 @@ class TfrmMain : public QMainWindow {
   // --- what the subsystems plug in ---
   using Opener = std::function<void()>;
   // An opener creates its window (owner: the application), shows it modally and frees it.
-  // A subsystem registers its openers from a static object of its own library (the program
-  // links the subsystems' objects whole), for example:
-  //   static const bool registered =
-  //       (TfrmMain::RegisterWindow(WindowKey::Client, TfrmMain::ModalOpener<TfrmClient>()), true);
+  // Each subsystem registers its openers in a RegisterXxxWindows() function, which the program's
+  // composition (src/app) calls before the application starts, for example:
+  //   TfrmMain::RegisterWindow(WindowKey::Client, TfrmMain::ModalOpener<TfrmClient>());
   static void RegisterWindow(const QString& key, Opener opener);
   // The usual opener: creates a W (a window that fails to build is reported and nothing opens),
   // lets prepare set it up, shows it modally and frees it.

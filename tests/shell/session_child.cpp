@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/Composition.h"
 #include "refdata/UClient.h"
 #include "shell/AppMain.h"
 #include "shell/UMain.h"
@@ -109,6 +110,7 @@ int main(int argc, char** argv) {
   g_startBox = argc >= 3 && QByteArray(argv[2]) == "startbox";
   if (argc >= 3 && (QByteArray(argv[2]).startsWith("logout") || QByteArray(argv[2]).startsWith("die")))
     g_logout = QByteArray(argv[2]).replace("-asking", "");
+  ComposeApplication();
   int n = 1;  // the application sees no arguments of ours
   return RunApplication(n, argv);
 }
