@@ -16,7 +16,7 @@
 #include "shell/global.h"
 
 void RegisterMaintenanceWindows() {
-  TfrmMain::InterruptedRestoreHook = FinishInterruptedRestore;
+  TfrmMain::InterruptedRestoreHook = [](const QString&) { RemoveRestoreLeftovers(); };
   TfrmMain::RegisterWindow(WindowKey::Sauvegarde, TfrmMain::ModalOpener<TfrmSaveRestore>(SetSaveMode));
   TfrmMain::RegisterWindow(WindowKey::Restaure, TfrmMain::ModalOpener<TfrmSaveRestore>(SetRestoreMode));
   TfrmMain::RegisterWindow(WindowKey::Reindex, [] { Reindex(ApplicationCheck(), DataPath); });

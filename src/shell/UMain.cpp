@@ -55,8 +55,7 @@ QList<QPair<QString, QString>> LeftoverFiles() {
   const QString temp = IncludeTrailingPathDelimiter(QDir::tempPath());
   return {{AppPath, "_QS*.*"}, {AppPath, "Del*.*"},     {AppPath, "PDOXUSRS.*"}, {AppPath, "PARADOX.*"},
           {DataPath, "PDOXUSRS.*"}, {DataPath, "PARADOX.*"}, {"/", "PDOXUSRS.*"}, {"/", "PARADOX.*"},
-          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"},
-          {DataPath, "~restaure.*"}};  // copies of a restore that was killed before its end
+          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"}};
 }
 
 // The working year of a settings text: a text that is not a whole number raises the conversion
@@ -271,10 +270,14 @@ void TfrmMain::BuildButtons() {
 
 // ---------------------------------------------------------------- creation
 
+QString TfrmMain::ProgramFolder() {
+  QString folder = ExeNameOverride.isEmpty() ? QCoreApplication::applicationFilePath() : ExeNameOverride;
+  while (!folder.isEmpty() && !folder.endsWith('/')) folder.chop(1);
+  return folder;
+}
+
 void TfrmMain::FormCreate() {
-  const QString exe = ExeNameOverride.isEmpty() ? QCoreApplication::applicationFilePath() : ExeNameOverride;
-  AppPath = exe;
-  while (!AppPath.isEmpty() && !AppPath.endsWith('/')) AppPath.chop(1);
+  AppPath = ProgramFolder();
   DataPath = AppPath + "Data/";
 
   // The working year and the access levels come first: a step that fails below must not leave
@@ -372,10 +375,6 @@ void TfrmMain::DeleteLeftoverFiles() {
     for (const auto& [folder, mask] : LeftoverFiles()) DeleteFiles(folder, mask);
   } catch (...) {
   }
-  // The extraction folders of a restore that was killed (whole tables, possibly large).
-  const QDir temp(AppPath + "Temp");
-  for (const QString& n : temp.entryList({"restaure-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
-    QDir(temp.filePath(n)).removeRecursively();
 }
 
 void TfrmMain::ClearReadOnly(const QString& folder) {
@@ -528,8 +527,15 @@ bool TfrmMain::FormShortCut(int key) {
     return true;
   }
   if (key == Qt::Key_F6) {
+    // The calendar already there comes to the front: behind the maximised main window it could
+    // not be reached otherwise.
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<TfrmCalendar*>(w) && w->isVisible()) return false;
+      if (qobject_cast<TfrmCalendar*>(w) && w->isVisible()) {
+        if (w->isMinimized()) w->showNormal();
+        w->raise();
+        w->activateWindow();
+        return true;
+      }
     frmCalendar = new TfrmCalendar(nullptr);
     frmCalendar->ShowAsTool();
     return true;

@@ -93,10 +93,14 @@ class TfrmMain : public QMainWindow {
   static std::function<void(const QString& dataPath)> CreateTablesHook;
   static std::function<void(const QString& dataPath)> DatabaseCheckHook;
   // Run at start and at close before the leftover files go: completes a restore that was killed
-  // while it replaced the tables (maintenance sets it).
+  // while it replaced the tables and clears what a killed restore left (maintenance sets it; a
+  // restore's copies are never among the engine's leftover files, since a copy still listed is
+  // the only new state of its table).
   static std::function<void(const QString& dataPath)> InterruptedRestoreHook;
   // The program's own file; empty means the running executable (tests point it elsewhere).
   static QString ExeNameOverride;
+  // The folder of the program's own file, ending in "/": what AppPath becomes at creation.
+  static QString ProgramFolder();
 
   // --- components ---
   QMenuBar* MainMenu;
