@@ -26,7 +26,6 @@
 #include "platform/sys/Clock.h"
 #include "platform/sys/Files.h"
 #include "platform/sys/Formats.h"
-#include "platform/sys/IniFiles.h"
 #include "platform/sys/Programs.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Application.h"
@@ -34,6 +33,7 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
 #include "shell/Resources.h"
+#include "shell/Settings.h"
 #include "shell/UCalendar.h"
 #include "shell/USplashEx.h"
 #include "shell/global.h"
@@ -75,7 +75,7 @@ std::function<void(const QString&)> DefaultDatabaseCheck() {
 
 // Names the background picture for the next start ("" for none) and says when it takes effect.
 void SetBackgroundImage(const QString& name) {
-  TIniFile(AppPath + "ZELM.INI").WriteString("PARAMS", "IMAGE", name);
+  TZelmIni().SetImage(name);
   MessageDlg("L'image sera active au prochain démarrage du programme", MsgDlgType::Information, mbOK);
 }
 
@@ -284,7 +284,7 @@ void TfrmMain::FormCreate() {
   // a year of 0 to be written back at close, nor empty access levels.
   Exercice = int16_t(Date().year());
   try {
-    Exercice = YearOf(TIniFile(AppPath + "ZELM.INI").ReadString("PARAMS", "EXER", IntToStr(Date().year())));
+    Exercice = YearOf(TZelmIni().Exer());
   } catch (const Exception&) {
   }
   Droits.fill("2");
@@ -320,10 +320,10 @@ void TfrmMain::FormCreate() {
     Exercice = int16_t(Date().year());
     QString image;
     {
-      TIniFile ini(AppPath + "ZELM.INI");
-      const QString year = ini.ReadString("PARAMS", "EXER", IntToStr(Date().year()));
-      ini.ReadString("WINDOW", "STATE", "1");  // the window opens maximised whatever it holds
-      image = ini.ReadString("PARAMS", "IMAGE", "");
+      TZelmIni ini;
+      const QString year = ini.Exer();
+      ini.State();  // the window opens maximised whatever it holds
+      image = ini.Image();
       // A bad setting is reported, and the start goes on: the clean-up and the window's state
       // must not depend on it.
       try {
@@ -406,9 +406,9 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
 void TfrmMain::FormClose() {
   const QString state = isMaximized() ? "1" : "0";
   try {
-    TIniFile ini(AppPath + "ZELM.INI");
-    ini.WriteString("PARAMS", "EXER", IntToStr(Exercice));
-    ini.WriteString("WINDOW", "STATE", state);
+    TZelmIni ini;
+    ini.SetExer(Exercice);
+    ini.SetState(state);
   } catch (...) {
     // The program still closes; the user learns the settings were not kept.
     HandleException(std::current_exception());
