@@ -9,6 +9,5 @@ mkdir -p "$DEST"
 cp build/bin/zelm "$DEST/"
 cp build/bin/lib*.so "$DEST/" 2>/dev/null || true
 cp build/bin/RAPPORT.* "$DEST/"  # the report catalogue, read only by the program
-[ -d resources/install ] && cp -rn resources/install/. "$DEST/" || true
 cd "$DEST"
 exec ./zelm

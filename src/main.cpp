@@ -1,3 +1,7 @@
+#include "app/Composition.h"
 #include "shell/AppMain.h"
 
-int main(int argc, char** argv) { return RunApplication(argc, argv); }
+int main(int argc, char** argv) {
+  ComposeApplication();
+  return RunApplication(argc, argv);
+}

@@ -5,6 +5,9 @@
 # structure check ends with "Contrôle terminé !" and nothing else (an "Information" box).
 # Usage: scripts/outside/kill_maint.sh [runs per operation] [signal] [operations...]
 # KILL_ROWS: takings and returns copied from the generated year (default 300000; 9000000: all)
+# KILL_AT=list: a restore is killed the moment its list of copies lands in the data folder, just
+# before the tables are put in place (inotifywait), instead of at a random moment. The log then
+# counts the tables right after the kill and after the next start as old, new or mixed.
 set -u
 ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
@@ -41,6 +44,17 @@ counts() {
   rm -rf "$c"
 }
 
+# whole STATE_FILE: "old", "new" or "mixed(k/n)" over the tables the restore changes (those whose
+# old and new states differ), k of the n being new.
+whole() {
+  local f sum k=0 m=0
+  while read -r f sum; do
+    grep -q "^$f " "$W/before.txt" && ! grep -qx "$f $sum" "$W/before.txt" || continue
+    m=$((m+1)); grep -qx "$f $(grep "^$f " "$1" | cut -d' ' -f2)" "$W/new.txt" && k=$((k+1))
+  done < "$W/new.txt"
+  if [ $k = 0 ]; then echo old; elif [ $k = $m ]; then echo new; else echo "mixed($k/$m)"; fi
+}
+
 if [ ! -d "$BASE" ]; then
   zo_install "$BASE" "${KILL_ROWS:-300000}"
   # the tables the generated year lacks, as the program creates them in a folder without data
@@ -72,7 +86,12 @@ for op in $OPS; do
         menu restore; w=$(zo_wait "^Restaure$"); sleep 0.4; xdotool mousemove --window "$w" 90 40 click 1
         zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o
         w=$(zo_wait "^Restaurer$"); sleep 0.4; xdotool mousemove --window "$w" 250 76 click --repeat 2 --delay 80 1
-        zo_wait "^Confirmation$" >/dev/null; xdotool key alt+o ;;
+        zo_wait "^Confirmation$" >/dev/null
+        if [ "${KILL_AT:-}" = list ]; then
+          inotifywait -q -e moved_to,create --include '~restaure\.journal$' "$W/Data" >/dev/null 2>"$W/inotify.err" & IW=$!
+          sleep 0.3
+        fi
+        xdotool key alt+o ;;
       reindex) menu reindex ;;
       purge)
         menu purge; w=$(zo_wait "^Epuration des fichiers$"); sleep 0.2
@@ -85,7 +104,12 @@ for op in $OPS; do
     span=1.2; [ "$op" = backup ] && span=2.2  # a backup of this data takes about 1.7 s
     span=${KILL_SPAN:-$span}  # KILL_FROM, KILL_SPAN: aim at one stretch of the operation
     delay=$(awk -v s=$RANDOM -v a=${KILL_FROM:-0} -v m=$span 'BEGIN{srand(s); printf "%.3f", a+rand()*m}')
-    sleep "$delay"; kill -s "$SIG" $PID 2>/dev/null; wait $PID 2>/dev/null; rc=$?
+    if [ "$op" = restore ] && [ "${KILL_AT:-}" = list ]; then
+      delay=list; wait $IW; kill -s "$SIG" $PID 2>/dev/null
+    else
+      sleep "$delay"; kill -s "$SIG" $PID 2>/dev/null
+    fi
+    wait $PID 2>/dev/null; rc=$?
     # the data folder: every table its old or its new state, whole
     tables_state > "$W/after.txt"
     bad=""
@@ -104,7 +128,10 @@ for op in $OPS; do
              if [ "$1" = "$b1" ] && { [ "$2" != "$b2" ] || [ "$3" != "$b3" ]; }; then bad="$bad half-purge[$c]"; fi
              if [ "$1" != "$b1" ] && { [ "$2" = "$b2" ] || [ "$3" = "$b3" ]; }; then bad="$bad half-purge[$c]"; fi ;;
     esac
+    states_line=""
     leftovers=$(ls -a "$W/Data" "$W/bk" 2>/dev/null | grep -E '^~|\.part$|ZELM' | tr '\n' ' ')
+    [ "$op" = restore ] && killed=$(whole "$W/after.txt")
+
     # start again, structure check
     if start; then
       menu check; res=$(zo_wait "^Information$|^Avertissement$|^Erreur$|^Attention$" 120)
@@ -118,11 +145,13 @@ for op in $OPS; do
           if grep -qx "$(grep "^$f " "$W/restarted.txt")" "$W/new.txt"; then states="${states}n"; else states="${states}o"; fi
         done
         case $states in nnn|ooo) ;; *) bad="$bad half-restored[$states]" ;; esac
+        restarted=$(whole "$W/restarted.txt"); states_line="killed:$killed restarted:$restarted"
+        case $restarted in mixed*) bad="$bad mixed-after-restart" ;; esac
       fi
     else
       bad="$bad no-restart"; kill -9 $PID 2>/dev/null
     fi
-    line="$op $i sig=$SIG after=${delay}s rc=$rc counts:[$before_counts]->[$(counts)] leftovers:[$leftovers] ${bad:-OK}"
+    line="$op $i ${states_line:+$states_line }sig=$SIG after=${delay}s rc=$rc counts:[$before_counts]->[$(counts)] leftovers:[$leftovers] ${bad:-OK}"
     echo "$line" | tee -a "$LOG"
     [ -n "$bad" ] && { fails=$((fails+1)); cp -a "$W" "$ZO/fail_${op}_${SIG}_$i"; }
   done

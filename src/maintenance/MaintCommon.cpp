@@ -325,10 +325,13 @@ bool WriteRestoreJournal(const QString& dataPath, const QList<QPair<QString, QSt
 
 }  // namespace
 
-void FinishInterruptedRestore(const QString& dataPath) {
-  QFile f(dataPath + kRestoreJournal);
-  if (!f.open(QIODevice::ReadOnly)) return;
+namespace {
+
+// The copies and their tables as the list names them; an unreadable list names none.
+QList<QPair<QString, QString>> ReadRestoreJournal(const QString& dataPath) {
   QList<QPair<QString, QString>> moves;
+  QFile f(dataPath + kRestoreJournal);
+  if (!f.open(QIODevice::ReadOnly)) return moves;
   for (const QByteArray& line : f.readAll().split('\n')) {
     const QList<QByteArray> parts = line.split('\t');
     if (parts.size() != 2) continue;
@@ -337,8 +340,24 @@ void FinishInterruptedRestore(const QString& dataPath) {
     if (!copy.startsWith("~restaure.") || copy.contains('/') || target.isEmpty() || target.contains('/')) continue;
     moves.append({copy, target});
   }
-  f.close();
-  ReplaceTables(dataPath, moves, nullptr);
+  return moves;
+}
+
+}  // namespace
+
+void FinishInterruptedRestore(const QString& dataPath) {
+  if (!QFileInfo::exists(dataPath + kRestoreJournal)) return;
+  // A copy that cannot take its place yet (a folder made read-only, a disk gone) stays with the
+  // list for the next start: deleting either would leave old and new tables mixed for good.
+  bool whole = true;
+  for (const auto& [copy, target] : ReadRestoreJournal(dataPath)) {
+    if (!QFileInfo::exists(dataPath + copy)) continue;  // already in place
+    QFile::remove(dataPath + target + "-journal");
+    if (std::rename(QFile::encodeName(dataPath + copy).constData(), QFile::encodeName(dataPath + target).constData()) != 0)
+      whole = false;
+  }
+  SyncFolder(dataPath);
+  if (!whole) return;
   QFile::remove(dataPath + kRestoreJournal);
   SyncFolder(dataPath);
 }
@@ -348,8 +367,15 @@ void RemoveRestoreLeftovers() {
   const QDir temp(AppPath + "Temp");
   for (const QString& n : temp.entryList({"restaure-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
     QDir(temp.filePath(n)).removeRecursively();
+  // A list still there names copies that have to wait for the next start; the rest is a restore
+  // killed before its list was whole, which never touched a table.
+  QStringList kept;
+  if (QFileInfo::exists(DataPath + kRestoreJournal)) {
+    kept << kRestoreJournal;
+    for (const auto& move : ReadRestoreJournal(DataPath)) kept << move.first;
+  }
   for (const QString& n : QDir(DataPath).entryList({"~restaure.*"}, QDir::Files | QDir::Hidden))
-    QFile::remove(DataPath + n);
+    if (!kept.contains(n)) QFile::remove(DataPath + n);
 }
 
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringList* untouched) {

@@ -49,8 +49,10 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringList* untouched = nullptr);
 // Deletes what a restore that was killed left: its extraction folders under AppPath + "Temp" and
 // its copies ("~restaure.*") beside the tables, once a restore killed while it replaced the
-// tables has been completed.
+// tables has been completed. Copies a list still names (their move failed) are kept with it.
 void RemoveRestoreLeftovers();
 // A restore killed after its copies were whole and listed ("~restaure.journal") is completed:
-// every listed copy still there takes its table's place. Without the list nothing is done.
+// every listed copy still there takes its table's place. The list goes only once every move
+// succeeded; a copy that could not move stays, with the list, for the next try. Without the list
+// nothing is done.
 void FinishInterruptedRestore(const QString& dataPath);

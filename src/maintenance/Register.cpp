@@ -15,13 +15,8 @@
 #include "shell/UMain.h"
 #include "shell/global.h"
 
-namespace {
-const bool registered = (RegisterMaintenanceWindows(), true);
-
-}  // namespace
-
 void RegisterMaintenanceWindows() {
-  TfrmMain::InterruptedRestoreHook = FinishInterruptedRestore;
+  TfrmMain::InterruptedRestoreHook = [](const QString&) { RemoveRestoreLeftovers(); };
   TfrmMain::RegisterWindow(WindowKey::Sauvegarde, TfrmMain::ModalOpener<TfrmSaveRestore>(SetSaveMode));
   TfrmMain::RegisterWindow(WindowKey::Restaure, TfrmMain::ModalOpener<TfrmSaveRestore>(SetRestoreMode));
   TfrmMain::RegisterWindow(WindowKey::Reindex, [] { Reindex(ApplicationCheck(), DataPath); });

@@ -5,10 +5,6 @@
 #include "operations/UDisto1.h"
 #include "shell/UMain.h"
 
-namespace {
-const bool registered = (RegisterTakingsWindows(), true);
-}  // namespace
-
 void RegisterTakingsWindows() {
   TfrmMain::RegisterWindow(WindowKey::Disto1, TfrmMain::ModalOpener<TfrmDisto1>());
   TfrmMain::RegisterWindow(WindowKey::Disto, TfrmMain::ModalOpener<TfrmDisto>());

@@ -9,10 +9,6 @@
 #include "refdata/UTitres.h"
 #include "shell/UMain.h"
 
-namespace {
-const bool registered = (RegisterRefDataWindows(), true);
-}  // namespace
-
 void RegisterRefDataWindows() {
   TfrmMain::RegisterWindow(WindowKey::Region, TfrmMain::ModalOpener<TfrmRegion>());
   TfrmMain::RegisterWindow(WindowKey::Site, TfrmMain::ModalOpener<TfrmSite>());

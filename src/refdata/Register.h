@@ -2,5 +2,5 @@
 #pragma once
 
 // Registers the openers of the regions, sites, printing houses, clients, titles, titles per
-// region and lists windows (done once when the program loads; calling it again does no harm).
+// region and lists windows (calling it again does no harm).
 void RegisterRefDataWindows();

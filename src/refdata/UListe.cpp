@@ -4,7 +4,7 @@
 #include <QKeyEvent>
 
 #include "platform/db/Transaction.h"
-#include "platform/sys/IniFiles.h"
+#include "shell/Settings.h"
 #include "platform/ui/Canvas.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
@@ -231,8 +231,7 @@ TfrmListe::~TfrmListe() {
 void TfrmListe::FormCreate() {
   MaxListTitles = 15;
   {
-    TIniFile ini(AppPath + "ZELM.INI");
-    CurrentListNo = ini.ReadInteger("PARAMS", "NOLISTE", 1);
+    CurrentListNo = TZelmIni().NoListe();
   }
   if (!IsListNo(CurrentListNo)) CurrentListNo = 1;
   grdListe->SetRowCount(16);
@@ -248,8 +247,7 @@ void TfrmListe::FormCreate() {
 
 void TfrmListe::FormClose() {
   {
-    TIniFile ini(AppPath + "ZELM.INI");
-    ini.WriteInteger("PARAMS", "NOLISTE", CurrentListNo);
+    TZelmIni().SetNoListe(CurrentListNo);
   }
   qTitre.Close();
   qListe.Close();

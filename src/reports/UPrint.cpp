@@ -14,7 +14,7 @@
 
 #include "platform/db/Table.h"
 #include "platform/sys/Clock.h"
-#include "platform/sys/IniFiles.h"
+#include "shell/Settings.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "refdata/UListe.h"
@@ -29,8 +29,6 @@ QPointer<TfrmPrint> frmPrint;
 namespace {
 const QColor kSilver(0xC0, 0xC0, 0xC0);
 const QColor kEven(0xFE, 0xEF, 0xC0);  // $C0EFFE
-
-QString DjIni() { return DataPath + "DJ.INI"; }
 
 // A printer: paper in, the body with its light, a printed sheet out.
 QPixmap PrinterPicture() {
@@ -255,14 +253,14 @@ void TfrmPrint::FormCreate() {
     auto* item = new QListWidgetItem(r.Titre, lstPrint);
     if (lstPrint->count() % 2 == 1) item->setBackground(kEven);  // even indexes
   }
-  TIniFile ini(DjIni());
-  int index = ini.ReadInteger("PRINT", "LSTPRINT", 0);
-  DateDeb->setText(ini.ReadString("PRINT", "DEB", ""));
-  DateFin->setText(ini.ReadString("PRINT", "FIN", ""));
-  if (QFileInfo::exists(DjIni())) {
-    storedIndex_ = ini.ReadString("PRINT", "LSTPRINT", "");
-    storedDeb_ = ini.ReadString("PRINT", "DEB", "");
-    storedFin_ = ini.ReadString("PRINT", "FIN", "");
+  TDjIni ini;
+  int index = ini.LstPrint();
+  DateDeb->setText(ini.Deb());
+  DateFin->setText(ini.Fin());
+  if (QFileInfo::exists(ini.FileName())) {
+    storedIndex_ = ini.LstPrintText();
+    storedDeb_ = ini.Deb();
+    storedFin_ = ini.Fin();
   } else {
     storedIndex_ = "-";  // never written: written at the first close
   }
@@ -409,10 +407,10 @@ void TfrmPrint::FormClose() {
   // never keeps the window open.
   if (index != storedIndex_ || DateDeb->text() != storedDeb_ || DateFin->text() != storedFin_) {
     try {
-      TIniFile ini(DjIni());
-      ini.WriteString("PRINT", "LSTPRINT", index);
-      ini.WriteString("PRINT", "DEB", DateDeb->text());
-      ini.WriteString("PRINT", "FIN", DateFin->text());
+      TDjIni ini;
+      ini.SetLstPrint(index);
+      ini.SetDeb(DateDeb->text());
+      ini.SetFin(DateFin->text());
       storedIndex_ = index;
       storedDeb_ = DateDeb->text();
       storedFin_ = DateFin->text();

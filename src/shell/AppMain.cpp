@@ -8,6 +8,8 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/Cursor.h"
+#include "platform/ui/Dialogs.h"
+#include "shell/InstanceLock.h"
 #include "shell/SessionEnd.h"
 #include "shell/UMain.h"
 #include "shell/USplash.h"
@@ -46,6 +48,12 @@ int RunApplication(int argc, char** argv) {
   InitializeFormats();
   TApplication app(argc, argv);
   QApplication::setApplicationName("ZELM");
+  // Before anything of the folder is read or changed: a second copy leaves it as it is.
+  TInstanceLock lock;
+  if (!lock.Acquire(TfrmMain::ProgramFolder())) {
+    MessageDlg("ZELM est déjà ouvert sur ce dossier de données.", MsgDlgType::Warning, mbOK);
+    return 1;
+  }
   Version = "ZELM 2.4";
   CatchEndOfSession();
 

@@ -26,7 +26,6 @@
 #include "platform/sys/Clock.h"
 #include "platform/sys/Files.h"
 #include "platform/sys/Formats.h"
-#include "platform/sys/IniFiles.h"
 #include "platform/sys/Programs.h"
 #include "platform/sys/Registry.h"
 #include "platform/ui/Application.h"
@@ -34,13 +33,12 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
 #include "shell/Resources.h"
+#include "shell/Settings.h"
 #include "shell/UCalendar.h"
 #include "shell/USplashEx.h"
 #include "shell/global.h"
-#ifdef ZELM_HAVE_SCHEMA
 #include "schema/AppSchema.h"
 #include "schema/DbChk.h"
-#endif
 
 namespace {
 
@@ -57,8 +55,7 @@ QList<QPair<QString, QString>> LeftoverFiles() {
   const QString temp = IncludeTrailingPathDelimiter(QDir::tempPath());
   return {{AppPath, "_QS*.*"}, {AppPath, "Del*.*"},     {AppPath, "PDOXUSRS.*"}, {AppPath, "PARADOX.*"},
           {DataPath, "PDOXUSRS.*"}, {DataPath, "PARADOX.*"}, {"/", "PDOXUSRS.*"}, {"/", "PARADOX.*"},
-          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"},
-          {DataPath, "~restaure.*"}};  // copies of a restore that was killed before its end
+          {temp, "PDOXUSRS.*"}, {temp, "PARADOX.*"}};
 }
 
 // The working year of a settings text: a text that is not a whole number raises the conversion
@@ -69,21 +66,16 @@ int16_t YearOf(const QString& text) {
   return int16_t(v);
 }
 
-#ifdef ZELM_HAVE_SCHEMA
 std::function<void(const QString&)> DefaultCreateTables() {
   return [](const QString& dataPath) { CreateApplicationTables(ApplicationCheck(), dataPath); };
 }
 std::function<void(const QString&)> DefaultDatabaseCheck() {
   return [](const QString& dataPath) { RunDatabaseCheck(dataPath); };
 }
-#else
-std::function<void(const QString&)> DefaultCreateTables() { return nullptr; }
-std::function<void(const QString&)> DefaultDatabaseCheck() { return nullptr; }
-#endif
 
 // Names the background picture for the next start ("" for none) and says when it takes effect.
 void SetBackgroundImage(const QString& name) {
-  TIniFile(AppPath + "ZELM.INI").WriteString("PARAMS", "IMAGE", name);
+  TZelmIni().SetImage(name);
   MessageDlg("L'image sera active au prochain démarrage du programme", MsgDlgType::Information, mbOK);
 }
 
@@ -278,17 +270,21 @@ void TfrmMain::BuildButtons() {
 
 // ---------------------------------------------------------------- creation
 
+QString TfrmMain::ProgramFolder() {
+  QString folder = ExeNameOverride.isEmpty() ? QCoreApplication::applicationFilePath() : ExeNameOverride;
+  while (!folder.isEmpty() && !folder.endsWith('/')) folder.chop(1);
+  return folder;
+}
+
 void TfrmMain::FormCreate() {
-  const QString exe = ExeNameOverride.isEmpty() ? QCoreApplication::applicationFilePath() : ExeNameOverride;
-  AppPath = exe;
-  while (!AppPath.isEmpty() && !AppPath.endsWith('/')) AppPath.chop(1);
+  AppPath = ProgramFolder();
   DataPath = AppPath + "Data/";
 
   // The working year and the access levels come first: a step that fails below must not leave
   // a year of 0 to be written back at close, nor empty access levels.
   Exercice = int16_t(Date().year());
   try {
-    Exercice = YearOf(TIniFile(AppPath + "ZELM.INI").ReadString("PARAMS", "EXER", IntToStr(Date().year())));
+    Exercice = YearOf(TZelmIni().Exer());
   } catch (const Exception&) {
   }
   Droits.fill("2");
@@ -324,10 +320,10 @@ void TfrmMain::FormCreate() {
     Exercice = int16_t(Date().year());
     QString image;
     {
-      TIniFile ini(AppPath + "ZELM.INI");
-      const QString year = ini.ReadString("PARAMS", "EXER", IntToStr(Date().year()));
-      ini.ReadString("WINDOW", "STATE", "1");  // the window opens maximised whatever it holds
-      image = ini.ReadString("PARAMS", "IMAGE", "");
+      TZelmIni ini;
+      const QString year = ini.Exer();
+      ini.State();  // the window opens maximised whatever it holds
+      image = ini.Image();
       // A bad setting is reported, and the start goes on: the clean-up and the window's state
       // must not depend on it.
       try {
@@ -379,10 +375,6 @@ void TfrmMain::DeleteLeftoverFiles() {
     for (const auto& [folder, mask] : LeftoverFiles()) DeleteFiles(folder, mask);
   } catch (...) {
   }
-  // The extraction folders of a restore that was killed (whole tables, possibly large).
-  const QDir temp(AppPath + "Temp");
-  for (const QString& n : temp.entryList({"restaure-*"}, QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
-    QDir(temp.filePath(n)).removeRecursively();
 }
 
 void TfrmMain::ClearReadOnly(const QString& folder) {
@@ -414,9 +406,9 @@ void TfrmMain::closeEvent(QCloseEvent* e) {
 void TfrmMain::FormClose() {
   const QString state = isMaximized() ? "1" : "0";
   try {
-    TIniFile ini(AppPath + "ZELM.INI");
-    ini.WriteString("PARAMS", "EXER", IntToStr(Exercice));
-    ini.WriteString("WINDOW", "STATE", state);
+    TZelmIni ini;
+    ini.SetExer(Exercice);
+    ini.SetState(state);
   } catch (...) {
     // The program still closes; the user learns the settings were not kept.
     HandleException(std::current_exception());
@@ -535,8 +527,15 @@ bool TfrmMain::FormShortCut(int key) {
     return true;
   }
   if (key == Qt::Key_F6) {
+    // The calendar already there comes to the front: behind the maximised main window it could
+    // not be reached otherwise.
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<TfrmCalendar*>(w) && w->isVisible()) return false;
+      if (qobject_cast<TfrmCalendar*>(w) && w->isVisible()) {
+        if (w->isMinimized()) w->showNormal();
+        w->raise();
+        w->activateWindow();
+        return true;
+      }
     frmCalendar = new TfrmCalendar(nullptr);
     frmCalendar->ShowAsTool();
     return true;

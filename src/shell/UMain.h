@@ -67,10 +67,9 @@ class TfrmMain : public QMainWindow {
   // --- what the subsystems plug in ---
   using Opener = std::function<void()>;
   // An opener creates its window (owner: the application), shows it modally and frees it.
-  // A subsystem registers its openers from a static object of its own library (the program
-  // links the subsystems' objects whole), for example:
-  //   static const bool registered =
-  //       (TfrmMain::RegisterWindow(WindowKey::Client, TfrmMain::ModalOpener<TfrmClient>()), true);
+  // Each subsystem registers its openers in a RegisterXxxWindows() function, which the program's
+  // composition (src/app) calls before the application starts, for example:
+  //   TfrmMain::RegisterWindow(WindowKey::Client, TfrmMain::ModalOpener<TfrmClient>());
   static void RegisterWindow(const QString& key, Opener opener);
   // The usual opener: creates a W (a window that fails to build is reported and nothing opens),
   // lets prepare set it up, shows it modally and frees it.
@@ -94,10 +93,14 @@ class TfrmMain : public QMainWindow {
   static std::function<void(const QString& dataPath)> CreateTablesHook;
   static std::function<void(const QString& dataPath)> DatabaseCheckHook;
   // Run at start and at close before the leftover files go: completes a restore that was killed
-  // while it replaced the tables (maintenance sets it).
+  // while it replaced the tables and clears what a killed restore left (maintenance sets it; a
+  // restore's copies are never among the engine's leftover files, since a copy still listed is
+  // the only new state of its table).
   static std::function<void(const QString& dataPath)> InterruptedRestoreHook;
   // The program's own file; empty means the running executable (tests point it elsewhere).
   static QString ExeNameOverride;
+  // The folder of the program's own file, ending in "/": what AppPath becomes at creation.
+  static QString ProgramFolder();
 
   // --- components ---
   QMenuBar* MainMenu;

@@ -2,12 +2,11 @@
 #include <QLineEdit>
 
 #include "WeeklyFixture.h"
+#include "operations/RegisterWeekly.h"
 #include "operations/UModifPrise.h"
 #include "platform/sys/Errors.h"
 #include "shell/UMain.h"
 #include "shell/global.h"
-
-bool WeeklyWindowsRegistered();
 
 namespace {
 class ModifPriseTest : public WeeklyTest {
@@ -90,7 +89,7 @@ TEST_F(ModifPriseTest, OpensWithTheKeysOnTheQuantityAndItsWholeCaptionShown) {
 }
 
 TEST(WeeklyRegistration, TheMainWindowOpensTheReturnsPaymentsAndPurchases) {
-  EXPECT_TRUE(WeeklyWindowsRegistered());
+  RegisterWeeklyWindows();
   EXPECT_TRUE(TfrmMain::HasWindow(WindowKey::Retour));
   EXPECT_TRUE(TfrmMain::HasWindow(WindowKey::ListVCR));
   EXPECT_TRUE(TfrmMain::HasWindow(WindowKey::Ha));

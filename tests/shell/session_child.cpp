@@ -8,13 +8,16 @@
 // program to save its data (commitDataRequest), "logout-die" then telling it to quit at once as a
 // session manager does that does not wait, "die" telling it to quit without asking first; with
 // "-asking" the question of "asking" is open when it comes. "startbox" is ready when a message
-// box is open before the main window is (the test gives it a settings file that brings one).
+// box is open before the main window is (the test gives it a settings file that brings one);
+// "answerbox" prints the text of the first box on its output, after "BOX:", and answers it.
 #include <QApplication>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
 
+#include "app/Composition.h"
 #include "refdata/UClient.h"
 #include "shell/AppMain.h"
 #include "shell/UMain.h"
@@ -24,6 +27,7 @@ bool g_complete = true;
 bool g_asking = false;
 bool g_early = false;  // ready as soon as the splash is up
 bool g_startBox = false;  // ready once a message box is open during the start
+bool g_answerBox = false;  // the first box is printed and answered
 QByteArray g_logout;   // "logout", "logout-die", "die" or empty
 
 // What the desktop's session manager does at a logout, through the application's own manager.
@@ -87,12 +91,20 @@ void WaitForTheMainWindow() {
 }
 
 void WaitForABox() {
-  if (QApplication::activeModalWidget()) SayReady();
-  else QTimer::singleShot(20, WaitForABox);
+  auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  if (!box) {
+    QTimer::singleShot(20, WaitForABox);
+  } else if (g_answerBox) {
+    std::printf("BOX:%s\n", box->text().toUtf8().constData());
+    std::fflush(stdout);
+    box->accept();
+  } else {
+    SayReady();
+  }
 }
 
 void Drive() {
-  if (g_startBox) QTimer::singleShot(0, WaitForABox);
+  if (g_startBox || g_answerBox) QTimer::singleShot(0, WaitForABox);
   else if (g_early) QTimer::singleShot(0, SayReady);  // runs in the splash's first pending messages
   else QTimer::singleShot(0, WaitForTheMainWindow);
 }
@@ -107,8 +119,10 @@ int main(int argc, char** argv) {
   g_asking = argc >= 3 && QByteArray(argv[2]).endsWith("asking");
   g_early = argc >= 3 && QByteArray(argv[2]) == "early";
   g_startBox = argc >= 3 && QByteArray(argv[2]) == "startbox";
+  g_answerBox = argc >= 3 && QByteArray(argv[2]) == "answerbox";
   if (argc >= 3 && (QByteArray(argv[2]).startsWith("logout") || QByteArray(argv[2]).startsWith("die")))
     g_logout = QByteArray(argv[2]).replace("-asking", "");
+  ComposeApplication();
   int n = 1;  // the application sees no arguments of ours
   return RunApplication(n, argv);
 }

@@ -11,7 +11,7 @@
 #include "support/TestSupport.h"
 #include "MainWindowEnv.h"
 
-#ifdef ZELM_HAVE_SCHEMA
+
 TEST(FirstStart, AnEmptyFolderGetsTheDataFolderWithEveryTable) {
   MainWindowEnv env(/*realStartChecks=*/true);
   TempDir& app = env.app;
@@ -29,4 +29,4 @@ TEST(FirstStart, AnEmptyFolderGetsTheDataFolderWithEveryTable) {
   frm->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
-#endif
+

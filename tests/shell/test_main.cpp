@@ -339,7 +339,7 @@ TEST_F(MainWindowTest, AFileThatIsNotABitmapIsRefusedAndTheIniFileStaysAsItWas) 
   }
 }
 
-TEST_F(MainWindowTest, F6TwiceGivesOneCalendarWhichFreesItselfWhenClosed) {
+TEST_F(MainWindowTest, F6GivesOneCalendarBringsItBackToTheFrontAndItFreesItselfWhenClosed) {
   TfrmMain* frm = Start();
   auto countCalendars = [] {
     int n = 0;
@@ -367,6 +367,25 @@ TEST_F(MainWindowTest, F6TwiceGivesOneCalendarWhichFreesItselfWhenClosed) {
     const QPoint at = days->viewport()->mapTo(frmCalendar->myCalend, cell.topLeft() + QPoint(2, 2));
     EXPECT_EQ(look.pixel(at), qRgb(0, 0, 0)) << col;
   }
+
+  // Once the main window has come over it, F6 brings the same calendar back to the front.
+  auto activeBecomes = [](QWidget* w) {
+    for (int i = 0; i < 200 && QApplication::activeWindow() != w; ++i) {
+      QCoreApplication::processEvents();
+      QThread::msleep(5);
+    }
+    return QApplication::activeWindow() == w;
+  };
+  QPointer<TfrmCalendar> first = frmCalendar;
+  frm->show();
+  frm->raise();
+  frm->activateWindow();
+  ASSERT_TRUE(activeBecomes(frm));
+  QKeyEvent back(QEvent::KeyPress, Qt::Key_F6, Qt::NoModifier);
+  QApplication::sendEvent(frm->ClientArea, &back);
+  EXPECT_TRUE(activeBecomes(first));
+  EXPECT_EQ(countCalendars(), 1);
+  EXPECT_EQ(frmCalendar, first);
 
   frmCalendar->close();
   FlushDeletes();

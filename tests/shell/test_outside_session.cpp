@@ -57,26 +57,3 @@ TEST(OutsideSessionTest, TheEndOfTheSessionWaitsForALongOperation) {
     delete main.data();
   }
 }
-
-TEST(OutsideSessionTest, WhatAKilledRestoreLeftIsDeletedAtStart) {
-  MainWindowEnv env;
-  TempDir& app = env.app;
-  QDir().mkpath(app.File("Data"));
-  QDir().mkpath(app.File("Temp/restaure-AbC123"));
-  for (const char* f : {"Data/~restaure.Disto.DB", "Data/Disto.DB", "Temp/restaure-AbC123/Disto.DB", "Temp/autre.txt"}) {
-    QFile out(app.File(f));
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("x");
-  }
-  {
-    ScopedDialogs dlg;
-    auto* main = new TfrmMain(nullptr);
-    EXPECT_FALSE(QFile::exists(app.File("Data/~restaure.Disto.DB")));
-    EXPECT_FALSE(QDir(app.File("Temp/restaure-AbC123")).exists());
-    EXPECT_TRUE(QFile::exists(app.File("Data/Disto.DB")));
-    EXPECT_TRUE(QFile::exists(app.File("Temp/autre.txt")));
-    dlg->QueueAnswer(ModalResult::No);
-    main->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-}

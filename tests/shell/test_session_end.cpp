@@ -30,20 +30,24 @@ class SessionEndTest : public ::testing::Test {
   static QStringList Clients() { return testdata::Rows("SELECT ID, NOM, ADR, REGION, SITE FROM CLIENT ORDER BY ID"); }
   // Starts the program, waits until the client is typed, sends the signal (if any: the logout
   // modes end it from inside), and waits for the end.
-  void RunAndSignal(const QString& mode, int sig) {
-    QProcess p;
+  // Starts the program in a mode; its output up to `marker` (or its end).
+  QByteArray StartChild(QProcess& p, const QString& mode, const QByteArray& marker = "READY") {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("ZELM_REGISTRY_DIR", app_.File("registry"));
     p.setProcessEnvironment(env);
     p.start(ZELM_SESSION_CHILD, {app_.Path(), mode});
-    ASSERT_TRUE(p.waitForStarted(10000));
+    EXPECT_TRUE(p.waitForStarted(10000));
     QByteArray out;
-    while (!out.contains("READY") && p.state() == QProcess::Running) {
+    while (!out.contains(marker) && p.state() == QProcess::Running) {
       p.waitForReadyRead(20000);
       out += p.readAllStandardOutput();
     }
-    ASSERT_TRUE(out.contains("READY")) << p.readAllStandardError().toStdString();
+    return out;
+  }
+  void RunAndSignal(const QString& mode, int sig) {
+    QProcess p;
+    ASSERT_TRUE(StartChild(p, mode).contains("READY")) << p.readAllStandardError().toStdString();
     if (sig) ::kill(pid_t(p.processId()), sig);
     ASSERT_TRUE(p.waitForFinished(20000));
     errors_ = QString::fromLocal8Bit(p.readAllStandardError());
@@ -123,4 +127,32 @@ TEST_F(SessionEndTest, ASignalWhileTheStartShowsAnErrorBoxEndsTheProgram) {
   RunAndSignal("startbox", SIGTERM);
   EXPECT_EQ(TIniFile(app_.File("ZELM.INI")).ReadString("PARAMS", "EXER", ""), "2005");
   EXPECT_FALSE(QFile::exists(app_.File("PDOXUSRS.NET")));
+}
+
+// Two copies on one folder would put back each other's rows: the second says so and ends before
+// it reads or changes anything. The folder is free again once the first is gone, killed or not.
+TEST_F(SessionEndTest, ASecondStartOnTheSameFolderSaysSoAndEndsChangingNothing) {
+  QProcess first;
+  ASSERT_TRUE(StartChild(first, "complete").contains("READY"));  // a client is being typed
+  QFile ini(app_.File("ZELM.INI"));
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const QByteArray settings = ini.readAll();
+  ini.close();
+  Write(app_.File("PDOXUSRS.NET"), "lock");
+
+  QProcess second;
+  const QByteArray said = StartChild(second, "answerbox", "\n");
+  ASSERT_TRUE(second.waitForFinished(20000));
+  EXPECT_EQ(QString::fromUtf8(said).trimmed(), "BOX:ZELM est déjà ouvert sur ce dossier de données.");
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 1);
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  EXPECT_EQ(ini.readAll(), settings);
+  ini.close();
+  EXPECT_TRUE(QFile::exists(app_.File("PDOXUSRS.NET")));  // no clean-up either
+
+  ::kill(pid_t(first.processId()), SIGKILL);
+  ASSERT_TRUE(first.waitForFinished(20000));
+  RunAndSignal("complete", SIGTERM);  // starts as usual, stores, and ends
+  EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});
 }

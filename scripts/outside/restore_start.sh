@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The installed program started as the operator starts it (./zelm in its folder, under Xvfb +
+# openbox), on a data folder that a killed restore left with its list and one copy: the copy
+# takes its table's place at the start, and both files go. Then a second start on the same folder
+# while the first runs: its box, its end, nothing changed; after kill -9 of the first, a start
+# opens as usual.
+# Usage: scripts/outside/restore_start.sh [display]   (ZO_DIR: working folder, default /tmp/zo_rs)
+set -u
+cd "$(dirname "$0")/../.."
+. scripts/outside/lib.sh
+ZO="${ZO_DIR:-/tmp/zo_rs}"; W="$ZO/app"; fails=0
+check() { if eval "$2"; then echo "ok   $1"; else echo "FAIL $1"; fails=$((fails+1)); fi; }
+run() { (cd "$W" && exec ./zelm >>"$W/zelm.log" 2>&1) & PID=$!; }
+close_main() {  # closes the main window as the operator does, answering No to the backup
+  xdotool windowactivate --sync "$1" 2>/dev/null; xdotool key alt+F4
+  zo_wait "^Confirmation$" >/dev/null && xdotool key alt+n
+}
+
+rm -rf "$ZO"; mkdir -p "$ZO"; install_program "$W"; rmdir "$W/Data"; zo_env "$W"
+# a first start, without a display, makes the data folder and its tables
+(cd "$W" && QT_QPA_PLATFORM=offscreen timeout 10 ./zelm >/dev/null 2>&1)
+# one row each (the engine's case-blind collation, which the indexes name, stood in for by Python's)
+site() {
+  python3 -c 'import sqlite3, sys
+c = sqlite3.connect(sys.argv[1])
+c.create_collation("ZNOCASE", lambda a, b: (a.upper() > b.upper()) - (a.upper() < b.upper()))
+c.execute("delete from Site"); c.execute("insert into Site values (?, ?)", sys.argv[2:4]); c.commit()' "$@"
+}
+cp "$W/Data/Site.DB" "$W/Data/~restaure.Site.DB"
+site "$W/Data/Site.DB" A ANCIEN; site "$W/Data/~restaure.Site.DB" N NOUVEAU
+printf '~restaure.Site.DB\tSite.DB\n' > "$W/Data/~restaure.journal"
+
+zo_display "${1:-:73}"
+run; w=$(zo_wait "^Distribution de journaux")
+check "the program starts" '[ -n "$w" ]'
+check "the listed copy has taken its table's place" '[ "$(sqlite3 "$W/Data/Site.DB" "select Id from Site")" = N ]'
+check "the copy and its list are gone" '[ -z "$(ls -A "$W/Data" | grep "^~")" ]'
+
+# a second copy on the same folder
+cp "$W/ZELM.INI" "$ZO/ini.before" 2>/dev/null; echo lock > "$W/PDOXUSRS.NET"
+(cd "$W" && exec ./zelm >>"$W/zelm2.log" 2>&1) & PID2=$!
+b=$(zo_wait "^Avertissement$")
+check "a second start shows its box" '[ -n "$b" ]'
+shot "$ZO/second_start.png"
+xdotool windowactivate --sync "$b" 2>/dev/null; xdotool key Return
+wait $PID2; rc2=$?
+check "the second copy ends (rc=$rc2)" '[ $rc2 = 1 ]'
+check "its settings file is as it was" 'cmp -s "$ZO/ini.before" "$W/ZELM.INI"'
+check "no leftover was deleted" '[ -f "$W/PDOXUSRS.NET" ]'
+check "the first copy still runs" 'kill -0 $PID'
+
+# kill -9: the kernel drops the lock with the process
+kill -9 $PID; wait $PID 2>/dev/null
+run; w=$(zo_wait "^Distribution de journaux")
+check "after kill -9 a new start opens as usual" '[ -n "$w" ] && [ -z "$(xdotool search --onlyvisible --name "^Avertissement$" 2>/dev/null)" ]'
+shot "$ZO/after_kill.png"
+close_main "$w"; wait $PID; rc=$?
+check "it closes normally (rc=$rc)" '[ $rc = 0 ]'
+zo_display_stop
+echo "failures=$fails"
+[ $fails = 0 ]
