@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QProgressBar>
 
@@ -544,6 +545,12 @@ void TfrmDisto::cmbRegion1CloseUp() {
 bool TfrmDisto::eventFilter(QObject* o, QEvent* e) {
   if (o == pnlDate && e->type() == QEvent::MouseButtonDblClick) {
     Command([this] { pnlDateDblClick(); });
+    return true;
+  }
+  // A right click anywhere in the window opens its menu, over the controls' own menus.
+  if (e->type() == QEvent::ContextMenu && o->isWidgetType() && static_cast<QWidget*>(o)->window() == this &&
+      !menuDisto->isVisible()) {
+    if (!busy_) menuDisto->popup(static_cast<QContextMenuEvent*>(e)->globalPos());
     return true;
   }
   if (e->type() == QEvent::KeyPress && o->isWidgetType() && static_cast<QWidget*>(o)->window() == this) {

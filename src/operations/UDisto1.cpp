@@ -838,8 +838,8 @@ bool TfrmDisto1::Save() {
   for (int c = 2; c < cols; ++c) titleOf[c] = TitleOf(c);
   // Every cell is checked before anything is written.
   std::vector<int> qty(size_t(rows) * cols, 0);
+  // A grid with no client loaded still has its empty row 2, which stops the save at once.
   for (int r = 2; r < rows; ++r) {
-    if (clientOf[r].isEmpty()) continue;
     for (int c = 2; c < cols; ++c) {
       if (titleOf[c].isEmpty() || ParseQuantity(grdDisto->Cells(c, r), qty[size_t(r) * cols + c])) continue;
       ShowError(kNotNumber);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
@@ -643,9 +644,7 @@ bool TfrmRetour::LeavePrompt() {
   if (MessageDlg("Les informations modifiées n'ont pas été enregistrées.\rEnregister ?", MsgDlgType::Warning,
                  mbYes | mbNo) == ModalResult::Yes)
     return Save();
-  // What was typed is dropped with the grid.
-  Modified = false;
-  UpdateButtons();
+  // "Non" leaves the typing unsaved: Save and Cancel stay on until a save or "Annuler".
   return true;
 }
 
@@ -1208,6 +1207,8 @@ void TfrmRetour::grdTot1DrawCell(TStringGrid* g, int col, int row, const QRect& 
   cv->Font.Underline = false;
   const QRect t = rect.adjusted(0, 2, -3, 2);
   const bool number = g == grdTot && col > 2;
+  // A caption too long for its cell ("Total de " and a long name) keeps its start in view.
+  if (col <= 2 && QFontMetrics(cv->CurrentFont()).horizontalAdvance(text) > t.width()) align = Qt::AlignLeft;
   cv->DrawText(t, align | Qt::AlignVCenter, number ? FitInCell(text, t.width(), cv->CurrentFont()) : text);
 }
 
