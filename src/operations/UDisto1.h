@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <functional>
 
+#include "operations/rules/TradeRules.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "platform/sys/Formats.h"
@@ -86,7 +87,6 @@ class TfrmDisto1 : public TRefForm {
   // Before the grid is reloaded or left: asks whether to save the cells not stored yet. False
   // when the window must stay as it is (the save did not complete).
   bool LeavePrompt();
-  Currency GetPU(const QString& client, const QString& title);
   void mnPrintClick();
   // The list print of a prepared list for a day.
   void PrintList(int noListe, const QDate& day);
@@ -119,10 +119,6 @@ class TfrmDisto1 : public TRefForm {
   static qint64 Key(int c, int r) { return (qint64(c) << 32) | unsigned(r); }
   // Runs a command unless a long pass is running.
   void Command(const std::function<void()>& body);
-  void ToolStart();
-  // The quantities stored for a day, by client and title code, for the clients of a region
-  // (every client when the region is empty).
-  QHash<QString, int> DayQuantities(const QDate& day, const QString& region);
   QString RegionKey() const;
   void SetDay(const QDate& d);
   // Selects a cell without the check of the cell left (the save shows a wrong cell).
@@ -133,8 +129,8 @@ class TfrmDisto1 : public TRefForm {
   void PlaceMessage();
 
   struct TitleInfo {
-    QString id, name, periode;
-    Currency prix;
+    QString id, name;
+    trade::TitlePrice price;
   };
   std::vector<TitleInfo> titles_;  // every title, in Nord order
   void ReadTitles();
