@@ -296,6 +296,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdDisto->OnSetEditText = [this](TStringGrid*, int c, int r, const QString& v) { grdDistoSetEditText(c, r, v); };
   grdDisto->OnKeyPress = [this](TStringGrid*, QChar& k) { grdDistoKeyPress(k); };
   grdDisto->OnKeyDown = [this](TStringGrid*, int& k, Qt::KeyboardModifiers m) { grdDistoKeyDown(k, m); };
+  grdDisto->OnEditCancel = [this](TStringGrid*, int c, int r) { grdDistoEditCancel(c, r); };
+  grdDisto->SetRestoreOnEscape(true);
   grdDisto->OnClick = [this](TStringGrid*) { grdDistoClick(); };
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
   grdDisto->OnTopLeftChanged = [this](TStringGrid*) { grdDistoTopLeftChanged(); };
@@ -685,12 +687,8 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
     key = 0;
     return;
   }
-  // What the cell held before this typing, for Escape.
-  if (!grdDisto->EditorMode()) {
-    beforeEdit_ = {grdDisto->Col(), grdDisto->Row()};
-    beforeText_ = grdDisto->Cells(grdDisto->Col(), grdDisto->Row());
-    beforePending_ = IsPending(grdDisto->Col(), grdDisto->Row());
-  }
+  // Whether the cell waited for the save before this typing, for Escape.
+  if (!grdDisto->EditorMode()) beforePending_ = IsPending(grdDisto->Col(), grdDisto->Row());
   // Tab stays in the grid; Ctrl+Tab leaves it for the window's other controls.
   if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && (mods & Qt::ControlModifier)) {
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
@@ -704,18 +702,13 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
   if (typing && (ClientOf(grdDisto->Row()).isEmpty() || TitleOf(grdDisto->Col()).isEmpty())) key = 0;
 }
 
+void TfrmDisto1::grdDistoEditCancel(int c, int r) {
+  if (!Modified) return;
+  if (!beforePending_) pending_.remove(Key(c, r));
+  Modified = false;
+}
+
 void TfrmDisto1::grdDistoKeyPress(QChar& key) {
-  if (key == QChar(27)) {
-    // Escape gives the cell back what it held before the typing; the editor then closes.
-    const int c = grdDisto->Col(), r = grdDisto->Row();
-    if (Modified && grdDisto->EditorMode() && beforeEdit_ == QPoint(c, r)) {
-      grdDisto->SetCells(c, r, beforeText_);
-      if (!beforePending_) pending_.remove(Key(c, r));
-      Modified = false;
-      grdDisto->InvalidateCell(c, r);
-    }
-    return;
-  }
   if (key != QChar(13)) return;
   // Enter moves to the next title, then to the first title of the next row (the first row after
   // the last one).

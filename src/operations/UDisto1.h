@@ -79,6 +79,8 @@ class TfrmDisto1 : public TRefForm {
   void grdDistoSelectCell(int c, int r, bool& canSelect);
   void grdDistoKeyPress(QChar& key);
   void grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods);
+  // Escape gave the typed cell its text back: what was typed is no longer to be stored.
+  void grdDistoEditCancel(int c, int r);
   void UpdateButtons();
   void btnPostClick();
   // The save; false when it did not complete (a wrong cell), the cells then kept.
@@ -139,8 +141,6 @@ class TfrmDisto1 : public TRefForm {
   bool forceSelect_ = false;
   bool syncing_ = false;
   int lastRow_ = -1;
-  QPoint beforeEdit_{-1, -1};  // the cell being typed, with its text before the typing
-  QString beforeText_;
-  bool beforePending_ = false;
+  bool beforePending_ = false;  // the cell being typed waited for the save before the typing
   QVariant shownRegion_;
 };

@@ -270,24 +270,13 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   // Tab and Shift+Tab go from unsold cell to unsold cell, as Enter does.
   grdRetour->OnKeyDown = [this](TStringGrid*, int& key, Qt::KeyboardModifiers mods) {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) enterDown_ = true;
-    if (!grdRetour->EditorMode()) {  // what the cell held before this typing, for Escape
-      beforeEdit_ = {grdRetour->Col(), grdRetour->Row()};
-      beforeText_ = grdRetour->Cells(grdRetour->Col(), grdRetour->Row());
-    }
     if (key != Qt::Key_Tab && key != Qt::Key_Backtab) return;
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
     key = 0;
     if (mods & Qt::ControlModifier) focusNextPrevChild(!back);  // Ctrl+Tab leaves the grid
     else GuardEvent([this, back] { MoveToUnsold(back); });
   };
-  // Escape gives the cell back what it held before the typing; the editor then closes.
-  grdRetour->OnKeyPress = [this](TStringGrid*, QChar& key) {
-    const int c = grdRetour->Col(), r = grdRetour->Row();
-    if (key == QChar(27) && grdRetour->EditorMode() && beforeEdit_ == QPoint(c, r)) {
-      grdRetour->SetCells(c, r, beforeText_);
-      grdRetour->InvalidateCell(c, r);
-    }
-  };
+  grdRetour->SetRestoreOnEscape(true);  // Escape takes back what was typed
   grdRetour->OnTopLeftChanged = [this](TStringGrid*) { grdRetourTopLeftChanged(); };
   grdRetour->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdRetourMouseMove(x, y); };
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };

@@ -122,9 +122,7 @@ class TfrmRetour : public TRefForm {
   QHash<QString, int> stored_;           // by TakingKey: Qte stored for the week shown
   QString loadedRegion_;                 // the region the grid shows
   bool syncing_ = false;
-  bool enterDown_ = false;
-  QPoint beforeEdit_{-1, -1};  // the cell being typed, with its text before the typing
-  QString beforeText_;  // an Enter was pressed in the grid, its release not seen yet
+  bool enterDown_ = false;  // an Enter was pressed in the grid, its release not seen yet
   int editedRow_ = -1;                   // the row of the last typed cell
 };
 
