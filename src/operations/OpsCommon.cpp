@@ -1,9 +1,11 @@
 #include "operations/OpsCommon.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QProgressBar>
 #include <algorithm>
 
+#include "platform/ui/EventGuard.h"
 #include "shell/UProgress.h"
 
 PassProgress::PassProgress(QWidget* owner, const QString& caption, int max, bool show, const QString& message)
@@ -54,4 +56,23 @@ PassProgress::~PassProgress() {
     if (focus_ && focus_->window() == owner_.data() && (given_ || !now || now->window() != owner_.data()))
       focus_->setFocus();
   }
+}
+
+void TDayForm::Command(const std::function<void()>& body) {
+  if (busy_) return;
+  GuardEvent(body);
+}
+
+bool TDayForm::DateDoubleClicked(QObject* o, QEvent* e, QObject* pnlDate, const std::function<void()>& command) {
+  if (o != pnlDate || e->type() != QEvent::MouseButtonDblClick) return false;
+  Command(command);
+  return true;
+}
+
+void TDayForm::closeEvent(QCloseEvent* e) {
+  if (busy_) {
+    e->ignore();
+    return;
+  }
+  TRefForm::closeEvent(e);
 }

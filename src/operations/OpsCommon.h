@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-inline const QString kNotNumber = "La quantité prise doit être numérique!";
+inline const QString kQuantityNotNumber = "La quantité prise doit être numérique!";
 
 // The shared progress window of a pass, owned by the window that runs it, freed however the pass
 // ends. It never takes the keys: the window, and the control that had them, keep them.
@@ -30,4 +30,30 @@ class PassProgress {
  private:
   QPointer<QWidget> owner_, focus_;
   bool given_ = false;
+};
+
+#include <functional>
+
+#include "refdata/RefCommon.h"
+
+// A day's takings window: while one of its long passes runs it takes no other command and cannot
+// be closed; its commands are wired through Command.
+class TDayForm : public TRefForm {
+ public:
+  using TRefForm::TRefForm;
+  bool Busy() const { return busy_; }
+
+ protected:
+  // Runs a command unless a long pass is running; its failures end in the error box.
+  void Command(const std::function<void()>& body);
+  // Connects a signal to a command of the window.
+  template <class Sender, class Signal, class Window>
+  void OnCommand(Sender* sender, Signal signal, void (Window::*handler)()) {
+    connect(sender, signal, this, [this, handler] { Command([this, handler] { (static_cast<Window*>(this)->*handler)(); }); });
+  }
+  // The date box's double-click: the command given, as the window's other commands run.
+  bool DateDoubleClicked(QObject* o, QEvent* e, QObject* pnlDate, const std::function<void()>& command);
+  void closeEvent(QCloseEvent* e) override;
+
+  bool busy_ = false;
 };

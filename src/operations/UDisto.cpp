@@ -22,7 +22,7 @@
 
 
 TfrmDisto::TfrmDisto(QWidget* parent)
-    : TRefForm(parent), dsDisto(&Disto), dsClient(&Client), dsTitre(&Titre), dsRegion1(&Region1) {
+    : TDayForm(parent), dsDisto(&Disto), dsClient(&Client), dsTitre(&Titre), dsRegion1(&Region1) {
   setObjectName("frmDisto");
   setWindowTitle("Distribution");
   Disto.Name = "Disto";
@@ -43,7 +43,7 @@ TfrmDisto::TfrmDisto(QWidget* parent)
   Disto.BeforePost = [this](TDataSet&) {
     int q;
     if (!ParseQuantity(Disto.FieldByName("Qte_Prise")->AsString(), q)) {
-      ShowError(kNotNumber);
+      ShowError(kQuantityNotNumber);
       Abort();
     }
   };
@@ -164,21 +164,20 @@ TfrmDisto::TfrmDisto(QWidget* parent)
   menuDisto->addSeparator();
   mnPrint = menuDisto->addAction("Imprimer");
 
-  auto cmd = [this](void (TfrmDisto::*m)()) { return [this, m] { Command([this, m] { (this->*m)(); }); }; };
-  connect(btnLoad, &QPushButton::clicked, this, cmd(&TfrmDisto::btnLoadClick));
-  connect(mnLoad, &QAction::triggered, this, cmd(&TfrmDisto::btnLoadClick));
-  connect(btnDelete, &QPushButton::clicked, this, cmd(&TfrmDisto::mnDeleteClick));
-  connect(mnDelete, &QAction::triggered, this, cmd(&TfrmDisto::mnDeleteClick));
-  connect(mnInsert, &QAction::triggered, this, cmd(&TfrmDisto::mnInsertClick));
-  connect(btnPrint, &QPushButton::clicked, this, cmd(&TfrmDisto::mnPrintClick));
-  connect(mnPrint, &QAction::triggered, this, cmd(&TfrmDisto::mnPrintClick));
-  connect(btnPrev, &QToolButton::clicked, this, cmd(&TfrmDisto::btnPrevClick));
-  connect(btnNext, &QToolButton::clicked, this, cmd(&TfrmDisto::btnNextClick));
-  connect(btnMenu, &QPushButton::clicked, this, cmd(&TfrmDisto::btnMenuClick));
+  OnCommand(btnLoad, &QPushButton::clicked, &TfrmDisto::btnLoadClick);
+  OnCommand(mnLoad, &QAction::triggered, &TfrmDisto::btnLoadClick);
+  OnCommand(btnDelete, &QPushButton::clicked, &TfrmDisto::mnDeleteClick);
+  OnCommand(mnDelete, &QAction::triggered, &TfrmDisto::mnDeleteClick);
+  OnCommand(mnInsert, &QAction::triggered, &TfrmDisto::mnInsertClick);
+  OnCommand(btnPrint, &QPushButton::clicked, &TfrmDisto::mnPrintClick);
+  OnCommand(mnPrint, &QAction::triggered, &TfrmDisto::mnPrintClick);
+  OnCommand(btnPrev, &QToolButton::clicked, &TfrmDisto::btnPrevClick);
+  OnCommand(btnNext, &QToolButton::clicked, &TfrmDisto::btnNextClick);
+  OnCommand(btnMenu, &QPushButton::clicked, &TfrmDisto::btnMenuClick);
   connect(btnFermer, &QPushButton::clicked, this, [this] { Close(); });
-  connect(chkTout, &QCheckBox::clicked, this, cmd(&TfrmDisto::chkToutClick));
-  connect(rCode, &QLineEdit::textChanged, this, cmd(&TfrmDisto::rCodeChange));
-  connect(rNom, &QLineEdit::textChanged, this, cmd(&TfrmDisto::rNomChange));
+  OnCommand(chkTout, &QCheckBox::clicked, &TfrmDisto::chkToutClick);
+  OnCommand(rCode, &QLineEdit::textChanged, &TfrmDisto::rCodeChange);
+  OnCommand(rNom, &QLineEdit::textChanged, &TfrmDisto::rNomChange);
   cmbRegion1->OnCloseUp = [this](TDBLookupComboBox*) { Command([this] { cmbRegion1CloseUp(); }); };
   grdClient->OnTitleClick = [this](TDBGrid*, TColumn& c) { Command([this, &c] { grdClientTitleClick(c); }); };
   grdDisto->OnColEnter = [this](TDBGrid*) { grdDistoColEnter(); };
@@ -193,11 +192,6 @@ TfrmDisto::~TfrmDisto() {
   qApp->removeEventFilter(this);
   grdClient->SetDataSource(nullptr);
   grdDisto->SetDataSource(nullptr);
-}
-
-void TfrmDisto::Command(const std::function<void()>& body) {
-  if (busy_) return;
-  GuardEvent(body);
 }
 
 void TfrmDisto::FormCreate() {
@@ -219,14 +213,6 @@ void TfrmDisto::FormClose() {
   Disto.Close();
   Titre.Close();
   Client.Close();
-}
-
-void TfrmDisto::closeEvent(QCloseEvent* e) {
-  if (busy_) {
-    e->ignore();
-    return;
-  }
-  TRefForm::closeEvent(e);
 }
 
 QString TfrmDisto::CurrentClient() {
@@ -464,10 +450,7 @@ void TfrmDisto::cmbRegion1CloseUp() {
 }
 
 bool TfrmDisto::eventFilter(QObject* o, QEvent* e) {
-  if (o == pnlDate && e->type() == QEvent::MouseButtonDblClick) {
-    Command([this] { pnlDateDblClick(); });
-    return true;
-  }
+  if (DateDoubleClicked(o, e, pnlDate, [this] { pnlDateDblClick(); })) return true;
   // A right click anywhere in the window opens its menu, over the controls' own menus.
   if (e->type() == QEvent::ContextMenu && o->isWidgetType() && static_cast<QWidget*>(o)->window() == this &&
       !menuDisto->isVisible()) {
@@ -481,5 +464,5 @@ bool TfrmDisto::eventFilter(QObject* o, QEvent* e) {
       return true;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TDayForm::eventFilter(o, e);
 }

@@ -15,9 +15,10 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
+#include "operations/OpsCommon.h"
 #include "refdata/RefCommon.h"
 
-class TfrmDisto : public TRefForm {
+class TfrmDisto : public TDayForm {
   Q_OBJECT
  public:
   explicit TfrmDisto(QWidget* parent = nullptr);
@@ -66,14 +67,11 @@ class TfrmDisto : public TRefForm {
 
  protected:
   void FormClose() override;
-  void closeEvent(QCloseEvent* e) override;
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
-  void Command(const std::function<void()>& body);
   // Runs a pass: hourglass, bound controls suspended, then back on the quantity of the first row.
   void Pass(const std::function<void()>& body);
   void SetDay(const QDate& d);
   bool allowInsert_ = false;
-  bool busy_ = false;
 };

@@ -94,7 +94,7 @@ class BusyScope {
   bool was_;
 };
 
-TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
+TfrmDisto1::TfrmDisto1(QWidget* parent) : TDayForm(parent), dsRegion(&Region) {
   setObjectName("frmDisto1");
   setWindowTitle("Saisie des Prises");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -265,25 +265,24 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   Quitter1 = item("Quitter1", "Fermer", QKeySequence(Qt::CTRL | Qt::Key_F4));
 
   // Events.
-  auto cmd = [this](void (TfrmDisto1::*m)()) { return [this, m] { Command([this, m] { (this->*m)(); }); }; };
-  connect(btnPrev, &QToolButton::clicked, this, cmd(&TfrmDisto1::btnPrevClick));
-  connect(btnNext, &QToolButton::clicked, this, cmd(&TfrmDisto1::btnNextClick));
-  connect(btnDsp, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnDspClick));
-  connect(btnPost, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnPostClick));
-  connect(btnCancel, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnCancelClick));
-  connect(btnMenu, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnMenuClick));
+  OnCommand(btnPrev, &QToolButton::clicked, &TfrmDisto1::btnPrevClick);
+  OnCommand(btnNext, &QToolButton::clicked, &TfrmDisto1::btnNextClick);
+  OnCommand(btnDsp, &QPushButton::clicked, &TfrmDisto1::btnDspClick);
+  OnCommand(btnPost, &QPushButton::clicked, &TfrmDisto1::btnPostClick);
+  OnCommand(btnCancel, &QPushButton::clicked, &TfrmDisto1::btnCancelClick);
+  OnCommand(btnMenu, &QPushButton::clicked, &TfrmDisto1::btnMenuClick);
   connect(btnFermer, &QPushButton::clicked, this, [this] { Close(); });
-  connect(chkTout, &QCheckBox::clicked, this, cmd(&TfrmDisto1::chkToutClick));
-  connect(mnInsert, &QAction::triggered, this, cmd(&TfrmDisto1::mnInsertClick));
-  connect(mnCopyCol, &QAction::triggered, this, cmd(&TfrmDisto1::mnCopyColClick));
-  connect(mnDeleteClt, &QAction::triggered, this, cmd(&TfrmDisto1::mnDeleteCltClick));
-  connect(mnDeleteTitre, &QAction::triggered, this, cmd(&TfrmDisto1::mnDeleteTitreClick));
-  connect(mnPost, &QAction::triggered, this, cmd(&TfrmDisto1::btnPostClick));
-  connect(mnCancel, &QAction::triggered, this, cmd(&TfrmDisto1::btnCancelClick));
-  connect(mnDsp, &QAction::triggered, this, cmd(&TfrmDisto1::btnDspClick));
-  connect(mnNext, &QAction::triggered, this, cmd(&TfrmDisto1::btnNextClick));
-  connect(mnPrev, &QAction::triggered, this, cmd(&TfrmDisto1::btnPrevClick));
-  connect(mnPrint, &QAction::triggered, this, cmd(&TfrmDisto1::mnPrintClick));
+  OnCommand(chkTout, &QCheckBox::clicked, &TfrmDisto1::chkToutClick);
+  OnCommand(mnInsert, &QAction::triggered, &TfrmDisto1::mnInsertClick);
+  OnCommand(mnCopyCol, &QAction::triggered, &TfrmDisto1::mnCopyColClick);
+  OnCommand(mnDeleteClt, &QAction::triggered, &TfrmDisto1::mnDeleteCltClick);
+  OnCommand(mnDeleteTitre, &QAction::triggered, &TfrmDisto1::mnDeleteTitreClick);
+  OnCommand(mnPost, &QAction::triggered, &TfrmDisto1::btnPostClick);
+  OnCommand(mnCancel, &QAction::triggered, &TfrmDisto1::btnCancelClick);
+  OnCommand(mnDsp, &QAction::triggered, &TfrmDisto1::btnDspClick);
+  OnCommand(mnNext, &QAction::triggered, &TfrmDisto1::btnNextClick);
+  OnCommand(mnPrev, &QAction::triggered, &TfrmDisto1::btnPrevClick);
+  OnCommand(mnPrint, &QAction::triggered, &TfrmDisto1::mnPrintClick);
   connect(Quitter1, &QAction::triggered, this, [this] { Close(); });
   cmbRegion->OnCloseUp = [this](TDBLookupComboBox*) { Command([this] { cmbRegionCloseUp(); }); };
   grdDisto->OnDrawCell = [this](TStringGrid* g, int c, int r, const QRect& rc, TGridDrawState s) {
@@ -313,11 +312,6 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
 }
 
 TfrmDisto1::~TfrmDisto1() { qApp->removeEventFilter(this); }
-
-void TfrmDisto1::Command(const std::function<void()>& body) {
-  if (busy_) return;
-  GuardEvent(body);
-}
 
 // ---------------------------------------------------------------------------------------------
 // Loading and display
@@ -733,7 +727,7 @@ void TfrmDisto1::grdDistoSelectCell(int, int, bool& canSelect) {
   const int c = grdDisto->Col(), r = grdDisto->Row();
   int q = 0;
   if (!ParseQuantity(grdDisto->Cells(c, r), q)) {
-    ShowError(kNotNumber);
+    ShowError(kQuantityNotNumber);
     canSelect = false;
     // The refused text is selected: the operator's next digits replace it instead of adding to it.
     if (QLineEdit* ed = grdDisto->InplaceEditor(); ed && grdDisto->EditorMode()) ed->selectAll();
@@ -793,7 +787,7 @@ bool TfrmDisto1::Save() {
   for (int r = 2; r < rows; ++r) {
     for (int c = 2; c < cols; ++c) {
       if (titleOf[c].isEmpty() || ParseQuantity(grdDisto->Cells(c, r), qty[size_t(r) * cols + c])) continue;
-      ShowError(kNotNumber);
+      ShowError(kQuantityNotNumber);
       SelectCell(c, r);
       return false;
     }
@@ -1081,14 +1075,6 @@ void TfrmDisto1::FormClose() {
   SelectedTitles = nullptr;
 }
 
-void TfrmDisto1::closeEvent(QCloseEvent* e) {
-  if (busy_) {
-    e->ignore();
-    return;
-  }
-  TRefForm::closeEvent(e);
-}
-
 void TfrmDisto1::contextMenuEvent(QContextMenuEvent* e) {
   if (busy_) return;
   PopMnDisto->popup(e->globalPos());
@@ -1099,16 +1085,13 @@ void TfrmDisto1::PlaceMessage() {
 }
 
 void TfrmDisto1::resizeEvent(QResizeEvent* e) {
-  TRefForm::resizeEvent(e);
+  TDayForm::resizeEvent(e);
   PlaceMessage();
   btnFermer->move(std::max(740, pnlButtons->width() - 44), 10);
 }
 
 bool TfrmDisto1::eventFilter(QObject* o, QEvent* e) {
-  if (o == pnlDate && e->type() == QEvent::MouseButtonDblClick) {
-    Command([this] { pnlDateDblClick(); });
-    return true;
-  }
+  if (DateDoubleClicked(o, e, pnlDate, [this] { pnlDateDblClick(); })) return true;
   if (e->type() == QEvent::KeyPress && o->isWidgetType() && static_cast<QWidget*>(o)->window() == this) {
     auto* ke = static_cast<QKeyEvent*>(e);
     const int key = ke->key();
@@ -1129,5 +1112,5 @@ bool TfrmDisto1::eventFilter(QObject* o, QEvent* e) {
       return true;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TDayForm::eventFilter(o, e);
 }

@@ -18,12 +18,13 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DataSource.h"
 #include "platform/ui/Grids.h"
+#include "operations/OpsCommon.h"
 #include "refdata/RefCommon.h"
 
 class TGradient;
 class TVxLabel;
 
-class TfrmDisto1 : public TRefForm {
+class TfrmDisto1 : public TDayForm {
   Q_OBJECT
  public:
   explicit TfrmDisto1(QWidget* parent = nullptr);
@@ -104,14 +105,12 @@ class TfrmDisto1 : public TRefForm {
   // Cells typed or copied and not stored yet.
   int PendingCount() const { return int(pending_.size()); }
   bool IsPending(int c, int r) const { return pending_.contains(Key(c, r)); }
-  bool Busy() const { return busy_; }
   // The client of a grid row and the title of a grid column ("" for none).
   QString ClientOf(int r) const;
   QString TitleOf(int c) const;
 
  protected:
   void FormClose() override;
-  void closeEvent(QCloseEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* o, QEvent* e) override;
@@ -119,8 +118,6 @@ class TfrmDisto1 : public TRefForm {
  private:
   friend class BusyScope;
   static qint64 Key(int c, int r) { return (qint64(c) << 32) | unsigned(r); }
-  // Runs a command unless a long pass is running.
-  void Command(const std::function<void()>& body);
   QString RegionKey() const;
   void SetDay(const QDate& d);
   // Selects a cell without the check of the cell left (the save shows a wrong cell).
@@ -137,7 +134,6 @@ class TfrmDisto1 : public TRefForm {
   std::vector<TitleInfo> titles_;  // every title, in Nord order
   void ReadTitles();
   QSet<qint64> pending_;
-  bool busy_ = false;
   bool forceSelect_ = false;
   bool syncing_ = false;
   int lastRow_ = -1;
