@@ -1,11 +1,16 @@
 #include "operations/OpsCommon.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
+#include <QAction>
 #include <QCloseEvent>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <algorithm>
 
+#include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
+#include "shell/UCalendar.h"
 #include "shell/UProgress.h"
 
 PassProgress::PassProgress(QWidget* owner, const QString& caption, int max, bool show, const QString& message)
@@ -75,4 +80,46 @@ void TDayForm::closeEvent(QCloseEvent* e) {
     return;
   }
   TRefForm::closeEvent(e);
+}
+
+void TDayForm::WireDayControls(QAbstractButton* prev, QAbstractButton* next, QAbstractButton* menu,
+                               QAbstractButton* tout, QAbstractButton* fermer) {
+  OnCommand(prev, &QAbstractButton::clicked, &TDayForm::btnPrevClick);
+  OnCommand(next, &QAbstractButton::clicked, &TDayForm::btnNextClick);
+  OnCommand(menu, &QAbstractButton::clicked, &TDayForm::btnMenuClick);
+  OnCommand(tout, &QAbstractButton::clicked, &TDayForm::chkToutClick);
+  connect(fermer, &QAbstractButton::clicked, this, [this] { Close(); });
+}
+
+std::optional<QDate> TDayForm::AskCalendarDay(const QDate& current) {
+  frmCalendar = new TfrmCalendar(nullptr);
+  frmCalendar->myCalend->setSelectedDate(current);
+  const ModalResult r = Dialogs().RunModal(frmCalendar);
+  QDate chosen;
+  if (frmCalendar) {
+    chosen = frmCalendar->myCalend->selectedDate();
+    delete frmCalendar.data();
+    frmCalendar = nullptr;
+  }
+  if (r != ModalResult::OK || !chosen.isValid()) return std::nullopt;
+  return chosen;
+}
+
+TDBLookupComboBox* TDayForm::RegionBox(QWidget* parent, const QString& name, TDataSource* regions,
+                                       const QRect& geometry) {
+  auto* box = new TDBLookupComboBox(parent);
+  box->setObjectName(name);
+  box->SetListSource(regions);
+  box->SetKeyField("Id");
+  box->SetListField("Libelle");
+  box->setGeometry(geometry);
+  SetBold(box);
+  return box;
+}
+
+void TDayForm::ConnectCommand(QObject* sender, const std::function<void()>& command) {
+  auto run = [this, command] { Command(command); };
+  if (auto* b = qobject_cast<QAbstractButton*>(sender)) connect(b, &QAbstractButton::clicked, this, run);
+  else if (auto* a = qobject_cast<QAction*>(sender)) connect(a, &QAction::triggered, this, run);
+  else if (auto* e = qobject_cast<QLineEdit*>(sender)) connect(e, &QLineEdit::textChanged, this, run);
 }

@@ -32,8 +32,14 @@ class PassProgress {
   bool given_ = false;
 };
 
+#include <QAbstractButton>
+#include <QDate>
 #include <functional>
+#include <initializer_list>
+#include <optional>
 
+#include "platform/ui/DBCtrls.h"
+#include "platform/ui/DataSource.h"
 #include "refdata/RefCommon.h"
 
 // A day's takings window: while one of its long passes runs it takes no other command and cannot
@@ -51,9 +57,31 @@ class TDayForm : public TRefForm {
   void OnCommand(Sender* sender, Signal signal, void (Window::*handler)()) {
     connect(sender, signal, this, [this, handler] { Command([this, handler] { (static_cast<Window*>(this)->*handler)(); }); });
   }
+  // One command behind its controls: buttons (clicked), menu items (triggered), edit boxes
+  // (their text changed).
+  template <class Window>
+  void OnCommand(std::initializer_list<QObject*> senders, void (Window::*handler)()) {
+    for (QObject* s : senders)
+      ConnectCommand(s, [this, handler] { (static_cast<Window*>(this)->*handler)(); });
+  }
+  // The day commands both windows have.
+  virtual void btnPrevClick() = 0;
+  virtual void btnNextClick() = 0;
+  virtual void btnMenuClick() = 0;
+  virtual void chkToutClick() = 0;
+  // Wires the buttons of those commands, the "Toutes" box and the closing button.
+  void WireDayControls(QAbstractButton* prev, QAbstractButton* next, QAbstractButton* menu, QAbstractButton* tout,
+                       QAbstractButton* fermer);
+  // The region box: a bold lookup on a region source, keyed by Id, showing Libelle.
+  static TDBLookupComboBox* RegionBox(QWidget* parent, const QString& name, TDataSource* regions, const QRect& geometry);
+  // The calendar opened on a day; the day chosen, none after "Annuler".
+  static std::optional<QDate> AskCalendarDay(const QDate& current);
   // The date box's double-click: the command given, as the window's other commands run.
   bool DateDoubleClicked(QObject* o, QEvent* e, QObject* pnlDate, const std::function<void()>& command);
   void closeEvent(QCloseEvent* e) override;
 
   bool busy_ = false;
+
+ private:
+  void ConnectCommand(QObject* sender, const std::function<void()>& command);
 };

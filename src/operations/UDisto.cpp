@@ -116,13 +116,7 @@ TfrmDisto::TfrmDisto(QWidget* parent)
     SetColors(e, QColor(), StdColors::Maroon());
   }
   MakeLabel(Panel2, "Région", 8, 378);
-  cmbRegion1 = new TDBLookupComboBox(Panel2);
-  cmbRegion1->setObjectName("cmbRegion1");
-  cmbRegion1->SetListSource(&dsRegion1);
-  cmbRegion1->SetKeyField("Id");
-  cmbRegion1->SetListField("Libelle");
-  cmbRegion1->setGeometry(8, 396, 200, 24);
-  SetBold(cmbRegion1);
+  cmbRegion1 = RegionBox(Panel2, "cmbRegion1", &dsRegion1, QRect(8, 396, 200, 24));
   cmbRegion1->setEnabled(false);
   SetColors(cmbRegion1, StdColors::Silver());
   chkTout = new QCheckBox("Toutes", Panel2);
@@ -164,20 +158,13 @@ TfrmDisto::TfrmDisto(QWidget* parent)
   menuDisto->addSeparator();
   mnPrint = menuDisto->addAction("Imprimer");
 
-  OnCommand(btnLoad, &QPushButton::clicked, &TfrmDisto::btnLoadClick);
-  OnCommand(mnLoad, &QAction::triggered, &TfrmDisto::btnLoadClick);
-  OnCommand(btnDelete, &QPushButton::clicked, &TfrmDisto::mnDeleteClick);
-  OnCommand(mnDelete, &QAction::triggered, &TfrmDisto::mnDeleteClick);
-  OnCommand(mnInsert, &QAction::triggered, &TfrmDisto::mnInsertClick);
-  OnCommand(btnPrint, &QPushButton::clicked, &TfrmDisto::mnPrintClick);
-  OnCommand(mnPrint, &QAction::triggered, &TfrmDisto::mnPrintClick);
-  OnCommand(btnPrev, &QToolButton::clicked, &TfrmDisto::btnPrevClick);
-  OnCommand(btnNext, &QToolButton::clicked, &TfrmDisto::btnNextClick);
-  OnCommand(btnMenu, &QPushButton::clicked, &TfrmDisto::btnMenuClick);
-  connect(btnFermer, &QPushButton::clicked, this, [this] { Close(); });
-  OnCommand(chkTout, &QCheckBox::clicked, &TfrmDisto::chkToutClick);
-  OnCommand(rCode, &QLineEdit::textChanged, &TfrmDisto::rCodeChange);
-  OnCommand(rNom, &QLineEdit::textChanged, &TfrmDisto::rNomChange);
+  WireDayControls(btnPrev, btnNext, btnMenu, chkTout, btnFermer);
+  OnCommand({btnLoad, mnLoad}, &TfrmDisto::btnLoadClick);
+  OnCommand({btnDelete, mnDelete}, &TfrmDisto::mnDeleteClick);
+  OnCommand({mnInsert}, &TfrmDisto::mnInsertClick);
+  OnCommand({btnPrint, mnPrint}, &TfrmDisto::mnPrintClick);
+  OnCommand({rCode}, &TfrmDisto::rCodeChange);
+  OnCommand({rNom}, &TfrmDisto::rNomChange);
   cmbRegion1->OnCloseUp = [this](TDBLookupComboBox*) { Command([this] { cmbRegion1CloseUp(); }); };
   grdClient->OnTitleClick = [this](TDBGrid*, TColumn& c) { Command([this, &c] { grdClientTitleClick(c); }); };
   grdDisto->OnColEnter = [this](TDBGrid*) { grdDistoColEnter(); };
@@ -241,16 +228,7 @@ void TfrmDisto::btnNextClick() { SetDay(StrToDate(pnlDate->text()).addDays(1)); 
 
 void TfrmDisto::pnlDateDblClick() {
   Disto.CheckBrowseMode();
-  frmCalendar = new TfrmCalendar(nullptr);
-  frmCalendar->myCalend->setSelectedDate(CurrentDay);
-  const ModalResult r = Dialogs().RunModal(frmCalendar);
-  QDate chosen;
-  if (frmCalendar) {
-    chosen = frmCalendar->myCalend->selectedDate();
-    delete frmCalendar.data();
-    frmCalendar = nullptr;
-  }
-  if (r == ModalResult::OK && chosen.isValid()) SetDay(chosen);
+  if (const auto chosen = AskCalendarDay(CurrentDay)) SetDay(*chosen);
 }
 
 void TfrmDisto::grdDistoColEnter() {

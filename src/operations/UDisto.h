@@ -43,8 +43,8 @@ class TfrmDisto : public TDayForm {
 
   void FormCreate();
   void ShowDay();
-  void btnPrevClick();
-  void btnNextClick();
+  void btnPrevClick() override;
+  void btnNextClick() override;
   void pnlDateDblClick();
   void grdDistoColEnter();
   void btnLoadClick();
@@ -55,12 +55,12 @@ class TfrmDisto : public TDayForm {
   void ImportPrises(const QString& client, const QDate& sourceDay);
   void mnDeleteClick();
   void DeletePrises(const QString& client, const QDate& day);
-  void btnMenuClick();
+  void btnMenuClick() override;
   void mnPrintClick();
   void rCodeChange();
   void rNomChange();
   void grdClientTitleClick(TColumn& column);
-  void chkToutClick();
+  void chkToutClick() override;
   void cmbRegion1CloseUp();
   // The current client's code; empty when the list is empty.
   QString CurrentClient();

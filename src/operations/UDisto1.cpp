@@ -152,13 +152,7 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TDayForm(parent), dsRegion(&Region) {
   btnDsp = GlyphButton(pnlButtons, "btnDsp", QStyle::SP_BrowserReload, "Afficher les prises");
   btnDsp->move(304, 10);
   Label1 = MakeLabel(pnlButtons, "Régions", 348, 2, 60, 16);
-  cmbRegion = new TDBLookupComboBox(pnlButtons);
-  cmbRegion->setObjectName("cmbRegion");
-  cmbRegion->SetListSource(&dsRegion);
-  cmbRegion->SetKeyField("Id");
-  cmbRegion->SetListField("Libelle");
-  cmbRegion->setGeometry(348, 20, 200, 24);
-  SetBold(cmbRegion);
+  cmbRegion = RegionBox(pnlButtons, "cmbRegion", &dsRegion, QRect(348, 20, 200, 24));
   chkTout = new QCheckBox("Toutes", pnlButtons);
   chkTout->setObjectName("chkTout");
   chkTout->setGeometry(480, 1, 70, 18);
@@ -265,24 +259,17 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TDayForm(parent), dsRegion(&Region) {
   Quitter1 = item("Quitter1", "Fermer", QKeySequence(Qt::CTRL | Qt::Key_F4));
 
   // Events.
-  OnCommand(btnPrev, &QToolButton::clicked, &TfrmDisto1::btnPrevClick);
-  OnCommand(btnNext, &QToolButton::clicked, &TfrmDisto1::btnNextClick);
-  OnCommand(btnDsp, &QPushButton::clicked, &TfrmDisto1::btnDspClick);
-  OnCommand(btnPost, &QPushButton::clicked, &TfrmDisto1::btnPostClick);
-  OnCommand(btnCancel, &QPushButton::clicked, &TfrmDisto1::btnCancelClick);
-  OnCommand(btnMenu, &QPushButton::clicked, &TfrmDisto1::btnMenuClick);
-  connect(btnFermer, &QPushButton::clicked, this, [this] { Close(); });
-  OnCommand(chkTout, &QCheckBox::clicked, &TfrmDisto1::chkToutClick);
-  OnCommand(mnInsert, &QAction::triggered, &TfrmDisto1::mnInsertClick);
-  OnCommand(mnCopyCol, &QAction::triggered, &TfrmDisto1::mnCopyColClick);
-  OnCommand(mnDeleteClt, &QAction::triggered, &TfrmDisto1::mnDeleteCltClick);
-  OnCommand(mnDeleteTitre, &QAction::triggered, &TfrmDisto1::mnDeleteTitreClick);
-  OnCommand(mnPost, &QAction::triggered, &TfrmDisto1::btnPostClick);
-  OnCommand(mnCancel, &QAction::triggered, &TfrmDisto1::btnCancelClick);
-  OnCommand(mnDsp, &QAction::triggered, &TfrmDisto1::btnDspClick);
-  OnCommand(mnNext, &QAction::triggered, &TfrmDisto1::btnNextClick);
-  OnCommand(mnPrev, &QAction::triggered, &TfrmDisto1::btnPrevClick);
-  OnCommand(mnPrint, &QAction::triggered, &TfrmDisto1::mnPrintClick);
+  WireDayControls(btnPrev, btnNext, btnMenu, chkTout, btnFermer);
+  OnCommand({btnDsp, mnDsp}, &TfrmDisto1::btnDspClick);
+  OnCommand({btnPost, mnPost}, &TfrmDisto1::btnPostClick);
+  OnCommand({btnCancel, mnCancel}, &TfrmDisto1::btnCancelClick);
+  OnCommand({mnInsert}, &TfrmDisto1::mnInsertClick);
+  OnCommand({mnCopyCol}, &TfrmDisto1::mnCopyColClick);
+  OnCommand({mnDeleteClt}, &TfrmDisto1::mnDeleteCltClick);
+  OnCommand({mnDeleteTitre}, &TfrmDisto1::mnDeleteTitreClick);
+  OnCommand({mnNext}, &TfrmDisto1::btnNextClick);
+  OnCommand({mnPrev}, &TfrmDisto1::btnPrevClick);
+  OnCommand({mnPrint}, &TfrmDisto1::mnPrintClick);
   connect(Quitter1, &QAction::triggered, this, [this] { Close(); });
   cmbRegion->OnCloseUp = [this](TDBLookupComboBox*) { Command([this] { cmbRegionCloseUp(); }); };
   grdDisto->OnDrawCell = [this](TStringGrid* g, int c, int r, const QRect& rc, TGridDrawState s) {
@@ -519,18 +506,10 @@ void TfrmDisto1::btnDspClick() {
 }
 
 void TfrmDisto1::pnlDateDblClick() {
-  frmCalendar = new TfrmCalendar(nullptr);
-  frmCalendar->myCalend->setSelectedDate(CurrentDay);
-  const ModalResult r = Dialogs().RunModal(frmCalendar);
-  QDate chosen;
-  if (frmCalendar) {
-    chosen = frmCalendar->myCalend->selectedDate();
-    delete frmCalendar.data();
-    frmCalendar = nullptr;
-  }
-  if (r != ModalResult::OK || !chosen.isValid()) return;
+  const auto chosen = AskCalendarDay(CurrentDay);
+  if (!chosen) return;
   if (!LeavePrompt()) return;
-  SetDay(chosen);
+  SetDay(*chosen);
   DisplayPrises();
 }
 

@@ -60,18 +60,18 @@ class TfrmDisto1 : public TDayForm {
   void DisplayPrises();
   void EmptyGrid();
   void ComputeColumnTotal(int col);
-  void btnPrevClick();
-  void btnNextClick();
+  void btnPrevClick() override;
+  void btnNextClick() override;
   void btnDspClick();
   void pnlDateDblClick();
   void cmbRegionCloseUp();
-  void chkToutClick();
+  void chkToutClick() override;
   void grdDistoClick();
   void grdTotClick();
   void grdDistoTopLeftChanged();
   void grdDistoMouseMove(int x, int y);
   void grdTotDblClick();
-  void btnMenuClick();
+  void btnMenuClick() override;
   void grdDistoDrawCell(TStringGrid* g, int c, int r, const QRect& rect, TGridDrawState state);
   void grdTotDrawCell(TStringGrid* g, int c, int r, const QRect& rect, TGridDrawState state);
 
