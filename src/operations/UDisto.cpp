@@ -184,11 +184,7 @@ TfrmDisto::~TfrmDisto() {
 void TfrmDisto::FormCreate() {
   CurrentDay = Date();
   pnlDate->setText(DateToStr(CurrentDay));
-  Titre.Open();
-  lkpDisto.Open();
-  Disto.Open();
-  Client.Open();
-  Region1.Open();
+  for (TDataSet* d : std::initializer_list<TDataSet*>{&Titre, &lkpDisto, &Disto, &Client, &Region1}) d->Open();
   ShowDay();
 }
 

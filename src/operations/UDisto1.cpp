@@ -310,11 +310,7 @@ void TfrmDisto1::FormCreate() {
   grdDisto->SetCells(1, 1, "Clients");
   CurrentDay = Date();
   pnlDate->setText(DateToStr(CurrentDay));
-  qOrgaD.Open();
-  Region.Open();
-  Titre.Open();
-  Disto.Open();
-  Client.Open();
+  for (TDataSet* d : std::initializer_list<TDataSet*>{&qOrgaD, &Region, &Titre, &Disto, &Client}) d->Open();
   ReadTitles();
   Region.First();
   if (!Region.IsEmpty()) cmbRegion->SetKeyValue(Region.FieldByName("Id")->AsString());
