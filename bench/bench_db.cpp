@@ -26,6 +26,7 @@
 #include "platform/db/Transaction.h"
 
 #include "BenchData.h"
+#include "operations/rules/TradeRules.h"
 
 using namespace bench;
 
@@ -44,8 +45,9 @@ Currency GetPU(TTable& client, TTable& titre, const QString& c, const QString& t
   client.SetFiltered(false);
   titre.SetFiltered(false);
   if (!client.Locate("ID", c) || !titre.Locate("ID", t)) return Currency();
-  const QString periode = titre.FieldByName("Periode")->AsString;
-  return titre.FieldByName("Prix")->AsCurrency() - client.FieldByName("AB" + periode)->AsCurrency();
+  trade::Rebates ab;
+  for (int i = 0; i < 6; ++i) ab[size_t(i)] = client.FieldByName("AB" + QString::number(i))->AsCurrency();
+  return trade::NetPrice(titre.FieldByName("Prix")->AsCurrency(), titre.FieldByName("Periode")->AsString(), ab);
 }
 
 // The save of the takings grid: for every cell, first record, Locate, edit or insert, post, flush.
@@ -55,17 +57,9 @@ void SaveGrid(TTable& disto, TTable& client, TTable& titre, const QDate& day, co
   for (const QString& c : clients)
     for (const QString& t : titles) {
       disto.First();
-      if (disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, c, t})) {
-        disto.Edit();
-      } else {
-        disto.Append();
-        disto.FieldByName("DateJ")->AsDate = day;
-        disto.FieldByName("Id_Client")->AsString = c;
-        disto.FieldByName("Id_Titre")->AsString = t;
-        disto.FieldByName("PU")->AsCurrency = GetPU(client, titre, c, t);
-      }
-      disto.FieldByName("Qte_Prise")->AsInteger = (seed + c.toInt() * 7 + t.toInt()) % 21;
-      disto.Post();  // AfterPost flushes
+      // AfterPost flushes
+      trade::StoreTaking(disto, day, c, t, (seed + c.toInt() * 7 + t.toInt()) % 21,
+                         [&] { return GetPU(client, titre, c, t); });
     }
 }
 

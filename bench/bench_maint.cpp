@@ -89,7 +89,7 @@ PurgeFigures PurgeAndPack(const QString& yearData, const QString& app, const QDa
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const QString yearData = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString("/work/bench-data");
+  const QString yearData = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString(BENCH_DATA_DIR);
   if (!EnsureYearData(yearData)) return 2;
   const QString work = QString(BENCH_WORK_DIR) + "/";
   InitializeFormats();

@@ -2,9 +2,8 @@
 // and typing in the grid (with the cells painted per key), "Sauvegarder" of the whole grid with half
 // of the rows new, against one committed transaction per cell, and the program's peak memory.
 //
-// The year of data is read from a folder (the first argument, else /work/bench-data when there,
-// else the one generated in the build folder) and copied into the build folder first: the
-// benchmark writes.
+// The year of data is read from a folder (the first argument, else the one generated in the build
+// folder) and copied into the build folder first: the benchmark writes.
 // Run: cmake --build build --target bench_takings && build/bin/bench_takings
 #include <QApplication>
 #include <QDir>
@@ -66,10 +65,8 @@ double Median(std::vector<double> v) {
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
-  // The shared year of data when this machine has it, else the one generated in the build folder.
-  const QString source = argc > 1                                      ? QString::fromLocal8Bit(argv[1])
-                         : QFile::exists("/work/bench-data/complete") ? QString("/work/bench-data")
-                                                                      : QString(BENCH_DATA_DIR);
+  // The year of data given, else the one generated in the build folder.
+  const QString source = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString(BENCH_DATA_DIR);
   const QString dir = QString(BENCH_WORK_DIR);
   std::printf("Takings window benchmark; data copied from %s into %s\n", qPrintable(source), qPrintable(dir));
   if (!EnsureYearData(source)) return 2;

@@ -3,10 +3,13 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QProgressBar>
+#include <optional>
 
+#include "operations/OpsCommon.h"
 #include "operations/Quantity.h"
+#include "operations/rules/TradeRules.h"
 #include "operations/UGetDay.h"
 #include "platform/db/Query.h"
 #include "platform/db/Transaction.h"
@@ -15,34 +18,11 @@
 #include "platform/ui/Dialogs.h"
 #include "shell/UCalendar.h"
 #include "shell/UMain.h"
-#include "shell/UProgress.h"
 #include "shell/global.h"
 
-namespace {
-
-// Frees the shared progress window; the window that showed it gets the keys back.
-void FreeProgress(QWidget* owner) {
-  const bool ownerActive = QApplication::activeWindow() == owner || QApplication::activeWindow() == frmProgress.data() ||
-                           !QApplication::activeWindow();
-  delete frmProgress.data();
-  frmProgress = nullptr;
-  if (ownerActive && owner && owner->isVisible()) {
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    QApplication::setActiveWindow(owner);
-    QT_WARNING_POP
-    owner->activateWindow();
-  }
-}
-
-// The key of a client's taking of a title in the day's lookups.
-QString CellKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
-const QString kNotNumber = "La quantité prise doit être numérique!";
-
-}  // namespace
 
 TfrmDisto::TfrmDisto(QWidget* parent)
-    : TRefForm(parent), dsDisto(&Disto), dsClient(&Client), dsTitre(&Titre), dsRegion1(&Region1) {
+    : TDayForm(parent), dsDisto(&Disto), dsClient(&Client), dsTitre(&Titre), dsRegion1(&Region1) {
   setObjectName("frmDisto");
   setWindowTitle("Distribution");
   Disto.Name = "Disto";
@@ -63,7 +43,7 @@ TfrmDisto::TfrmDisto(QWidget* parent)
   Disto.BeforePost = [this](TDataSet&) {
     int q;
     if (!ParseQuantity(Disto.FieldByName("Qte_Prise")->AsString(), q)) {
-      ShowError(kNotNumber);
+      ShowError(kQuantityNotNumber);
       Abort();
     }
   };
@@ -136,13 +116,7 @@ TfrmDisto::TfrmDisto(QWidget* parent)
     SetColors(e, QColor(), StdColors::Maroon());
   }
   MakeLabel(Panel2, "Région", 8, 378);
-  cmbRegion1 = new TDBLookupComboBox(Panel2);
-  cmbRegion1->setObjectName("cmbRegion1");
-  cmbRegion1->SetListSource(&dsRegion1);
-  cmbRegion1->SetKeyField("Id");
-  cmbRegion1->SetListField("Libelle");
-  cmbRegion1->setGeometry(8, 396, 200, 24);
-  SetBold(cmbRegion1);
+  cmbRegion1 = RegionBox(Panel2, "cmbRegion1", &dsRegion1, QRect(8, 396, 200, 24));
   cmbRegion1->setEnabled(false);
   SetColors(cmbRegion1, StdColors::Silver());
   chkTout = new QCheckBox("Toutes", Panel2);
@@ -184,21 +158,13 @@ TfrmDisto::TfrmDisto(QWidget* parent)
   menuDisto->addSeparator();
   mnPrint = menuDisto->addAction("Imprimer");
 
-  auto cmd = [this](void (TfrmDisto::*m)()) { return [this, m] { Command([this, m] { (this->*m)(); }); }; };
-  connect(btnLoad, &QPushButton::clicked, this, cmd(&TfrmDisto::btnLoadClick));
-  connect(mnLoad, &QAction::triggered, this, cmd(&TfrmDisto::btnLoadClick));
-  connect(btnDelete, &QPushButton::clicked, this, cmd(&TfrmDisto::mnDeleteClick));
-  connect(mnDelete, &QAction::triggered, this, cmd(&TfrmDisto::mnDeleteClick));
-  connect(mnInsert, &QAction::triggered, this, cmd(&TfrmDisto::mnInsertClick));
-  connect(btnPrint, &QPushButton::clicked, this, cmd(&TfrmDisto::mnPrintClick));
-  connect(mnPrint, &QAction::triggered, this, cmd(&TfrmDisto::mnPrintClick));
-  connect(btnPrev, &QToolButton::clicked, this, cmd(&TfrmDisto::btnPrevClick));
-  connect(btnNext, &QToolButton::clicked, this, cmd(&TfrmDisto::btnNextClick));
-  connect(btnMenu, &QPushButton::clicked, this, cmd(&TfrmDisto::btnMenuClick));
-  connect(btnFermer, &QPushButton::clicked, this, [this] { Close(); });
-  connect(chkTout, &QCheckBox::clicked, this, cmd(&TfrmDisto::chkToutClick));
-  connect(rCode, &QLineEdit::textChanged, this, cmd(&TfrmDisto::rCodeChange));
-  connect(rNom, &QLineEdit::textChanged, this, cmd(&TfrmDisto::rNomChange));
+  WireDayControls(btnPrev, btnNext, btnMenu, chkTout, btnFermer);
+  OnCommand({btnLoad, mnLoad}, &TfrmDisto::btnLoadClick);
+  OnCommand({btnDelete, mnDelete}, &TfrmDisto::mnDeleteClick);
+  OnCommand({mnInsert}, &TfrmDisto::mnInsertClick);
+  OnCommand({btnPrint, mnPrint}, &TfrmDisto::mnPrintClick);
+  OnCommand({rCode}, &TfrmDisto::rCodeChange);
+  OnCommand({rNom}, &TfrmDisto::rNomChange);
   cmbRegion1->OnCloseUp = [this](TDBLookupComboBox*) { Command([this] { cmbRegion1CloseUp(); }); };
   grdClient->OnTitleClick = [this](TDBGrid*, TColumn& c) { Command([this, &c] { grdClientTitleClick(c); }); };
   grdDisto->OnColEnter = [this](TDBGrid*) { grdDistoColEnter(); };
@@ -215,19 +181,10 @@ TfrmDisto::~TfrmDisto() {
   grdDisto->SetDataSource(nullptr);
 }
 
-void TfrmDisto::Command(const std::function<void()>& body) {
-  if (busy_) return;
-  GuardEvent(body);
-}
-
 void TfrmDisto::FormCreate() {
   CurrentDay = Date();
   pnlDate->setText(DateToStr(CurrentDay));
-  Titre.Open();
-  lkpDisto.Open();
-  Disto.Open();
-  Client.Open();
-  Region1.Open();
+  for (TDataSet* d : std::initializer_list<TDataSet*>{&Titre, &lkpDisto, &Disto, &Client, &Region1}) d->Open();
   ShowDay();
 }
 
@@ -239,14 +196,6 @@ void TfrmDisto::FormClose() {
   Disto.Close();
   Titre.Close();
   Client.Close();
-}
-
-void TfrmDisto::closeEvent(QCloseEvent* e) {
-  if (busy_) {
-    e->ignore();
-    return;
-  }
-  TRefForm::closeEvent(e);
 }
 
 QString TfrmDisto::CurrentClient() {
@@ -275,16 +224,7 @@ void TfrmDisto::btnNextClick() { SetDay(StrToDate(pnlDate->text()).addDays(1)); 
 
 void TfrmDisto::pnlDateDblClick() {
   Disto.CheckBrowseMode();
-  frmCalendar = new TfrmCalendar(nullptr);
-  frmCalendar->myCalend->setSelectedDate(CurrentDay);
-  const ModalResult r = Dialogs().RunModal(frmCalendar);
-  QDate chosen;
-  if (frmCalendar) {
-    chosen = frmCalendar->myCalend->selectedDate();
-    delete frmCalendar.data();
-    frmCalendar = nullptr;
-  }
-  if (r == ModalResult::OK && chosen.isValid()) SetDay(chosen);
+  if (const auto chosen = AskCalendarDay(CurrentDay)) SetDay(*chosen);
 }
 
 void TfrmDisto::grdDistoColEnter() {
@@ -329,17 +269,10 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
       for (const auto& row : Client.ReadRows(0, Client.RecordCount()))
         if (client.isEmpty() || row[id].toString() == client) clients.push_back(row[id].toString());
     }
-    QSet<QString> existing;
-    {
-      TQuery q;
-      q.SetDatabaseName(DataPath);
-      q.SQL.Add("SELECT ID_CLIENT, ID_TITRE FROM DISTO.DB WHERE DATEJ=:myDay");
-      q.ParamByName("myDay")->AsDate = CurrentDay;
-      q.Open();
-      for (const auto& row : q.ReadRows(0, q.RecordCount())) existing.insert(CellKey(row[0].toString(), row[1].toString()));
-    }
+    const QHash<QString, int> existing = trade::ReadDayQuantities(DataPath, CurrentDay);
     struct TitlePrice {
-      QString id, periode;
+      QString id;
+      int period;
       Currency prix;
     };
     std::vector<TitlePrice> titles;
@@ -347,33 +280,12 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
       const int id = Titre.FieldByName("Id")->Index(), prix = Titre.FieldByName("Prix")->Index(),
                 periode = Titre.FieldByName("Periode")->Index();
       for (const auto& row : Titre.ReadRows(0, Titre.RecordCount()))
-        titles.push_back({row[id].toString(), row[periode].toString().trimmed(), Currency::FromDouble(row[prix].toDouble())});
+        titles.push_back({row[id].toString(), trade::PeriodIndex(row[periode].toString()),
+                          Currency::FromDouble(row[prix].toDouble())});
     }
-    QHash<QString, std::array<Currency, 6>> rebates;
-    {
-      TQuery q;
-      q.SetDatabaseName(DataPath);
-      q.SQL.Add("SELECT ID, AB0, AB1, AB2, AB3, AB4, AB5 FROM CLIENT");
-      q.Open();
-      for (const auto& row : q.ReadRows(0, q.RecordCount())) {
-        std::array<Currency, 6> ab;
-        for (int i = 0; i < 6; ++i) ab[i] = Currency::FromDouble(row[1 + i].toDouble());
-        rebates.insert(row[0].toString(), ab);
-      }
-    }
-    const bool withProgress = client.isEmpty();
-    if (withProgress) {
-      frmProgress = new TfrmProgress(this);
-      frmProgress->setWindowTitle("Chargement ...");
-      frmProgress->MyGauge->setRange(0, std::max<int>(1, int(clients.size())));
-      frmProgress->MyGauge->setValue(0);
-      frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
-  frmProgress->show();
-    }
-    struct ProgressGuard {
-      QWidget* w;
-      ~ProgressGuard() { FreeProgress(w); }
-    } progressGuard{this};
+    const QHash<QString, trade::Rebates> rebates = trade::ReadRebates(DataPath);
+    std::optional<PassProgress> progress;
+    if (client.isEmpty()) progress.emplace(this, "Chargement ...", int(clients.size()));
     allowInsert_ = true;
     Disto.SetFiltered(false);
     TDbTransaction tx(DataPath);
@@ -381,20 +293,10 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
       int done = 0;
       for (const QString& c : clients) {
         for (const TitlePrice& t : titles) {
-          if (existing.contains(CellKey(c, t.id))) continue;
-          // The net unit price: the title's price less the client's rebate for its periodicity.
-          Currency pu = t.prix;
-          const int p = t.periode.toInt();
-          if (t.periode.size() == 1 && p >= 0 && p <= 5) pu -= rebates.value(c)[p];
-          Disto.Append();
-          Disto.FieldByName("DateJ")->AsDate = CurrentDay;
-          Disto.FieldByName("Id_Client")->AsString = c;
-          Disto.FieldByName("Id_Titre")->AsString = t.id;
-          Disto.FieldByName("Qte_Prise")->AsInteger = 0;
-          Disto.FieldByName("PU")->AsCurrency = pu;
-          Disto.Post();
+          if (existing.contains(trade::TakingKey(c, t.id))) continue;
+          trade::AppendTaking(Disto, CurrentDay, c, t.id, 0, trade::NetPrice(t.prix, t.period, rebates.value(c)));
         }
-        if (frmProgress) frmProgress->MyGauge->setValue(++done);
+        if (progress) progress->SetValue(++done);
       }
       tx.Commit();
     } catch (...) {
@@ -437,39 +339,19 @@ void TfrmDisto::mnInsertClick() {
 
 void TfrmDisto::ImportPrises(const QString& client, const QDate& sourceDay) {
   Pass([&] {
-    QHash<QString, int> source;
-    {
-      TQuery q;
-      q.SetDatabaseName(DataPath);
-      q.SQL.Add("SELECT ID_CLIENT, ID_TITRE, QTE_PRISE FROM DISTO.DB WHERE DATEJ=:myDay");
-      q.ParamByName("myDay")->AsDate = sourceDay;
-      q.Open();
-      for (const auto& row : q.ReadRows(0, q.RecordCount())) source.insert(CellKey(row[0].toString(), row[1].toString()), row[2].toInt());
-    }
+    const QHash<QString, int> source = trade::ReadDayQuantities(DataPath, sourceDay);
     // The shown day's rows of the client, or of every client whatever the list shows; only the
     // titles ticked in the dialog.
     const QStringList ticked = SelectedTitles ? *SelectedTitles : QStringList();
-    TQuery rows;
-    rows.SetDatabaseName(DataPath);
-    rows.SQL.Add("SELECT ID_CLIENT, ID_TITRE, QTE_PRISE FROM DISTO.DB WHERE DATEJ=:myDay");
-    if (!client.isEmpty()) rows.SQL.Add("AND ID_CLIENT=:myClient");
-    rows.ParamByName("myDay")->AsDate = CurrentDay;
-    if (!client.isEmpty()) rows.ParamByName("myClient")->AsString = client;
-    rows.Open();
-    const auto targets = rows.ReadRows(0, rows.RecordCount());
-    rows.Close();
+    const QHash<QString, int> targets = trade::ReadDayQuantities(DataPath, CurrentDay, QString(), client);
     Disto.SetFiltered(false);
     TDbTransaction tx(DataPath);
     try {
-      for (const auto& row : targets) {
-        const QString c = row[0].toString(), t = row[1].toString();
+      for (auto it = targets.constBegin(); it != targets.constEnd(); ++it) {
+        const QString c = it.key().section(QChar(0x1F), 0, 0), t = it.key().section(QChar(0x1F), 1);
         if (!ticked.contains(t)) continue;
-        const int q = source.value(CellKey(c, t), 0);
-        if (row[2].toInt() == q) continue;
-        if (!Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, c, t})) continue;
-        Disto.Edit();
-        Disto.FieldByName("Qte_Prise")->AsInteger = q;
-        Disto.Post();
+        const int q = source.value(it.key(), 0);
+        if (it.value() != q) trade::StoreTaking(Disto, CurrentDay, c, t, q);
       }
       tx.Commit();
     } catch (...) {
@@ -542,8 +424,11 @@ void TfrmDisto::cmbRegion1CloseUp() {
 }
 
 bool TfrmDisto::eventFilter(QObject* o, QEvent* e) {
-  if (o == pnlDate && e->type() == QEvent::MouseButtonDblClick) {
-    Command([this] { pnlDateDblClick(); });
+  if (DateDoubleClicked(o, e, pnlDate, [this] { pnlDateDblClick(); })) return true;
+  // A right click anywhere in the window opens its menu, over the controls' own menus.
+  if (e->type() == QEvent::ContextMenu && o->isWidgetType() && static_cast<QWidget*>(o)->window() == this &&
+      !menuDisto->isVisible()) {
+    if (!busy_) menuDisto->popup(static_cast<QContextMenuEvent*>(e)->globalPos());
     return true;
   }
   if (e->type() == QEvent::KeyPress && o->isWidgetType() && static_cast<QWidget*>(o)->window() == this) {
@@ -553,5 +438,5 @@ bool TfrmDisto::eventFilter(QObject* o, QEvent* e) {
       return true;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TDayForm::eventFilter(o, e);
 }

@@ -15,9 +15,10 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
+#include "operations/OpsCommon.h"
 #include "refdata/RefCommon.h"
 
-class TfrmDisto : public TRefForm {
+class TfrmDisto : public TDayForm {
   Q_OBJECT
  public:
   explicit TfrmDisto(QWidget* parent = nullptr);
@@ -42,8 +43,8 @@ class TfrmDisto : public TRefForm {
 
   void FormCreate();
   void ShowDay();
-  void btnPrevClick();
-  void btnNextClick();
+  void btnPrevClick() override;
+  void btnNextClick() override;
   void pnlDateDblClick();
   void grdDistoColEnter();
   void btnLoadClick();
@@ -54,26 +55,23 @@ class TfrmDisto : public TRefForm {
   void ImportPrises(const QString& client, const QDate& sourceDay);
   void mnDeleteClick();
   void DeletePrises(const QString& client, const QDate& day);
-  void btnMenuClick();
+  void btnMenuClick() override;
   void mnPrintClick();
   void rCodeChange();
   void rNomChange();
   void grdClientTitleClick(TColumn& column);
-  void chkToutClick();
+  void chkToutClick() override;
   void cmbRegion1CloseUp();
   // The current client's code; empty when the list is empty.
   QString CurrentClient();
 
  protected:
   void FormClose() override;
-  void closeEvent(QCloseEvent* e) override;
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
-  void Command(const std::function<void()>& body);
   // Runs a pass: hourglass, bound controls suspended, then back on the quantity of the first row.
   void Pass(const std::function<void()>& body);
   void SetDay(const QDate& d);
   bool allowInsert_ = false;
-  bool busy_ = false;
 };

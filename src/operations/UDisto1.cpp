@@ -13,10 +13,12 @@
 
 #include "controls/Gradient.h"
 #include "controls/VxLabel.h"
+#include "operations/OpsCommon.h"
 #include "operations/Quantity.h"
 #include "operations/UCopyCol.h"
 #include "operations/UDelPriseTitle.h"
 #include "operations/UGetDay.h"
+#include "operations/rules/TradeRules.h"
 #include "platform/db/Transaction.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Cursor.h"
@@ -29,21 +31,6 @@
 
 namespace {
 
-// Frees the shared progress window; the window that showed it gets the keys back.
-void FreeProgress(QWidget* owner) {
-  const bool ownerActive = QApplication::activeWindow() == owner || QApplication::activeWindow() == frmProgress.data() ||
-                           !QApplication::activeWindow();
-  delete frmProgress.data();
-  frmProgress = nullptr;
-  if (ownerActive && owner && owner->isVisible()) {
-    QT_WARNING_PUSH
-    QT_WARNING_DISABLE_DEPRECATED
-    QApplication::setActiveWindow(owner);
-    QT_WARNING_POP
-    owner->activateWindow();
-  }
-}
-const QString kNotNumber = "La quantité prise doit être numérique!";
 const QString kLeave = "Les informations modifiées n'ont pas été enregistrées.\rEnregister ?";
 const QString kTotalRegion = "Total Région";
 const QString kTotalGeneral = "Total Général";
@@ -53,9 +40,8 @@ const QColor kDarkBlue = RGBColor(0x0054A8);
 const QColor kLightBlue = RGBColor(0x5EAEFF);
 const QColor kLightGrey = RGBColor(0xE6E6E6);
 
-
-// The key of a client's taking of a title in the day's lookups.
-QString CellKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
+// Every title column of both grids.
+constexpr int kTitleColWidth = 65;
 
 // The two-pixel rules along a cell's top and left edges: silver outside, black inside.
 void DrawRules(TCanvas* cv, const QRect& r) {
@@ -108,7 +94,7 @@ class BusyScope {
   bool was_;
 };
 
-TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
+TfrmDisto1::TfrmDisto1(QWidget* parent) : TDayForm(parent), dsRegion(&Region) {
   setObjectName("frmDisto1");
   setWindowTitle("Saisie des Prises");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -166,13 +152,7 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   btnDsp = GlyphButton(pnlButtons, "btnDsp", QStyle::SP_BrowserReload, "Afficher les prises");
   btnDsp->move(304, 10);
   Label1 = MakeLabel(pnlButtons, "Régions", 348, 2, 60, 16);
-  cmbRegion = new TDBLookupComboBox(pnlButtons);
-  cmbRegion->setObjectName("cmbRegion");
-  cmbRegion->SetListSource(&dsRegion);
-  cmbRegion->SetKeyField("Id");
-  cmbRegion->SetListField("Libelle");
-  cmbRegion->setGeometry(348, 20, 200, 24);
-  SetBold(cmbRegion);
+  cmbRegion = RegionBox(pnlButtons, "cmbRegion", &dsRegion, QRect(348, 20, 200, 24));
   chkTout = new QCheckBox("Toutes", pnlButtons);
   chkTout->setObjectName("chkTout");
   chkTout->setGeometry(480, 1, 70, 18);
@@ -279,25 +259,17 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   Quitter1 = item("Quitter1", "Fermer", QKeySequence(Qt::CTRL | Qt::Key_F4));
 
   // Events.
-  auto cmd = [this](void (TfrmDisto1::*m)()) { return [this, m] { Command([this, m] { (this->*m)(); }); }; };
-  connect(btnPrev, &QToolButton::clicked, this, cmd(&TfrmDisto1::btnPrevClick));
-  connect(btnNext, &QToolButton::clicked, this, cmd(&TfrmDisto1::btnNextClick));
-  connect(btnDsp, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnDspClick));
-  connect(btnPost, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnPostClick));
-  connect(btnCancel, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnCancelClick));
-  connect(btnMenu, &QPushButton::clicked, this, cmd(&TfrmDisto1::btnMenuClick));
-  connect(btnFermer, &QPushButton::clicked, this, [this] { Close(); });
-  connect(chkTout, &QCheckBox::clicked, this, cmd(&TfrmDisto1::chkToutClick));
-  connect(mnInsert, &QAction::triggered, this, cmd(&TfrmDisto1::mnInsertClick));
-  connect(mnCopyCol, &QAction::triggered, this, cmd(&TfrmDisto1::mnCopyColClick));
-  connect(mnDeleteClt, &QAction::triggered, this, cmd(&TfrmDisto1::mnDeleteCltClick));
-  connect(mnDeleteTitre, &QAction::triggered, this, cmd(&TfrmDisto1::mnDeleteTitreClick));
-  connect(mnPost, &QAction::triggered, this, cmd(&TfrmDisto1::btnPostClick));
-  connect(mnCancel, &QAction::triggered, this, cmd(&TfrmDisto1::btnCancelClick));
-  connect(mnDsp, &QAction::triggered, this, cmd(&TfrmDisto1::btnDspClick));
-  connect(mnNext, &QAction::triggered, this, cmd(&TfrmDisto1::btnNextClick));
-  connect(mnPrev, &QAction::triggered, this, cmd(&TfrmDisto1::btnPrevClick));
-  connect(mnPrint, &QAction::triggered, this, cmd(&TfrmDisto1::mnPrintClick));
+  WireDayControls(btnPrev, btnNext, btnMenu, chkTout, btnFermer);
+  OnCommand({btnDsp, mnDsp}, &TfrmDisto1::btnDspClick);
+  OnCommand({btnPost, mnPost}, &TfrmDisto1::btnPostClick);
+  OnCommand({btnCancel, mnCancel}, &TfrmDisto1::btnCancelClick);
+  OnCommand({mnInsert}, &TfrmDisto1::mnInsertClick);
+  OnCommand({mnCopyCol}, &TfrmDisto1::mnCopyColClick);
+  OnCommand({mnDeleteClt}, &TfrmDisto1::mnDeleteCltClick);
+  OnCommand({mnDeleteTitre}, &TfrmDisto1::mnDeleteTitreClick);
+  OnCommand({mnNext}, &TfrmDisto1::btnNextClick);
+  OnCommand({mnPrev}, &TfrmDisto1::btnPrevClick);
+  OnCommand({mnPrint}, &TfrmDisto1::mnPrintClick);
   connect(Quitter1, &QAction::triggered, this, [this] { Close(); });
   cmbRegion->OnCloseUp = [this](TDBLookupComboBox*) { Command([this] { cmbRegionCloseUp(); }); };
   grdDisto->OnDrawCell = [this](TStringGrid* g, int c, int r, const QRect& rc, TGridDrawState s) {
@@ -310,6 +282,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   grdDisto->OnSetEditText = [this](TStringGrid*, int c, int r, const QString& v) { grdDistoSetEditText(c, r, v); };
   grdDisto->OnKeyPress = [this](TStringGrid*, QChar& k) { grdDistoKeyPress(k); };
   grdDisto->OnKeyDown = [this](TStringGrid*, int& k, Qt::KeyboardModifiers m) { grdDistoKeyDown(k, m); };
+  grdDisto->OnEditCancel = [this](TStringGrid*, int c, int r) { grdDistoEditCancel(c, r); };
+  grdDisto->SetRestoreOnEscape(true);
   grdDisto->OnClick = [this](TStringGrid*) { grdDistoClick(); };
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
   grdDisto->OnTopLeftChanged = [this](TStringGrid*) { grdDistoTopLeftChanged(); };
@@ -326,11 +300,6 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
 
 TfrmDisto1::~TfrmDisto1() { qApp->removeEventFilter(this); }
 
-void TfrmDisto1::Command(const std::function<void()>& body) {
-  if (busy_) return;
-  GuardEvent(body);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Loading and display
 
@@ -341,11 +310,7 @@ void TfrmDisto1::FormCreate() {
   grdDisto->SetCells(1, 1, "Clients");
   CurrentDay = Date();
   pnlDate->setText(DateToStr(CurrentDay));
-  qOrgaD.Open();
-  Region.Open();
-  Titre.Open();
-  Disto.Open();
-  Client.Open();
+  for (TDataSet* d : std::initializer_list<TDataSet*>{&qOrgaD, &Region, &Titre, &Disto, &Client}) d->Open();
   ReadTitles();
   Region.First();
   if (!Region.IsEmpty()) cmbRegion->SetKeyValue(Region.FieldByName("Id")->AsString());
@@ -359,8 +324,8 @@ void TfrmDisto1::ReadTitles() {
   const int id = Titre.FieldByName("Id")->Index(), name = Titre.FieldByName("Titre")->Index(),
             prix = Titre.FieldByName("Prix")->Index(), periode = Titre.FieldByName("Periode")->Index();
   for (const auto& row : Titre.ReadRows(0, Titre.RecordCount()))
-    titles_.push_back({row[id].toString(), row[name].toString(), row[periode].toString().trimmed(),
-                       Currency::FromDouble(row[prix].toDouble())});
+    titles_.push_back({row[id].toString(), row[name].toString(),
+                       {Currency::FromDouble(row[prix].toDouble()), trade::PeriodIndex(row[periode].toString())}});
 }
 
 void TfrmDisto1::ShowDay() { lDay->setText(DayName(CurrentDay)); }
@@ -378,22 +343,6 @@ QString TfrmDisto1::RegionKey() const {
 
 QString TfrmDisto1::ClientOf(int r) const { return r >= 2 ? grdDisto->Cells(0, r).trimmed() : QString(); }
 QString TfrmDisto1::TitleOf(int c) const { return c >= 2 ? grdDisto->Cells(c, 0).trimmed() : QString(); }
-
-QHash<QString, int> TfrmDisto1::DayQuantities(const QDate& day, const QString& region) {
-  TQuery q;
-  q.SetDatabaseName(DataPath);
-  q.SQL.Add("SELECT ID_CLIENT, ID_TITRE, QTE_PRISE FROM DISTO.DB WHERE DATEJ=:myDay");
-  if (!region.isEmpty()) q.SQL.Add("AND ID_CLIENT IN (SELECT ID FROM CLIENT.DB WHERE REGION=:myRegion)");
-  q.ParamByName("myDay")->AsDate = day;
-  if (!region.isEmpty()) q.ParamByName("myRegion")->AsString = region;
-  q.Open();
-  QHash<QString, int> out;
-  const auto rows = q.ReadRows(0, q.RecordCount());
-  out.reserve(int(rows.size()));
-  for (const auto& row : rows) out.insert(CellKey(row[0].toString(), row[1].toString()), row[2].toInt());
-  q.Close();
-  return out;
-}
 
 void TfrmDisto1::DisplayPrises() {
   Modified = false;
@@ -440,8 +389,8 @@ void TfrmDisto1::DisplayPrises() {
   for (int i = 0; i < int(cols.size()); ++i) {
     grdDisto->SetCells(2 + i, 0, cols[i]->id);
     grdDisto->SetCells(2 + i, 1, cols[i]->name);
-    grdDisto->SetColWidths(2 + i, 65);
-    grdTot->SetColWidths(2 + i, 65);
+    grdDisto->SetColWidths(2 + i, kTitleColWidth);
+    grdTot->SetColWidths(2 + i, kTitleColWidth);
   }
   if (cols.empty()) {  // no title: one empty column that takes no space
     grdDisto->SetCells(2, 0, QString());
@@ -465,23 +414,13 @@ void TfrmDisto1::DisplayPrises() {
   Client.First();
   const int count = Client.RecordCount();
   stBar->Panels[1]->setText(IntToStr(count) + " clients");
-  frmProgress = new TfrmProgress(this);
-  frmProgress->setWindowTitle("Progression");
-  frmProgress->lProgress->SetCaption("Affichage des données, patientez ...");
-  frmProgress->MyGauge->setRange(0, std::max(count, 1));
-  frmProgress->MyGauge->setValue(0);
-  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
-  frmProgress->show();
+  PassProgress progress(this, "Progression", count, true, "Affichage des données, patientez ...");
   Pump();
-  struct ProgressGuard {
-    QWidget* w;
-    ~ProgressGuard() { FreeProgress(w); }
-  } progressGuard{this};
 
   const int id = Client.FieldByName("Id")->Index(), ord = Client.FieldByName("Ord")->Index(),
             nom = Client.FieldByName("Nom")->Index();
   const auto clients = Client.ReadRows(0, count);
-  const QHash<QString, int> qty = DayQuantities(CurrentDay, all ? QString() : region);
+  const QHash<QString, int> qty = trade::ReadDayQuantities(DataPath, CurrentDay, all ? QString() : region);
   grdDisto->SetRowCount(2 + std::max(1, int(clients.size())));
   std::vector<long long> totals(cols.size(), 0);
   int r = 2;
@@ -490,12 +429,12 @@ void TfrmDisto1::DisplayPrises() {
     grdDisto->SetCells(0, r, code);
     grdDisto->SetCells(1, r, PadLeft(row[ord].isNull() ? QString() : row[ord].toString(), " ", 5) + " - " + row[nom].toString());
     for (int i = 0; i < int(cols.size()); ++i) {
-      const int q = qty.value(CellKey(code, cols[i]->id), 0);
+      const int q = qty.value(trade::TakingKey(code, cols[i]->id), 0);
       grdDisto->SetCells(2 + i, r, QString::number(q));
       totals[i] += q;
     }
     ++r;
-    if (frmProgress) frmProgress->MyGauge->setValue(r - 2);
+    progress.SetValue(r - 2);
   }
   if (!clients.empty())
     for (int i = 0; i < int(cols.size()); ++i) grdTot->SetCells(2 + i, 0, QString::number(totals[i]));
@@ -528,8 +467,8 @@ void TfrmDisto1::EmptyGrid() {
   for (int i = 0; i < int(titles_.size()); ++i) {
     grdDisto->SetCells(2 + i, 0, titles_[i].id);
     grdDisto->SetCells(2 + i, 1, titles_[i].name);
-    grdDisto->SetColWidths(2 + i, 65);
-    grdTot->SetColWidths(2 + i, 65);
+    grdDisto->SetColWidths(2 + i, kTitleColWidth);
+    grdTot->SetColWidths(2 + i, kTitleColWidth);
   }
   grdDisto->EndUpdate();
   grdTot->EndUpdate();
@@ -563,18 +502,10 @@ void TfrmDisto1::btnDspClick() {
 }
 
 void TfrmDisto1::pnlDateDblClick() {
-  frmCalendar = new TfrmCalendar(nullptr);
-  frmCalendar->myCalend->setSelectedDate(CurrentDay);
-  const ModalResult r = Dialogs().RunModal(frmCalendar);
-  QDate chosen;
-  if (frmCalendar) {
-    chosen = frmCalendar->myCalend->selectedDate();
-    delete frmCalendar.data();
-    frmCalendar = nullptr;
-  }
-  if (r != ModalResult::OK || !chosen.isValid()) return;
+  const auto chosen = AskCalendarDay(CurrentDay);
+  if (!chosen) return;
   if (!LeavePrompt()) return;
-  SetDay(chosen);
+  SetDay(*chosen);
   DisplayPrises();
 }
 
@@ -725,12 +656,8 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
     key = 0;
     return;
   }
-  // What the cell held before this typing, for Escape.
-  if (!grdDisto->EditorMode()) {
-    beforeEdit_ = {grdDisto->Col(), grdDisto->Row()};
-    beforeText_ = grdDisto->Cells(grdDisto->Col(), grdDisto->Row());
-    beforePending_ = IsPending(grdDisto->Col(), grdDisto->Row());
-  }
+  // Whether the cell waited for the save before this typing, for Escape.
+  if (!grdDisto->EditorMode()) beforePending_ = IsPending(grdDisto->Col(), grdDisto->Row());
   // Tab stays in the grid; Ctrl+Tab leaves it for the window's other controls.
   if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && (mods & Qt::ControlModifier)) {
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
@@ -744,18 +671,13 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
   if (typing && (ClientOf(grdDisto->Row()).isEmpty() || TitleOf(grdDisto->Col()).isEmpty())) key = 0;
 }
 
+void TfrmDisto1::grdDistoEditCancel(int c, int r) {
+  if (!Modified) return;
+  if (!beforePending_) pending_.remove(Key(c, r));
+  Modified = false;
+}
+
 void TfrmDisto1::grdDistoKeyPress(QChar& key) {
-  if (key == QChar(27)) {
-    // Escape gives the cell back what it held before the typing; the editor then closes.
-    const int c = grdDisto->Col(), r = grdDisto->Row();
-    if (Modified && grdDisto->EditorMode() && beforeEdit_ == QPoint(c, r)) {
-      grdDisto->SetCells(c, r, beforeText_);
-      if (!beforePending_) pending_.remove(Key(c, r));
-      Modified = false;
-      grdDisto->InvalidateCell(c, r);
-    }
-    return;
-  }
   if (key != QChar(13)) return;
   // Enter moves to the next title, then to the first title of the next row (the first row after
   // the last one).
@@ -780,7 +702,7 @@ void TfrmDisto1::grdDistoSelectCell(int, int, bool& canSelect) {
   const int c = grdDisto->Col(), r = grdDisto->Row();
   int q = 0;
   if (!ParseQuantity(grdDisto->Cells(c, r), q)) {
-    ShowError(kNotNumber);
+    ShowError(kQuantityNotNumber);
     canSelect = false;
     // The refused text is selected: the operator's next digits replace it instead of adding to it.
     if (QLineEdit* ed = grdDisto->InplaceEditor(); ed && grdDisto->EditorMode()) ed->selectAll();
@@ -820,17 +742,15 @@ void TfrmDisto1::SelectCell(int c, int r) {
 bool TfrmDisto1::Save() {
   BusyScope busy(this);
   grdDisto->SetEditorMode(false);
-  frmProgress = new TfrmProgress(this);
-  frmProgress->setWindowTitle("Sauvegarde");
   bool complete = false;
   struct Finally {
     TfrmDisto1* w;
     ~Finally() {
-      FreeProgress(w);
       w->UpdateButtons();
       w->Pump();
     }
   } finally{this};
+  PassProgress progress(this, "Sauvegarde", 0, false);  // freed before the buttons are updated
   Disto.SetFiltered(false);
   const int rows = grdDisto->RowCount(), cols = grdDisto->ColCount();
   std::vector<QString> clientOf(rows), titleOf(cols);
@@ -838,43 +758,26 @@ bool TfrmDisto1::Save() {
   for (int c = 2; c < cols; ++c) titleOf[c] = TitleOf(c);
   // Every cell is checked before anything is written.
   std::vector<int> qty(size_t(rows) * cols, 0);
+  // A grid with no client loaded still has its empty row 2, which stops the save at once.
   for (int r = 2; r < rows; ++r) {
-    if (clientOf[r].isEmpty()) continue;
     for (int c = 2; c < cols; ++c) {
       if (titleOf[c].isEmpty() || ParseQuantity(grdDisto->Cells(c, r), qty[size_t(r) * cols + c])) continue;
-      ShowError(kNotNumber);
+      ShowError(kQuantityNotNumber);
       SelectCell(c, r);
       return false;
     }
   }
   Pump();
-  frmProgress->setWindowTitle("Progression");
-  frmProgress->lProgress->SetCaption("Sauvegarde en cours..., patientez ...");
-  frmProgress->MyGauge->setRange(0, std::max(1, rows - 2));
-  frmProgress->MyGauge->setValue(0);
-  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
-  frmProgress->show();
+  progress.Restart("Progression", "Sauvegarde en cours..., patientez ...", rows - 2);
+  progress.Show();
   Pump();
 
   // Every cell in one transaction: a failure leaves the day as it was.
   TDbTransaction tx(DataPath);
   try {
-    const QHash<QString, int> stored = DayQuantities(CurrentDay, QString());
-    QHash<QString, std::array<Currency, 6>> rebates;
-    const int cid = Client.FieldByName("Id")->Index(), ab0 = Client.FieldByName("Ab0")->Index();
-    Client.SetFiltered(false);
-    for (const auto& row : Client.ReadRows(0, Client.RecordCount())) {
-      std::array<Currency, 6> ab;
-      for (int i = 0; i < 6; ++i) ab[i] = Currency::FromDouble(row[ab0 + i].toDouble());
-      rebates.insert(row[cid].toString(), ab);
-    }
+    trade::DayTakingsWriter writer(Disto, DataPath, CurrentDay);
     QHash<QString, const TitleInfo*> titleById;
     for (const TitleInfo& t : titles_) titleById.insert(t.id, &t);
-    TField* fDate = Disto.FieldByName("DateJ");
-    TField* fClient = Disto.FieldByName("Id_Client");
-    TField* fTitle = Disto.FieldByName("Id_Titre");
-    TField* fQte = Disto.FieldByName("Qte_Prise");
-    TField* fPU = Disto.FieldByName("PU");
     for (int r = 2; r < rows; ++r) {
       const QString& client = clientOf[r];
       if (client.isEmpty()) continue;  // never a row without a client
@@ -882,28 +785,10 @@ bool TfrmDisto1::Save() {
         const QString& title = titleOf[c];
         if (title.isEmpty()) continue;
         const int q = qty[size_t(r) * cols + c];
-        const auto it = stored.constFind(CellKey(client, title));
-        if (it != stored.constEnd()) {
-          if (it.value() == q) continue;  // already stored as it is
-          if (!Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, client, title})) continue;
-          Disto.Edit();
-        } else {
-          Disto.Append();
-          fDate->AsDate = CurrentDay;
-          fClient->AsString = client;
-          fTitle->AsString = title;
-          Currency pu;
-          if (const TitleInfo* t = titleById.value(title)) {
-            pu = t->prix;
-            const int p = t->periode.toInt();
-            if (t->periode.size() == 1 && p >= 0 && p <= 5) pu -= rebates.value(client)[p];
-          }
-          fPU->AsCurrency = pu;
-        }
-        fQte->AsInteger = q;
-        Disto.Post();
+        const TitleInfo* t = titleById.value(title);
+        writer.Store(client, title, q, t ? &t->price : nullptr);
       }
-      if (frmProgress) frmProgress->MyGauge->setValue(r - 1);
+      progress.SetValue(r - 1);
     }
     tx.Commit();
   } catch (...) {
@@ -937,20 +822,6 @@ bool TfrmDisto1::LeavePrompt() {
   if (pending_.isEmpty()) return true;
   if (MessageDlg(kLeave, MsgDlgType::Warning, mbYes | mbNo) != ModalResult::Yes) return true;
   return Save();
-}
-
-Currency TfrmDisto1::GetPU(const QString& client, const QString& title) {
-  Client.SetFiltered(false);
-  TQuery t;
-  t.SetDatabaseName(DataPath);
-  t.SQL.Add("SELECT PRIX, PERIODE FROM TITRE WHERE ID=:myTitle");
-  t.ParamByName("myTitle")->AsString = title;
-  t.Open();
-  if (t.IsEmpty() || !Client.Locate("ID", client)) return Currency();
-  Currency pu = t.FieldByName("PRIX")->AsCurrency;
-  const QString periode = t.FieldByName("PERIODE")->AsString().trimmed();
-  if (TField* ab = periode.size() == 1 ? Client.FindField("AB" + periode) : nullptr) pu -= ab->AsCurrency();
-  return pu;
 }
 
 void TfrmDisto1::mnPrintClick() {
@@ -1033,7 +904,6 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
     TfrmDisto1* w;
     ~Finally() {
       w->pnlMessage->hide();
-      FreeProgress(w);
       SetScreenCursor(TCursor::crDefault);
       w->Pump();
     }
@@ -1043,24 +913,17 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
   std::vector<const TitleInfo*> titles;
   for (const TitleInfo& t : titles_)
     if (SelectedTitles && SelectedTitles->contains(t.id)) titles.push_back(&t);
-  // The clients in scope, with their rebates.
-  struct ClientRow {
-    QString id;
-    std::array<Currency, 6> ab;
-  };
-  std::vector<ClientRow> clients;
+  // The clients in scope.
+  std::vector<QString> clients;
   {
     const bool all = chkTout->isChecked();
     const QString region = RegionKey();
-    const int cid = Client.FieldByName("Id")->Index(), creg = Client.FieldByName("Region")->Index(),
-              ab0 = Client.FieldByName("Ab0")->Index();
+    const int cid = Client.FieldByName("Id")->Index(), creg = Client.FieldByName("Region")->Index();
     Client.SetFiltered(false);
     for (const auto& row : Client.ReadRows(0, Client.RecordCount())) {
       const QString id = row[cid].toString();
       if (!client.isEmpty() ? id != client : (!all && row[creg].toString() != region)) continue;
-      ClientRow cr{id, {}};
-      for (int i = 0; i < 6; ++i) cr.ab[i] = Currency::FromDouble(row[ab0 + i].toDouble());
-      clients.push_back(cr);
+      clients.push_back(id);
     }
   }
   lMes->SetCaption("Préparation terminée. Traitement en cours ...");
@@ -1069,45 +932,16 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
   pnlMessage->hide();
   Pump();
 
-  frmProgress = new TfrmProgress(this);
-  frmProgress->setWindowTitle("Affichage des données");
-  frmProgress->MyGauge->setRange(0, std::max<int>(1, int(clients.size())));
-  frmProgress->MyGauge->setValue(0);
-  frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays in the grid
-  frmProgress->show();
+  PassProgress progress(this, "Affichage des données", int(clients.size()));
 
   TDbTransaction tx(DataPath);
   try {
-    const QHash<QString, int> source = DayQuantities(sourceDay, QString());
-    const QHash<QString, int> target = DayQuantities(CurrentDay, QString());
-    TField* fDate = Disto.FieldByName("DateJ");
-    TField* fClient = Disto.FieldByName("Id_Client");
-    TField* fTitle = Disto.FieldByName("Id_Titre");
-    TField* fQte = Disto.FieldByName("Qte_Prise");
-    TField* fPU = Disto.FieldByName("PU");
+    const QHash<QString, int> source = trade::ReadDayQuantities(DataPath, sourceDay);
+    trade::DayTakingsWriter writer(Disto, DataPath, CurrentDay);
     int done = 0;
-    for (const ClientRow& cr : clients) {
-      for (const TitleInfo* t : titles) {
-        const int q = source.value(CellKey(cr.id, t->id), 0);
-        const auto it = target.constFind(CellKey(cr.id, t->id));
-        if (it != target.constEnd()) {
-          if (it.value() == q) continue;
-          if (!Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, cr.id, t->id})) continue;
-          Disto.Edit();
-        } else {
-          Disto.Append();
-          fDate->AsDate = CurrentDay;
-          fClient->AsString = cr.id;
-          fTitle->AsString = t->id;
-          Currency pu = t->prix;
-          const int p = t->periode.toInt();
-          if (t->periode.size() == 1 && p >= 0 && p <= 5) pu -= cr.ab[p];
-          fPU->AsCurrency = pu;
-        }
-        fQte->AsInteger = q;
-        Disto.Post();
-      }
-      if (frmProgress) frmProgress->MyGauge->setValue(++done);
+    for (const QString& c : clients) {
+      for (const TitleInfo* t : titles) writer.Store(c, t->id, source.value(trade::TakingKey(c, t->id), 0), &t->price);
+      progress.SetValue(++done);
       Pump();
     }
     tx.Commit();
@@ -1216,14 +1050,6 @@ void TfrmDisto1::FormClose() {
   SelectedTitles = nullptr;
 }
 
-void TfrmDisto1::closeEvent(QCloseEvent* e) {
-  if (busy_) {
-    e->ignore();
-    return;
-  }
-  TRefForm::closeEvent(e);
-}
-
 void TfrmDisto1::contextMenuEvent(QContextMenuEvent* e) {
   if (busy_) return;
   PopMnDisto->popup(e->globalPos());
@@ -1234,16 +1060,13 @@ void TfrmDisto1::PlaceMessage() {
 }
 
 void TfrmDisto1::resizeEvent(QResizeEvent* e) {
-  TRefForm::resizeEvent(e);
+  TDayForm::resizeEvent(e);
   PlaceMessage();
   btnFermer->move(std::max(740, pnlButtons->width() - 44), 10);
 }
 
 bool TfrmDisto1::eventFilter(QObject* o, QEvent* e) {
-  if (o == pnlDate && e->type() == QEvent::MouseButtonDblClick) {
-    Command([this] { pnlDateDblClick(); });
-    return true;
-  }
+  if (DateDoubleClicked(o, e, pnlDate, [this] { pnlDateDblClick(); })) return true;
   if (e->type() == QEvent::KeyPress && o->isWidgetType() && static_cast<QWidget*>(o)->window() == this) {
     auto* ke = static_cast<QKeyEvent*>(e);
     const int key = ke->key();
@@ -1264,5 +1087,5 @@ bool TfrmDisto1::eventFilter(QObject* o, QEvent* e) {
       return true;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TDayForm::eventFilter(o, e);
 }

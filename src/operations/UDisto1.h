@@ -11,18 +11,20 @@
 #include <QToolButton>
 #include <functional>
 
+#include "operations/rules/TradeRules.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "platform/sys/Formats.h"
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DataSource.h"
 #include "platform/ui/Grids.h"
+#include "operations/OpsCommon.h"
 #include "refdata/RefCommon.h"
 
 class TGradient;
 class TVxLabel;
 
-class TfrmDisto1 : public TRefForm {
+class TfrmDisto1 : public TDayForm {
   Q_OBJECT
  public:
   explicit TfrmDisto1(QWidget* parent = nullptr);
@@ -58,18 +60,18 @@ class TfrmDisto1 : public TRefForm {
   void DisplayPrises();
   void EmptyGrid();
   void ComputeColumnTotal(int col);
-  void btnPrevClick();
-  void btnNextClick();
+  void btnPrevClick() override;
+  void btnNextClick() override;
   void btnDspClick();
   void pnlDateDblClick();
   void cmbRegionCloseUp();
-  void chkToutClick();
+  void chkToutClick() override;
   void grdDistoClick();
   void grdTotClick();
   void grdDistoTopLeftChanged();
   void grdDistoMouseMove(int x, int y);
   void grdTotDblClick();
-  void btnMenuClick();
+  void btnMenuClick() override;
   void grdDistoDrawCell(TStringGrid* g, int c, int r, const QRect& rect, TGridDrawState state);
   void grdTotDrawCell(TStringGrid* g, int c, int r, const QRect& rect, TGridDrawState state);
 
@@ -78,6 +80,8 @@ class TfrmDisto1 : public TRefForm {
   void grdDistoSelectCell(int c, int r, bool& canSelect);
   void grdDistoKeyPress(QChar& key);
   void grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods);
+  // Escape gave the typed cell its text back: what was typed is no longer to be stored.
+  void grdDistoEditCancel(int c, int r);
   void UpdateButtons();
   void btnPostClick();
   // The save; false when it did not complete (a wrong cell), the cells then kept.
@@ -86,7 +90,6 @@ class TfrmDisto1 : public TRefForm {
   // Before the grid is reloaded or left: asks whether to save the cells not stored yet. False
   // when the window must stay as it is (the save did not complete).
   bool LeavePrompt();
-  Currency GetPU(const QString& client, const QString& title);
   void mnPrintClick();
   // The list print of a prepared list for a day.
   void PrintList(int noListe, const QDate& day);
@@ -102,14 +105,12 @@ class TfrmDisto1 : public TRefForm {
   // Cells typed or copied and not stored yet.
   int PendingCount() const { return int(pending_.size()); }
   bool IsPending(int c, int r) const { return pending_.contains(Key(c, r)); }
-  bool Busy() const { return busy_; }
   // The client of a grid row and the title of a grid column ("" for none).
   QString ClientOf(int r) const;
   QString TitleOf(int c) const;
 
  protected:
   void FormClose() override;
-  void closeEvent(QCloseEvent* e) override;
   void contextMenuEvent(QContextMenuEvent* e) override;
   void resizeEvent(QResizeEvent* e) override;
   bool eventFilter(QObject* o, QEvent* e) override;
@@ -117,12 +118,6 @@ class TfrmDisto1 : public TRefForm {
  private:
   friend class BusyScope;
   static qint64 Key(int c, int r) { return (qint64(c) << 32) | unsigned(r); }
-  // Runs a command unless a long pass is running.
-  void Command(const std::function<void()>& body);
-  void ToolStart();
-  // The quantities stored for a day, by client and title code, for the clients of a region
-  // (every client when the region is empty).
-  QHash<QString, int> DayQuantities(const QDate& day, const QString& region);
   QString RegionKey() const;
   void SetDay(const QDate& d);
   // Selects a cell without the check of the cell left (the save shows a wrong cell).
@@ -133,18 +128,15 @@ class TfrmDisto1 : public TRefForm {
   void PlaceMessage();
 
   struct TitleInfo {
-    QString id, name, periode;
-    Currency prix;
+    QString id, name;
+    trade::TitlePrice price;
   };
   std::vector<TitleInfo> titles_;  // every title, in Nord order
   void ReadTitles();
   QSet<qint64> pending_;
-  bool busy_ = false;
   bool forceSelect_ = false;
   bool syncing_ = false;
   int lastRow_ = -1;
-  QPoint beforeEdit_{-1, -1};  // the cell being typed, with its text before the typing
-  QString beforeText_;
-  bool beforePending_ = false;
+  bool beforePending_ = false;  // the cell being typed waited for the save before the typing
   QVariant shownRegion_;
 };

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPainter>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "operations/OpsCommon.h"
 #include "operations/Quantity.h"
 #include "operations/UModifPrise.h"
 #include "platform/db/Transaction.h"
@@ -21,10 +23,7 @@
 #include "platform/ui/Dialogs.h"
 #include "shell/UCalendar.h"
 #include "shell/UMain.h"
-#include "shell/UProgress.h"
 #include "shell/global.h"
-
-QString CellKey(const QString& client, const QString& title) { return client + '|' + title; }
 
 namespace {
 constexpr int kFirstPair = 3;  // the first title's taken column
@@ -34,33 +33,6 @@ int SoldCol(int c) { return (c + 3) / 2; }
 
 bool IsTakenCol(int c) { return c >= kFirstPair && c % 2 == 1; }
 bool IsUnsoldCol(int c) { return c >= kFirstPair + 1 && c % 2 == 0; }
-
-// The progress window of a long command, freed however the command ends.
-struct Progress {
-  Progress(QWidget* owner, const QString& caption, int max, bool show)
-      : active(QApplication::activeWindow()), focus(QApplication::focusWidget()) {
-    frmProgress = new TfrmProgress(owner);
-    frmProgress->setWindowTitle(caption);
-    frmProgress->MyGauge->setRange(0, std::max(1, max));
-    frmProgress->MyGauge->setValue(0);
-    // The operator's cell keeps the keys while the gauge runs.
-    frmProgress->setAttribute(Qt::WA_ShowWithoutActivating);
-    if (show) frmProgress->show();
-  }
-  ~Progress() {
-    delete frmProgress.data();
-    frmProgress = nullptr;
-    // The window and the cell the operator was on get the keys back.
-    if (active) {
-      active->activateWindow();
-      QApplication::setActiveWindow(active);
-    }
-    if (focus) focus->setFocus();
-  }
-  QPointer<QWidget> active, focus;
-  void Show() { frmProgress->show(); }
-  void Step() { frmProgress->MyGauge->setValue(frmProgress->MyGauge->value() + 1); }
-};
 
 struct HourGlass {
   HourGlass() { SetScreenCursor(TCursor::crHourGlass); }
@@ -298,24 +270,13 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
   // Tab and Shift+Tab go from unsold cell to unsold cell, as Enter does.
   grdRetour->OnKeyDown = [this](TStringGrid*, int& key, Qt::KeyboardModifiers mods) {
     if (key == Qt::Key_Return || key == Qt::Key_Enter) enterDown_ = true;
-    if (!grdRetour->EditorMode()) {  // what the cell held before this typing, for Escape
-      beforeEdit_ = {grdRetour->Col(), grdRetour->Row()};
-      beforeText_ = grdRetour->Cells(grdRetour->Col(), grdRetour->Row());
-    }
     if (key != Qt::Key_Tab && key != Qt::Key_Backtab) return;
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
     key = 0;
     if (mods & Qt::ControlModifier) focusNextPrevChild(!back);  // Ctrl+Tab leaves the grid
     else GuardEvent([this, back] { MoveToUnsold(back); });
   };
-  // Escape gives the cell back what it held before the typing; the editor then closes.
-  grdRetour->OnKeyPress = [this](TStringGrid*, QChar& key) {
-    const int c = grdRetour->Col(), r = grdRetour->Row();
-    if (key == QChar(27) && grdRetour->EditorMode() && beforeEdit_ == QPoint(c, r)) {
-      grdRetour->SetCells(c, r, beforeText_);
-      grdRetour->InvalidateCell(c, r);
-    }
-  };
+  grdRetour->SetRestoreOnEscape(true);  // Escape takes back what was typed
   grdRetour->OnTopLeftChanged = [this](TStringGrid*) { grdRetourTopLeftChanged(); };
   grdRetour->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdRetourMouseMove(x, y); };
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
@@ -356,7 +317,7 @@ QDate TfrmRetour::Week() const {
 void TfrmRetour::SetWeek(const QDate& saturday) {
   CurrentWeek = saturday;
   dWeek->setText(DateToStr(saturday));
-  setWindowTitle("Saisie des invendus  / Semaine du " + DateToStr(saturday) + " au " + DateToStr(saturday.addDays(6)));
+  setWindowTitle("Saisie des invendus  / Semaine du " + DateToStr(saturday) + " au " + DateToStr(trade::Week{saturday}.Friday()));
 }
 
 QString TfrmRetour::RegionKey() const { return cmbRegion->KeyValue().toString(); }
@@ -369,126 +330,30 @@ void TfrmRetour::ReadTitles() {
   Titre.Refresh();
   for (Titre.First(); !Titre.Eof(); Titre.Next())
     titles_.push_back({Titre.FieldByName("Id")->AsString, Titre.FieldByName("Titre")->AsString,
-                       Titre.FieldByName("Periode")->AsString().trimmed(), Titre.FieldByName("Prix")->AsCurrency});
+                       {Titre.FieldByName("Prix")->AsCurrency, trade::PeriodIndex(Titre.FieldByName("Periode")->AsString())}});
 }
 
-void TfrmRetour::ReadRebates(const QString& region) {
-  TQuery q;
-  InDataPath(q);
-  if (region.isEmpty()) {
-    q.SQL.Add("SELECT ID, AB0, AB1, AB2, AB3, AB4, AB5 FROM CLIENT");
-  } else {
-    q.SQL.Add("SELECT ID, AB0, AB1, AB2, AB3, AB4, AB5 FROM CLIENT WHERE REGION=:myRegion");
-    q.ParamByName("myRegion")->AsString = region;
-  }
-  q.Open();
-  for (const auto& r : q.ReadRows(0, q.RecordCount())) {
-    std::array<Currency, 6> ab;
-    for (int i = 0; i < 6; ++i) ab[i] = Currency::FromDouble(r[i + 1].toDouble());
-    rebates_.insert(r[0].toString(), ab);
-  }
-}
-
-QHash<QString, TfrmRetour::WeekCell> TfrmRetour::ReadWeekTakings(const QDate& week, const QString& region,
-                                                                 const QString& client) {
-  // One grouped sum for the whole week; with a single MIN() the unit price comes from the week's
-  // first row of each client and title, the Saturday's when there is one.
-  TQuery q;
-  InDataPath(q);
-  q.SQL.Add("SELECT D.ID_CLIENT, D.ID_TITRE, SUM(D.QTE_PRISE) AS QTEPRISE, MIN(D.DATEJ) AS PREMIER, D.PU");
-  if (!region.isEmpty()) {
-    q.SQL.Add("FROM DISTO D, CLIENT C");
-    q.SQL.Add("WHERE D.DATEJ>=:d1 AND D.DATEJ<=:d2 AND C.ID=D.ID_CLIENT AND C.REGION=:myRegion");
-  } else {
-    q.SQL.Add("FROM DISTO D");
-    q.SQL.Add("WHERE D.DATEJ>=:d1 AND D.DATEJ<=:d2");
-  }
-  if (!client.isEmpty()) q.SQL.Add("AND D.ID_CLIENT=:myClient");
-  q.SQL.Add("GROUP BY D.ID_CLIENT, D.ID_TITRE");
-  q.ParamByName("d1")->AsDate = week;
-  q.ParamByName("d2")->AsDate = week.addDays(6);
-  if (!region.isEmpty()) q.ParamByName("myRegion")->AsString = region;
-  if (!client.isEmpty()) q.ParamByName("myClient")->AsString = client;
-  q.Open();
-  QHash<QString, WeekCell> out;
-  const int n = q.RecordCount();
-  out.reserve(n);
-  for (const auto& r : q.ReadRows(0, n)) {
-    WeekCell w;
-    w.taken = r[2].toLongLong();
-    w.firstDay = r[3].toDate();
-    w.pu = Currency::FromDouble(r[4].toDouble());
-    out.insert(CellKey(r[0].toString(), r[1].toString()), w);
-  }
-  return out;
-}
-
-QHash<QString, int> TfrmRetour::ReadWeekReturns(const QDate& week, const QString& region, const QString& client) {
-  TQuery q;
-  InDataPath(q);
-  q.SQL.Add("SELECT R.ID_CLIENT, R.ID_TITRE, R.QTE");
-  if (!region.isEmpty()) {
-    q.SQL.Add("FROM RETOUR R, CLIENT C");
-    q.SQL.Add("WHERE R.WEEK=:myWeek AND C.ID=R.ID_CLIENT AND C.REGION=:myRegion");
-  } else {
-    q.SQL.Add("FROM RETOUR R");
-    q.SQL.Add("WHERE R.WEEK=:myWeek");
-  }
-  if (!client.isEmpty()) q.SQL.Add("AND R.ID_CLIENT=:myClient");
-  q.ParamByName("myWeek")->AsDate = week;
-  if (!region.isEmpty()) q.ParamByName("myRegion")->AsString = region;
-  if (!client.isEmpty()) q.ParamByName("myClient")->AsString = client;
-  q.Open();
-  QHash<QString, int> out;
-  const int n = q.RecordCount();
-  out.reserve(n);
-  for (const auto& r : q.ReadRows(0, n)) out.insert(CellKey(r[0].toString(), r[1].toString()), r[2].toInt());
-  return out;
+void TfrmRetour::ReadRebates(const QString& region, const QString& client) {
+  const auto read = trade::ReadRebates(DataPath, region, client);
+  for (auto it = read.constBegin(); it != read.constEnd(); ++it) rebates_.insert(it.key(), it.value());
 }
 
 qint64 TfrmRetour::GetWeekPrise(const QString& client, const QString& title, const QDate& week) {
-  myQuery.Close();
-  myQuery.SQL.Clear();
-  myQuery.SQL.Add("SELECT SUM(QTE_PRISE) AS QTEPRISE FROM DISTO.DB");
-  myQuery.SQL.Add("WHERE ID_CLIENT=:myClient AND ID_TITRE=:myTitle AND DATEJ>=:d1 AND DATEJ<=:d2");
-  myQuery.ParamByName("myClient")->AsString = client;
-  myQuery.ParamByName("myTitle")->AsString = title;
-  myQuery.ParamByName("d1")->AsDate = week;
-  myQuery.ParamByName("d2")->AsDate = week.addDays(6);
-  myQuery.Open();
-  const qint64 v = myQuery.IsEmpty() ? 0 : myQuery.FieldByName("QtePrise")->Value().toLongLong();
-  myQuery.Close();
-  return v;
-}
-
-int TfrmRetour::GetQteRetour(const QString& client, const QString& title, const QDate& week) {
-  const bool filtered = lkpRetour.Filtered();
-  lkpRetour.SetFiltered(false);
-  lkpRetour.First();
-  int v = 0;
-  if (lkpRetour.Locate("WEEK;ID_CLIENT;ID_TITRE", {week, client, title})) v = lkpRetour.FieldByName("Qte")->AsInteger;
-  lkpRetour.SetFiltered(filtered);
-  return v;
+  return trade::WeekTaken(DataPath, {week}, client, title);
 }
 
 Currency TfrmRetour::NetPrice(const QString& client, int title) const {
-  const TitleInfo& t = titles_[title];
-  Currency ab;
-  bool ok = false;
-  const int p = t.periode.toInt(&ok);
-  auto it = rebates_.constFind(client);
-  if (ok && p >= 0 && p < 6 && it != rebates_.constEnd()) ab = (*it)[p];
-  return t.prix - ab;
+  const TitleInfo& t = titles_[size_t(title)];
+  return trade::NetPrice(t.price.prix, t.price.period, rebates_.value(client));
 }
 
 Currency TfrmRetour::GetPU(const QString& client, const QString& title) {
   Client.SetFiltered(false);
   Titre.SetFiltered(false);
   if (!Client.Locate("ID", client) || !Titre.Locate("ID", title)) return Currency();
-  const QString periode = Titre.FieldByName("Periode")->AsString().trimmed();
-  Currency ab;
-  if (TField* f = Client.FindField("AB" + periode)) ab = f->AsCurrency;
-  return Titre.FieldByName("Prix")->AsCurrency() - ab;
+  trade::Rebates ab;
+  for (int i = 0; i < int(ab.size()); ++i) ab[size_t(i)] = Client.FieldByName("AB" + QString::number(i))->AsCurrency();
+  return trade::NetPrice(Titre.FieldByName("Prix")->AsCurrency(), Titre.FieldByName("Periode")->AsString(), ab);
 }
 
 // ---- loading ----
@@ -548,13 +413,13 @@ void TfrmRetour::LoadGrid() {
   clients.Close();
   rebates_.clear();
   ReadRebates(region);
-  weekCells_ = ReadWeekTakings(week, region);
-  stored_ = ReadWeekReturns(week, region);
+  weekCells_ = trade::ReadWeekTakings(DataPath, {week}, region);
+  stored_ = trade::ReadWeekReturns(DataPath, {week}, region);
 
-  Progress progress(this, "Sauvegarde", nc, false);
+  PassProgress progress(this, "Sauvegarde", nc, false);
   // The loaded week takes the keys, whichever button or box loaded it: the operator types at once.
-  if (nc > 0) progress.focus = grdRetour;
-  frmProgress->lProgress->SetCaption("Traitemeny en cours ... Patientez");
+  if (nc > 0) progress.GiveKeysTo(grdRetour);
+  progress.SetMessage("Traitemeny en cours ... Patientez");
   if (nc > 50) progress.Show();
   stBar->Panels[1]->setText(IntToStr(nc) + " clients");
 
@@ -568,7 +433,7 @@ void TfrmRetour::LoadGrid() {
     GridLoaded = true;
     for (int k = 0; k < nt; ++k) {
       const int c = kFirstPair + 2 * k;
-      const QString key = CellKey(id, titles_[k].id);
+      const QString key = trade::TakingKey(id, titles_[k].id);
       const auto w = weekCells_.constFind(key);
       const qint64 taken = w == weekCells_.constEnd() ? 0 : w->taken;
       const int unsold = stored_.value(key, 0);
@@ -577,7 +442,7 @@ void TfrmRetour::LoadGrid() {
       takenTot[k] += taken;
       unsoldTot[k] += unsold;
     }
-    if (i % 32 == 0 && frmProgress) frmProgress->MyGauge->setValue(i);
+    if (i % 32 == 0) progress.SetValue(i);
   }
   if (nc > 0)
     for (int k = 0; k < nt; ++k) {
@@ -612,7 +477,7 @@ Currency TfrmRetour::CalcClientAmount(int row) {
     const int k = (c - kFirstPair) / 2;
     if (k >= int(titles_.size())) break;
     // The price the takings of the week were stored with, else today's net price.
-    const auto w = weekCells_.constFind(CellKey(client, titles_[k].id));
+    const auto w = weekCells_.constFind(trade::TakingKey(client, titles_[k].id));
     const Currency pu = w != weekCells_.constEnd() ? w->pu : NetPrice(client, k);
     total += pu * int64_t(taken - unsold);
   }
@@ -643,9 +508,7 @@ bool TfrmRetour::LeavePrompt() {
   if (MessageDlg("Les informations modifiées n'ont pas été enregistrées.\rEnregister ?", MsgDlgType::Warning,
                  mbYes | mbNo) == ModalResult::Yes)
     return Save();
-  // What was typed is dropped with the grid.
-  Modified = false;
-  UpdateButtons();
+  // "Non" leaves the typing unsaved: Save and Cancel stay on until a save or "Annuler".
   return true;
 }
 
@@ -809,7 +672,7 @@ bool TfrmRetour::Save() {
       }
     }
   ProcessMessages();
-  Progress progress(this, "Sauvegarde", last - 2 + 1, true);
+  PassProgress progress(this, "Sauvegarde", last - 2 + 1, true);
   std::vector<QString> titles;
   for (int c = kFirstPair; c + 1 < grdRetour->ColCount(); c += 2) titles.push_back(grdRetour->Cells(c, 0));
   if (std::find(titles.begin(), titles.end(), QString()) != titles.end()) titles.clear();  // no title listed
@@ -836,7 +699,7 @@ bool TfrmRetour::Save() {
         for (int k = 0; k < nt; ++k) {
           qte[k] = 0;
           ParseQuantity(grdRetour->Cells(kFirstPair + 2 * k + 1, r), qte[k]);
-          keys[k] = CellKey(client, titles[k]);
+          keys[k] = trade::TakingKey(client, titles[k]);
           anyKnown = anyKnown || written.contains(keys[k]);
         }
         // A client with no row of the week (a new week) takes its rows without a search each.
@@ -927,9 +790,9 @@ void TfrmRetour::btnLoadClick() {
   const int nc = clients.RecordCount();
   const auto rows = clients.ReadRows(0, nc);
   clients.Close();
-  Progress progress(this, "Traitement ...", nc, true);
+  PassProgress progress(this, "Traitement ...", nc, true);
   stBar->Panels[1]->setText(IntToStr(nc) + " clients");
-  const QHash<QString, int> existing = ReadWeekReturns(week, region);
+  const QHash<QString, int> existing = trade::ReadWeekReturns(DataPath, {week}, region);
   TDbTransaction tx(DataPath);
   try {
     TQuery ins;
@@ -938,12 +801,12 @@ void TfrmRetour::btnLoadClick() {
     for (const auto& row : rows) {
       const QString client = row[0].toString();
       for (const TitleInfo& t : titles_) {
-        if (existing.contains(CellKey(client, t.id))) continue;
+        if (existing.contains(trade::TakingKey(client, t.id))) continue;
         ins.ParamByName("w")->AsDate = week;
         ins.ParamByName("c")->AsString = client;
         ins.ParamByName("t")->AsString = t.id;
         ins.ExecSQL();
-        stored_.insert(CellKey(client, t.id), 0);
+        stored_.insert(trade::TakingKey(client, t.id), 0);
       }
       progress.Step();
     }
@@ -972,26 +835,20 @@ void TfrmRetour::grdRetourDblClick() {
     TfrmModifPrise* f;
     ~Owned() { delete f; }
   } owned{f};
-  f->Disto.SetFilter("(DATEJ>='" + DateToStr(week) + "') and (DATEJ<='" + DateToStr(week.addDays(6)) +
+  f->Disto.SetFilter("(DATEJ>='" + DateToStr(week) + "') and (DATEJ<='" + DateToStr(trade::Week{week}.Friday()) +
                      "') and " + FilterEq("ID_CLIENT", client) + " and " + FilterEq("ID_Titre", title));
   f->Disto.SetFiltered(true);
   if (f->Disto.IsEmpty()) {
     // A zero taking on the Saturday, so that the window has one row to correct.
-    Disto.Append();
-    Disto.FieldByName("DateJ")->AsDate = week;
-    Disto.FieldByName("Id_Client")->AsString = client;
-    Disto.FieldByName("Id_Titre")->AsString = title;
-    Disto.FieldByName("Qte_Prise")->AsInteger = 0;
-    Disto.FieldByName("PU")->AsCurrency = GetPU(client, title);
-    Disto.Post();
+    trade::AppendTaking(Disto, week, client, title, 0, GetPU(client, title));
     f->Disto.Refresh();
     f->Disto.First();
   }
   Dialogs().RunModal(f);
   grdRetour->SetCells(c, r, IntToStr(GetWeekPrise(client, title, week)));
   // The cell's price as the takings hold it now.
-  const auto one = ReadWeekTakings(week, QString(), client);
-  const QString key = CellKey(client, title);
+  const auto one = trade::ReadWeekTakings(DataPath, {week}, QString(), client);
+  const QString key = trade::TakingKey(client, title);
   if (one.contains(key)) weekCells_.insert(key, one.value(key));
   CalcClientAmount(r);
   grdRetour->Invalidate();
@@ -1003,7 +860,7 @@ void TfrmRetour::ShowTotals(const QString& client) {
   HourGlass hg;
   const QDate week = Week();
   lkpRetour.SetFiltered(false);
-  Progress progress(this, "Sauvegarde", grdRetour->ColCount() - 3, true);
+  PassProgress progress(this, "Sauvegarde", grdRetour->ColCount() - 3, true);
   for (TStringGrid* g : {grdTot, grdTot1}) g->ClearCells();
   ProcessMessages();
   QString caption;
@@ -1025,21 +882,10 @@ void TfrmRetour::ShowTotals(const QString& client) {
     if (client != "*") caption = "Total de " + r[1].toString();
   }
   q.Close();
-  if (client != "*") {
-    TQuery ab;
-    InDataPath(ab);
-    ab.SQL.Add("SELECT ID, AB0, AB1, AB2, AB3, AB4, AB5 FROM CLIENT WHERE ID=:myClient");
-    ab.ParamByName("myClient")->AsString = client;
-    ab.Open();
-    for (const auto& r : ab.ReadRows(0, ab.RecordCount())) {
-      std::array<Currency, 6> v;
-      for (int i = 0; i < 6; ++i) v[i] = Currency::FromDouble(r[i + 1].toDouble());
-      rebates_.insert(r[0].toString(), v);
-    }
-  }
+  if (client != "*") ReadRebates(QString(), client);
   const QString only = client == "*" ? QString() : client;
-  const auto takings = ReadWeekTakings(week, QString(), only);
-  const auto returns = ReadWeekReturns(week, QString(), only);
+  const auto takings = trade::ReadWeekTakings(DataPath, {week}, QString(), only);
+  const auto returns = trade::ReadWeekReturns(DataPath, {week}, QString(), only);
   Currency amount;
   struct Restore {
     TfrmRetour* w;
@@ -1059,7 +905,7 @@ void TfrmRetour::ShowTotals(const QString& client) {
       const QString title = titles_[k].id;
       qint64 taken = 0, unsold = 0;
       for (const QString& cl : clients) {
-        const QString key = CellKey(cl, title);
+        const QString key = trade::TakingKey(cl, title);
         const qint64 t = takings.value(key).taken;
         const qint64 u = returns.value(key, 0);
         taken += t;
@@ -1208,6 +1054,8 @@ void TfrmRetour::grdTot1DrawCell(TStringGrid* g, int col, int row, const QRect& 
   cv->Font.Underline = false;
   const QRect t = rect.adjusted(0, 2, -3, 2);
   const bool number = g == grdTot && col > 2;
+  // A caption too long for its cell ("Total de " and a long name) keeps its start in view.
+  if (col <= 2 && QFontMetrics(cv->CurrentFont()).horizontalAdvance(text) > t.width()) align = Qt::AlignLeft;
   cv->DrawText(t, align | Qt::AlignVCenter, number ? FitInCell(text, t.width(), cv->CurrentFont()) : text);
 }
 

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <vector>
 
+#include "operations/rules/TradeRules.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "platform/sys/Formats.h"
@@ -52,7 +53,6 @@ class TfrmRetour : public TRefForm {
   void LoadGrid();
   // Copies of a title a client took from the Saturday to the Friday.
   qint64 GetWeekPrise(const QString& client, const QString& title, const QDate& week);
-  int GetQteRetour(const QString& client, const QString& title, const QDate& week);
   // The row's amount (copies sold times their unit price), written into column 2.
   Currency CalcClientAmount(int row);
   // The title's current net price for the client: its price less the client's rebate.
@@ -107,34 +107,22 @@ class TfrmRetour : public TRefForm {
   void MoveToUnsold(bool back);
   QString RegionKey() const;
   struct TitleInfo {
-    QString id, name, periode;
-    Currency prix;
-  };
-  struct WeekCell {
-    qint64 taken = 0;  // a week of takings may sum past a quantity field's range
-    QDate firstDay;
-    Currency pu;
+    QString id, name;
+    trade::TitlePrice price;
   };
   void ReadTitles();
-  // The clients' rebates (AB0..AB5) by code; region "" reads every client.
-  void ReadRebates(const QString& region);
-  // Takings summed per client and title for the week, with the unit price of the week's first
-  // row; region "" for every client.
-  QHash<QString, WeekCell> ReadWeekTakings(const QDate& week, const QString& region, const QString& client = {});
-  QHash<QString, int> ReadWeekReturns(const QDate& week, const QString& region, const QString& client = {});
+  // The clients' rebates added to those read before: a region's ("" for every client), or one client's.
+  void ReadRebates(const QString& region, const QString& client = {});
   Currency NetPrice(const QString& client, int title) const;
   void UpdateDeleteButton();
 
   std::vector<TitleInfo> titles_;
-  QHash<QString, std::array<Currency, 6>> rebates_;
-  QHash<QString, WeekCell> weekCells_;   // "client|title" of the loading
-  QHash<QString, int> stored_;           // "client|title" -> Qte stored for the week shown
+  QHash<QString, trade::Rebates> rebates_;
+  QHash<QString, trade::WeekTaking> weekCells_;  // by TakingKey, of the loading
+  QHash<QString, int> stored_;           // by TakingKey: Qte stored for the week shown
   QString loadedRegion_;                 // the region the grid shows
   bool syncing_ = false;
-  bool enterDown_ = false;
-  QPoint beforeEdit_{-1, -1};  // the cell being typed, with its text before the typing
-  QString beforeText_;  // an Enter was pressed in the grid, its release not seen yet
+  bool enterDown_ = false;  // an Enter was pressed in the grid, its release not seen yet
   int editedRow_ = -1;                   // the row of the last typed cell
 };
 
-QString CellKey(const QString& client, const QString& title);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "operations/rules/TradeRules.h"
 #include "platform/db/Transaction.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
@@ -309,7 +310,7 @@ void TfrmRptBon::BuildBon() {
   struct Client {
     QString id, nom;
     int ord = 0;
-    Currency ab[6];
+    trade::Rebates ab;
   };
   struct Title {
     QString titre;
@@ -333,7 +334,7 @@ void TfrmRptBon::BuildBon() {
       cl.id = c.FieldByName("Id")->AsString();
       cl.nom = c.FieldByName("Nom")->AsString();
       cl.ord = c.FieldByName("Ord")->AsInteger();
-      for (int i = 0; i < 6; ++i) cl.ab[i] = c.FieldByName("Ab" + QString::number(i))->AsCurrency();
+      for (int i = 0; i < 6; ++i) cl.ab[size_t(i)] = c.FieldByName("Ab" + QString::number(i))->AsCurrency();
       clients.push_back(cl);
     }
   }
@@ -349,8 +350,7 @@ void TfrmRptBon::BuildBon() {
       ti.titre = t.Fields(2)->AsString();
       ti.num = t.Fields(3)->AsInteger();
       ti.prix = t.Fields(4)->AsCurrency();
-      const QString p = t.Fields(5)->AsString().trimmed();
-      ti.periode = (p.size() == 1 && p[0] >= '0' && p[0] <= '5') ? p[0].unicode() - '0' : -1;
+      ti.periode = trade::PeriodIndex(t.Fields(5)->AsString());
       titles.insert(t.Fields(0)->AsString(), ti);
     }
   }
@@ -408,7 +408,6 @@ void TfrmRptBon::BuildBon() {
         for (const auto& [idTitre, qte] : *it) {
           auto ti = titles.constFind(idTitre);
           if (ti == titles.constEnd() || ti->titre.trimmed().isEmpty()) continue;
-          const Currency rebate = ti->periode >= 0 ? cl.ab[ti->periode] : Currency();
           BON.Append();
           BON.Fields(0)->AsString = cl.id;
           BON.Fields(1)->AsString = idTitre;
@@ -417,7 +416,7 @@ void TfrmRptBon::BuildBon() {
           BON.Fields(4)->AsString = cl.nom;
           BON.Fields(5)->AsString = ti->titre;
           BON.Fields(6)->AsInteger = ti->num;
-          BON.Fields(7)->AsCurrency = ti->prix - rebate;
+          BON.Fields(7)->AsCurrency = trade::NetPrice(ti->prix, ti->periode, cl.ab);
           BON.Fields(8)->AsInteger = qte;
           BON.Post();
         }

@@ -107,9 +107,13 @@ TEST_F(TakingsTest, RegionWithoutClientsOrTitlesAndTheEmptyGridOfTheNextDay) {
   Type("12");
   Press(Qt::Key_Return);
   EXPECT_EQ(w.grdDisto->Cells(3, 2), "");
+  // "Sauvegarder" on it stops at its first cell.
+  TakingsTest::ClickCell(w.grdDisto, 4, 2);
   dlg->Clear();
   w.btnPostClick();
-  EXPECT_TRUE(dlg->Messages().isEmpty());
+  EXPECT_EQ(dlg->Messages(), QStringList{"La quantité prise doit être numérique!"});
+  EXPECT_EQ(w.grdDisto->Col(), 2);
+  EXPECT_EQ(w.grdDisto->Row(), 2);
   EXPECT_EQ(Count("SELECT * FROM DISTO WHERE DATEJ='3/8/2005'"), 0);
   // A region with no titles: no title column.
   w.cmbRegion->SetKeyValue("02");

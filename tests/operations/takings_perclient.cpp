@@ -1,4 +1,5 @@
 // The per-client takings window.
+#include <QContextMenuEvent>
 #include <QPushButton>
 
 #include "TakingsFixture.h"
@@ -50,6 +51,16 @@ TEST_F(TakingsTest, PerClientWindowShowsTheClientsDayAndCreatesTheMissingRows) {
   EXPECT_TRUE(w.CurrentClient().startsWith("00"));
   w.rNom->setText("dup");
   EXPECT_EQ(w.CurrentClient(), "0001");
+
+  // A right click anywhere opens the window's menu, also over a search box or the takings.
+  for (QWidget* at : {static_cast<QWidget*>(w.rNom), w.grdDisto->viewport(), w.grdClient->viewport(),
+                      static_cast<QWidget*>(w.pnlButtons)}) {
+    QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(4, 4), at->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(at, &e);
+    EXPECT_TRUE(w.menuDisto->isVisible()) << at->objectName().toStdString();
+    EXPECT_EQ(w.menuDisto->actions().value(0)->text(), "Charger des prises nulles");
+    w.menuDisto->close();
+  }
 }
 
 TEST_F(TakingsTest, PerClientWindowStoresTheRowBeingTypedAndRefusesWrongQuantities) {

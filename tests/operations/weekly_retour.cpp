@@ -1,6 +1,7 @@
 // The unsold returns window driven as the operator drives it: the week's takings and returns,
 // amounts, typing and saving, the leave question, the week commands, totals and corrections.
 #include <QCalendarWidget>
+#include <QImage>
 #include <QLineEdit>
 
 #include "WeeklyFixture.h"
@@ -174,16 +175,20 @@ TEST_F(RetourTest, TheLeaveQuestionComesOnEveryPathAndAFailedSaveStaysPut) {
   EXPECT_EQ(w.dWeek->text(), "06/03/2004");
   EXPECT_EQ(w.grdRetour->Cells(4, 3), "1");
 
-  // The region box asks too; No drops the typing and changes the region.
+  // The region box asks too; No changes the region without saving, and the window stays
+  // marked as modified (Save and Cancel on) until a save or "Annuler".
   dlg->Clear();
   dlg->QueueAnswer(ModalResult::No);
   ChooseRegion(w, 1);
   EXPECT_EQ(dlg->Messages(), QStringList({question}));
   EXPECT_EQ(w.grdRetour->Cells(1, 3), "    1 - PRESSE DU PORT");
-  EXPECT_FALSE(w.Modified);
+  EXPECT_TRUE(w.Modified);
+  EXPECT_TRUE(w.btnPost->isEnabled());
+  EXPECT_TRUE(w.btnCancel->isEnabled());
   EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|2"}));
 
   // Yes with good cells saves, then moves to the previous week.
+  dlg->QueueAnswer(ModalResult::No);
   ChooseRegion(w, 0);
   TypeInto(w, 4, 3, "1");
   dlg->Clear();
@@ -284,6 +289,21 @@ TEST_F(RetourTest, ClientAndGeneralTotalsWithTheirPercentages) {
   EXPECT_EQ(w.grdTot1->Cells(4, 0), "0    [0%]");
   w.menuRetour->aboutToShow();
   EXPECT_EQ(w.mnTotClient->text(), "Total de      1 - PRESSE DU PORT");
+
+  // A caption longer than its cell shows its start: two long names alike at first look alike.
+  Exec("UPDATE CLIENT SET NOM='MAISON DE LA PRESSE' WHERE ID='0001'");
+  ChooseRegion(w, 0);
+  w.grdRetour->setFocus();
+  Press(Qt::Key_F7);
+  ASSERT_EQ(w.grdTot->Cells(1, 0), "Total de MAISON DE LA PRESSE");
+  const auto caption = [&](const QString& t) {
+    w.grdTot->SetCells(1, 0, t);
+    w.grdTot->viewport()->repaint();
+    return w.grdTot->viewport()->grab(w.grdTot->CellRect(1, 0)).toImage();
+  };
+  const QImage shown = caption("Total de MAISON DE LA PRESSE");
+  EXPECT_EQ(shown, caption("Total de MAISON DE LA PRESSE ET DU LIVRE"));
+  EXPECT_NE(shown, caption("Total de KIOSQUE GARE ET PRESSE DU CENTRE"));
 }
 
 TEST_F(RetourTest, AnUnsoldCellWithoutTakingsIsPricedAtTheClientsNetPriceAfterTotals) {

@@ -666,7 +666,8 @@ void TStringGrid::ShowEditor(const QString* initial) {
   if (!(options_ & goEditing) || (options_ & goRowSelect) || IsFixed(col_, row_)) return;
   ScrollInView(col_, row_);
   editorOpen_ = true;
-  editor_->Begin(font(), Cells(col_, row_), initial);
+  editStartText_ = Cells(col_, row_);
+  editor_->Begin(font(), editStartText_, initial);
   PlaceEditor();
   editor_->Reveal();
   if (initial) EditorTextEdited(*initial);
@@ -774,7 +775,15 @@ bool TStringGrid::HandleKeyPress(QKeyEvent* e, bool fromEditor) {
     return true;
   }
   if (ch == QChar(27)) {
-    HideEditor();
+    // Escape takes back what was typed since the editor opened.
+    if (editorOpen_ && restoreOnEscape_) {
+      const int c = col_, r = row_;
+      cells_[size_t(r) * cols_ + c] = editStartText_;
+      HideEditor();
+      if (OnEditCancel) GuardEvent([&] { OnEditCancel(this, c, r); });
+    } else {
+      HideEditor();
+    }
     return true;
   }
   if (fromEditor) {

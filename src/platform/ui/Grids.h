@@ -125,6 +125,10 @@ class TStringGrid : public QAbstractScrollArea {
   bool EditorMode() const;
   void SetEditorMode(bool on);
   QLineEdit* InplaceEditor() const { return editor_; }
+  // Escape in the editor gives the cell back the text it had when the editor opened; otherwise
+  // what was typed stays.
+  bool RestoreOnEscape() const { return restoreOnEscape_; }
+  void SetRestoreOnEscape(bool on) { restoreOnEscape_ = on; }
 
   TCanvas* Canvas() { return &canvas_; }
   // Rectangle of a cell in viewport coordinates; empty when the cell is scrolled out of view.
@@ -143,6 +147,9 @@ class TStringGrid : public QAbstractScrollArea {
   std::function<void(TStringGrid*, int col, int row, bool& canSelect)> OnSelectCell;
   std::function<void(TStringGrid*, int col, int row, const QRect&, TGridDrawState)> OnDrawCell;
   std::function<void(TStringGrid*, int col, int row, const QString& value)> OnSetEditText;
+  // Escape closed the editor and the cell got back the text it had when the editor opened
+  // (only with RestoreOnEscape).
+  std::function<void(TStringGrid*, int col, int row)> OnEditCancel;
   std::function<void(TStringGrid*, QChar& key)> OnKeyPress;
   std::function<void(TStringGrid*, int& key, Qt::KeyboardModifiers)> OnKeyDown;
   std::function<void(TStringGrid*, int& key, Qt::KeyboardModifiers)> OnKeyUp;
@@ -203,6 +210,8 @@ class TStringGrid : public QAbstractScrollArea {
   TCanvas canvas_;
   TInplaceEdit* editor_ = nullptr;
   bool editorOpen_ = false;
+  QString editStartText_;  // the cell's text when the editor opened, for Escape
+  bool restoreOnEscape_ = false;
   bool updatingScroll_ = false;
   int updateCount_ = 0;
   void InvalidateRange(const TGridRect& s);

@@ -1,0 +1,172 @@
+#include "operations/rules/TradeRules.h"
+
+#include "platform/db/Query.h"
+#include "platform/db/Table.h"
+
+namespace trade {
+
+int PeriodIndex(const QString& periode) {
+  const QString p = periode.trimmed();
+  return p.size() == 1 && p[0] >= QChar('0') && p[0] <= QChar('5') ? p[0].unicode() - '0' : -1;
+}
+
+Currency NetPrice(Currency prix, int periodIndex, const Rebates& ab) {
+  return periodIndex >= 0 && periodIndex < int(ab.size()) ? prix - ab[size_t(periodIndex)] : prix;
+}
+
+namespace {
+
+// A query in the data folder; its parameters are set once the whole text is written.
+struct Narrowed {
+  TQuery q;
+  QList<QPair<QString, QVariant>> params;
+  Narrowed(const QString& dataPath, const QString& select) {
+    q.SetDatabaseName(dataPath);
+    q.SQL.Add(select);
+  }
+  void Add(const QString& line) { q.SQL.Add(line); }
+  void Where(const QString& condition, const QString& param, const QVariant& value) {
+    q.SQL.Add(condition);
+    params.append({param, value});
+  }
+  void Set(const QString& param, const QVariant& value) { params.append({param, value}); }
+  std::vector<QList<QVariant>> Rows() {
+    for (const auto& [name, value] : params) q.ParamByName(name)->Value = value;
+    q.Open();
+    auto rows = q.ReadRows(0, q.RecordCount());
+    q.Close();
+    return rows;
+  }
+};
+
+}  // namespace
+
+QHash<QString, Rebates> ReadRebates(const QString& dataPath, const QString& region, const QString& client) {
+  Narrowed n(dataPath, "SELECT ID, AB0, AB1, AB2, AB3, AB4, AB5 FROM CLIENT");
+  if (!region.isEmpty()) n.Where("WHERE REGION=:myRegion", "myRegion", region);
+  if (!client.isEmpty()) n.Where(region.isEmpty() ? "WHERE ID=:myClient" : "AND ID=:myClient", "myClient", client);
+  QHash<QString, Rebates> out;
+  for (const auto& r : n.Rows()) {
+    Rebates ab;
+    for (int i = 0; i < 6; ++i) ab[size_t(i)] = Currency::FromDouble(r[i + 1].toDouble());
+    out.insert(r[0].toString(), ab);
+  }
+  return out;
+}
+
+QHash<QString, int> ReadDayQuantities(const QString& dataPath, const QDate& day, const QString& region,
+                                      const QString& client) {
+  Narrowed n(dataPath, "SELECT ID_CLIENT, ID_TITRE, QTE_PRISE FROM DISTO.DB WHERE DATEJ=:myDay");
+  n.Set("myDay", day);
+  if (!region.isEmpty())
+    n.Where("AND ID_CLIENT IN (SELECT ID FROM CLIENT.DB WHERE REGION=:myRegion)", "myRegion", region);
+  if (!client.isEmpty()) n.Where("AND ID_CLIENT=:myClient", "myClient", client);
+  const auto rows = n.Rows();
+  QHash<QString, int> out;
+  out.reserve(int(rows.size()));
+  for (const auto& r : rows) out.insert(TakingKey(r[0].toString(), r[1].toString()), r[2].toInt());
+  return out;
+}
+
+namespace {
+void PostQuantity(TTable& disto, int qte) {
+  try {
+    disto.FieldByName("Qte_Prise")->AsInteger = qte;
+    disto.Post();
+  } catch (...) {
+    if (disto.State() != dsBrowse) disto.Cancel();
+    throw;
+  }
+}
+}  // namespace
+
+void AppendTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte, Currency pu) {
+  disto.Append();
+  disto.FieldByName("DateJ")->AsDate = day;
+  disto.FieldByName("Id_Client")->AsString = client;
+  disto.FieldByName("Id_Titre")->AsString = title;
+  disto.FieldByName("PU")->AsCurrency = pu;
+  PostQuantity(disto, qte);
+}
+
+bool StoreTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte,
+                 const std::function<Currency()>& puOfNewRow) {
+  if (disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, client, title})) {
+    disto.Edit();
+    PostQuantity(disto, qte);
+    return true;
+  }
+  if (!puOfNewRow) return false;
+  AppendTaking(disto, day, client, title, qte, puOfNewRow());
+  return true;
+}
+
+DayTakingsWriter::DayTakingsWriter(TTable& disto, const QString& dataPath, const QDate& day)
+    : disto_(disto), day_(day), stored_(ReadDayQuantities(dataPath, day)), rebates_(ReadRebates(dataPath)) {}
+
+void DayTakingsWriter::Store(const QString& client, const QString& title, int qte, const TitlePrice* price) {
+  const auto it = stored_.constFind(TakingKey(client, title));
+  if (it != stored_.constEnd()) {
+    if (it.value() != qte) StoreTaking(disto_, day_, client, title, qte);
+    return;
+  }
+  AppendTaking(disto_, day_, client, title, qte,
+               price ? NetPrice(price->prix, price->period, rebates_.value(client)) : Currency());
+}
+
+QHash<QString, WeekTaking> ReadWeekTakings(const QString& dataPath, const Week& week, const QString& region,
+                                           const QString& client) {
+  // One grouped sum for the whole week; with a single MIN() the unit price comes from the week's
+  // first row of each client and title, the Saturday's when there is one.
+  Narrowed n(dataPath, "SELECT D.ID_CLIENT, D.ID_TITRE, SUM(D.QTE_PRISE) AS QTEPRISE, MIN(D.DATEJ) AS PREMIER, D.PU");
+  if (!region.isEmpty()) {
+    n.Add("FROM DISTO D, CLIENT C");
+    n.Where("WHERE D.DATEJ>=:d1 AND D.DATEJ<=:d2 AND C.ID=D.ID_CLIENT AND C.REGION=:myRegion", "myRegion", region);
+  } else {
+    n.Add("FROM DISTO D");
+    n.Add("WHERE D.DATEJ>=:d1 AND D.DATEJ<=:d2");
+  }
+  if (!client.isEmpty()) n.Where("AND D.ID_CLIENT=:myClient", "myClient", client);
+  n.Add("GROUP BY D.ID_CLIENT, D.ID_TITRE");
+  n.Set("d1", week.saturday);
+  n.Set("d2", week.Friday());
+  const auto rows = n.Rows();
+  QHash<QString, WeekTaking> out;
+  out.reserve(int(rows.size()));
+  for (const auto& r : rows)
+    out.insert(TakingKey(r[0].toString(), r[1].toString()),
+               {r[2].toLongLong(), r[3].toDate(), Currency::FromDouble(r[4].toDouble())});
+  return out;
+}
+
+QHash<QString, int> ReadWeekReturns(const QString& dataPath, const Week& week, const QString& region,
+                                    const QString& client) {
+  Narrowed n(dataPath, "SELECT R.ID_CLIENT, R.ID_TITRE, R.QTE");
+  if (!region.isEmpty()) {
+    n.Add("FROM RETOUR R, CLIENT C");
+    n.Where("WHERE R.WEEK=:myWeek AND C.ID=R.ID_CLIENT AND C.REGION=:myRegion", "myRegion", region);
+  } else {
+    n.Add("FROM RETOUR R");
+    n.Add("WHERE R.WEEK=:myWeek");
+  }
+  if (!client.isEmpty()) n.Where("AND R.ID_CLIENT=:myClient", "myClient", client);
+  n.Set("myWeek", week.saturday);
+  const auto rows = n.Rows();
+  QHash<QString, int> out;
+  out.reserve(int(rows.size()));
+  for (const auto& r : rows) out.insert(TakingKey(r[0].toString(), r[1].toString()), r[2].toInt());
+  return out;
+}
+
+qint64 WeekTaken(const QString& dataPath, const Week& week, const QString& client, const QString& title) {
+  Narrowed n(dataPath, "SELECT SUM(QTE_PRISE) AS QTEPRISE FROM DISTO.DB");
+  n.Add("WHERE ID_CLIENT=:myClient AND ID_TITRE=:myTitle AND DATEJ>=:d1 AND DATEJ<=:d2");
+  n.Set("myClient", client);
+  n.Set("myTitle", title);
+  n.Set("d1", week.saturday);
+  n.Set("d2", week.Friday());
+  const auto rows = n.Rows();
+  return rows.empty() ? 0 : rows.front().value(0).toLongLong();
+}
+
+}  // namespace trade

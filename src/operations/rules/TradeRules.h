@@ -1,0 +1,95 @@
+// The daily trade rules, without windows: what a copy costs a client, which days make a week,
+// the quantities of a day and of a week, and how a taking reaches its row.
+#pragma once
+#include <QDate>
+#include <QHash>
+#include <QString>
+#include <array>
+#include <functional>
+
+#include "platform/sys/Formats.h"
+
+class TTable;
+
+namespace trade {
+
+// A client's rebates AB0..AB5, one per periodicity of a title.
+using Rebates = std::array<Currency, 6>;
+
+// The rebate field a title's periodicity text names (its digit, blanks around ignored), or -1
+// when it names none: the title is then sold at its full price.
+int PeriodIndex(const QString& periode);
+
+// The net unit price of a title for a client: its price less the client's rebate of its
+// periodicity.
+Currency NetPrice(Currency prix, int periodIndex, const Rebates& ab);
+inline Currency NetPrice(Currency prix, const QString& periode, const Rebates& ab) {
+  return NetPrice(prix, PeriodIndex(periode), ab);
+}
+
+// The clients' rebates by client code, read from the data folder: every client, the clients of
+// one region, or one client.
+QHash<QString, Rebates> ReadRebates(const QString& dataPath, const QString& region = {}, const QString& client = {});
+
+// A week runs from a Saturday to the following Friday and is known by its Saturday.
+struct Week {
+  QDate saturday;
+  QDate Friday() const { return saturday.addDays(6); }
+  bool Contains(const QDate& d) const { return d >= saturday && d <= Friday(); }
+};
+
+// The key of a client's taking of a title in the lookups below.
+inline QString TakingKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
+
+// The quantities stored for a day by TakingKey: every client, those of a region, or one client.
+QHash<QString, int> ReadDayQuantities(const QString& dataPath, const QDate& day, const QString& region = {},
+                                      const QString& client = {});
+
+// A new row of the takings table, appended and posted through the cursor.
+void AppendTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte, Currency pu);
+
+// A taking written into the takings table through a cursor ordered by day, client and title:
+// the row of (day, client, title) is located and its quantity set; without a row, one is
+// appended with the unit price puOfNewRow gives (asked only then), or nothing is written when it
+// is empty. Nothing else of an existing row changes. True when a row was posted.
+bool StoreTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte,
+                 const std::function<Currency()>& puOfNewRow = {});
+
+// What a title costs before a client's rebate.
+struct TitlePrice {
+  Currency prix;
+  int period = -1;  // PeriodIndex of its periodicity
+};
+
+// A pass that writes many takings of one day (a save, an import): the day's rows and the clients'
+// rebates are read once, so that a taking already stored as it is writes nothing and a missing
+// one is appended without a lookup, at the client's net price of the moment.
+class DayTakingsWriter {
+ public:
+  DayTakingsWriter(TTable& disto, const QString& dataPath, const QDate& day);
+  // A title without a price (gone from the titles) gets a new row at price 0.
+  void Store(const QString& client, const QString& title, int qte, const TitlePrice* price);
+
+ private:
+  TTable& disto_;
+  QDate day_;
+  QHash<QString, int> stored_;
+  QHash<QString, Rebates> rebates_;
+};
+
+// A client's takings of a title over a week.
+struct WeekTaking {
+  qint64 taken = 0;  // a week may sum past a quantity field's range
+  QDate firstDay;    // the week's first day with a row
+  Currency pu;       // that row's unit price
+};
+// The week's takings summed by TakingKey; for the clients of a region, or for one client.
+QHash<QString, WeekTaking> ReadWeekTakings(const QString& dataPath, const Week& week, const QString& region = {},
+                                           const QString& client = {});
+// The week's unsold returns by TakingKey, likewise.
+QHash<QString, int> ReadWeekReturns(const QString& dataPath, const Week& week, const QString& region = {},
+                                    const QString& client = {});
+// One client's takings of one title over the week.
+qint64 WeekTaken(const QString& dataPath, const Week& week, const QString& client, const QString& title);
+
+}  // namespace trade
