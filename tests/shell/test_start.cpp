@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "../refdata/ReadOnlyFolder.h"
+#include "support/ReadOnlyFolder.h"
 #include "app/Composition.h"
 #include "shell/UMain.h"
 #include "shell/global.h"
