@@ -20,7 +20,6 @@ install_program() {
   cp "$ZO_BIN/zelm" "$dir/"
   cp "$ZO_BIN"/lib*.so "$dir/" 2>/dev/null || true
   cp "$ZO_BIN"/RAPPORT.* "$dir/" 2>/dev/null || true
-  [ -d "$ROOT/resources/install" ] && cp -rn "$ROOT/resources/install/." "$dir/" || true
 }
 
 # install_app DIR: the program in DIR and the last weeks of the year in DIR/Data (mkdata.sh), or

@@ -17,10 +17,15 @@
 
 void RegisterMaintenanceWindows() {
   TfrmMain::InterruptedRestoreHook = [](const QString&) { RemoveRestoreLeftovers(); };
-  TfrmMain::RegisterWindow(WindowKey::Sauvegarde, TfrmMain::ModalOpener<TfrmSaveRestore>(SetSaveMode));
-  TfrmMain::RegisterWindow(WindowKey::Restaure, TfrmMain::ModalOpener<TfrmSaveRestore>(SetRestoreMode));
-  TfrmMain::RegisterWindow(WindowKey::Reindex, [] { Reindex(ApplicationCheck(), DataPath); });
-  TfrmMain::RegisterWindow(WindowKey::Epur, TfrmMain::ModalOpener<TfrmEpur>());
+  using W = TfrmMain;
+  W::RegisterWindow(WindowKey::Sauvegarde, W::ModalOpener<TfrmSaveRestore>(SetSaveMode),
+                    {"mnOutils", 1, 1, "mnSauvegarder", "Sauvegarder", 115});
+  W::RegisterWindow(WindowKey::Restaure, W::ModalOpener<TfrmSaveRestore>(SetRestoreMode),
+                    {"mnOutils", 1, 2, "mnRestaurer", "Restaurer"});
+  W::RegisterWindow(WindowKey::Reindex, [] { Reindex(ApplicationCheck(), DataPath); },
+                    {"mnOutils", 2, 1, "mnReindexation", "Réindexation", 113});
+  W::RegisterWindow(WindowKey::Epur, W::ModalOpener<TfrmEpur>(),
+                    {"mnOutils", 3, 1, "mnEpuration", "Epuration des fichiers", 111});
   TfrmMain::RegisterWindow(WindowKey::AutoSave, [] {
     // Its owner is the main window, which it stands in the middle of.
     TfrmMain* owner = nullptr;

@@ -6,6 +6,9 @@
 #include "shell/UMain.h"
 
 void RegisterTakingsWindows() {
-  TfrmMain::RegisterWindow(WindowKey::Disto1, TfrmMain::ModalOpener<TfrmDisto1>());
-  TfrmMain::RegisterWindow(WindowKey::Disto, TfrmMain::ModalOpener<TfrmDisto>());
+  using W = TfrmMain;
+  W::RegisterWindow(WindowKey::Disto1, W::ModalOpener<TfrmDisto1>(),
+                    {"mnTraitements", 1, 1, "mnPrises", "Saisie des Prises"});
+  W::RegisterWindow(WindowKey::Disto, W::ModalOpener<TfrmDisto>(),
+                    {"mnTraitements", 1, 2, "mnPrisesClient", "Saisie des prises par client", 0, {}, false});
 }

@@ -6,7 +6,10 @@
 #include "shell/UMain.h"
 
 void RegisterWeeklyWindows() {
-  TfrmMain::RegisterWindow(WindowKey::Retour, TfrmMain::ModalOpener<TfrmRetour>());
-  TfrmMain::RegisterWindow(WindowKey::ListVCR, TfrmMain::ModalOpener<TfrmListVCR>());
-  TfrmMain::RegisterWindow(WindowKey::Ha, TfrmMain::ModalOpener<TfrmHa>());
+  using W = TfrmMain;
+  W::RegisterWindow(WindowKey::Retour, W::ModalOpener<TfrmRetour>(),
+                    {"mnTraitements", 2, 1, "mnInvendus", "Saisie des Invendus"});
+  W::RegisterWindow(WindowKey::ListVCR, W::ModalOpener<TfrmListVCR>(),
+                    {"mnTraitements", 2, 2, "mnVersements", "Saisie des Versements"});
+  W::RegisterWindow(WindowKey::Ha, W::ModalOpener<TfrmHa>(), {"mnTraitements", 3, 1, "mnAchats", "Saisie des Achats"});
 }

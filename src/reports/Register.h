@@ -1,5 +1,5 @@
 // The report chooser offered by the main window's "&Imprimer" and its print buttons.
 #pragma once
 
-// Registers the chooser's opener with the main window.
+// Registers the chooser with its menu entry.
 void RegisterReportWindows();

@@ -20,7 +20,9 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
+#include <optional>
 #include <type_traits>
 
 #include "platform/sys/Clock.h"
@@ -42,8 +44,13 @@
 
 namespace {
 
-std::map<QString, TfrmMain::Opener>& Openers() {
-  static std::map<QString, TfrmMain::Opener> m;
+struct RegisteredWindow {
+  TfrmMain::Opener opener;
+  std::optional<TMenuPlace> place;
+};
+
+std::map<QString, RegisteredWindow>& Windows() {
+  static std::map<QString, RegisteredWindow> m;
   return m;
 }
 
@@ -86,12 +93,18 @@ std::function<void(const QString&)> TfrmMain::DatabaseCheckHook = DefaultDatabas
 std::function<void(const QString&)> TfrmMain::InterruptedRestoreHook;
 QString TfrmMain::ExeNameOverride;
 
-void TfrmMain::RegisterWindow(const QString& key, Opener opener) { Openers()[key] = std::move(opener); }
-bool TfrmMain::HasWindow(const QString& key) { return Openers().count(key) > 0; }
+void TfrmMain::RegisterWindow(const QString& key, Opener opener, const TMenuPlace& place) {
+  Windows()[key] = {std::move(opener), place};
+}
+void TfrmMain::RegisterWindow(const QString& key, Opener opener) {
+  if (!opener) Windows().erase(key);
+  else Windows()[key].opener = std::move(opener);
+}
+bool TfrmMain::HasWindow(const QString& key) { return Windows().count(key) > 0; }
 bool TfrmMain::OpenWindow(const QString& key) {
-  auto it = Openers().find(key);
-  if (it == Openers().end() || !it->second) return false;
-  Opener o = it->second;  // a copy: the opener may register again while it runs
+  auto it = Windows().find(key);
+  if (it == Windows().end() || !it->second.opener) return false;
+  Opener o = it->second.opener;  // a copy: the opener may register again while it runs
   o();
   return true;
 }
@@ -163,70 +176,72 @@ TfrmMain::~TfrmMain() {
 void TfrmMain::BuildMenu() {
   MainMenu = menuBar();
   MainMenu->setObjectName("MainMenu");
-  auto item = [this](QMenu* menu, const char* name, const QString& text, int tag, auto handler) {
-    QAction* a = menu->addAction(text);
-    a->setObjectName(name);
-    if (tag) a->setProperty(kTag, tag);
-    // A command that fails shows the error box here, not in the middle of the menu's own code.
-    connect(a, &QAction::triggered, this, [this, handler] {
-      GuardEvent([&] {
-        if constexpr (std::is_member_function_pointer_v<decltype(handler)>) (this->*handler)();
-        else handler();
-      });
-    });
-    return a;
-  };
-  auto open = [this](const QString& key) { return [key] { OpenWindow(key); }; };
-
   mnFichier = MainMenu->addMenu("&Fichier");
-  mnClients = item(mnFichier, "mnClients", "&Clients", 105, open(WindowKey::Client));
-  mnTitres = item(mnFichier, "mnTitres", "Titres", 107, open(WindowKey::Titres));
-  mnFichier->addSeparator();
-  mnListes = item(mnFichier, "mnListes", "Gestion des Listes", 0, open(WindowKey::Liste));
-  mnOrgaD = item(mnFichier, "mnOrgaD", "Distribution des titres par Region", 0, open(WindowKey::OrgaD));
-  mnFichier->addSeparator();
-  mnRegions = item(mnFichier, "mnRegions", "Régions", 0, open(WindowKey::Region));
-  mnSites = item(mnFichier, "mnSites", "Sites", 0, open(WindowKey::Site));
-  mnImprimeries = item(mnFichier, "mnImprimeries", "Imprimeries", 0, open(WindowKey::Imprim));
-  mnFichier->addSeparator();
-  mnImprimer = item(mnFichier, "mnImprimer", "&Imprimer", 110, open(WindowKey::Print));
-  mnConfigImprimante = item(mnFichier, "mnConfigImprimante", "&Configuration de l'imprimante", 0,
-                            &TfrmMain::mnPrinterSetupClick);
-  mnFichier->addSeparator();
-  mnQuitter = item(mnFichier, "mnQuitter", "&Quitter", 0, &QWidget::close);
-  mnQuitter->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-
   mnTraitements = MainMenu->addMenu("Traitements");
-  mnPrises = item(mnTraitements, "mnPrises", "Saisie des Prises", 0, open(WindowKey::Disto1));
-  mnPrisesClient = item(mnTraitements, "mnPrisesClient", "Saisie des prises par client", 0, open(WindowKey::Disto));
-  mnPrisesClient->setEnabled(false);
-  mnTraitements->addSeparator();
-  mnInvendus = item(mnTraitements, "mnInvendus", "Saisie des Invendus", 0, open(WindowKey::Retour));
-  mnVersements = item(mnTraitements, "mnVersements", "Saisie des Versements", 0, open(WindowKey::ListVCR));
-  mnTraitements->addSeparator();
-  mnAchats = item(mnTraitements, "mnAchats", "Saisie des Achats", 0, open(WindowKey::Ha));
-
   mnOutils = MainMenu->addMenu("Outils");
-  mnSauvegarder = item(mnOutils, "mnSauvegarder", "Sauvegarder", 115, open(WindowKey::Sauvegarde));
-  mnRestaurer = item(mnOutils, "mnRestaurer", "Restaurer", 0, open(WindowKey::Restaure));
-  mnOutils->addSeparator();
-  mnReindexation = item(mnOutils, "mnReindexation", "Réindexation", 113, open(WindowKey::Reindex));
-  mnControle = item(mnOutils, "mnControle", "Contrôle de la base de données", 0, &TfrmMain::mnControleClick);
-  mnOutils->addSeparator();
-  mnEpuration = item(mnOutils, "mnEpuration", "Epuration des fichiers", 111, open(WindowKey::Epur));
-  mnOutils->addSeparator();
-  mnMotDePasse = item(mnOutils, "mnMotDePasse", "Changement du mot de passe", 116, [] {});
-  mnSecurite = item(mnOutils, "mnSecurite", "Gestion de la sécurité", 100, [] {});
-  mnSecurite->setEnabled(false);
-  mnSecurite->setVisible(false);
-  mnOutils->addSeparator();
-  mnChangerImage = item(mnOutils, "mnChangerImage", "Changer l'image d'accueil", 108, &TfrmMain::mnChangerImageClick);
-  mnRestaurerImage = item(mnOutils, "mnRestaurerImage", "Restaurer l'image d'accueil", 109,
-                          &TfrmMain::mnRestaurerImageClick);
-
   mnAideMenu = MainMenu->addMenu("Aide");
-  mnAide = item(mnAideMenu, "mnAide", "Aide", 0, [] {});
-  mnAPropos = item(mnAideMenu, "mnAPropos", "A propos ...", 0, &TfrmMain::mnAProposClick);
+  mnFichier->setObjectName("mnFichier");
+  mnTraitements->setObjectName("mnTraitements");
+  mnOutils->setObjectName("mnOutils");
+  mnAideMenu->setObjectName("mnAideMenu");
+
+  struct Entry {
+    TMenuPlace place;
+    std::function<void()> run;
+  };
+  auto own = [this](void (TfrmMain::*handler)()) { return [this, handler] { (this->*handler)(); }; };
+  std::vector<Entry> entries = {
+      {{"mnFichier", 4, 2, "mnConfigImprimante", "&Configuration de l'imprimante"}, own(&TfrmMain::mnPrinterSetupClick)},
+      {{"mnFichier", 5, 1, "mnQuitter", "&Quitter", 0, QKeySequence(Qt::ALT | Qt::Key_F4)}, [this] { close(); }},
+      {{"mnOutils", 2, 2, "mnControle", "Contrôle de la base de données"}, own(&TfrmMain::mnControleClick)},
+      {{"mnOutils", 4, 1, "mnMotDePasse", "Changement du mot de passe", 116}, [] {}},
+      {{"mnOutils", 4, 2, "mnSecurite", "Gestion de la sécurité", 100, {}, false, false}, [] {}},
+      {{"mnOutils", 5, 1, "mnChangerImage", "Changer l'image d'accueil", 108}, own(&TfrmMain::mnChangerImageClick)},
+      {{"mnOutils", 5, 2, "mnRestaurerImage", "Restaurer l'image d'accueil", 109},
+       own(&TfrmMain::mnRestaurerImageClick)},
+      {{"mnAideMenu", 1, 1, "mnAide", "Aide"}, [] {}},
+      {{"mnAideMenu", 1, 2, "mnAPropos", "A propos ..."}, own(&TfrmMain::mnAProposClick)},
+  };
+  for (const auto& [key, window] : Windows())
+    if (window.place) entries.push_back({*window.place, [key] { OpenWindow(key); }});
+  std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return std::pair(a.place.group, a.place.order) < std::pair(b.place.group, b.place.order);
+  });
+
+  for (QMenu* menu : {mnFichier, mnTraitements, mnOutils, mnAideMenu}) {
+    std::optional<int> group;
+    for (const Entry& e : entries) {
+      const TMenuPlace& p = e.place;
+      if (p.menu != menu->objectName()) continue;
+      if (group && *group != p.group) menu->addSeparator();
+      group = p.group;
+      QAction* a = menu->addAction(p.caption);
+      a->setObjectName(p.name);
+      if (p.tag) a->setProperty(kTag, p.tag);
+      if (!p.shortcut.isEmpty()) a->setShortcut(p.shortcut);
+      a->setEnabled(p.enabled);
+      a->setVisible(p.visible);
+      // A command that fails shows the error box here, not in the middle of the menu's own code.
+      connect(a, &QAction::triggered, this, [run = e.run] { GuardEvent(run); });
+    }
+  }
+
+  mnConfigImprimante = MenuEntry("mnConfigImprimante");
+  mnQuitter = MenuEntry("mnQuitter");
+  mnControle = MenuEntry("mnControle");
+  mnMotDePasse = MenuEntry("mnMotDePasse");
+  mnSecurite = MenuEntry("mnSecurite");
+  mnChangerImage = MenuEntry("mnChangerImage");
+  mnRestaurerImage = MenuEntry("mnRestaurerImage");
+  mnAide = MenuEntry("mnAide");
+  mnAPropos = MenuEntry("mnAPropos");
+}
+
+QAction* TfrmMain::MenuEntry(const QString& name) const {
+  for (QMenu* menu : {mnFichier, mnTraitements, mnOutils, mnAideMenu})
+    for (QAction* a : menu->actions())
+      if (a->objectName() == name) return a;
+  return nullptr;
 }
 
 void TfrmMain::BuildButtons() {
@@ -238,7 +253,8 @@ void TfrmMain::BuildButtons() {
   auto* h = new QHBoxLayout(pnlButton);
   h->setContentsMargins(4, 2, 4, 2);
   h->setSpacing(2);
-  auto button = [this](const char* name, const QString& hint, QStyle::StandardPixmap glyph, QAction* as) {
+  // A button does what the menu entry of that name does; nothing when no window has that entry.
+  auto button = [this](const char* name, const QString& hint, QStyle::StandardPixmap glyph, const char* entry) {
     auto* b = new QToolButton(pnlButton);
     b->setObjectName(name);
     b->setToolTip(hint);
@@ -246,25 +262,25 @@ void TfrmMain::BuildButtons() {
     b->setIconSize(QSize(24, 24));
     b->setFixedSize(34, 34);
     b->setAutoRaise(true);
-    connect(b, &QToolButton::clicked, as, &QAction::trigger);
+    if (QAction* as = MenuEntry(entry)) connect(b, &QToolButton::clicked, as, &QAction::trigger);
     return b;
   };
-  btnHa = button("btnHa", "Saisie et mise à jour des achats", QStyle::SP_FileDialogNewFolder, mnAchats);
-  SpeedButton2 = button("SpeedButton2", "Saisie et mise à jour des Invendus", QStyle::SP_BrowserReload, mnInvendus);
-  btnPrise = button("btnPrise", "Saisie des prises", QStyle::SP_FileDialogDetailedView, mnPrises);
-  btnVCR = button("btnVCR", "Saisie des mandats admis", QStyle::SP_DialogApplyButton, mnVersements);
-  btnClient = button("btnClient", "Saisie et mise à jour des clients", QStyle::SP_DirHomeIcon, mnClients);
-  btnDB = button("btnDB", "Saisie et mise à jour des titres", QStyle::SP_FileDialogContentsView, mnTitres);
-  SpeedButton3 = button("SpeedButton3", "Saisie et mise à jour des régions", QStyle::SP_DriveNetIcon, mnRegions);
-  SpeedButton1 = button("SpeedButton1", "Imprimer des documents", QStyle::SP_FileIcon, mnImprimer);
-  btnFermer = button("btnFermer", "Quitter l'application", QStyle::SP_DialogCloseButton, mnQuitter);
+  btnHa = button("btnHa", "Saisie et mise à jour des achats", QStyle::SP_FileDialogNewFolder, "mnAchats");
+  SpeedButton2 = button("SpeedButton2", "Saisie et mise à jour des Invendus", QStyle::SP_BrowserReload, "mnInvendus");
+  btnPrise = button("btnPrise", "Saisie des prises", QStyle::SP_FileDialogDetailedView, "mnPrises");
+  btnVCR = button("btnVCR", "Saisie des mandats admis", QStyle::SP_DialogApplyButton, "mnVersements");
+  btnClient = button("btnClient", "Saisie et mise à jour des clients", QStyle::SP_DirHomeIcon, "mnClients");
+  btnDB = button("btnDB", "Saisie et mise à jour des titres", QStyle::SP_FileDialogContentsView, "mnTitres");
+  SpeedButton3 = button("SpeedButton3", "Saisie et mise à jour des régions", QStyle::SP_DriveNetIcon, "mnRegions");
+  SpeedButton1 = button("SpeedButton1", "Imprimer des documents", QStyle::SP_FileIcon, "mnImprimer");
+  btnFermer = button("btnFermer", "Quitter l'application", QStyle::SP_DialogCloseButton, "mnQuitter");
   for (QToolButton* b : {btnHa, SpeedButton2, btnPrise, btnVCR, btnClient, btnDB, SpeedButton3, SpeedButton1})
     h->addWidget(b);
   h->addStretch(1);
   h->addWidget(btnFermer);
   btnVCR->hide();
   // The second print button lies outside the visible part of the panel.
-  btnPrint = button("btnPrint", "Imprimer des documents", QStyle::SP_FileIcon, mnImprimer);
+  btnPrint = button("btnPrint", "Imprimer des documents", QStyle::SP_FileIcon, "mnImprimer");
   btnPrint->move(-100, 2);
 }
 

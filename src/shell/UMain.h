@@ -2,6 +2,7 @@
 // background picture, from which every other window opens.
 #pragma once
 #include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMainWindow>
 #include <QStatusBar>
@@ -20,28 +21,28 @@ class QMenu;
 class QMenuBar;
 class QToolButton;
 
-// Keys under which the subsystems register the windows that menu entries and tool buttons open.
+// The keys of the windows that code other than their menu entry opens by name. Each subsystem
+// names the keys of its own windows beside its registration function (namespace WindowKey too).
 namespace WindowKey {
-inline const QString Client = "TfrmClient";
-inline const QString Titres = "TfrmTitres";
-inline const QString Liste = "TfrmListe";
-inline const QString OrgaD = "TfrmOrgaD";
-inline const QString Region = "TfrmRegion";
-inline const QString Site = "TfrmSite";
-inline const QString Imprim = "TfrmImprim";
+// The report chooser, which the takings and returns windows open as well.
 inline const QString Print = "TfrmPrint";
-inline const QString Disto1 = "TfrmDisto1";
-inline const QString Disto = "TfrmDisto";
-inline const QString Retour = "TfrmRetour";
-inline const QString ListVCR = "TfrmListVCR";
-inline const QString Ha = "TfrmHa";
-inline const QString Sauvegarde = "TfrmSaveRestore.Sauvegarde";  // btnSave shown
-inline const QString Restaure = "TfrmSaveRestore.Restaure";      // btnRestore shown
-inline const QString Reindex = "Reindex";
-inline const QString Epur = "TfrmEpur";
 // Runs the automatic backup at close: shows TfrmAutoSave without modality, runs it, frees it.
 inline const QString AutoSave = "TfrmAutoSave";
 }  // namespace WindowKey
+
+// Where a window's entry stands in the main menu. The entries of a menu come in the order of
+// their group, then of their order within it; a separator stands between two groups.
+struct TMenuPlace {
+  QString menu;     // the menu's object name: "mnFichier", "mnTraitements", "mnOutils", "mnAideMenu"
+  int group = 0;
+  int order = 0;
+  QString name;     // the entry's object name, "mnClients"
+  QString caption;  // its text, "&" before the letter underlined
+  int tag = 0;      // kept as its Tag property when not 0
+  QKeySequence shortcut = {};
+  bool enabled = true;
+  bool visible = true;
+};
 
 // The status bar with its four panels.
 class TStatusBar : public QStatusBar {
@@ -67,9 +68,15 @@ class TfrmMain : public QMainWindow {
   // --- what the subsystems plug in ---
   using Opener = std::function<void()>;
   // An opener creates its window (owner: the application), shows it modally and frees it.
-  // Each subsystem registers its openers in a RegisterXxxWindows() function, which the program's
-  // composition (src/app) calls before the application starts, for example:
-  //   TfrmMain::RegisterWindow(WindowKey::Client, TfrmMain::ModalOpener<TfrmClient>());
+  // Each subsystem registers its windows in a RegisterXxxWindows() function, which the program's
+  // composition (src/app) calls before the main window is made; a window with a place gets its
+  // menu entry there, for example:
+  //   TfrmMain::RegisterWindow(WindowKey::Client, TfrmMain::ModalOpener<TfrmClient>(),
+  //                            {"mnFichier", 1, 1, "mnClients", "&Clients", 105});
+  // A main window builds its menu from the windows registered when it is made.
+  static void RegisterWindow(const QString& key, Opener opener, const TMenuPlace& place);
+  // Replaces the opener of a key and keeps its place, if any (a window without an entry, or a
+  // stand-in in a test); a null opener takes the window away, place and all.
   static void RegisterWindow(const QString& key, Opener opener);
   // The usual opener: creates a W (a window that fails to build is reported and nothing opens),
   // lets prepare set it up, shows it modally and frees it.
@@ -105,12 +112,11 @@ class TfrmMain : public QMainWindow {
   // --- components ---
   QMenuBar* MainMenu;
   QMenu *mnFichier, *mnTraitements, *mnOutils, *mnAideMenu;
-  QAction *mnClients, *mnTitres, *mnListes, *mnOrgaD, *mnRegions, *mnSites, *mnImprimeries;
-  QAction *mnImprimer, *mnConfigImprimante, *mnQuitter;
-  QAction *mnPrises, *mnPrisesClient, *mnInvendus, *mnVersements, *mnAchats;
-  QAction *mnSauvegarder, *mnRestaurer, *mnReindexation, *mnControle, *mnEpuration;
-  QAction *mnMotDePasse, *mnSecurite, *mnChangerImage, *mnRestaurerImage;
-  QAction *mnAide, *mnAPropos;
+  // The main window's own commands; the entries of registered windows are found by name.
+  QAction *mnConfigImprimante, *mnQuitter, *mnControle, *mnMotDePasse, *mnSecurite, *mnChangerImage,
+      *mnRestaurerImage, *mnAide, *mnAPropos;
+  // The menu entry of that object name ("mnClients"), null when there is none.
+  QAction* MenuEntry(const QString& name) const;
   QFrame* pnlButton;
   QToolButton *btnHa, *SpeedButton2, *btnPrise, *btnVCR, *btnClient, *btnDB, *SpeedButton3,
       *SpeedButton1, *btnFermer, *btnPrint;

@@ -18,6 +18,7 @@
 #include <cstdio>
 
 #include "app/Composition.h"
+#include "refdata/Register.h"
 #include "refdata/UClient.h"
 #include "shell/AppMain.h"
 #include "shell/UMain.h"

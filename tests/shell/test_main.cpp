@@ -8,15 +8,12 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QMdiArea>
-#include <QMenu>
-#include <QMenuBar>
 #include <QLabel>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QThread>
-#include <QToolButton>
 
 #include "platform/sys/Clock.h"
 #include "platform/sys/Files.h"
@@ -474,94 +471,6 @@ TEST_F(MainWindowTest, F5StartsACalculatorOrSaysItIsMissing) {
   EXPECT_TRUE(dlg_->Asked().empty());
   for (int i = 0; i < 200 && !QFile::exists(marker); ++i) QThread::msleep(10);
   EXPECT_TRUE(QFile::exists(marker));
-}
-
-TEST_F(MainWindowTest, MenuEntriesCarryTheirTextsTagsAndStates) {
-  TfrmMain* frm = Start();
-  struct Entry { QString text; int tag; bool enabled; bool visible; };
-  auto entries = [](QMenu* m) {
-    std::vector<Entry> out;
-    for (QAction* a : m->actions())
-      out.push_back({a->isSeparator() ? "-" : a->text(), a->property("Tag").toInt(), a->isEnabled(), a->isVisible()});
-    return out;
-  };
-  auto texts = [](const std::vector<Entry>& es) {
-    QStringList t;
-    for (const auto& e : es) t << e.text;
-    return t;
-  };
-  QStringList menus;
-  for (QAction* a : frm->MainMenu->actions()) menus << a->text();
-  EXPECT_EQ(menus, QStringList({"&Fichier", "Traitements", "Outils", "Aide"}));
-  EXPECT_EQ(texts(entries(frm->mnFichier)),
-            QStringList({"&Clients", "Titres", "-", "Gestion des Listes", "Distribution des titres par Region", "-",
-                         "Régions", "Sites", "Imprimeries", "-", "&Imprimer", "&Configuration de l'imprimante", "-",
-                         "&Quitter"}));
-  EXPECT_EQ(texts(entries(frm->mnTraitements)),
-            QStringList({"Saisie des Prises", "Saisie des prises par client", "-", "Saisie des Invendus",
-                         "Saisie des Versements", "-", "Saisie des Achats"}));
-  EXPECT_EQ(texts(entries(frm->mnOutils)),
-            QStringList({"Sauvegarder", "Restaurer", "-", "Réindexation", "Contrôle de la base de données", "-",
-                         "Epuration des fichiers", "-", "Changement du mot de passe", "Gestion de la sécurité", "-",
-                         "Changer l'image d'accueil", "Restaurer l'image d'accueil"}));
-  EXPECT_EQ(texts(entries(frm->mnAideMenu)), QStringList({"Aide", "A propos ..."}));
-  const std::map<QAction*, int> tags = {{frm->mnClients, 105}, {frm->mnTitres, 107}, {frm->mnImprimer, 110},
-      {frm->mnSauvegarder, 115}, {frm->mnReindexation, 113}, {frm->mnEpuration, 111}, {frm->mnMotDePasse, 116},
-      {frm->mnSecurite, 100}, {frm->mnChangerImage, 108}, {frm->mnRestaurerImage, 109}, {frm->mnRegions, 0}};
-  for (auto [a, tag] : tags) EXPECT_EQ(a->property("Tag").toInt(), tag) << a->text().toStdString();
-  EXPECT_FALSE(frm->mnPrisesClient->isEnabled());
-  EXPECT_FALSE(frm->mnSecurite->isEnabled());
-  EXPECT_FALSE(frm->mnSecurite->isVisible());
-  EXPECT_EQ(frm->mnQuitter->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
-}
-
-TEST_F(MainWindowTest, ToolButtonsShowTheirHintsAndOpenWhatTheirMenuEntryOpens) {
-  TfrmMain* frm = Start();
-  frm->show();
-  QStringList hints;
-  QList<QToolButton*> visible;
-  for (QToolButton* b : {frm->btnHa, frm->SpeedButton2, frm->btnPrise, frm->btnVCR, frm->btnClient, frm->btnDB,
-                         frm->SpeedButton3, frm->SpeedButton1, frm->btnFermer}) {
-    hints << b->toolTip();
-    if (b->isVisible()) visible << b;
-  }
-  EXPECT_EQ(hints, QStringList({"Saisie et mise à jour des achats", "Saisie et mise à jour des Invendus",
-                                "Saisie des prises", "Saisie des mandats admis", "Saisie et mise à jour des clients",
-                                "Saisie et mise à jour des titres", "Saisie et mise à jour des régions",
-                                "Imprimer des documents", "Quitter l'application"}));
-  EXPECT_FALSE(frm->btnVCR->isVisible());
-  for (int i = 1; i < visible.size(); ++i) EXPECT_GT(visible[i]->x(), visible[i - 1]->x());
-  EXPECT_GT(frm->btnFermer->geometry().right(), frm->pnlButton->width() - 10);  // anchored right
-  EXPECT_EQ(frm->btnPrint->toolTip(), "Imprimer des documents");
-  EXPECT_FALSE(frm->pnlButton->rect().intersects(frm->btnPrint->geometry()));
-
-  QStringList opened;
-  for (const QString& key : {WindowKey::Ha, WindowKey::Retour, WindowKey::Disto1, WindowKey::Client,
-                             WindowKey::Titres, WindowKey::Region, WindowKey::Print, WindowKey::ListVCR})
-    TfrmMain::RegisterWindow(key, [&opened, key] { opened << key; });
-  for (QToolButton* b : {frm->btnHa, frm->SpeedButton2, frm->btnPrise, frm->btnClient, frm->btnDB, frm->SpeedButton3,
-                         frm->SpeedButton1, frm->btnPrint, frm->btnVCR})
-    b->click();
-  frm->mnClients->trigger();
-  EXPECT_EQ(opened, QStringList({WindowKey::Ha, WindowKey::Retour, WindowKey::Disto1, WindowKey::Client,
-                                 WindowKey::Titres, WindowKey::Region, WindowKey::Print, WindowKey::Print,
-                                 WindowKey::ListVCR, WindowKey::Client}));
-  for (const QString& key : {WindowKey::Ha, WindowKey::Retour, WindowKey::Disto1, WindowKey::Client,
-                             WindowKey::Titres, WindowKey::Region, WindowKey::Print, WindowKey::ListVCR})
-    TfrmMain::RegisterWindow(key, nullptr);
-
-  // An entry whose window is not there yet does nothing.
-  dlg_->Clear();
-  frm->mnEpuration->trigger();
-  frm->mnSauvegarder->trigger();
-  frm->mnAide->trigger();
-  EXPECT_TRUE(dlg_->Asked().empty());
-
-  // The quit button closes the window through the usual close sequence.
-  dlg_->QueueAnswer(ModalResult::No);
-  frm->btnFermer->click();
-  FlushDeletes();
-  EXPECT_TRUE(frm_.isNull());
 }
 
 TEST_F(MainWindowTest, TheDatabaseCheckEntryRunsTheCheckOnTheDataFolder) {
