@@ -1,12 +1,16 @@
-// The main window (started in an empty program folder, so the data folder is made as at a first
-// start) and the splash, about, calendar and progress windows, drawn into FOLDER as main.png,
-// splash.png, about.png, calendar.png and progress.png.
+// The main window of the composed program (started in an empty program folder, so the data folder
+// is made as at a first start) with each of its menus opened, and the splash, about, calendar and
+// progress windows, drawn into FOLDER as main.png, menu_fichier.png, menu_traitements.png,
+// menu_outils.png, menu_aide.png, splash.png, about.png, calendar.png and progress.png.
 //   shots_shell FOLDER
 #include <QApplication>
 #include <QDir>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QTemporaryDir>
 
+#include "app/Composition.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Dialogs.h"
 #include "shell/UCalendar.h"
@@ -28,6 +32,7 @@ int main(int argc, char** argv) {
   SetClock(QDateTime(QDate(2026, 12, 7), QTime(9, 30)));
   ScriptedDialogs dlg;
   SetDialogs(&dlg);
+  ComposeApplication();
 
   {
     TfrmSplash splash;
@@ -55,6 +60,16 @@ int main(int argc, char** argv) {
   frm->show();
   for (int i = 0; i < 5; ++i) QApplication::processEvents();
   frm->grab().save(dir + "/main.png");
+  const std::pair<QMenu*, const char*> menus[] = {{frm->mnFichier, "fichier"},
+                                                  {frm->mnTraitements, "traitements"},
+                                                  {frm->mnOutils, "outils"},
+                                                  {frm->mnAideMenu, "aide"}};
+  for (const auto& [menu, name] : menus) {
+    menu->popup(frm->MainMenu->mapToGlobal(frm->MainMenu->actionGeometry(menu->menuAction()).bottomLeft()));
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    menu->grab().save(dir + "/menu_" + name + ".png");
+    menu->hide();
+  }
   dlg.QueueAnswer(ModalResult::No);
   frm->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
