@@ -9,8 +9,7 @@ QString TZelmIni::Exer() const { return ReadString("PARAMS", "EXER", IntToStr(Da
 void TZelmIni::SetExer(int year) { WriteString("PARAMS", "EXER", IntToStr(year)); }
 QString TZelmIni::Image() const { return ReadString("PARAMS", "IMAGE", ""); }
 void TZelmIni::SetImage(const QString& name) { WriteString("PARAMS", "IMAGE", name); }
-int TZelmIni::NoListe() const { return ReadInteger("PARAMS", "NOLISTE", 1); }
-void TZelmIni::SetNoListe(int no) { WriteInteger("PARAMS", "NOLISTE", no); }
+void TZelmIni::SetNoListe(int no) { WriteInteger(ZelmKey::NoListe.section, ZelmKey::NoListe.key, no); }
 QString TZelmIni::State() const { return ReadString("WINDOW", "STATE", "1"); }
 void TZelmIni::SetState(const QString& state) { WriteString("WINDOW", "STATE", state); }
 

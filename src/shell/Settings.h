@@ -1,5 +1,6 @@
 // The program's two settings files, every key they hold and its default, in one place.
-//   "ZELM.INI" in the program folder: PARAMS/EXER, PARAMS/IMAGE, PARAMS/NOLISTE, WINDOW/STATE
+//   "ZELM.INI" in the program folder: PARAMS/EXER, PARAMS/IMAGE, WINDOW/STATE and the whole numbers
+//                                     of ZelmKey (PARAMS/NOLISTE)
 //   "DJ.INI" in the data folder:      PRINT/LSTPRINT, PRINT/DEB, PRINT/FIN
 // Each object is the file itself: reads and writes go to disk at once, errors are the INI
 // layer's (EIniFileException).
@@ -8,9 +9,22 @@
 
 #include "platform/sys/IniFiles.h"
 
+// A whole-number key with its default, for a setting read as it is stored: a new one is a line
+// below, read where it is used as TZelmIni().Read(ZelmKey::Name).
+struct TIntKey {
+  const char* section;
+  const char* key;
+  int def;  // also when the stored text is not a whole number
+};
+
+namespace ZelmKey {
+inline constexpr TIntKey NoListe{"PARAMS", "NOLISTE", 1};
+}  // namespace ZelmKey
+
 class TZelmIni : public TIniFile {
  public:
   TZelmIni();  // AppPath + "ZELM.INI"
+  int Read(const TIntKey& k) const { return ReadInteger(k.section, k.key, k.def); }
   // PARAMS/EXER: the working year as stored; default the current year.
   QString Exer() const;
   void SetExer(int year);
@@ -18,8 +32,8 @@ class TZelmIni : public TIniFile {
   // default "" (the built-in tile).
   QString Image() const;
   void SetImage(const QString& name);
-  // PARAMS/NOLISTE: the number of the list the lists window shows; default 1.
-  int NoListe() const;
+  // PARAMS/NOLISTE: the number of the list the lists window shows.
+  int NoListe() const { return Read(ZelmKey::NoListe); }
   void SetNoListe(int no);
   // WINDOW/STATE: "1" when the main window was maximised at close, else "0"; default "1".
   QString State() const;
