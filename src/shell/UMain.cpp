@@ -23,7 +23,6 @@
 #include <algorithm>
 #include <map>
 #include <optional>
-#include <type_traits>
 
 #include "platform/sys/Clock.h"
 #include "platform/sys/Files.h"
@@ -191,7 +190,8 @@ void TfrmMain::BuildMenu() {
   };
   auto own = [this](void (TfrmMain::*handler)()) { return [this, handler] { (this->*handler)(); }; };
   std::vector<Entry> entries = {
-      {{"mnFichier", 4, 2, "mnConfigImprimante", "&Configuration de l'imprimante"}, own(&TfrmMain::mnPrinterSetupClick)},
+      {{"mnFichier", 4, 2, "mnConfigImprimante", "&Configuration de l'imprimante"},
+       own(&TfrmMain::mnPrinterSetupClick)},
       {{"mnFichier", 5, 1, "mnQuitter", "&Quitter", 0, QKeySequence(Qt::ALT | Qt::Key_F4)}, [this] { close(); }},
       {{"mnOutils", 2, 2, "mnControle", "Contrôle de la base de données"}, own(&TfrmMain::mnControleClick)},
       {{"mnOutils", 4, 1, "mnMotDePasse", "Changement du mot de passe", 116}, [] {}},
