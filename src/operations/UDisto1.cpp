@@ -716,7 +716,7 @@ void TfrmDisto1::grdDistoSelectCell(int, int, bool& canSelect) {
   // Only a row the day already has: a new one waits for the save, at the price of that moment.
   trade::TakingStore store(Disto, DataPath, CurrentDay);
   try {
-    if (StoreCell(store, c, r, nullptr)) pending_.remove(Key(c, r));
+    if (store.Store(ClientOf(r), TitleOf(c), quantities_.Value(c, r))) pending_.remove(Key(c, r));
   } catch (...) {
     canSelect = false;
     throw;
@@ -725,9 +725,6 @@ void TfrmDisto1::grdDistoSelectCell(int, int, bool& canSelect) {
   Modified = false;
 }
 
-bool TfrmDisto1::StoreCell(trade::TakingStore& store, int c, int r, const trade::TitlePrice* newRow) {
-  return store.Store(ClientOf(r), TitleOf(c), quantities_.Value(c, r), newRow);
-}
 
 void TfrmDisto1::UpdateButtons() {
   const bool on = Modified || !pending_.isEmpty();
@@ -760,12 +757,14 @@ bool TfrmDisto1::Save() {
   // Each title column's price for the rows the save creates (a title gone from the titles: 0).
   static const trade::TitlePrice kNoPrice;
   std::vector<const trade::TitlePrice*> priceOf(cols, nullptr);
+  std::vector<QString> titleOf(cols);
   {
     QHash<QString, const TitleInfo*> titleById;
     for (const TitleInfo& t : titles_) titleById.insert(t.id, &t);
     for (int c = 2; c < cols; ++c) {
-      if (TitleOf(c).isEmpty()) continue;
-      const TitleInfo* t = titleById.value(TitleOf(c));
+      titleOf[c] = TitleOf(c);
+      if (titleOf[c].isEmpty()) continue;
+      const TitleInfo* t = titleById.value(titleOf[c]);
       priceOf[c] = t ? &t->price : &kNoPrice;
     }
   }
@@ -789,9 +788,10 @@ bool TfrmDisto1::Save() {
   try {
     trade::TakingStore store(Disto, DataPath, CurrentDay, trade::TakingStore::Pass{});
     for (int r = 2; r < rows; ++r) {
-      if (ClientOf(r).isEmpty()) continue;  // never a row without a client
+      const QString client = ClientOf(r);
+      if (client.isEmpty()) continue;  // never a row without a client
       for (int c = 2; c < cols; ++c)
-        if (priceOf[c]) StoreCell(store, c, r, priceOf[c]);
+        if (priceOf[c]) store.Store(client, titleOf[c], quantities_.Value(c, r), priceOf[c]);
       progress.SetValue(r - 1);
     }
     tx.Commit();

@@ -139,9 +139,6 @@ class TfrmDisto1 : public TDayForm {
   };
   std::vector<TitleInfo> titles_;  // every title, in Nord order
   void ReadTitles();
-  // A cell's quantity to its row of the shown day; a missing row is created only with the
-  // title's price. True when the row holds it afterwards.
-  bool StoreCell(trade::TakingStore& store, int c, int r, const trade::TitlePrice* newRow);
   QuantityCells quantities_;
   QSet<qint64> pending_;
   bool forceSelect_ = false;
