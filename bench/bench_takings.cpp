@@ -180,7 +180,7 @@ int main(int argc, char** argv) {
     for (int r = 2; r < w->grdDisto->RowCount(); ++r)
       for (int c = 2; c < w->grdDisto->ColCount(); ++c)
         if (everyCell || r >= 152 || (r * 7 + c) % 10 == 0)
-          w->grdDisto->SetCells(c, r, QString::number((w->grdDisto->Cells(c, r).toInt() + 1 + c) % 21 + 1));
+          w->SetCellText(c, r, QString::number((w->grdDisto->Cells(c, r).toInt() + 1 + c) % 21 + 1));
     const int before = CountDay(dir, day);
     const auto ts = Clock::now();
     const bool complete = w->Save();

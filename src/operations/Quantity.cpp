@@ -60,3 +60,33 @@ QString FitInCell(const QString& text, int width, const QFont& font) {
   if (text.size() <= 4) return text;
   return FitInCell(text, width, QFontMetrics(font));
 }
+
+void QuantityCells::Reset(int cols, int rows) {
+  cols_ = std::max(0, cols);
+  rows_ = std::max(0, rows);
+  q_.assign(size_t(cols_) * rows_, kNone);
+}
+
+void QuantityCells::Set(int c, int r, int q) {
+  if (c < 0 || r < 0 || c >= cols_ || r >= rows_) return;
+  q_[size_t(r) * cols_ + c] = q < 0 ? kNone : q;
+}
+
+bool QuantityCells::Accept(int c, int r, const QString& text) {
+  int q = 0;
+  const bool number = ParseQuantity(text, q);
+  Set(c, r, number ? q : kNone);
+  return number;
+}
+
+long long QuantityCells::ColumnTotal(int c, int fromRow) const {
+  long long total = 0;
+  if (c < 0 || c >= cols_) return 0;
+  for (int r = std::max(0, fromRow); r < rows_; ++r) total += std::max(0, q_[size_t(r) * cols_ + c]);
+  return total;
+}
+
+void QuantityCells::CopyColumn(int from, int to, int fromRow) {
+  if (from < 0 || to < 0 || from >= cols_ || to >= cols_) return;
+  for (int r = std::max(0, fromRow); r < rows_; ++r) q_[size_t(r) * cols_ + to] = q_[size_t(r) * cols_ + from];
+}

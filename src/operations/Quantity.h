@@ -1,6 +1,8 @@
 // The checks the entry windows share on what the operator types in a quantity cell.
 #pragma once
 #include <QString>
+#include <algorithm>
+#include <vector>
 
 class QFont;
 class QFontMetrics;
@@ -23,3 +25,33 @@ QString FitInCell(const QString& text, int width, const QFontMetrics& fm);
 // The same in a font; a text of four characters or fewer is taken as it is, unmeasured (it fits
 // every quantity column of the entry grids), so that painting stays cheap.
 QString FitInCell(const QString& text, int width, const QFont& font);
+
+// The quantities of an entry grid's cells as numbers, each parsed once, when its text is accepted
+// into the cell: a cell holds its quantity, or none when its text is not one (empty included).
+// The grid keeps the text the operator sees; the painting, the totals and the save read here.
+// Cells are addressed as in the grid (column, row); outside the grid there is no quantity.
+class QuantityCells {
+ public:
+  // Every cell without a quantity.
+  void Reset(int cols, int rows);
+  int ColCount() const { return cols_; }
+  int RowCount() const { return rows_; }
+  void Set(int c, int r, int q);
+  // The text now in a cell; true when it is a quantity.
+  bool Accept(int c, int r, const QString& text);
+  bool IsNumber(int c, int r) const { return At(c, r) >= 0; }
+  // The cell's quantity; 0 without one.
+  int Value(int c, int r) const { return std::max(0, At(c, r)); }
+  // The sum of the quantities of a column from a row down, cells without one left out.
+  long long ColumnTotal(int c, int fromRow) const;
+  // A column's cells take those of another, from a row down.
+  void CopyColumn(int from, int to, int fromRow);
+
+ private:
+  static constexpr int kNone = -1;  // quantities are never negative
+  int At(int c, int r) const {
+    return c < 0 || r < 0 || c >= cols_ || r >= rows_ ? kNone : q_[size_t(r) * cols_ + c];
+  }
+  int cols_ = 0, rows_ = 0;
+  std::vector<int> q_;
+};

@@ -5,6 +5,8 @@
 
 #include "controls/Gradient.h"
 #include "operations/UGetDay.h"
+#include "operations/rules/TradeRules.h"
+#include "platform/db/Table.h"
 #include "platform/db/Transaction.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
@@ -89,28 +91,31 @@ void TfrmDelPriseTitle::btnOkClick() {
       ModalResult::Yes)
     return;
   const bool allClients = IdRegion.trimmed().isEmpty();
-  myQuery.SetDatabaseName(DataPath);
-  myQuery.SQL.Clear();
-  if (allClients) {
-    myQuery.SQL.Add("UPDATE Disto.DB SET Qte_Prise=0 WHERE (DateJ=:myDay) AND (Id_Titre=:myTitle)");
-  } else {
-    myQuery.SQL.Add("UPDATE Disto.DB SET Qte_Prise=0 WHERE DateJ=:myDay AND ID_Titre=:myTitle AND ");
-    myQuery.SQL.Add("ID_Client IN (SELECT ID FROM CLIENT WHERE REGION=:myRegion)");
-  }
+  QStringList codes;
+  for (int i = 0; i < lstTitle->count(); ++i)
+    if (QListWidgetItem* it = lstTitle->item(i); it->checkState() == Qt::Checked) codes << ItemCode(it->text());
   SetScreenCursor(TCursor::crHourGlass);
+  TTable disto;
+  disto.SetDatabaseName(DataPath);
+  disto.SetTableName("Disto.DB");
+  disto.SetIndexFieldNames("DateJ;Id_Client;Id_Titre");
   // Every ticked title or none.
   TDbTransaction tx(DataPath);
   try {
-    for (int i = 0; i < lstTitle->count(); ++i) {
-      QListWidgetItem* it = lstTitle->item(i);
-      if (it->checkState() != Qt::Checked) continue;
-      myQuery.ParamByName("myDay")->AsDate = DateJ;
-      myQuery.ParamByName("myTitle")->AsString = ItemCode(it->text());
-      if (!allClients) myQuery.ParamByName("myRegion")->AsString = IdRegion;
-      myQuery.ExecSQL();
+    disto.Open();
+    // The day's rows of the region's clients (or of every client); only those rows change.
+    const QHash<QString, int> rows = trade::ReadDayQuantities(DataPath, DateJ, allClients ? QString() : IdRegion);
+    trade::TakingStore store(disto, DataPath, DateJ);
+    for (const QString& code : codes) {
+      for (auto it = rows.constBegin(); it != rows.constEnd(); ++it) {
+        const QString client = it.key().section(QChar(0x1F), 0, 0), title = it.key().section(QChar(0x1F), 1);
+        if (title == code && it.value() != 0) store.Store(client, title, 0);
+      }
     }
     tx.Commit();
+    DbiSaveChanges(disto);
   } catch (...) {
+    if (disto.Active() && disto.State() != dsBrowse) disto.Cancel();
     tx.Rollback();
     SetScreenCursor(TCursor::crDefault);
     throw;

@@ -269,33 +269,29 @@ void TfrmDisto::LoadNullPrises(const QString& client) {
       for (const auto& row : Client.ReadRows(0, Client.RecordCount()))
         if (client.isEmpty() || row[id].toString() == client) clients.push_back(row[id].toString());
     }
-    const QHash<QString, int> existing = trade::ReadDayQuantities(DataPath, CurrentDay);
-    struct TitlePrice {
+    struct TitleRow {
       QString id;
-      int period;
-      Currency prix;
+      trade::TitlePrice price;
     };
-    std::vector<TitlePrice> titles;
+    std::vector<TitleRow> titles;
     {
       const int id = Titre.FieldByName("Id")->Index(), prix = Titre.FieldByName("Prix")->Index(),
                 periode = Titre.FieldByName("Periode")->Index();
       for (const auto& row : Titre.ReadRows(0, Titre.RecordCount()))
-        titles.push_back({row[id].toString(), trade::PeriodIndex(row[periode].toString()),
-                          Currency::FromDouble(row[prix].toDouble())});
+        titles.push_back({row[id].toString(),
+                          {Currency::FromDouble(row[prix].toDouble()), trade::PeriodIndex(row[periode].toString())}});
     }
-    const QHash<QString, trade::Rebates> rebates = trade::ReadRebates(DataPath);
     std::optional<PassProgress> progress;
     if (client.isEmpty()) progress.emplace(this, "Chargement ...", int(clients.size()));
     allowInsert_ = true;
     Disto.SetFiltered(false);
     TDbTransaction tx(DataPath);
     try {
+      trade::TakingStore store(Disto, DataPath, CurrentDay, trade::TakingStore::Pass{});
       int done = 0;
       for (const QString& c : clients) {
-        for (const TitlePrice& t : titles) {
-          if (existing.contains(trade::TakingKey(c, t.id))) continue;
-          trade::AppendTaking(Disto, CurrentDay, c, t.id, 0, trade::NetPrice(t.prix, t.period, rebates.value(c)));
-        }
+        for (const TitleRow& t : titles)
+          if (!store.Has(c, t.id)) store.Store(c, t.id, 0, &t.price);
         if (progress) progress->SetValue(++done);
       }
       tx.Commit();
@@ -347,11 +343,12 @@ void TfrmDisto::ImportPrises(const QString& client, const QDate& sourceDay) {
     Disto.SetFiltered(false);
     TDbTransaction tx(DataPath);
     try {
+      trade::TakingStore store(Disto, DataPath, CurrentDay);  // only the rows the day has
       for (auto it = targets.constBegin(); it != targets.constEnd(); ++it) {
         const QString c = it.key().section(QChar(0x1F), 0, 0), t = it.key().section(QChar(0x1F), 1);
         if (!ticked.contains(t)) continue;
         const int q = source.value(it.key(), 0);
-        if (it.value() != q) trade::StoreTaking(Disto, CurrentDay, c, t, q);
+        if (it.value() != q) store.Store(c, t, q);
       }
       tx.Commit();
     } catch (...) {

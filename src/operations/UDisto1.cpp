@@ -184,6 +184,7 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TDayForm(parent), dsRegion(&Region) {
   grdDisto->SetDefaultDrawing(false);
   grdDisto->SetCells(1, 0, "Titres");
   grdDisto->SetCells(1, 1, "Clients");
+  quantities_.Reset(3, 3);
   lay->addWidget(grdDisto, 1);
   grdTot = new TStringGrid(this);
   grdTot->setObjectName("grdTot");
@@ -422,6 +423,7 @@ void TfrmDisto1::DisplayPrises() {
   const auto clients = Client.ReadRows(0, count);
   const QHash<QString, int> qty = trade::ReadDayQuantities(DataPath, CurrentDay, all ? QString() : region);
   grdDisto->SetRowCount(2 + std::max(1, int(clients.size())));
+  quantities_.Reset(grdDisto->ColCount(), grdDisto->RowCount());
   std::vector<long long> totals(cols.size(), 0);
   int r = 2;
   for (const auto& row : clients) {
@@ -431,6 +433,7 @@ void TfrmDisto1::DisplayPrises() {
     for (int i = 0; i < int(cols.size()); ++i) {
       const int q = qty.value(trade::TakingKey(code, cols[i]->id), 0);
       grdDisto->SetCells(2 + i, r, QString::number(q));
+      quantities_.Set(2 + i, r, q);
       totals[i] += q;
     }
     ++r;
@@ -462,6 +465,7 @@ void TfrmDisto1::EmptyGrid() {
   const int ncols = 2 + std::max<int>(1, int(titles_.size()));
   grdDisto->SetColCount(ncols);
   grdTot->SetColCount(ncols);
+  quantities_.Reset(ncols, 3);
   grdDisto->SetFixedCols(2);
   grdTot->SetFixedCols(2);
   for (int i = 0; i < int(titles_.size()); ++i) {
@@ -476,12 +480,7 @@ void TfrmDisto1::EmptyGrid() {
 }
 
 void TfrmDisto1::ComputeColumnTotal(int col) {
-  long long total = 0;
-  for (int r = 2; r < grdDisto->RowCount(); ++r) {
-    int q = 0;
-    if (ParseQuantity(grdDisto->Cells(col, r), q)) total += q;
-  }
-  grdTot->SetCells(col, 0, QString::number(total));
+  grdTot->SetCells(col, 0, QString::number(quantities_.ColumnTotal(col, 2)));
 }
 
 void TfrmDisto1::btnPrevClick() {
@@ -608,11 +607,10 @@ void TfrmDisto1::grdDistoDrawCell(TStringGrid* g, int c, int r, const QRect& rec
   } else {
     QColor bg, fg;
     bool bold = false;
-    int q;
     if (state & (gdSelected | gdFocused)) {
       bg = StdColors::Black();
       fg = StdColors::Red();
-    } else if (!ParseQuantity(text, q)) {
+    } else if (!quantities_.IsNumber(c, r)) {
       bg = StdColors::Red();
       fg = StdColors::White();
     } else if (r == g->Row()) {
@@ -640,12 +638,19 @@ void TfrmDisto1::grdTotDrawCell(TStringGrid* g, int c, int r, const QRect& rect,
 // ---------------------------------------------------------------------------------------------
 // Entry and save
 
+void TfrmDisto1::SetCellText(int c, int r, const QString& text) {
+  grdDisto->SetCells(c, r, text);
+  quantities_.Accept(c, r, text);
+}
+
 void TfrmDisto1::grdDistoSetEditText(int c, int r, const QString& value) {
   if (busy_ || ClientOf(r).isEmpty() || TitleOf(c).isEmpty()) {  // nothing to type into
     grdDisto->SetEditorMode(false);
-    grdDisto->SetCells(c, r, r >= 2 && !ClientOf(r).isEmpty() ? grdDisto->Cells(c, r) : QString());
+    SetCellText(c, r, r >= 2 && !ClientOf(r).isEmpty() ? grdDisto->Cells(c, r) : QString());
     return;
   }
+  // The one reading of what was typed: everything else takes the number from here.
+  quantities_.Accept(c, r, value);
   Modified = true;
   pending_.insert(Key(c, r));
   UpdateButtons();
@@ -672,6 +677,7 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
 }
 
 void TfrmDisto1::grdDistoEditCancel(int c, int r) {
+  quantities_.Accept(c, r, grdDisto->Cells(c, r));  // the text the cell had before the typing
   if (!Modified) return;
   if (!beforePending_) pending_.remove(Key(c, r));
   Modified = false;
@@ -700,30 +706,25 @@ void TfrmDisto1::grdDistoSelectCell(int, int, bool& canSelect) {
   }
   if (!Modified) return;
   const int c = grdDisto->Col(), r = grdDisto->Row();
-  int q = 0;
-  if (!ParseQuantity(grdDisto->Cells(c, r), q)) {
+  if (!quantities_.IsNumber(c, r)) {
     ShowError(kQuantityNotNumber);
     canSelect = false;
     // The refused text is selected: the operator's next digits replace it instead of adding to it.
     if (QLineEdit* ed = grdDisto->InplaceEditor(); ed && grdDisto->EditorMode()) ed->selectAll();
     return;
   }
-  const QString client = ClientOf(r), title = TitleOf(c);
-  if (!client.isEmpty() && !title.isEmpty() && Disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {CurrentDay, client, title})) {
-    try {
-      Disto.Edit();
-      Disto.FieldByName("Qte_Prise")->AsInteger = q;
-      Disto.Post();
-    } catch (...) {
-      if (Disto.State() != dsBrowse) Disto.Cancel();
-      canSelect = false;
-      throw;
-    }
-    pending_.remove(Key(c, r));
+  // Only a row the day already has: a new one waits for the save, at the price of that moment.
+  trade::TakingStore store(Disto, DataPath, CurrentDay);
+  try {
+    if (store.Store(ClientOf(r), TitleOf(c), quantities_.Value(c, r))) pending_.remove(Key(c, r));
+  } catch (...) {
+    canSelect = false;
+    throw;
   }
   ComputeColumnTotal(c);
   Modified = false;
 }
+
 
 void TfrmDisto1::UpdateButtons() {
   const bool on = Modified || !pending_.isEmpty();
@@ -753,15 +754,25 @@ bool TfrmDisto1::Save() {
   PassProgress progress(this, "Sauvegarde", 0, false);  // freed before the buttons are updated
   Disto.SetFiltered(false);
   const int rows = grdDisto->RowCount(), cols = grdDisto->ColCount();
-  std::vector<QString> clientOf(rows), titleOf(cols);
-  for (int r = 2; r < rows; ++r) clientOf[r] = ClientOf(r);
-  for (int c = 2; c < cols; ++c) titleOf[c] = TitleOf(c);
-  // Every cell is checked before anything is written.
-  std::vector<int> qty(size_t(rows) * cols, 0);
-  // A grid with no client loaded still has its empty row 2, which stops the save at once.
+  // Each title column's price for the rows the save creates (a title gone from the titles: 0).
+  static const trade::TitlePrice kNoPrice;
+  std::vector<const trade::TitlePrice*> priceOf(cols, nullptr);
+  std::vector<QString> titleOf(cols);
+  {
+    QHash<QString, const TitleInfo*> titleById;
+    for (const TitleInfo& t : titles_) titleById.insert(t.id, &t);
+    for (int c = 2; c < cols; ++c) {
+      titleOf[c] = TitleOf(c);
+      if (titleOf[c].isEmpty()) continue;
+      const TitleInfo* t = titleById.value(titleOf[c]);
+      priceOf[c] = t ? &t->price : &kNoPrice;
+    }
+  }
+  // Every cell is checked before anything is written. A grid with no client loaded still has its
+  // empty row 2, which stops the save at once.
   for (int r = 2; r < rows; ++r) {
     for (int c = 2; c < cols; ++c) {
-      if (titleOf[c].isEmpty() || ParseQuantity(grdDisto->Cells(c, r), qty[size_t(r) * cols + c])) continue;
+      if (!priceOf[c] || quantities_.IsNumber(c, r)) continue;
       ShowError(kQuantityNotNumber);
       SelectCell(c, r);
       return false;
@@ -775,19 +786,12 @@ bool TfrmDisto1::Save() {
   // Every cell in one transaction: a failure leaves the day as it was.
   TDbTransaction tx(DataPath);
   try {
-    trade::DayTakingsWriter writer(Disto, DataPath, CurrentDay);
-    QHash<QString, const TitleInfo*> titleById;
-    for (const TitleInfo& t : titles_) titleById.insert(t.id, &t);
+    trade::TakingStore store(Disto, DataPath, CurrentDay, trade::TakingStore::Pass{});
     for (int r = 2; r < rows; ++r) {
-      const QString& client = clientOf[r];
+      const QString client = ClientOf(r);
       if (client.isEmpty()) continue;  // never a row without a client
-      for (int c = 2; c < cols; ++c) {
-        const QString& title = titleOf[c];
-        if (title.isEmpty()) continue;
-        const int q = qty[size_t(r) * cols + c];
-        const TitleInfo* t = titleById.value(title);
-        writer.Store(client, title, q, t ? &t->price : nullptr);
-      }
+      for (int c = 2; c < cols; ++c)
+        if (priceOf[c]) store.Store(client, titleOf[c], quantities_.Value(c, r), priceOf[c]);
       progress.SetValue(r - 1);
     }
     tx.Commit();
@@ -937,10 +941,10 @@ void TfrmDisto1::ImportPrises(const QString& client, const QDate& sourceDay) {
   TDbTransaction tx(DataPath);
   try {
     const QHash<QString, int> source = trade::ReadDayQuantities(DataPath, sourceDay);
-    trade::DayTakingsWriter writer(Disto, DataPath, CurrentDay);
+    trade::TakingStore store(Disto, DataPath, CurrentDay, trade::TakingStore::Pass{});
     int done = 0;
     for (const QString& c : clients) {
-      for (const TitleInfo* t : titles) writer.Store(c, t->id, source.value(trade::TakingKey(c, t->id), 0), &t->price);
+      for (const TitleInfo* t : titles) store.Store(c, t->id, source.value(trade::TakingKey(c, t->id), 0), &t->price);
       progress.SetValue(++done);
       Pump();
     }
@@ -1027,6 +1031,7 @@ void TfrmDisto1::mnCopyColClick() {
       grdDisto->SetCells(target, row, grdDisto->Cells(source, row));
       if (!ClientOf(row).isEmpty()) pending_.insert(Key(target, row));
     }
+    quantities_.CopyColumn(source, target, 2);  // the texts copied are those already read
     ComputeColumnTotal(target);
   }
   grdDisto->Invalidate();

@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <functional>
 
+#include "operations/Quantity.h"
 #include "operations/rules/TradeRules.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
@@ -108,6 +109,11 @@ class TfrmDisto1 : public TDayForm {
   // The client of a grid row and the title of a grid column ("" for none).
   QString ClientOf(int r) const;
   QString TitleOf(int c) const;
+  // The quantities of the grid's cells, as accepted.
+  const QuantityCells& Quantities() const { return quantities_; }
+  // A text a program puts into a quantity cell, accepted as the operator's would be (without
+  // marking the cell as typed).
+  void SetCellText(int c, int r, const QString& text);
 
  protected:
   void FormClose() override;
@@ -133,6 +139,7 @@ class TfrmDisto1 : public TDayForm {
   };
   std::vector<TitleInfo> titles_;  // every title, in Nord order
   void ReadTitles();
+  QuantityCells quantities_;
   QSet<qint64> pending_;
   bool forceSelect_ = false;
   bool syncing_ = false;

@@ -224,3 +224,43 @@ TEST_F(TakingsTest, ColumnCopyMarksTheCellsAndItsTotal) {
   EXPECT_EQ(Day("07/03/2005"),
             (QStringList{"0001|0001|5|0.9", "0001|0002|5|9.99", "0002|0001|0|1", "0002|0002|1|1.5", "0003|0003|7|1"}));
 }
+
+TEST_F(TakingsTest, AWrongTextCopiedOntoAnotherColumnIsPaintedTotalledAndRefusedThereToo) {
+  TfrmDisto1 w;
+  Activate(&w);
+  const auto background = [&](int c, int r) {
+    w.grdDisto->viewport()->repaint();
+    return w.grdDisto->viewport()->grab(w.grdDisto->CellRect(c, r)).toImage().pixelColor(4, 4);
+  };
+  ASSERT_NE(background(3, 3), QColor(Qt::red));
+  // MARTIN / LA SEMAINE typed wrong and copied onto LE MATIN while still being typed.
+  Type("x");
+  dlg->QueueModal([](QWidget* d) {
+    static_cast<TfrmCopyCol*>(d)->cmbColCible->setCurrentIndex(1);
+    static_cast<TfrmCopyCol*>(d)->btnOk->click();
+    return ModalResult::OK;
+  });
+  dlg->QueueAnswer(ModalResult::Yes);
+  Press(Qt::Key_F8);
+  EXPECT_EQ(TakingsTest::GridRows(w.grdDisto, 2, 2), (QStringList{"x|x", "5|5"}));
+  EXPECT_EQ(background(3, 2), QColor(Qt::red));
+  EXPECT_NE(background(3, 3), QColor(Qt::red));
+  EXPECT_EQ(w.grdTot->Cells(3, 0), "5");
+  // The save stops on the typed cell, then on its copy once the first is corrected.
+  Activate(&w);
+  w.grdDisto->setFocus();
+  dlg->Clear();
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(dlg->Messages(), QStringList{"La quantité prise doit être numérique!"});
+  EXPECT_EQ(w.grdDisto->Col(), 2);
+  Type("6");
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(w.grdDisto->Col(), 3);
+  EXPECT_EQ(w.grdDisto->Row(), 2);
+  Type("2");
+  Press(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(dlg->Messages().size(), 2);
+  EXPECT_EQ(Day("07/03/2005"),
+            (QStringList{"0001|0001|5|0.9", "0001|0002|5|9.99", "0002|0001|2|1", "0002|0002|6|1.5", "0003|0003|7|1"}));
+  EXPECT_EQ(w.grdTot->Cells(3, 0), "7");
+}

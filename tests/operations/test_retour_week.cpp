@@ -6,6 +6,7 @@
 
 #include "WeeklyFixture.h"
 #include "operations/URetour.h"
+#include "operations/rules/TradeRules.h"
 #include "platform/ui/Dialogs.h"
 #include "shell/global.h"
 
@@ -137,4 +138,11 @@ TEST_F(RetourWeekTest, ClosingTheRegionListWithoutAChoiceLoadsTheRegionShown) {
     EXPECT_EQ(dlg->Messages().size(), 1);
     EXPECT_EQ(w.grdRetour->Cells(4, 4), "1");
   }
+}
+
+// The program's week start and the rules' week are the same week.
+TEST(RetourWeek, TheWeekStartOfAnyDayIsTheSaturdayOfTheRulesWeek) {
+  const trade::Week week{QDate(2005, 3, 5)};
+  ASSERT_EQ(WeekStart(QDate(2005, 3, 11)), week.saturday);
+  EXPECT_EQ(WeekStart(QDate(2026, 1, 2)), QDate(2025, 12, 27));
 }

@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
   // Three rows down, one title along; a cell typed wrong further on.
   w->grdDisto->setFocus();
   w->grdDisto->FocusCell(5, 9);
-  w->grdDisto->SetCells(8, 12, "2.5");
-  w->grdDisto->SetCells(10, 4, "123456789");  // wider than its column: marks, not cut digits
+  w->SetCellText(8, 12, "2.5");
+  w->SetCellText(10, 4, "123456789");  // wider than its column: marks, not cut digits
   w->grdDisto->FocusCell(4, 6);
   Settle(400);
   const QImage img = screen ? QGuiApplication::primaryScreen()->grabWindow(0).toImage() : w->grab().toImage();

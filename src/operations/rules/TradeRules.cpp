@@ -105,13 +105,44 @@ DayTakingsWriter::DayTakingsWriter(TTable& disto, const QString& dataPath, const
     : disto_(disto), day_(day), stored_(ReadDayQuantities(dataPath, day)), rebates_(ReadRebates(dataPath)) {}
 
 void DayTakingsWriter::Store(const QString& client, const QString& title, int qte, const TitlePrice* price) {
-  const auto it = stored_.constFind(TakingKey(client, title));
-  if (it != stored_.constEnd()) {
-    if (it.value() != qte) StoreTaking(disto_, day_, client, title, qte);
+  const QString key = TakingKey(client, title);
+  const auto it = stored_.find(key);
+  if (it != stored_.end()) {
+    if (it.value() != qte) {
+      StoreTaking(disto_, day_, client, title, qte);
+      it.value() = qte;
+    }
     return;
   }
   AppendTaking(disto_, day_, client, title, qte,
                price ? NetPrice(price->prix, price->period, rebates_.value(client)) : Currency());
+  stored_.insert(key, qte);
+}
+
+TakingStore::TakingStore(TTable& disto, const QString& dataPath, const QDate& day)
+    : disto_(disto), dataPath_(dataPath), day_(day) {}
+
+TakingStore::TakingStore(TTable& disto, const QString& dataPath, const QDate& day, Pass)
+    : disto_(disto), dataPath_(dataPath), day_(day) {
+  pass_.emplace(disto, dataPath, day);
+}
+
+bool TakingStore::Has(const QString& client, const QString& title) {
+  if (pass_) return pass_->Has(client, title);
+  return disto_.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day_, client, title});
+}
+
+bool TakingStore::Store(const QString& client, const QString& title, int qte, const TitlePrice* newRow) {
+  if (client.isEmpty() || title.isEmpty()) return false;  // never a row without its keys
+  if (pass_) {
+    if (!newRow && !pass_->Has(client, title)) return false;
+    pass_->Store(client, title, qte, newRow);
+    return true;
+  }
+  if (!newRow) return StoreTaking(disto_, day_, client, title, qte);
+  return StoreTaking(disto_, day_, client, title, qte, [&] {
+    return NetPrice(newRow->prix, newRow->period, ReadRebates(dataPath_, {}, client).value(client));
+  });
 }
 
 QHash<QString, WeekTaking> ReadWeekTakings(const QString& dataPath, const Week& week, const QString& region,

@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <optional>
 
 #include "platform/sys/Formats.h"
 
@@ -69,12 +70,38 @@ class DayTakingsWriter {
   DayTakingsWriter(TTable& disto, const QString& dataPath, const QDate& day);
   // A title without a price (gone from the titles) gets a new row at price 0.
   void Store(const QString& client, const QString& title, int qte, const TitlePrice* price);
+  // Whether the day has the row, as read at the start and written since.
+  bool Has(const QString& client, const QString& title) const { return stored_.contains(TakingKey(client, title)); }
 
  private:
   TTable& disto_;
   QDate day_;
   QHash<QString, int> stored_;
   QHash<QString, Rebates> rebates_;
+};
+
+// The one way a quantity reaches the row of (day, client, title), whoever writes it: a cell left,
+// a save, an import, a zeroing, the per-client passes. The row's quantity is set and nothing else
+// of it changes; without a row, one is appended at the client's net price when the title's price
+// is given, else nothing is written.
+class TakingStore {
+ public:
+  // Cell by cell: each store locates its row.
+  TakingStore(TTable& disto, const QString& dataPath, const QDate& day);
+  // A pass over many cells of the day: its rows and the clients' rebates are read once, here, and
+  // a quantity already stored as it is writes nothing.
+  struct Pass {};
+  TakingStore(TTable& disto, const QString& dataPath, const QDate& day, Pass);
+
+  // True when the day's row holds the quantity afterwards.
+  bool Store(const QString& client, const QString& title, int qte, const TitlePrice* newRow = nullptr);
+  bool Has(const QString& client, const QString& title);
+
+ private:
+  TTable& disto_;
+  QString dataPath_;
+  QDate day_;
+  std::optional<DayTakingsWriter> pass_;
 };
 
 // A client's takings of a title over a week.

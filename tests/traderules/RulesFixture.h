@@ -1,0 +1,23 @@
+// A data folder with the two tables the daily rules read and write, the clients and the takings
+// of the takings windows' tests: three clients in two regions, two days of March 2005.
+#pragma once
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include "platform/db/Table.h"
+#include "support/TestSupport.h"
+
+class TakingsTest : public ::testing::Test {
+ protected:
+  TakingsTest();
+
+  // A taking of a day ("DD/MM/YYYY").
+  void AddTaking(const QString& day, const QString& client, const QString& title, int qte, double pu = 1.0);
+  // "client|title|qte|pu" of a day's takings in key order.
+  QStringList Day(const QString& day) const;
+
+  TempDir dir;
+  const QString DataPath = dir.Path();
+};
