@@ -1037,6 +1037,8 @@ void TfrmDisto1::mnCopyColClick() {
   grdDisto->Invalidate();
   Modified = true;
   UpdateButtons();
+  // The editor closed under the dialog handed the focus on; the operator goes on typing.
+  grdDisto->setFocus();
   Pump();
 }
 

@@ -248,7 +248,6 @@ TEST_F(TakingsTest, AWrongTextCopiedOntoAnotherColumnIsPaintedTotalledAndRefused
   EXPECT_EQ(w.grdTot->Cells(3, 0), "5");
   // The save stops on the typed cell, then on its copy once the first is corrected.
   Activate(&w);
-  w.grdDisto->setFocus();
   dlg->Clear();
   Press(Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(dlg->Messages(), QStringList{"La quantité prise doit être numérique!"});
