@@ -26,7 +26,7 @@
 #include "platform/db/Transaction.h"
 
 #include "BenchData.h"
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 
 using namespace bench;
 

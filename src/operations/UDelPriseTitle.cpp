@@ -5,7 +5,7 @@
 
 #include "controls/Gradient.h"
 #include "operations/UGetDay.h"
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 #include "platform/db/Table.h"
 #include "platform/db/Transaction.h"
 #include "platform/ui/Cursor.h"

@@ -9,7 +9,7 @@
 
 #include "operations/OpsCommon.h"
 #include "operations/Quantity.h"
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 #include "operations/UGetDay.h"
 #include "platform/db/Query.h"
 #include "platform/db/Transaction.h"

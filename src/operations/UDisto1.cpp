@@ -18,7 +18,7 @@
 #include "operations/UCopyCol.h"
 #include "operations/UDelPriseTitle.h"
 #include "operations/UGetDay.h"
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 #include "platform/db/Transaction.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Cursor.h"

@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "operations/Quantity.h"
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "platform/sys/Formats.h"

@@ -13,7 +13,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "platform/sys/Formats.h"

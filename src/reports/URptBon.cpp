@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 #include "platform/db/Transaction.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"

@@ -6,7 +6,7 @@
 
 #include "WeeklyFixture.h"
 #include "operations/URetour.h"
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 #include "platform/ui/Dialogs.h"
 #include "shell/global.h"
 

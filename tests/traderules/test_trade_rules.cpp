@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "RulesFixture.h"
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 
 namespace {
 Currency C(double v) { return Currency::FromDouble(v); }

@@ -1,4 +1,4 @@
-#include "operations/rules/TradeRules.h"
+#include "rules/TradeRules.h"
 
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
