@@ -1,0 +1,192 @@
+// What a string grid has in view: scrolling by whole cells, cell geometry, repainting.
+#include "platform/ui/Grids.h"
+
+#include <algorithm>
+
+// ---- scrolling ----
+
+void TStringGrid::SetTopLeft(int left, int top) {
+  left = std::clamp(left, fixedCols_, std::max(fixedCols_, cols_ - 1));
+  top = std::clamp(top, fixedRows_, std::max(fixedRows_, rows_ - 1));
+  if (left == leftCol_ && top == topRow_) return;
+  const int oldLeft = leftCol_, oldTop = topRow_;
+  leftCol_ = left;
+  topRow_ = top;
+  UpdateScrollBars();
+  PlaceEditor();
+  if (!ScrollView(oldLeft, oldTop)) Invalidate();
+  if (OnTopLeftChanged) OnTopLeftChanged(this);
+}
+
+// Moves what is on screen by the rows or columns scrolled, so that only the cells coming into view
+// are painted; false when the whole view must be painted again.
+bool TStringGrid::ScrollView(int oldLeft, int oldTop) {
+  if (updateCount_ > 0 || !isVisible() || (oldLeft != leftCol_ && oldTop != topRow_)) return false;
+  const int vw = viewport()->width(), vh = viewport()->height();
+  if (oldTop != topRow_) {
+    int dy = 0;
+    for (int i = std::min(oldTop, topRow_); i < std::max(oldTop, topRow_); ++i) dy += RowExtent(i);
+    const QRect area(0, FixedHeight(), vw, vh - FixedHeight());
+    if (dy >= area.height()) return false;
+    viewport()->scroll(0, topRow_ > oldTop ? -dy : dy, area);
+  } else {
+    int dx = 0;
+    for (int i = std::min(oldLeft, leftCol_); i < std::max(oldLeft, leftCol_); ++i) dx += ColExtent(i);
+    const QRect area(FixedWidth(), 0, vw - FixedWidth(), vh);
+    if (dx >= area.width()) return false;
+    viewport()->scroll(leftCol_ > oldLeft ? -dx : dx, 0, area);
+  }
+  return true;
+}
+
+void TStringGrid::SetTopRow(int r) { SetTopLeft(leftCol_, r); }
+void TStringGrid::SetLeftCol(int c) { SetTopLeft(c, topRow_); }
+
+int TStringGrid::VisibleRowCount() const {
+  const int avail = viewport()->height() - FixedHeight();
+  int used = 0, n = 0;
+  for (int r = topRow_; r < rows_; ++r) {
+    used += RowExtent(r);
+    if (used > avail) break;
+    ++n;
+  }
+  return n;
+}
+
+int TStringGrid::VisibleColCount() const {
+  const int avail = viewport()->width() - FixedWidth();
+  int used = 0, n = 0;
+  for (int c = leftCol_; c < cols_; ++c) {
+    used += ColExtent(c);
+    if (used > avail) break;
+    ++n;
+  }
+  return n;
+}
+
+void TStringGrid::ScrollInView(int c, int r) {
+  int left = leftCol_, top = topRow_;
+  if (c >= fixedCols_) {
+    if (c < left) left = c;
+    else {
+      const int avail = viewport()->width() - FixedWidth();
+      int used = 0;
+      for (int i = left; i <= c; ++i) used += ColExtent(i);
+      while (used > avail && left < c) used -= ColExtent(left++);
+    }
+  }
+  if (r >= fixedRows_) {
+    if (r < top) top = r;
+    else {
+      const int avail = viewport()->height() - FixedHeight();
+      int used = 0;
+      for (int i = top; i <= r; ++i) used += RowExtent(i);
+      while (used > avail && top < r) used -= RowExtent(top++);
+    }
+  }
+  SetTopLeft(left, top);
+}
+
+// ---- geometry ----
+
+QRect TStringGrid::CellRect(int c, int r) const {
+  if (c < 0 || r < 0 || c >= cols_ || r >= rows_) return QRect();
+  if (c >= fixedCols_ && c < leftCol_) return QRect();
+  if (r >= fixedRows_ && r < topRow_) return QRect();
+  int x = 0;
+  if (c < fixedCols_) {
+    for (int i = 0; i < c; ++i) x += ColExtent(i);
+  } else {
+    x = FixedWidth();
+    for (int i = leftCol_; i < c; ++i) {
+      x += ColExtent(i);
+      if (x > viewport()->width()) return QRect();
+    }
+  }
+  int y = 0;
+  if (r < fixedRows_) {
+    for (int i = 0; i < r; ++i) y += RowExtent(i);
+  } else {
+    y = FixedHeight();
+    for (int i = topRow_; i < r; ++i) {
+      y += RowExtent(i);
+      if (y > viewport()->height()) return QRect();
+    }
+  }
+  return QRect(x, y, colWidths_[c], rowHeights_[r]);
+}
+
+void TStringGrid::MouseToCell(int x, int y, int& c, int& r) const {
+  c = r = -1;
+  int pos = 0;
+  for (int i = 0; i < fixedCols_ && c < 0; ++i) {
+    const int e = ColExtent(i);
+    if (x >= pos && x < pos + e) c = i;
+    pos += e;
+  }
+  for (int i = leftCol_; i < cols_ && c < 0 && pos <= x; ++i) {
+    const int e = ColExtent(i);
+    if (x >= pos && x < pos + e) c = i;
+    pos += e;
+  }
+  pos = 0;
+  for (int i = 0; i < fixedRows_ && r < 0; ++i) {
+    const int e = RowExtent(i);
+    if (y >= pos && y < pos + e) r = i;
+    pos += e;
+  }
+  for (int i = topRow_; i < rows_ && r < 0 && pos <= y; ++i) {
+    const int e = RowExtent(i);
+    if (y >= pos && y < pos + e) r = i;
+    pos += e;
+  }
+  if (c < 0 || r < 0) c = r = -1;
+}
+
+void TStringGrid::Invalidate() {
+  if (updateCount_ == 0) viewport()->update();
+}
+
+void TStringGrid::InvalidateCell(int c, int r) {
+  if (updateCount_ > 0) return;
+  const QRect rc = CellRect(c, r);
+  if (!rc.isEmpty()) viewport()->update(rc.adjusted(-1, -1, lineWidth_ + 1, lineWidth_ + 1));
+}
+
+void TStringGrid::InvalidateRange(const TGridRect& s) {
+  if (updateCount_ > 0) return;
+  QRect area;
+  // Only the part in view (a large selection need not be walked cell by cell).
+  const int top = std::max(s.Top, s.Top >= fixedRows_ ? topRow_ : s.Top);
+  const int bottom = std::min(s.Bottom, topRow_ + VisibleRowCount() + 1);
+  const int left = std::max(s.Left, s.Left >= fixedCols_ ? leftCol_ : s.Left);
+  const int right = std::min(s.Right, leftCol_ + VisibleColCount() + 1);
+  for (int r = top; r <= bottom; ++r)
+    for (int c = left; c <= right; ++c) {
+      const QRect rc = CellRect(c, r);
+      if (!rc.isEmpty()) area |= rc;
+    }
+  if (!area.isEmpty()) viewport()->update(area.adjusted(-1, -1, lineWidth_ + 1, lineWidth_ + 1));
+}
+
+void TStringGrid::InvalidateRow(int r) {
+  if (updateCount_ > 0 || r < 0 || r >= rows_ || rowHeights_[r] <= 0) return;
+  if (r >= fixedRows_ && r < topRow_) return;
+  int y = 0;
+  if (r < fixedRows_) {
+    for (int i = 0; i < r; ++i) y += RowExtent(i);
+  } else {
+    y = FixedHeight();
+    for (int i = topRow_; i < r && y <= viewport()->height(); ++i) y += RowExtent(i);
+  }
+  if (y > viewport()->height()) return;
+  viewport()->update(QRect(0, y - 1, viewport()->width(), rowHeights_[r] + lineWidth_ + 2));
+}
+
+void TStringGrid::EndUpdate() {
+  if (updateCount_ > 0 && --updateCount_ == 0) {
+    UpdateScrollBars();
+    PlaceEditor();
+    viewport()->update();
+  }
+}
