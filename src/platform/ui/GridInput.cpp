@@ -10,8 +10,6 @@
 
 // ---- editor ----
 
-bool TStringGrid::EditorMode() const { return editorOpen_; }
-
 void TStringGrid::SetEditorMode(bool on) {
   if (on) ShowEditor();
   else HideEditor();
@@ -20,25 +18,15 @@ void TStringGrid::SetEditorMode(bool on) {
 void TStringGrid::ShowEditor(const QString* initial) {
   if (!(options_ & goEditing) || (options_ & goRowSelect) || IsFixed(col_, row_)) return;
   ScrollInView(col_, row_);
-  editorOpen_ = true;
   editStartText_ = Cells(col_, row_);
-  editor_->Begin(font(), editStartText_, initial);
-  PlaceEditor();
-  editor_->Reveal();
-  if (initial) EditorTextEdited(*initial);
+  OpenEditor(editStartText_, initial);
 }
 
 void TStringGrid::HideEditor() {
-  if (!editorOpen_) return;
-  editorOpen_ = false;
-  if (editor_->End()) setFocus();
-  InvalidateCell(col_, row_);
+  if (CloseEditor()) InvalidateCell(col_, row_);
 }
 
-void TStringGrid::PlaceEditor() {
-  if (!editorOpen_) return;
-  editor_->PlaceOver(CellRect(col_, row_));
-}
+QRect TStringGrid::EditorCell() const { return CellRect(col_, row_); }
 
 void TStringGrid::EditorTextEdited(const QString& text) {
   if (!editorOpen_) return;
@@ -93,8 +81,7 @@ bool TStringGrid::Navigate(int key, Qt::KeyboardModifiers mods) {
   return true;
 }
 
-// One key press, from the grid or from its editor; true when consumed.
-bool TStringGrid::HandleKeyPress(QKeyEvent* e, bool fromEditor) {
+bool TStringGrid::HandleKey(QKeyEvent* e, bool fromEditor) {
   int key = e->key();
   if (OnKeyDown) {
     GuardEvent([&] { OnKeyDown(this, key, e->modifiers()); });
@@ -157,10 +144,6 @@ bool TStringGrid::HandleKeyPress(QKeyEvent* e, bool fromEditor) {
   return false;
 }
 
-void TStringGrid::keyPressEvent(QKeyEvent* e) {
-  if (!HandleKeyPress(e, false)) QAbstractScrollArea::keyPressEvent(e);
-}
-
 void TStringGrid::keyReleaseEvent(QKeyEvent* e) {
   if (e->isAutoRepeat()) return;
   int key = e->key();
@@ -176,7 +159,7 @@ bool TStringGrid::eventFilter(QObject* o, QEvent* e) {
   if (o == editor_) {
     if (e->type() == QEvent::KeyPress) {
       auto* ke = static_cast<QKeyEvent*>(e);
-      if (HandleKeyPress(ke, true)) return true;
+      if (HandleKey(ke, true)) return true;
     } else if (e->type() == QEvent::KeyRelease) {
       auto* ke = static_cast<QKeyEvent*>(e);
       if (!ke->isAutoRepeat()) {

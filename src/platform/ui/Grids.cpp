@@ -3,18 +3,10 @@
 #include <QScrollBar>
 #include <algorithm>
 
-TStringGrid::TStringGrid(QWidget* parent) : QAbstractScrollArea(parent) {
-  color_ = StdColors::Window();
-  fixedColor_ = StdColors::BtnFace();
-  fontColor_ = StdColors::WindowText();
-  setFocusPolicy(Qt::StrongFocus);
-  viewport()->setMouseTracking(true);
-  setFrameShape(QFrame::Box);
-  setLineWidth(1);
+TStringGrid::TStringGrid(QWidget* parent) : TCustomGrid(parent) {
   colWidths_.assign(cols_, defColWidth_);
   rowHeights_.assign(rows_, defRowHeight_);
   cells_.assign(size_t(cols_) * rows_, QString());
-  editor_ = new TInplaceEdit(this, [this](const QString& t) { EditorTextEdited(t); });
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
     if (!updatingScroll_) SetTopLeft(leftCol_, fixedRows_ + v);
   });
