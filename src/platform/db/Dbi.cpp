@@ -279,6 +279,10 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
     out = ToStorage(to, n);
     return true;
   };
+  auto notA = [&](const char* what) {
+    why = QString("texte « %1 » qui n'est pas %2").arg(v.toString(), QString::fromUtf8(what));
+    return false;
+  };
   switch (to.iFldType) {
     case fldZSTRING: {
       QString s;
@@ -308,10 +312,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       }
       if (from.iFldType == fldZSTRING) {
         auto n = TryStrToInt(v.toString());
-        if (!n) {
-          why = QString("texte « %1 » qui n'est pas un nombre").arg(v.toString());
-          return false;
-        }
+        if (!n) return notA("un nombre");
         return intRange(*n);
       }
       break;
@@ -319,10 +320,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
     case fldFLOAT: {
       if (from.iFldType == fldZSTRING) {
         auto d = TryStrToFloat(v.toString());
-        if (!d) {
-          why = QString("texte « %1 » qui n'est pas un nombre").arg(v.toString());
-          return false;
-        }
+        if (!d) return notA("un nombre");
         out = ToStorage(to, *d);
       } else if (from.iFldType == fldDATE) {
         break;
@@ -343,10 +341,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       }
       if (from.iFldType == fldZSTRING) {
         auto d = TryStrToDate(v.toString());
-        if (!d) {
-          why = QString("texte « %1 » qui n'est pas une date").arg(v.toString());
-          return false;
-        }
+        if (!d) return notA("une date");
         out = ToStorage(to, *d);
         return true;
       }
@@ -361,8 +356,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
         const QString s = v.toString().trimmed().toUpper();
         if (s == "TRUE" || s == "T" || s == "1") { out = qlonglong(1); return true; }
         if (s == "FALSE" || s == "F" || s == "0") { out = qlonglong(0); return true; }
-        why = QString("texte « %1 » qui n'est pas une valeur logique").arg(v.toString());
-        return false;
+        return notA("une valeur logique");
       }
       break;
     }
