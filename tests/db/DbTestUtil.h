@@ -20,26 +20,11 @@ inline int CodeOf(const std::function<void()>& fn) {
 }
 
 inline FLDDesc Fld(const QString& name, uint16_t type, int16_t units1 = 1, uint16_t sub = fldstNONE) {
-  FLDDesc f;
-  f.szName = name;
-  f.iFldType = type;
-  f.iSubType = sub;
-  f.iUnits1 = units1;
-  f.op = CrtOp::Add;
-  return f;
+  return FieldToAdd(name, type, units1, sub);
 }
 
 inline IDXDesc Idx(const QString& name, std::vector<uint16_t> keys, bool primary, bool caseIns = false) {
-  IDXDesc x;
-  x.szName = name;
-  x.aiKeyFld = keys;
-  x.iFldsInKey = uint16_t(keys.size());
-  x.bPrimary = primary;
-  x.bUnique = primary;
-  x.bCaseInsensitive = caseIns;
-  x.bMaintained = true;
-  x.op = CrtOp::Add;
-  return x;
+  return IndexToAdd(name, std::move(keys), primary, caseIns);
 }
 
 // CLIENT.DB as the application's schema gives it.
