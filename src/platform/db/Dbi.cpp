@@ -365,6 +365,23 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
   return false;
 }
 
+// A described field as the table's header keeps it: numbered where it stands, nothing pending.
+FLDDesc KeptField(const FLDDesc& d, size_t position) {
+  FLDDesc f = d;
+  f.iFldNum = uint16_t(position + 1);
+  f.op = CrtOp::None;
+  f.bReadOnly = false;
+  return f;
+}
+
+// A described index as the table's header keeps it: the key cut to the fields it counts.
+IndexMeta KeptIndex(const IDXDesc& d) {
+  IndexMeta x;
+  x.desc = d;
+  if (d.iFldsInKey > 0 && d.iFldsInKey < d.aiKeyFld.size()) x.desc.aiKeyFld.resize(d.iFldsInKey);
+  return x;
+}
+
 bool SameIndex(const IDXDesc& a, const IDXDesc& b) {
   if (a.bPrimary || b.bPrimary) return a.bPrimary && b.bPrimary;
   return a.szName.compare(b.szName, Qt::CaseInsensitive) == 0;
@@ -495,21 +512,12 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
     meta.stamp = NewStamp();
     meta.type = desc.eType == TableType::Default ? TableType::Paradox : desc.eType;
     for (const FLDDesc& d : desc.fields) {
-      if (d.op == CrtOp::Drop) continue;
-      FLDDesc f = d;
-      f.iFldNum = uint16_t(meta.fields.size() + 1);
-      f.op = CrtOp::None;
-      f.bReadOnly = false;
-      if (f.iFldType != fldZSTRING) f.iUnits1 = d.iUnits1;
-      meta.fields.push_back(f);
+      if (d.op != CrtOp::Drop) meta.fields.push_back(KeptField(d, meta.fields.size()));
     }
     for (const IDXDesc& d : desc.indexes) {
       if (d.op == CrtOp::Drop) continue;
-      IndexMeta x;
-      x.desc = d;
-      if (d.iFldsInKey > 0 && d.iFldsInKey < d.aiKeyFld.size()) x.desc.aiKeyFld.resize(d.iFldsInKey);
       if (d.iFldsInKey > d.aiKeyFld.size()) Raise(DBIERR_INVALIDPARAM, "an index lists fewer key fields than it counts");
-      meta.indexes.push_back(x);
+      meta.indexes.push_back(KeptIndex(d));
     }
     // The primary index comes first, as the engine numbers indexes.
     std::stable_partition(meta.indexes.begin(), meta.indexes.end(), [](const IndexMeta& x) { return x.desc.bPrimary; });
@@ -561,10 +569,7 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
     } else {
       for (const FLDDesc& d : desc.fields) {
         if (d.op == CrtOp::Drop) continue;
-        FLDDesc f = d;
-        f.iFldNum = uint16_t(meta.fields.size() + 1);
-        f.op = CrtOp::None;
-        f.bReadOnly = false;
+        const FLDDesc f = KeptField(d, meta.fields.size());
         int src = -1;
         if (d.op != CrtOp::Add && d.iFldNum > 0) {
           if (d.iFldNum > old.fields.size())
@@ -587,10 +592,7 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
         match = d.iIndexId - 1;
       if (match >= 0) handled[match] = true;
       if (d.op == CrtOp::Drop) continue;
-      IndexMeta x;
-      x.desc = d;
-      if (d.iFldsInKey > 0 && d.iFldsInKey < d.aiKeyFld.size()) x.desc.aiKeyFld.resize(d.iFldsInKey);
-      meta.indexes.push_back(x);
+      meta.indexes.push_back(KeptIndex(d));
     }
     for (size_t i = 0; i < old.indexes.size(); ++i) {
       if (handled[i]) continue;
