@@ -1,5 +1,7 @@
 // Helpers of the engine's tests: schema tables as the application describes them, raw SQL on a file.
 #pragma once
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <functional>
 #include <QStringList>
@@ -40,6 +42,15 @@ inline CRTblDesc ClientDesc(int nomWidth = 40) {
   return d;
 }
 
+// A table keyed on an auto-increment N, with a text S.
+inline CRTblDesc AutoDesc(const QString& name = "AUTO.DB", int16_t textWidth = 8) {
+  CRTblDesc d;
+  d.szTblName = name;
+  d.fields = {Fld("N", fldINT32, 1, fldstAUTOINC), Fld("S", fldZSTRING, textWidth)};
+  d.indexes = {Idx("", {1}, true)};
+  return d;
+}
+
 inline CRTblDesc DistoDesc() {
   CRTblDesc d;
   d.szTblName = "Disto.DB";
@@ -77,6 +88,15 @@ inline QStringList RawSql(const QString& path, const QString& sql) {
 }
 
 // Readable lists in test failures (texts: support/TestSupport.h).
+// How many descriptors this process holds open on the file.
+inline int OpenHandles(const QString& path) {
+  int n = 0;
+  const QString target = QFileInfo(path).canonicalFilePath();
+  for (const QString& fd : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+    if (QFileInfo("/proc/self/fd/" + fd).symLinkTarget() == target) n++;
+  return n;
+}
+
 inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(", ").toStdString() << ']'; }
 
 // Every data table of the application (all Paradox, in the data folder).
