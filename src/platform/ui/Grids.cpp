@@ -20,6 +20,21 @@ TStringGrid::~TStringGrid() = default;
 
 // ---- sizes ----
 
+// Columns and rows follow the same rules, one axis at a time: after the axis took `count` cells,
+// its fixed cells, the current and anchor cells and the first cell in view stay within it.
+static void FitAxis(int count, int& fixed, int& cur, int& anchor, int& first) {
+  if (fixed >= count) fixed = count - 1 < 0 ? 0 : count - 1;
+  if (cur >= count) cur = anchor = count - 1;
+  if (anchor >= count) anchor = cur;
+  if (first >= count) first = std::max(fixed, count - 1);
+}
+
+// ...and after it took `fixed` fixed cells, the current cell and the first in view are past them.
+static void KeepPastFixed(int fixed, int& cur, int& anchor, int& first) {
+  if (cur < fixed) cur = anchor = fixed;
+  if (first < fixed) first = fixed;
+}
+
 void TStringGrid::ResizeStorage(int cols, int rows) {
   if (cols == cols_ && rows == rows_) return;
   std::vector<QString> cells(size_t(cols) * rows);
@@ -38,10 +53,7 @@ void TStringGrid::SetColCount(int n) {
   if (n == cols_) return;
   HideEditor();
   ResizeStorage(n, rows_);
-  if (fixedCols_ >= cols_) fixedCols_ = cols_ - 1 < 0 ? 0 : cols_ - 1;
-  if (col_ >= cols_) col_ = anchorCol_ = cols_ - 1;
-  if (anchorCol_ >= cols_) anchorCol_ = col_;
-  if (leftCol_ >= cols_) leftCol_ = std::max(fixedCols_, cols_ - 1);
+  FitAxis(cols_, fixedCols_, col_, anchorCol_, leftCol_);
   UpdateScrollBars();
   Invalidate();
 }
@@ -51,10 +63,7 @@ void TStringGrid::SetRowCount(int n) {
   if (n == rows_) return;
   HideEditor();
   ResizeStorage(cols_, n);
-  if (fixedRows_ >= rows_) fixedRows_ = rows_ - 1 < 0 ? 0 : rows_ - 1;
-  if (row_ >= rows_) row_ = anchorRow_ = rows_ - 1;
-  if (anchorRow_ >= rows_) anchorRow_ = row_;
-  if (topRow_ >= rows_) topRow_ = std::max(fixedRows_, rows_ - 1);
+  FitAxis(rows_, fixedRows_, row_, anchorRow_, topRow_);
   UpdateScrollBars();
   Invalidate();
 }
@@ -62,8 +71,7 @@ void TStringGrid::SetRowCount(int n) {
 void TStringGrid::SetFixedCols(int n) {
   n = std::clamp(n, 0, cols_ - 1);
   fixedCols_ = n;
-  if (col_ < n) col_ = anchorCol_ = n;
-  if (leftCol_ < n) leftCol_ = n;
+  KeepPastFixed(n, col_, anchorCol_, leftCol_);
   UpdateScrollBars();
   Invalidate();
 }
@@ -71,8 +79,7 @@ void TStringGrid::SetFixedCols(int n) {
 void TStringGrid::SetFixedRows(int n) {
   n = std::clamp(n, 0, rows_ - 1);
   fixedRows_ = n;
-  if (row_ < n) row_ = anchorRow_ = n;
-  if (topRow_ < n) topRow_ = n;
+  KeepPastFixed(n, row_, anchorRow_, topRow_);
   UpdateScrollBars();
   Invalidate();
 }
