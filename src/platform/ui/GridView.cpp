@@ -3,7 +3,57 @@
 
 #include <algorithm>
 
+// Columns and rows scroll alike: these take one axis, `avail` the pixels past its fixed cells and
+// `extent` the extent of a cell.
+namespace {
+
+// How many cells from `first` on fit whole.
+template <class Extent>
+int CellsThatFit(int first, int count, int avail, Extent extent) {
+  int used = 0, n = 0;
+  for (int i = first; i < count; ++i) {
+    used += extent(i);
+    if (used > avail) break;
+    ++n;
+  }
+  return n;
+}
+
+// The largest first scrolled cell that still fills the view up to the last cell.
+template <class Extent>
+int LastFirstCell(int fixed, int count, int avail, Extent extent) {
+  int used = 0, i = count - 1;
+  while (i >= fixed) {
+    const int e = extent(i);
+    if (used + e > avail && used > 0) break;
+    used += e;
+    --i;
+  }
+  return std::max(fixed, std::min(i + 1, count - 1));
+}
+
+// The first scrolled cell that brings `cell` whole into view, moving as little as it can.
+template <class Extent>
+int FirstShowing(int first, int fixed, int cell, int avail, Extent extent) {
+  if (cell < fixed) return first;
+  if (cell < first) return cell;
+  int used = 0;
+  for (int i = first; i <= cell; ++i) used += extent(i);
+  while (used > avail && first < cell) used -= extent(first++);
+  return first;
+}
+
+}  // namespace
+
 // ---- scrolling ----
+
+int TStringGrid::MaxTopRow() const {
+  return LastFirstCell(fixedRows_, rows_, viewport()->height() - FixedHeight(), [this](int r) { return RowExtent(r); });
+}
+
+int TStringGrid::MaxLeftCol() const {
+  return LastFirstCell(fixedCols_, cols_, viewport()->width() - FixedWidth(), [this](int c) { return ColExtent(c); });
+}
 
 void TStringGrid::SetTopLeft(int left, int top) {
   left = std::clamp(left, fixedCols_, std::max(fixedCols_, cols_ - 1));
@@ -43,47 +93,18 @@ void TStringGrid::SetTopRow(int r) { SetTopLeft(leftCol_, r); }
 void TStringGrid::SetLeftCol(int c) { SetTopLeft(c, topRow_); }
 
 int TStringGrid::VisibleRowCount() const {
-  const int avail = viewport()->height() - FixedHeight();
-  int used = 0, n = 0;
-  for (int r = topRow_; r < rows_; ++r) {
-    used += RowExtent(r);
-    if (used > avail) break;
-    ++n;
-  }
-  return n;
+  return CellsThatFit(topRow_, rows_, viewport()->height() - FixedHeight(), [this](int r) { return RowExtent(r); });
 }
 
 int TStringGrid::VisibleColCount() const {
-  const int avail = viewport()->width() - FixedWidth();
-  int used = 0, n = 0;
-  for (int c = leftCol_; c < cols_; ++c) {
-    used += ColExtent(c);
-    if (used > avail) break;
-    ++n;
-  }
-  return n;
+  return CellsThatFit(leftCol_, cols_, viewport()->width() - FixedWidth(), [this](int c) { return ColExtent(c); });
 }
 
 void TStringGrid::ScrollInView(int c, int r) {
-  int left = leftCol_, top = topRow_;
-  if (c >= fixedCols_) {
-    if (c < left) left = c;
-    else {
-      const int avail = viewport()->width() - FixedWidth();
-      int used = 0;
-      for (int i = left; i <= c; ++i) used += ColExtent(i);
-      while (used > avail && left < c) used -= ColExtent(left++);
-    }
-  }
-  if (r >= fixedRows_) {
-    if (r < top) top = r;
-    else {
-      const int avail = viewport()->height() - FixedHeight();
-      int used = 0;
-      for (int i = top; i <= r; ++i) used += RowExtent(i);
-      while (used > avail && top < r) used -= RowExtent(top++);
-    }
-  }
+  const int left =
+      FirstShowing(leftCol_, fixedCols_, c, viewport()->width() - FixedWidth(), [this](int i) { return ColExtent(i); });
+  const int top =
+      FirstShowing(topRow_, fixedRows_, r, viewport()->height() - FixedHeight(), [this](int i) { return RowExtent(i); });
   SetTopLeft(left, top);
 }
 

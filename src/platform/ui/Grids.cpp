@@ -146,31 +146,6 @@ int TStringGrid::FixedHeight() const {
   return h;
 }
 
-// The largest top row that still fills the view down to the last row.
-int TStringGrid::MaxTopRow() const {
-  const int avail = viewport()->height() - FixedHeight();
-  int used = 0, r = rows_ - 1;
-  while (r >= fixedRows_) {
-    const int e = RowExtent(r);
-    if (used + e > avail && used > 0) break;
-    used += e;
-    --r;
-  }
-  return std::max(fixedRows_, std::min(r + 1, rows_ - 1));
-}
-
-int TStringGrid::MaxLeftCol() const {
-  const int avail = viewport()->width() - FixedWidth();
-  int used = 0, c = cols_ - 1;
-  while (c >= fixedCols_) {
-    const int e = ColExtent(c);
-    if (used + e > avail && used > 0) break;
-    used += e;
-    --c;
-  }
-  return std::max(fixedCols_, std::min(c + 1, cols_ - 1));
-}
-
 void TStringGrid::UpdateScrollBars() {
   updatingScroll_ = true;
   const bool v = scrollBars_ == TScrollStyle::ssBoth || scrollBars_ == TScrollStyle::ssVertical;
