@@ -169,14 +169,7 @@ void TDBGrid::EditorTextEdited(const QString& text) {
     if (ds->State() == dsBrowse) ds->Edit();
     TField* f = shown[selCol_]->Field();
     if (!f) return;
-    try {
-      f->AsString = text;
-      editorPending_ = false;
-    } catch (const EAbort&) {
-      throw;
-    } catch (const Exception&) {
-      editorPending_ = true;  // a number still being typed; checked when the cell is left
-    }
+    editorPending_ = !StoreTyped(f, text);
   });
 }
 
