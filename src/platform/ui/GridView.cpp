@@ -43,6 +43,41 @@ int FirstShowing(int first, int fixed, int cell, int avail, Extent extent) {
   return first;
 }
 
+// Where cell i starts: after the cells before it, fixed ones first, then those scrolled into view
+// from `first` on. -1 when it is scrolled out: before `first`, or starting past `limit`.
+template <class Extent>
+int CellStart(int i, int fixed, int first, int limit, Extent extent) {
+  if (i >= fixed && i < first) return -1;
+  int p = 0;
+  if (i < fixed) {
+    for (int k = 0; k < i; ++k) p += extent(k);
+    return p;
+  }
+  for (int k = 0; k < fixed; ++k) p += extent(k);
+  for (int k = first; k < i; ++k) {
+    p += extent(k);
+    if (p > limit) return -1;
+  }
+  return p;
+}
+
+// The cell under pixel p: a fixed one, else one scrolled into view; -1 outside the cells.
+template <class Extent>
+int CellAt(int p, int fixed, int first, int count, Extent extent) {
+  int pos = 0;
+  for (int i = 0; i < fixed; ++i) {
+    const int e = extent(i);
+    if (p >= pos && p < pos + e) return i;
+    pos += e;
+  }
+  for (int i = first; i < count && pos <= p; ++i) {
+    const int e = extent(i);
+    if (p >= pos && p < pos + e) return i;
+    pos += e;
+  }
+  return -1;
+}
+
 }  // namespace
 
 // ---- scrolling ----
@@ -112,55 +147,15 @@ void TStringGrid::ScrollInView(int c, int r) {
 
 QRect TStringGrid::CellRect(int c, int r) const {
   if (c < 0 || r < 0 || c >= cols_ || r >= rows_) return QRect();
-  if (c >= fixedCols_ && c < leftCol_) return QRect();
-  if (r >= fixedRows_ && r < topRow_) return QRect();
-  int x = 0;
-  if (c < fixedCols_) {
-    for (int i = 0; i < c; ++i) x += ColExtent(i);
-  } else {
-    x = FixedWidth();
-    for (int i = leftCol_; i < c; ++i) {
-      x += ColExtent(i);
-      if (x > viewport()->width()) return QRect();
-    }
-  }
-  int y = 0;
-  if (r < fixedRows_) {
-    for (int i = 0; i < r; ++i) y += RowExtent(i);
-  } else {
-    y = FixedHeight();
-    for (int i = topRow_; i < r; ++i) {
-      y += RowExtent(i);
-      if (y > viewport()->height()) return QRect();
-    }
-  }
+  const int x = CellStart(c, fixedCols_, leftCol_, viewport()->width(), [this](int i) { return ColExtent(i); });
+  const int y = CellStart(r, fixedRows_, topRow_, viewport()->height(), [this](int i) { return RowExtent(i); });
+  if (x < 0 || y < 0) return QRect();
   return QRect(x, y, colWidths_[c], rowHeights_[r]);
 }
 
 void TStringGrid::MouseToCell(int x, int y, int& c, int& r) const {
-  c = r = -1;
-  int pos = 0;
-  for (int i = 0; i < fixedCols_ && c < 0; ++i) {
-    const int e = ColExtent(i);
-    if (x >= pos && x < pos + e) c = i;
-    pos += e;
-  }
-  for (int i = leftCol_; i < cols_ && c < 0 && pos <= x; ++i) {
-    const int e = ColExtent(i);
-    if (x >= pos && x < pos + e) c = i;
-    pos += e;
-  }
-  pos = 0;
-  for (int i = 0; i < fixedRows_ && r < 0; ++i) {
-    const int e = RowExtent(i);
-    if (y >= pos && y < pos + e) r = i;
-    pos += e;
-  }
-  for (int i = topRow_; i < rows_ && r < 0 && pos <= y; ++i) {
-    const int e = RowExtent(i);
-    if (y >= pos && y < pos + e) r = i;
-    pos += e;
-  }
+  c = CellAt(x, fixedCols_, leftCol_, cols_, [this](int i) { return ColExtent(i); });
+  r = CellAt(y, fixedRows_, topRow_, rows_, [this](int i) { return RowExtent(i); });
   if (c < 0 || r < 0) c = r = -1;
 }
 
