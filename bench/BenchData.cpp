@@ -24,24 +24,12 @@ namespace {
 // ---- schema ----
 
 FLDDesc Fld(const char* name, uint16_t type, int16_t units1 = 1, uint16_t sub = fldstNONE) {
-  FLDDesc f;
-  f.szName = name;
-  f.iFldType = type;
-  f.iSubType = sub;
-  f.iUnits1 = units1;
-  f.op = CrtOp::Add;
-  return f;
+  return FieldToAdd(name, type, units1, sub);
 }
 
+// Secondary indexes ignore case, as the application's do.
 IDXDesc Idx(const char* name, std::vector<uint16_t> keys, bool primary) {
-  IDXDesc x;
-  x.szName = name;
-  x.aiKeyFld = keys;
-  x.iFldsInKey = uint16_t(keys.size());
-  x.bPrimary = x.bUnique = primary;
-  x.bCaseInsensitive = !primary;
-  x.op = CrtOp::Add;
-  return x;
+  return IndexToAdd(name, std::move(keys), primary, !primary);
 }
 
 std::vector<CRTblDesc> Schema() {

@@ -9,6 +9,7 @@
 #include "controls/Gradient.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
+#include "platform/ui/Canvas.h"
 #include "platform/ui/Dialogs.h"
 #include "shell/global.h"
 
@@ -114,21 +115,7 @@ void SetBold(QWidget* w, bool bold) {
   w->setFont(f);
 }
 
-void SetColors(QWidget* w, const QColor& background, const QColor& text) {
-  QPalette pal = w->palette();
-  if (background.isValid()) {
-    pal.setColor(QPalette::Base, background);
-    pal.setColor(QPalette::Button, background);
-    pal.setColor(QPalette::Window, background);
-  }
-  if (text.isValid()) {
-    pal.setColor(QPalette::Text, text);
-    pal.setColor(QPalette::ButtonText, text);
-    pal.setColor(QPalette::WindowText, text);
-  }
-  w->setPalette(pal);
-  w->setAutoFillBackground(true);
-}
+void SetColors(QWidget* w, const QColor& background, const QColor& text) { SetWidgetColors(w, background, text); }
 
 void MakeUpperCase(QLineEdit* e) {
   QObject::connect(e, &QLineEdit::textEdited, e, [e](const QString& t) {

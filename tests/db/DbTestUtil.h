@@ -1,5 +1,7 @@
 // Helpers of the engine's tests: schema tables as the application describes them, raw SQL on a file.
 #pragma once
+#include <QDir>
+#include <QFileInfo>
 #include <QString>
 #include <functional>
 #include <QStringList>
@@ -20,26 +22,11 @@ inline int CodeOf(const std::function<void()>& fn) {
 }
 
 inline FLDDesc Fld(const QString& name, uint16_t type, int16_t units1 = 1, uint16_t sub = fldstNONE) {
-  FLDDesc f;
-  f.szName = name;
-  f.iFldType = type;
-  f.iSubType = sub;
-  f.iUnits1 = units1;
-  f.op = CrtOp::Add;
-  return f;
+  return FieldToAdd(name, type, units1, sub);
 }
 
 inline IDXDesc Idx(const QString& name, std::vector<uint16_t> keys, bool primary, bool caseIns = false) {
-  IDXDesc x;
-  x.szName = name;
-  x.aiKeyFld = keys;
-  x.iFldsInKey = uint16_t(keys.size());
-  x.bPrimary = primary;
-  x.bUnique = primary;
-  x.bCaseInsensitive = caseIns;
-  x.bMaintained = true;
-  x.op = CrtOp::Add;
-  return x;
+  return IndexToAdd(name, std::move(keys), primary, caseIns);
 }
 
 // CLIENT.DB as the application's schema gives it.
@@ -52,6 +39,15 @@ inline CRTblDesc ClientDesc(int nomWidth = 40) {
   for (int i = 0; i <= 5; ++i) d.fields.push_back(Fld(QString("Ab%1").arg(i), fldFLOAT, 1, fldstMONEY));
   d.indexes = {Idx("", {1}, true), Idx("iNom", {3}, false, true), Idx("iOrd", {2}, false, true),
                Idx("iRegion", {8}, false, true), Idx("iRegOrd", {8, 2}, false, true)};
+  return d;
+}
+
+// A table keyed on an auto-increment N, with a text S.
+inline CRTblDesc AutoDesc(const QString& name = "AUTO.DB", int16_t textWidth = 8) {
+  CRTblDesc d;
+  d.szTblName = name;
+  d.fields = {Fld("N", fldINT32, 1, fldstAUTOINC), Fld("S", fldZSTRING, textWidth)};
+  d.indexes = {Idx("", {1}, true)};
   return d;
 }
 
@@ -92,6 +88,15 @@ inline QStringList RawSql(const QString& path, const QString& sql) {
 }
 
 // Readable lists in test failures (texts: support/TestSupport.h).
+// How many descriptors this process holds open on the file.
+inline int OpenHandles(const QString& path) {
+  int n = 0;
+  const QString target = QFileInfo(path).canonicalFilePath();
+  for (const QString& fd : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
+    if (QFileInfo("/proc/self/fd/" + fd).symLinkTarget() == target) n++;
+  return n;
+}
+
 inline void PrintTo(const QStringList& l, std::ostream* os) { *os << '[' << l.join(", ").toStdString() << ']'; }
 
 // Every data table of the application (all Paradox, in the data folder).

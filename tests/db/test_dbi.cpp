@@ -177,10 +177,7 @@ TEST(DbiRestructure, RowsThatCannotBeCarriedLeaveTheTableUntouched) {
 
 TEST(DbiPack, KeepsTheCounterAndRows) {
   TempDir dir;
-  CRTblDesc d;
-  d.szTblName = "T.DB";
-  d.fields = {Fld("N", fldINT32, 1, fldstAUTOINC), Fld("S", fldZSTRING, 10)};
-  d.indexes = {Idx("", {1}, true)};
+  CRTblDesc d = AutoDesc("T.DB", 10);
   ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
   int32_t v = -1;
   ASSERT_TRUE(Dbi::ReadAutoIncCounter(dir.Path(), "T", v));

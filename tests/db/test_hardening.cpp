@@ -23,11 +23,9 @@
 
 namespace {
 
-CRTblDesc AutoDesc(bool uniqueKey) {
-  CRTblDesc d;
-  d.szTblName = "AUTO.DB";
-  d.fields = {Fld("N", fldINT32, 1, fldstAUTOINC), Fld("S", fldZSTRING, 8)};
-  if (uniqueKey) d.indexes = {Idx("", {1}, true)};
+CRTblDesc AutoTable(bool uniqueKey) {
+  CRTblDesc d = AutoDesc();
+  if (!uniqueKey) d.indexes.clear();
   return d;
 }
 
@@ -52,7 +50,7 @@ class StaleCounter : public ::testing::TestWithParam<bool> {};
 // the next insert must still get a key never used.
 TEST_P(StaleCounter, TheNextKeyGoesPastTheKeysStored) {
   TempDir dir;
-  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoDesc(GetParam())), DBIERR_NONE);
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoTable(GetParam())), DBIERR_NONE);
   {
     TTable t;
     OpenIn(t, dir.Path(), "AUTO");
@@ -92,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(Key, StaleCounter, ::testing::Values(false, true));
 
 TEST(Counter, AtItsLimitTheInsertIsRefusedNotWrapped) {
   TempDir dir;
-  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoDesc(true)), DBIERR_NONE);
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoTable(true)), DBIERR_NONE);
   Dbi::WriteAutoIncCounter(dir.Path(), "AUTO.DB", 2147483646);
   TTable t;
   OpenIn(t, dir.Path(), "AUTO");
@@ -452,7 +450,7 @@ class ReadOnlyFolder : public ::testing::TestWithParam<bool> {};
 TEST_P(ReadOnlyFolder, EveryWriteFailsInFrenchAndNothingChanges) {
   TempDir dir;
   for (const CRTblDesc& d : AppSchema()) ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
-  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoDesc(true)), DBIERR_NONE);
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoTable(true)), DBIERR_NONE);
   RawSql(dir.File("CLIENT.DB"), "INSERT INTO CLIENT (Id, Ord, Nom) VALUES('0001', 1, 'DUPONT')");
   RawSql(dir.File("AUTO.DB"), "INSERT INTO AUTO VALUES(1, 'a')");
   const bool filesWritable = GetParam();
@@ -526,10 +524,10 @@ TEST_P(ReadOnlyFolder, EveryWriteFailsInFrenchAndNothingChanges) {
       });
     c.Close();
     a.Close();
-    CRTblDesc d = AutoDesc(false);
+    CRTblDesc d = AutoTable(false);
     d.szTblName = "NEW.DB";
     expectCode("create", Dbi::CreateTable(dir.Path(), d));
-    expectCode("create over", Dbi::CreateTable(dir.Path(), AutoDesc(false), true));
+    expectCode("create over", Dbi::CreateTable(dir.Path(), AutoTable(false), true));
     expectCode("pack", Dbi::PackTable(dir.Path(), "CLIENT.DB"));
     CRTblDesc r;
     r.szTblName = "CLIENT.DB";
@@ -562,7 +560,7 @@ TEST(FileHandles, MoreTablesThanHandlesFailCleanlyAndGiveEveryHandleBack) {
   TempDir dir;
   const int tables = 560;
   for (int i = 0; i < tables; ++i) {
-    CRTblDesc d = AutoDesc(true);
+    CRTblDesc d = AutoTable(true);
     d.szTblName = QString("T%1.DB").arg(i);
     ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
   }
@@ -711,7 +709,7 @@ TEST(FullDisk, EveryRowIsStoredAndSaidSoOrRefusedAndAbsent) {
 // A rebuild or a pack that meets the full disk leaves the table as it was, and nothing aside.
 TEST(FullDisk, ARebuildThatCannotBeWrittenLeavesTheTableAsItWas) {
   TempDir dir;
-  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoDesc(true)), DBIERR_NONE);
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoTable(true)), DBIERR_NONE);
   RawSql(dir.File("AUTO.DB"), "WITH RECURSIVE n(v) AS (SELECT 1 UNION ALL SELECT v + 1 FROM n WHERE v < 30000) "
                               "INSERT INTO AUTO SELECT v, 'ligne' FROM n");
   Dbi::WriteAutoIncCounter(dir.Path(), "AUTO.DB", 30000);

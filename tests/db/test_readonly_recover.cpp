@@ -132,11 +132,7 @@ class ReadOnlyThenWritable : public ::testing::TestWithParam<bool> {
     RawSql(dir.File("Region.db"), "INSERT INTO Region VALUES('01', 'NORD')");
     RawSql(dir.File("Titre.DB"), "INSERT INTO Titre (Id, Nord, Titre) VALUES('0010', 1, 'LE MONDE'), ('0020', 2, 'LIBE')");
     RawSql(dir.File("OrgaD.DB"), "INSERT INTO OrgaD VALUES('01', '0010', 1), ('01', '0020', 2)");
-    CRTblDesc a;
-    a.szTblName = "AUTO.DB";
-    a.fields = {Fld("N", fldINT32, 1, fldstAUTOINC), Fld("S", fldZSTRING, 8)};
-    a.indexes = {Idx("", {1}, true)};
-    ASSERT_EQ(Dbi::CreateTable(dir.Path(), a), DBIERR_NONE);
+    ASSERT_EQ(Dbi::CreateTable(dir.Path(), AutoDesc()), DBIERR_NONE);
   }
   QStringList Day() { return RawSql(dir.File("Disto.DB"), "SELECT count(*), total(Qte_Prise) FROM Disto"); }
   TempDir dir;

@@ -660,17 +660,6 @@ TEST(TableOrder, DescendingIndexWithEmptyKeysBothWays) {
   EXPECT_TRUE(t.Eof());
 }
 
-}  // namespace
-
-namespace {
-
-int OpenHandles(const QString& path) {
-  int n = 0;
-  const QString target = QFileInfo(path).canonicalFilePath();
-  for (const QString& fd : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
-    if (QFileInfo("/proc/self/fd/" + fd).symLinkTarget() == target) n++;
-  return n;
-}
 
 TEST(TableFiles, AFileNothingUsesIsClosedAtOnceOrAtTheTransactionsEnd) {
   TempDir dir;

@@ -14,22 +14,6 @@
 
 namespace {
 
-int OpenHandles(const QString& path) {
-  int n = 0;
-  const QString target = QFileInfo(path).canonicalFilePath();
-  for (const QString& fd : QDir("/proc/self/fd").entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot))
-    if (QFileInfo("/proc/self/fd/" + fd).symLinkTarget() == target) n++;
-  return n;
-}
-
-CRTblDesc AutoDesc(const QString& name = "AUTO.DB") {
-  CRTblDesc d;
-  d.szTblName = name;
-  d.fields = {Fld("N", fldINT32, 1, fldstAUTOINC), Fld("S", fldZSTRING, 8)};
-  d.indexes = {Idx("", {1}, true)};
-  return d;
-}
-
 class Rollbacks : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -179,10 +179,7 @@ TEST(Restructure, AddsDropsAndConvertsFieldsKeepingEveryRow) {
 
 TEST(Counter, AutoIncrementGoesToTheHeaderAtOnceAndSurvivesPacking) {
   TempDir dir;
-  CRTblDesc d;
-  d.szTblName = "AUTO.DB";
-  d.fields = {Fld("N", fldINT32, 1, fldstAUTOINC), Fld("S", fldZSTRING, 8)};
-  d.indexes = {Idx("", {1}, true)};
+  CRTblDesc d = AutoDesc();
   ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
   auto headerCounter = [&] {
     QFile f(dir.File("AUTO.DB"));

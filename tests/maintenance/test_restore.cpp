@@ -103,14 +103,8 @@ TEST_F(RestoreTest, TheListShowsTheBackupsNewestFirst) {
 TEST_F(RestoreTest, ChangedDataComeBack) {
   FillSample();
   const QString archive = Backup();
-  {
-    TQuery q;
-    q.SetDatabaseName(DataPath);
-    q.SQL.SetText("UPDATE CLIENT.DB SET Nom = 'DURAND' WHERE Id = '0001'");
-    q.ExecSQL();
-    q.SQL.SetText("DELETE FROM Disto.DB");
-    q.ExecSQL();
-  }
+  Exec("UPDATE CLIENT.DB SET Nom = 'DURAND' WHERE Id = '0001'");
+  Exec("DELETE FROM Disto.DB");
   ASSERT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 0);
   WriteFile(DataPath + "CLIENT.DB-journal", QByteArray(512, '\x01'));
   dlg->Clear();
@@ -188,14 +182,8 @@ TEST_F(RestoreTest, OnlyTheProgramsFilesAreRestored) {
                         {"Region.db", ReadFile(DataPath + "Region.db")},
                         {"notes.txt", "à ne pas copier"},
                         {"CLIENTS.DB", "un autre fichier"}});
-  {
-    TQuery q;
-    q.SetDatabaseName(DataPath);
-    q.SQL.SetText("DELETE FROM CLIENT.DB");
-    q.ExecSQL();
-    q.SQL.SetText("DELETE FROM Disto.DB WHERE Id_Client = '0001'");
-    q.ExecSQL();
-  }
+  Exec("DELETE FROM CLIENT.DB");
+  Exec("DELETE FROM Disto.DB WHERE Id_Client = '0001'");
   dlg->Clear();
   Restore(archive);
   // The two questions, no failure, and the tables the archive lacks, which stay as they were.
@@ -221,12 +209,7 @@ TEST_F(RestoreTest, TheDataFolderZippedByOtherToolsRestores) {
     SCOPED_TRACE(how.join(' ').toStdString());
     QFile::remove(archive);
     ASSERT_EQ(RunTool(how[0], how.mid(1) + QStringList{archive, "Data"}, work).code, 0);
-    {
-      TQuery q;
-      q.SetDatabaseName(DataPath);
-      q.SQL.SetText("DELETE FROM Disto.DB");
-      q.ExecSQL();
-    }
+    Exec("DELETE FROM Disto.DB");
     const bool aes = how[0] == "7z";
     if (aes) {  // a wrong password is asked for once (two questions, the chooser, the password, the box)
       const auto before = Snapshot();

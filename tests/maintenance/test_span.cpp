@@ -13,7 +13,6 @@
 #include "MaintFixture.h"
 #include "maintenance/URestorFiles.h"
 #include "maintenance/USaveRestore.h"
-#include "platform/db/Query.h"
 #include "platform/sys/Drives.h"
 #include "platform/sys/Registry.h"
 #include "schema/AppSchema.h"
@@ -127,12 +126,7 @@ TEST_F(MaintTest, SpannedBackupOnATestFloppyRestoresAfterARestart) {
   QDir().mkpath(dir.Path() + "attendu");
   for (const QString& n : QDir(DataPath).entryList(QDir::Files))
     QFile::copy(DataPath + n, dir.Path() + "attendu/" + n);
-  {
-    TQuery q;
-    q.SetDatabaseName(DataPath);
-    q.SQL.SetText("DELETE FROM Disto.DB");
-    q.ExecSQL();
-  }
+  Exec("DELETE FROM Disto.DB");
   WriteFile(DataPath + "Liste.MB", "court");
 
   // The program started again: another process with nothing in memory.

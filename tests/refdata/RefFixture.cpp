@@ -4,6 +4,7 @@
 #include <QFile>
 
 #include "platform/ui/DBGrids.h"
+#include "refdata/UClient.h"
 #include "shell/global.h"
 
 RefDataTest::RefDataTest() { CurrentListNo = 1; }
@@ -18,4 +19,14 @@ void RefDataTest::CtrlClickRows(TDBGrid* grid, const std::vector<int>& recs) {
     ASSERT_FALSE(r.isEmpty());
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, r.center());
   }
+}
+
+void RefDataTest::TypeNewClient(TfrmClient& w, const QString& name) {
+  Click(w.btnAdd);
+  w.edRs->setFocus();
+  Type(name);
+  w.cmbRegion->setFocus();
+  Press(Qt::Key_Down);
+  w.cmbSite->setFocus();
+  Press(Qt::Key_Down);
 }

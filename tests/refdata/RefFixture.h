@@ -23,4 +23,6 @@ class RefDataTest : public AppDataTest {
   static QWidget* Focused(QWidget* window);
   // Ctrl-clicks the rows (0-based record positions) of a data grid in view.
   static void CtrlClickRows(class TDBGrid* grid, const std::vector<int>& recs);
+  // Starts a new client in the clients window and types its name, the first region and the first site.
+  static void TypeNewClient(class TfrmClient& w, const QString& name);
 };

@@ -82,6 +82,17 @@ class BadFilesTest : public RefDataTest {
     EXPECT_TRUE(TfrmMain::OpenWindow(key));
     return shown;
   }
+  // Posts the client typed after the two of the fixture: stored without a word, the window
+  // counting three.
+  void PostThirdClient(TfrmClient& w) {
+    Click(w.btnPost);
+    EXPECT_EQ(dlg->Messages(), QStringList());
+    EXPECT_EQ(w.Client.State(), dsBrowse);
+    EXPECT_EQ(w.stBar->Panels[1]->text(), "3  Clients");
+    w.close();
+    EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"),
+              (QStringList{"0001|DUPONT", "0002|MARTIN", "0003|DURAND"}));
+  }
   QString ErrorText() {
     for (const AskedDialog& a : dlg->Asked())
       if (a.kind != "modal" && a.type == MsgDlgType::Error) return a.text;
@@ -167,15 +178,9 @@ TEST_F(BadFilesTest, AClientThatCannotBeWrittenStaysInEditAndTheErrorIsShown) {
     TfrmClient w;
     Activate(&w);
     dlg->Clear();
-    Click(w.btnAdd);
+    TypeNewClient(w, "DURAND");
     const QString code = w.edCode->text();
     ASSERT_EQ(code, "0003");
-    w.edRs->setFocus();
-    Type("DURAND");
-    w.cmbRegion->setFocus();
-    Press(Qt::Key_Down);
-    w.cmbSite->setFocus();
-    Press(Qt::Key_Down);
     if (geteuid() == 0) {
       // Permissions do not hold for root: the journal's place taken by a folder blocks the write.
       ASSERT_TRUE(QDir().mkdir(DataPath + "CLIENT.DB-journal"));
@@ -199,14 +204,8 @@ TEST_F(BadFilesTest, AClientThatCannotBeWrittenStaysInEditAndTheErrorIsShown) {
     QFile::setPermissions(DataPath, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::setPermissions(DataPath + "CLIENT.DB", QFile::ReadOwner | QFile::WriteOwner);
     QDir().rmdir(DataPath + "CLIENT.DB-journal");
-    Click(w.btnPost);
-    EXPECT_EQ(dlg->Messages(), QStringList());
-    EXPECT_EQ(w.Client.State(), dsBrowse);
-    EXPECT_EQ(w.stBar->Panels[1]->text(), "3  Clients");
-    w.close();
+    PostThirdClient(w);
   }
-  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"),
-            (QStringList{"0001|DUPONT", "0002|MARTIN", "0003|DURAND"}));
 }
 
 TEST_F(BadFilesTest, TheJournalOfAWriteCutShortIsRolledBackAtTheNextOpen) {
@@ -253,13 +252,7 @@ TEST_F(BadFilesTest, IndexFilesLostWhileTheWindowIsOpenLoseNoClient) {
       QFile::remove(DataPath + n);
     WriteAll(DataPath + "CLIENT.PX", "garbage");
     dlg->Clear();
-    Click(w.btnAdd);
-    w.edRs->setFocus();
-    Type("DUPONT");
-    w.cmbRegion->setFocus();
-    Press(Qt::Key_Down);
-    w.cmbSite->setFocus();
-    Press(Qt::Key_Down);
+    TypeNewClient(w, "DUPONT");
     Click(w.btnPost);
     EXPECT_EQ(ErrorText(), "");
     EXPECT_EQ(w.Client.State(), dsBrowse);
@@ -360,21 +353,9 @@ TEST_F(BadFilesTest, AWriteCutShortByAnotherProgramWhileTheWindowIsOpenIsUndoneA
   ASSERT_EQ(CrashMidWrite(path), 0);
   ASSERT_TRUE(QFile::exists(path + "-journal"));
   dlg->Clear();
-  Click(w.btnAdd);
+  TypeNewClient(w, "DURAND");
   EXPECT_EQ(w.edCode->text(), "0003");
-  w.edRs->setFocus();
-  Type("DURAND");
-  w.cmbRegion->setFocus();
-  Press(Qt::Key_Down);
-  w.cmbSite->setFocus();
-  Press(Qt::Key_Down);
-  Click(w.btnPost);
-  EXPECT_EQ(dlg->Messages(), QStringList());
-  EXPECT_EQ(w.Client.State(), dsBrowse);
-  EXPECT_EQ(w.stBar->Panels[1]->text(), "3  Clients");
-  w.close();
-  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"),
-            (QStringList{"0001|DUPONT", "0002|MARTIN", "0003|DURAND"}));
+  PostThirdClient(w);
   EXPECT_FALSE(QFile::exists(path + "-journal"));
 }
 
@@ -418,13 +399,7 @@ TEST_F(BadFilesTest, ALostPrimaryIndexFileDoesNotLetTwoClientsShareACode) {
 TEST_F(BadFilesTest, ATableOverwrittenWithGarbageWhileTheWindowIsOpenRefusesThePostAndKeepsTheRecord) {
   TfrmClient w;
   Activate(&w);
-  Click(w.btnAdd);
-  w.edRs->setFocus();
-  Type("DURAND");
-  w.cmbRegion->setFocus();
-  Press(Qt::Key_Down);
-  w.cmbSite->setFocus();
-  Press(Qt::Key_Down);
+  TypeNewClient(w, "DURAND");
   const QByteArray good = ReadAll(DataPath + "CLIENT.DB");
   WriteAll(DataPath + "CLIENT.DB", QByteArray(good.size(), 'x'));
   dlg->Clear();

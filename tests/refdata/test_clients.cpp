@@ -56,14 +56,8 @@ TEST_F(ClientsTest, NewClientsTakeTheNextCodesAndEachMissingValueStopsTheStore) 
   EXPECT_EQ(w.stBar->Panels[1]->text(), "1  Clients");
 
   // Enter in the last rebate stores the client and starts the next one.
-  Click(w.btnAdd);
+  TypeNewClient(w, "MARTIN");
   EXPECT_EQ(w.edCode->text(), "0002");
-  w.edRs->setFocus();
-  Type("MARTIN");
-  w.cmbRegion->setFocus();
-  Press(Qt::Key_Down);
-  w.cmbSite->setFocus();
-  Press(Qt::Key_Down);
   w.edab5->setFocus();
   Type("0.5");
   Press(Qt::Key_Return);

@@ -147,6 +147,15 @@ TEST_F(DbControlsTest, EditingInTheGridStoresWhenTheRowIsLeft) {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   EXPECT_EQ(Titre.State(), dsBrowse);
   EXPECT_EQ(Titre.FieldByName("Titre")->AsString(), "nouveau");
+  // F2 on a long text after a short column shows the whole text, not the short column's length.
+  g->SetSelectedIndex(0);
+  QTest::keyClick(g.get(), Qt::Key_F2);
+  ASSERT_TRUE(g->EditorMode());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  g->SetSelectedIndex(1);
+  QTest::keyClick(g.get(), Qt::Key_F2);
+  EXPECT_EQ(g->InplaceEditor()->text(), "nouveau");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
   // Down on the last row starts a new one; leaving it untouched drops it.
   Titre.Last();
   QTest::keyClick(g.get(), Qt::Key_Down);

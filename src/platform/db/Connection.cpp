@@ -251,16 +251,18 @@ bool Stmt::Step() {
 
 int Stmt::Columns() const { return sqlite3_column_count(s_); }
 
-QVariant Stmt::Value(int i) const {
-  switch (sqlite3_column_type(s_, i)) {
-    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(s_, i)));
-    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(s_, i));
+QVariant ColumnValue(sqlite3_stmt* s, int i) {
+  switch (sqlite3_column_type(s, i)) {
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(s, i)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(s, i));
     case SQLITE_NULL: return QVariant();
     default:
-      return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s_, i)),
-                                        sqlite3_column_bytes(s_, i)));
+      return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)),
+                                        sqlite3_column_bytes(s, i)));
   }
 }
+
+QVariant Stmt::Value(int i) const { return ColumnValue(s_, i); }
 
 int64_t Stmt::Int(int i) const { return sqlite3_column_int64(s_, i); }
 QString Stmt::Text(int i) const {

@@ -279,6 +279,10 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
     out = ToStorage(to, n);
     return true;
   };
+  auto notA = [&](const char* what) {
+    why = QString("texte « %1 » qui n'est pas %2").arg(v.toString(), QString::fromUtf8(what));
+    return false;
+  };
   switch (to.iFldType) {
     case fldZSTRING: {
       QString s;
@@ -308,10 +312,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       }
       if (from.iFldType == fldZSTRING) {
         auto n = TryStrToInt(v.toString());
-        if (!n) {
-          why = QString("texte « %1 » qui n'est pas un nombre").arg(v.toString());
-          return false;
-        }
+        if (!n) return notA("un nombre");
         return intRange(*n);
       }
       break;
@@ -319,10 +320,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
     case fldFLOAT: {
       if (from.iFldType == fldZSTRING) {
         auto d = TryStrToFloat(v.toString());
-        if (!d) {
-          why = QString("texte « %1 » qui n'est pas un nombre").arg(v.toString());
-          return false;
-        }
+        if (!d) return notA("un nombre");
         out = ToStorage(to, *d);
       } else if (from.iFldType == fldDATE) {
         break;
@@ -343,10 +341,7 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
       }
       if (from.iFldType == fldZSTRING) {
         auto d = TryStrToDate(v.toString());
-        if (!d) {
-          why = QString("texte « %1 » qui n'est pas une date").arg(v.toString());
-          return false;
-        }
+        if (!d) return notA("une date");
         out = ToStorage(to, *d);
         return true;
       }
@@ -361,14 +356,30 @@ bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant
         const QString s = v.toString().trimmed().toUpper();
         if (s == "TRUE" || s == "T" || s == "1") { out = qlonglong(1); return true; }
         if (s == "FALSE" || s == "F" || s == "0") { out = qlonglong(0); return true; }
-        why = QString("texte « %1 » qui n'est pas une valeur logique").arg(v.toString());
-        return false;
+        return notA("une valeur logique");
       }
       break;
     }
   }
   why = QString("une valeur de type %1 ne se convertit pas en type %2").arg(from.iFldType).arg(to.iFldType);
   return false;
+}
+
+// A described field as the table's header keeps it: numbered where it stands, nothing pending.
+FLDDesc KeptField(const FLDDesc& d, size_t position) {
+  FLDDesc f = d;
+  f.iFldNum = uint16_t(position + 1);
+  f.op = CrtOp::None;
+  f.bReadOnly = false;
+  return f;
+}
+
+// A described index as the table's header keeps it: the key cut to the fields it counts.
+IndexMeta KeptIndex(const IDXDesc& d) {
+  IndexMeta x;
+  x.desc = d;
+  if (d.iFldsInKey > 0 && d.iFldsInKey < d.aiKeyFld.size()) x.desc.aiKeyFld.resize(d.iFldsInKey);
+  return x;
 }
 
 bool SameIndex(const IDXDesc& a, const IDXDesc& b) {
@@ -501,21 +512,12 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
     meta.stamp = NewStamp();
     meta.type = desc.eType == TableType::Default ? TableType::Paradox : desc.eType;
     for (const FLDDesc& d : desc.fields) {
-      if (d.op == CrtOp::Drop) continue;
-      FLDDesc f = d;
-      f.iFldNum = uint16_t(meta.fields.size() + 1);
-      f.op = CrtOp::None;
-      f.bReadOnly = false;
-      if (f.iFldType != fldZSTRING) f.iUnits1 = d.iUnits1;
-      meta.fields.push_back(f);
+      if (d.op != CrtOp::Drop) meta.fields.push_back(KeptField(d, meta.fields.size()));
     }
     for (const IDXDesc& d : desc.indexes) {
       if (d.op == CrtOp::Drop) continue;
-      IndexMeta x;
-      x.desc = d;
-      if (d.iFldsInKey > 0 && d.iFldsInKey < d.aiKeyFld.size()) x.desc.aiKeyFld.resize(d.iFldsInKey);
       if (d.iFldsInKey > d.aiKeyFld.size()) Raise(DBIERR_INVALIDPARAM, "an index lists fewer key fields than it counts");
-      meta.indexes.push_back(x);
+      meta.indexes.push_back(KeptIndex(d));
     }
     // The primary index comes first, as the engine numbers indexes.
     std::stable_partition(meta.indexes.begin(), meta.indexes.end(), [](const IndexMeta& x) { return x.desc.bPrimary; });
@@ -567,10 +569,7 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
     } else {
       for (const FLDDesc& d : desc.fields) {
         if (d.op == CrtOp::Drop) continue;
-        FLDDesc f = d;
-        f.iFldNum = uint16_t(meta.fields.size() + 1);
-        f.op = CrtOp::None;
-        f.bReadOnly = false;
+        const FLDDesc f = KeptField(d, meta.fields.size());
         int src = -1;
         if (d.op != CrtOp::Add && d.iFldNum > 0) {
           if (d.iFldNum > old.fields.size())
@@ -593,10 +592,7 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
         match = d.iIndexId - 1;
       if (match >= 0) handled[match] = true;
       if (d.op == CrtOp::Drop) continue;
-      IndexMeta x;
-      x.desc = d;
-      if (d.iFldsInKey > 0 && d.iFldsInKey < d.aiKeyFld.size()) x.desc.aiKeyFld.resize(d.iFldsInKey);
-      meta.indexes.push_back(x);
+      meta.indexes.push_back(KeptIndex(d));
     }
     for (size_t i = 0; i < old.indexes.size(); ++i) {
       if (handled[i]) continue;

@@ -4,6 +4,7 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/sys/Errors.h"
@@ -100,6 +101,28 @@ struct CRTblDesc {
   std::vector<FLDDesc> fields;
   std::vector<IDXDesc> indexes;
 };
+
+// A field and an index as a new table, or a restructure adding them, describes them.
+inline FLDDesc FieldToAdd(const QString& name, uint16_t type, int16_t units1 = 1, uint16_t sub = fldstNONE) {
+  FLDDesc f;
+  f.szName = name;
+  f.iFldType = type;
+  f.iSubType = sub;
+  f.iUnits1 = units1;
+  f.op = CrtOp::Add;
+  return f;
+}
+
+inline IDXDesc IndexToAdd(const QString& name, std::vector<uint16_t> keys, bool primary, bool caseInsensitive) {
+  IDXDesc x;
+  x.szName = name;
+  x.aiKeyFld = std::move(keys);
+  x.iFldsInKey = uint16_t(x.aiKeyFld.size());
+  x.bPrimary = x.bUnique = primary;
+  x.bCaseInsensitive = caseInsensitive;
+  x.op = CrtOp::Add;
+  return x;
+}
 
 namespace Dbi {
 // Result code of opening the table shared (or exclusive) and closing it again.

@@ -96,6 +96,9 @@ struct StmtSlot {
   sqlite3_stmt* s = nullptr;
 };
 
+// Column i of the row a statement stands on, as a raw storage value: qlonglong, double, QString, null.
+QVariant ColumnValue(sqlite3_stmt* s, int i);
+
 // A cached prepared statement, reset when the object goes.
 class Stmt {
  public:

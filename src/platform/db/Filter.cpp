@@ -149,31 +149,23 @@ class Parser {
     return tok_.kind == Token::Ident && tok_.text.compare(QLatin1String(w), Qt::CaseInsensitive) == 0;
   }
 
-  std::unique_ptr<FilterNode> Or() {
-    auto n = And();
-    while (IsWord("or")) {
+  // Operands joined by one operator word, grouped from the left.
+  std::unique_ptr<FilterNode> Chain(const char* word, FilterNode::Kind kind,
+                                    std::unique_ptr<FilterNode> (Parser::*operand)()) {
+    auto n = (this->*operand)();
+    while (IsWord(word)) {
       Advance();
       auto m = std::make_unique<FilterNode>();
-      m->kind = FilterNode::Or;
+      m->kind = kind;
       m->a = std::move(n);
-      m->b = And();
+      m->b = (this->*operand)();
       n = std::move(m);
     }
     return n;
   }
 
-  std::unique_ptr<FilterNode> And() {
-    auto n = Unary();
-    while (IsWord("and")) {
-      Advance();
-      auto m = std::make_unique<FilterNode>();
-      m->kind = FilterNode::And;
-      m->a = std::move(n);
-      m->b = Unary();
-      n = std::move(m);
-    }
-    return n;
-  }
+  std::unique_ptr<FilterNode> Or() { return Chain("or", FilterNode::Or, &Parser::And); }
+  std::unique_ptr<FilterNode> And() { return Chain("and", FilterNode::And, &Parser::Unary); }
 
   // Parentheses and "not" nest by recursion: a text nested deeper than any filter needs is
   // refused before it can exhaust the stack.

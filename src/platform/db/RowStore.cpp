@@ -16,22 +16,11 @@ RowStore::~RowStore() {
   if (db_) sqlite3_close_v2(db_);
 }
 
-static QVariant ValueOf(sqlite3_stmt* s, int i) {
-  switch (sqlite3_column_type(s, i)) {
-    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(s, i)));
-    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(s, i));
-    case SQLITE_NULL: return QVariant();
-    default:
-      return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)),
-                                        sqlite3_column_bytes(s, i)));
-  }
-}
-
 void RowStore::Append(sqlite3_stmt* row) {
   if (!db_) {
     QList<QVariant> r;
     r.reserve(columns_);
-    for (int i = 0; i < columns_; ++i) r << ValueOf(row, i);
+    for (int i = 0; i < columns_; ++i) r << ColumnValue(row, i);
     mem_.push_back(std::move(r));
     ++count_;
     if (int64_t(count_) * std::max(columns_, 1) > inMemoryCells) Spill();
@@ -97,7 +86,7 @@ const QList<QVariant>& RowStore::Row(int i) {
     while (sqlite3_step(get_) == SQLITE_ROW) {
       QList<QVariant> r;
       r.reserve(columns_);
-      for (int c = 0; c < columns_; ++c) r << ValueOf(get_, c);
+      for (int c = 0; c < columns_; ++c) r << ColumnValue(get_, c);
       mem_.push_back(std::move(r));
     }
     sqlite3_reset(get_);

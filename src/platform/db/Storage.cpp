@@ -35,6 +35,19 @@ QDate DateFromIso(const QString& s) {
 
 static bool IsMoney(const FLDDesc& f) { return f.iFldType == fldFLOAT && f.iSubType == fldstMONEY; }
 
+// An empty text is NULL, written or read.
+static QVariant TextOrNull(const QVariant& v) {
+  QString s = v.toString();
+  return s.isEmpty() ? QVariant() : QVariant(s);
+}
+
+// Money keeps four decimals, written or read.
+static QVariant Number(const FLDDesc& f, const QVariant& v) {
+  double d = v.toDouble();
+  if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
+  return QVariant(d);
+}
+
 QString SqlType(const FLDDesc& f) {
   switch (f.iFldType) {
     case fldZSTRING: case fldDATE: return "TEXT";
@@ -46,20 +59,13 @@ QString SqlType(const FLDDesc& f) {
 QVariant ToStorage(const FLDDesc& f, const QVariant& v) {
   if (v.isNull() || !v.isValid()) return QVariant();
   switch (f.iFldType) {
-    case fldZSTRING: {
-      QString s = v.toString();
-      return s.isEmpty() ? QVariant() : QVariant(s);
-    }
+    case fldZSTRING: return TextOrNull(v);
     case fldDATE: {
       QDate d = v.typeId() == QMetaType::QDateTime ? v.toDateTime().date() : v.toDate();
       return d.isValid() ? QVariant(IsoFromDate(d)) : QVariant();
     }
     case fldBOOL: return QVariant(qlonglong(v.toBool() ? 1 : 0));
-    case fldFLOAT: {
-      double d = v.toDouble();
-      if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
-      return QVariant(d);
-    }
+    case fldFLOAT: return Number(f, v);
     default: return QVariant(v.toLongLong());
   }
 }
@@ -67,20 +73,13 @@ QVariant ToStorage(const FLDDesc& f, const QVariant& v) {
 QVariant FromStorage(const FLDDesc& f, const QVariant& v) {
   if (v.isNull() || !v.isValid()) return QVariant();
   switch (f.iFldType) {
-    case fldZSTRING: {
-      QString s = v.toString();
-      return s.isEmpty() ? QVariant() : QVariant(s);
-    }
+    case fldZSTRING: return TextOrNull(v);
     case fldDATE: {
       QDate d = DateFromIso(v.toString());
       return d.isValid() ? QVariant(d) : QVariant();
     }
     case fldBOOL: return QVariant(v.toLongLong() != 0);
-    case fldFLOAT: {
-      double d = v.toDouble();
-      if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
-      return QVariant(d);
-    }
+    case fldFLOAT: return Number(f, v);
     default: return QVariant(int(v.toLongLong()));
   }
 }

@@ -172,6 +172,24 @@ bool TRPrintJob::Print(QPrinter& printer, int first, int last, int copies) const
 // ---------------------------------------------------------------------------------------------
 // Controls
 
+// The sides a frame draws around the box from (x1, y1) to (x2, y2), as lines named after their owner.
+static void RenderFrameSides(TRPage& page, const TRFrame& f, double x1, double y1, double x2, double y2,
+                             const QString& name) {
+  auto line = [&](double ax, double ay, double bx, double by) {
+    TRItem l;
+    l.kind = TRItem::Line;
+    l.r = QRectF(QPointF(ax, ay), QPointF(bx, by));
+    l.pen = f.Color;
+    l.penWidth = f.Width;
+    l.name = name;
+    page.items.push_back(l);
+  };
+  if (f.Top) line(x1, y1, x2, y1);
+  if (f.Bottom) line(x1, y2, x2, y2);
+  if (f.Left) line(x1, y1, x1, y2);
+  if (f.Right) line(x2, y1, x2, y2);
+}
+
 void TRControl::RenderFrame(TRPage& page, double bandTop) {
   const double x = band_->Report()->LeftMargin + Left, y = bandTop + Top;
   if (Color.isValid()) {
@@ -183,20 +201,7 @@ void TRControl::RenderFrame(TRPage& page, double bandTop) {
     fill.name = Name;
     page.items.push_back(fill);
   }
-  if (!Frame.Any()) return;
-  auto line = [&](double x1, double y1, double x2, double y2) {
-    TRItem l;
-    l.kind = TRItem::Line;
-    l.r = QRectF(QPointF(x1, y1), QPointF(x2, y2));
-    l.pen = Frame.Color;
-    l.penWidth = Frame.Width;
-    l.name = Name;
-    page.items.push_back(l);
-  };
-  if (Frame.Top) line(x, y, x + Width, y);
-  if (Frame.Bottom) line(x, y + Height, x + Width, y + Height);
-  if (Frame.Left) line(x, y, x, y + Height);
-  if (Frame.Right) line(x + Width, y, x + Width, y + Height);
+  if (Frame.Any()) RenderFrameSides(page, Frame, x, y, x + Width, y + Height, Name);
 }
 
 void TRControl::RenderText(TRPage& page, double bandTop, const QString& text) {
@@ -337,19 +342,7 @@ void RenderBand(TRBand* band, TRPage& page, double top) {
   const TRFrame& f = band->Frame;
   if (!f.Any()) return;
   const double x1 = r->LeftMargin, x2 = r->PageSize.width() - r->RightMargin;
-  auto line = [&](double ax, double ay, double bx, double by) {
-    TRItem l;
-    l.kind = TRItem::Line;
-    l.r = QRectF(QPointF(ax, ay), QPointF(bx, by));
-    l.pen = f.Color;
-    l.penWidth = f.Width;
-    l.name = band->Name;
-    page.items.push_back(l);
-  };
-  if (f.Top) line(x1, top, x2, top);
-  if (f.Bottom) line(x1, top + band->Height, x2, top + band->Height);
-  if (f.Left) line(x1, top, x1, top + band->Height);
-  if (f.Right) line(x2, top, x2, top + band->Height);
+  RenderFrameSides(page, f, x1, top, x2, top + band->Height, band->Name);
 }
 }  // namespace
 

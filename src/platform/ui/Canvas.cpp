@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
+#include <QWidget>
 
 namespace StdColors {
 QColor Window() { return QApplication::palette().color(QPalette::Base); }
@@ -12,6 +13,22 @@ QColor Highlight() { return QApplication::palette().color(QPalette::Highlight); 
 QColor HighlightText() { return QApplication::palette().color(QPalette::HighlightedText); }
 QColor WindowText() { return QApplication::palette().color(QPalette::WindowText); }
 }  // namespace StdColors
+
+void SetWidgetColors(QWidget* w, const QColor& background, const QColor& text) {
+  QPalette pal = w->palette();
+  if (background.isValid()) {
+    pal.setColor(QPalette::Base, background);
+    pal.setColor(QPalette::Button, background);
+    pal.setColor(QPalette::Window, background);
+  }
+  if (text.isValid()) {
+    pal.setColor(QPalette::Text, text);
+    pal.setColor(QPalette::ButtonText, text);
+    pal.setColor(QPalette::WindowText, text);
+  }
+  w->setPalette(pal);
+  w->setAutoFillBackground(true);
+}
 
 void TCanvas::Begin(QPainter* p, const QFont& base) {
   painter_ = p;

@@ -8,6 +8,7 @@
 #include <QString>
 
 class QPainter;
+class QWidget;
 
 // A colour written #RRGGBB in the layouts.
 inline QColor RGBColor(unsigned rrggbb) { return QColor((rrggbb >> 16) & 0xFF, (rrggbb >> 8) & 0xFF, rrggbb & 0xFF); }
@@ -30,6 +31,9 @@ QColor Highlight();  // the selection colour
 QColor HighlightText();
 QColor WindowText();
 }  // namespace StdColors
+
+// A widget's background and text colours (an invalid colour leaves that one as it is).
+void SetWidgetColors(QWidget* w, const QColor& background, const QColor& text);
 
 class TCanvas {
  public:

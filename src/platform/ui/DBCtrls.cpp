@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "platform/ui/Canvas.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
 
@@ -21,21 +22,6 @@ bool FireKeyPress(QWidget* w, QKeyEvent* e, const std::function<void(QWidget*, Q
   return ch.isNull();
 }
 
-void SetWidgetColors(QWidget* w, const QColor& bg, const QColor& fg) {
-  QPalette pal = w->palette();
-  if (bg.isValid()) {
-    pal.setColor(QPalette::Base, bg);
-    pal.setColor(QPalette::Button, bg);
-    pal.setColor(QPalette::Window, bg);
-  }
-  if (fg.isValid()) {
-    pal.setColor(QPalette::Text, fg);
-    pal.setColor(QPalette::ButtonText, fg);
-    pal.setColor(QPalette::WindowText, fg);
-  }
-  w->setPalette(pal);
-  w->setAutoFillBackground(true);
-}
 }  // namespace
 
 // ---- TDBEdit ----
@@ -115,14 +101,7 @@ void TDBEdit::Edited(const QString& typed) {
     writing_ = true;
     struct Reset { bool& b; ~Reset() { b = false; } } reset{writing_};
     if (ds->State() == dsBrowse) ds->Edit();
-    try {
-      f->AsString = t;
-      pending_ = false;
-    } catch (const EAbort&) {
-      throw;
-    } catch (const Exception&) {
-      pending_ = true;  // a number still being typed; checked when the edit is left
-    }
+    pending_ = !StoreTyped(f, t);
   });
 }
 

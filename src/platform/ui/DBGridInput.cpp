@@ -147,25 +147,16 @@ void TDBGrid::ShowEditor(const QString* initial) {
     ds->Append();  // typing into an empty grid starts its first record
     f = shown[selCol_]->Field();
   }
-  editor_->Begin(font(), f->AsString(), initial);
-  if (f->DataType() == ftString && f->Size() > 0) editor_->setMaxLength(f->Size());
-  else editor_->setMaxLength(32767);
-  PlaceEditor();
-  editor_->Reveal();
-  if (initial) EditorTextEdited(*initial);
+  // The limit first: set after the text, the previous column's would cut it.
+  editor_->setMaxLength(f->DataType() == ftString && f->Size() > 0 ? f->Size() : 32767);
+  OpenEditor(f->AsString(), initial);
 }
 
 void TDBGrid::HideEditor() {
-  if (!editorOpen_) return;
-  editorOpen_ = false;
-  if (editor_->End()) setFocus();
-  Invalidate();
+  if (CloseEditor()) Invalidate();
 }
 
-void TDBGrid::PlaceEditor() {
-  if (!editorOpen_) return;
-  editor_->PlaceOver(cur_ < top_ ? QRect() : CellRect(selCol_, cur_));
-}
+QRect TDBGrid::EditorCell() const { return cur_ < top_ ? QRect() : CellRect(selCol_, cur_); }
 
 void TDBGrid::EditorTextEdited(const QString& text) {
   TDataSet* ds = DataSet();
@@ -178,14 +169,7 @@ void TDBGrid::EditorTextEdited(const QString& text) {
     if (ds->State() == dsBrowse) ds->Edit();
     TField* f = shown[selCol_]->Field();
     if (!f) return;
-    try {
-      f->AsString = text;
-      editorPending_ = false;
-    } catch (const EAbort&) {
-      throw;
-    } catch (const Exception&) {
-      editorPending_ = true;  // a number still being typed; checked when the cell is left
-    }
+    editorPending_ = !StoreTyped(f, text);
   });
 }
 
@@ -366,10 +350,6 @@ bool TDBGrid::HandleKey(QKeyEvent* e, bool fromEditor) {
     }
   });
   return consumed;
-}
-
-void TDBGrid::keyPressEvent(QKeyEvent* e) {
-  if (!HandleKey(e, false)) QAbstractScrollArea::keyPressEvent(e);
 }
 
 bool TDBGrid::focusNextPrevChild(bool next) {

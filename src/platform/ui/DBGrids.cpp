@@ -11,16 +11,8 @@ TField* TColumn::Field() const {
   return ds->FindField(FieldName);
 }
 
-TDBGrid::TDBGrid(QWidget* parent) : QAbstractScrollArea(parent) {
+TDBGrid::TDBGrid(QWidget* parent) : TCustomGrid(parent) {
   selected_.grid_ = this;
-  color_ = StdColors::Window();
-  fixedColor_ = StdColors::BtnFace();
-  fontColor_ = StdColors::WindowText();
-  setFocusPolicy(Qt::StrongFocus);
-  setFrameShape(QFrame::Box);
-  setLineWidth(1);
-  viewport()->setMouseTracking(true);
-  editor_ = new TInplaceEdit(this, [this](const QString& t) { EditorTextEdited(t); });
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
     if (syncing_) return;
     top_ = v;
@@ -63,11 +55,6 @@ void TDBGrid::SetOptions(TDBGridOptions o) {
   if (o & dgRowSelect) HideEditor();
   if (!(o & dgMultiSelect)) selected_.Clear();
   UpdateScrollBars();
-  Invalidate();
-}
-
-void TDBGrid::SetColor(const QColor& c) {
-  color_ = c;
   Invalidate();
 }
 

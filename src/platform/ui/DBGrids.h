@@ -76,7 +76,7 @@ class TBookmarkList {
   std::vector<int> rows_;  // their record positions, 0-based, -1 when unknown
 };
 
-class TDBGrid : public QAbstractScrollArea, public TSourceClient {
+class TDBGrid : public TCustomGrid, public TSourceClient {
   Q_OBJECT
  public:
   explicit TDBGrid(QWidget* parent = nullptr);
@@ -95,12 +95,6 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   void SetOptions(TDBGridOptions o);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool on) { readOnly_ = on; }
-  QColor Color() const { return color_; }
-  void SetColor(const QColor& c);
-  QColor FontColor() const { return fontColor_; }
-  void SetFontColor(const QColor& c) { fontColor_ = c; Invalidate(); }
-  QColor FixedColor() const { return fixedColor_; }
-  void SetFixedColor(const QColor& c) { fixedColor_ = c; Invalidate(); }
   // The titles' font; the grid's own font while none is set.
   void SetTitleFont(const QFont& f) { titleFont_ = f; hasTitleFont_ = true; Invalidate(); }
   int DefaultRowHeight() const { return rowHeight_; }
@@ -111,15 +105,12 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   // The current column (index into the visible columns) and the in-place editor.
   int SelectedIndex() const { return selCol_; }
   void SetSelectedIndex(int i);
-  bool EditorMode() const { return editorOpen_; }
   void SetEditorMode(bool on);
-  QLineEdit* InplaceEditor() const { return editor_; }
 
   TBookmarkList& SelectedRows() { return selected_; }
 
-  // Owner drawing: the canvas, the default drawing of a cell with the canvas's colours, and
-  // what the row being drawn holds.
-  TCanvas* Canvas() { return &canvas_; }
+  // Owner drawing: the default drawing of a cell with the canvas's colours, and what the row
+  // being drawn holds.
   void DefaultDrawColumnCell(const QRect& rect, int dataCol, TColumn& column, TGridDrawState state);
   int DrawRecNo() const { return drawRecNo_; }  // 1-based record number of the row being drawn
   QVariant DrawFieldValue(const QString& field) const;
@@ -133,7 +124,7 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   int VisibleRows() const;
   int RowAt(int y) const;   // record index under y, -1 outside
   int ColumnAt(int x) const;
-  void Invalidate();
+  void Invalidate() override;
 
   // Events.
   std::function<void(TDBGrid*, const QRect&, int dataCol, TColumn&, TGridDrawState)> OnDrawColumnCell;
@@ -160,7 +151,6 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
 
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
-  void keyPressEvent(QKeyEvent*) override;
   void mousePressEvent(QMouseEvent*) override;
   void mouseMoveEvent(QMouseEvent*) override;
   void mouseReleaseEvent(QMouseEvent*) override;
@@ -170,7 +160,6 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   void focusOutEvent(QFocusEvent*) override;
   bool focusNextPrevChild(bool next) override;
   bool eventFilter(QObject* o, QEvent* e) override;
-  void scrollContentsBy(int, int) override {}
 
  private:
   friend class TBookmarkList;
@@ -187,11 +176,11 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   QList<QVariant> RowValues(int rec);  // values in field order of a display row
   QString CellText(int rec, TColumn& col);
   void MoveToRecord(int rec);
-  bool HandleKey(QKeyEvent* e, bool fromEditor);
+  bool HandleKey(QKeyEvent* e, bool fromEditor) override;
   void ShowEditor(const QString* initial = nullptr);
   void HideEditor();
-  void PlaceEditor();
-  void EditorTextEdited(const QString& text);
+  QRect EditorCell() const override;
+  void EditorTextEdited(const QString& text) override;
   bool WriteEditor();  // false when the text could not be stored
   void RecomputeSelectionRows();
   bool RowSelected(int rec) const;
@@ -203,7 +192,6 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
                             dgTabs | dgConfirmDelete | dgCancelOnExit;
   bool readOnly_ = false;
   bool defaultDrawing_ = true;
-  QColor color_, fixedColor_, fontColor_;
   QFont titleFont_;
   bool hasTitleFont_ = false;
   int rowHeight_ = 18;
@@ -222,10 +210,7 @@ class TDBGrid : public QAbstractScrollArea, public TSourceClient {
   bool selectionBusy_ = false;
   int anchorRec_ = -1;
   TBookmarkList selected_;
-  TCanvas canvas_;
   int drawRec_ = -1, drawRecNo_ = 0;
-  TInplaceEdit* editor_ = nullptr;
-  bool editorOpen_ = false;
   bool writingEditor_ = false;
   bool editorPending_ = false;  // the editor's text could not be stored yet
   int sizeCol_ = -1, sizeStartX_ = 0, sizeStartW_ = 0;

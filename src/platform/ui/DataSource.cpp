@@ -101,3 +101,14 @@ void TDataSource::Link::DataSetDestroyed() {
   owner->lastState_ = dsInactive;
   owner->ForClients([](TSourceClient* c) { c->ActiveChanged(); });
 }
+
+bool StoreTyped(TField* field, const QString& text) {
+  try {
+    field->AsString = text;
+    return true;
+  } catch (const EAbort&) {
+    throw;
+  } catch (const Exception&) {
+    return false;
+  }
+}

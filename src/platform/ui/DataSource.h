@@ -71,3 +71,7 @@ class TDataSource {
   TDataSetState lastState_ = dsInactive;
   std::vector<TSourceClient*> clients_;
 };
+
+// Stores text typed into a data-aware control as it is typed. False when the field cannot take it
+// yet (a number still being typed), to be checked when the control is left; an abort goes on up.
+bool StoreTyped(TField* field, const QString& text);

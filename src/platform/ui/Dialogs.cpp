@@ -253,28 +253,24 @@ ModalResult ScriptedDialogs::RunModal(QWidget* w) {
   return r;
 }
 
-QString ScriptedDialogs::OpenFileName(QWidget*, const QString& title, const QString&, const QString&) {
-  asked_.push_back({"openfile", title, MsgDlgType::Custom, 0, {}});
+QString ScriptedDialogs::NextFileName(const char* kind, const QString& title) {
+  asked_.push_back({kind, title, MsgDlgType::Custom, 0, {}});
   if (files_.empty()) return QString();
   QString f = files_.front();
   files_.pop_front();
   return f;
+}
+
+QString ScriptedDialogs::OpenFileName(QWidget*, const QString& title, const QString&, const QString&) {
+  return NextFileName("openfile", title);
 }
 
 QString ScriptedDialogs::SaveFileName(QWidget*, const QString& title, const QString&, const QString&) {
-  asked_.push_back({"savefile", title, MsgDlgType::Custom, 0, {}});
-  if (files_.empty()) return QString();
-  QString f = files_.front();
-  files_.pop_front();
-  return f;
+  return NextFileName("savefile", title);
 }
 
 QString ScriptedDialogs::FolderName(QWidget*, const QString& title, const QString&) {
-  asked_.push_back({"folder", title, MsgDlgType::Custom, 0, {}});
-  if (files_.empty()) return QString();
-  QString f = files_.front();
-  files_.pop_front();
-  return f;
+  return NextFileName("folder", title);
 }
 
 bool ScriptedDialogs::NextPrinterAnswer(QPrinter& printer, TPrintRange& range) {

@@ -130,5 +130,7 @@ class ScriptedDialogs : public DialogService {
   std::deque<bool> printers_;
   std::deque<PrinterHandler> printerHandlers_;
   bool NextPrinterAnswer(QPrinter& printer, TPrintRange& range);
+  // Notes the file or folder chooser asked for and answers with the next queued name (none: cancelled).
+  QString NextFileName(const char* kind, const QString& title);
   std::vector<AskedDialog> asked_;
 };

@@ -3,27 +3,11 @@
 // current cell moves, scroll synchronisation and row dragging.
 #pragma once
 #include <QAbstractScrollArea>
-#include <QLineEdit>
 #include <QString>
 #include <functional>
 #include <vector>
 
-#include "platform/ui/Canvas.h"
-
-// The line edit a grid opens over its current cell; the grid filters its keys.
-class TInplaceEdit : public QLineEdit {
- public:
-  TInplaceEdit(QAbstractScrollArea* grid, std::function<void(const QString&)> edited);
-  // The cell's text all selected, or the key that opened the editor.
-  void Begin(const QFont& font, const QString& text, const QString* typed);
-  void Reveal();
-  // Hides the editor; true when it had the focus (which the grid then takes back).
-  bool End();
-  // Over the cell; hidden while the cell is out of view (an empty rectangle).
-  void PlaceOver(const QRect& cell);
-  // Left and right move the caret, leaving the cell only at the ends of its text; Home and End stay in it.
-  bool MovesCaret(int key) const;
-};
+#include "platform/ui/CustomGrid.h"
 
 enum TGridOption : unsigned {
   goFixedVertLine = 1u << 0,
@@ -56,7 +40,7 @@ struct TGridRect {
 
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 
-class TStringGrid : public QAbstractScrollArea {
+class TStringGrid : public TCustomGrid {
   Q_OBJECT
  public:
   explicit TStringGrid(QWidget* parent = nullptr);
@@ -114,28 +98,19 @@ class TStringGrid : public QAbstractScrollArea {
   void SetScrollBars(TScrollStyle s);
   bool DefaultDrawing() const { return defaultDrawing_; }
   void SetDefaultDrawing(bool d) { defaultDrawing_ = d; Invalidate(); }
-  QColor Color() const { return color_; }
-  void SetColor(const QColor& c) { color_ = c; Invalidate(); }
-  QColor FixedColor() const { return fixedColor_; }
-  void SetFixedColor(const QColor& c) { fixedColor_ = c; Invalidate(); }
-  QColor FontColor() const { return fontColor_; }
-  void SetFontColor(const QColor& c) { fontColor_ = c; Invalidate(); }
 
   // The in-place editor.
-  bool EditorMode() const;
   void SetEditorMode(bool on);
-  QLineEdit* InplaceEditor() const { return editor_; }
   // Escape in the editor gives the cell back the text it had when the editor opened; otherwise
   // what was typed stays.
   bool RestoreOnEscape() const { return restoreOnEscape_; }
   void SetRestoreOnEscape(bool on) { restoreOnEscape_ = on; }
 
-  TCanvas* Canvas() { return &canvas_; }
   // Rectangle of a cell in viewport coordinates; empty when the cell is scrolled out of view.
   QRect CellRect(int c, int r) const;
   // The cell under a point of the viewport; -1 outside the cells.
   void MouseToCell(int x, int y, int& c, int& r) const;
-  void Invalidate() ;
+  void Invalidate() override;
   void InvalidateCell(int c, int r);
   // Every cell of a row in view (a window that paints the current row its own way).
   void InvalidateRow(int r);
@@ -162,7 +137,6 @@ class TStringGrid : public QAbstractScrollArea {
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
-  void keyPressEvent(QKeyEvent*) override;
   void keyReleaseEvent(QKeyEvent*) override;
   void mousePressEvent(QMouseEvent*) override;
   void mouseMoveEvent(QMouseEvent*) override;
@@ -173,7 +147,6 @@ class TStringGrid : public QAbstractScrollArea {
   void focusOutEvent(QFocusEvent*) override;
   bool focusNextPrevChild(bool next) override;
   bool eventFilter(QObject* o, QEvent* e) override;
-  void scrollContentsBy(int, int) override {}
 
  private:
   int ColExtent(int c) const;
@@ -190,9 +163,9 @@ class TStringGrid : public QAbstractScrollArea {
   bool Navigate(int key, Qt::KeyboardModifiers mods);  // true when the key was a move
   void ShowEditor(const QString* initial = nullptr);
   void HideEditor();
-  void PlaceEditor();
-  void EditorTextEdited(const QString& text);
-  bool HandleKeyPress(QKeyEvent* e, bool fromEditor);
+  QRect EditorCell() const override;
+  void EditorTextEdited(const QString& text) override;
+  bool HandleKey(QKeyEvent* e, bool fromEditor) override;
   void DrawCell(QPainter& p, int c, int r, const QRect& rect);
   void ResizeStorage(int cols, int rows);
   bool IsFixed(int c, int r) const { return c < fixedCols_ || r < fixedRows_; }
@@ -206,10 +179,6 @@ class TStringGrid : public QAbstractScrollArea {
   TGridOptions options_ = goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goRangeSelect;
   TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
   bool defaultDrawing_ = true;
-  QColor color_, fixedColor_, fontColor_;
-  TCanvas canvas_;
-  TInplaceEdit* editor_ = nullptr;
-  bool editorOpen_ = false;
   QString editStartText_;  // the cell's text when the editor opened, for Escape
   bool restoreOnEscape_ = false;
   bool updatingScroll_ = false;

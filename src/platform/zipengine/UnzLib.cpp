@@ -37,8 +37,6 @@ constexpr int32_t kErrCRC = 2;
 constexpr int32_t kErrData = 3;
 constexpr int32_t kErrWrite = 50;
 constexpr int32_t kErrUnsafe = 0x300 | 80;
-constexpr int32_t kErrPassword = 0x200 | 5;
-constexpr int32_t kErrCancelled = 0x100 | 32;
 constexpr int32_t kErrBomb = 0x300 | 81;
 constexpr int32_t kErrLink = 0x300 | 82;
 
@@ -146,20 +144,14 @@ bool AesCodeMatches(int fd, const RawEntry& r, const std::string& password) {
   return mac.result().left(10) == QByteArray(reinterpret_cast<const char*>(buf.data()), 10);
 }
 
-class Job {
+class Job : public ComponentLink<UnzipParms> {
  public:
-  explicit Job(UnzipParms* p) : p_(p) {}
+  explicit Job(UnzipParms* p) : ComponentLink(p, false) {}
   ~Job() {
     if (archiveFd_ >= 0) ::close(archiveFd_);
     if (baseFd_ >= 0) ::close(baseFd_);
   }
 
-  int32_t Call(int32_t action, int32_t arg1, int64_t arg2, const std::string& text) {
-    const int32_t rc = CallComponent(*p_, false, action, arg1, arg2, text, last_);
-    if (rc == -1) cancelled_ = true;
-    return rc;
-  }
-  void Message(int32_t code, const std::string& text) { Call(cbMessage, code, 0, text); }
   void Skipped(const std::string& name, SkipType t, int32_t err) { Call(cbSkipped, err, t + 1, name); }
 
   int32_t Run();
@@ -184,10 +176,7 @@ class Job {
   Outcome CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std::string& name, const zip_stat_t& st,
                     Place& place, bool trusted, bool noCrc);
 
-  UnzipParms* p_;
-  bool cancelled_ = false;
   bool cancelAll_ = false;
-  CallbackRecord last_{};
   std::string password_;
   bool provenPassword_ = false;  // password_ has decrypted an entry of this archive
   int64_t entryReported_ = 0;

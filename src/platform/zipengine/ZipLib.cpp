@@ -44,8 +44,6 @@ constexpr int32_t kErrNothingToDo = 12;
 constexpr int32_t kErrOpen = 15;
 constexpr int32_t kErrWrite = 14;
 constexpr int32_t kErrRead = 11;
-constexpr int32_t kErrCancelled = 0x100 | 32;
-constexpr int32_t kErrPassword = 0x200 | 5;
 
 struct Item {
   std::string path;  // empty for a folder entry
@@ -109,16 +107,10 @@ struct FileSource {
   zip_error_t error{};
 };
 
-class Job {
+class Job : public ComponentLink<ZipParms> {
  public:
-  explicit Job(ZipParms* p) : p_(p) {}
+  explicit Job(ZipParms* p) : ComponentLink(p, true) {}
 
-  int32_t Call(int32_t action, int32_t arg1, int64_t arg2, const std::string& text) {
-    const int32_t rc = CallComponent(*p_, true, action, arg1, arg2, text, last_);
-    if (rc == -1) cancelled_ = true;
-    return rc;
-  }
-  void Message(int32_t code, const std::string& text) { Call(cbMessage, code, 0, text); }
   void Verbose(const std::string& text) {
     if (p_->fVerbose || p_->fTraceEnabled) Message(0, text);
   }
@@ -138,9 +130,6 @@ class Job {
                       SpillFiles& spills);
   int32_t WriteBehindProgram(const std::string& archive, const Layout& layout);
 
-  ZipParms* p_;
-  bool cancelled_ = false;
-  CallbackRecord last_{};
   std::vector<Item> items_;
   std::map<std::string, size_t> byName_;  // stored name -> index in items_ (names differing in case are two files)
   std::set<std::string> storeSuffixes_;

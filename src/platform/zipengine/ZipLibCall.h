@@ -30,6 +30,32 @@ int32_t CallComponent(const Parms& p, bool isZip, int32_t action, int32_t arg1, 
   return rc;
 }
 
+// Codes both libraries send with their messages (the low byte is what the component keeps).
+constexpr int32_t kErrCancelled = 0x100 | 32;
+constexpr int32_t kErrPassword = 0x200 | 5;
+
+// A job's line to the component: every call goes through it, and a -1 answer cancels the job.
+template <class Parms>
+class ComponentLink {
+ public:
+  ComponentLink(Parms* p, bool isZip) : p_(p), isZip_(isZip) {}
+
+  int32_t Call(int32_t action, int32_t arg1, int64_t arg2, const std::string& text) {
+    const int32_t rc = CallComponent(*p_, isZip_, action, arg1, arg2, text, last_);
+    if (rc == -1) cancelled_ = true;
+    return rc;
+  }
+  void Message(int32_t code, const std::string& text) { Call(cbMessage, code, 0, text); }
+
+ protected:
+  Parms* p_;
+  bool cancelled_ = false;
+  CallbackRecord last_{};
+
+ private:
+  bool isZip_;
+};
+
 // The exported command: a record not marked by the component does nothing, and nothing thrown
 // crosses back into the component (it counts as no file processed).
 template <class Job, class Parms>
