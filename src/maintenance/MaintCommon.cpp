@@ -290,15 +290,18 @@ const char* kRestoreJournal = "~restaure.journal";
 
 // Every copy of the list takes its target's place; a journal left beside a table would roll the
 // restored file back at its first opening.
+// A copy that cannot take its place (a folder made read-only, a disk gone) stays with the list
+// for the next start: deleting either would leave old and new tables mixed for good.
 void ReplaceTables(const QString& dataPath, const QList<QPair<QString, QString>>& moves, QStringList* failed) {
   for (const auto& [copy, target] : moves) {
     if (!QFileInfo::exists(dataPath + copy)) continue;  // already in place
     QFile::remove(dataPath + target + "-journal");
-    if (std::rename(QFile::encodeName(dataPath + copy).constData(), QFile::encodeName(dataPath + target).constData()) != 0) {
-      QFile::remove(dataPath + copy);
-      if (failed) *failed << target;
-    }
+    if (std::rename(QFile::encodeName(dataPath + copy).constData(), QFile::encodeName(dataPath + target).constData()) != 0)
+      *failed << target;
   }
+  SyncFolder(dataPath);
+  if (!failed->isEmpty()) return;
+  QFile::remove(dataPath + kRestoreJournal);
   SyncFolder(dataPath);
 }
 
@@ -347,19 +350,8 @@ QList<QPair<QString, QString>> ReadRestoreJournal(const QString& dataPath) {
 
 void FinishInterruptedRestore(const QString& dataPath) {
   if (!QFileInfo::exists(dataPath + kRestoreJournal)) return;
-  // A copy that cannot take its place yet (a folder made read-only, a disk gone) stays with the
-  // list for the next start: deleting either would leave old and new tables mixed for good.
-  bool whole = true;
-  for (const auto& [copy, target] : ReadRestoreJournal(dataPath)) {
-    if (!QFileInfo::exists(dataPath + copy)) continue;  // already in place
-    QFile::remove(dataPath + target + "-journal");
-    if (std::rename(QFile::encodeName(dataPath + copy).constData(), QFile::encodeName(dataPath + target).constData()) != 0)
-      whole = false;
-  }
-  SyncFolder(dataPath);
-  if (!whole) return;
-  QFile::remove(dataPath + kRestoreJournal);
-  SyncFolder(dataPath);
+  QStringList failed;
+  ReplaceTables(dataPath, ReadRestoreJournal(dataPath), &failed);
 }
 
 void RemoveRestoreLeftovers() {
@@ -537,10 +529,9 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
   }
   QStringList failed;
   ReplaceTables(DataPath, moves, &failed);
-  QFile::remove(DataPath + kRestoreJournal);
-  SyncFolder(DataPath);
   if (!failed.isEmpty())
-    return "La restauration est incomplète : ces fichiers n'ont pas pu être remplacés : " + failed.join(", ") + ".";
+    return "La restauration est incomplète : ces fichiers n'ont pas pu être remplacés : " + failed.join(", ") +
+           ". Elle sera terminée au prochain démarrage.";
   if (untouched)
     for (const QString& t : SchemaTableFiles())
       if (std::none_of(items.begin(), items.end(), [&t](const Item& i) {
