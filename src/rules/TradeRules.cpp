@@ -68,54 +68,69 @@ QHash<QString, int> ReadDayQuantities(const QString& dataPath, const QDate& day,
   return out;
 }
 
+TakingFields::TakingFields(TTable& disto)
+    : date(disto.FieldByName("DateJ")),
+      client(disto.FieldByName("Id_Client")),
+      title(disto.FieldByName("Id_Titre")),
+      qte(disto.FieldByName("Qte_Prise")),
+      pu(disto.FieldByName("PU")) {}
+
 namespace {
-void PostQuantity(TTable& disto, int qte) {
+void PostQuantity(TTable& disto, TField* fQte, int qte) {
   try {
-    disto.FieldByName("Qte_Prise")->AsInteger = qte;
+    fQte->AsInteger = qte;
     disto.Post();
   } catch (...) {
     if (disto.State() != dsBrowse) disto.Cancel();
     throw;
   }
 }
+
+void AppendRow(TTable& disto, const TakingFields& f, const QDate& day, const QString& client, const QString& title,
+               int qte, Currency pu) {
+  disto.Append();
+  f.date->AsDate = day;
+  f.client->AsString = client;
+  f.title->AsString = title;
+  f.pu->AsCurrency = pu;
+  PostQuantity(disto, f.qte, qte);
+}
+
+bool EditRow(TTable& disto, TField* fQte, const QDate& day, const QString& client, const QString& title, int qte) {
+  if (!disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, client, title})) return false;
+  disto.Edit();
+  PostQuantity(disto, fQte, qte);
+  return true;
+}
 }  // namespace
 
 void AppendTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte, Currency pu) {
-  disto.Append();
-  disto.FieldByName("DateJ")->AsDate = day;
-  disto.FieldByName("Id_Client")->AsString = client;
-  disto.FieldByName("Id_Titre")->AsString = title;
-  disto.FieldByName("PU")->AsCurrency = pu;
-  PostQuantity(disto, qte);
+  AppendRow(disto, TakingFields(disto), day, client, title, qte, pu);
 }
 
 bool StoreTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte,
                  const std::function<Currency()>& puOfNewRow) {
-  if (disto.Locate("DATEJ;ID_CLIENT;ID_TITRE", {day, client, title})) {
-    disto.Edit();
-    PostQuantity(disto, qte);
-    return true;
-  }
+  if (EditRow(disto, disto.FieldByName("Qte_Prise"), day, client, title, qte)) return true;
   if (!puOfNewRow) return false;
   AppendTaking(disto, day, client, title, qte, puOfNewRow());
   return true;
 }
 
 DayTakingsWriter::DayTakingsWriter(TTable& disto, const QString& dataPath, const QDate& day)
-    : disto_(disto), day_(day), stored_(ReadDayQuantities(dataPath, day)), rebates_(ReadRebates(dataPath)) {}
+    : disto_(disto), fields_(disto), day_(day), stored_(ReadDayQuantities(dataPath, day)), rebates_(ReadRebates(dataPath)) {}
 
 void DayTakingsWriter::Store(const QString& client, const QString& title, int qte, const TitlePrice* price) {
   const QString key = TakingKey(client, title);
   const auto it = stored_.find(key);
   if (it != stored_.end()) {
     if (it.value() != qte) {
-      StoreTaking(disto_, day_, client, title, qte);
+      EditRow(disto_, fields_.qte, day_, client, title, qte);
       it.value() = qte;
     }
     return;
   }
-  AppendTaking(disto_, day_, client, title, qte,
-               price ? NetPrice(price->prix, price->period, rebates_.value(client)) : Currency());
+  AppendRow(disto_, fields_, day_, client, title, qte,
+            price ? NetPrice(price->prix, price->period, rebates_.value(client)) : Currency());
   stored_.insert(key, qte);
 }
 

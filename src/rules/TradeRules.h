@@ -10,6 +10,7 @@
 
 #include "platform/sys/Formats.h"
 
+class TField;
 class TTable;
 
 namespace trade {
@@ -46,6 +47,12 @@ inline QString TakingKey(const QString& client, const QString& title) { return c
 QHash<QString, int> ReadDayQuantities(const QString& dataPath, const QDate& day, const QString& region = {},
                                       const QString& client = {});
 
+// The fields of a takings row, found once by a pass that writes many rows.
+struct TakingFields {
+  explicit TakingFields(TTable& disto);
+  TField *date, *client, *title, *qte, *pu;
+};
+
 // A new row of the takings table, appended and posted through the cursor.
 void AppendTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte, Currency pu);
 
@@ -75,6 +82,7 @@ class DayTakingsWriter {
 
  private:
   TTable& disto_;
+  TakingFields fields_;
   QDate day_;
   QHash<QString, int> stored_;
   QHash<QString, Rebates> rebates_;
