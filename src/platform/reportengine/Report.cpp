@@ -11,7 +11,6 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 #include "platform/db/Dataset.h"
 
@@ -58,24 +57,36 @@ QFont MakeFont(const TRFont& f) {
   return font;
 }
 
-// Reports measure the same few fonts over and over. Kept to the end of the process: fonts must
-// not be released after the application.
-const QFontMetricsF& Metrics(const TRFont& f) {
-  struct Cache {
-    TRFont font;
-    std::optional<QFontMetricsF> metrics;
-  };
-  static Cache* cache = new Cache;
-  if (!cache->metrics || !(cache->font == f)) {
-    cache->metrics.emplace(MakeFont(f));
-    cache->font = f;
-  }
-  return *cache->metrics;
+// Reports measure the same few fonts over and over (a note alternates several), and the same
+// texts on page after page (titles, captions, figures): each font's metrics are made once and
+// each text's width measured once. Kept to the end of the process: fonts must not be released
+// after the application.
+struct FontWidths {
+  TRFont font;
+  QFontMetricsF metrics;
+  QHash<QString, qreal> widths;
+};
+
+FontWidths& Widths(const TRFont& f) {
+  static auto* cache = new std::vector<std::unique_ptr<FontWidths>>;
+  for (auto& e : *cache)
+    if (e->font.Name == f.Name && e->font.Size == f.Size && e->font.Bold == f.Bold && e->font.Italic == f.Italic &&
+        e->font.Underline == f.Underline)  // the colour does not change a width
+      return *e;
+  if (cache->size() >= 64) cache->clear();
+  cache->push_back(std::make_unique<FontWidths>(FontWidths{f, QFontMetricsF(MakeFont(f)), {}}));
+  return *cache->back();
 }
 }  // namespace
 
 double TextWidth(const TRFont& font, const QString& text, double unitMM) {
-  return Metrics(font).horizontalAdvance(text) / kSub / unitMM;
+  FontWidths& w = Widths(font);
+  auto it = w.widths.constFind(text);
+  if (it == w.widths.constEnd()) {
+    if (w.widths.size() >= 20000) w.widths.clear();
+    it = w.widths.insert(text, w.metrics.horizontalAdvance(text));
+  }
+  return *it / kSub / unitMM;
 }
 
 QRectF TRPage::TextExtent(const TRItem& i) const {
@@ -126,12 +137,9 @@ void PaintPage(QPainter& p, const TRPage& page, double pxPerMM) {
         p.setPen(i.font.Color);
         int flags = Qt::AlignVCenter | (i.wrap ? Qt::TextWordWrap : Qt::TextSingleLine);
         flags |= i.align == taRightJustify ? Qt::AlignRight : i.align == taCenter ? Qt::AlignHCenter : Qt::AlignLeft;
-        // A printer's or the screen's metrics may differ a hair from those the text was cut
-        // with: the box still holds it.
-        p.save();
-        p.setClipRect(r, Qt::IntersectClip);
+        // Without TextDontClip, a text that a printer's or the screen's metrics make a hair
+        // wider than those it was cut with is clipped to its box (and only such a text).
         p.drawText(r, flags, i.text);
-        p.restore();
         break;
       }
     }
