@@ -8,6 +8,7 @@
 #include "operations/Quantity.h"
 #include "platform/db/Transaction.h"
 #include "platform/sys/Clock.h"
+#include "rules/TradeRules.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "shell/UCalendar.h"
@@ -216,10 +217,11 @@ void TfrmHa::CalcTotals() {
   };
   lTotDay->SetCaption(sum("SELECT SUM(QTE) AS TOT FROM HA.DB WHERE DATEH=:d1", Day, Day));
   lJour->SetCaption(DateToStr(Day));
-  const QDate s = WeekStart(Day);
-  lTotWeek->SetCaption(sum("SELECT SUM(QTE) AS TOTW FROM HA.DB WHERE DATEH>=:d1 AND DATEH<=:d2", s, s.addDays(6)));
-  lDu->SetCaption(DateToStr(s));
-  lAu->SetCaption(DateToStr(s.addDays(6)));
+  const trade::Week week{WeekStart(Day)};
+  lTotWeek->SetCaption(
+      sum("SELECT SUM(QTE) AS TOTW FROM HA.DB WHERE DATEH>=:d1 AND DATEH<=:d2", week.saturday, week.Friday()));
+  lDu->SetCaption(DateToStr(week.saturday));
+  lAu->SetCaption(DateToStr(week.Friday()));
 }
 
 void TfrmHa::UpdateButtons() {
