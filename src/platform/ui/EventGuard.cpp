@@ -26,3 +26,11 @@ QChar KeyPressChar(const QKeyEvent* e) {
       return e->text().size() == 1 ? e->text().at(0) : QChar();
   }
 }
+
+bool FireKeyPress(QWidget* w, QKeyEvent* e, const std::function<void(QWidget*, QChar&)>& handler) {
+  if (!handler) return false;
+  QChar ch = KeyPressChar(e);
+  if (ch.isNull()) return false;
+  GuardEvent([&] { handler(w, ch); });
+  return ch.isNull();
+}
