@@ -41,7 +41,7 @@ void AddRow(const QString& folder, const QString& table, const QList<QVariant>& 
 
 }  // namespace
 
-TakingsTest::TakingsTest() {
+RulesTest::RulesTest() {
   CreateTables(DataPath);
   // Clients: code, name, region, rebates per periodicity.
   AddRow(DataPath, "CLIENT.DB", {"0001", "DUPONT", "01", 0.1, 0.25, 0, 0, 0, 0});
@@ -56,11 +56,11 @@ TakingsTest::TakingsTest() {
   AddTaking("06/03/2005", "0003", "0001", 9);
 }
 
-void TakingsTest::AddTaking(const QString& day, const QString& client, const QString& title, int qte, double pu) {
+void RulesTest::AddTaking(const QString& day, const QString& client, const QString& title, int qte, double pu) {
   AddRow(DataPath, "Disto.DB", {QDate::fromString(day, "dd/MM/yyyy"), client, title, qte, pu});
 }
 
-QStringList TakingsTest::Day(const QString& day) const {
+QStringList RulesTest::Day(const QString& day) const {
   TQuery q;
   q.SetDatabaseName(DataPath);
   q.SQL.Add("SELECT ID_CLIENT, ID_TITRE, QTE_PRISE, PU FROM DISTO WHERE DATEJ=:myDay ORDER BY ID_CLIENT, ID_TITRE");

@@ -9,9 +9,9 @@
 #include "platform/db/Table.h"
 #include "support/TestSupport.h"
 
-class TakingsTest : public ::testing::Test {
+class RulesTest : public ::testing::Test {
  protected:
-  TakingsTest();
+  RulesTest();
 
   // A taking of a day ("DD/MM/YYYY").
   void AddTaking(const QString& day, const QString& client, const QString& title, int qte, double pu = 1.0);

@@ -17,7 +17,7 @@ TEST(TradeRules, NetPriceTakesTheRebateOfTheTitlesPeriodicityOnly) {
   for (const QString p : {"", "6", "A", "12", "-1"}) EXPECT_EQ(trade::NetPrice(C(2), p, ab), C(2)) << p.toStdString();
 }
 
-TEST_F(TakingsTest, TheWeekRunsFromSaturdayToFridayAndItsSumsStayInside) {
+TEST_F(RulesTest, TheWeekRunsFromSaturdayToFridayAndItsSumsStayInside) {
   const trade::Week week{QDate(2005, 3, 5)};
   EXPECT_EQ(week.Friday(), QDate(2005, 3, 11));
   EXPECT_FALSE(week.Contains(QDate(2005, 3, 12)));
@@ -37,7 +37,7 @@ TEST_F(TakingsTest, TheWeekRunsFromSaturdayToFridayAndItsSumsStayInside) {
   EXPECT_EQ(keys, (QList<QString>{trade::TakingKey("0003", "0001"), trade::TakingKey("0003", "0003")}));
 }
 
-TEST_F(TakingsTest, ATakingIsEditedInItsRowOrAppendedAtTheNetPrice) {
+TEST_F(RulesTest, ATakingIsEditedInItsRowOrAppendedAtTheNetPrice) {
   TTable disto;
   disto.SetDatabaseName(DataPath);
   disto.SetTableName("Disto.DB");
