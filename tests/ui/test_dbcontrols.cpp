@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <QToolButton>
@@ -200,43 +199,6 @@ TEST_F(DbControlsTest, EditingInTheGridStoresWhenTheRowIsLeft) {
   g->SetReadOnly(true);
   Type("z");
   EXPECT_EQ(Titre.State(), dsBrowse);
-}
-
-// Alt and Ctrl make a key a command: no edit starts and the editor types nothing with them, and
-// Alt+letter reaches the window's buttons.
-TEST_F(DbControlsTest, KeysHeldWithAltOrCtrlTypeNothingIntoTheGrid) {
-  Fill(3);
-  QWidget window;
-  window.resize(500, 360);
-  TDBGrid* g = MakeGrid(&dsTitre);
-  g->setParent(&window);
-  g->SetOptions(g->Options() | dgEditing);
-  auto* close = new QPushButton("&Fermer", &window);
-  close->setGeometry(400, 320, 90, 30);
-  int closed = 0;
-  QObject::connect(close, &QPushButton::clicked, [&] { ++closed; });
-  Show(&window);
-  g->setFocus();
-  g->SetSelectedIndex(1);
-  QTest::keyClick(g, Qt::Key_F, Qt::AltModifier);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return closed == 1; }));  // the button's animated click
-  for (Qt::KeyboardModifier mods : {Qt::AltModifier, Qt::ControlModifier})
-    for (Qt::Key k : {Qt::Key_X, Qt::Key_5}) QTest::keyClick(g, k, mods);
-  EXPECT_FALSE(g->EditorMode());
-  EXPECT_EQ(Titre.State(), dsBrowse);
-  EXPECT_EQ(Titre.FieldByName("Titre")->AsString(), "TITRE 1");
-  // In the editor.
-  Type("a");
-  ASSERT_TRUE(g->EditorMode());
-  QLineEdit* ed = g->InplaceEditor();
-  QTest::keyClick(ed, Qt::Key_X, Qt::AltModifier);
-  QTest::keyClick(ed, Qt::Key_F, Qt::AltModifier);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return closed == 2; }));
-  QTest::keyClick(ed, '@', Qt::ControlModifier | Qt::AltModifier);
-  EXPECT_EQ(ed->text(), "a@");
-  EXPECT_EQ(Titre.FieldByName("Titre")->AsString(), "a@");
-  QTest::keyClick(ed, Qt::Key_Escape);
-  EXPECT_EQ(Titre.FieldByName("Titre")->AsString(), "TITRE 1");
 }
 
 TEST_F(DbControlsTest, MultiSelectKeepsTheRowsAsBookmarks) {

@@ -306,8 +306,10 @@ TEST(StringGrid, KeysHeldWithAltOrCtrlTypeNothing) {
 
   QTest::keyClick(g, Qt::Key_F, Qt::AltModifier);
   EXPECT_TRUE(QTest::qWaitFor([&] { return closed == 1; }));  // the button's animated click
-  for (Qt::KeyboardModifiers mods : {Qt::KeyboardModifiers(Qt::AltModifier), Qt::KeyboardModifiers(Qt::ControlModifier), Qt::AltModifier | Qt::ShiftModifier})
-    for (Qt::Key k : {Qt::Key_X, Qt::Key_5}) QTest::keyClick(g, k, mods);
+  for (auto mods : {Qt::AltModifier, Qt::ControlModifier}) {
+    QTest::keyClick(g, Qt::Key_X, mods);
+    QTest::keyClick(g, Qt::Key_5, mods | Qt::ShiftModifier);
+  }
   EXPECT_FALSE(g->EditorMode());
   EXPECT_EQ(g->Cells(2, 1), "3");
   EXPECT_EQ(edits, 0);
