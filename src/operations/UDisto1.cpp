@@ -681,6 +681,7 @@ void TfrmDisto1::grdDistoEditCancel(int c, int r) {
   if (!Modified) return;
   if (!beforePending_) pending_.remove(Key(c, r));
   Modified = false;
+  UpdateButtons();
 }
 
 void TfrmDisto1::grdDistoKeyPress(QChar& key) {

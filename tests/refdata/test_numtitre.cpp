@@ -55,3 +55,32 @@ TEST_F(RefDataTest, IssueNumberAtTheTopOfItsRangeIsNotWrappedRound) {
   }
   for (const QString& r : Rows(sql)) EXPECT_FALSE(r.contains('-')) << r.toStdString();
 }
+
+// Alt+letter over the grid is the window's: "&Fermer" closes it, from the cell's editor too, and
+// no letter lands in the number.
+TEST_F(RefDataTest, AltLetterOverTheIssueGridIsTheWindowsCommand) {
+  AddRow("Titre.DB", {"0001", 1, 0, "T1", QVariant(), 7, 0.5, 1.0, "1", "A", "1"});
+  const QString sql = "SELECT ID, NUM FROM TITRE ORDER BY ID";
+  {
+    TfrmNumTitre w;
+    Activate(&w);
+    w.grdTitre->setFocus();
+    w.grdTitre->SetSelectedIndex(2);
+    Press(Qt::Key_X, Qt::AltModifier);
+    EXPECT_FALSE(w.grdTitre->EditorMode());
+    Press(Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }));  // the button's animated click
+  }
+  {
+    TfrmNumTitre w;
+    Activate(&w);
+    w.grdTitre->setFocus();
+    w.grdTitre->SetSelectedIndex(2);
+    Type("12");
+    Press(Qt::Key_X, Qt::AltModifier);
+    Press(Qt::Key_F, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }));  // the button's animated click
+  }
+  EXPECT_EQ(Rows(sql), (QStringList{"0001|12"}));
+  EXPECT_TRUE(dlg->Messages().isEmpty());
+}

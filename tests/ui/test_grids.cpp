@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -276,4 +277,69 @@ TEST(StringGrid, RowsAndCountsKeepTheirCells) {
   g.ClearRow(1);
   EXPECT_EQ(g.Cells(1, 1), "");
   EXPECT_EQ(g.Cells(99, 99), "");
+}
+
+// Alt and Ctrl make a key a command: the grid and its editor type nothing with them, Alt+letter
+// reaches the window's buttons, the editor's own Ctrl keys and AltGr's characters still work.
+TEST(StringGrid, KeysHeldWithAltOrCtrlTypeNothing) {
+  QWidget window;
+  window.resize(700, 480);
+  auto* g = new TStringGrid(&window);
+  g->setGeometry(0, 0, 600, 400);
+  g->SetColCount(4);
+  g->SetRowCount(4);
+  g->SetFixedCols(1);
+  g->SetFixedRows(1);
+  g->SetOptions(g->Options() | goEditing);
+  for (int r = 1; r < 4; ++r) g->SetCells(2, r, "3");
+  auto* close = new QPushButton("&Fermer", &window);
+  close->setGeometry(600, 440, 90, 30);
+  int closed = 0;
+  QObject::connect(close, &QPushButton::clicked, [&] { ++closed; });
+  int edits = 0;
+  g->OnSetEditText = [&](TStringGrid*, int, int, const QString&) { ++edits; };
+  window.show();
+  QApplication::setActiveWindow(&window);
+  g->setFocus();
+  g->FocusCell(2, 1);
+  QApplication::processEvents();
+
+  QTest::keyClick(g, Qt::Key_F, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return closed == 1; }));  // the button's animated click
+  for (auto mods : {Qt::AltModifier, Qt::ControlModifier}) {
+    QTest::keyClick(g, Qt::Key_X, mods);
+    QTest::keyClick(g, Qt::Key_5, mods | Qt::ShiftModifier);
+  }
+  EXPECT_FALSE(g->EditorMode());
+  EXPECT_EQ(g->Cells(2, 1), "3");
+  EXPECT_EQ(edits, 0);
+  EXPECT_TRUE(g->hasFocus());
+
+  // In the editor.
+  QTest::keyClick(g, Qt::Key_F2);
+  ASSERT_TRUE(g->EditorMode());
+  QLineEdit* ed = g->InplaceEditor();
+  QTest::keyClicks(ed, "4");
+  QTest::keyClick(ed, Qt::Key_X, Qt::AltModifier);
+  QTest::keyClick(ed, Qt::Key_Q, Qt::ControlModifier);
+  QTest::keyClick(ed, Qt::Key_F, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return closed == 2; }));
+  EXPECT_EQ(ed->text(), "34");
+  QTest::keyClick(ed, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(ed, Qt::Key_C, Qt::ControlModifier);
+  QTest::keyClick(ed, Qt::Key_End);
+  QTest::keyClick(ed, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(ed->text(), "3434");
+  QTest::keyClick(ed, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(ed->text(), "34");
+  // AltGr: Ctrl+Alt on some platforms, the group switch on others.
+  QTest::keyClick(ed, '@', Qt::ControlModifier | Qt::AltModifier);
+  QTest::sendKeyEvent(QTest::Click, ed, Qt::Key(0x20AC), QString("€"), Qt::GroupSwitchModifier);
+  EXPECT_EQ(ed->text(), "34@€");
+  EXPECT_EQ(g->Cells(2, 1), "34@€");
+  QTest::keyClick(ed, Qt::Key_Escape);
+  QTest::keyClick(g, Qt::Key_Down);
+  QTest::keyClick(g, '@', Qt::ControlModifier | Qt::AltModifier);
+  ASSERT_TRUE(g->EditorMode());
+  EXPECT_EQ(g->Cells(2, 2), "@");
 }

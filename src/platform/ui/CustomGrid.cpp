@@ -2,6 +2,8 @@
 
 #include <QKeyEvent>
 
+#include "platform/ui/EventGuard.h"
+
 TCustomGrid::TCustomGrid(QWidget* parent) : QAbstractScrollArea(parent) {
   color_ = StdColors::Window();
   fixedColor_ = StdColors::BtnFace();
@@ -35,4 +37,10 @@ void TCustomGrid::PlaceEditor() {
 
 void TCustomGrid::keyPressEvent(QKeyEvent* e) {
   if (!HandleKey(e, false)) QAbstractScrollArea::keyPressEvent(e);
+}
+
+QChar TCustomGrid::TypedChar(const QKeyEvent* e) {
+  const QChar ch = KeyPressChar(e);
+  if (ch == QChar(13) || ch == QChar(27) || ch == QChar(8)) return ch;
+  return IsCommandChord(e) ? QChar() : ch;
 }

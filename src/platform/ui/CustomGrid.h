@@ -39,6 +39,9 @@ class TCustomGrid : public QAbstractScrollArea {
   virtual void EditorTextEdited(const QString& text) = 0;
   // One key press, from the grid or from its editor; true when consumed.
   virtual bool HandleKey(QKeyEvent* e, bool fromEditor) = 0;
+  // The character a key press types into a cell (13, 27 and 8 for Enter, Escape and Backspace);
+  // null for a key that types none, a command held with Alt or Ctrl among them.
+  static QChar TypedChar(const QKeyEvent* e);
 
   void keyPressEvent(QKeyEvent*) override;
   void scrollContentsBy(int, int) override {}

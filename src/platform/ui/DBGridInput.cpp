@@ -316,7 +316,7 @@ bool TDBGrid::HandleKey(QKeyEvent* e, bool fromEditor) {
     }
   });
   if (handled) return true;
-  const QChar typed = KeyPressChar(e);
+  const QChar typed = TypedChar(e);
   if (typed.isNull()) return false;
   QChar ch = typed;
   if (OnKeyPress) {

@@ -102,7 +102,7 @@ bool TStringGrid::HandleKey(QKeyEvent* e, bool fromEditor) {
   if (moved) return true;
   // Characters: the key-press event first, then Enter toggles the editor, Escape leaves it,
   // and a character typed outside the editor opens it with that character.
-  const QChar typed = KeyPressChar(e);
+  const QChar typed = TypedChar(e);
   if (typed.isNull()) return false;
   QChar ch = typed;
   if (OnKeyPress) {

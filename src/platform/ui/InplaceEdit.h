@@ -4,6 +4,12 @@
 #include <QString>
 #include <functional>
 
+class QKeyEvent;
+
+// Alt or Ctrl held: the key is a command, it types no character into a cell. AltGr, reported as
+// Ctrl+Alt by some platforms and as the group switch by others, still types its own ("@", "€").
+bool IsCommandChord(const QKeyEvent* e);
+
 // The line edit a grid opens over its current cell; the grid filters its keys.
 class TInplaceEdit : public QLineEdit {
  public:
@@ -17,4 +23,7 @@ class TInplaceEdit : public QLineEdit {
   void PlaceOver(const QRect& cell);
   // Left and right move the caret, leaving the cell only at the ends of its text; Home and End stay in it.
   bool MovesCaret(int key) const;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
 };
