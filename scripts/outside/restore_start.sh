@@ -2,8 +2,9 @@
 # The installed program started as the operator starts it (./zelm in its folder, under Xvfb +
 # openbox), on a data folder that a killed restore left with its list and one copy: the copy
 # takes its table's place at the start, and both files go. Then a second start on the same folder
-# while the first runs: its box, its end, nothing changed; after kill -9 of the first, a start
-# opens as usual.
+# while the first runs: its box, its end, nothing changed; the same for a second program folder
+# whose Data is a link to the first one's; after kill -9 of the first, a start opens as usual.
+# Last, the linked folder runs and the first folder is refused.
 # Usage: scripts/outside/restore_start.sh [display]   (ZO_DIR: working folder, default /tmp/zo_rs)
 set -u
 cd "$(dirname "$0")/../.."
@@ -49,6 +50,20 @@ check "its settings file is as it was" 'cmp -s "$ZO/ini.before" "$W/ZELM.INI"'
 check "no leftover was deleted" '[ -f "$W/PDOXUSRS.NET" ]'
 check "the first copy still runs" 'kill -0 $PID'
 
+# a second program folder whose Data is a link to the first one's: the same tables, refused too
+W2="$ZO/app2"; install_program "$W2"; rmdir "$W2/Data"; ln -s "$W/Data" "$W2/Data"
+run2() { (cd "$W2" && zo_env "$W2" && exec ./zelm >>"$ZO/app2.log" 2>&1) & PID2=$!; }  # its log outside its folder
+ls -A "$W2" > "$ZO/app2.before"; ls -lA --time-style=full-iso "$W/Data" > "$ZO/data.before"
+run2; b=$(zo_wait "^Avertissement$")
+check "a start from a folder whose Data links here shows its box" '[ -n "$b" ]'
+shot "$ZO/linked_start.png"
+xdotool windowactivate --sync "$b" 2>/dev/null; xdotool key Return
+wait $PID2; rc2=$?
+check "the linked copy ends (rc=$rc2)" '[ $rc2 = 1 ]'
+check "its folder is as it was" '[ "$(ls -A "$W2")" = "$(cat "$ZO/app2.before")" ]'
+check "the data folder is as it was" '[ "$(ls -lA --time-style=full-iso "$W/Data")" = "$(cat "$ZO/data.before")" ]'
+check "the first copy still runs" 'kill -0 $PID'
+
 # kill -9: the kernel drops the lock with the process
 kill -9 $PID; wait $PID 2>/dev/null
 run; w=$(zo_wait "^Distribution de journaux")
@@ -56,6 +71,17 @@ check "after kill -9 a new start opens as usual" '[ -n "$w" ] && [ -z "$(xdotool
 shot "$ZO/after_kill.png"
 close_main "$w"; wait $PID; rc=$?
 check "it closes normally (rc=$rc)" '[ $rc = 0 ]'
+
+# the other way round: the linked folder runs, the first folder is refused
+run2; PID3=$PID2; w=$(zo_wait "^Distribution de journaux")
+check "the linked folder starts once the first is closed" '[ -n "$w" ]'
+run; b=$(zo_wait "^Avertissement$")
+check "the first folder is refused while the linked one runs" '[ -n "$b" ]'
+xdotool windowactivate --sync "$b" 2>/dev/null; xdotool key Return
+wait $PID; rc=$?
+check "it ends (rc=$rc)" '[ $rc = 1 ]'
+close_main "$w"; wait $PID3; rc=$?
+check "the linked copy closes normally (rc=$rc)" '[ $rc = 0 ]'
 zo_display_stop
 echo "failures=$fails"
 [ $fails = 0 ]

@@ -48,9 +48,12 @@ int RunApplication(int argc, char** argv) {
   InitializeFormats();
   TApplication app(argc, argv);
   QApplication::setApplicationName("ZELM");
-  // Before anything of the folder is read or changed: a second copy leaves it as it is.
+  // Before anything of the folder is read or changed: a second copy leaves it as it is. The
+  // program folder is held (its settings, and the data folder a first start makes there) and the
+  // data folder wherever its links lead.
   TInstanceLock lock;
-  if (!lock.Acquire(TfrmMain::ProgramFolder())) {
+  const QString folder = TfrmMain::ProgramFolder();
+  if (!lock.Acquire(folder) || !lock.Acquire(folder + "Data")) {
     MessageDlg("ZELM est déjà ouvert sur ce dossier de données.", MsgDlgType::Warning, mbOK);
     return 1;
   }
@@ -68,6 +71,13 @@ int RunApplication(int argc, char** argv) {
   auto* main = new TfrmMain(nullptr);  // frees itself when it closes
   // The program ends with the main window, even while the F6 calendar is still open.
   QObject::connect(main, &QObject::destroyed, &app, &QCoreApplication::quit);
+  // A first start has just made the data folder: from now on it is held too. Another program
+  // folder linked to it that started in between holds it already, and that copy is the one to go on.
+  if (!lock.Acquire(folder + "Data")) {
+    MessageDlg("ZELM est déjà ouvert sur ce dossier de données.", MsgDlgType::Warning, mbOK);
+    delete main;
+    return 1;
+  }
   QPointer<TfrmMain> guard(main);
   SetSessionWindow(main);  // a signal that came during the start ends the session now
   if (guard && guard->Ending()) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <csignal>
@@ -31,19 +33,32 @@ class SessionEndTest : public ::testing::Test {
   // Starts the program, waits until the client is typed, sends the signal (if any: the logout
   // modes end it from inside), and waits for the end.
   // Starts the program in a mode; its output up to `marker` (or its end).
-  QByteArray StartChild(QProcess& p, const QString& mode, const QByteArray& marker = "READY") {
+  // A child of another program folder (`folder`) if given; a minute at most.
+  QByteArray StartChild(QProcess& p, const QString& mode, const QByteArray& marker = "READY",
+                        const QString& folder = QString()) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("ZELM_REGISTRY_DIR", app_.File("registry"));
     p.setProcessEnvironment(env);
-    p.start(ZELM_SESSION_CHILD, {app_.Path(), mode});
+    p.start(ZELM_SESSION_CHILD, {folder.isEmpty() ? app_.Path() : folder, mode});
     EXPECT_TRUE(p.waitForStarted(10000));
     QByteArray out;
-    while (!out.contains(marker) && p.state() == QProcess::Running) {
-      p.waitForReadyRead(20000);
+    QElapsedTimer time;
+    time.start();
+    while (!out.contains(marker) && p.state() == QProcess::Running && time.elapsed() < 60000) {
+      p.waitForReadyRead(1000);
       out += p.readAllStandardOutput();
     }
     return out;
+  }
+  // A second copy started in `folder` while another runs: it must say so and end at once.
+  void ExpectRefused(const QString& folder) {
+    QProcess second;
+    const QByteArray said = StartChild(second, "answerbox", "\n", folder);
+    EXPECT_EQ(QString::fromUtf8(said).trimmed(), "BOX:ZELM est déjà ouvert sur ce dossier de données.");
+    EXPECT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 1);
   }
   void RunAndSignal(const QString& mode, int sig) {
     QProcess p;
@@ -155,4 +170,40 @@ TEST_F(SessionEndTest, ASecondStartOnTheSameFolderSaysSoAndEndsChangingNothing) 
   ASSERT_TRUE(first.waitForFinished(20000));
   RunAndSignal("complete", SIGTERM);  // starts as usual, stores, and ends
   EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});
+}
+
+// A second program folder whose Data is a link to the first one's works on the same tables: it is
+// refused whichever of the two starts first, and a kill -9 frees the data folder as well.
+TEST_F(SessionEndTest, AProgramFolderWhoseDataLinksToAnotherFoldersDataIsRefusedWhileThatOneRuns) {
+  TempDir linked;
+  ASSERT_TRUE(QFile::link(app_.File("Data"), linked.File("Data")));
+  Write(linked.File("ZELM.INI"), "[PARAMS]\nEXER=2005\n[WINDOW]\nSTATE=1\n");
+  {
+    QProcess first;
+    ASSERT_TRUE(StartChild(first, "complete").contains("READY"));
+    ExpectRefused(linked.Path());
+    ::kill(pid_t(first.processId()), SIGKILL);
+    ASSERT_TRUE(first.waitForFinished(20000));
+  }
+  QProcess first;
+  ASSERT_TRUE(StartChild(first, "complete", "READY", linked.Path()).contains("READY"));
+  ExpectRefused(app_.Path());
+  ::kill(pid_t(first.processId()), SIGKILL);
+  ASSERT_TRUE(first.waitForFinished(20000));
+  RunAndSignal("complete", SIGTERM);  // the tables are free again
+  EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});
+}
+
+// At the first start the data folder does not exist yet: the copy that makes it holds it from then
+// on, so a program folder linked to it cannot start beside it.
+TEST_F(SessionEndTest, TheDataFolderAFirstStartMakesIsHeldFromThenOn) {
+  TempDir fresh, linked;
+  ASSERT_TRUE(QFile::link(fresh.File("Data"), linked.File("Data")));  // leads nowhere yet
+  QProcess first;
+  ASSERT_TRUE(StartChild(first, "incomplete", "READY", fresh.Path()).contains("READY"));
+  ASSERT_TRUE(QFileInfo(linked.File("Data/CLIENT.DB")).isFile());
+  ExpectRefused(linked.Path());
+  ExpectRefused(fresh.Path());
+  ::kill(pid_t(first.processId()), SIGKILL);
+  EXPECT_TRUE(first.waitForFinished(20000));
 }

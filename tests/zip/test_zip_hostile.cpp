@@ -272,6 +272,62 @@ TEST(ZipHostile, DamagedDataLeavesNoPartialFile) {
   EXPECT_TRUE(FilesUnder(t.File("cancel/")).isEmpty());
 }
 
+// A central directory giving a deflated entry no compressed bytes: libzip hands back an empty
+// entry and no error. Bytes that do not give the recorded size and CRC are a CRC error, when
+// extracting and when testing, and the file already in the target stays as it was.
+TEST(ZipHostile, AnEntryThatComesOutShortIsACrcError) {
+  TempDir t;
+  MakeArchive(t.File("short.zip"), {{"Disto.DB", TextBytes(421888, 51)}, {"Site.DB", "intact"}});
+  QByteArray bytes = ReadFile(t.File("short.zip"));
+  const qint64 cd = bytes.indexOf(QByteArray("PK\x01\x02", 4));
+  ASSERT_GT(cd, 0);
+  ASSERT_EQ(bytes.mid(cd + 46, 8), "Disto.DB");
+  bytes.replace(cd + 20, 4, QByteArray(4, '\0'));  // its compressed size
+  WriteFile(t.File("short.zip"), bytes);
+  QDir().mkpath(t.File("out"));
+  WriteFile(t.File("out/Disto.DB"), "ancienne table");
+
+  for (bool test : {false, true}) {
+    SCOPED_TRACE(test ? "test" : "extract");
+    auto z = NewZip();
+    Recorder rec;
+    rec.Attach(*z);
+    z->SetZipFileName(t.File("short.zip"));
+    ASSERT_EQ(z->EntryCount(), 2);
+    ASSERT_EQ(z->DirEntries[0].CompressedSize, 0u);
+    z->ExtrOptions << ExtrOverWrite;
+    if (test) z->ExtrOptions << ExtrTest;
+    z->ExtrBaseDir = t.File("out/");
+    z->FSpecArgs << "*.*";
+    z->Extract();
+    EXPECT_EQ(z->SuccessCount, 1);
+    EXPECT_EQ(z->ErrCode, 2);
+    EXPECT_EQ(rec.skipped, QStringList{QString("Disto.DB:%1").arg(int(stGeneralExtractError))});
+    EXPECT_TRUE(rec.HasMessage("Erreur de CRC: Disto.DB"));
+    EXPECT_EQ(ReadFile(t.File("out/Disto.DB")), "ancienne table");
+    EXPECT_EQ(FilesUnder(t.File("out/")), QStringList({"Disto.DB", "Site.DB"}));
+  }
+
+  // The handler is asked as for any CRC error, with what came out and what was recorded.
+  auto z = NewZip();
+  z->SetZipFileName(t.File("short.zip"));
+  unsigned found = 1, expected = 0;
+  z->OnCRC32Error = [&](QObject*, const QString& file, unsigned f, unsigned e, bool& doExtract) {
+    EXPECT_EQ(file, "Disto.DB");
+    found = f;
+    expected = e;
+    doExtract = false;
+  };
+  z->ExtrOptions << ExtrOverWrite;
+  z->ExtrBaseDir = t.File("out/");
+  z->FSpecArgs << "*.*";
+  z->Extract();
+  EXPECT_EQ(z->SuccessCount, 1);
+  EXPECT_EQ(found, 0u);  // the CRC of nothing
+  EXPECT_EQ(expected, z->DirEntries[0].CRC32);
+  EXPECT_EQ(ReadFile(t.File("out/Disto.DB")), "ancienne table");
+}
+
 TEST(ZipHostile, DamagedDirectoriesAreReportedNeverCrash) {
   TempDir t;
   MakeArchive(t.File("base.zip"), {{"a.txt", TextBytes(5000, 41)}, {"b.txt", TextBytes(5000, 42)}});

@@ -351,6 +351,13 @@ Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std
     }
   }
   zip_fclose(zf);
+  // libzip hands back an entry whose directory gives it no compressed bytes as empty, checking
+  // nothing: what came out is held to the recorded size and CRC here.
+  if (!readError && !crcError && !writeError && !cancelled_) {
+    const bool shortOrLong = (st.valid & ZIP_STAT_SIZE) && static_cast<int64_t>(st.size) != pos;
+    const bool otherCrc = !noCrc && (st.valid & ZIP_STAT_CRC) && st.crc != crc;
+    crcError = shortOrLong || otherCrc;
+  }
   if (crcError && noCrc) {
     // The stored CRC means nothing here; the whole entry came through (libzip checks the CRC
     // only at the end), so only its size is left to check.
