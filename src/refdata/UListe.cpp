@@ -533,8 +533,7 @@ void TfrmListe::edNoListeExit() {
 }
 
 void TfrmListe::btnMenuClick() {
-  PopupPoint = btnMenu->mapToGlobal(QPoint(0, btnMenu->height()));
-  PopMenu->popup(PopupPoint);
+  PopMenu->popup(btnMenu->mapToGlobal(QPoint(0, btnMenu->height())));
 }
 
 void TfrmListe::EscapePressed() {
