@@ -79,7 +79,7 @@ void TDayForm::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
-  TRefForm::closeEvent(e);
+  TAppForm::closeEvent(e);
 }
 
 void TDayForm::WireDayControls(QAbstractButton* prev, QAbstractButton* next, QAbstractButton* menu,

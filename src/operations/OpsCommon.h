@@ -40,13 +40,13 @@ class PassProgress {
 
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
 // A day's takings window: while one of its long passes runs it takes no other command and cannot
 // be closed; its commands are wired through Command.
-class TDayForm : public TRefForm {
+class TDayForm : public TAppForm {
  public:
-  using TRefForm::TRefForm;
+  using TAppForm::TAppForm;
   bool Busy() const { return busy_; }
 
  protected:

@@ -2,7 +2,7 @@
 
 #include "platform/ui/Dialogs.h"
 
-TfrmCopyCol::TfrmCopyCol(QWidget* parent) : TRefForm(parent) {
+TfrmCopyCol::TfrmCopyCol(QWidget* parent) : TAppForm(parent) {
   setObjectName("frmCopyCol");
   setWindowTitle("Copie de Prises");
   setFixedSize(360, 170);

@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TfrmCopyCol : public TRefForm {
+class TfrmCopyCol : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmCopyCol(QWidget* parent = nullptr);

@@ -25,7 +25,7 @@ class TickedInRed : public QStyledItemDelegate {
 };
 }  // namespace
 
-TfrmDelPriseTitle::TfrmDelPriseTitle(QWidget* parent) : TRefForm(parent) {
+TfrmDelPriseTitle::TfrmDelPriseTitle(QWidget* parent) : TAppForm(parent) {
   setObjectName("frmDelPriseTitle");
   setWindowTitle("Suppression des prises par Titres");
   Titre.SQL.Add("SELECT * FROM TITRE");

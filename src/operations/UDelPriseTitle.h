@@ -5,9 +5,9 @@
 #include <QPushButton>
 
 #include "platform/db/Query.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TfrmDelPriseTitle : public TRefForm {
+class TfrmDelPriseTitle : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmDelPriseTitle(QWidget* parent = nullptr);

@@ -16,7 +16,7 @@
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
 #include "operations/OpsCommon.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
 class TfrmDisto : public TDayForm {
   Q_OBJECT

@@ -20,7 +20,7 @@
 #include "platform/ui/DataSource.h"
 #include "platform/ui/Grids.h"
 #include "operations/OpsCommon.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
 class TGradient;
 class TVxLabel;

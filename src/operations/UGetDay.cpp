@@ -41,7 +41,7 @@ std::optional<TDayChoice> AskDayChoice(const QString& caption, const QString& ki
   return choice;
 }
 
-TfrmGetDay::TfrmGetDay(QWidget* parent) : TRefForm(parent) {
+TfrmGetDay::TfrmGetDay(QWidget* parent) : TAppForm(parent) {
   setObjectName("frmGetDay");
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
@@ -106,7 +106,7 @@ TfrmGetDay::TfrmGetDay(QWidget* parent) : TRefForm(parent) {
 }
 
 void TfrmGetDay::showEvent(QShowEvent* e) {
-  TRefForm::showEvent(e);
+  TAppForm::showEvent(e);
   if (!shown_) {
     shown_ = true;
     GuardEvent([this] { FormShow(); });
@@ -167,5 +167,5 @@ void TfrmGetDay::FillSelectedTitles(bool ok) {
 void TfrmGetDay::done(int r) {
   const ModalResult own = GetModalResult(this);
   FillSelectedTitles(own == ModalResult::OK || (own == ModalResult::None && r == QDialog::Accepted));
-  TRefForm::done(r);
+  TAppForm::done(r);
 }

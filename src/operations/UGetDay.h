@@ -9,11 +9,11 @@
 #include <optional>
 
 #include "platform/db/Query.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
 class TGradient;
 
-class TfrmGetDay : public TRefForm {
+class TfrmGetDay : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmGetDay(QWidget* parent = nullptr);

@@ -34,7 +34,7 @@ TVxLabel* Label3D(QWidget* parent, const QString& name, const QString& text, con
 }
 }  // namespace
 
-TfrmHa::TfrmHa(QWidget* parent) : TRefForm(parent), dsHa(&HA) {
+TfrmHa::TfrmHa(QWidget* parent) : TAppForm(parent), dsHa(&HA) {
   setObjectName("frmHa");
   setWindowTitle("Saisie des Achats");
   HA.Name = "HA";
@@ -376,5 +376,5 @@ bool TfrmHa::eventFilter(QObject* o, QEvent* e) {
       return true;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TAppForm::eventFilter(o, e);
 }

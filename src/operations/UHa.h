@@ -11,9 +11,9 @@
 #include "platform/db/Table.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TfrmHa : public TRefForm {
+class TfrmHa : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmHa(QWidget* parent = nullptr);

@@ -8,7 +8,7 @@
 #include "platform/ui/Dialogs.h"
 #include "shell/global.h"
 
-TfrmListVCR::TfrmListVCR(QWidget* parent) : TRefForm(parent), dsRegion(&qRegion) {
+TfrmListVCR::TfrmListVCR(QWidget* parent) : TAppForm(parent), dsRegion(&qRegion) {
   setObjectName("frmListVCR");
   setWindowTitle("Encaissements");
   qRegion.Name = "qRegion";

@@ -12,9 +12,9 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DataSource.h"
 #include "platform/ui/Grids.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TfrmListVCR : public TRefForm {
+class TfrmListVCR : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmListVCR(QWidget* parent = nullptr);

@@ -4,7 +4,7 @@
 #include "operations/Quantity.h"
 #include "shell/global.h"
 
-TfrmModifPrise::TfrmModifPrise(QWidget* parent) : TRefForm(parent), dsDisto(&Disto) {
+TfrmModifPrise::TfrmModifPrise(QWidget* parent) : TAppForm(parent), dsDisto(&Disto) {
   setObjectName("frmModifPrise");
   setWindowTitle("Modification de prise");
   Disto.Name = "Disto";

@@ -6,11 +6,11 @@
 #include "platform/db/Table.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
 class TGradient;
 
-class TfrmModifPrise : public TRefForm {
+class TfrmModifPrise : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmModifPrise(QWidget* parent = nullptr);

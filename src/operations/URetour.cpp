@@ -56,7 +56,7 @@ QPushButton* Button(QWidget* parent, const QString& name, const QString& text, c
 }
 }  // namespace
 
-TfrmRetour::TfrmRetour(QWidget* parent) : TRefForm(parent), dsRegion(&Region) {
+TfrmRetour::TfrmRetour(QWidget* parent) : TAppForm(parent), dsRegion(&Region) {
   setObjectName("frmRetour");
   setWindowTitle("Saisie des invendus");
   Region.Name = "Region";
@@ -1069,5 +1069,5 @@ bool TfrmRetour::eventFilter(QObject* o, QEvent* e) {
         return true;
       }
   }
-  return TRefForm::eventFilter(o, e);
+  return TAppForm::eventFilter(o, e);
 }

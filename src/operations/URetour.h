@@ -20,9 +20,9 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DataSource.h"
 #include "platform/ui/Grids.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TfrmRetour : public TRefForm {
+class TfrmRetour : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmRetour(QWidget* parent = nullptr);

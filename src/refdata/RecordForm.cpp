@@ -7,7 +7,7 @@
 #include "shell/global.h"
 
 TRecordForm::TRecordForm(QWidget* parent, TTable& edited, TDataSource& source)
-    : TRefForm(parent), edited_(edited), source_(source) {}
+    : TAppForm(parent), edited_(edited), source_(source) {}
 
 bool TRecordForm::Editing() const { return InEditOrInsert(edited_); }
 
@@ -41,7 +41,7 @@ void TRecordForm::EscapePressed() {
 }
 
 void TRecordForm::showEvent(QShowEvent* e) {
-  TRefForm::showEvent(e);
+  TAppForm::showEvent(e);
   for (TDBEdit* edit : findChildren<TDBEdit*>()) edit->installEventFilter(this);
 }
 
@@ -51,7 +51,7 @@ bool TRecordForm::eventFilter(QObject* o, QEvent* e) {
       EscapePressed();
       return true;
     }
-  return TRefForm::eventFilter(o, e);
+  return TAppForm::eventFilter(o, e);
 }
 
 void TRecordForm::BuildTopPanel(int width) {

@@ -11,9 +11,9 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TRecordForm : public TRefForm {
+class TRecordForm : public TAppForm {
   Q_OBJECT
  public:
   // The table and its source are members of the derived window: nothing here touches them before

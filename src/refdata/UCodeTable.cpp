@@ -6,7 +6,7 @@
 
 TfrmCodeTable::TfrmCodeTable(QWidget* parent, const QString& caption, const QString& tableName,
                              const QString& heading)
-    : TRefForm(parent), dsTable(&Table) {
+    : TAppForm(parent), dsTable(&Table) {
   setWindowTitle(caption);
   Table.SetTableName(tableName);
   Table.SetIndexFieldNames("Id");

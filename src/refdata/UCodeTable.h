@@ -7,9 +7,9 @@
 #include "platform/db/Table.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TfrmCodeTable : public TRefForm {
+class TfrmCodeTable : public TAppForm {
   Q_OBJECT
  public:
   TfrmCodeTable(QWidget* parent, const QString& caption, const QString& tableName, const QString& heading);

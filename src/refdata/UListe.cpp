@@ -44,7 +44,7 @@ void DrawLeftEdge(TCanvas* cv, const QRect& rect, const QColor& inner) {
 const QString kFull = "La liste est complète !\rVous ne pouvez pas ajouter de titres à cette liste.";
 }
 
-TfrmListe::TfrmListe(QWidget* parent) : TRefForm(parent), dsTitre(&qTitre), dsListe(&qListe), dsRegion(&qRegion) {
+TfrmListe::TfrmListe(QWidget* parent) : TAppForm(parent), dsTitre(&qTitre), dsListe(&qListe), dsRegion(&qRegion) {
   setObjectName("frmListe");
   setWindowTitle("Confection des listes");
   qTitre.SQL.Add("SELECT ID, NORD, TITRE FROM TITRE.DB");
@@ -533,8 +533,7 @@ void TfrmListe::edNoListeExit() {
 }
 
 void TfrmListe::btnMenuClick() {
-  PopupPoint = btnMenu->mapToGlobal(QPoint(0, btnMenu->height()));
-  PopMenu->popup(PopupPoint);
+  PopMenu->popup(btnMenu->mapToGlobal(QPoint(0, btnMenu->height())));
 }
 
 void TfrmListe::EscapePressed() {
@@ -572,7 +571,7 @@ bool TfrmListe::eventFilter(QObject* o, QEvent* e) {
         break;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TAppForm::eventFilter(o, e);
 }
 
 void TfrmListe::grdListeDrawColumnCell(TDBGrid* grid, const QRect& rect, int dataCol, TColumn& column,

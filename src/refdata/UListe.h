@@ -15,7 +15,7 @@
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
 #include "platform/ui/Grids.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
 #if __has_include("controls/QVNumEdit.h")
 #include "controls/QVNumEdit.h"
@@ -36,7 +36,7 @@ class TListNumberEdit : public QLineEdit {
 };
 #endif
 
-class TfrmListe : public TRefForm {
+class TfrmListe : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmListe(QWidget* parent = nullptr);

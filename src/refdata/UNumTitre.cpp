@@ -6,7 +6,7 @@
 #include "platform/ui/Canvas.h"
 #include "shell/global.h"
 
-TfrmNumTitre::TfrmNumTitre(QWidget* parent) : TRefForm(parent), dsTitre(&Titre) {
+TfrmNumTitre::TfrmNumTitre(QWidget* parent) : TAppForm(parent), dsTitre(&Titre) {
   setObjectName("frmNumTitre");
   setWindowTitle("Numérotation des périodiques");
   Titre.Name = "Titre";

@@ -7,9 +7,9 @@
 #include "platform/db/Table.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TfrmNumTitre : public TRefForm {
+class TfrmNumTitre : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmNumTitre(QWidget* parent = nullptr);

@@ -25,7 +25,7 @@ class TvItem : public QTreeWidgetItem {
 };
 }  // namespace
 
-TfrmOrgaD::TfrmOrgaD(QWidget* parent) : TRefForm(parent), dsModule(&OrgaD), dsTitre(&qTitre) {
+TfrmOrgaD::TfrmOrgaD(QWidget* parent) : TAppForm(parent), dsModule(&OrgaD), dsTitre(&qTitre) {
   setObjectName("frmOrgaD");
   setWindowTitle("Distribution des titres par région");
   OrgaD.Name = "OrgaD";
@@ -302,7 +302,7 @@ bool TfrmOrgaD::eventFilter(QObject* o, QEvent* e) {
     default:
       break;
   }
-  return TRefForm::eventFilter(o, e);
+  return TAppForm::eventFilter(o, e);
 }
 
 void TfrmOrgaD::FormClose() {

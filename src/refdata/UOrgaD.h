@@ -10,9 +10,9 @@
 #include "platform/db/Table.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
-class TfrmOrgaD : public TRefForm {
+class TfrmOrgaD : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmOrgaD(QWidget* parent = nullptr);

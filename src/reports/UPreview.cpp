@@ -17,7 +17,7 @@
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 #include "shell/global.h"
 
 QValidator::State TPageSpinEdit::validate(QString& input, int& pos) const {

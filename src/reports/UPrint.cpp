@@ -68,7 +68,7 @@ void TPrintImage::dropEvent(QDropEvent* e) {
   if (OnDrop) GuardEvent(OnDrop);
 }
 
-TfrmPrint::TfrmPrint(QWidget* owner) : TRefForm(owner) {
+TfrmPrint::TfrmPrint(QWidget* owner) : TAppForm(owner) {
   setObjectName("frmPrint");
   setWindowTitle("Impressions");
   setFixedSize(566, 272);
@@ -397,7 +397,7 @@ bool TfrmPrint::eventFilter(QObject* o, QEvent* e) {
       if (!c.isNull() && !(c >= '0' && c <= '9') && c.unicode() != 8) return true;
     }
   }
-  return TRefForm::eventFilter(o, e);
+  return TAppForm::eventFilter(o, e);
 }
 
 void TfrmPrint::FormClose() {

@@ -17,11 +17,11 @@
 #include "platform/db/Query.h"
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DataSource.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
 class TPrintImage;
 
-class TfrmPrint : public TRefForm {
+class TfrmPrint : public TAppForm {
   Q_OBJECT
  public:
   explicit TfrmPrint(QWidget* owner = nullptr);

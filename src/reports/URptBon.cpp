@@ -16,7 +16,7 @@
 #include "platform/ui/Dialogs.h"
 #include "reports/UPreview.h"
 #include "reports/UPrint.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 #include "shell/UProgress.h"
 #include "shell/global.h"
 

@@ -5,7 +5,7 @@
 #include "platform/db/Transaction.h"
 #include "platform/ui/Cursor.h"
 #include "reports/UPreview.h"
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 #include "shell/UProgress.h"
 #include "shell/global.h"
 

@@ -338,7 +338,6 @@ void TfrmMain::FormCreate() {
     {
       TZelmIni ini;
       const QString year = ini.Exer();
-      ini.State();  // the window opens maximised whatever it holds
       image = ini.Image();
       // A bad setting is reported, and the start goes on: the clean-up and the window's state
       // must not depend on it.
@@ -368,7 +367,7 @@ void TfrmMain::FormCreate() {
     ClearReadOnly(AppPath);
     ClearReadOnly(DataPath);
     Droits.fill("2");
-    setWindowState(windowState() | Qt::WindowMaximized);
+    setWindowState(windowState() | Qt::WindowMaximized);  // whatever WINDOW/STATE holds
     SetScreenCursor(TCursor::crDefault);
   } catch (...) {
     HandleException(std::current_exception());

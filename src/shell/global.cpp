@@ -2,17 +2,14 @@
 
 #include "platform/sys/Files.h"
 #include "platform/sys/Formats.h"
-#include "platform/sys/IniFiles.h"
 #include "platform/ui/Dialogs.h"
 
 QString AppPath;
 QString DataPath;
 QString Version;
 int16_t Exercice = 0;
-TIniFile* IniFile = nullptr;
 int CurrentListNo = 0;
 QStringList* SelectedTitles = nullptr;
-QPoint PopupPoint;
 std::array<QString, 61> Droits;
 std::array<QString, 8> JoursSemaine = {"", "Dimanche", "Lundi", "Mardi", "Mercredi", "Jeudi", "Vendredi", "Samedi"};
 

@@ -2,13 +2,11 @@
 #pragma once
 #include <QDate>
 #include <QDateTime>
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <array>
 #include <cstdint>
 
-class TIniFile;
 class TTable;
 
 // Folders, always ending in "/": the program's folder and its "Data/" folder.
@@ -16,12 +14,9 @@ extern QString AppPath;
 extern QString DataPath;
 extern QString Version;
 extern int16_t Exercice;  // working year
-// A scratch settings object on "ZELM.INI": whoever creates it frees it and resets it.
-extern TIniFile* IniFile;
 extern int CurrentListNo;
 // Codes of the titles ticked in the day-and-titles dialog; made on first use, freed by its readers.
 extern QStringList* SelectedTitles;
-extern QPoint PopupPoint;
 extern std::array<QString, 61> Droits;      // access levels, 0..60
 extern std::array<QString, 8> JoursSemaine;  // 1 = "Dimanche" .. 7 = "Samedi"; 0 unused
 // The French name of a day ("Lundi").

@@ -11,6 +11,7 @@
 #include "platform/db/Table.h"
 #include "platform/sys/Drives.h"
 #include "schema/AppSchema.h"
+#include "schema/Descriptor.h"
 #include "shell/global.h"
 
 MaintTest::MaintTest() {
@@ -24,6 +25,8 @@ MaintTest::MaintTest() {
 }
 
 MaintTest::~MaintTest() = default;
+
+QStringList AppTables() { return DescriptorTables(ApplicationDescriptor()); }
 
 QMap<QString, QByteArray> MaintTest::Snapshot(const QString& folder) {
   const QString f = folder.isEmpty() ? DataPath : folder;

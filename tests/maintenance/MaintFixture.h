@@ -1,4 +1,4 @@
-// A program folder with the application's twelve tables in its data folder, the trash and the
+// A program folder with every table of the application in its data folder, the trash and the
 // registry store inside the test's folder, and helpers to fill and read the tables.
 #pragma once
 #include <QDate>
@@ -23,6 +23,9 @@ class MaintTest : public AppDataTest {
   // Some clients, titles, takings, returns, payments and purchases.
   void FillSample();
 };
+
+// The tables of the application's schema, in its order.
+QStringList AppTables();
 
 // Files and tools.
 void WriteFile(const QString& path, const QByteArray& data);

@@ -6,6 +6,8 @@
 #include <QPointer>
 
 #include "platform/sys/Files.h"
+#include "schema/AppSchema.h"
+#include "schema/Descriptor.h"
 #include "shell/UMain.h"
 #include "shell/global.h"
 #include "support/TestSupport.h"
@@ -18,9 +20,9 @@ TEST(FirstStart, AnEmptyFolderGetsTheDataFolderWithEveryTable) {
   ScopedDialogs dlg;
   QPointer<TfrmMain> frm = new TfrmMain(nullptr);
   EXPECT_TRUE(dlg->Asked().empty());
-  for (const char* t : {"CLIENT.DB", "Titre.DB", "Region.db", "Site.DB", "IMPRIMERIE.DB", "Disto.DB", "Ha.DB",
-                        "Retour.DB", "VCR.DB", "OrgaD.DB", "TLISTE.DB", "Liste.DB"})
-    EXPECT_TRUE(FileExists(app.File("Data/") + t)) << t;
+  const QStringList tables = DescriptorTables(ApplicationDescriptor());
+  EXPECT_FALSE(tables.isEmpty());
+  for (const QString& t : tables) EXPECT_TRUE(FileExists(app.File("Data/") + t)) << t.toStdString();
 
   frm->mnControle->trigger();
   EXPECT_EQ(dlg->Messages(), QStringList({"Contrôle terminé !"}));

@@ -1,4 +1,4 @@
-#include "refdata/RefCommon.h"
+#include "shell/AppForm.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,11 +13,11 @@
 #include "platform/ui/Dialogs.h"
 #include "shell/global.h"
 
-TRefForm::TRefForm(QWidget* parent) : QDialog(parent) {
+TAppForm::TAppForm(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowSystemMenuHint);
 }
 
-void TRefForm::closeEvent(QCloseEvent* e) {
+void TAppForm::closeEvent(QCloseEvent* e) {
   bool ok = false;
   GuardEvent([&] {
     FormClose();
@@ -32,12 +32,12 @@ void TRefForm::closeEvent(QCloseEvent* e) {
   closing_ = false;
 }
 
-void TRefForm::reject() {
+void TAppForm::reject() {
   if (closing_) QDialog::reject();
   else EscapePressed();
 }
 
-void TRefForm::CenterOnScreen() {
+void TAppForm::CenterOnScreen() {
   if (QScreen* s = QGuiApplication::primaryScreen()) {
     const QRect g = s->availableGeometry();
     move(g.center() - QPoint(width() / 2, height() / 2));

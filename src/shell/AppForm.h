@@ -1,4 +1,4 @@
-// What the reference-data windows share: their base window, glyph buttons, status panels,
+// What the windows of every subsystem share: their base window, glyph buttons, status panels,
 // the questions they ask and the filter texts they build.
 #pragma once
 #include <QColor>
@@ -20,12 +20,12 @@ class QAbstractButton;
 class QCheckBox;
 class TGradient;
 
-// A window of this subsystem: closing runs FormClose first, and a failure there (a record that
+// A window of the program: closing runs FormClose first, and a failure there (a record that
 // does not pass its checks) keeps the window open. Escape does not close it.
-class TRefForm : public QDialog {
+class TAppForm : public QDialog {
   Q_OBJECT
  public:
-  explicit TRefForm(QWidget* parent = nullptr);
+  explicit TAppForm(QWidget* parent = nullptr);
   void Close() { close(); }
 
  protected:
@@ -75,7 +75,7 @@ void SetBold(QWidget* w, bool bold = true);
 void SetColors(QWidget* w, const QColor& background, const QColor& text = QColor());
 // Typing in the edit turns into upper case.
 void MakeUpperCase(QLineEdit* e);
-// Every table and query of these windows finds its file in the data folder.
+// Every table and query of a window finds its file in the data folder.
 void InDataPath(TDataSet& ds);
 // Opens a window's table or query; an engine error that does not say which table it met gets
 // the table's name, so that the operator knows which file is at fault.
