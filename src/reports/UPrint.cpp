@@ -142,6 +142,7 @@ TfrmPrint::TfrmPrint(QWidget* owner) : TRefForm(owner) {
   edDateListe->setCalendarPopup(true);
   // Its weeks as the program's own calendar lays them out: the trade's week starts on Saturday.
   edDateListe->calendarWidget()->setFirstDayOfWeek(Qt::Saturday);
+  edDateListe->calendarWidget()->setMinimumWidth(260);  // whole French day names
   edDateListe->setGeometry(80, 10, 120, 22);
   MakeLabel(tbListe, "Liste  N° : ", 8, 48, 70);
   edNoListe = new QLineEdit(tbListe);

@@ -1,6 +1,7 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/FileDialogs.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QApplication>
@@ -8,6 +9,8 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QIdentityProxyModel>
 #include <QLocale>
 #include <QMessageBox>
@@ -15,6 +18,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTreeView>
 #include <memory>
 
 namespace {
@@ -165,6 +169,15 @@ QFileDialog* NewFileDialog(FileChoice kind, QWidget* parent, const QString& titl
       break;
   }
   d->setProxyModel(new FrenchFileColumns(d));
+  // Room for the French type of a picture, the whole date and its heading.
+  if (auto* view = d->findChild<QTreeView*>("treeView")) {
+    const QFontMetrics fm(view->header()->font());
+    QHeaderView* h = view->header();
+    h->resizeSection(2, std::max(h->sectionSize(2), fm.horizontalAdvance("image BMP Windows") + 24));
+    const int date = std::max(fm.horizontalAdvance("00/00/0000 00:00"), fm.horizontalAdvance("Dernière modification"));
+    h->resizeSection(3, std::max(h->sectionSize(3), date + 24));
+  }
+  d->resize(std::max(d->sizeHint().width(), 800), std::max(d->sizeHint().height(), 440));
   return d;
 }
 
