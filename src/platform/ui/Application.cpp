@@ -17,8 +17,7 @@ class QtFrenchSupplement : public QTranslator {
   QString translate(const char* context, const char* source, const char* = nullptr, int = -1) const override {
     if (qstrcmp(context, "QAbstractFileIconProvider") != 0) return QString();
     static const QHash<QByteArray, QString> texts = {
-        {"Drive", "Lecteur"}, {"Folder", "Dossier"}, {"Shortcut", "Raccourci"}, {"Alias", "Alias"},
-        {"Unknown", "Inconnu"}};
+        {"Drive", "Lecteur"}, {"Folder", "Dossier"}, {"Shortcut", "Raccourci"}, {"Unknown", "Inconnu"}};
     return texts.value(source);
   }
 };
