@@ -140,6 +140,9 @@ TfrmPrint::TfrmPrint(QWidget* owner) : TAppForm(owner) {
   edDateListe->setObjectName("edDateListe");
   edDateListe->setDisplayFormat("dd/MM/yyyy");
   edDateListe->setCalendarPopup(true);
+  // Its weeks as the program's own calendar lays them out: the trade's week starts on Saturday.
+  edDateListe->calendarWidget()->setFirstDayOfWeek(Qt::Saturday);
+  edDateListe->calendarWidget()->setMinimumWidth(260);  // whole French day names
   edDateListe->setGeometry(80, 10, 120, 22);
   MakeLabel(tbListe, "Liste  N° : ", 8, 48, 70);
   edNoListe = new QLineEdit(tbListe);

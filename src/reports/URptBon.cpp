@@ -255,12 +255,15 @@ void TfrmRptBon::DetailBeforePrint(bool& print) {
   const QString titre = qBon.FieldByName("TITRE")->AsString();
   lTitre->Caption = titre;
   lTitreR->Caption = titre;
+  lTitre->Tail.clear();
+  lTitreR->Tail.clear();
   auto it = titles_.constFind(qBon.FieldByName("ID_TITRE")->AsString());
   if (it == titles_.constEnd()) return;
   lTitre->Font.Bold = lTitreR->Font.Bold = it->periodical;
+  // The issue prints whole; a title too long for the column gives way.
   if (it->periodical && it->num != 0) {
-    lTitre->Caption = titre + " - N°" + QString::number(it->num);
-    lTitreR->Caption = titre + " - N° " + QString::number(it->num);
+    lTitre->Tail = " - N°" + QString::number(it->num);
+    lTitreR->Tail = " - N° " + QString::number(it->num);
   }
 }
 

@@ -122,7 +122,8 @@ void TfrmRptListe::BuildLayout() {
 
   PageHeader->BeforePrint = [this](TRBand*, bool&) {
     lStatut->Caption = ReportHeader;
-    lJournee->Caption = "Journée du " + DateToStr(DateListe.date());
+    lJournee->Caption = "Journée du ";
+    lJournee->Tail = DateToStr(DateListe.date());  // the day prints whole
   };
   GroupHeader->BeforePrint = [this](TRBand*, bool&) {
     lRegion->Caption = "REGION : " + region_ + " - " + regionLabel_;

@@ -115,6 +115,37 @@ TEST_F(ReportTest, PagesBreakAndEventsSteerTheBands) {
   EXPECT_FALSE(r.Prepare());
 }
 
+// A text with a figure after it (a title and its issue): the figure prints whole, the text
+// gives way in whole characters, and what fits prints as it is.
+TEST_F(ReportTest, ATextGivesWayToItsTail) {
+  Add("A", "AB", 1);
+  Add("A", "MAGAZINE BIMENSUEL", 2);
+  Add("A", "WWWWWWWWWWWWWWWWWWWW", 3);
+  Build();
+  TRControl* name = r.FindControl("dName");
+  name->Tail = " - N°1234";
+  TRLabel* narrow = gh->Add<TRLabel>("lNarrow", 45, 0, 10, 10)->SetCaption("TITRE");
+  narrow->Tail = " - N°1234";
+  auto job = r.Prepare();
+  ASSERT_TRUE(job);
+  const TRPage& p = job->Pages[0];
+  EXPECT_EQ(p.Find("dName", 0)->text, "AB - N°1234");
+  for (int i = 1; i < 3; ++i) {
+    const TRItem& t = *p.Find("dName", i);
+    const QString full = i == 1 ? "MAGAZINE BIMENSUEL" : "WWWWWWWWWWWWWWWWWWWW";
+    ASSERT_TRUE(t.text.endsWith(" - N°1234")) << t.text.toStdString();
+    const QString head = t.text.chopped(9);
+    EXPECT_TRUE(full.startsWith(head) && head.size() < full.size()) << t.text.toStdString();
+    EXPECT_LE(p.TextExtent(t).width(), t.r.width());
+    // As much of the name as the box holds.
+    EXPECT_GT(TextWidth(t.font, full.left(head.size() + 1) + " - N°1234", p.unitMM), t.r.width());
+  }
+  // Narrower than the figure alone: its end, where the digits are.
+  const TRItem& n = *p.Find("lNarrow");
+  EXPECT_TRUE(n.text.endsWith("1234")) << n.text.toStdString();
+  EXPECT_LE(p.TextExtent(n).width(), n.r.width());
+}
+
 TEST_F(ReportTest, NoDataStillGivesOnePage) {
   Build();
   t.Open();

@@ -98,6 +98,49 @@ TEST_F(BonTest, LongestNamesNeverCoverAFigure) {
   for (const TRPage& page : pages) ExpectNothingCovered(page, "dQte|dPU|lColR1|lCol[1-5]");
 }
 
+// Titles of 18 to 30 characters with issues 2 to 1234: the issue and its "N°" always print
+// whole in both parts, the title gives way in whole characters, every text stays in its box.
+TEST_F(BonTest, TheIssueNumberAlwaysPrintsWholeAndTheTitleGivesWay) {
+  const QString names[] = {"MAGAZINE BIMENSUEL", "GAZETTE HEBDOMADAIRE", "WWWWWWWWWWWWWWWWWWWWWWWWWWWWWW"};
+  const QString base = "LE MAGAZINE HEBDOMADAIRE DU WEEK-END";
+  const int issues[] = {2, 7, 45, 123, 1234};
+  struct Line { QString titre; int num; };
+  QHash<int, Line> byQte;  // each line told apart by its quantity
+  int k = 0;
+  auto add = [&](const QString& titre, int num) {
+    ++k;
+    const QString id = QString("T%1").arg(100 + k);
+    AddRow("Titre.DB", {id, 10 + k, 0, titre, "X", num, 1.0, 2.00, "1", "A", "1", false});
+    AddTaking(QDate(2004, 1, 5), "C005", id, k);
+    byQte.insert(k, {titre.left(20), num});  // the work table keeps 20 characters
+  };
+  for (const QString& n : names)
+    for (int num : issues) add(n, num);
+  for (int len = 18; len <= 30; ++len) add(base.left(len), issues[len % 5]);
+  frmPrint->chkRevertOrder->setChecked(false);
+  const auto pages = Print();
+  int seen = 0;
+  for (const TRPage& p : pages) {
+    if (Client(p) != "ECHO") continue;
+    ExpectNothingCovered(p, "dQte|dPU");
+    for (int i = 0; p.Find("lTitre", i); ++i) {
+      const Line line = byQte.value(p.Find("dQte", i)->text.toInt());
+      ASSERT_FALSE(line.titre.isEmpty());
+      for (const char* name : {"lTitre", "lTitreR"}) {
+        const TRItem& t = *p.Find(name, i);
+        const QString tail = (QString(name) == "lTitre" ? " - N°" : " - N° ") + QString::number(line.num);
+        ASSERT_TRUE(t.text.endsWith(tail)) << name << " \"" << t.text.toStdString() << "\"";
+        const QString head = t.text.chopped(tail.size());
+        EXPECT_FALSE(head.isEmpty());
+        EXPECT_TRUE(line.titre.startsWith(head)) << t.text.toStdString();
+        EXPECT_LE(p.TextExtent(t).right(), t.r.right() + 0.01) << t.text.toStdString();
+      }
+      ++seen;
+    }
+  }
+  EXPECT_EQ(seen, k);
+}
+
 TEST_F(BonTest, ZeroLinesReverseOrderAllRegionsAndTheRemarkKept) {
   Remarque = "Ancienne remarque";
   frmPrint->chkQteNul->setChecked(true);

@@ -35,6 +35,14 @@ struct Shots : ReportsTest {
                         "A", "1", false});
     AddRow("TLISTE.DB", {1, 10, "01", "T200", "Liste du matin"});
     for (const char* t : {"T001", "T100", "T101", "T200"}) AddTaking(QDate(2004, 1, 5), "C006", t, 888);
+    // Titles too long for their column beside their issue (BRAVO's note, the preview's page).
+    const std::pair<const char*, int> issues[] = {
+        {"MAGAZINE BIMENSUEL", 2}, {"GAZETTE HEBDOMADAIRE", 7}, {"LE MONDE DES ANIMAUX DE COMPAG", 1234}};
+    for (int i = 0; i < 3; ++i) {
+      const QString id = QString("T30%1").arg(i);
+      AddRow("Titre.DB", {id, 30 + i, 0, issues[i].first, "MAG", issues[i].second, 1.0, 3.5, "1", "A", "1", false});
+      AddTaking(QDate(2004, 1, 6), "C002", id, 4 + i);
+    }
   }
 };
 

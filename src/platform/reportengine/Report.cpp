@@ -212,6 +212,20 @@ void TRControl::RenderFrame(TRPage& page, double bandTop) {
   if (Frame.Any()) RenderFrameSides(page, Frame, x, y, x + Width, y + Height, Name);
 }
 
+namespace {
+// The longest start of text (in whole characters) that, followed by tail, fits width; text and
+// tail together do not.
+qsizetype FittingStart(const TRFont& font, const QString& text, const QString& tail, double width, double unitMM) {
+  qsizetype fits = 0, over = text.size();  // by halves
+  while (over - fits > 1) {
+    const qsizetype mid = (fits + over) / 2;
+    (TextWidth(font, text.left(mid) + tail, unitMM) <= width ? fits : over) = mid;
+  }
+  if (fits > 0 && text[fits - 1].isHighSurrogate()) --fits;
+  return fits;
+}
+}  // namespace
+
 void TRControl::RenderText(TRPage& page, double bandTop, const QString& text) {
   RenderFrame(page, bandTop);
   TRItem t;
@@ -219,20 +233,25 @@ void TRControl::RenderText(TRPage& page, double bandTop, const QString& text) {
   // A small inset keeps framed texts off their lines.
   const double inset = Frame.Any() ? 1.0 / band_->Report()->UnitMM : 0;
   t.r = QRectF(band_->Report()->LeftMargin + Left + inset, bandTop + Top, std::max(0.0, Width - 2 * inset), Height);
-  t.text = text;
+  t.text = text + Tail;
   t.font = Font;
   t.align = Alignment;
   t.wrap = WordWrap;
   t.name = Name;
   // What does not fit is cut at the box's edge, so a long name never covers the figure beside it.
-  if (!WordWrap && TextWidth(Font, text, page.unitMM) > t.r.width()) {
-    qsizetype fits = 0, over = text.size();  // the longest start that fits, by halves
-    while (over - fits > 1) {
-      const qsizetype mid = (fits + over) / 2;
-      (TextWidth(Font, text.left(mid), page.unitMM) <= t.r.width() ? fits : over) = mid;
+  if (!WordWrap && TextWidth(Font, t.text, page.unitMM) > t.r.width()) {
+    if (TextWidth(Font, Tail, page.unitMM) <= t.r.width()) {
+      QString head = text.left(FittingStart(Font, text, Tail, t.r.width(), page.unitMM));
+      // A cut head keeps no blanks before the tail.
+      if (!Tail.isEmpty()) while (head.endsWith(' ')) head.chop(1);
+      t.text = head + Tail;
+    } else {
+      // Not even the tail fits: its end stays, where the figure is.
+      qsizetype from = 0;
+      while (from < Tail.size() && TextWidth(Font, Tail.mid(from), page.unitMM) > t.r.width()) ++from;
+      if (from > 0 && from < Tail.size() && Tail[from].isLowSurrogate()) ++from;
+      t.text = Tail.mid(from);
     }
-    if (fits > 0 && text[fits - 1].isHighSurrogate()) --fits;
-    t.text = text.left(fits);
   }
   page.items.push_back(std::move(t));
 }

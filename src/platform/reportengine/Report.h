@@ -119,6 +119,9 @@ class TRControl {
   // A text wider than the control goes on to further lines within its height (and what does not
   // fit is cut) instead of running out of it on one line.
   bool WordWrap = false;
+  // Printed after the text and always whole (the issue number after a title): when the two do
+  // not fit the box, the text gives way, cut in whole characters.
+  QString Tail;
   QColor Color;         // background; invalid = transparent
   TRBand* Band() const { return band_; }
   // Called once per record of the report's dataset (sums).

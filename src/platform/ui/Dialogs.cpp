@@ -1,16 +1,25 @@
 #include "platform/ui/Dialogs.h"
+#include "platform/ui/FileDialogs.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QApplication>
 #include <QDialog>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QTreeView>
+#include <memory>
 
 namespace {
 
@@ -39,6 +48,31 @@ QString DefaultCaption(MsgDlgType t) {
     case MsgDlgType::Confirmation: return "Confirmation";
     default: return QApplication::applicationName();
   }
+}
+
+// The size and date columns of the choosers: Qt writes them in the machine's own language
+// whatever the program's, so they are written here in French.
+class FrenchFileColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+  QVariant data(const QModelIndex& index, int role) const override {
+    auto* fs = qobject_cast<QFileSystemModel*>(sourceModel());
+    if (fs && role == Qt::DisplayRole && (index.column() == 1 || index.column() == 3)) {
+      const QModelIndex s = mapToSource(index);
+      if (index.column() == 3) {
+        const QDateTime t = fs->lastModified(s);
+        return t.isValid() ? t.toString("dd/MM/yyyy HH:mm") : QString();
+      }
+      if (!fs->isDir(s)) return QLocale(QLocale::French, QLocale::France).formattedDataSize(fs->size(s));
+    }
+    return QIdentityProxyModel::data(index, role);
+  }
+};
+
+QString Choose(FileChoice kind, QWidget* p, const QString& title, const QString& dir, const QString& filter) {
+  std::unique_ptr<QFileDialog> d(NewFileDialog(kind, p, title, dir, filter));
+  if (d->exec() != QDialog::Accepted) return QString();
+  return d->selectedFiles().value(0);
 }
 
 class DesktopDialogs : public DialogService {
@@ -102,13 +136,13 @@ class DesktopDialogs : public DialogService {
   }
 
   QString OpenFileName(QWidget* p, const QString& title, const QString& dir, const QString& filter) override {
-    return QFileDialog::getOpenFileName(p, title, dir, filter);
+    return Choose(FileChoice::Open, p, title, dir, filter);
   }
   QString SaveFileName(QWidget* p, const QString& title, const QString& dir, const QString& filter) override {
-    return QFileDialog::getSaveFileName(p, title, dir, filter);
+    return Choose(FileChoice::Save, p, title, dir, filter);
   }
   QString FolderName(QWidget* p, const QString& title, const QString& dir) override {
-    return QFileDialog::getExistingDirectory(p, title, dir);
+    return Choose(FileChoice::Folder, p, title, dir, QString());
   }
   // On the program's printer, so that the choice is kept for the reports.
   bool PrinterSetup(QWidget* p) override {
@@ -121,6 +155,31 @@ DesktopDialogs g_desktop;
 DialogService* g_service = nullptr;
 
 }  // namespace
+
+QFileDialog* NewFileDialog(FileChoice kind, QWidget* parent, const QString& title, const QString& dir,
+                           const QString& filter) {
+  auto* d = new QFileDialog(parent, title, dir, filter);
+  d->setOption(QFileDialog::DontUseNativeDialog);
+  switch (kind) {
+    case FileChoice::Open: d->setFileMode(QFileDialog::ExistingFile); break;
+    case FileChoice::Save: d->setAcceptMode(QFileDialog::AcceptSave); break;
+    case FileChoice::Folder:
+      d->setFileMode(QFileDialog::Directory);
+      d->setOption(QFileDialog::ShowDirsOnly);
+      break;
+  }
+  d->setProxyModel(new FrenchFileColumns(d));
+  // Room for the French type of a picture, the whole date and its heading.
+  if (auto* view = d->findChild<QTreeView*>("treeView")) {
+    const QFontMetrics fm(view->header()->font());
+    QHeaderView* h = view->header();
+    h->resizeSection(2, std::max(h->sectionSize(2), fm.horizontalAdvance("image BMP Windows") + 24));
+    const int date = std::max(fm.horizontalAdvance("00/00/0000 00:00"), fm.horizontalAdvance("Dernière modification"));
+    h->resizeSection(3, std::max(h->sectionSize(3), date + 24));
+  }
+  d->resize(std::max(d->sizeHint().width(), 800), std::max(d->sizeHint().height(), 440));
+  return d;
+}
 
 QPrinter& Printer() {
   // Never destroyed: a printer must not outlive the application object's end in a destructor.
