@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "platform/sys/Formats.h"
+
 bool ParseQuantity(const QString& text, int& value) {
   const QString t = text.trimmed();
   if (t.isEmpty() || t.size() > 10) return false;
@@ -16,8 +18,6 @@ bool ParseQuantity(const QString& text, int& value) {
   value = int(v);
   return true;
 }
-
-#include "platform/sys/Formats.h"
 
 bool ParseAmount(const QString& text, Currency& value) {
   const QString t = text.trimmed();
@@ -57,8 +57,26 @@ QString FitInCell(const QString& text, int width, const QFontMetrics& fm) {
 }
 
 QString FitInCell(const QString& text, int width, const QFont& font) {
-  if (text.size() <= 4) return text;
-  return FitInCell(text, width, QFontMetrics(font));
+  // Every painted cell comes here: the last font's metrics are kept, and a text of digits is first
+  // measured by its widest digit, without its glyphs.
+  struct Metrics {
+    QFont font;
+    QFontMetrics fm;
+    int digit;
+  };
+  static Metrics* last = nullptr;  // never freed: a font must not outlive the application
+  if (!last || last->font != font) {
+    const QFontMetrics fm(font);
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, fm.horizontalAdvance(QChar(c)));
+    delete last;
+    last = new Metrics{font, fm, digit};
+  }
+  if (text.isEmpty()) return text;  // nothing to cut, however narrow
+  bool digits = true;
+  for (QChar c : text) digits = digits && c >= '0' && c <= '9';
+  if (digits && text.size() * last->digit <= width) return text;
+  return FitInCell(text, width, last->fm);
 }
 
 void QuantityCells::Reset(int cols, int rows) {
