@@ -236,6 +236,7 @@ int main(int argc, char** argv) {
   if (part("query")) {
     std::printf("\nWeekly takings by query, one per client and title (as the returns window totals them):\n");
     const QDate sat(2025, 7, 12);
+    const QDate fri = trade::Week{sat}.Friday();
     TTable held("Disto");  // the window has the takings open meanwhile
     OpenTable(held, dir, "Disto.DB");
     const auto t0 = Clock::now();
@@ -246,7 +247,7 @@ int main(int argc, char** argv) {
         q.SetDatabaseName(dir);
         q.SQL.Add("SELECT SUM(Qte_Prise) AS QtePrise FROM Disto.DB WHERE (ID_CLIENT='" + clients[c] + "') AND " + "(ID_TITRE='" +
                   t + "')  AND " + "(DATEJ>='" + QString("%1/%2/%3").arg(sat.month()).arg(sat.day()).arg(sat.year()) + "') AND " +
-                  "(DATEJ<='" + QString("%1/%2/%3").arg(sat.addDays(6).month()).arg(sat.addDays(6).day()).arg(sat.addDays(6).year()) + "')");
+                  "(DATEJ<='" + QString("%1/%2/%3").arg(fri.month()).arg(fri.day()).arg(fri.year()) + "')");
         q.Open();
         total += q.FieldByName("QtePrise")->AsInteger();
         q.Close();
