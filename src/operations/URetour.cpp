@@ -473,9 +473,9 @@ Currency TfrmRetour::CalcClientAmount(int row) {
     if (!ParseQuantity(unsoldText, unsold)) continue;
     const int k = (c - kFirstPair) / 2;
     if (k >= int(titles_.size())) break;
-    sold.push_back({titles_[k].id, taken, unsold, NetPrice(client, k)});
+    sold.push_back({titles_[k].id, taken, unsold, titles_[k].price});
   }
-  const Currency total = trade::ClientWeekAmount(weekCells_, client, sold);
+  const Currency total = trade::ClientWeekAmount(weekCells_, client, rebates_.value(client), sold);
   grdRetour->SetCells(2, row, CurrToStrF(total));
   return total;
 }

@@ -14,12 +14,12 @@ int PercentSold(qint64 taken, qint64 unsold) {
   return int(std::trunc(p));
 }
 
-Currency ClientWeekAmount(const QHash<QString, WeekTaking>& takings, const QString& client,
+Currency ClientWeekAmount(const QHash<QString, WeekTaking>& takings, const QString& client, const Rebates& rebates,
                           const std::vector<SoldCopies>& titles) {
   Currency total;
   for (const SoldCopies& t : titles) {
     const auto w = takings.constFind(TakingKey(client, t.title));
-    const Currency pu = w != takings.constEnd() ? w->pu : t.netToday;
+    const Currency pu = w != takings.constEnd() ? w->pu : NetPrice(t.price.prix, t.price.period, rebates);
     total += pu * int64_t(t.taken - t.unsold);
   }
   return total;

@@ -22,12 +22,12 @@ struct SoldCopies {
   QString title;
   qint64 taken = 0;
   int unsold = 0;
-  Currency netToday;  // the client's net price of the title today
+  TitlePrice price;  // the title's price of today
 };
 // What a client owes for the week: each title's copies sold (taken less returned) at the unit
 // price the week's takings were stored with (the Saturday's, else the week's first day with a
-// row), else at today's net price.
-Currency ClientWeekAmount(const QHash<QString, WeekTaking>& takings, const QString& client,
+// row), else at the client's net price of today.
+Currency ClientWeekAmount(const QHash<QString, WeekTaking>& takings, const QString& client, const Rebates& rebates,
                           const std::vector<SoldCopies>& titles);
 
 // The week of a set of clients, title by title, and what they owe at today's net prices.
