@@ -329,7 +329,7 @@ void TfrmRptBon::BuildBon() {
       c.SetFiltered(true);
     }
     OpenNamed(c);
-    const auto rebates = trade::ReadRebates(DataPath, c.Filtered() ? Region : QString());
+    const auto rebates = trade::ReadRebates(DataPath);
     for (c.First(); !c.Eof(); c.Next()) {
       Client cl;
       cl.id = c.FieldByName("Id")->AsString();
