@@ -461,8 +461,7 @@ void TfrmRetour::LoadGrid() {
 
 Currency TfrmRetour::CalcClientAmount(int row) {
   const QString client = grdRetour->Cells(0, row);
-  std::vector<trade::SoldCopies>& sold = soldOfRow_;
-  sold.clear();
+  trade::ClientWeekAmount amount(weekCells_, client, rebates_.value(client));
   for (int c = kFirstPair; c + 1 < grdRetour->ColCount(); c += 2) {
     const QString unsoldText = grdRetour->Cells(c + 1, row);
     if (unsoldText.trimmed().isEmpty()) continue;
@@ -473,9 +472,9 @@ Currency TfrmRetour::CalcClientAmount(int row) {
     if (!ParseQuantity(unsoldText, unsold)) continue;
     const int k = (c - kFirstPair) / 2;
     if (k >= int(titles_.size())) break;
-    sold.push_back({titles_[k].id, taken, unsold, titles_[k].price});
+    amount.Add(titles_[k].id, titles_[k].price, taken, unsold);
   }
-  const Currency total = trade::ClientWeekAmount(weekCells_, client, rebates_.value(client), sold);
+  const Currency total = amount.Total();
   grdRetour->SetCells(2, row, CurrToStrF(total));
   return total;
 }

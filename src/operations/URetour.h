@@ -121,7 +121,6 @@ class TfrmRetour : public TRefForm {
   QHash<QString, trade::Rebates> rebates_;
   QHash<QString, trade::WeekTaking> weekCells_;  // by TakingKey, of the loading
   QHash<QString, int> stored_;           // by TakingKey: Qte stored for the week shown
-  std::vector<trade::SoldCopies> soldOfRow_;  // CalcClientAmount's, kept between rows
   QString loadedRegion_;                 // the region the grid shows
   bool syncing_ = false;
   bool enterDown_ = false;  // an Enter was pressed in the grid, its release not seen yet

@@ -14,15 +14,10 @@ int PercentSold(qint64 taken, qint64 unsold) {
   return int(std::trunc(p));
 }
 
-Currency ClientWeekAmount(const QHash<QString, WeekTaking>& takings, const QString& client, const Rebates& rebates,
-                          const std::vector<SoldCopies>& titles) {
-  Currency total;
-  for (const SoldCopies& t : titles) {
-    const auto w = takings.constFind(TakingKey(client, t.title));
-    const Currency pu = w != takings.constEnd() ? w->pu : NetPrice(t.price.prix, t.price.period, rebates);
-    total += pu * int64_t(t.taken - t.unsold);
-  }
-  return total;
+void ClientWeekAmount::Add(const QString& title, const TitlePrice& price, qint64 taken, qint64 unsold) {
+  const auto w = takings_.constFind(TakingKey(client_, title));
+  const Currency pu = w != takings_.constEnd() ? w->pu : NetPrice(price.prix, price.period, rebates_);
+  total_ += pu * int64_t(taken - unsold);
 }
 
 WeekTotals SumWeek(const QHash<QString, WeekTaking>& takings, const QHash<QString, int>& returns,

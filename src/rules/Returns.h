@@ -17,18 +17,22 @@ namespace trade {
 // decimals first; 0 when nothing was taken.
 int PercentSold(qint64 taken, qint64 unsold);
 
-// One title of a client's week.
-struct SoldCopies {
-  QString title;
-  qint64 taken = 0;
-  int unsold = 0;
-  TitlePrice price;  // the title's price of today
+// What a client owes for the week, title by title: the copies sold (taken less returned) at the
+// unit price the week's takings were stored with (the Saturday's, else the week's first day with
+// a row), else at the client's net price of today.
+class ClientWeekAmount {
+ public:
+  ClientWeekAmount(const QHash<QString, WeekTaking>& takings, const QString& client, const Rebates& rebates)
+      : takings_(takings), client_(client), rebates_(rebates) {}
+  void Add(const QString& title, const TitlePrice& price, qint64 taken, qint64 unsold);
+  Currency Total() const { return total_; }
+
+ private:
+  const QHash<QString, WeekTaking>& takings_;
+  const QString& client_;
+  Rebates rebates_;
+  Currency total_;
 };
-// What a client owes for the week: each title's copies sold (taken less returned) at the unit
-// price the week's takings were stored with (the Saturday's, else the week's first day with a
-// row), else at the client's net price of today.
-Currency ClientWeekAmount(const QHash<QString, WeekTaking>& takings, const QString& client, const Rebates& rebates,
-                          const std::vector<SoldCopies>& titles);
 
 // The week of a set of clients, title by title, and what they owe at today's net prices.
 struct TitleTotal {
