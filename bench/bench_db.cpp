@@ -40,26 +40,28 @@ void OpenTable(TTable& t, const QString& dir, const char* name) {
   t.Open();
 }
 
-// The net unit price as the takings window computes it for a new row.
-Currency GetPU(TTable& client, TTable& titre, const QString& c, const QString& t) {
-  client.SetFiltered(false);
+// Every title's price before a client's rebate, by its code.
+QHash<QString, trade::TitlePrice> TitlePrices(TTable& titre) {
+  QHash<QString, trade::TitlePrice> out;
   titre.SetFiltered(false);
-  if (!client.Locate("ID", c) || !titre.Locate("ID", t)) return Currency();
-  trade::Rebates ab;
-  for (int i = 0; i < 6; ++i) ab[size_t(i)] = client.FieldByName("AB" + QString::number(i))->AsCurrency();
-  return trade::NetPrice(titre.FieldByName("Prix")->AsCurrency(), titre.FieldByName("Periode")->AsString(), ab);
+  for (titre.First(); !titre.Eof(); titre.Next())
+    out.insert(titre.FieldByName("Id")->AsString(),
+               {titre.FieldByName("Prix")->AsCurrency(), trade::PeriodIndex(titre.FieldByName("Periode")->AsString())});
+  return out;
 }
 
-// The save of the takings grid: for every cell, first record, Locate, edit or insert, post, flush.
-void SaveGrid(TTable& disto, TTable& client, TTable& titre, const QDate& day, const std::vector<QString>& clients,
+// The save of the takings grid, as the window makes it: every cell through the day's taking store
+// (an existing row located and edited, a missing one appended at the client's net price), each
+// post flushed.
+void SaveGrid(TTable& disto, TTable& titre, const QString& dir, const QDate& day, const std::vector<QString>& clients,
               const std::vector<QString>& titles, int seed) {
   disto.SetFiltered(false);
+  const QHash<QString, trade::TitlePrice> prices = TitlePrices(titre);
+  trade::TakingStore store(disto, dir, day, trade::TakingStore::Pass{});
   for (const QString& c : clients)
     for (const QString& t : titles) {
-      disto.First();
-      // AfterPost flushes
-      trade::StoreTaking(disto, day, c, t, (seed + c.toInt() * 7 + t.toInt()) % 21,
-                         [&] { return GetPU(client, titre, c, t); });
+      const auto price = prices.constFind(t);
+      store.Store(c, t, (seed + c.toInt() * 7 + t.toInt()) % 21, price == prices.constEnd() ? nullptr : &*price);
     }
 }
 
@@ -194,20 +196,19 @@ int main(int argc, char** argv) {
   double perRowMs = 0, txMs = 0;
   if (part("save")) {
     std::printf("\nStoring 300 x 80 cells, half new rows and half updates (as the grid save does):\n");
-    TTable disto("Disto"), client("Client"), titre("Titre");
+    TTable disto("Disto"), titre("Titre");
     OpenTable(disto, dir, "Disto.DB");
-    OpenTable(client, dir, "CLIENT.DB");
     OpenTable(titre, dir, "Titre.DB");
     const std::vector<QString> firstHalf(clients.begin(), clients.begin() + kClients / 2);
     {
       TDbTransaction tx(dir);
-      SaveGrid(disto, client, titre, saveDay, firstHalf, titles, 1);
+      SaveGrid(disto, titre, dir, saveDay, firstHalf, titles, 1);
       tx.Commit();
     }
     const auto t0 = Clock::now();
     {
       TDbTransaction tx(disto);
-      SaveGrid(disto, client, titre, saveDay, clients, titles, 2);
+      SaveGrid(disto, titre, dir, saveDay, clients, titles, 2);
       tx.Commit();  // the flush of the whole save
     }
     txMs = Ms(Clock::now() - t0);
@@ -218,11 +219,11 @@ int main(int argc, char** argv) {
     const std::vector<QString> sample(clients.begin(), clients.begin() + 2);
     {
       TDbTransaction tx(dir);
-      SaveGrid(disto, client, titre, baseDay, {clients[0]}, titles, 1);
+      SaveGrid(disto, titre, dir, baseDay, {clients[0]}, titles, 1);
       tx.Commit();
     }
     const auto t1 = Clock::now();
-    SaveGrid(disto, client, titre, baseDay, sample, titles, 2);
+    SaveGrid(disto, titre, dir, baseDay, sample, titles, 2);
     const double sampleMs = Ms(Clock::now() - t1);
     perRowMs = sampleMs / double(sample.size() * titles.size());
     Report("one committed transaction per row, per row (sample of 160)", perRowMs, "ms", "-", true);
@@ -235,6 +236,7 @@ int main(int argc, char** argv) {
   if (part("query")) {
     std::printf("\nWeekly takings by query, one per client and title (as the returns window totals them):\n");
     const QDate sat(2025, 7, 12);
+    const QDate fri = trade::Week{sat}.Friday();
     TTable held("Disto");  // the window has the takings open meanwhile
     OpenTable(held, dir, "Disto.DB");
     const auto t0 = Clock::now();
@@ -245,7 +247,7 @@ int main(int argc, char** argv) {
         q.SetDatabaseName(dir);
         q.SQL.Add("SELECT SUM(Qte_Prise) AS QtePrise FROM Disto.DB WHERE (ID_CLIENT='" + clients[c] + "') AND " + "(ID_TITRE='" +
                   t + "')  AND " + "(DATEJ>='" + QString("%1/%2/%3").arg(sat.month()).arg(sat.day()).arg(sat.year()) + "') AND " +
-                  "(DATEJ<='" + QString("%1/%2/%3").arg(sat.addDays(6).month()).arg(sat.addDays(6).day()).arg(sat.addDays(6).year()) + "')");
+                  "(DATEJ<='" + QString("%1/%2/%3").arg(fri.month()).arg(fri.day()).arg(fri.year()) + "')");
         q.Open();
         total += q.FieldByName("QtePrise")->AsInteger();
         q.Close();

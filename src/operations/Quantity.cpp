@@ -3,6 +3,9 @@
 #include <QFontMetrics>
 #include <algorithm>
 #include <limits>
+#include <vector>
+
+#include "platform/sys/Formats.h"
 
 bool ParseQuantity(const QString& text, int& value) {
   const QString t = text.trimmed();
@@ -16,8 +19,6 @@ bool ParseQuantity(const QString& text, int& value) {
   value = int(v);
   return true;
 }
-
-#include "platform/sys/Formats.h"
 
 bool ParseAmount(const QString& text, Currency& value) {
   const QString t = text.trimmed();
@@ -57,8 +58,41 @@ QString FitInCell(const QString& text, int width, const QFontMetrics& fm) {
 }
 
 QString FitInCell(const QString& text, int width, const QFont& font) {
-  if (text.size() <= 4) return text;
-  return FitInCell(text, width, QFontMetrics(font));
+  if (text.isEmpty()) return text;  // nothing to cut, however narrow
+  // Every painted cell comes here: the metrics of the last few fonts are kept (a grid paints its
+  // cells in two or three), and a text of digits is first measured by its widest digit, without
+  // its glyphs.
+  struct Metrics {
+    QFont font;
+    QFontMetrics fm;
+    int digit;
+  };
+  static auto* kept = new std::vector<Metrics>;  // never freed: no font may outlive the application
+  static size_t next = 0;
+  const Metrics* m = nullptr;
+  for (const Metrics& k : *kept)
+    if (k.font == font) {
+      m = &k;
+      break;
+    }
+  if (!m) {
+    const QFontMetrics fm(font);
+    int digit = 0;
+    for (char c = '0'; c <= '9'; ++c) digit = std::max(digit, fm.horizontalAdvance(QChar(c)));
+    constexpr size_t kFonts = 4;
+    if (kept->size() < kFonts) {
+      kept->push_back({font, fm, digit});
+      m = &kept->back();
+    } else {
+      (*kept)[next] = {font, fm, digit};
+      m = &(*kept)[next];
+      next = (next + 1) % kFonts;
+    }
+  }
+  bool digits = true;
+  for (QChar c : text) digits = digits && c >= '0' && c <= '9';
+  if (digits && text.size() * m->digit <= width) return text;
+  return FitInCell(text, width, m->fm);
 }
 
 void QuantityCells::Reset(int cols, int rows) {

@@ -22,8 +22,7 @@ bool ParseAmount(const QString& text, Currency& value);
 // What a quantity cell shows in a width of pixels: its text when it fits, else "#" marks across
 // the width, as a spreadsheet does, so that a number is never shown with some digits cut away.
 QString FitInCell(const QString& text, int width, const QFontMetrics& fm);
-// The same in a font; a text of four characters or fewer is taken as it is, unmeasured (it fits
-// every quantity column of the entry grids), so that painting stays cheap.
+// The same in a font, cheap enough for painting every cell.
 QString FitInCell(const QString& text, int width, const QFont& font);
 
 // The quantities of an entry grid's cells as numbers, each parsed once, when its text is accepted

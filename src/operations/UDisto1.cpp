@@ -42,6 +42,8 @@ const QColor kLightGrey = RGBColor(0xE6E6E6);
 
 // Every title column of both grids.
 constexpr int kTitleColWidth = 65;
+// The clients' column of the grid, and its totals' caption below it.
+constexpr int kClientColWidth = 160;
 
 // The two-pixel rules along a cell's top and left edges: silver outside, black inside.
 void DrawRules(TCanvas* cv, const QRect& r) {
@@ -258,6 +260,8 @@ TfrmDisto1::TfrmDisto1(QWidget* parent) : TDayForm(parent), dsRegion(&Region) {
   mnPrint = item("mnPrint", "Imprimer la liste", QKeySequence(Qt::CTRL | Qt::Key_P));
   PopMnDisto->addSeparator();
   Quitter1 = item("Quitter1", "Fermer", QKeySequence(Qt::CTRL | Qt::Key_F4));
+  for (QAction* a : PopMnDisto->actions())
+    if (!a->shortcut().isEmpty()) shortcuts_.insert(a->shortcut()[0].toCombined(), a);
 
   // Events.
   WireDayControls(btnPrev, btnNext, btnMenu, chkTout, btnFermer);
@@ -360,12 +364,12 @@ void TfrmDisto1::DisplayPrises() {
   } endUpdates{grdDisto, grdTot};
   grdTot->ClearRow(0);
   grdTot->SetColWidths(0, 0);
-  grdTot->SetColWidths(1, 160);
+  grdTot->SetColWidths(1, kClientColWidth);
   for (int r = 2; r < grdDisto->RowCount(); ++r) grdDisto->ClearRow(r);
   grdDisto->SetRowCount(3);
   grdDisto->SetRowHeights(0, 0);
   grdDisto->SetColWidths(0, 0);
-  grdDisto->SetColWidths(1, 160);
+  grdDisto->SetColWidths(1, kClientColWidth);
 
   // Columns: every title, or the titles distributed in the region that still exist.
   std::vector<const TitleInfo*> cols;
@@ -455,13 +459,13 @@ void TfrmDisto1::EmptyGrid() {
   grdTot->BeginUpdate();
   grdTot->ClearRow(0);
   grdTot->SetColWidths(0, 0);
-  grdTot->SetColWidths(1, 160);
+  grdTot->SetColWidths(1, kClientColWidth);
   grdTot->SetCells(1, 0, kTotalRegion);
   for (int r = 2; r < grdDisto->RowCount(); ++r) grdDisto->ClearRow(r);
   grdDisto->SetRowCount(3);
   grdDisto->SetRowHeights(0, 0);
   grdDisto->SetColWidths(0, 0);
-  grdDisto->SetColWidths(1, 160);
+  grdDisto->SetColWidths(1, kClientColWidth);
   const int ncols = 2 + std::max<int>(1, int(titles_.size()));
   grdDisto->SetColCount(ncols);
   grdTot->SetColCount(ncols);
@@ -744,7 +748,6 @@ void TfrmDisto1::SelectCell(int c, int r) {
 bool TfrmDisto1::Save() {
   BusyScope busy(this);
   grdDisto->SetEditorMode(false);
-  bool complete = false;
   struct Finally {
     TfrmDisto1* w;
     ~Finally() {
@@ -805,8 +808,7 @@ bool TfrmDisto1::Save() {
     if (!TitleOf(c).isEmpty()) ComputeColumnTotal(c);
   Modified = false;
   pending_.clear();
-  complete = true;
-  return complete;
+  return true;
 }
 
 // While a pass of the window runs, only painting and the window's own events go on: the keys the
@@ -1079,18 +1081,8 @@ bool TfrmDisto1::eventFilter(QObject* o, QEvent* e) {
     auto* ke = static_cast<QKeyEvent*>(e);
     const int key = ke->key();
     const auto mods = ke->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier);
-    QAction* a = nullptr;
-    if (mods == Qt::NoModifier) {
-      if (key == Qt::Key_F9) a = mnInsert;
-      else if (key == Qt::Key_F8) a = mnCopyCol;
-      else if (key == Qt::Key_F5) a = mnDsp;
-    } else if (mods == Qt::ControlModifier) {
-      if (key == Qt::Key_S) a = mnPost;
-      else if (key == Qt::Key_Z) a = mnCancel;
-      else if (key == Qt::Key_P) a = mnPrint;
-      else if (key == Qt::Key_F4) a = Quitter1;
-    }
-    if (a) {
+    // Only Ctrl, Shift and Alt count (not the keypad's).
+    if (QAction* a = shortcuts_.value(QKeyCombination(mods, Qt::Key(key)).toCombined())) {
       if (a->isEnabled()) a->trigger();
       return true;
     }

@@ -141,6 +141,7 @@ class TfrmDisto1 : public TDayForm {
   void ReadTitles();
   QuantityCells quantities_;
   QSet<qint64> pending_;
+  QHash<int, QAction*> shortcuts_;  // the popup's items by their key, for the window's key handling
   bool forceSelect_ = false;
   bool syncing_ = false;
   int lastRow_ = -1;

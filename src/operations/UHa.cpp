@@ -217,7 +217,7 @@ void TfrmHa::CalcTotals() {
   };
   lTotDay->SetCaption(sum("SELECT SUM(QTE) AS TOT FROM HA.DB WHERE DATEH=:d1", Day, Day));
   lJour->SetCaption(DateToStr(Day));
-  const trade::Week week{WeekStart(Day)};
+  const trade::Week week = trade::WeekOf(Day);
   lTotWeek->SetCaption(
       sum("SELECT SUM(QTE) AS TOTW FROM HA.DB WHERE DATEH>=:d1 AND DATEH<=:d2", week.saturday, week.Friday()));
   lDu->SetCaption(DateToStr(week.saturday));

@@ -11,22 +11,24 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 
 #include "operations/OpsCommon.h"
 #include "operations/Quantity.h"
 #include "operations/UModifPrise.h"
-#include "platform/db/Transaction.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
+#include "rules/Returns.h"
 #include "shell/UCalendar.h"
 #include "shell/UMain.h"
 #include "shell/global.h"
 
 namespace {
 constexpr int kFirstPair = 3;  // the first title's taken column
+// Each column of a title's pair in grdRetour and grdTot; the title's name spans both, and its
+// sold column of grdTot1 is as wide as the pair.
+constexpr int kPairColWidth = 45;
 
 // Title pair c (its taken column) has its sold total at this column of grdTot1.
 int SoldCol(int c) { return (c + 3) / 2; }
@@ -38,13 +40,6 @@ struct HourGlass {
   HourGlass() { SetScreenCursor(TCursor::crHourGlass); }
   ~HourGlass() { SetScreenCursor(TCursor::crDefault); }
 };
-
-// Whole part of the percentage sold, the percentage held to four decimals first.
-int PercentSold(qint64 taken, qint64 unsold) {
-  if (taken <= 0) return 0;
-  const double p = std::round(double(taken - unsold) / taken * 100.0 * 10000.0) / 10000.0;
-  return int(std::trunc(p));
-}
 
 QPushButton* Button(QWidget* parent, const QString& name, const QString& text, const QString& hint, int w = 34) {
   auto* b = new QPushButton(text, parent);
@@ -159,7 +154,7 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TAppForm(parent), dsRegion(&Region) {
                         goEditing | goThumbTracking | goTabs);  // Tab stays in the grid, see OnKeyDown
   grdRetour->SetDefaultDrawing(false);
   QFont small = font();
-  small.setPixelSize(10);  // a title's name over its 90 pixels, "Invend." in 45
+  small.setPixelSize(10);  // a title's name over its pair of columns, "Invend." in one
   grdRetour->setFont(small);
   grdRetour->setMouseTracking(true);
   grdRetour->viewport()->setMouseTracking(true);
@@ -348,12 +343,11 @@ Currency TfrmRetour::NetPrice(const QString& client, int title) const {
 }
 
 Currency TfrmRetour::GetPU(const QString& client, const QString& title) {
-  Client.SetFiltered(false);
   Titre.SetFiltered(false);
-  if (!Client.Locate("ID", client) || !Titre.Locate("ID", title)) return Currency();
-  trade::Rebates ab;
-  for (int i = 0; i < int(ab.size()); ++i) ab[size_t(i)] = Client.FieldByName("AB" + QString::number(i))->AsCurrency();
-  return trade::NetPrice(Titre.FieldByName("Prix")->AsCurrency(), Titre.FieldByName("Periode")->AsString(), ab);
+  const auto rebates = trade::ReadRebates(DataPath, {}, client);
+  if (rebates.isEmpty() || !Titre.Locate("ID", title)) return Currency();
+  return trade::NetPrice(Titre.FieldByName("Prix")->AsCurrency(), Titre.FieldByName("Periode")->AsString(),
+                         rebates.value(client));
 }
 
 // ---- loading ----
@@ -396,10 +390,10 @@ void TfrmRetour::LoadGrid() {
     grdRetour->SetCells(c, 2, "Prises");
     grdRetour->SetCells(c + 1, 2, "Invend.");
     for (int cc : {c, c + 1}) {
-      grdRetour->SetColWidths(cc, 45);
-      grdTot->SetColWidths(cc, 45);
+      grdRetour->SetColWidths(cc, kPairColWidth);
+      grdTot->SetColWidths(cc, kPairColWidth);
     }
-    grdTot1->SetColWidths(SoldCol(c), 91);
+    grdTot1->SetColWidths(SoldCol(c), 2 * kPairColWidth + 1);
   }
 
   // The region's clients in delivery order, and the week's takings and returns in one read each.
@@ -467,20 +461,20 @@ void TfrmRetour::LoadGrid() {
 
 Currency TfrmRetour::CalcClientAmount(int row) {
   const QString client = grdRetour->Cells(0, row);
-  Currency total;
+  trade::ClientWeekAmount amount(weekCells_, client, rebates_.value(client));
   for (int c = kFirstPair; c + 1 < grdRetour->ColCount(); c += 2) {
     const QString unsoldText = grdRetour->Cells(c + 1, row);
     if (unsoldText.trimmed().isEmpty()) continue;
     int unsold = 0;
     const qint64 taken = grdRetour->Cells(c, row).toLongLong();
-    if (!ParseQuantity(unsoldText, unsold)) continue;  // shown in red; counts once corrected
+    // Not a quantity yet (letters are painted in red, a decimal or an oversized number as typed):
+    // counts once corrected.
+    if (!ParseQuantity(unsoldText, unsold)) continue;
     const int k = (c - kFirstPair) / 2;
     if (k >= int(titles_.size())) break;
-    // The price the takings of the week were stored with, else today's net price.
-    const auto w = weekCells_.constFind(trade::TakingKey(client, titles_[k].id));
-    const Currency pu = w != weekCells_.constEnd() ? w->pu : NetPrice(client, k);
-    total += pu * int64_t(taken - unsold);
+    amount.Add(titles_[k].id, titles_[k].price, taken, unsold);
   }
+  const Currency total = amount.Total();
   grdRetour->SetCells(2, row, CurrToStrF(total));
   return total;
 }
@@ -677,61 +671,21 @@ bool TfrmRetour::Save() {
   for (int c = kFirstPair; c + 1 < grdRetour->ColCount(); c += 2) titles.push_back(grdRetour->Cells(c, 0));
   if (std::find(titles.begin(), titles.end(), QString()) != titles.end()) titles.clear();  // no title listed
   const int nt = int(titles.size());
-  // What the grid was loaded from (and the saves since): only the cells that differ are written.
-  QHash<QString, int> written = stored_;
-  {
-    // Every cell in one transaction: a failure leaves the week as it was. Each write finds its
-    // row by key first, so a row another program took out or added since the loading is stored
-    // again or updated, never refused as a duplicate.
-    TDbTransaction tx(DataPath);
-    try {
-      Retour.SetFiltered(false);
-      TField* fWeek = Retour.FieldByName("Week");
-      TField* fClient = Retour.FieldByName("Id_Client");
-      TField* fTitle = Retour.FieldByName("Id_Titre");
-      TField* fQte = Retour.FieldByName("Qte");
-      std::vector<int> qte(nt);
-      std::vector<QString> keys(nt);
-      for (int r = 3; r <= last && nt > 0; ++r) {
-        const QString client = grdRetour->Cells(0, r);
-        if (client.isEmpty()) continue;
-        bool anyKnown = false;
-        for (int k = 0; k < nt; ++k) {
-          qte[k] = 0;
-          ParseQuantity(grdRetour->Cells(kFirstPair + 2 * k + 1, r), qte[k]);
-          keys[k] = trade::TakingKey(client, titles[k]);
-          anyKnown = anyKnown || written.contains(keys[k]);
-        }
-        // A client with no row of the week (a new week) takes its rows without a search each.
-        const bool absent = !anyKnown && !Retour.Locate("WEEK;ID_CLIENT", {week, client});
-        for (int k = 0; k < nt; ++k) {
-          const int q = qte[k];
-          const auto known = written.constFind(keys[k]);
-          if (known != written.constEnd() && *known == q) continue;  // already stored as it is
-          if (!absent && Retour.Locate("WEEK;ID_CLIENT;ID_TITRE", {week, client, titles[k]})) {
-            Retour.Edit();
-          } else {
-            Retour.Append();
-            fWeek->AsDate = week;
-            fClient->AsString = client;
-            fTitle->AsString = titles[k];
-          }
-          fQte->AsInteger = q;
-          Retour.Post();
-          written.insert(keys[k], q);
-        }
-        progress.Step();
-      }
-      tx.Commit();
-    } catch (...) {
-      if (Retour.State() != dsBrowse) Retour.Cancel();
-      tx.Rollback();
-      UpdateButtons();
-      HandleException(std::current_exception());
-      return false;
-    }
+  // Only the cells that differ from what the grid was loaded from (and the saves since) are written.
+  std::vector<trade::ClientReturns> rows;
+  for (int r = 3; r <= last && nt > 0; ++r) {
+    trade::ClientReturns row{grdRetour->Cells(0, r), std::vector<int>(nt, 0)};
+    if (row.client.isEmpty()) continue;
+    for (int k = 0; k < nt; ++k) ParseQuantity(grdRetour->Cells(kFirstPair + 2 * k + 1, r), row.qte[k]);
+    rows.push_back(std::move(row));
   }
-  stored_ = written;
+  try {
+    trade::StoreWeekReturns(Retour, DataPath, {week}, titles, rows, stored_, [&] { progress.Step(); });
+  } catch (...) {
+    UpdateButtons();
+    HandleException(std::current_exception());
+    return false;
+  }
   Modified = false;
   UpdateButtons();
   UpdateDeleteButton();
@@ -755,18 +709,7 @@ void TfrmRetour::mnDeleteClick() {
 void TfrmRetour::DeleteWeek() {
   {
     HourGlass hg;
-    TDbTransaction tx(DataPath);
-    try {
-      TQuery del;
-      InDataPath(del);
-      del.SQL.Add("DELETE FROM RETOUR WHERE WEEK=:myWeek");
-      del.ParamByName("myWeek")->AsDate = Week();
-      del.ExecSQL();
-    } catch (...) {
-      tx.Rollback();
-      throw;
-    }
-    tx.Commit();
+    trade::DeleteWeekReturns(DataPath, {Week()});
   }
   lkpRetour.Refresh();
   Retour.Refresh();
@@ -782,40 +725,13 @@ void TfrmRetour::btnLoadClick() {
   ReadTitles();
   const QDate week = Week();
   const QString region = RegionKey();
-  TQuery clients;
-  InDataPath(clients);
-  clients.SQL.Add("SELECT ID FROM CLIENT WHERE REGION=:myRegion ORDER BY ORD");
-  clients.ParamByName("myRegion")->AsString = region;
-  clients.Open();
-  const int nc = clients.RecordCount();
-  const auto rows = clients.ReadRows(0, nc);
-  clients.Close();
+  const QStringList clients = trade::RegionClients(DataPath, region);
+  const int nc = int(clients.size());
   PassProgress progress(this, "Traitement ...", nc, true);
   stBar->Panels[1]->setText(IntToStr(nc) + " clients");
-  const QHash<QString, int> existing = trade::ReadWeekReturns(DataPath, {week}, region);
-  TDbTransaction tx(DataPath);
-  try {
-    TQuery ins;
-    InDataPath(ins);
-    ins.SQL.Add("INSERT INTO RETOUR (WEEK, ID_CLIENT, ID_TITRE, QTE) VALUES (:w, :c, :t, 0)");
-    for (const auto& row : rows) {
-      const QString client = row[0].toString();
-      for (const TitleInfo& t : titles_) {
-        if (existing.contains(trade::TakingKey(client, t.id))) continue;
-        ins.ParamByName("w")->AsDate = week;
-        ins.ParamByName("c")->AsString = client;
-        ins.ParamByName("t")->AsString = t.id;
-        ins.ExecSQL();
-        stored_.insert(trade::TakingKey(client, t.id), 0);
-      }
-      progress.Step();
-    }
-  } catch (...) {
-    tx.Rollback();
-    stored_ = existing;
-    throw;
-  }
-  tx.Commit();
+  std::vector<QString> titles;
+  for (const TitleInfo& t : titles_) titles.push_back(t.id);
+  trade::CreateWeekReturns(DataPath, {week}, region, clients, titles, stored_, [&] { progress.Step(); });
   Retour.Refresh();
   lkpRetour.Refresh();
   UpdateDeleteButton();
@@ -839,8 +755,10 @@ void TfrmRetour::grdRetourDblClick() {
                      "') and " + FilterEq("ID_CLIENT", client) + " and " + FilterEq("ID_Titre", title));
   f->Disto.SetFiltered(true);
   if (f->Disto.IsEmpty()) {
-    // A zero taking on the Saturday, so that the window has one row to correct.
-    trade::AppendTaking(Disto, week, client, title, 0, GetPU(client, title));
+    // A zero taking on the Saturday at the client's net price, so that the window has one row to
+    // correct (the price has the rebate already).
+    const trade::TitlePrice net{GetPU(client, title)};
+    trade::TakingStore(Disto, DataPath, week).Store(client, title, 0, &net);
     f->Disto.Refresh();
     f->Disto.First();
   }
@@ -898,24 +816,24 @@ void TfrmRetour::ShowTotals(const QString& client) {
       w->grdTot1->Invalidate();
     }
   } restore{this, amount, caption};
+  // The titles the grid has columns for (a new week reads the titles again).
+  std::vector<QString> titles;
+  for (const TitleInfo& t : titles_) {
+    if (kFirstPair + 2 * int(titles.size()) >= grdRetour->ColCount()) break;
+    titles.push_back(t.id);
+  }
+  const trade::WeekTotals totals =
+      trade::SumWeek(takings, returns, clients, titles, [this](const QString& cl, int k) { return NetPrice(cl, k); });
+  amount = totals.amount;
   for (int c = kFirstPair; c < grdRetour->ColCount(); ++c) {
     if (IsTakenCol(c)) {
       const int k = (c - kFirstPair) / 2;
-      if (k >= int(titles_.size())) break;
-      const QString title = titles_[k].id;
-      qint64 taken = 0, unsold = 0;
-      for (const QString& cl : clients) {
-        const QString key = trade::TakingKey(cl, title);
-        const qint64 t = takings.value(key).taken;
-        const qint64 u = returns.value(key, 0);
-        taken += t;
-        unsold += u;
-        if (t != u) amount += NetPrice(cl, k) * int64_t(t - u);
-      }
+      if (k >= int(titles.size())) break;
+      const qint64 taken = totals.titles[size_t(k)].taken, unsold = totals.titles[size_t(k)].unsold;
       grdTot->SetCells(c, 0, IntToStr(taken));
       grdTot->SetCells(c + 1, 0, IntToStr(unsold));
       grdTot1->SetCells(SoldCol(c), 0,
-                        IntToStr(taken - unsold) + "    [" + IntToStr(PercentSold(taken, unsold)) + "%]");
+                        IntToStr(taken - unsold) + "    [" + IntToStr(trade::PercentSold(taken, unsold)) + "%]");
     }
     progress.Step();
   }
@@ -994,8 +912,9 @@ void TfrmRetour::grdRetourDrawCell(TStringGrid* g, int col, int row, const QRect
     cv->Font.Underline = false;
     const bool first = IsTakenCol(col);
     const QString name = first ? text : g->Cells(col - 1, row);
-    const QRect span = first ? QRect(rect.left() + 1, rect.top() + 3, rect.width() + 45, rect.height())
-                             : QRect(rect.left() - 45 + 1, rect.top() + 3, rect.width() + 45, rect.height());
+    const QRect span = first ? QRect(rect.left() + 1, rect.top() + 3, rect.width() + kPairColWidth, rect.height())
+                             : QRect(rect.left() - kPairColWidth + 1, rect.top() + 3, rect.width() + kPairColWidth,
+                                     rect.height());
     p->save();
     p->setClipRect(rect);
     cv->DrawText(span, Qt::AlignLeft | Qt::AlignTop, name);

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <vector>
 
+#include "rules/Returns.h"
 #include "rules/TradeRules.h"
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"

@@ -332,12 +332,13 @@ void TfrmRptBon::BuildBon() {
       c.SetFiltered(true);
     }
     OpenNamed(c);
+    const auto rebates = trade::ReadRebates(DataPath);
     for (c.First(); !c.Eof(); c.Next()) {
       Client cl;
       cl.id = c.FieldByName("Id")->AsString();
       cl.nom = c.FieldByName("Nom")->AsString();
       cl.ord = c.FieldByName("Ord")->AsInteger();
-      for (int i = 0; i < 6; ++i) cl.ab[size_t(i)] = c.FieldByName("Ab" + QString::number(i))->AsCurrency();
+      cl.ab = rebates.value(cl.id);
       clients.push_back(cl);
     }
   }

@@ -68,14 +68,19 @@ QHash<QString, int> ReadDayQuantities(const QString& dataPath, const QDate& day,
   return out;
 }
 
-TakingFields::TakingFields(TTable& disto)
-    : date(disto.FieldByName("DateJ")),
-      client(disto.FieldByName("Id_Client")),
-      title(disto.FieldByName("Id_Titre")),
-      qte(disto.FieldByName("Qte_Prise")),
-      pu(disto.FieldByName("PU")) {}
-
 namespace {
+
+// The fields of a takings row, found once by a pass that writes many rows.
+struct TakingFields {
+  explicit TakingFields(TTable& disto)
+      : date(disto.FieldByName("DateJ")),
+        client(disto.FieldByName("Id_Client")),
+        title(disto.FieldByName("Id_Titre")),
+        qte(disto.FieldByName("Qte_Prise")),
+        pu(disto.FieldByName("PU")) {}
+  TField *date, *client, *title, *qte, *pu;
+};
+
 void PostQuantity(TTable& disto, TField* fQte, int qte) {
   try {
     fQte->AsInteger = qte;
@@ -102,45 +107,47 @@ bool EditRow(TTable& disto, TField* fQte, const QDate& day, const QString& clien
   PostQuantity(disto, fQte, qte);
   return true;
 }
+
 }  // namespace
 
-void AppendTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte, Currency pu) {
-  AppendRow(disto, TakingFields(disto), day, client, title, qte, pu);
-}
-
-bool StoreTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte,
-                 const std::function<Currency()>& puOfNewRow) {
-  if (EditRow(disto, disto.FieldByName("Qte_Prise"), day, client, title, qte)) return true;
-  if (!puOfNewRow) return false;
-  AppendTaking(disto, day, client, title, qte, puOfNewRow());
-  return true;
-}
-
-DayTakingsWriter::DayTakingsWriter(TTable& disto, const QString& dataPath, const QDate& day)
-    : disto_(disto), fields_(disto), day_(day), stored_(ReadDayQuantities(dataPath, day)), rebates_(ReadRebates(dataPath)) {}
-
-void DayTakingsWriter::Store(const QString& client, const QString& title, int qte, const TitlePrice* price) {
-  const QString key = TakingKey(client, title);
-  const auto it = stored_.find(key);
-  if (it != stored_.end()) {
-    if (it.value() != qte) {
-      EditRow(disto_, fields_.qte, day_, client, title, qte);
-      it.value() = qte;
+// A pass's day: its rows and the clients' rebates read once, so that a taking already stored as it
+// is writes nothing and a missing one is appended without a lookup, at the net price of the moment.
+class TakingStore::DayRows {
+ public:
+  DayRows(TTable& disto, const QString& dataPath, const QDate& day)
+      : disto_(disto), fields_(disto), day_(day), stored_(ReadDayQuantities(dataPath, day)),
+        rebates_(ReadRebates(dataPath)) {}
+  bool Has(const QString& client, const QString& title) const { return stored_.contains(TakingKey(client, title)); }
+  void Store(const QString& client, const QString& title, int qte, const TitlePrice* price) {
+    const QString key = TakingKey(client, title);
+    const auto it = stored_.find(key);
+    if (it != stored_.end()) {
+      if (it.value() != qte) {
+        EditRow(disto_, fields_.qte, day_, client, title, qte);
+        it.value() = qte;
+      }
+      return;
     }
-    return;
+    AppendRow(disto_, fields_, day_, client, title, qte,
+              price ? NetPrice(price->prix, price->period, rebates_.value(client)) : Currency());
+    stored_.insert(key, qte);
   }
-  AppendRow(disto_, fields_, day_, client, title, qte,
-            price ? NetPrice(price->prix, price->period, rebates_.value(client)) : Currency());
-  stored_.insert(key, qte);
-}
+
+ private:
+  TTable& disto_;
+  TakingFields fields_;
+  QDate day_;
+  QHash<QString, int> stored_;
+  QHash<QString, Rebates> rebates_;
+};
 
 TakingStore::TakingStore(TTable& disto, const QString& dataPath, const QDate& day)
     : disto_(disto), dataPath_(dataPath), day_(day) {}
 
 TakingStore::TakingStore(TTable& disto, const QString& dataPath, const QDate& day, Pass)
-    : disto_(disto), dataPath_(dataPath), day_(day) {
-  pass_.emplace(disto, dataPath, day);
-}
+    : disto_(disto), dataPath_(dataPath), day_(day), pass_(std::make_unique<DayRows>(disto, dataPath, day)) {}
+
+TakingStore::~TakingStore() = default;
 
 bool TakingStore::Has(const QString& client, const QString& title) {
   if (pass_) return pass_->Has(client, title);
@@ -154,10 +161,11 @@ bool TakingStore::Store(const QString& client, const QString& title, int qte, co
     pass_->Store(client, title, qte, newRow);
     return true;
   }
-  if (!newRow) return StoreTaking(disto_, day_, client, title, qte);
-  return StoreTaking(disto_, day_, client, title, qte, [&] {
-    return NetPrice(newRow->prix, newRow->period, ReadRebates(dataPath_, {}, client).value(client));
-  });
+  if (EditRow(disto_, disto_.FieldByName("Qte_Prise"), day_, client, title, qte)) return true;
+  if (!newRow) return false;
+  const Currency pu = NetPrice(newRow->prix, newRow->period, ReadRebates(dataPath_, {}, client).value(client));
+  AppendRow(disto_, TakingFields(disto_), day_, client, title, qte, pu);
+  return true;
 }
 
 QHash<QString, WeekTaking> ReadWeekTakings(const QString& dataPath, const Week& week, const QString& region,

@@ -5,8 +5,7 @@
 #include <QHash>
 #include <QString>
 #include <array>
-#include <functional>
-#include <optional>
+#include <memory>
 
 #include "platform/sys/Formats.h"
 
@@ -40,6 +39,9 @@ struct Week {
   bool Contains(const QDate& d) const { return d >= saturday && d <= Friday(); }
 };
 
+// The week a day belongs to: the one of the Saturday on or before it.
+inline Week WeekOf(const QDate& d) { return {d.addDays(-((d.dayOfWeek() + 1) % 7))}; }
+
 // The key of a client's taking of a title in the lookups below.
 inline QString TakingKey(const QString& client, const QString& title) { return client + QChar(0x1F) + title; }
 
@@ -47,45 +49,10 @@ inline QString TakingKey(const QString& client, const QString& title) { return c
 QHash<QString, int> ReadDayQuantities(const QString& dataPath, const QDate& day, const QString& region = {},
                                       const QString& client = {});
 
-// The fields of a takings row, found once by a pass that writes many rows.
-struct TakingFields {
-  explicit TakingFields(TTable& disto);
-  TField *date, *client, *title, *qte, *pu;
-};
-
-// A new row of the takings table, appended and posted through the cursor.
-void AppendTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte, Currency pu);
-
-// A taking written into the takings table through a cursor ordered by day, client and title:
-// the row of (day, client, title) is located and its quantity set; without a row, one is
-// appended with the unit price puOfNewRow gives (asked only then), or nothing is written when it
-// is empty. Nothing else of an existing row changes. True when a row was posted.
-bool StoreTaking(TTable& disto, const QDate& day, const QString& client, const QString& title, int qte,
-                 const std::function<Currency()>& puOfNewRow = {});
-
 // What a title costs before a client's rebate.
 struct TitlePrice {
   Currency prix;
   int period = -1;  // PeriodIndex of its periodicity
-};
-
-// A pass that writes many takings of one day (a save, an import): the day's rows and the clients'
-// rebates are read once, so that a taking already stored as it is writes nothing and a missing
-// one is appended without a lookup, at the client's net price of the moment.
-class DayTakingsWriter {
- public:
-  DayTakingsWriter(TTable& disto, const QString& dataPath, const QDate& day);
-  // A title without a price (gone from the titles) gets a new row at price 0.
-  void Store(const QString& client, const QString& title, int qte, const TitlePrice* price);
-  // Whether the day has the row, as read at the start and written since.
-  bool Has(const QString& client, const QString& title) const { return stored_.contains(TakingKey(client, title)); }
-
- private:
-  TTable& disto_;
-  TakingFields fields_;
-  QDate day_;
-  QHash<QString, int> stored_;
-  QHash<QString, Rebates> rebates_;
 };
 
 // The one way a quantity reaches the row of (day, client, title), whoever writes it: a cell left,
@@ -100,6 +67,9 @@ class TakingStore {
   // a quantity already stored as it is writes nothing.
   struct Pass {};
   TakingStore(TTable& disto, const QString& dataPath, const QDate& day, Pass);
+  ~TakingStore();
+  TakingStore(const TakingStore&) = delete;
+  TakingStore& operator=(const TakingStore&) = delete;
 
   // True when the day's row holds the quantity afterwards.
   bool Store(const QString& client, const QString& title, int qte, const TitlePrice* newRow = nullptr);
@@ -109,7 +79,8 @@ class TakingStore {
   TTable& disto_;
   QString dataPath_;
   QDate day_;
-  std::optional<DayTakingsWriter> pass_;
+  class DayRows;  // what a pass read of the day
+  std::unique_ptr<DayRows> pass_;
 };
 
 // A client's takings of a title over a week.

@@ -3,6 +3,7 @@
 #include "platform/sys/Files.h"
 #include "platform/sys/Formats.h"
 #include "platform/ui/Dialogs.h"
+#include "rules/TradeRules.h"
 
 QString AppPath;
 QString DataPath;
@@ -35,11 +36,7 @@ void DeleteFiles(const QString& folder, const QString& mask) {
   for (const QString& name : FindFiles(folder, mask)) DeleteFile(folder + name);
 }
 
-QDate WeekStart(const QDate& d) {
-  QDate r = d;
-  while (DayOfWeek(r) != 7) r = r.addDays(-1);
-  return r;
-}
+QDate WeekStart(const QDate& d) { return trade::WeekOf(d).saturday; }
 
 QDateTime WeekStart(const QDateTime& d) { return QDateTime(WeekStart(d.date()), d.time()); }
 

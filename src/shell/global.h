@@ -29,7 +29,7 @@ void InitializeFormats();
 
 // Deletes every entry of a folder (ending in "/") that matches a mask; failures are ignored.
 void DeleteFiles(const QString& folder, const QString& mask);
-// The Saturday on or before a date.
+// The Saturday on or before a date: the week rule's (trade::WeekOf), under the shared procedure's name.
 QDate WeekStart(const QDate& d);
 QDateTime WeekStart(const QDateTime& d);  // time of day kept
 // The next code of a table: the largest all-digit code of the field plus one, zero-padded to

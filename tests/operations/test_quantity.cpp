@@ -49,4 +49,10 @@ TEST(Quantity, ANumberWiderThanItsCellShowsAsMarksNotCut) {
   EXPECT_LE(fm.horizontalAdvance(wide), 59);
   EXPECT_GE(fm.horizontalAdvance(wide + "#"), 59);  // across the whole cell
   EXPECT_EQ(FitInCell("12", 1, fm), "#");
+  // In a font as painting asks: short texts are measured too, a narrow column gets the marks.
+  const int three = fm.horizontalAdvance("123");
+  EXPECT_EQ(FitInCell("123", three, f), "123");
+  EXPECT_EQ(FitInCell("123", three - 1, f), QString(std::max(1, (three - 1) / fm.horizontalAdvance('#')), '#'));
+  EXPECT_EQ(FitInCell("1.5", 1, f), "#");
+  EXPECT_EQ(FitInCell("", -4, f), "");
 }

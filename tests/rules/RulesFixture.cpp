@@ -13,6 +13,7 @@ void CreateTables(const QString& folder) {
   client.FieldDefs.Add("Id", ftString, 4);
   client.FieldDefs.Add("Nom", ftString, 40);
   client.FieldDefs.Add("Region", ftString, 2);
+  client.FieldDefs.Add("Ord", ftInteger);
   for (int i = 0; i < 6; ++i) client.FieldDefs.Add("Ab" + QString::number(i), ftCurrency);
   client.IndexDefs.Add("", "Id", ixPrimary | ixUnique);
   client.CreateTable();
@@ -26,6 +27,15 @@ void CreateTables(const QString& folder) {
   disto.FieldDefs.Add("PU", ftCurrency);
   disto.IndexDefs.Add("", "DateJ;Id_Client;Id_Titre", ixPrimary | ixUnique);
   disto.CreateTable();
+  TTable retour;
+  retour.SetDatabaseName(folder);
+  retour.SetTableName("Retour.DB");
+  retour.FieldDefs.Add("Week", ftDate);
+  retour.FieldDefs.Add("Id_Client", ftString, 4);
+  retour.FieldDefs.Add("Id_Titre", ftString, 4);
+  retour.FieldDefs.Add("Qte", ftInteger);
+  retour.IndexDefs.Add("", "Week;Id_Client;Id_Titre", ixPrimary | ixUnique);
+  retour.CreateTable();
 }
 
 void AddRow(const QString& folder, const QString& table, const QList<QVariant>& values) {
@@ -43,10 +53,10 @@ void AddRow(const QString& folder, const QString& table, const QList<QVariant>& 
 
 RulesTest::RulesTest() {
   CreateTables(DataPath);
-  // Clients: code, name, region, rebates per periodicity.
-  AddRow(DataPath, "CLIENT.DB", {"0001", "DUPONT", "01", 0.1, 0.25, 0, 0, 0, 0});
-  AddRow(DataPath, "CLIENT.DB", {"0002", "MARTIN", "01", 0.2, 0.5, 0, 0, 0, 0});
-  AddRow(DataPath, "CLIENT.DB", {"0003", "DURAND", "02", 0, 0, 0, 0, 0, 0});
+  // Clients: code, name, region, delivery order, rebates per periodicity.
+  AddRow(DataPath, "CLIENT.DB", {"0001", "DUPONT", "01", 2, 0.1, 0.25, 0, 0, 0, 0});
+  AddRow(DataPath, "CLIENT.DB", {"0002", "MARTIN", "01", 1, 0.2, 0.5, 0, 0, 0, 0});
+  AddRow(DataPath, "CLIENT.DB", {"0003", "DURAND", "02", 3, 0, 0, 0, 0, 0, 0});
   AddTaking("07/03/2005", "0001", "0002", 5, 9.99);
   AddTaking("07/03/2005", "0002", "0001", 3);
   AddTaking("07/03/2005", "0003", "0003", 7);
@@ -58,6 +68,19 @@ RulesTest::RulesTest() {
 
 void RulesTest::AddTaking(const QString& day, const QString& client, const QString& title, int qte, double pu) {
   AddRow(DataPath, "Disto.DB", {QDate::fromString(day, "dd/MM/yyyy"), client, title, qte, pu});
+}
+
+QStringList RulesTest::Returns(const QString& week) const {
+  TQuery q;
+  q.SetDatabaseName(DataPath);
+  q.SQL.Add("SELECT ID_CLIENT, ID_TITRE, QTE FROM RETOUR WHERE WEEK=:myWeek ORDER BY ID_CLIENT, ID_TITRE");
+  q.ParamByName("myWeek")->AsDate = QDate::fromString(week, "dd/MM/yyyy");
+  q.Open();
+  QStringList out;
+  for (const auto& values : q.ReadRows(0, q.RecordCount()))
+    out << values[0].toString() + "|" + values[1].toString() + "|" + values[2].toString();
+  q.Close();
+  return out;
 }
 
 QStringList RulesTest::Day(const QString& day) const {
