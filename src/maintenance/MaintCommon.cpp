@@ -268,6 +268,62 @@ QString HeldTable(const QString& folder, const QString& name) {
   return QString();
 }
 
+QString IndexLabel(const IDXDesc& x) {
+  return x.bPrimary ? QStringLiteral("l'index primaire") : "l'index " + x.szName;
+}
+
+// What a table file holding its own table holds besides what the schema describes for it (a
+// trigger, a view, another table or index), the schema's indexes it lacks, and the keys its
+// unique indexes hold twice: in French, as the end of "Le fichier X de l'archive ..."; "" when
+// the file is as described.
+QString UndescribedContents(const QString& folder, const QString& name, const QString& table) {
+  const QStringList lines = ApplicationDescriptor();
+  TDescBlock block;
+  for (int l = 0; l < lines.size(); ++l)
+    if (DescKeyword(lines[l]) == "OBJECT" && ParseBlock(lines, l).fileName.compare(table, Qt::CaseInsensitive) == 0) {
+      block = ParseBlock(lines, l);
+      break;
+    }
+  Dbi::TableFileContents held;
+  try {
+    held = Dbi::ReadTableFileContents(folder, name);
+  } catch (const EDBEngineError&) {
+    return "ne peut pas être lu";
+  }
+  if (!held.foreign.isEmpty())
+    return "contient aussi " + held.foreign.join(", ") + ", que le schéma ne décrit pas";
+  if (!held.rowsTable) return "ne contient pas les fiches de la table " + table;
+  auto same = [](const IDXDesc& a, const IDXDesc& b) {
+    return a.bPrimary ? b.bPrimary : !b.bPrimary && a.szName.compare(b.szName, Qt::CaseInsensitive) == 0;
+  };
+  std::vector<IDXDesc> unique;
+  for (const IDXDesc& want : block.indexes) {
+    const auto got = std::find_if(held.indexes.begin(), held.indexes.end(), [&](const IDXDesc& x) { return same(want, x); });
+    if (got == held.indexes.end() || got->bOutOfDate || got->aiKeyFld != want.aiKeyFld ||
+        got->bUnique != want.bUnique || got->bCaseInsensitive != want.bCaseInsensitive ||
+        got->bDescending != want.bDescending)
+      return "n'a pas " + IndexLabel(want) + " que le schéma donne à la table " + table;
+    if (want.bPrimary || want.bUnique) unique.push_back(*got);
+  }
+  for (const IDXDesc& x : held.indexes)
+    if (std::none_of(block.indexes.begin(), block.indexes.end(), [&](const IDXDesc& want) { return same(want, x); }))
+      return "contient " + IndexLabel(x) + ", que le schéma ne décrit pas";
+  // The unique index is there: its entries are read in order, which finds a key stored twice by
+  // a file made behind SQLite's back without sorting the table.
+  for (const IDXDesc& x : unique) {
+    int64_t n = 0;
+    try {
+      n = Dbi::DuplicateKeys(folder, name, x);
+    } catch (const EDBEngineError&) {
+      return "ne peut pas être lu";
+    }
+    if (n > 0)
+      return QString("contient %1 sur plusieurs fiches").arg(n == 1 ? "une valeur de " + IndexLabel(x) + " figurant"
+                                                                      : QString("%1 valeurs de %2 figurant").arg(n).arg(IndexLabel(x)));
+  }
+  return QString();
+}
+
 bool FitsOn(const QString& folder, qint64 bytes) {
   qint64 freeBytes = -1, total = -1;
   if (!GetDiskFreeSpace(folder, freeBytes, total) || freeBytes < 0) return true;  // cannot tell: let it try
@@ -495,6 +551,10 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
     if (held.compare(i.table, Qt::CaseInsensitive) != 0)
       return "Le fichier " + name + " de l'archive ne contient pas la table " + i.table +
              (held.isEmpty() ? QString() : " mais la table " + held) + "." + kNothingRestored;
+    // Nor may it hold more than the schema describes (a trigger acts on every later save), lack an
+    // index, or hold a unique key twice.
+    const QString extra = UndescribedContents(dir, name, i.table);
+    if (!extra.isEmpty()) return "Le fichier " + name + " de l'archive " + extra + "." + kNothingRestored;
   }
 
   const QStringList here = Dbi::TablesOpenHere(DataPath, tables);

@@ -121,16 +121,33 @@ bool TDbCheck::Check() {
         }
       }
       bool failed = false;
+      // What the file holds that the schema does not describe (a trigger, a view, another table or
+      // index) goes: it would act on the rows behind the program's back.
+      const QStringList foreign = engine_->ForeignObjects(folder_, tableName_);
       bool differs = CompareFields(tableName_, block.fields, fields);
       differs = CompareIndexes(block.indexes, indexes) || differs;
-      if (differs) {
+      if (differs || !foreign.isEmpty()) {
         bool correct = true;
         if (OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
-        if (correct) {
+        if (correct && !foreign.isEmpty()) {
+          const int rc = engine_->RemoveForeignObjects(folder_, tableName_);
+          if (rc == DBIERR_NONE) {
+            kind = CHK_TABLEMODIFY;
+          } else {
+            failed = true;
+            ReportError(label, rc, "des objets que le schéma ne décrit pas ne peuvent pas en être retirés");
+          }
+        }
+        // A unique key to build again over rows that hold a key twice: no row is the one to drop,
+        // so the table stays as it is and the operator is told.
+        const QString duplicates = correct && differs ? DuplicateKeysText(block, fields) : QString();
+        if (!duplicates.isEmpty()) {
+          failed = true;
+          errors_ << label + " : " + duplicates;
+        } else if (correct && differs) {
           const int rc = RestructureTable(block);
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
-            if (OnModifyTable) OnModifyTable(this, tableName_);
           } else {
             failed = true;
             ReportError(label, rc,
@@ -138,6 +155,7 @@ bool TDbCheck::Check() {
                                                        : "sa structure ne peut pas être mise à jour");
           }
         }
+        if (kind == CHK_TABLEMODIFY && OnModifyTable) OnModifyTable(this, tableName_);
       }
       // Index files of a table open elsewhere can be neither removed nor rebuilt: say so rather
       // than report the table sound.
@@ -241,6 +259,35 @@ int TDbCheck::RestructureTable(const TDescBlock& block) {
   d.fields = block.fields;
   d.indexes = block.indexes;
   return engine_->DoRestructure(folder_, d);
+}
+
+QString TDbCheck::DuplicateKeysText(const TDescBlock& block, const std::vector<FLDDesc>& table) {
+  QStringList found;
+  for (const IDXDesc& d : block.indexes) {
+    if (d.op != CrtOp::Add && d.op != CrtOp::Modify) continue;
+    if (!d.bPrimary && !d.bUnique) continue;
+    // The key's fields where the table holds them now.
+    IDXDesc key = d;
+    key.aiKeyFld.clear();
+    for (uint16_t k : d.aiKeyFld) {
+      if (k < 1 || k > block.fields.size()) break;
+      const auto t = std::find_if(table.begin(), table.end(),
+                                  [&](const FLDDesc& f) { return SameText(f.szName, block.fields[k - 1].szName); });
+      if (t == table.end()) break;
+      key.aiKeyFld.push_back(static_cast<uint16_t>(t - table.begin() + 1));
+    }
+    if (key.aiKeyFld.size() != d.aiKeyFld.size()) continue;
+    key.iFldsInKey = static_cast<uint16_t>(key.aiKeyFld.size());
+    const int64_t n = engine_->DuplicateKeys(folder_, tableName_, key);
+    if (n <= 0) continue;
+    const QString index = d.bPrimary ? QStringLiteral("de la clé primaire") : "de l'index " + d.szName;
+    found << (n == 1 ? QString("1 valeur %1 figure sur plusieurs fiches").arg(index)
+                     : QString("%1 valeurs %2 figurent chacune sur plusieurs fiches").arg(n).arg(index));
+  }
+  if (found.isEmpty()) return {};
+  return found.join(", ") +
+         " ; aucune fiche n'a été supprimée et cet index n'a pas été reconstruit : les doublons sont à corriger "
+         "avant un nouveau contrôle.";
 }
 
 void TDbCheck::RepairAutoInc(const QString& label, int64_t highest) {
