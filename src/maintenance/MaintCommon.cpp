@@ -279,11 +279,14 @@ QString IndexLabel(const IDXDesc& x) {
 QString UndescribedContents(const QString& folder, const QString& name, const QString& table) {
   const QStringList lines = ApplicationDescriptor();
   TDescBlock block;
-  for (int l = 0; l < lines.size(); ++l)
-    if (DescKeyword(lines[l]) == "OBJECT" && ParseBlock(lines, l).fileName.compare(table, Qt::CaseInsensitive) == 0) {
-      block = ParseBlock(lines, l);
+  for (int l = 0; l < lines.size(); ++l) {
+    if (DescKeyword(lines[l]) != "OBJECT") continue;
+    TDescBlock b = ParseBlock(lines, l);
+    if (b.fileName.compare(table, Qt::CaseInsensitive) == 0) {
+      block = b;
       break;
     }
+  }
   Dbi::TableFileContents held;
   try {
     held = Dbi::ReadTableFileContents(folder, name);

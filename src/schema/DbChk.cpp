@@ -144,6 +144,7 @@ bool TDbCheck::Check() {
         if (!duplicates.isEmpty()) {
           failed = true;
           errors_ << label + " : " + duplicates;
+          if (OnError) OnError(this, EDBEngineError(DBIERR_KEYVIOL));
         } else if (correct && differs) {
           const int rc = RestructureTable(block);
           if (rc == DBIERR_NONE) {
