@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <sqlite3.h>
+#include <string>
 
 #include "platform/db/DbiStructure.h"
 #include "platform/db/EngineCore.h"
@@ -169,18 +170,60 @@ int RemoveForeignObjects(const QString& folder, const QString& fileName) {
 int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
   Held h(folder, fileName, Engine::Mode::Probe);
   TableFile* f = h.f;
-  QStringList cols;
+  QStringList cols, notNull;
+  bool ci = false;
   for (uint16_t k : key.aiKeyFld) {
     if (k < 1 || k > f->meta.fields.size()) return 0;
     const FLDDesc& fd = f->meta.fields[k - 1];
     QString col = Quote(fd.szName);
-    if (key.bCaseInsensitive && fd.iFldType == fldZSTRING) col += " COLLATE " + f->meta.ciCollation;
+    notNull << col + " IS NOT NULL";
+    if (key.bCaseInsensitive && fd.iFldType == fldZSTRING) {
+      col += " COLLATE " + f->meta.ciCollation;
+      ci = true;
+    }
     cols << col;
   }
   if (cols.isEmpty()) return 0;
-  // Grouped in the order of the key's index when the file has it: one pass over the index, no sort.
-  Stmt s(f->conn, QString("SELECT count(*) FROM (SELECT 1 FROM %1 GROUP BY %2 HAVING count(*) > 1)")
-                      .arg(f->Q(), cols.join(", ")));
+  // The file's own index on that key, when it has it as described: its entries come in key
+  // order, so a key held twice sits on two neighbouring entries, found in one read of the index
+  // without grouping (a year of takings: a fraction of the time).
+  const IndexMeta* own = nullptr;
+  for (const IndexMeta& x : f->meta.indexes)
+    if (x.desc.aiKeyFld == key.aiKeyFld && !x.desc.bDescending && IndexAsDescribed(f->conn, f, x)) own = &x;
+  if (own && !ci) {
+    Stmt s(f->conn, QString("SELECT %1 FROM %2 INDEXED BY %3").arg(cols.join(", "), f->Q(), Quote(own->sqlName)));
+    sqlite3_stmt* st = s.Raw();
+    const int n = int(cols.size());
+    std::vector<std::string> prev(n), cur(n);  // short keys stay inside the strings: no allocation
+    std::vector<int> prevType(n, SQLITE_NULL), curType(n, SQLITE_NULL);
+    int64_t found = 0;
+    bool counted = false, first = true;
+    while (s.Step()) {
+      bool same = !first;
+      for (int i = 0; i < n; ++i) {
+        curType[i] = sqlite3_column_type(st, i);
+        if (curType[i] == SQLITE_INTEGER || curType[i] == SQLITE_FLOAT) {
+          const double d = sqlite3_column_double(st, i);
+          cur[i].assign(reinterpret_cast<const char*>(&d), sizeof d);
+          curType[i] = SQLITE_FLOAT;
+        } else if (curType[i] != SQLITE_NULL) {
+          const void* b = sqlite3_column_blob(st, i);
+          const int len = sqlite3_column_bytes(st, i);
+          cur[i].assign(b ? static_cast<const char*>(b) : "", size_t(len));
+        }
+        // Rows whose key holds an empty value are never the same key, as for the index itself.
+        if (curType[i] == SQLITE_NULL || curType[i] != prevType[i] || cur[i] != prev[i]) same = false;
+      }
+      if (same && !counted) ++found;
+      counted = same;
+      first = false;
+      std::swap(prev, cur);
+      std::swap(prevType, curType);
+    }
+    return found;
+  }
+  Stmt s(f->conn, QString("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 GROUP BY %3 HAVING count(*) > 1)")
+                      .arg(f->Q(), notNull.join(" AND "), cols.join(", ")));
   return s.Step() ? s.Int(0) : 0;
 }
 
