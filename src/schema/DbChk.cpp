@@ -107,6 +107,24 @@ bool TDbCheck::Check() {
     } else if (readable) {
       if (probe == DBIERR_INDEXOUTOFDATE) DeleteTableAuxFiles(folder_, tableName_);
       if (OnBeforeCheck) OnBeforeCheck(this, CHK_NONE, label);
+      bool failed = false;
+      bool asked = false, correct = true;
+      // What the file holds that the schema does not describe (a trigger, a view, another table or
+      // index) goes first, before the engine writes to the file as it opens it: a trigger would
+      // act on the rows behind the program's back.
+      if (!engine_->ForeignObjects(folder_, tableName_).isEmpty()) {
+        asked = true;
+        if (OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
+        if (correct) {
+          const int rc = engine_->RemoveForeignObjects(folder_, tableName_);
+          if (rc == DBIERR_NONE) {
+            kind = CHK_TABLEMODIFY;
+          } else {
+            failed = true;
+            ReportError(label, rc, "des objets que le schéma ne décrit pas ne peuvent pas en être retirés");
+          }
+        }
+      }
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);
       const std::vector<FLDDesc> fields = engine_->GetFieldDescs(folder_, tableName_);
       const std::vector<IDXDesc> indexes = engine_->GetIndexDescs(folder_, tableName_);
@@ -120,32 +138,18 @@ bool TDbCheck::Check() {
           RepairAutoInc(label, highest.value_or(0));
         }
       }
-      bool failed = false;
-      // What the file holds that the schema does not describe (a trigger, a view, another table or
-      // index) goes: it would act on the rows behind the program's back.
-      const QStringList foreign = engine_->ForeignObjects(folder_, tableName_);
       bool differs = CompareFields(tableName_, block.fields, fields);
       differs = CompareIndexes(block.indexes, indexes) || differs;
-      if (differs || !foreign.isEmpty()) {
-        bool correct = true;
-        if (OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
-        if (correct && !foreign.isEmpty()) {
-          const int rc = engine_->RemoveForeignObjects(folder_, tableName_);
-          if (rc == DBIERR_NONE) {
-            kind = CHK_TABLEMODIFY;
-          } else {
-            failed = true;
-            ReportError(label, rc, "des objets que le schéma ne décrit pas ne peuvent pas en être retirés");
-          }
-        }
+      if (differs) {
+        if (!asked && OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
         // A unique key to build again over rows that hold a key twice: no row is the one to drop,
         // so the table stays as it is and the operator is told.
-        const QString duplicates = correct && differs ? DuplicateKeysText(block, fields) : QString();
+        const QString duplicates = correct ? DuplicateKeysText(block, fields) : QString();
         if (!duplicates.isEmpty()) {
           failed = true;
           errors_ << label + " : " + duplicates;
           if (OnError) OnError(this, EDBEngineError(DBIERR_KEYVIOL));
-        } else if (correct && differs) {
+        } else if (correct) {
           const int rc = RestructureTable(block);
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
@@ -156,8 +160,8 @@ bool TDbCheck::Check() {
                                                        : "sa structure ne peut pas être mise à jour");
           }
         }
-        if (kind == CHK_TABLEMODIFY && OnModifyTable) OnModifyTable(this, tableName_);
       }
+      if (kind == CHK_TABLEMODIFY && OnModifyTable) OnModifyTable(this, tableName_);
       // Index files of a table open elsewhere can be neither removed nor rebuilt: say so rather
       // than report the table sound.
       if (probe == DBIERR_INDEXOUTOFDATE && kind == CHK_NONE && !failed &&

@@ -138,7 +138,9 @@ TableFileContents ReadTableFileContents(const QString& folder, const QString& fi
 
 int RemoveForeignObjects(const QString& folder, const QString& fileName) {
   try {
-    Held h(folder, fileName, Engine::Mode::Shared);
+    // Opened as a probe: opened for use, the engine may write to the file (an index whose
+    // companion is gone), which a trigger still there would answer.
+    Held h(folder, fileName, Engine::Mode::Probe);
     TableFile* f = h.f;
     if (f->readOnly) Raise(DBIERR_READONLY, TableDetail(f->path));
     std::vector<Foreign> objects = ForeignOf(f->conn, f);
