@@ -419,3 +419,17 @@ TEST_F(EngineCheck, AFolderUnderATablesNameIsNamedAndNothingIsLeftBeside) {
                 " est un dossier, à la place du fichier de la table ; la table ne peut pas être créée.");
   EXPECT_FALSE(dlg->Messages().value(0).contains("Erreur du système"));
 }
+
+TEST_F(EngineCheck, ATriggerOnTheEnginesOwnTablesGoesBeforeTheEngineWritesThere) {
+  check->Check();
+  AddTakings(dir.Path(), 3);
+  const QString disto = FindTableFile(dir.Path(), "Disto.DB");
+  // The key's companion gone: opening the table for use rewrites the index list, which the
+  // trigger would answer by emptying the takings.
+  Sqlite(disto, "CREATE TRIGGER zz AFTER DELETE ON zelm_indexes BEGIN DELETE FROM Disto; END;");
+  QFile::remove(dir.File("Disto.PX"));
+  check->Check();
+  EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
+  EXPECT_EQ(Takings(dir.Path()), 3);
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Disto.DB", false), DBIERR_NONE);
+}
