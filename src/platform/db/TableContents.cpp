@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <sqlite3.h>
 #include <string>
+#include <future>
+#include <QFile>
 
 #include "platform/db/DbiStructure.h"
 #include "platform/db/EngineCore.h"
@@ -128,10 +130,17 @@ TableFileContents ReadTableFileContents(const QString& folder, const QString& fi
     Stmt s(c, QString("SELECT type FROM %1.sqlite_master WHERE name = %2").arg(f->alias, Lit(f->meta.inner)));
     out.rowsTable = s.Step() && s.Text(0) == "table";
   }
+  out.path = f->path;
+  out.rowsTableName = f->meta.inner;
   for (const IndexMeta& x : f->meta.indexes) {
     IDXDesc d = x.desc;
     d.bOutOfDate = !out.rowsTable || !IndexAsDescribed(c, f, x);
     out.indexes.push_back(d);
+    out.sqlNames.push_back(x.sqlName);
+    QStringList cols;
+    for (uint16_t k : x.desc.aiKeyFld)
+      if (k >= 1 && k <= f->meta.fields.size()) cols << f->meta.fields[k - 1].szName;
+    out.keyColumns.push_back(cols);
   }
   return out;
 }
@@ -193,40 +202,134 @@ int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXD
   for (const IndexMeta& x : f->meta.indexes)
     if (x.desc.aiKeyFld == key.aiKeyFld && !x.desc.bDescending && IndexAsDescribed(f->conn, f, x)) own = &x;
   if (own && !ci) {
-    Stmt s(f->conn, QString("SELECT %1 FROM %2 INDEXED BY %3").arg(cols.join(", "), f->Q(), Quote(own->sqlName)));
-    sqlite3_stmt* st = s.Raw();
-    const int n = int(cols.size());
-    std::vector<std::string> prev(n), cur(n);  // short keys stay inside the strings: no allocation
-    std::vector<int> prevType(n, SQLITE_NULL), curType(n, SQLITE_NULL);
-    int64_t found = 0;
-    bool counted = false, first = true;
-    while (s.Step()) {
-      bool same = !first;
-      for (int i = 0; i < n; ++i) {
-        curType[i] = sqlite3_column_type(st, i);
-        if (curType[i] == SQLITE_INTEGER || curType[i] == SQLITE_FLOAT) {
-          const double d = sqlite3_column_double(st, i);
-          cur[i].assign(reinterpret_cast<const char*>(&d), sizeof d);
-          curType[i] = SQLITE_FLOAT;
-        } else if (curType[i] != SQLITE_NULL) {
-          const void* b = sqlite3_column_blob(st, i);
-          const int len = sqlite3_column_bytes(st, i);
-          cur[i].assign(b ? static_cast<const char*>(b) : "", size_t(len));
-        }
-        // Rows whose key holds an empty value are never the same key, as for the index itself.
-        if (curType[i] == SQLITE_NULL || curType[i] != prevType[i] || cur[i] != prev[i]) same = false;
-      }
-      if (same && !counted) ++found;
-      counted = same;
-      first = false;
-      std::swap(prev, cur);
-      std::swap(prevType, curType);
-    }
-    return found;
+    QStringList names;
+    for (uint16_t k : key.aiKeyFld) names << f->meta.fields[k - 1].szName;
+    const int64_t n = RepeatedKeysInIndex(f->path, f->meta.inner, own->sqlName, names);
+    if (n >= 0) return n;
   }
   Stmt s(f->conn, QString("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 GROUP BY %3 HAVING count(*) > 1)")
                       .arg(f->Q(), notNull.join(" AND "), cols.join(", ")));
   return s.Step() ? s.Int(0) : 0;
+}
+
+}  // namespace Dbi
+
+namespace {
+
+// One range of an index read in order on a connection of its own: the key values found on two
+// neighbouring entries. `from`/`to` bound the key's first column (empty: no bound).
+int64_t RepeatsInRange(const QByteArray& path, const QString& sql, sqlite3_value* from, sqlite3_value* to,
+                       int columns) {
+  sqlite3* db = nullptr;
+  int64_t found = -1;
+  if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    sqlite3_exec(db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
+      int p = 1;
+      if (from) sqlite3_bind_value(st, p++, from);
+      if (to) sqlite3_bind_value(st, p++, to);
+      std::vector<std::string> prev(columns), cur(columns);  // short keys stay inside the strings
+      std::vector<int> prevType(columns, SQLITE_NULL), curType(columns, SQLITE_NULL);
+      found = 0;
+      bool counted = false, first = true;
+      int rc;
+      while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        bool same = !first;
+        for (int i = 0; i < columns; ++i) {
+          curType[i] = sqlite3_column_type(st, i);
+          if (curType[i] == SQLITE_INTEGER || curType[i] == SQLITE_FLOAT) {
+            const double d = sqlite3_column_double(st, i);
+            cur[i].assign(reinterpret_cast<const char*>(&d), sizeof d);
+            curType[i] = SQLITE_FLOAT;
+          } else if (curType[i] != SQLITE_NULL) {
+            const void* b = sqlite3_column_blob(st, i);
+            cur[i].assign(b ? static_cast<const char*>(b) : "", size_t(sqlite3_column_bytes(st, i)));
+          }
+          // An empty value is never the same key, as for the index itself.
+          if (curType[i] == SQLITE_NULL || curType[i] != prevType[i] || cur[i] != prev[i]) same = false;
+        }
+        if (same && !counted) ++found;
+        counted = same;
+        first = false;
+        std::swap(prev, cur);
+        std::swap(prevType, curType);
+      }
+      if (rc != SQLITE_DONE) found = -1;
+    }
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return found;
+}
+
+}  // namespace
+
+namespace Dbi {
+
+int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QString& sqlName,
+                            const QStringList& columns) {
+  if (columns.isEmpty()) return 0;
+  dbe::RegisterCollationsEverywhere();
+  const QByteArray file = QFile::encodeName(path);
+  QStringList cols;
+  for (const QString& c : columns) cols << Quote(c);
+  const QString first = cols.front();
+  // Cut points on the key's first column, so that a key held twice falls inside one part; the
+  // parts are read at once, each on its own connection.
+  std::vector<sqlite3_value*> cuts;
+  {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* st = nullptr;
+      int64_t rows = 0;
+      const QByteArray count = QString("SELECT count(*) FROM %1").arg(Quote(table)).toUtf8();
+      if (sqlite3_prepare_v2(db, count.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        rows = sqlite3_column_int64(st, 0);
+      sqlite3_finalize(st);
+      const int parts = rows > 400000 ? 4 : 1;
+      const QByteArray at = QString("SELECT %1 FROM %2 INDEXED BY %3 WHERE %1 IS NOT NULL LIMIT 1 OFFSET ?")
+                                .arg(first, Quote(table), Quote(sqlName)).toUtf8();
+      for (int k = 1; k < parts; ++k) {
+        st = nullptr;
+        if (sqlite3_prepare_v2(db, at.constData(), -1, &st, nullptr) == SQLITE_OK) {
+          sqlite3_bind_int64(st, 1, rows * k / parts);
+          if (sqlite3_step(st) == SQLITE_ROW) {
+            sqlite3_value* v = sqlite3_value_dup(sqlite3_column_value(st, 0));
+            const bool repeated = v && !cuts.empty() && sqlite3_value_type(v) == SQLITE_TEXT &&
+                                  sqlite3_value_type(cuts.back()) == SQLITE_TEXT &&
+                                  QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(v))) ==
+                                      QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(cuts.back())));
+            if (v && !repeated) cuts.push_back(v);
+            else sqlite3_value_free(v);
+          }
+        }
+        sqlite3_finalize(st);
+      }
+    }
+    sqlite3_close(db);
+  }
+  std::vector<std::future<int64_t>> parts;
+  for (size_t k = 0; k <= cuts.size(); ++k) {
+    sqlite3_value* from = k == 0 ? nullptr : cuts[k - 1];
+    sqlite3_value* to = k == cuts.size() ? nullptr : cuts[k];
+    QStringList where;
+    if (from) where << QString("%1 >= ?").arg(first);
+    if (to) where << QString("%1 < ?").arg(first);
+    const QString sql = QString("SELECT %1 FROM %2 INDEXED BY %3%4")
+                            .arg(cols.join(", "), Quote(table), Quote(sqlName),
+                                 where.isEmpty() ? QString() : " WHERE " + where.join(" AND "));
+    parts.push_back(std::async(std::launch::async, RepeatsInRange, file, sql, from, to, int(columns.size())));
+  }
+  int64_t total = 0;
+  bool failed = false;
+  for (auto& p : parts) {
+    const int64_t n = p.get();
+    if (n < 0) failed = true;
+    else total += n;
+  }
+  for (sqlite3_value* v : cuts) sqlite3_value_free(v);
+  return failed ? -1 : total;
 }
 
 }  // namespace Dbi
