@@ -1,11 +1,11 @@
 // What a table file holds besides its table and the engine's own objects, whether its indexes
 // are in the file as described, and whether its unique keys hold a value twice.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <future>
 #include <sqlite3.h>
 #include <string>
-#include <future>
-#include <QFile>
 
 #include "platform/db/DbiStructure.h"
 #include "platform/db/EngineCore.h"
