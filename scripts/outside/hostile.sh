@@ -22,7 +22,7 @@ ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
 . scripts/outside/lib.sh
 SHOTS=$ZO/shots; mkdir -p "$SHOTS"
-CASES="${*:-ulimit full bomb climb readonly rapport}"
+CASES="${*:-ulimit full bomb climb altered readonly rapport}"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }
 RUNAS=()
