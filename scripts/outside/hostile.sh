@@ -9,6 +9,9 @@
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
 #   floppy    : a backup to "A:" with no disk in the drive: the insert-disk box until "Annuler"
 #   zip64     : restore of a backup written by `zip -fz` (zip64 records): the tables come back
+#   altered   : restore of archives whose takings file holds a trigger, or lacks its key index and
+#               holds a key twice (altered with sqlite3): refused, nothing changed; then the same
+#               files in Data/ and the structure check: the trigger goes, the key twice is told, no row goes
 #   year      : purge of January on a copy of the whole generated year, timed, then the check
 #   fullpurge : purge and pack of a month with the program on a tmpfs that holds the data and
 #               little more: the pack cannot finish; every table stays whole, with or without the month
@@ -19,7 +22,7 @@ ZO="${ZO_DIR:-/tmp/zo}"  # working folder of the run; another may hold its own
 cd "$(dirname "$0")/../.."
 . scripts/outside/lib.sh
 SHOTS=$ZO/shots; mkdir -p "$SHOTS"
-CASES="${*:-ulimit full bomb climb readonly rapport}"
+CASES="${*:-ulimit full bomb climb altered readonly rapport}"
 OUTILS="166 27"; declare -A ITEM=([backup]=48 [restore]=70 [reindex]=94 [check]=116 [purge]=140)
 menu() { xdotool mousemove $OUTILS click 1; sleep 0.35; xdotool mousemove 210 "${ITEM[$1]}" click 1; }
 RUNAS=()
@@ -115,6 +118,33 @@ PY
         [ -e $ZO/evil.DB ] || [ -e $W/evil.DB ] && echo "  ESCAPED" || true
         [ -L $W/Data/Titre.DB ] && echo "  LINK PLANTED" || true
       done ;;
+    altered)
+      TRIGGER="CREATE TRIGGER zz AFTER INSERT ON Disto BEGIN DELETE FROM Disto WHERE DateJ <> NEW.DateJ; END;"
+      NOKEY="DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;"
+      for kind in trigger nokey; do
+        zo_install $W 20000; zo_env $W
+        cp $W/Data/Disto.DB $ZO/altered.DB
+        if [ $kind = trigger ]; then sqlite3 $ZO/altered.DB "$TRIGGER"; else sqlite3 $ZO/altered.DB "$NOKEY"; fi
+        python3 - "$W/Data/ZELM.zip" $ZO/altered.DB "$W/Data" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    z.write(sys.argv[2], "Disto.DB")
+    for n in ("Disto.PX", "CLIENT.DB", "CLIENT.PX"):
+        z.write(sys.argv[3] + "/" + n, n)
+PY
+        (cd $W/Data && md5sum *.DB *.db) > $ZO/altered_before
+        start $W && { restore_first; result restore_altered_$kind 3; xdotool key Return; stop; }
+        (cd $W/Data && md5sum -c $ZO/altered_before >/dev/null) && echo "  data unchanged" || echo "  DATA CHANGED"
+        # The same alteration in the data folder itself, then "Contrôle de la base de données".
+        rm -f $W/Data/ZELM.zip
+        if [ $kind = trigger ]; then sqlite3 $W/Data/Disto.DB "$TRIGGER"; else sqlite3 $W/Data/Disto.DB "$NOKEY"; fi
+        rows=$(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from Disto")
+        start $W && { menu check; result check_altered_$kind 4; xdotool key Return; stop; }
+        echo "  rows $rows -> $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from Disto"),"\
+          "triggers $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where type='trigger'"),"\
+          "key index $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where name='zx_1'")"
+      done
+      rm -f $ZO/altered.DB ;;
     readonly)
       zo_install $W 20000; mkdir -p $W/rohome; chown nobody $W/rohome; chmod 755 $W $W/Data
       chmod -R a-w $W/Data; chmod a-w $W; chmod -R a+rX $W

@@ -8,6 +8,7 @@
 #include <QDirIterator>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <future>
 #include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
@@ -268,6 +269,94 @@ QString HeldTable(const QString& folder, const QString& name) {
   return QString();
 }
 
+QString IndexLabel(const IDXDesc& x) {
+  return x.bPrimary ? QStringLiteral("l'index primaire") : "l'index " + x.szName;
+}
+
+// What a table file holding its own table holds besides what the schema describes for it (a
+// trigger, a view, another table or index), the schema's indexes it lacks, and the keys its
+// unique indexes hold twice: in French, as the end of "Le fichier X de l'archive ..."; "" when
+// the file is as described.
+// The keys of a table file's unique indexes, read for values held twice on threads of their own
+// while the rest of the file is looked at. A table of the schema has only case-sensitive keys;
+// another key is left to the engine's grouping (UndescribedContents).
+struct KeyScans {
+  Dbi::TableFileContents held;
+  bool read = false;
+  std::vector<std::pair<IDXDesc, std::future<int64_t>>> scans;
+};
+
+void StartKeyScans(const QString& folder, const QString& name, KeyScans& k) {
+  try {
+    k.held = Dbi::ReadTableFileContents(folder, name);
+    k.read = true;
+  } catch (const EDBEngineError&) {
+    return;
+  }
+  if (!k.held.foreign.isEmpty() || !k.held.rowsTable) return;  // refused whatever its keys hold
+  for (size_t i = 0; i < k.held.indexes.size(); ++i) {
+    const IDXDesc& x = k.held.indexes[i];
+    if (!(x.bPrimary || x.bUnique) || x.bOutOfDate || x.bCaseInsensitive) continue;
+    k.scans.emplace_back(x, std::async(std::launch::async, Dbi::RepeatedKeysInIndex, k.held.path,
+                                       k.held.rowsTableName, k.held.sqlNames[i], k.held.keyColumns[i]));
+  }
+}
+
+// What a table file holding its own table holds besides what the schema describes for it (a
+// trigger, a view, another table or index), the schema's indexes it lacks, and the keys its
+// unique indexes hold twice: in French, as the end of "Le fichier X de l'archive ..."; "" when
+// the file is as described.
+QString UndescribedContents(const QString& folder, const QString& name, const QString& table, KeyScans& k) {
+  const QStringList lines = ApplicationDescriptor();
+  TDescBlock block;
+  for (int l = 0; l < lines.size(); ++l) {
+    if (DescKeyword(lines[l]) != "OBJECT") continue;
+    TDescBlock b = ParseBlock(lines, l);
+    if (b.fileName.compare(table, Qt::CaseInsensitive) == 0) {
+      block = b;
+      break;
+    }
+  }
+  if (!k.read) return "ne peut pas être lu";
+  const Dbi::TableFileContents& held = k.held;
+  if (!held.foreign.isEmpty())
+    return "contient aussi " + held.foreign.join(", ") + ", que le schéma ne décrit pas";
+  if (!held.rowsTable) return "ne contient pas les fiches de la table " + table;
+  auto same = [](const IDXDesc& a, const IDXDesc& b) {
+    return a.bPrimary ? b.bPrimary : !b.bPrimary && a.szName.compare(b.szName, Qt::CaseInsensitive) == 0;
+  };
+  std::vector<IDXDesc> unique;
+  for (const IDXDesc& want : block.indexes) {
+    const auto got = std::find_if(held.indexes.begin(), held.indexes.end(), [&](const IDXDesc& x) { return same(want, x); });
+    if (got == held.indexes.end() || got->bOutOfDate || got->aiKeyFld != want.aiKeyFld ||
+        got->bUnique != want.bUnique || got->bCaseInsensitive != want.bCaseInsensitive ||
+        got->bDescending != want.bDescending)
+      return "n'a pas " + IndexLabel(want) + " que le schéma donne à la table " + table;
+    if (want.bPrimary || want.bUnique) unique.push_back(*got);
+  }
+  for (const IDXDesc& x : held.indexes)
+    if (std::none_of(block.indexes.begin(), block.indexes.end(), [&](const IDXDesc& want) { return same(want, x); }))
+      return "contient " + IndexLabel(x) + ", que le schéma ne décrit pas";
+  // A file made behind SQLite's back may hold a key twice under an index it calls unique: the
+  // index's entries, read in order, show it without sorting the table.
+  for (const IDXDesc& x : unique) {
+    int64_t n = -1;
+    for (auto& [key, scan] : k.scans)
+      if (key.iIndexId == x.iIndexId && scan.valid()) n = scan.get();
+    if (n < 0) {
+      try {
+        n = Dbi::DuplicateKeys(folder, name, x);
+      } catch (const EDBEngineError&) {
+        return "ne peut pas être lu";
+      }
+    }
+    if (n > 0)
+      return QString("contient %1 sur plusieurs fiches").arg(n == 1 ? "une valeur de " + IndexLabel(x) + " figurant"
+                                                                      : QString("%1 valeurs de %2 figurant").arg(n).arg(IndexLabel(x)));
+  }
+  return QString();
+}
+
 bool FitsOn(const QString& folder, qint64 bytes) {
   qint64 freeBytes = -1, total = -1;
   if (!GetDiskFreeSpace(folder, freeBytes, total) || freeBytes < 0) return true;  // cannot tell: let it try
@@ -485,6 +574,8 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
     // Opened by the engine first: its collations then serve the page check's own connection too.
     // Index files left behind are rebuilt by the structure check; the table itself must open.
     const int rc = ProbeTable(dir, name, TableType::Default, false);
+    KeyScans keys;
+    if (rc == DBIERR_NONE || rc == DBIERR_INDEXOUTOFDATE) StartKeyScans(dir, name, keys);
     if (QFileInfo(i.source).size() == 0) damage = QStringLiteral("fichier vide");
     else if (rc != DBIERR_NONE && rc != DBIERR_INDEXOUTOFDATE) damage = QStringLiteral("la table ne s'ouvre pas");
     else damage = CheckTableIntegrity(dir, name);
@@ -495,6 +586,10 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
     if (held.compare(i.table, Qt::CaseInsensitive) != 0)
       return "Le fichier " + name + " de l'archive ne contient pas la table " + i.table +
              (held.isEmpty() ? QString() : " mais la table " + held) + "." + kNothingRestored;
+    // Nor may it hold more than the schema describes (a trigger acts on every later save), lack an
+    // index, or hold a unique key twice.
+    const QString extra = UndescribedContents(dir, name, i.table, keys);
+    if (!extra.isEmpty()) return "Le fichier " + name + " de l'archive " + extra + "." + kNothingRestored;
   }
 
   const QStringList here = Dbi::TablesOpenHere(DataPath, tables);

@@ -107,6 +107,24 @@ bool TDbCheck::Check() {
     } else if (readable) {
       if (probe == DBIERR_INDEXOUTOFDATE) DeleteTableAuxFiles(folder_, tableName_);
       if (OnBeforeCheck) OnBeforeCheck(this, CHK_NONE, label);
+      bool failed = false;
+      bool asked = false, correct = true;
+      // What the file holds that the schema does not describe (a trigger, a view, another table or
+      // index) goes first, before the engine writes to the file as it opens it: a trigger would
+      // act on the rows behind the program's back.
+      if (!engine_->ForeignObjects(folder_, tableName_).isEmpty()) {
+        asked = true;
+        if (OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
+        if (correct) {
+          const int rc = engine_->RemoveForeignObjects(folder_, tableName_);
+          if (rc == DBIERR_NONE) {
+            kind = CHK_TABLEMODIFY;
+          } else {
+            failed = true;
+            ReportError(label, rc, "des objets que le schéma ne décrit pas ne peuvent pas en être retirés");
+          }
+        }
+      }
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);
       const std::vector<FLDDesc> fields = engine_->GetFieldDescs(folder_, tableName_);
       const std::vector<IDXDesc> indexes = engine_->GetIndexDescs(folder_, tableName_);
@@ -120,17 +138,21 @@ bool TDbCheck::Check() {
           RepairAutoInc(label, highest.value_or(0));
         }
       }
-      bool failed = false;
       bool differs = CompareFields(tableName_, block.fields, fields);
       differs = CompareIndexes(block.indexes, indexes) || differs;
       if (differs) {
-        bool correct = true;
-        if (OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
-        if (correct) {
+        if (!asked && OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
+        // A unique key to build again over rows that hold a key twice: no row is the one to drop,
+        // so the table stays as it is and the operator is told.
+        const QString duplicates = correct ? DuplicateKeysText(block, fields) : QString();
+        if (!duplicates.isEmpty()) {
+          failed = true;
+          errors_ << label + " : " + duplicates;
+          if (OnError) OnError(this, EDBEngineError(DBIERR_KEYVIOL));
+        } else if (correct) {
           const int rc = RestructureTable(block);
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
-            if (OnModifyTable) OnModifyTable(this, tableName_);
           } else {
             failed = true;
             ReportError(label, rc,
@@ -139,6 +161,7 @@ bool TDbCheck::Check() {
           }
         }
       }
+      if (kind == CHK_TABLEMODIFY && OnModifyTable) OnModifyTable(this, tableName_);
       // Index files of a table open elsewhere can be neither removed nor rebuilt: say so rather
       // than report the table sound.
       if (probe == DBIERR_INDEXOUTOFDATE && kind == CHK_NONE && !failed &&
@@ -241,6 +264,35 @@ int TDbCheck::RestructureTable(const TDescBlock& block) {
   d.fields = block.fields;
   d.indexes = block.indexes;
   return engine_->DoRestructure(folder_, d);
+}
+
+QString TDbCheck::DuplicateKeysText(const TDescBlock& block, const std::vector<FLDDesc>& table) {
+  QStringList found;
+  for (const IDXDesc& d : block.indexes) {
+    if (d.op != CrtOp::Add && d.op != CrtOp::Modify) continue;
+    if (!d.bPrimary && !d.bUnique) continue;
+    // The key's fields where the table holds them now.
+    IDXDesc key = d;
+    key.aiKeyFld.clear();
+    for (uint16_t k : d.aiKeyFld) {
+      if (k < 1 || k > block.fields.size()) break;
+      const auto t = std::find_if(table.begin(), table.end(),
+                                  [&](const FLDDesc& f) { return SameText(f.szName, block.fields[k - 1].szName); });
+      if (t == table.end()) break;
+      key.aiKeyFld.push_back(static_cast<uint16_t>(t - table.begin() + 1));
+    }
+    if (key.aiKeyFld.size() != d.aiKeyFld.size()) continue;
+    key.iFldsInKey = static_cast<uint16_t>(key.aiKeyFld.size());
+    const int64_t n = engine_->DuplicateKeys(folder_, tableName_, key);
+    if (n <= 0) continue;
+    const QString index = d.bPrimary ? QStringLiteral("de la clé primaire") : "de l'index " + d.szName;
+    found << (n == 1 ? QString("1 valeur %1 figure sur plusieurs fiches").arg(index)
+                     : QString("%1 valeurs %2 figurent chacune sur plusieurs fiches").arg(n).arg(index));
+  }
+  if (found.isEmpty()) return {};
+  return found.join(", ") +
+         " ; aucune fiche n'a été supprimée et cet index n'a pas été reconstruit : les doublons sont à corriger "
+         "avant un nouveau contrôle.";
 }
 
 void TDbCheck::RepairAutoInc(const QString& label, int64_t highest) {

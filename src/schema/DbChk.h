@@ -79,6 +79,8 @@ class TDbCheck : public QObject {
   int CreateTable(const TDescBlock& block);
   int RestructureTable(const TDescBlock& block);
   void RepairAutoInc(const QString& label, int64_t highest);
+  // The unique keys to build again that hold a value on several rows, in French; empty when none.
+  QString DuplicateKeysText(const TDescBlock& block, const std::vector<FLDDesc>& table);
   // what: the step that failed, as the end of "la table ..." ("ne peut pas être créée").
   void ReportError(const QString& label, int code, const QString& what = {});
 

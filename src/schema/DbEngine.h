@@ -32,6 +32,25 @@ class DbEngineCalls {
     (void)fileName;
     return {};
   }
+  // The objects the table's file holds that are neither the table nor the engine's own
+  // (triggers, views, other tables, indexes), in French; and their removal (result code).
+  virtual QStringList ForeignObjects(const QString& folder, const QString& fileName) {
+    (void)folder;
+    (void)fileName;
+    return {};
+  }
+  virtual int RemoveForeignObjects(const QString& folder, const QString& fileName) {
+    (void)folder;
+    (void)fileName;
+    return DBIERR_NONE;
+  }
+  // How many key values more than one row holds under the key of `key`.
+  virtual int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
+    (void)folder;
+    (void)fileName;
+    (void)key;
+    return 0;
+  }
   // Why the table's folder (ofFolder) or else its file cannot be written (a read-only share, a
   // file without write permission), in French; empty when it can.
   virtual QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) {

@@ -1,5 +1,6 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryFile>
 #include <QVariant>
 #include <cerrno>
@@ -53,6 +54,15 @@ class EngineCalls : public DbEngineCalls {
   QString CheckIntegrity(const QString& folder, const QString& fileName) override {
     return CheckTableIntegrity(folder, fileName);
   }
+  QStringList ForeignObjects(const QString& folder, const QString& fileName) override {
+    return Dbi::ReadTableFileContents(folder, fileName).foreign;
+  }
+  int RemoveForeignObjects(const QString& folder, const QString& fileName) override {
+    return Dbi::RemoveForeignObjects(folder, fileName);
+  }
+  int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) override {
+    return Dbi::DuplicateKeys(folder, fileName, key);
+  }
   QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) override {
     // Tried, not read from the permissions: root passes them, a read-only mount does not.
     if (ofFolder) {
@@ -62,7 +72,15 @@ class EngineCalls : public DbEngineCalls {
           .arg(QDir::toNativeSeparators(QDir(folder).absolutePath()));
     }
     const QString path = FindTableFile(folder, fileName);
-    if (path.isEmpty()) return {};
+    if (path.isEmpty()) {
+      // Something else than a file under the table's name: no table can be made there.
+      for (const QFileInfo& e : QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        if (e.fileName().compare(fileName, Qt::CaseInsensitive) == 0 && !e.isFile())
+          return QString(e.isDir() ? "%1 est un dossier, à la place du fichier de la table"
+                                   : "%1 n'est pas un fichier, à la place du fichier de la table")
+              .arg(QDir::toNativeSeparators(e.absoluteFilePath()));
+      return {};
+    }
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC);
     if (fd >= 0) {
       ::close(fd);

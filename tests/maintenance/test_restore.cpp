@@ -17,6 +17,8 @@
 #include "platform/sys/Files.h"
 #include "shell/global.h"
 
+#include <sqlite3.h>
+
 namespace {
 
 QStringList Names(QTreeWidget* list) {
@@ -171,6 +173,65 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
   EXPECT_FALSE(QFileInfo::exists(AppPath + "Temp/x.DB"));
   EXPECT_FALSE(QFileInfo::exists(AppPath + "x.DB"));
   EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+namespace {
+
+// The bytes of a table file after SQL run on a copy of it by another tool, outside the engine.
+QByteArray Altered(const QString& file, const QString& folder, const QString& sql) {
+  const QString copy = folder + "altered-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".DB";
+  QFile::copy(file, copy);
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(QFile::encodeName(copy).constData(), &db), SQLITE_OK);
+  char* err = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+  sqlite3_free(err);
+  sqlite3_close(db);
+  const QByteArray out = ReadFile(copy);
+  QFile::remove(copy);
+  return out;
+}
+
+}  // namespace
+
+TEST_F(RestoreTest, TableFilesHoldingOtherThanTheSchemaSaysAreRefused) {
+  FillSample();
+  const QString folder = dir.Path() + "alteree/";
+  QDir().mkpath(folder);
+  const QString disto = DataPath + "Disto.DB";
+  const QByteArray px = ReadFile(DataPath + "Disto.PX");
+  const QString key = "CREATE UNIQUE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)";
+  const std::vector<std::pair<QString, QString>> cases = {
+      {"CREATE TRIGGER zz AFTER INSERT ON Disto BEGIN DELETE FROM Disto WHERE DateJ <> NEW.DateJ; END",
+       "contient aussi le déclencheur « zz », que le schéma ne décrit pas"},
+      {"CREATE VIEW zv AS SELECT * FROM Disto", "contient aussi la vue « zv », que le schéma ne décrit pas"},
+      {"CREATE TABLE zt(x)", "contient aussi la table « zt », que le schéma ne décrit pas"},
+      {"CREATE INDEX zi ON Disto(PU)", "contient aussi l'index « zi », que le schéma ne décrit pas"},
+      {"DROP INDEX zx_1", "n'a pas l'index primaire que le schéma donne à la table Disto.DB"},
+      {"DROP INDEX zx_1; CREATE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)",
+       "n'a pas l'index primaire que le schéma donne à la table Disto.DB"},
+      // A key stored twice under an index made unique behind SQLite's back.
+      {"DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;"
+       "CREATE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre); PRAGMA writable_schema = ON;"
+       "UPDATE sqlite_master SET sql = '" + key + "' WHERE name = 'zx_1'",
+       "contient 2 valeurs de l'index primaire figurant sur plusieurs fiches"},
+  };
+  const auto before = Snapshot();
+  for (const auto& [sql, why] : cases) {
+    SCOPED_TRACE(sql.toStdString());
+    MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(disto, folder, sql)}, {"Disto.PX", px}});
+    dlg->Clear();
+    Restore(folder + "ZELM.zip");
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(LastMessage().toStdString(), ("Le fichier Disto.DB de l'archive " + why + ". Aucune donnée n'a été modifiée.").toStdString());
+  }
+  EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+  // The same file as the program wrote it is restored.
+  MakeArchive(folder + "ZELM.zip", {{"Disto.DB", ReadFile(disto)}, {"Disto.PX", px}});
+  dlg->Clear();
+  Restore(folder + "ZELM.zip");
+  EXPECT_TRUE(LastMessage().startsWith("Ces tables n'étaient pas dans l'archive")) << LastMessage().toStdString();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
 }
 
 TEST_F(RestoreTest, OnlyTheProgramsFilesAreRestored) {

@@ -9,7 +9,9 @@
 #include "support/ReadOnlyFolder.h"
 #include "CheckEvents.h"
 #include "platform/db/DbiStructure.h"
+#include "platform/db/Query.h"
 #include "platform/db/Table.h"
+#include <sqlite3.h>
 #include "platform/ui/Cursor.h"
 #include "schema/AppSchema.h"
 #include "schema/DbChk.h"
@@ -319,4 +321,116 @@ TEST_F(EngineCheck, ReadOnlyFolderIsCheckedAsFarAsItCanBeReadAndSaysWhatItCannot
   RunDatabaseCheck(*check, dir.Path());
   EXPECT_TRUE(check->Errors().isEmpty() && check->Unchecked().isEmpty()) << dlg->Messages().join("|").toStdString();
   EXPECT_EQ(Dbi::GetFieldDescs(dir.Path(), "CLIENT.DB")[2].iUnits1, 40);
+}
+
+namespace {
+
+// Runs SQL on a table file the way another tool would, outside the engine.
+void Sqlite(const QString& file, const QString& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+  char* err = nullptr;
+  const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
+  EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "") << " in " << sql.toStdString();
+  sqlite3_free(err);
+  sqlite3_close(db);
+}
+
+QStringList SqliteObjects(const QString& file) {
+  sqlite3* db = nullptr;
+  QStringList out;
+  if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, "SELECT type || ' ' || name FROM sqlite_master ORDER BY 1", -1, &s, nullptr);
+    while (sqlite3_step(s) == SQLITE_ROW) out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  return out;
+}
+
+int Takings(const QString& folder) {
+  TQuery q;
+  q.SetDatabaseName(folder);
+  q.SQL.Add("SELECT COUNT(*) AS n FROM Disto.DB");
+  q.Open();
+  const int n = q.FieldByName("N")->AsInteger();
+  q.Close();
+  return n;
+}
+
+void AddTakings(const QString& folder, int month) {
+  TQuery q;
+  q.SetDatabaseName(folder);
+  q.SQL.Add(QString("INSERT INTO Disto (DateJ, Id_Client, Id_Titre, Qte_Prise, PU) VALUES('%1/1/2026', '0001', '0001', 5, 1.2),"
+                    " ('%1/1/2026', '0002', '0001', 2, 1.2), ('%1/2/2026', '0001', '0001', 4, 1.2)").arg(month));
+  q.ExecSQL();
+}
+
+}  // namespace
+
+TEST_F(EngineCheck, WhatTheSchemaDoesNotDescribeGoesAndAMissingKeyComesBackUnlessRowsShareIt) {
+  check->Check();
+  AddTakings(dir.Path(), 3);
+  const QString disto = FindTableFile(dir.Path(), "Disto.DB");
+  const QStringList own = SqliteObjects(disto);
+  // A trigger that empties the other days at each insert, a view, a table and an index of its own.
+  Sqlite(disto, "CREATE TRIGGER zz AFTER INSERT ON Disto BEGIN DELETE FROM Disto WHERE DateJ <> NEW.DateJ; END;"
+                "CREATE VIEW v AS SELECT * FROM Disto; CREATE TABLE t(x); CREATE INDEX i ON Disto(PU);");
+  ScopedDialogs dlg;
+  ev.after.clear();
+  RunDatabaseCheck(*check, dir.Path());
+  EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
+  EXPECT_EQ(ev.after.at(1), CHK_TABLEMODIFY);
+  EXPECT_EQ(SqliteObjects(disto), own);
+  AddTakings(dir.Path(), 4);  // through the trigger, the earlier rows of other days would go
+  EXPECT_EQ(Takings(dir.Path()), 6);
+  // The index of the key dropped: the check builds it again.
+  Sqlite(disto, "DELETE FROM Disto WHERE rowid > 3; DROP INDEX zx_1;");
+  ev.after.clear();
+  check->Check();
+  EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
+  EXPECT_EQ(ev.after.at(1), CHK_TABLEMODIFY);
+  EXPECT_EQ(SqliteObjects(disto), own);
+  // ...unless two rows share a key: the check says which table and how many keys, and keeps them.
+  Sqlite(disto, "DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;");
+  dlg->Clear();
+  ev.errors.clear();
+  RunDatabaseCheck(*check, dir.Path());
+  ASSERT_EQ(check->Errors().size(), 1);
+  EXPECT_EQ(check->Errors()[0].toStdString(),
+            "Disto.DB : 2 valeurs de la clé primaire figurent chacune sur plusieurs fiches ; aucune fiche n'a été "
+            "supprimée et cet index n'a pas été reconstruit : les doublons sont à corriger avant un nouveau contrôle.");
+  EXPECT_TRUE(dlg->Messages().value(0).contains(check->Errors()[0]));
+  EXPECT_EQ(ev.errors.size(), 1);
+  EXPECT_EQ(Takings(dir.Path()), 5);
+}
+
+TEST_F(EngineCheck, AFolderUnderATablesNameIsNamedAndNothingIsLeftBeside) {
+  check->Check();
+  for (const QString& n : QDir(dir.Path()).entryList({"Disto.*"}, QDir::Files)) QFile::remove(dir.File(n));
+  ASSERT_TRUE(QDir().mkpath(dir.File("Disto.DB/dedans")));
+  const QStringList before = QDir(dir.Path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+  ScopedDialogs dlg;
+  RunDatabaseCheck(*check, dir.Path());
+  EXPECT_EQ(QDir(dir.Path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+  ASSERT_EQ(check->Errors().size(), 1);
+  EXPECT_EQ(check->Errors()[0].toStdString(),
+            "Disto.DB : " + QDir::toNativeSeparators(QDir(dir.File("Disto.DB")).absolutePath()).toStdString() +
+                " est un dossier, à la place du fichier de la table ; la table ne peut pas être créée.");
+  EXPECT_FALSE(dlg->Messages().value(0).contains("Erreur du système"));
+}
+
+TEST_F(EngineCheck, ATriggerOnTheEnginesOwnTablesGoesBeforeTheEngineWritesThere) {
+  check->Check();
+  AddTakings(dir.Path(), 3);
+  const QString disto = FindTableFile(dir.Path(), "Disto.DB");
+  // The key's companion gone: opening the table for use rewrites the index list, which the
+  // trigger would answer by emptying the takings.
+  Sqlite(disto, "CREATE TRIGGER zz AFTER DELETE ON zelm_indexes BEGIN DELETE FROM Disto; END;");
+  QFile::remove(dir.File("Disto.PX"));
+  check->Check();
+  EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
+  EXPECT_EQ(Takings(dir.Path()), 3);
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Disto.DB", false), DBIERR_NONE);
 }

@@ -247,8 +247,15 @@ void SwapFile(const QString& tmp, const QString& path, int32_t counter) {
 void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {
   // The companions are ready aside before the table changes: a kill after the swap leaves them
   // to be put in place at the next open (CompletePendingCompanions), never an index without its.
-  WriteCompanions(path, meta, ".pending");
-  SwapFile(tmp, path, counter);
+  try {
+    WriteCompanions(path, meta, ".pending");
+    SwapFile(tmp, path, counter);
+  } catch (...) {
+    // The table kept its file: companions written for the new one must not stay beside it.
+    for (const IndexMeta& x : meta.indexes)
+      for (const QString& n : x.companions) QFile::remove(QFileInfo(path).absolutePath() + "/" + n + ".pending");
+    throw;
+  }
   RemoveCompanions(path);
   const QStringList failed = CompletePendingCompanions(path, meta);
   SyncFolder(QFileInfo(path).absolutePath());
@@ -493,7 +500,12 @@ std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileNam
 std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileName) {
   return WithTable(folder, fileName, [&](TableFile* f) {
     std::vector<IDXDesc> out;
-    for (const IndexMeta& x : f->meta.indexes) out.push_back(x.desc);
+    // An index the file no longer holds as described (dropped or replaced behind the engine's
+    // back) reads as out of date, so that the structure check builds it again.
+    for (const IndexMeta& x : f->meta.indexes) {
+      out.push_back(x.desc);
+      out.back().bOutOfDate = !IndexAsDescribed(f->conn, f, x);
+    }
     return out;
   });
 }
@@ -506,6 +518,9 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
     const QString path = TargetPath(folder, desc.szTblName);
     if (!QFileInfo(QFileInfo(path).absolutePath()).isDir())
       Raise(DBIERR_OSERROR, "le dossier n'existe pas : " + QFileInfo(path).absolutePath());
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile())
+      Raise(DBIERR_OSERROR, "un dossier (ou autre chose qu'un fichier) porte le nom de la table : " +
+                                QDir::toNativeSeparators(path));
     if (QFileInfo::exists(path) && !overwrite) Raise(DBIERR_TABLEEXISTS, TableDetail(path));
     TableMeta meta;
     meta.inner = InnerName(path);

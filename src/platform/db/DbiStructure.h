@@ -3,6 +3,7 @@
 // as they were created.
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -131,6 +132,29 @@ int ProbeTable(const QString& folder, const QString& fileName, bool exclusive);
 // left exactly as it is (an index whose companion file is missing is not dropped). Raises
 // EDBEngineError when the file is not a table.
 std::vector<FLDDesc> ProbeFieldDescs(const QString& folder, const QString& fileName, QString& innerName);
+// What a table file holds, read without changing it.
+struct TableFileContents {
+  // Objects besides the table and the engine's own (triggers, views, other tables, indexes no
+  // description gives), in French: "le déclencheur « zz »".
+  QStringList foreign;
+  // The described indexes; bOutOfDate when the file lacks the index or holds another one under
+  // its name (not unique, partial, other fields or order).
+  std::vector<IDXDesc> indexes;
+  bool rowsTable = true;  // the rows table is there, and a table
+  QString path, rowsTableName;
+  std::vector<QString> sqlNames;        // per index: its SQLite index
+  std::vector<QStringList> keyColumns;  // per index: the names of its key's fields
+};
+TableFileContents ReadTableFileContents(const QString& folder, const QString& fileName);
+// Drops every object of TableFileContents::foreign. Returns the result code.
+int RemoveForeignObjects(const QString& folder, const QString& fileName);
+// How many key values more than one row holds under the key of `key` (its fields, its case rule).
+int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key);
+// The same, read from the file's index `sqlName` in key order (values compared as stored, so for
+// a case-sensitive key only) on connections of its own: safe on another thread while the engine
+// works. -1 when the file cannot be read.
+int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QString& sqlName,
+                            const QStringList& columns);
 // Descriptors of an existing table; raise EDBEngineError when the table cannot be read.
 CURProps GetCursorProps(const QString& folder, const QString& fileName);
 std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileName);

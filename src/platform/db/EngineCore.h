@@ -281,6 +281,9 @@ QString NewStamp();
 void SyncFolder(const QString& folder);
 // Reads the stored description of a table file through a connection on which it is attached.
 TableMeta ReadMeta(Conn* c, const QString& alias);
+// The file holds the index as described: unique as described, over all the rows, on the described
+// fields in order, in their order and comparison.
+bool IndexAsDescribed(Conn* c, const TableFile* f, const IndexMeta& x);
 // Companion files of the indexes: names, writing, checking.
 QStringList CompanionNames(const QString& tablePath, const TableMeta& meta, int indexPos);
 // suffix: written aside under name + suffix, synced (a rebuild's, put in place once the table is).

@@ -1,0 +1,335 @@
+// What a table file holds besides its table and the engine's own objects, whether its indexes
+// are in the file as described, and whether its unique keys hold a value twice.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <future>
+#include <sqlite3.h>
+#include <string>
+
+#include "platform/db/DbiStructure.h"
+#include "platform/db/EngineCore.h"
+
+using namespace dbe;
+
+namespace {
+
+// The file held open for a look, closed on every path.
+struct Held {
+  TableFile* f;
+  Held(const QString& folder, const QString& fileName, Engine::Mode mode) {
+    const QString path = Dbi::FindTableFile(folder, fileName);
+    if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
+    f = Engine::Get().Open(path, mode);
+  }
+  ~Held() { Engine::Get().Close(f); }
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
+};
+
+QString Lit(const QString& s) {
+  QString t = s;
+  t.replace('\'', "''");
+  return '\'' + t + '\'';
+}
+
+bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+// An index that the engine keeps out of sight while its companion file is gone (a unique key,
+// kept so that no code is stored twice until the check rebuilds the table).
+bool HiddenUniqueKey(Conn* c, const TableFile* f, const QString& name) {
+  if (!name.startsWith("zx_")) return false;
+  for (const IndexMeta& x : f->meta.indexes)
+    if (x.sqlName == name) return false;
+  Stmt s(c, QString("SELECT \"unique\" FROM pragma_index_list(%1, %2) WHERE name = %3")
+                .arg(Lit(f->meta.inner), Lit(f->alias), Lit(name)));
+  return s.Step() && s.Int(0) == 1;
+}
+
+}  // namespace
+
+namespace dbe {
+
+bool IndexAsDescribed(Conn* c, const TableFile* f, const IndexMeta& x) {
+  if (x.sqlName.isEmpty()) return false;
+  {
+    Stmt s(c, QString("SELECT \"unique\", partial FROM pragma_index_list(%1, %2) WHERE name = %3")
+                  .arg(Lit(f->meta.inner), Lit(f->alias), Lit(x.sqlName)));
+    if (!s.Step()) return false;
+    if ((s.Int(0) == 1) != (x.desc.bPrimary || x.desc.bUnique) || s.Int(1) != 0) return false;
+  }
+  Stmt s(c, QString("SELECT cid, \"desc\", coll FROM pragma_index_xinfo(%1, %2) WHERE key = 1 ORDER BY seqno")
+                .arg(Lit(x.sqlName), Lit(f->alias)));
+  size_t k = 0;
+  while (s.Step()) {
+    if (k >= x.desc.aiKeyFld.size()) return false;
+    const uint16_t fld = x.desc.aiKeyFld[k++];
+    if (fld < 1 || fld > f->meta.fields.size() || s.Int(0) != fld - 1) return false;
+    if ((s.Int(1) == 1) != x.desc.bDescending) return false;
+    const bool ci = x.desc.bCaseInsensitive && f->meta.fields[fld - 1].iFldType == fldZSTRING;
+    if (!Same(s.Text(2), ci ? f->meta.ciCollation : QStringLiteral("BINARY"))) return false;
+  }
+  return k == x.desc.aiKeyFld.size();
+}
+
+}  // namespace dbe
+
+namespace {
+
+struct Foreign {
+  QString type, name;
+};
+
+std::vector<Foreign> ForeignOf(Conn* c, const TableFile* f) {
+  std::vector<Foreign> out;
+  {
+  Stmt s(c, QString("SELECT type, name, tbl_name FROM %1.sqlite_master").arg(f->alias));
+  while (s.Step()) {
+    const QString type = s.Text(0), name = s.Text(1), table = s.Text(2);
+    if (type == "table") {
+      if (name == f->meta.inner || name == "zelm_table" || name == "zelm_fields" || name == "zelm_indexes" ||
+          name == "sqlite_sequence" || name.startsWith("sqlite_stat"))
+        continue;
+    } else if (type == "index") {
+      // The keys SQLite keeps for the engine's own description tables.
+      if (name.startsWith("sqlite_autoindex_zelm_") && table.startsWith("zelm_")) continue;
+      if (table == f->meta.inner) {
+        bool described = false;
+        for (const IndexMeta& x : f->meta.indexes) described |= x.sqlName == name;
+        if (described) continue;
+      }
+    }
+    out.push_back({type, name});
+  }
+  }
+  // Unique keys the engine keeps out of sight are its own.
+  std::vector<Foreign> kept;
+  for (const Foreign& o : out)
+    if (!(o.type == "index" && HiddenUniqueKey(c, f, o.name))) kept.push_back(o);
+  return kept;
+}
+
+QString French(const Foreign& o) {
+  if (o.type == "trigger") return QString("le déclencheur « %1 »").arg(o.name);
+  if (o.type == "view") return QString("la vue « %1 »").arg(o.name);
+  if (o.type == "index") return QString("l'index « %1 »").arg(o.name);
+  return QString("la table « %1 »").arg(o.name);
+}
+
+}  // namespace
+
+namespace Dbi {
+
+TableFileContents ReadTableFileContents(const QString& folder, const QString& fileName) {
+  Held h(folder, fileName, Engine::Mode::Probe);
+  TableFile* f = h.f;
+  Conn* c = f->conn;
+  TableFileContents out;
+  for (const Foreign& o : ForeignOf(c, f)) out.foreign << French(o);
+  {
+    Stmt s(c, QString("SELECT type FROM %1.sqlite_master WHERE name = %2").arg(f->alias, Lit(f->meta.inner)));
+    out.rowsTable = s.Step() && s.Text(0) == "table";
+  }
+  out.path = f->path;
+  out.rowsTableName = f->meta.inner;
+  for (const IndexMeta& x : f->meta.indexes) {
+    IDXDesc d = x.desc;
+    d.bOutOfDate = !out.rowsTable || !IndexAsDescribed(c, f, x);
+    out.indexes.push_back(d);
+    out.sqlNames.push_back(x.sqlName);
+    QStringList cols;
+    for (uint16_t k : x.desc.aiKeyFld)
+      if (k >= 1 && k <= f->meta.fields.size()) cols << f->meta.fields[k - 1].szName;
+    out.keyColumns.push_back(cols);
+  }
+  return out;
+}
+
+int RemoveForeignObjects(const QString& folder, const QString& fileName) {
+  try {
+    // Opened as a probe: opened for use, the engine may write to the file (an index whose
+    // companion is gone), which a trigger still there would answer.
+    Held h(folder, fileName, Engine::Mode::Probe);
+    TableFile* f = h.f;
+    if (f->readOnly) Raise(DBIERR_READONLY, TableDetail(f->path));
+    std::vector<Foreign> objects = ForeignOf(f->conn, f);
+    if (objects.empty()) return DBIERR_NONE;
+    // Triggers and views first: dropping a table or an index may not leave one of them dangling.
+    std::stable_partition(objects.begin(), objects.end(),
+                          [](const Foreign& o) { return o.type == "trigger" || o.type == "view"; });
+    Engine::Get().BeforeWrite(f);
+    Conn* c = f->conn;
+    const bool ownTx = !c->inTx;
+    if (ownTx) c->Exec("BEGIN IMMEDIATE");
+    try {
+      for (const Foreign& o : objects) {
+        const QString kind = o.type == "trigger" ? "TRIGGER" : o.type == "view" ? "VIEW" : o.type == "index" ? "INDEX" : "TABLE";
+        c->Exec(QString("DROP %1 IF EXISTS %2.%3").arg(kind, f->alias, Quote(o.name)));
+      }
+      if (ownTx) c->Exec("COMMIT");
+    } catch (...) {
+      if (ownTx) sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+      throw;
+    }
+    Engine::Get().AfterWrite(f);
+    return DBIERR_NONE;
+  } catch (const EDBEngineError& e) {
+    return e.ErrorCode();
+  }
+}
+
+int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
+  Held h(folder, fileName, Engine::Mode::Probe);
+  TableFile* f = h.f;
+  QStringList cols, notNull;
+  bool ci = false;
+  for (uint16_t k : key.aiKeyFld) {
+    if (k < 1 || k > f->meta.fields.size()) return 0;
+    const FLDDesc& fd = f->meta.fields[k - 1];
+    QString col = Quote(fd.szName);
+    notNull << col + " IS NOT NULL";
+    if (key.bCaseInsensitive && fd.iFldType == fldZSTRING) {
+      col += " COLLATE " + f->meta.ciCollation;
+      ci = true;
+    }
+    cols << col;
+  }
+  if (cols.isEmpty()) return 0;
+  // The file's own index on that key, when it has it as described: its entries come in key
+  // order, so a key held twice sits on two neighbouring entries, found in one read of the index
+  // without grouping (a year of takings: a fraction of the time).
+  const IndexMeta* own = nullptr;
+  for (const IndexMeta& x : f->meta.indexes)
+    if (x.desc.aiKeyFld == key.aiKeyFld && !x.desc.bDescending && IndexAsDescribed(f->conn, f, x)) own = &x;
+  if (own && !ci) {
+    QStringList names;
+    for (uint16_t k : key.aiKeyFld) names << f->meta.fields[k - 1].szName;
+    const int64_t n = RepeatedKeysInIndex(f->path, f->meta.inner, own->sqlName, names);
+    if (n >= 0) return n;
+  }
+  Stmt s(f->conn, QString("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 GROUP BY %3 HAVING count(*) > 1)")
+                      .arg(f->Q(), notNull.join(" AND "), cols.join(", ")));
+  return s.Step() ? s.Int(0) : 0;
+}
+
+}  // namespace Dbi
+
+namespace {
+
+// One range of an index read in order on a connection of its own: the key values found on two
+// neighbouring entries. `from`/`to` bound the key's first column (empty: no bound).
+int64_t RepeatsInRange(const QByteArray& path, const QString& sql, sqlite3_value* from, sqlite3_value* to,
+                       int columns) {
+  sqlite3* db = nullptr;
+  int64_t found = -1;
+  if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    sqlite3_exec(db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
+      int p = 1;
+      if (from) sqlite3_bind_value(st, p++, from);
+      if (to) sqlite3_bind_value(st, p++, to);
+      std::vector<std::string> prev(columns), cur(columns);  // short keys stay inside the strings
+      std::vector<int> prevType(columns, SQLITE_NULL), curType(columns, SQLITE_NULL);
+      found = 0;
+      bool counted = false, first = true;
+      int rc;
+      while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        bool same = !first;
+        for (int i = 0; i < columns; ++i) {
+          curType[i] = sqlite3_column_type(st, i);
+          if (curType[i] == SQLITE_INTEGER || curType[i] == SQLITE_FLOAT) {
+            const double d = sqlite3_column_double(st, i);
+            cur[i].assign(reinterpret_cast<const char*>(&d), sizeof d);
+            curType[i] = SQLITE_FLOAT;
+          } else if (curType[i] != SQLITE_NULL) {
+            const void* b = sqlite3_column_blob(st, i);
+            cur[i].assign(b ? static_cast<const char*>(b) : "", size_t(sqlite3_column_bytes(st, i)));
+          }
+          // An empty value is never the same key, as for the index itself.
+          if (curType[i] == SQLITE_NULL || curType[i] != prevType[i] || cur[i] != prev[i]) same = false;
+        }
+        if (same && !counted) ++found;
+        counted = same;
+        first = false;
+        std::swap(prev, cur);
+        std::swap(prevType, curType);
+      }
+      if (rc != SQLITE_DONE) found = -1;
+    }
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return found;
+}
+
+}  // namespace
+
+namespace Dbi {
+
+int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QString& sqlName,
+                            const QStringList& columns) {
+  if (columns.isEmpty()) return 0;
+  dbe::RegisterCollationsEverywhere();
+  const QByteArray file = QFile::encodeName(path);
+  QStringList cols;
+  for (const QString& c : columns) cols << Quote(c);
+  const QString first = cols.front();
+  // Cut points on the key's first column, so that a key held twice falls inside one part; the
+  // parts are read at once, each on its own connection.
+  std::vector<sqlite3_value*> cuts;
+  {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* st = nullptr;
+      int64_t rows = 0;
+      const QByteArray count = QString("SELECT count(*) FROM %1").arg(Quote(table)).toUtf8();
+      if (sqlite3_prepare_v2(db, count.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        rows = sqlite3_column_int64(st, 0);
+      sqlite3_finalize(st);
+      const int parts = rows > 400000 ? 4 : 1;
+      const QByteArray at = QString("SELECT %1 FROM %2 INDEXED BY %3 WHERE %1 IS NOT NULL LIMIT 1 OFFSET ?")
+                                .arg(first, Quote(table), Quote(sqlName)).toUtf8();
+      for (int k = 1; k < parts; ++k) {
+        st = nullptr;
+        if (sqlite3_prepare_v2(db, at.constData(), -1, &st, nullptr) == SQLITE_OK) {
+          sqlite3_bind_int64(st, 1, rows * k / parts);
+          if (sqlite3_step(st) == SQLITE_ROW) {
+            sqlite3_value* v = sqlite3_value_dup(sqlite3_column_value(st, 0));
+            const bool repeated = v && !cuts.empty() && sqlite3_value_type(v) == SQLITE_TEXT &&
+                                  sqlite3_value_type(cuts.back()) == SQLITE_TEXT &&
+                                  QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(v))) ==
+                                      QByteArray(reinterpret_cast<const char*>(sqlite3_value_text(cuts.back())));
+            if (v && !repeated) cuts.push_back(v);
+            else sqlite3_value_free(v);
+          }
+        }
+        sqlite3_finalize(st);
+      }
+    }
+    sqlite3_close(db);
+  }
+  std::vector<std::future<int64_t>> parts;
+  for (size_t k = 0; k <= cuts.size(); ++k) {
+    sqlite3_value* from = k == 0 ? nullptr : cuts[k - 1];
+    sqlite3_value* to = k == cuts.size() ? nullptr : cuts[k];
+    QStringList where;
+    if (from) where << QString("%1 >= ?").arg(first);
+    if (to) where << QString("%1 < ?").arg(first);
+    const QString sql = QString("SELECT %1 FROM %2 INDEXED BY %3%4")
+                            .arg(cols.join(", "), Quote(table), Quote(sqlName),
+                                 where.isEmpty() ? QString() : " WHERE " + where.join(" AND "));
+    parts.push_back(std::async(std::launch::async, RepeatsInRange, file, sql, from, to, int(columns.size())));
+  }
+  int64_t total = 0;
+  bool failed = false;
+  for (auto& p : parts) {
+    const int64_t n = p.get();
+    if (n < 0) failed = true;
+    else total += n;
+  }
+  for (sqlite3_value* v : cuts) sqlite3_value_free(v);
+  return failed ? -1 : total;
+}
+
+}  // namespace Dbi
