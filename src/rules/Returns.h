@@ -29,7 +29,7 @@ class ClientWeekAmount {
 
  private:
   const QHash<QString, WeekTaking>& takings_;
-  const QString& client_;
+  QString client_;
   Rebates rebates_;
   Currency total_;
 };
