@@ -273,10 +273,6 @@ QString IndexLabel(const IDXDesc& x) {
   return x.bPrimary ? QStringLiteral("l'index primaire") : "l'index " + x.szName;
 }
 
-// What a table file holding its own table holds besides what the schema describes for it (a
-// trigger, a view, another table or index), the schema's indexes it lacks, and the keys its
-// unique indexes hold twice: in French, as the end of "Le fichier X de l'archive ..."; "" when
-// the file is as described.
 // The keys of a table file's unique indexes, read for values held twice on threads of their own
 // while the rest of the file is looked at. A table of the schema has only case-sensitive keys;
 // another key is left to the engine's grouping (UndescribedContents).

@@ -223,7 +223,8 @@ int64_t RepeatsInRange(const QByteArray& path, const QString& sql, sqlite3_value
   sqlite3* db = nullptr;
   int64_t found = -1;
   if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
-    sqlite3_exec(db, "PRAGMA mmap_size=2147418112", nullptr, nullptr, nullptr);
+    // Read through the page cache, not mapped: the page check maps the same file meanwhile, and
+    // every mapping would count again in the process's resident memory.
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
       int p = 1;
