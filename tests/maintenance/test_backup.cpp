@@ -126,7 +126,7 @@ TEST_F(MaintTest, FloppyWithoutDiskAsksUntilCancel) {
 }
 
 TEST_F(MaintTest, SpecsAndTableNames) {
-  // One specification per table, each taking the table's companion files with it.
+  // One archive mask per table, each taking the table's companion files with it.
   QStringList expected;
   for (const QString& t : AppTables()) expected << DataPath + t.section('.', 0, 0) + ".*";
   EXPECT_EQ(BackupSpecs(DataPath), expected);

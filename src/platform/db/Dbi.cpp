@@ -453,29 +453,16 @@ int ProbeTable(const QString& folder, const QString& fileName, bool exclusive) {
 }
 
 std::vector<FLDDesc> ProbeFieldDescs(const QString& folder, const QString& fileName, QString& innerName) {
-  const QString path = FindTableFile(folder, fileName);
-  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
-  TableFile* f = Engine::Get().Open(path, Engine::Mode::Probe);
-  innerName = f->meta.inner;
-  std::vector<FLDDesc> fields = f->meta.fields;
-  Engine::Get().Close(f);
-  return fields;
+  return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) {
+    innerName = f->meta.inner;
+    return f->meta.fields;
+  });
 }
 
 namespace {
 template <class F>
 auto WithTable(const QString& folder, const QString& fileName, F fn) {
-  const QString path = FindTableFile(folder, fileName);
-  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
-  TableFile* f = Engine::Get().Open(path, Engine::Mode::Shared);
-  try {
-    auto r = fn(f);
-    Engine::Get().Close(f);
-    return r;
-  } catch (...) {
-    Engine::Get().Close(f);
-    throw;
-  }
+  return WithTableFile(folder, fileName, Engine::Mode::Shared, fn);
 }
 }  // namespace
 

@@ -180,6 +180,12 @@ void Engine::LoadMeta(TableFile* f, bool reconcile) {
   f->meta.indexes = kept;
 }
 
+TableFile* OpenTableFile(const QString& folder, const QString& fileName, Engine::Mode mode) {
+  const QString path = Dbi::FindTableFile(folder, fileName);
+  if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
+  return Engine::Get().Open(path, mode);
+}
+
 TableFile* Engine::Open(const QString& path, Mode mode) {
   const QString key = PathKey(path);
   const bool exclusive = mode == Mode::Exclusive;

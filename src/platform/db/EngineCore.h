@@ -306,6 +306,25 @@ void WriteCounterRaw(int fd, int32_t value);  // fd of the file, open for writin
 // The counter as the header holds it now, read through the file's lock descriptor.
 void ReadCounterFd(TableFile* f);
 
+// A table file of a folder opened for a look or a call; raises EDBEngineError when it is missing
+// or cannot be opened.
+TableFile* OpenTableFile(const QString& folder, const QString& fileName, Engine::Mode mode);
+// fn(file) on the table file opened so, closed however fn ends.
+template <class F>
+auto WithTableFile(const QString& folder, const QString& fileName, Engine::Mode mode, F fn) {
+  TableFile* f = OpenTableFile(folder, fileName, mode);
+  try {
+    auto r = fn(f);
+    Engine::Get().Close(f);
+    return r;
+  } catch (...) {
+    Engine::Get().Close(f);
+    throw;
+  }
+}
+// A literal of SQL text: 'it''s'.
+QString QuoteLiteral(const QString& text);
+
 }  // namespace dbe
 
 // The dataset field type of a stored field.

@@ -470,11 +470,6 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
   if (dateParams)
     for (int k = 0; k < count; ++k)
       if (dateLit[k] && toks_[k].kind == Tok::Param) *dateParams << toks_[k].text.mid(1).toUpper();
-  auto quoteStr = [](const QString& v) {
-    QString e = v;
-    e.replace('\'', "''");
-    return "'" + e + "'";
-  };
   auto quoteId = [](const QString& v) {
     QString e = v;
     e.replace('"', "\"\"");
@@ -592,7 +587,7 @@ QString LocalSql::Translate(const std::function<QString(int)>& qualified,
     }
     const Tok& t = toks_[k];
     switch (t.kind) {
-      case Tok::Str: out += quoteStr(dateLit[k] ? MdyToIso(t.text) : t.text); break;
+      case Tok::Str: out += QuoteLiteral(dateLit[k] ? MdyToIso(t.text) : t.text); break;
       case Tok::QIdent: out += quoteId(t.text); break;
       case Tok::Ident: {
         const QString u = t.text.toUpper();

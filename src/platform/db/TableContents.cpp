@@ -1,6 +1,5 @@
 // What a table file holds besides its table and the engine's own objects, whether its indexes
 // are in the file as described, and whether its unique keys hold a value twice.
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <future>
@@ -14,25 +13,6 @@ using namespace dbe;
 
 namespace {
 
-// The file held open for a look, closed on every path.
-struct Held {
-  TableFile* f;
-  Held(const QString& folder, const QString& fileName, Engine::Mode mode) {
-    const QString path = Dbi::FindTableFile(folder, fileName);
-    if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(fileName));
-    f = Engine::Get().Open(path, mode);
-  }
-  ~Held() { Engine::Get().Close(f); }
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-};
-
-QString Lit(const QString& s) {
-  QString t = s;
-  t.replace('\'', "''");
-  return '\'' + t + '\'';
-}
-
 bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // An index that the engine keeps out of sight while its companion file is gone (a unique key,
@@ -42,7 +22,7 @@ bool HiddenUniqueKey(Conn* c, const TableFile* f, const QString& name) {
   for (const IndexMeta& x : f->meta.indexes)
     if (x.sqlName == name) return false;
   Stmt s(c, QString("SELECT \"unique\" FROM pragma_index_list(%1, %2) WHERE name = %3")
-                .arg(Lit(f->meta.inner), Lit(f->alias), Lit(name)));
+                .arg(QuoteLiteral(f->meta.inner), QuoteLiteral(f->alias), QuoteLiteral(name)));
   return s.Step() && s.Int(0) == 1;
 }
 
@@ -54,12 +34,12 @@ bool IndexAsDescribed(Conn* c, const TableFile* f, const IndexMeta& x) {
   if (x.sqlName.isEmpty()) return false;
   {
     Stmt s(c, QString("SELECT \"unique\", partial FROM pragma_index_list(%1, %2) WHERE name = %3")
-                  .arg(Lit(f->meta.inner), Lit(f->alias), Lit(x.sqlName)));
+                  .arg(QuoteLiteral(f->meta.inner), QuoteLiteral(f->alias), QuoteLiteral(x.sqlName)));
     if (!s.Step()) return false;
     if ((s.Int(0) == 1) != (x.desc.bPrimary || x.desc.bUnique) || s.Int(1) != 0) return false;
   }
   Stmt s(c, QString("SELECT cid, \"desc\", coll FROM pragma_index_xinfo(%1, %2) WHERE key = 1 ORDER BY seqno")
-                .arg(Lit(x.sqlName), Lit(f->alias)));
+                .arg(QuoteLiteral(x.sqlName), QuoteLiteral(f->alias)));
   size_t k = 0;
   while (s.Step()) {
     if (k >= x.desc.aiKeyFld.size()) return false;
@@ -83,24 +63,24 @@ struct Foreign {
 std::vector<Foreign> ForeignOf(Conn* c, const TableFile* f) {
   std::vector<Foreign> out;
   {
-  Stmt s(c, QString("SELECT type, name, tbl_name FROM %1.sqlite_master").arg(f->alias));
-  while (s.Step()) {
-    const QString type = s.Text(0), name = s.Text(1), table = s.Text(2);
-    if (type == "table") {
-      if (name == f->meta.inner || name == "zelm_table" || name == "zelm_fields" || name == "zelm_indexes" ||
-          name == "sqlite_sequence" || name.startsWith("sqlite_stat"))
-        continue;
-    } else if (type == "index") {
-      // The keys SQLite keeps for the engine's own description tables.
-      if (name.startsWith("sqlite_autoindex_zelm_") && table.startsWith("zelm_")) continue;
-      if (table == f->meta.inner) {
-        bool described = false;
-        for (const IndexMeta& x : f->meta.indexes) described |= x.sqlName == name;
-        if (described) continue;
+    Stmt s(c, QString("SELECT type, name, tbl_name FROM %1.sqlite_master").arg(f->alias));
+    while (s.Step()) {
+      const QString type = s.Text(0), name = s.Text(1), table = s.Text(2);
+      if (type == "table") {
+        if (name == f->meta.inner || name == "zelm_table" || name == "zelm_fields" || name == "zelm_indexes" ||
+            name == "sqlite_sequence" || name.startsWith("sqlite_stat"))
+          continue;
+      } else if (type == "index") {
+        // The keys SQLite keeps for the engine's own description tables.
+        if (name.startsWith("sqlite_autoindex_zelm_") && table.startsWith("zelm_")) continue;
+        if (table == f->meta.inner) {
+          bool described = false;
+          for (const IndexMeta& x : f->meta.indexes) described |= x.sqlName == name;
+          if (described) continue;
+        }
       }
+      out.push_back({type, name});
     }
-    out.push_back({type, name});
-  }
   }
   // Unique keys the engine keeps out of sight are its own.
   std::vector<Foreign> kept;
@@ -121,95 +101,99 @@ QString French(const Foreign& o) {
 namespace Dbi {
 
 TableFileContents ReadTableFileContents(const QString& folder, const QString& fileName) {
-  Held h(folder, fileName, Engine::Mode::Probe);
-  TableFile* f = h.f;
-  Conn* c = f->conn;
-  TableFileContents out;
-  for (const Foreign& o : ForeignOf(c, f)) out.foreign << French(o);
-  {
-    Stmt s(c, QString("SELECT type FROM %1.sqlite_master WHERE name = %2").arg(f->alias, Lit(f->meta.inner)));
-    out.rowsTable = s.Step() && s.Text(0) == "table";
-  }
-  out.path = f->path;
-  out.rowsTableName = f->meta.inner;
-  for (const IndexMeta& x : f->meta.indexes) {
-    IDXDesc d = x.desc;
-    d.bOutOfDate = !out.rowsTable || !IndexAsDescribed(c, f, x);
-    out.indexes.push_back(d);
-    out.sqlNames.push_back(x.sqlName);
-    QStringList cols;
-    for (uint16_t k : x.desc.aiKeyFld)
-      if (k >= 1 && k <= f->meta.fields.size()) cols << f->meta.fields[k - 1].szName;
-    out.keyColumns.push_back(cols);
-  }
-  return out;
+  return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) {
+    Conn* c = f->conn;
+    TableFileContents out;
+    for (const Foreign& o : ForeignOf(c, f)) out.foreign << French(o);
+    {
+      Stmt s(c, QString("SELECT type FROM %1.sqlite_master WHERE name = %2")
+                    .arg(f->alias, QuoteLiteral(f->meta.inner)));
+      out.rowsTable = s.Step() && s.Text(0) == "table";
+    }
+    out.path = f->path;
+    out.rowsTableName = f->meta.inner;
+    for (const IndexMeta& x : f->meta.indexes) {
+      IDXDesc d = x.desc;
+      d.bOutOfDate = !out.rowsTable || !IndexAsDescribed(c, f, x);
+      out.indexes.push_back(d);
+      out.sqlNames.push_back(x.sqlName);
+      QStringList cols;
+      for (uint16_t k : x.desc.aiKeyFld)
+        if (k >= 1 && k <= f->meta.fields.size()) cols << f->meta.fields[k - 1].szName;
+      out.keyColumns.push_back(cols);
+    }
+    return out;
+  });
 }
 
 int RemoveForeignObjects(const QString& folder, const QString& fileName) {
   try {
     // Opened as a probe: opened for use, the engine may write to the file (an index whose
     // companion is gone), which a trigger still there would answer.
-    Held h(folder, fileName, Engine::Mode::Probe);
-    TableFile* f = h.f;
-    if (f->readOnly) Raise(DBIERR_READONLY, TableDetail(f->path));
-    std::vector<Foreign> objects = ForeignOf(f->conn, f);
-    if (objects.empty()) return DBIERR_NONE;
-    // Triggers and views first: dropping a table or an index may not leave one of them dangling.
-    std::stable_partition(objects.begin(), objects.end(),
-                          [](const Foreign& o) { return o.type == "trigger" || o.type == "view"; });
-    Engine::Get().BeforeWrite(f);
-    Conn* c = f->conn;
-    const bool ownTx = !c->inTx;
-    if (ownTx) c->Exec("BEGIN IMMEDIATE");
-    try {
-      for (const Foreign& o : objects) {
-        const QString kind = o.type == "trigger" ? "TRIGGER" : o.type == "view" ? "VIEW" : o.type == "index" ? "INDEX" : "TABLE";
-        c->Exec(QString("DROP %1 IF EXISTS %2.%3").arg(kind, f->alias, Quote(o.name)));
+    return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) {
+      if (f->readOnly) Raise(DBIERR_READONLY, TableDetail(f->path));
+      std::vector<Foreign> objects = ForeignOf(f->conn, f);
+      if (objects.empty()) return DBIERR_NONE;
+      // Triggers and views first: dropping a table or an index may not leave one of them dangling.
+      std::stable_partition(objects.begin(), objects.end(),
+                            [](const Foreign& o) { return o.type == "trigger" || o.type == "view"; });
+      Engine::Get().BeforeWrite(f);
+      Conn* c = f->conn;
+      const bool ownTx = !c->inTx;
+      if (ownTx) c->Exec("BEGIN IMMEDIATE");
+      try {
+        for (const Foreign& o : objects) {
+          const QString kind = o.type == "trigger" ? "TRIGGER"
+                               : o.type == "view"  ? "VIEW"
+                               : o.type == "index" ? "INDEX"
+                                                   : "TABLE";
+          c->Exec(QString("DROP %1 IF EXISTS %2.%3").arg(kind, f->alias, Quote(o.name)));
+        }
+        if (ownTx) c->Exec("COMMIT");
+      } catch (...) {
+        if (ownTx) sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
       }
-      if (ownTx) c->Exec("COMMIT");
-    } catch (...) {
-      if (ownTx) sqlite3_exec(c->db, "ROLLBACK", nullptr, nullptr, nullptr);
-      throw;
-    }
-    Engine::Get().AfterWrite(f);
-    return DBIERR_NONE;
+      Engine::Get().AfterWrite(f);
+      return DBIERR_NONE;
+    });
   } catch (const EDBEngineError& e) {
     return e.ErrorCode();
   }
 }
 
 int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
-  Held h(folder, fileName, Engine::Mode::Probe);
-  TableFile* f = h.f;
-  QStringList cols, notNull;
-  bool ci = false;
-  for (uint16_t k : key.aiKeyFld) {
-    if (k < 1 || k > f->meta.fields.size()) return 0;
-    const FLDDesc& fd = f->meta.fields[k - 1];
-    QString col = Quote(fd.szName);
-    notNull << col + " IS NOT NULL";
-    if (key.bCaseInsensitive && fd.iFldType == fldZSTRING) {
-      col += " COLLATE " + f->meta.ciCollation;
-      ci = true;
+  return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) -> int64_t {
+    QStringList cols, notNull;
+    bool ci = false;
+    for (uint16_t k : key.aiKeyFld) {
+      if (k < 1 || k > f->meta.fields.size()) return 0;
+      const FLDDesc& fd = f->meta.fields[k - 1];
+      QString col = Quote(fd.szName);
+      notNull << col + " IS NOT NULL";
+      if (key.bCaseInsensitive && fd.iFldType == fldZSTRING) {
+        col += " COLLATE " + f->meta.ciCollation;
+        ci = true;
+      }
+      cols << col;
     }
-    cols << col;
-  }
-  if (cols.isEmpty()) return 0;
-  // The file's own index on that key, when it has it as described: its entries come in key
-  // order, so a key held twice sits on two neighbouring entries, found in one read of the index
-  // without grouping (a year of takings: a fraction of the time).
-  const IndexMeta* own = nullptr;
-  for (const IndexMeta& x : f->meta.indexes)
-    if (x.desc.aiKeyFld == key.aiKeyFld && !x.desc.bDescending && IndexAsDescribed(f->conn, f, x)) own = &x;
-  if (own && !ci) {
-    QStringList names;
-    for (uint16_t k : key.aiKeyFld) names << f->meta.fields[k - 1].szName;
-    const int64_t n = RepeatedKeysInIndex(f->path, f->meta.inner, own->sqlName, names);
-    if (n >= 0) return n;
-  }
-  Stmt s(f->conn, QString("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 GROUP BY %3 HAVING count(*) > 1)")
-                      .arg(f->Q(), notNull.join(" AND "), cols.join(", ")));
-  return s.Step() ? s.Int(0) : 0;
+    if (cols.isEmpty()) return 0;
+    // The file's own index on that key, when it has it as described: its entries come in key
+    // order, so a key held twice sits on two neighbouring entries, found in one read of the index
+    // without grouping (a year of takings: a fraction of the time).
+    const IndexMeta* own = nullptr;
+    for (const IndexMeta& x : f->meta.indexes)
+      if (x.desc.aiKeyFld == key.aiKeyFld && !x.desc.bDescending && IndexAsDescribed(f->conn, f, x)) own = &x;
+    if (own && !ci) {
+      QStringList names;
+      for (uint16_t k : key.aiKeyFld) names << f->meta.fields[k - 1].szName;
+      const int64_t n = RepeatedKeysInIndex(f->path, f->meta.inner, own->sqlName, names);
+      if (n >= 0) return n;
+    }
+    Stmt s(f->conn, QString("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 GROUP BY %3 HAVING count(*) > 1)")
+                        .arg(f->Q(), notNull.join(" AND "), cols.join(", ")));
+    return s.Step() ? s.Int(0) : 0;
+  });
 }
 
 }  // namespace Dbi

@@ -11,6 +11,12 @@ QString Quote(const QString& id) {
   return '"' + s + '"';
 }
 
+QString QuoteLiteral(const QString& text) {
+  QString s = text;
+  s.replace('\'', "''");
+  return '\'' + s + '\'';
+}
+
 int TableMeta::FieldIndex(const QString& name) const {
   for (size_t i = 0; i < fields.size(); ++i)
     if (fields[i].szName.compare(name, Qt::CaseInsensitive) == 0) return int(i);
