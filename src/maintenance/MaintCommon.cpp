@@ -20,6 +20,7 @@
 #include "platform/ui/Cursor.h"
 #include "platform/sys/Drives.h"
 #include "schema/AppSchema.h"
+#include "schema/DbChk.h"
 #include "schema/DbEngine.h"
 #include "schema/Descriptor.h"
 #include "shell/global.h"
@@ -254,10 +255,7 @@ QString HeldTable(const QString& folder, const QString& name) {
   } catch (const EDBEngineError&) {
     return QString();
   }
-  const QStringList lines = ApplicationDescriptor();
-  for (int l = 0; l < lines.size(); ++l) {
-    if (DescKeyword(lines[l]) != "OBJECT") continue;
-    const TDescBlock b = ParseBlock(lines, l);
+  for (const TDescBlock& b : DescriptorBlocks(ApplicationDescriptor())) {
     if (b.fileName.section('.', 0, 0).compare(inner, Qt::CaseInsensitive) != 0) continue;
     if (b.fields.size() != fields.size()) continue;
     bool same = true;
@@ -303,39 +301,25 @@ void StartKeyScans(const QString& folder, const QString& name, KeyScans& k) {
 // unique indexes hold twice: in French, as the end of "Le fichier X de l'archive ..."; "" when
 // the file is as described.
 QString UndescribedContents(const QString& folder, const QString& name, const QString& table, KeyScans& k) {
-  const QStringList lines = ApplicationDescriptor();
-  TDescBlock block;
-  for (int l = 0; l < lines.size(); ++l) {
-    if (DescKeyword(lines[l]) != "OBJECT") continue;
-    TDescBlock b = ParseBlock(lines, l);
-    if (b.fileName.compare(table, Qt::CaseInsensitive) == 0) {
-      block = b;
-      break;
-    }
-  }
   if (!k.read) return "ne peut pas être lu";
   const Dbi::TableFileContents& held = k.held;
   if (!held.foreign.isEmpty())
     return "contient aussi " + held.foreign.join(", ") + ", que le schéma ne décrit pas";
   if (!held.rowsTable) return "ne contient pas les fiches de la table " + table;
-  auto same = [](const IDXDesc& a, const IDXDesc& b) {
-    return a.bPrimary ? b.bPrimary : !b.bPrimary && a.szName.compare(b.szName, Qt::CaseInsensitive) == 0;
-  };
-  std::vector<IDXDesc> unique;
-  for (const IDXDesc& want : block.indexes) {
-    const auto got = std::find_if(held.indexes.begin(), held.indexes.end(), [&](const IDXDesc& x) { return same(want, x); });
-    if (got == held.indexes.end() || got->bOutOfDate || got->aiKeyFld != want.aiKeyFld ||
-        got->bUnique != want.bUnique || got->bCaseInsensitive != want.bCaseInsensitive ||
-        got->bDescending != want.bDescending)
-      return "n'a pas " + IndexLabel(want) + " que le schéma donne à la table " + table;
-    if (want.bPrimary || want.bUnique) unique.push_back(*got);
-  }
-  for (const IDXDesc& x : held.indexes)
-    if (std::none_of(block.indexes.begin(), block.indexes.end(), [&](const IDXDesc& want) { return same(want, x); }))
-      return "contient " + IndexLabel(x) + ", que le schéma ne décrit pas";
+  // The indexes compared as the structure check compares them: what it would build or drop.
+  std::vector<IDXDesc> indexes;
+  for (const TDescBlock& b : DescriptorBlocks(ApplicationDescriptor()))
+    if (b.fileName.compare(table, Qt::CaseInsensitive) == 0) indexes = b.indexes;
+  TDbCheck::CompareIndexes(indexes, held.indexes);
+  for (const IDXDesc& x : indexes)
+    if (x.op == CrtOp::Add || x.op == CrtOp::Modify)
+      return "n'a pas " + IndexLabel(x) + " que le schéma donne à la table " + table;
+  for (const IDXDesc& x : indexes)
+    if (x.op == CrtOp::Drop) return "contient " + IndexLabel(x) + ", que le schéma ne décrit pas";
   // A file made behind SQLite's back may hold a key twice under an index it calls unique: the
   // index's entries, read in order, show it without sorting the table.
-  for (const IDXDesc& x : unique) {
+  for (const IDXDesc& x : held.indexes) {
+    if (!x.bPrimary && !x.bUnique) continue;
     int64_t n = -1;
     for (auto& [key, scan] : k.scans)
       if (key.iIndexId == x.iIndexId && scan.valid()) n = scan.get();

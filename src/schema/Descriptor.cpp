@@ -101,6 +101,13 @@ TDescBlock ParseBlock(const QStringList& lines, int& line) {
   return b;
 }
 
+std::vector<TDescBlock> DescriptorBlocks(const QStringList& lines) {
+  std::vector<TDescBlock> blocks;
+  for (int l = 0; l < lines.size(); ++l)
+    if (DescKeyword(lines[l]) == "OBJECT") blocks.push_back(ParseBlock(lines, l));
+  return blocks;
+}
+
 QStringList DescriptorTables(const QStringList& lines) {
   QStringList names;
   for (const QString& l : lines) {

@@ -29,3 +29,5 @@ TDescBlock ParseBlock(const QStringList& lines, int& line);
 
 // The table file names of every block, in order.
 QStringList DescriptorTables(const QStringList& lines);
+// Every block of the text, in order.
+std::vector<TDescBlock> DescriptorBlocks(const QStringList& lines);
