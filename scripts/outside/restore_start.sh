@@ -16,6 +16,17 @@ close_main() {  # closes the main window as the operator does, answering No to t
   xdotool windowactivate --sync "$1" 2>/dev/null; xdotool key alt+F4
   zo_wait "^Confirmation$" >/dev/null && xdotool key alt+n
 }
+# refused WHAT PID [PICTURE]: the copy just started shows the refusal box (pictured), is answered,
+# and ends with rc=1.
+refused() {
+  local box rc
+  box=$(zo_wait "^Avertissement$")
+  check "$1 shows its box" '[ -n "$box" ]'
+  [ -n "${3:-}" ] && shot "$ZO/$3"
+  xdotool windowactivate --sync "$box" 2>/dev/null; xdotool key Return
+  wait "$2"; rc=$?
+  check "$1 ends (rc=$rc)" '[ $rc = 1 ]'
+}
 
 rm -rf "$ZO"; mkdir -p "$ZO"; install_program "$W"; rmdir "$W/Data"; zo_env "$W"
 # a first start, without a display, makes the data folder and its tables
@@ -40,12 +51,7 @@ check "the copy and its list are gone" '[ -z "$(ls -A "$W/Data" | grep "^~")" ]'
 # a second copy on the same folder
 cp "$W/ZELM.INI" "$ZO/ini.before" 2>/dev/null; echo lock > "$W/PDOXUSRS.NET"
 (cd "$W" && exec ./zelm >>"$W/zelm2.log" 2>&1) & PID2=$!
-b=$(zo_wait "^Avertissement$")
-check "a second start shows its box" '[ -n "$b" ]'
-shot "$ZO/second_start.png"
-xdotool windowactivate --sync "$b" 2>/dev/null; xdotool key Return
-wait $PID2; rc2=$?
-check "the second copy ends (rc=$rc2)" '[ $rc2 = 1 ]'
+refused "a second start" $PID2 second_start.png
 check "its settings file is as it was" 'cmp -s "$ZO/ini.before" "$W/ZELM.INI"'
 check "no leftover was deleted" '[ -f "$W/PDOXUSRS.NET" ]'
 check "the first copy still runs" 'kill -0 $PID'
@@ -54,12 +60,7 @@ check "the first copy still runs" 'kill -0 $PID'
 W2="$ZO/app2"; install_program "$W2"; rmdir "$W2/Data"; ln -s "$W/Data" "$W2/Data"
 run2() { (cd "$W2" && zo_env "$W2" && exec ./zelm >>"$ZO/app2.log" 2>&1) & PID2=$!; }  # its log outside its folder
 ls -A "$W2" > "$ZO/app2.before"; ls -lA --time-style=full-iso "$W/Data" > "$ZO/data.before"
-run2; b=$(zo_wait "^Avertissement$")
-check "a start from a folder whose Data links here shows its box" '[ -n "$b" ]'
-shot "$ZO/linked_start.png"
-xdotool windowactivate --sync "$b" 2>/dev/null; xdotool key Return
-wait $PID2; rc2=$?
-check "the linked copy ends (rc=$rc2)" '[ $rc2 = 1 ]'
+run2; refused "a start from a folder whose Data links here" $PID2 linked_start.png
 check "its folder is as it was" '[ "$(ls -A "$W2")" = "$(cat "$ZO/app2.before")" ]'
 check "the data folder is as it was" '[ "$(ls -lA --time-style=full-iso "$W/Data")" = "$(cat "$ZO/data.before")" ]'
 check "the first copy still runs" 'kill -0 $PID'
@@ -75,11 +76,7 @@ check "it closes normally (rc=$rc)" '[ $rc = 0 ]'
 # the other way round: the linked folder runs, the first folder is refused
 run2; PID3=$PID2; w=$(zo_wait "^Distribution de journaux")
 check "the linked folder starts once the first is closed" '[ -n "$w" ]'
-run; b=$(zo_wait "^Avertissement$")
-check "the first folder is refused while the linked one runs" '[ -n "$b" ]'
-xdotool windowactivate --sync "$b" 2>/dev/null; xdotool key Return
-wait $PID; rc=$?
-check "it ends (rc=$rc)" '[ $rc = 1 ]'
+run; refused "the first folder, started while the linked one runs," $PID
 close_main "$w"; wait $PID3; rc=$?
 check "the linked copy closes normally (rc=$rc)" '[ $rc = 0 ]'
 zo_display_stop
