@@ -53,10 +53,11 @@ int RunApplication(int argc, char** argv) {
   // data folder wherever its links lead.
   TInstanceLock lock;
   const QString folder = TfrmMain::ProgramFolder();
-  if (!lock.Acquire(folder) || !lock.Acquire(folder + "Data")) {
+  auto alreadyOpen = [] {
     MessageDlg("ZELM est déjà ouvert sur ce dossier de données.", MsgDlgType::Warning, mbOK);
     return 1;
-  }
+  };
+  if (!lock.Acquire(folder) || !lock.Acquire(folder + "Data")) return alreadyOpen();
   Version = "ZELM 2.4";
   CatchEndOfSession();
 
@@ -74,9 +75,8 @@ int RunApplication(int argc, char** argv) {
   // A first start has just made the data folder: from now on it is held too. Another program
   // folder linked to it that started in between holds it already, and that copy is the one to go on.
   if (!lock.Acquire(folder + "Data")) {
-    MessageDlg("ZELM est déjà ouvert sur ce dossier de données.", MsgDlgType::Warning, mbOK);
     delete main;
-    return 1;
+    return alreadyOpen();
   }
   QPointer<TfrmMain> guard(main);
   SetSessionWindow(main);  // a signal that came during the start ends the session now
