@@ -1,5 +1,6 @@
 #include "platform/ui/Dialogs.h"
-#include "platform/ui/FileDialogs.h"
+
+#include "platform/sys/Formats.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -61,13 +62,42 @@ class FrenchFileColumns : public QIdentityProxyModel {
       const QModelIndex s = mapToSource(index);
       if (index.column() == 3) {
         const QDateTime t = fs->lastModified(s);
-        return t.isValid() ? t.toString("dd/MM/yyyy HH:mm") : QString();
+        return t.isValid() ? DateTimeToStr(t) : QString();
       }
       if (!fs->isDir(s)) return QLocale(QLocale::French, QLocale::France).formattedDataSize(fs->size(s));
     }
     return QIdentityProxyModel::data(index, role);
   }
 };
+
+enum class FileChoice { Open, Save, Folder };
+
+// Qt's own dialog whatever the desktop (a native one speaks the machine's language), its sizes
+// and dates in French.
+QFileDialog* NewFileDialog(FileChoice kind, QWidget* parent, const QString& title, const QString& dir,
+                           const QString& filter) {
+  auto* d = new QFileDialog(parent, title, dir, filter);
+  d->setOption(QFileDialog::DontUseNativeDialog);
+  switch (kind) {
+    case FileChoice::Open: d->setFileMode(QFileDialog::ExistingFile); break;
+    case FileChoice::Save: d->setAcceptMode(QFileDialog::AcceptSave); break;
+    case FileChoice::Folder:
+      d->setFileMode(QFileDialog::Directory);
+      d->setOption(QFileDialog::ShowDirsOnly);
+      break;
+  }
+  d->setProxyModel(new FrenchFileColumns(d));
+  // Room for the French type of a picture, the whole date and its heading.
+  if (auto* view = d->findChild<QTreeView*>("treeView")) {
+    const QFontMetrics fm(view->header()->font());
+    QHeaderView* h = view->header();
+    h->resizeSection(2, std::max(h->sectionSize(2), fm.horizontalAdvance("image BMP Windows") + 24));
+    const int date = std::max(fm.horizontalAdvance("00/00/0000 00:00"), fm.horizontalAdvance("Dernière modification"));
+    h->resizeSection(3, std::max(h->sectionSize(3), date + 24));
+  }
+  d->resize(std::max(d->sizeHint().width(), 800), std::max(d->sizeHint().height(), 440));
+  return d;
+}
 
 QString Choose(FileChoice kind, QWidget* p, const QString& title, const QString& dir, const QString& filter) {
   std::unique_ptr<QFileDialog> d(NewFileDialog(kind, p, title, dir, filter));
@@ -155,31 +185,6 @@ DesktopDialogs g_desktop;
 DialogService* g_service = nullptr;
 
 }  // namespace
-
-QFileDialog* NewFileDialog(FileChoice kind, QWidget* parent, const QString& title, const QString& dir,
-                           const QString& filter) {
-  auto* d = new QFileDialog(parent, title, dir, filter);
-  d->setOption(QFileDialog::DontUseNativeDialog);
-  switch (kind) {
-    case FileChoice::Open: d->setFileMode(QFileDialog::ExistingFile); break;
-    case FileChoice::Save: d->setAcceptMode(QFileDialog::AcceptSave); break;
-    case FileChoice::Folder:
-      d->setFileMode(QFileDialog::Directory);
-      d->setOption(QFileDialog::ShowDirsOnly);
-      break;
-  }
-  d->setProxyModel(new FrenchFileColumns(d));
-  // Room for the French type of a picture, the whole date and its heading.
-  if (auto* view = d->findChild<QTreeView*>("treeView")) {
-    const QFontMetrics fm(view->header()->font());
-    QHeaderView* h = view->header();
-    h->resizeSection(2, std::max(h->sectionSize(2), fm.horizontalAdvance("image BMP Windows") + 24));
-    const int date = std::max(fm.horizontalAdvance("00/00/0000 00:00"), fm.horizontalAdvance("Dernière modification"));
-    h->resizeSection(3, std::max(h->sectionSize(3), date + 24));
-  }
-  d->resize(std::max(d->sizeHint().width(), 800), std::max(d->sizeHint().height(), 440));
-  return d;
-}
 
 QPrinter& Printer() {
   // Never destroyed: a printer must not outlive the application object's end in a destructor.
