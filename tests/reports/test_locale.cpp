@@ -5,9 +5,16 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -49,6 +56,56 @@ QStringList Chooser(const std::function<void()>& open) {
   });
   open();
   return rows;
+}
+// Every text a dialog can show, its hidden parts included: title, labels, buttons, frames, tabs,
+// list entries and tips.
+QStringList Texts(QWidget* w) {
+  QStringList t{w->windowTitle()};
+  for (auto* c : w->findChildren<QWidget*>()) {
+    if (auto* b = qobject_cast<QAbstractButton*>(c)) t << b->text();
+    if (auto* l = qobject_cast<QLabel*>(c)) t << l->text();
+    if (auto* g = qobject_cast<QGroupBox*>(c)) t << g->title();
+    if (auto* tabs = qobject_cast<QTabWidget*>(c))
+      for (int i = 0; i < tabs->count(); ++i) t << tabs->tabText(i);
+    if (auto* list = qobject_cast<QComboBox*>(c))
+      for (int i = 0; i < list->count(); ++i) t << list->itemText(i);
+    t << c->toolTip();
+  }
+  t.removeAll(QString());
+  return t;
+}
+
+// What the print dialog opened by `open` shows, then its "Propriétés" window, then the chooser
+// of its output file (on the program's own file printer); everything is cancelled.
+struct PrintDialogSeen {
+  QStringList dialog, properties, chooser;
+};
+PrintDialogSeen SeePrintDialog(const std::function<void()>& open) {
+  PrintDialogSeen seen;
+  QTimer::singleShot(0, [&] {
+    auto* d = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+    if (!d) return;
+    auto* printers = d->findChild<QComboBox*>("printers");
+    printers->setCurrentIndex(printers->count() - 1);
+    seen.dialog = Texts(d);
+    QTimer::singleShot(0, [&, d] {
+      auto* p = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (!p || p == d) return;
+      seen.properties = Texts(p);
+      p->reject();
+    });
+    d->findChild<QPushButton*>("properties")->click();
+    QTimer::singleShot(0, [&] {
+      auto* f = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (!f) return;
+      seen.chooser = Rows(f);
+      f->reject();
+    });
+    d->findChild<QToolButton*>("fileBrowser")->click();
+    d->reject();
+  });
+  open();
+  return seen;
 }
 }  // namespace
 
@@ -108,6 +165,58 @@ TEST_F(FrenchEverywhere, TheFileAndFolderChoosersShowFrenchTypesAndDates) {
                                     QFileInfo(f).lastModified().toString("dd/MM/yyyy HH:mm")}));
   const QStringList folders = Chooser([&] { Dialogs().FolderName(nullptr, "Sauvegarder", root); });
   EXPECT_EQ(folders, QStringList{"Sauvegardes||Dossier|" + when});
+}
+
+// The printer set-up (Fichier > Configuration de l'imprimante) and the preview's print dialog: no
+// English left in the dialog, its options and its "Propriétés" window, and the chooser of the
+// output file writes sizes and dates as the program's own choosers do.
+TEST_F(FrenchEverywhere, ThePrintDialogItsPropertiesAndItsFileChooserSpeakFrench) {
+  const QString root = dir.Path() + "/impression";
+  QDir().mkpath(root);
+  QFile f(root + "/ancien.pdf");
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write(QByteArray(1536, '%'));
+  f.close();
+  const QString when = QFileInfo(f).lastModified().toString("dd/MM/yyyy HH:mm");
+  const QString outputBefore = Printer().outputFileName();
+  Printer().setOutputFileName(root + "/liste.pdf");
+  SetDialogs(nullptr);  // the desktop's own dialogs, as the program shows them
+  struct Back {
+    ScopedDialogs& d;
+    QString output;
+    ~Back() {
+      SetDialogs(d.operator->());
+      Printer().setOutputFileName(output);
+    }
+  } back{dlg, outputBefore};
+
+  const QStringList english{"Double Sided Printing", "Off", "Long side binding", "Short side binding",
+                            "Printer Properties", "Advanced", "Print", "Cancel", "Properties", "Job Options",
+                            "Copies:"};
+  auto noEnglish = [&](const QStringList& texts) {
+    QStringList left;
+    for (const QString& t : texts)
+      if (english.contains(t) || t.startsWith("Specify") || t.startsWith("There are")) left << t;
+    return left;
+  };
+  const PrintDialogSeen setup = SeePrintDialog([] { Dialogs().PrinterSetup(nullptr); });
+  for (const QString t : {"Impression recto verso", "Non", "Reliure côté long", "Reliure côté court"})
+    EXPECT_TRUE(setup.dialog.contains(t)) << t.toStdString();
+  EXPECT_EQ(noEnglish(setup.dialog), QStringList());
+  ASSERT_FALSE(setup.properties.isEmpty());
+  EXPECT_EQ(setup.properties.value(0), "Propriétés de l'imprimante");
+  EXPECT_TRUE(setup.properties.contains("Avancé"));
+  EXPECT_EQ(noEnglish(setup.properties), QStringList());
+  ASSERT_EQ(setup.chooser.size(), 1);
+  EXPECT_EQ(setup.chooser[0].section('|', 1, 1), "1,50 Kio");
+  EXPECT_EQ(setup.chooser[0].section('|', 3, 3), when);
+
+  TPrintRange range{1, 3, 0, 0, 1};
+  const PrintDialogSeen print = SeePrintDialog([&] { Dialogs().PrintDialog(nullptr, Printer(), range); });
+  EXPECT_EQ(noEnglish(print.dialog + print.properties), QStringList());
+  ASSERT_EQ(print.chooser.size(), 1);
+  EXPECT_EQ(print.chooser[0].section('|', 1, 1), "1,50 Kio");
+  EXPECT_EQ(print.chooser[0].section('|', 3, 3), when);
 }
 
 int main(int argc, char** argv) {

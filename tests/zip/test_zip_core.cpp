@@ -561,7 +561,18 @@ TEST(ZipPassword, DialogCallbackAndRepeatCount) {
       return r;
     };
   };
-  dlg->QueueModal(type("secret", ModalResult::OK));
+  // The extraction prompt says in French what it asks, and its three buttons say what they do.
+  dlg->QueueModal([&](QWidget* w) {
+    auto* dlgw = dynamic_cast<TPasswordDlg*>(w);
+    EXPECT_TRUE(dlgw);
+    if (!dlgw) return ModalResult::Cancel;
+    EXPECT_EQ(dlgw->windowTitle(), "Mot de passe");
+    EXPECT_EQ(dlgw->Label1->text(), "Entrez le mot de passe :");
+    QStringList captions;
+    for (auto* b : dlgw->Buttons) captions << b->text();
+    EXPECT_EQ(captions, QStringList({"OK", "Annuler", "Annuler tout"}));
+    return type("secret", ModalResult::OK)(w);
+  });
   z->ExtrBaseDir = t.File("ok/");
   z->FSpecArgs << "*.*";
   z->Extract();
@@ -638,13 +649,23 @@ TEST(ZipPassword, AddAsksTwiceAndComparesUnattendedExtractWarns) {
       return ModalResult::OK;
     };
   };
-  dlg->QueueModal(type("un"));
-  dlg->QueueModal(type("deux"));
+  QStringList prompts;
+  auto typeAndNote = [&](const QString& text) {
+    return [&, text](QWidget* w) {
+      prompts << w->windowTitle() + " / " + static_cast<TPasswordDlg*>(w)->Label1->text();
+      QStringList captions;
+      for (auto* btn : static_cast<TPasswordDlg*>(w)->Buttons) captions << btn->text();
+      EXPECT_EQ(captions, QStringList({"OK", "Annuler"}));
+      return type(text)(w);
+    };
+  };
+  dlg->QueueModal(typeAndNote("un"));
+  dlg->QueueModal(typeAndNote("deux"));
   EXPECT_EQ(z->GetAddPassword(b), "");
   EXPECT_EQ(z->ErrCode, 10104);
   EXPECT_EQ(dlg->Messages().value(0), "Erreur - mots de passe différents\nMot de passe ignoré");
-  ASSERT_GE(dlg->Asked().size(), 2u);
-  EXPECT_EQ(dlg->Asked()[0].caption, "ZipMsgXX.res is probably not linked to the executable");
+  EXPECT_EQ(prompts, QStringList({"Mot de passe / Entrez le mot de passe :",
+                                  "Mot de passe / Confirmez le mot de passe :"}));
 
   // Unattended extraction without password nor handler: warning, count restored afterwards.
   z->Unattended = true;
@@ -663,13 +684,15 @@ TEST(ZipMessages, StringTableAndTrash) {
   TempDir t;
   ScopedDialogs dlg;
   auto z = NewZip(false);
-  z->ShowZipMessage(10157, QString());
-  EXPECT_EQ(z->Message, "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: 10157");
+  z->ShowZipMessage(10159, QString());
+  EXPECT_EQ(z->Message, "ZipMsgXX.res is probably not linked to the executable\nMissing String ID is: 10159");
+  z->ShowZipMessage(10158, QString());
+  EXPECT_EQ(z->Message, "Abandonner");
   EXPECT_EQ(EZipArchiver::CreateFromIdText(11004, "A:/").Message(), "Lecteur non défini: A:/");
   EXPECT_EQ(EZipArchiver::CreateFromIdNumber(11038, 2).Message(),
             "Ceci est le 2ème disque d'une sauvegarde,\ninsérer le dernier disque");
   EXPECT_EQ(EZipArchiver::CreateFromIdNumber(10304, -12).Message(), MissingStringText(10304));
-  EXPECT_EQ(dlg->Messages().size(), 1);
+  EXPECT_EQ(dlg->Messages().size(), 2);
 
   QDir().mkpath(t.File("xdg"));
   qputenv("XDG_DATA_HOME", t.File("xdg").toUtf8());

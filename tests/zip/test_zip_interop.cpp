@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "ZipTestSupport.h"
 
@@ -156,6 +157,62 @@ TEST(ZipInterop, InfoZipArchivesListAndExtractExactly) {
   EXPECT_TRUE(prec.skipped.contains(QString("texte.txt:%1").arg(int(stBadPassword))));
   EXPECT_FALSE(QFileInfo::exists(t.File("pw2/texte.txt")));
   EXPECT_TRUE(QDir(t.File("pw2")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+// Each file keeps its own permissions through an archive, whoever extracts it; what the umask
+// forbids, and setuid, setgid and sticky bits, never come back; owners can always use their tables.
+TEST(ZipInterop, EachFileKeepsItsOwnPermissions) {
+  if (!HaveTool("unzip") || !HaveTool("zip")) GTEST_SKIP() << "zip or unzip missing";
+  const mode_t oldMask = ::umask(022);
+  TempDir t;
+  const QString data = t.File("data/");
+  const std::pair<QString, mode_t> files[] = {{"CLIENT.DB", 0600}, {"Titre.DB", 0644}, {"Lu.DB", 0444}};
+  for (const auto& [name, mode] : files) {
+    WriteFile(data + name, TextBytes(3000, 31));
+    ::chmod(QFile::encodeName(data + name).constData(), mode);
+  }
+  auto modeOf = [](const QString& path) {
+    struct stat st{};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0u;
+  };
+
+  auto z = NewZip();
+  z->SetZipFileName(t.File("perm.zip"));
+  z->FSpecArgs << data + "*.DB";
+  z->Add();
+  ASSERT_EQ(z->SuccessCount, 3);
+  QStringList listed = RunTool("unzip", {"-Z", t.File("perm.zip"), "*.DB"}).out.split('\n', Qt::SkipEmptyParts);
+  for (QString& l : listed) l = l.section(' ', 0, 0) + " " + l.section(' ', -1);
+  listed.sort();
+  EXPECT_EQ(listed, QStringList({"-r--r--r-- Lu.DB", "-rw------- CLIENT.DB", "-rw-r--r-- Titre.DB"}));
+
+  ASSERT_EQ(RunTool("unzip", {"-q", t.File("perm.zip"), "-d", t.File("unzip/")}).code, 0);
+  z->ExtrBaseDir = t.File("ours/");
+  z->FSpecArgs << "*.*";
+  z->Extract();
+  ASSERT_EQ(z->SuccessCount, 3);
+  for (const auto& [name, mode] : files) {
+    EXPECT_EQ(modeOf(t.File("unzip/") + name), mode) << name.toStdString();
+    EXPECT_EQ(modeOf(t.File("ours/") + name), mode | 0600) << name.toStdString();
+  }
+
+  // Entries recorded world-writable (as archives written before were) or setuid come back within
+  // the umask and without the special bits.
+  WriteFile(data + "old/TOUS.DB", "x");
+  WriteFile(data + "old/prog", "y");
+  ::chmod(QFile::encodeName(data + "old/TOUS.DB").constData(), 0666);
+  ::chmod(QFile::encodeName(data + "old/prog").constData(), 06777);
+  ASSERT_EQ(RunTool("zip", {"-q", t.File("old.zip"), "TOUS.DB", "prog"}, data + "old").code, 0);
+  ::umask(027);
+  auto o = NewZip();
+  o->SetZipFileName(t.File("old.zip"));
+  o->ExtrBaseDir = t.File("old/");
+  o->FSpecArgs << "*.*";
+  o->Extract();
+  EXPECT_EQ(o->SuccessCount, 2);
+  EXPECT_EQ(modeOf(t.File("old/TOUS.DB")), 0640u);
+  EXPECT_EQ(modeOf(t.File("old/prog")), 0750u);
+  ::umask(oldMask);
 }
 
 // 7-Zip writes WinZip's AES entries of the second kind, whose stored CRC is 0 by that format's

@@ -9,16 +9,49 @@
 #include "platform/ui/Dialogs.h"
 
 namespace {
-// The few texts of Qt's file choosers that its French translation lacks.
+// The texts of Qt's own dialogs (file choosers, print dialog and its printer properties) that its
+// French translation lacks, by the context Qt looks them up in.
 class QtFrenchSupplement : public QTranslator {
  public:
   using QTranslator::QTranslator;
   bool isEmpty() const override { return false; }
   QString translate(const char* context, const char* source, const char* = nullptr, int = -1) const override {
-    if (qstrcmp(context, "QAbstractFileIconProvider") != 0) return QString();
-    static const QHash<QByteArray, QString> texts = {
-        {"Drive", "Lecteur"}, {"Folder", "Dossier"}, {"Shortcut", "Raccourci"}, {"Unknown", "Inconnu"}};
-    return texts.value(source);
+    static const QHash<QByteArray, QHash<QByteArray, QString>> texts = {
+        {"QAbstractFileIconProvider",
+         {{"Drive", "Lecteur"}, {"Folder", "Dossier"}, {"Shortcut", "Raccourci"}, {"Unknown", "Inconnu"}}},
+        {"QPrintSettingsOutput",
+         {{"Double Sided Printing", "Impression recto verso"},
+          {"Off", "Non"},
+          {"Long side binding", "Reliure côté long"},
+          {"Short side binding", "Reliure côté court"},
+          {"Specify pages or ranges separated by commas. Ranges are specified by two numbers separated by a "
+           "hyphen. E.g: 3,5-7,9 prints pages 3, 5, 6, 7 and 9.",
+           "Indiquez des pages ou des plages séparées par des virgules ; une plage s'écrit avec deux numéros "
+           "séparés par un tiret. Par exemple, 3,5-7,9 imprime les pages 3, 5, 6, 7 et 9."}}},
+        {"QPrintPropertiesDialog",
+         {{"Printer Properties", "Propriétés de l'imprimante"},
+          {"Page Setup Conflicts", "Conflits dans la mise en page"},
+          {"There are conflicts in page setup options. Do you want to fix them?",
+           "Des options de mise en page sont en conflit. Voulez-vous les corriger ?"},
+          {"Advanced Option Conflicts", "Conflits dans les options avancées"},
+          {"There are conflicts in some advanced options. Do you want to fix them?",
+           "Des options avancées sont en conflit. Voulez-vous les corriger ?"}}},
+        {"QPrintPropertiesWidget",
+         {{"Advanced", "Avancé"},
+          {"There are conflicts in some options. Please fix them.",
+           "Des options sont en conflit. Veuillez les corriger."}}},
+        {"QPrintDialog",
+         {{"Invalid Pages Definition", "Pages mal indiquées"},
+          {"%1 does not follow the correct syntax. Please use ',' to separate ranges and pages, '-' to define "
+           "ranges and make sure ranges do not intersect with each other.",
+           "%1 n'est pas écrit correctement : séparez les pages et les plages par des virgules, écrivez une "
+           "plage avec un tiret et veillez à ce que les plages ne se chevauchent pas."},
+          {"Duplex Settings Conflicts", "Conflits dans le recto verso"},
+          {"There are conflicts in duplex settings. Do you want to fix them?",
+           "Les réglages du recto verso sont en conflit. Voulez-vous les corriger ?"}}},
+    };
+    const auto c = texts.constFind(QByteArray(context));
+    return c == texts.cend() ? QString() : c->value(QByteArray(source));
   }
 };
 }  // namespace

@@ -70,6 +70,20 @@ class FrenchFileColumns : public QIdentityProxyModel {
   }
 };
 
+// Sizes and dates in French in a chooser of Qt's, with room for the French type of a picture, the
+// whole date and its heading.
+void FrenchColumns(QFileDialog* d) {
+  d->setProxyModel(new FrenchFileColumns(d));
+  if (auto* view = d->findChild<QTreeView*>("treeView")) {
+    const QFontMetrics fm(view->header()->font());
+    QHeaderView* h = view->header();
+    h->resizeSection(2, std::max(h->sectionSize(2), fm.horizontalAdvance("image BMP Windows") + 24));
+    const int date = std::max(fm.horizontalAdvance("00/00/0000 00:00"), fm.horizontalAdvance("Dernière modification"));
+    h->resizeSection(3, std::max(h->sectionSize(3), date + 24));
+  }
+  d->resize(std::max(d->sizeHint().width(), 800), std::max(d->sizeHint().height(), 440));
+}
+
 enum class FileChoice { Open, Save, Folder };
 
 // Qt's own dialog whatever the desktop (a native one speaks the machine's language), its sizes
@@ -86,18 +100,32 @@ QFileDialog* NewFileDialog(FileChoice kind, QWidget* parent, const QString& titl
       d->setOption(QFileDialog::ShowDirsOnly);
       break;
   }
-  d->setProxyModel(new FrenchFileColumns(d));
-  // Room for the French type of a picture, the whole date and its heading.
-  if (auto* view = d->findChild<QTreeView*>("treeView")) {
-    const QFontMetrics fm(view->header()->font());
-    QHeaderView* h = view->header();
-    h->resizeSection(2, std::max(h->sectionSize(2), fm.horizontalAdvance("image BMP Windows") + 24));
-    const int date = std::max(fm.horizontalAdvance("00/00/0000 00:00"), fm.horizontalAdvance("Dernière modification"));
-    h->resizeSection(3, std::max(h->sectionSize(3), date + 24));
-  }
-  d->resize(std::max(d->sizeHint().width(), 800), std::max(d->sizeHint().height(), 440));
+  FrenchColumns(d);
   return d;
 }
+
+// While a print dialog is open, the chooser Qt opens from it for the output file (its "..." button)
+// is made like the program's own: Qt opens it itself, so it is caught as it is shown, and Qt's
+// widgets are used rather than the desktop's for it.
+class PrintDialogChoosers : public QObject {
+ public:
+  PrintDialogChoosers() : nativeBefore_(QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs)) {
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    qApp->installEventFilter(this);
+  }
+  ~PrintDialogChoosers() override {
+    qApp->removeEventFilter(this);
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, nativeBefore_);
+  }
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Show)
+      if (auto* d = qobject_cast<QFileDialog*>(o); d && !d->proxyModel()) FrenchColumns(d);
+    return false;
+  }
+
+ private:
+  bool nativeBefore_;
+};
 
 QString Choose(FileChoice kind, QWidget* p, const QString& title, const QString& dir, const QString& filter) {
   std::unique_ptr<QFileDialog> d(NewFileDialog(kind, p, title, dir, filter));
@@ -177,6 +205,7 @@ class DesktopDialogs : public DialogService {
   // On the program's printer, so that the choice is kept for the reports.
   bool PrinterSetup(QWidget* p) override {
     QPrintDialog dlg(&Printer(), p);
+    PrintDialogChoosers choosers;
     return dlg.exec() == QDialog::Accepted;
   }
 };
@@ -198,6 +227,7 @@ bool DialogService::PrintDialog(QWidget* parent, QPrinter& printer, TPrintRange&
   dlg.setMinMax(range.MinPage, range.MaxPage);
   printer.setFromTo(range.FromPage, range.ToPage);
   printer.setCopyCount(range.Copies);
+  PrintDialogChoosers choosers;
   if (dlg.exec() != QDialog::Accepted) return false;
   range.FromPage = dlg.printRange() == QAbstractPrintDialog::PageRange ? printer.fromPage() : 0;
   range.ToPage = dlg.printRange() == QAbstractPrintDialog::PageRange ? printer.toPage() : 0;

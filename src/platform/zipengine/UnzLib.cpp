@@ -54,6 +54,37 @@ bool UnsafeName(const std::string& n) {
   return false;
 }
 
+// The process's file creation mask. Read from /proc where it can be, since setting it to read
+// it would, for a moment, change it for every thread of the program.
+mode_t CurrentUmask() {
+  if (FILE* f = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(f);
+    if (found) return static_cast<mode_t>(mask & 0777);
+  }
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+// The permissions an extracted file is given: those the entry records when a Unix host wrote it,
+// else read and write for all, always readable and writable by its owner (the program must be
+// able to use what it restores), never setuid, setgid or sticky, and never beyond the umask, as
+// a file the program creates itself.
+mode_t EntryMode(zip_t* za, zip_uint64_t i, mode_t umask) {
+  mode_t mode = 0666;
+  zip_uint8_t opsys = 0;
+  zip_uint32_t attr = 0;
+  if (zip_file_get_external_attributes(za, i, 0, &opsys, &attr) == 0 && opsys == ZIP_OPSYS_UNIX) {
+    const mode_t m = (attr >> 16) & 0777;
+    if (m) mode = m;
+  }
+  return (mode | 0600) & ~umask & 0777;
+}
+
 // A folder under the extraction folder, opened one level at a time without following a link:
 // a link already in the target never takes an entry elsewhere. -1 with errno set when a level
 // is missing (ENOENT, unless `create`), is a link (ELOOP) or is not a folder (ENOTDIR).
@@ -185,6 +216,7 @@ class Job : public ComponentLink<UnzipParms> {
   RawLayout layout_;
   bool haveLayout_ = false;
   int baseFd_ = -1;
+  mode_t umask_ = 022;
 };
 
 bool Job::Wanted(const std::string& name) const {
@@ -396,14 +428,7 @@ Job::Outcome Job::CopyEntry(zip_t* za, zip_uint64_t i, zip_file_t* zf, const std
   }
   if (p_->fTest) return crcError ? Outcome::Failed : Outcome::Done;
 
-  mode_t mode = 0644;
-  zip_uint8_t opsys = 0;
-  zip_uint32_t attr = 0;
-  if (zip_file_get_external_attributes(za, i, 0, &opsys, &attr) == 0 && opsys == ZIP_OPSYS_UNIX) {
-    const mode_t m = (attr >> 16) & 0777;
-    if (m) mode = m | 0600;
-  }
-  ::fchmod(fd, mode);
+  ::fchmod(fd, EntryMode(za, i, umask_));
   if (st.valid & ZIP_STAT_MTIME) {
     const struct timespec times[2] = {{st.mtime, 0}, {st.mtime, 0}};
     ::futimens(fd, times);
@@ -471,6 +496,7 @@ int32_t Job::Run() {
     base = fs::absolute(fs::path(b), ec).lexically_normal();
   }
   if (!p_->fTest) {
+    umask_ = CurrentUmask();
     fs::create_directories(base, ec);
     baseFd_ = ::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (baseFd_ < 0) {

@@ -50,6 +50,7 @@ struct Item {
   std::string name;  // stored name, "/" separated
   int64_t size = 0;
   time_t mtime = 0;
+  mode_t mode = 0;  // permission bits, recorded for Unix hosts
   bool isDir = false;
   bool encrypt = false;
   std::string password;
@@ -231,6 +232,7 @@ void Job::AddCandidate(const fs::path& file, const std::string& stored, const Ad
   it.name = isDir ? stored + "/" : stored;
   it.size = isDir ? 0 : st.st_size;
   it.mtime = st.st_mtime;
+  it.mode = st.st_mode & 0777;
   if (!isDir) {
     const bool linePassword = spec.Encrypt == 0xFFFF;
     std::string pw = spec.Password ? spec.Password : "";
@@ -795,6 +797,13 @@ int32_t Job::WriteArchive(const std::string& archive) {
       else zip_set_file_compression(za, u, ZIP_CM_DEFLATE, static_cast<zip_uint32_t>(std::clamp(p_->fLevel, 1, 9)));
       if (it->encrypt) zip_file_set_encryption(za, u, ZIP_EM_TRAD_PKWARE, it->password.c_str());
       if (p_->fForceDOS) zip_file_set_external_attributes(za, u, 0, ZIP_OPSYS_DOS, 0x20);
+    }
+    // Each entry carries its own permissions (libzip would record 0666 for every file), with the
+    // DOS read-only and folder bits Info-ZIP sets beside them.
+    if (!p_->fForceDOS || it->isDir) {
+      const zip_uint32_t type = it->isDir ? S_IFDIR : S_IFREG;
+      const zip_uint32_t dos = (it->isDir ? 0x10 : 0) | ((it->mode & S_IWUSR) ? 0 : 0x01);
+      zip_file_set_external_attributes(za, u, 0, ZIP_OPSYS_UNIX, ((type | it->mode) << 16) | dos);
     }
   }
   if (p_->PArchComment && *p_->PArchComment)
