@@ -271,7 +271,8 @@ QString HeldTable(const QString& folder, const QString& name) {
 // Objects named in a box: the first ten, then how many more, so that the box stays on the screen.
 QString AtMostTen(const QStringList& items) {
   if (items.size() <= 10) return items.join(", ");
-  return items.mid(0, 10).join(", ") + " et " + FormatFloat("#,##0", items.size() - 10) + " autres";
+  const int more = int(items.size()) - 10;
+  return items.mid(0, 10).join(", ") + " et " + FormatFloat("#,##0", more) + (more == 1 ? " autre" : " autres");
 }
 
 QString IndexLabel(const IDXDesc& x) {

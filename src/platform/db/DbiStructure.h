@@ -134,8 +134,8 @@ int ProbeTable(const QString& folder, const QString& fileName, bool exclusive);
 std::vector<FLDDesc> ProbeFieldDescs(const QString& folder, const QString& fileName, QString& innerName);
 // What a table file holds, read without changing it.
 struct TableFileContents {
-  // Objects besides the table and the engine's own (triggers, views, other tables, indexes no
-  // description gives), in French: "le déclencheur « zz »".
+  // Objects besides the table and the engine's own (triggers, views, other tables, SQLite's own
+  // among them, indexes no description gives), in French: "le déclencheur « zz »".
   QStringList foreign;
   // Where the file's own tables are not what the engine makes for the description it holds (a
   // column renamed or added by another tool, a CHECK, a default, WITHOUT ROWID...), in French:

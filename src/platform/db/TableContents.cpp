@@ -107,7 +107,6 @@ QStringList RowsTableDifferences(Conn* c, const TableFile* f, const QString& sto
       continue;
     }
     const Column& h = held[j];
-    if (j != i) out << col(h.name) + " n'est pas à sa place";
     if (h.type != SqlType(d))
       out << col(h.name) + (h.type.isEmpty() ? QString(" n'a pas de type")
                                               : QString(" est de type %1 au lieu de %2").arg(h.type, SqlType(d)));
@@ -115,6 +114,14 @@ QStringList RowsTableDifferences(Conn* c, const TableFile* f, const QString& sto
     if (h.notNull && !h.key) out << col(h.name) + " refuse les valeurs vides (NOT NULL)";
     if (h.hasDefault) out << col(h.name) + QString(" a une valeur par défaut (%1)").arg(h.defaultText);
   }
+  // The order of the fields the table has, apart from those missing or in excess (said above).
+  QStringList heldOrder, describedOrder;
+  for (const Column& h : held)
+    if (m.FieldIndex(h.name) >= 0) heldOrder << h.name.toUpper();
+  for (const FLDDesc& d : m.fields)
+    if (std::any_of(held.begin(), held.end(), [&](const Column& h) { return h.name.compare(d.szName, Qt::CaseInsensitive) == 0; }))
+      describedOrder << d.szName.toUpper();
+  if (heldOrder != describedOrder) out << "les colonnes ne sont pas dans l'ordre que le programme leur donne";
   QStringList key;
   for (const Column& h : held)
     if (h.key) key << h.name;
