@@ -9,9 +9,12 @@
 #   readonly  : data and program folders read-only, run as the user "nobody": start, backup at exit
 #   floppy    : a backup to "A:" with no disk in the drive: the insert-disk box until "Annuler"
 #   zip64     : restore of a backup written by `zip -fz` (zip64 records): the tables come back
-#   altered   : restore of archives whose takings file holds a trigger, or lacks its key index and
-#               holds a key twice (altered with sqlite3): refused, nothing changed; then the same
-#               files in Data/ and the structure check: the trigger goes, the key twice is told, no row goes
+#   altered   : restore of archives whose takings file was altered with sqlite3 (a trigger; no key
+#               index and a key twice; a column renamed; a column with a CHECK; WITHOUT ROWID; through
+#               writable_schema a default of random bytes, a table sqlite_stat9, a key twice behind
+#               an index still called unique): refused, nothing changed; then the same files in
+#               Data/ and the structure check: the table becomes the program's own again, a key
+#               twice is told, no row goes
 #   year      : purge of January on a copy of the whole generated year, timed, then the check
 #   fullpurge : purge and pack of a month with the program on a tmpfs that holds the data and
 #               little more: the pack cannot finish; every table stays whole, with or without the month
@@ -119,12 +122,42 @@ PY
         [ -L $W/Data/Titre.DB ] && echo "  LINK PLANTED" || true
       done ;;
     altered)
-      TRIGGER="CREATE TRIGGER zz AFTER INSERT ON Disto BEGIN DELETE FROM Disto WHERE DateJ <> NEW.DateJ; END;"
-      NOKEY="DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;"
-      for kind in trigger nokey; do
+      # alter FILE KIND: the takings file changed by another tool (sqlite3, or Python's sqlite3
+      # for what only PRAGMA writable_schema writes)
+      alter() {
+        local key="CREATE UNIQUE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)"
+        case $2 in
+          trigger) sqlite3 "$1" "CREATE TRIGGER zz AFTER INSERT ON Disto BEGIN DELETE FROM Disto WHERE DateJ <> NEW.DateJ; END;" ;;
+          nokey) sqlite3 "$1" "DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;" ;;
+          rename) sqlite3 "$1" "ALTER TABLE Disto RENAME COLUMN PU TO PUx" ;;
+          check) sqlite3 "$1" "ALTER TABLE Disto ADD COLUMN extra INTEGER CHECK (DateJ < '2026-01-01')" ;;
+          norowid) sqlite3 "$1" "CREATE TABLE n(\"DateJ\" TEXT, \"Id_Client\" TEXT, \"Id_Titre\" TEXT, \"Qte_Prise\" INTEGER,
+              \"PU\" REAL, PRIMARY KEY(DateJ, Id_Client, Id_Titre)) STRICT, WITHOUT ROWID; INSERT INTO n SELECT * FROM Disto;
+              DROP TABLE Disto; ALTER TABLE n RENAME TO Disto; $key" ;;
+          junk|stat9|twice) python3 - "$1" "$2" "$key" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1], isolation_level=None)
+if sys.argv[2] == "twice":  # a key held twice behind an index still called unique
+    db.executescript("DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;"
+                     "CREATE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)")
+db.execute("PRAGMA writable_schema = ON")
+if sys.argv[2] == "junk":
+    db.execute("UPDATE sqlite_master SET sql = replace(sql, ') STRICT', ', \"junk\" BLOB DEFAULT (randomblob(2000))) STRICT')"
+               " WHERE name = 'Disto'")
+elif sys.argv[2] == "stat9":
+    db.executescript("CREATE TABLE sqlite_stat9(a, b); INSERT INTO sqlite_stat9 VALUES('Disto', 'x')")
+else:
+    db.execute("UPDATE sqlite_master SET sql = ? WHERE name = 'zx_1'", (sys.argv[3],))
+db.close()
+PY
+          ;;
+        esac
+      }
+      made=$(sqlite3 -readonly "$BENCH/Disto.DB" "SELECT group_concat(sql, ';') FROM sqlite_master")
+      for kind in trigger nokey rename check norowid junk stat9 twice; do
         zo_install $W 20000; zo_env $W
         cp $W/Data/Disto.DB $ZO/altered.DB
-        if [ $kind = trigger ]; then sqlite3 $ZO/altered.DB "$TRIGGER"; else sqlite3 $ZO/altered.DB "$NOKEY"; fi
+        alter $ZO/altered.DB $kind
         python3 - "$W/Data/ZELM.zip" $ZO/altered.DB "$W/Data" <<'PY'
 import sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
@@ -137,12 +170,15 @@ PY
         (cd $W/Data && md5sum -c $ZO/altered_before >/dev/null) && echo "  data unchanged" || echo "  DATA CHANGED"
         # The same alteration in the data folder itself, then "Contrôle de la base de données".
         rm -f $W/Data/ZELM.zip
-        if [ $kind = trigger ]; then sqlite3 $W/Data/Disto.DB "$TRIGGER"; else sqlite3 $W/Data/Disto.DB "$NOKEY"; fi
+        alter $W/Data/Disto.DB $kind
         rows=$(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from Disto")
         start $W && { menu check; result check_altered_$kind 4; xdotool key Return; stop; }
+        now=$(sqlite3 -readonly $W/Data/Disto.DB "SELECT group_concat(sql, ';') FROM sqlite_master")
         echo "  rows $rows -> $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from Disto"),"\
           "triggers $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where type='trigger'"),"\
-          "key index $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where name='zx_1'")"
+          "key index $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where name='zx_1'"),"\
+          "tables $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where type='table'"),"\
+          "as the program makes it: $([ "$now" = "$made" ] && echo yes || echo NO)"
       done
       rm -f $ZO/altered.DB ;;
     readonly)

@@ -17,6 +17,7 @@
 #include "platform/db/Maintenance.h"
 #include "platform/ui/Dialogs.h"
 #include "platform/sys/Files.h"
+#include "platform/sys/Formats.h"
 #include "platform/ui/Cursor.h"
 #include "platform/sys/Drives.h"
 #include "schema/AppSchema.h"
@@ -267,6 +268,13 @@ QString HeldTable(const QString& folder, const QString& name) {
   return QString();
 }
 
+// Objects named in a box: the first ten, then how many more, so that the box stays on the screen.
+QString AtMostTen(const QStringList& items) {
+  if (items.size() <= 10) return items.join(", ");
+  const int more = int(items.size()) - 10;
+  return items.mid(0, 10).join(", ") + " et " + FormatFloat("#,##0", more) + (more == 1 ? " autre" : " autres");
+}
+
 QString IndexLabel(const IDXDesc& x) {
   return x.bPrimary ? QStringLiteral("l'index primaire") : "l'index " + x.szName;
 }
@@ -287,7 +295,8 @@ void StartKeyScans(const QString& folder, const QString& name, KeyScans& k) {
   } catch (const EDBEngineError&) {
     return;
   }
-  if (!k.held.foreign.isEmpty() || !k.held.rowsTable) return;  // refused whatever its keys hold
+  if (!k.held.foreign.isEmpty() || !k.held.rowsTable || !k.held.differences.isEmpty())
+    return;  // refused whatever its keys hold
   for (size_t i = 0; i < k.held.indexes.size(); ++i) {
     const IDXDesc& x = k.held.indexes[i];
     if (!(x.bPrimary || x.bUnique) || x.bOutOfDate || x.bCaseInsensitive) continue;
@@ -304,8 +313,11 @@ QString UndescribedContents(const QString& folder, const QString& name, const QS
   if (!k.read) return "ne peut pas être lu";
   const Dbi::TableFileContents& held = k.held;
   if (!held.foreign.isEmpty())
-    return "contient aussi " + held.foreign.join(", ") + ", que le schéma ne décrit pas";
+    return "contient aussi " + AtMostTen(held.foreign) + ", que le schéma ne décrit pas";
   if (!held.rowsTable) return "ne contient pas les fiches de la table " + table;
+  // Judged by what SQLite holds, not by the description the file carries beside it.
+  if (!held.differences.isEmpty())
+    return "n'est pas tel que le programme l'écrit (table " + held.rowsTableName + ") : " + AtMostTen(held.differences);
   // The indexes compared as the structure check compares them: what it would build or drop.
   std::vector<IDXDesc> indexes;
   for (const TDescBlock& b : DescriptorBlocks(ApplicationDescriptor()))
@@ -323,6 +335,9 @@ QString UndescribedContents(const QString& folder, const QString& name, const QS
     int64_t n = -1;
     for (auto& [key, scan] : k.scans)
       if (key.iIndexId == x.iIndexId && scan.valid()) n = scan.get();
+    if (n == Dbi::kIndexNotWhole)
+      return QString("a un index %1 qui ne couvre pas chacune de ses fiches une fois")
+          .arg(x.bPrimary ? QStringLiteral("primaire") : x.szName);
     if (n < 0) {
       try {
         n = Dbi::DuplicateKeys(folder, name, x);

@@ -125,6 +125,10 @@ bool TDbCheck::Check() {
           }
         }
       }
+      // The table as SQLite holds it, not as the engine's description beside it says: a column
+      // renamed or added by another tool, a CHECK or WITHOUT ROWID make it another table, which a
+      // restructure replaces by the engine's own, each field carried by name.
+      const bool altered = !engine_->StructureDifferences(folder_, tableName_).isEmpty();
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);
       const std::vector<FLDDesc> fields = engine_->GetFieldDescs(folder_, tableName_);
       const std::vector<IDXDesc> indexes = engine_->GetIndexDescs(folder_, tableName_);
@@ -140,6 +144,7 @@ bool TDbCheck::Check() {
       }
       bool differs = CompareFields(tableName_, block.fields, fields);
       differs = CompareIndexes(block.indexes, indexes) || differs;
+      differs = altered || differs;
       if (differs) {
         if (!asked && OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
         // A unique key to build again over rows that hold a key twice: no row is the one to drop,

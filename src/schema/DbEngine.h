@@ -44,6 +44,14 @@ class DbEngineCalls {
     (void)fileName;
     return DBIERR_NONE;
   }
+  // Where the table's file holds its tables otherwise than the engine makes them for the fields
+  // it describes (a column renamed or added behind the engine's back, a CHECK, WITHOUT ROWID...),
+  // judged by what the file really holds, in French; empty when it holds them as made.
+  virtual QStringList StructureDifferences(const QString& folder, const QString& fileName) {
+    (void)folder;
+    (void)fileName;
+    return {};
+  }
   // How many key values more than one row holds under the key of `key`.
   virtual int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
     (void)folder;

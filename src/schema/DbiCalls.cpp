@@ -57,6 +57,9 @@ class EngineCalls : public DbEngineCalls {
   QStringList ForeignObjects(const QString& folder, const QString& fileName) override {
     return Dbi::ReadTableFileContents(folder, fileName).foreign;
   }
+  QStringList StructureDifferences(const QString& folder, const QString& fileName) override {
+    return Dbi::ReadTableFileContents(folder, fileName).differences;
+  }
   int RemoveForeignObjects(const QString& folder, const QString& fileName) override {
     return Dbi::RemoveForeignObjects(folder, fileName);
   }

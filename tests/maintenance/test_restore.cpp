@@ -15,6 +15,8 @@
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include "platform/sys/Files.h"
+#include "schema/AppSchema.h"
+#include "schema/DbChk.h"
 #include "shell/global.h"
 
 #include <sqlite3.h>
@@ -232,6 +234,104 @@ TEST_F(RestoreTest, TableFilesHoldingOtherThanTheSchemaSaysAreRefused) {
   Restore(folder + "ZELM.zip");
   EXPECT_TRUE(LastMessage().startsWith("Ces tables n'étaient pas dans l'archive")) << LastMessage().toStdString();
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
+}
+
+// Another tool changed the table itself, or SQLite's own tables, while the description the file
+// carries beside it still reads as the program wrote it.
+TEST_F(RestoreTest, ATableFileIsJudgedByTheTableItReallyHolds) {
+  FillSample();
+  const QString folder = dir.Path() + "alteree/";
+  QDir().mkpath(folder);
+  const QString disto = DataPath + "Disto.DB";
+  const QByteArray px = ReadFile(DataPath + "Disto.PX");
+  const QString key = "CREATE UNIQUE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)";
+  const QString stored = "(SELECT sql FROM sqlite_master WHERE name = 'Disto')";
+  const QString prefix = "n'est pas tel que le programme l'écrit (table Disto) : ";
+  const std::vector<std::pair<QString, QString>> cases = {
+      {"CREATE TABLE n(\"DateJ\" TEXT, \"Id_Client\" TEXT, \"Id_Titre\" TEXT, \"Qte_Prise\" INTEGER, \"PU\" REAL,"
+       " PRIMARY KEY(DateJ, Id_Client, Id_Titre)) STRICT, WITHOUT ROWID; INSERT INTO n SELECT * FROM Disto;"
+       "DROP TABLE Disto; ALTER TABLE n RENAME TO Disto; " + key,
+       prefix + "la table a sa propre clé primaire (PRIMARY KEY : DateJ, Id_Client, Id_Titre), "
+                "la table est sans numéro de fiche (WITHOUT ROWID)"},
+      {"ALTER TABLE Disto RENAME COLUMN PU TO PUx", prefix + "la colonne « PU » manque, la colonne « PUx » est en trop"},
+      {"ALTER TABLE Disto ADD COLUMN extra INTEGER CHECK (DateJ < '2026-01-01')",
+       prefix + "la colonne « extra » est en trop, la table pose une condition à ses valeurs (CHECK)"},
+      {"ALTER TABLE Disto ADD COLUMN g INTEGER GENERATED ALWAYS AS (Qte_Prise) VIRTUAL NOT NULL",
+       prefix + "la colonne calculée « g » est en trop"},
+      // Through SQLite's own table of definitions: a CHECK calling a function the program lacks, a
+      // default of random bytes, a type changed.
+      {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(" + stored +
+           ", ') STRICT', ', CHECK (zz_inconnue(PU))) STRICT') WHERE name = 'Disto'",
+       prefix + "la table pose une condition à ses valeurs (CHECK)"},
+      {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(" + stored +
+           ", '\"PU\" REAL', '\"PU\" REAL DEFAULT (randomblob(2000))') WHERE name = 'Disto'",
+       prefix + "la colonne « PU » a une valeur par défaut (randomblob(2000))"},
+      {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(" + stored +
+           ", '\"Qte_Prise\" INTEGER', '\"Qte_Prise\" ANY') WHERE name = 'Disto'",
+       prefix + "la colonne « Qte_Prise » est de type ANY au lieu de INTEGER"},
+      {"ALTER TABLE zelm_fields ADD COLUMN x INTEGER CHECK (x IS NULL)",
+       prefix + "la table de description « zelm_fields » n'est pas celle que le programme crée"},
+      // SQLite's own tables, which the engine never makes.
+      {"PRAGMA writable_schema = ON; CREATE TABLE sqlite_stat9(a, b); INSERT INTO sqlite_stat9 VALUES(1, 2)",
+       "contient aussi la table « sqlite_stat9 », que le schéma ne décrit pas"},
+      {"CREATE TABLE a(x INTEGER PRIMARY KEY AUTOINCREMENT); INSERT INTO a VALUES(NULL); DROP TABLE a",
+       "contient aussi la table « sqlite_sequence », que le schéma ne décrit pas"},
+      // A key index that covers all but one row, declared whole behind SQLite's back.
+      {"DROP INDEX zx_1; CREATE UNIQUE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre) WHERE rowid > 1;"
+       "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = '" + key + "' WHERE name = 'zx_1'",
+       "a un index primaire qui ne couvre pas chacune de ses fiches une fois"},
+  };
+  const auto before = Snapshot();
+  for (const auto& [sql, why] : cases) {
+    SCOPED_TRACE(sql.toStdString());
+    MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(disto, folder, sql)}, {"Disto.PX", px}});
+    dlg->Clear();
+    Restore(folder + "ZELM.zip");
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(LastMessage().toStdString(), ("Le fichier Disto.DB de l'archive " + why + ". Aucune donnée n'a été modifiée.").toStdString());
+  }
+}
+
+// An index the program made, in a table file of the program, that the schema does not give.
+TEST_F(RestoreTest, AnIndexTheSchemaDoesNotGiveIsRefused) {
+  FillSample();
+  const QString folder = dir.Path() + "index/";
+  QDir().mkpath(folder);
+  QFile::copy(DataPath + "Disto.DB", folder + "Disto.DB");
+  QFile::copy(DataPath + "Disto.PX", folder + "Disto.PX");
+  TDbCheck check;
+  check.SetCorrectPath(folder);
+  QStringList block = ApplicationDescriptor().mid(ApplicationDescriptor().indexOf("object Table: Disto.DB"));
+  block = block.mid(0, block.indexOf("end") + 1);
+  block.insert(block.size() - 1, "  index(iPU;;1;5;0;0;0;1;1;0;0;;;0;;)");
+  check.SetDescriptor(block);
+  ASSERT_TRUE(check.Check());
+  std::vector<std::pair<QString, QByteArray>> entries;
+  for (const QString& n : QDir(folder).entryList({"Disto.*"}, QDir::Files)) entries.push_back({n, ReadFile(folder + n)});
+  MakeArchive(folder + "ZELM.zip", entries);
+  const auto before = Snapshot();
+  dlg->Clear();
+  Restore(folder + "ZELM.zip");
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(LastMessage(), "Le fichier Disto.DB de l'archive contient l'index iPU, que le schéma ne décrit pas. Aucune "
+                           "donnée n'a été modifiée.");
+}
+
+// A file holding more objects than a box can show names ten and counts the others.
+TEST_F(RestoreTest, ARefusalListsTenObjectsAndCountsTheRest) {
+  FillSample();
+  const QString folder = dir.Path() + "objets/";
+  QDir().mkpath(folder);
+  QString sql = "BEGIN;";
+  for (int i = 1; i <= 1011; ++i) sql += QString("CREATE TABLE t%1(x);").arg(i, 4, 10, QChar('0'));
+  MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(DataPath + "Disto.DB", folder, sql + "COMMIT")},
+                                    {"Disto.PX", ReadFile(DataPath + "Disto.PX")}});
+  dlg->Clear();
+  Restore(folder + "ZELM.zip");
+  EXPECT_EQ(LastMessage(), "Le fichier Disto.DB de l'archive contient aussi la table « t0001 », la table « t0002 », "
+                           "la table « t0003 », la table « t0004 », la table « t0005 », la table « t0006 », "
+                           "la table « t0007 », la table « t0008 », la table « t0009 », la table « t0010 » "
+                           "et 1 001 autres, que le schéma ne décrit pas. Aucune donnée n'a été modifiée.");
 }
 
 TEST_F(RestoreTest, OnlyTheProgramsFilesAreRestored) {

@@ -359,11 +359,11 @@ int Takings(const QString& folder) {
   return n;
 }
 
-void AddTakings(const QString& folder, int month) {
+void AddTakings(const QString& folder, int month, int year = 2026) {
   TQuery q;
   q.SetDatabaseName(folder);
-  q.SQL.Add(QString("INSERT INTO Disto (DateJ, Id_Client, Id_Titre, Qte_Prise, PU) VALUES('%1/1/2026', '0001', '0001', 5, 1.2),"
-                    " ('%1/1/2026', '0002', '0001', 2, 1.2), ('%1/2/2026', '0001', '0001', 4, 1.2)").arg(month));
+  q.SQL.Add(QString("INSERT INTO Disto (DateJ, Id_Client, Id_Titre, Qte_Prise, PU) VALUES('%1/1/%2', '0001', '0001', 5, 1.2),"
+                    " ('%1/1/%2', '0002', '0001', 2, 1.2), ('%1/2/%2', '0001', '0001', 4, 1.2)").arg(month).arg(year));
   q.ExecSQL();
 }
 
@@ -403,6 +403,106 @@ TEST_F(EngineCheck, WhatTheSchemaDoesNotDescribeGoesAndAMissingKeyComesBackUnles
             "supprimée et cet index n'a pas été reconstruit : les doublons sont à corriger avant un nouveau contrôle.");
   EXPECT_TRUE(dlg->Messages().value(0).contains(check->Errors()[0]));
   EXPECT_EQ(ev.errors.size(), 1);
+  EXPECT_EQ(Takings(dir.Path()), 5);
+}
+
+namespace {
+
+// Every stored definition of a file, and its rows as text, read by another tool.
+QStringList Raw(const QString& file, const char* sql) {
+  sqlite3* db = nullptr;
+  QStringList out;
+  if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      QStringList row;
+      for (int i = 0; i < sqlite3_column_count(s); ++i)
+        row << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
+      out << row.join('|');
+    }
+    sqlite3_finalize(s);
+  }
+  sqlite3_close(db);
+  return out;
+}
+
+}  // namespace
+
+// Another tool changed the takings table itself (or SQLite's own tables) and left the
+// description beside it as it was: the check makes the table the program's own again, each
+// field kept by name with its data, every row kept, and the takings can be saved again.
+TEST_F(EngineCheck, ATableAlteredBehindTheEnginesBackBecomesTheProgramsOwnKeepingItsRows) {
+  check->Check();
+  const QString disto = FindTableFile(dir.Path(), "Disto.DB");
+  const QStringList made = Raw(disto, "SELECT type, name, sql FROM sqlite_master ORDER BY name");
+  const char* rows = "SELECT DateJ, Id_Client, Id_Titre, Qte_Prise, PU FROM Disto ORDER BY 1, 2, 3";
+  const QString stored = "(SELECT sql FROM sqlite_master WHERE name = 'Disto')";
+  const QStringList alterations = {
+      "CREATE TABLE n(\"DateJ\" TEXT, \"Id_Client\" TEXT, \"Id_Titre\" TEXT, \"Qte_Prise\" INTEGER, \"PU\" REAL,"
+      " PRIMARY KEY(DateJ, Id_Client, Id_Titre)) WITHOUT ROWID; INSERT INTO n SELECT * FROM Disto; DROP TABLE Disto;"
+      " ALTER TABLE n RENAME TO Disto; CREATE UNIQUE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)",
+      "ALTER TABLE Disto ADD COLUMN extra INTEGER CHECK (DateJ < '2026-01-01')",
+      "ALTER TABLE Disto ADD COLUMN g INTEGER GENERATED ALWAYS AS (Qte_Prise) VIRTUAL NOT NULL",
+      "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(" + stored +
+          ", ') STRICT', ', \"junk\" BLOB DEFAULT (randomblob(2000))) STRICT') WHERE name = 'Disto'",
+      "PRAGMA writable_schema = ON; CREATE TABLE sqlite_stat9(a, b); INSERT INTO sqlite_stat9 VALUES(1, 2)",
+      "CREATE TABLE a(x INTEGER PRIMARY KEY AUTOINCREMENT); INSERT INTO a VALUES(NULL); DROP TABLE a",
+      "ALTER TABLE zelm_fields ADD COLUMN x INTEGER CHECK (x IS NULL)",
+  };
+  int month = 0;
+  for (const QString& sql : alterations) {
+    SCOPED_TRACE(sql.toStdString());
+    AddTakings(dir.Path(), ++month, 2025);
+    const QStringList before = Raw(disto, rows);
+    Sqlite(disto, sql);
+    ev.after.clear();
+    check->Check();
+    EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
+    EXPECT_EQ(ev.AfterOf("Disto.DB"), CHK_TABLEMODIFY);
+    EXPECT_EQ(Raw(disto, "SELECT type, name, sql FROM sqlite_master ORDER BY name"), made);
+    EXPECT_EQ(Raw(disto, rows), before);
+    AddTakings(dir.Path(), month);  // 2026: what the CHECK refused
+    EXPECT_EQ(Takings(dir.Path()), before.size() + 3);
+    ev.after.clear();
+    check->Check();
+    EXPECT_EQ(ev.AfterOf("Disto.DB"), CHK_NONE);
+    Sqlite(disto, "DELETE FROM Disto WHERE DateJ >= '2026-01-01'");
+  }
+  // A renamed field: the field of the schema comes back, empty; the other name goes.
+  Sqlite(disto, "ALTER TABLE Disto RENAME COLUMN PU TO PUx");
+  const int n = Takings(dir.Path());
+  check->Check();
+  EXPECT_EQ(Raw(disto, "SELECT type, name, sql FROM sqlite_master ORDER BY name"), made);
+  EXPECT_EQ(Takings(dir.Path()), n);
+  EXPECT_EQ(Raw(disto, "SELECT count(*), count(PU), sum(Qte_Prise) > 0 FROM Disto"),
+            QStringList{QString("%1|0|1").arg(n)});
+}
+
+// A key held twice behind an index still called unique, or an index that misses a row, made so
+// behind SQLite's back: the check reads the rows, not the index's word.
+TEST_F(EngineCheck, AKeyIndexIsNotTakenAtItsWord) {
+  check->Check();
+  AddTakings(dir.Path(), 3);
+  const QString disto = FindTableFile(dir.Path(), "Disto.DB");
+  const QString key = "CREATE UNIQUE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)";
+  Sqlite(disto, "DROP INDEX zx_1; CREATE UNIQUE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre) WHERE rowid > 1;"
+                "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = '" + key + "' WHERE name = 'zx_1'");
+  ev.after.clear();
+  check->Check();
+  EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
+  EXPECT_EQ(ev.AfterOf("Disto.DB"), CHK_TABLEMODIFY);
+  EXPECT_EQ(Raw(disto, "SELECT count(*) FROM Disto INDEXED BY zx_1 WHERE DateJ > ''"), QStringList{"3"});
+
+  Sqlite(disto, "DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;"
+                "CREATE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre); PRAGMA writable_schema = ON;"
+                "UPDATE sqlite_master SET sql = '" + key + "' WHERE name = 'zx_1'");
+  ScopedDialogs dlg;
+  RunDatabaseCheck(*check, dir.Path());
+  ASSERT_EQ(check->Errors().size(), 1);
+  EXPECT_EQ(check->Errors()[0].toStdString(),
+            "Disto.DB : 2 valeurs de la clé primaire figurent chacune sur plusieurs fiches ; aucune fiche n'a été "
+            "supprimée et cet index n'a pas été reconstruit : les doublons sont à corriger avant un nouveau contrôle.");
   EXPECT_EQ(Takings(dir.Path()), 5);
 }
 

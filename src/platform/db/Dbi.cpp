@@ -90,6 +90,27 @@ void ValidateMeta(const TableMeta& meta) {
   if (primaries > 1) bad("a table has at most one primary index");
 }
 
+const std::vector<std::pair<QString, QString>>& DescriptionTables() {
+  static const std::vector<std::pair<QString, QString>> tables = {
+      {"zelm_table", "zelm_table(key TEXT PRIMARY KEY, value TEXT)"},
+      {"zelm_fields", "zelm_fields(num INTEGER PRIMARY KEY, name TEXT, type INTEGER, subtype INTEGER,"
+                      " units1 INTEGER, units2 INTEGER)"},
+      {"zelm_indexes", "zelm_indexes(num INTEGER PRIMARY KEY, name TEXT, tag TEXT, keyflds TEXT,"
+                       " isprimary INTEGER, isunique INTEGER, descending INTEGER, maintained INTEGER, caseins INTEGER,"
+                       " expidx INTEGER, subset INTEGER, format TEXT, keyexptype INTEGER, keyexp TEXT, keycond TEXT,"
+                       " sqlname TEXT, companions TEXT)"},
+  };
+  return tables;
+}
+
+QString RowsTableDefinition(const TableMeta& meta) {
+  QStringList cols;
+  for (const FLDDesc& f : meta.fields) cols << Quote(f.szName) + " " + SqlType(f);
+  // STRICT: a value of the wrong type (say a text into a quantity through SQL) is refused with an
+  // error instead of being stored as something no field can read back.
+  return QString("%1(%2) STRICT").arg(Quote(meta.inner), cols.join(", "));
+}
+
 static QString IndexSql(const QString& alias, const TableMeta& meta, const IndexMeta& x) {
   QStringList cols;
   for (uint16_t k : x.desc.aiKeyFld) {
@@ -109,13 +130,7 @@ void CreateIndexes(Conn* c, const QString& alias, const TableMeta& meta) {
 }
 
 void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool withIndexes) {
-  c->Exec(QString("CREATE TABLE %1.zelm_table(key TEXT PRIMARY KEY, value TEXT)").arg(alias));
-  c->Exec(QString("CREATE TABLE %1.zelm_fields(num INTEGER PRIMARY KEY, name TEXT, type INTEGER, subtype INTEGER,"
-                  " units1 INTEGER, units2 INTEGER)").arg(alias));
-  c->Exec(QString("CREATE TABLE %1.zelm_indexes(num INTEGER PRIMARY KEY, name TEXT, tag TEXT, keyflds TEXT,"
-                  " isprimary INTEGER, isunique INTEGER, descending INTEGER, maintained INTEGER, caseins INTEGER,"
-                  " expidx INTEGER, subset INTEGER, format TEXT, keyexptype INTEGER, keyexp TEXT, keycond TEXT,"
-                  " sqlname TEXT, companions TEXT)").arg(alias));
+  for (const auto& [name, definition] : DescriptionTables()) c->Exec("CREATE TABLE " + alias + "." + definition);
   {
     Stmt s(c, QString("INSERT INTO %1.zelm_table VALUES(?, ?)").arg(alias));
     const std::pair<const char*, QString> rows[] = {
@@ -150,11 +165,7 @@ void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool wit
       sqlite3_reset(s.Raw());
     }
   }
-  QStringList cols;
-  for (const FLDDesc& f : meta.fields) cols << Quote(f.szName) + " " + SqlType(f);
-  // STRICT: a value of the wrong type (say a text into a quantity through SQL) is refused with an
-  // error instead of being stored as something no field can read back.
-  c->Exec(QString("CREATE TABLE %1.%2(%3) STRICT").arg(alias, Quote(meta.inner), cols.join(", ")));
+  c->Exec("CREATE TABLE " + alias + "." + RowsTableDefinition(meta));
   if (withIndexes) CreateIndexes(c, alias, meta);
 }
 
@@ -489,9 +500,21 @@ std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileNam
     std::vector<IDXDesc> out;
     // An index the file no longer holds as described (dropped or replaced behind the engine's
     // back) reads as out of date, so that the structure check builds it again.
+    // A unique one is read against the rows too: a file altered behind SQLite's back may call an
+    // index unique over a key held twice, or over fewer entries than rows.
     for (const IndexMeta& x : f->meta.indexes) {
       out.push_back(x.desc);
-      out.back().bOutOfDate = !IndexAsDescribed(f->conn, f, x);
+      bool sound = IndexAsDescribed(f->conn, f, x);
+      if (sound && (x.desc.bPrimary || x.desc.bUnique)) {
+        QStringList columns;
+        for (uint16_t k : x.desc.aiKeyFld) columns << f->meta.fields[k - 1].szName;
+        const bool ci = x.desc.bCaseInsensitive && std::any_of(x.desc.aiKeyFld.begin(), x.desc.aiKeyFld.end(), [&](uint16_t k) {
+          return f->meta.fields[k - 1].iFldType == fldZSTRING;
+        });
+        sound = ci ? DuplicateKeys(folder, fileName, x.desc) == 0
+                   : RepeatedKeysInIndex(f->path, f->meta.inner, x.sqlName, columns) == 0;
+      }
+      out.back().bOutOfDate = !sound;
     }
     return out;
   });
@@ -618,18 +641,36 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
     AttachAs(c, tmp, "dst", true);
     c.Exec("BEGIN");
     CreateSchema(&c, "dst", meta, false);
+    // The rows are read from the table as SQLite holds it, which another tool may have changed
+    // beside the description: a field is carried by name when the table has it, else it is empty;
+    // a table without rowids gets new ones.
+    QStringList held;
+    bool rowids = true, rowsTable = false;
+    {
+      Stmt s(&c, QString("SELECT wr FROM pragma_table_list(%1) WHERE schema = 'src' AND type = 'table'")
+                     .arg(QuoteLiteral(old.inner)));
+      if (s.Step()) {
+        rowsTable = true;
+        rowids = s.Int(0) == 0;
+      }
+    }
+    if (rowsTable) {
+      Stmt s(&c, QString("SELECT name FROM pragma_table_xinfo(%1, 'src')").arg(QuoteLiteral(old.inner)));
+      while (s.Step()) held << s.Text(0);
+    }
     QStringList oldCols, newCols, marks;
-    for (const FLDDesc& f : old.fields) oldCols << Quote(f.szName);
+    for (const FLDDesc& f : old.fields) oldCols << (held.contains(f.szName, Qt::CaseInsensitive) ? Quote(f.szName) : "NULL");
     for (const FLDDesc& f : meta.fields) {
       newCols << Quote(f.szName);
       marks << "?";
     }
     int64_t carried = 0;
-    {
-      Stmt rd(&c, QString("SELECT rowid, %1 FROM src.%2 ORDER BY rowid").arg(oldCols.join(", "), Quote(old.inner)));
+    if (rowsTable) {
+      Stmt rd(&c, rowids ? QString("SELECT rowid, %1 FROM src.%2 ORDER BY rowid").arg(oldCols.join(", "), Quote(old.inner))
+                         : QString("SELECT NULL, %1 FROM src.%2").arg(oldCols.join(", "), Quote(old.inner)));
       Stmt wr(&c, QString("INSERT INTO dst.%1(rowid, %2) VALUES(?, %3)").arg(Quote(meta.inner), newCols.join(", "), marks.join(", ")));
       while (rd.Step()) {
-        wr.Bind(1, qlonglong(rd.Int(0)));
+        wr.Bind(1, rd.Value(0));
         for (size_t j = 0; j < meta.fields.size(); ++j) {
           QVariant out;
           if (source[j] >= 0) {
@@ -646,8 +687,9 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
       }
     }
     int64_t total = 0;
-    {
-      Stmt n(&c, QString("SELECT count(*) FROM src.%1").arg(Quote(old.inner)));
+    if (rowsTable) {
+      // Counted in the table itself: an index of the file may miss rows.
+      Stmt n(&c, QString("SELECT count(*) FROM src.%1 NOT INDEXED").arg(Quote(old.inner)));
       n.Step();
       total = n.Int(0);
     }

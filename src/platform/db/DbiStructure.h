@@ -134,9 +134,13 @@ int ProbeTable(const QString& folder, const QString& fileName, bool exclusive);
 std::vector<FLDDesc> ProbeFieldDescs(const QString& folder, const QString& fileName, QString& innerName);
 // What a table file holds, read without changing it.
 struct TableFileContents {
-  // Objects besides the table and the engine's own (triggers, views, other tables, indexes no
-  // description gives), in French: "le déclencheur « zz »".
+  // Objects besides the table and the engine's own (triggers, views, other tables, SQLite's own
+  // among them, indexes no description gives), in French: "le déclencheur « zz »".
   QStringList foreign;
+  // Where the file's own tables are not what the engine makes for the description it holds (a
+  // column renamed or added by another tool, a CHECK, a default, WITHOUT ROWID...), in French:
+  // "la colonne « PU » manque". Judged by SQLite's stored text, not by that description.
+  QStringList differences;
   // The described indexes; bOutOfDate when the file lacks the index or holds another one under
   // its name (not unique, partial, other fields or order).
   std::vector<IDXDesc> indexes;
@@ -148,14 +152,21 @@ struct TableFileContents {
 TableFileContents ReadTableFileContents(const QString& folder, const QString& fileName);
 // Drops every object of TableFileContents::foreign. Returns the result code.
 int RemoveForeignObjects(const QString& folder, const QString& fileName);
-// How many key values more than one row holds under the key of `key` (its fields, its case rule).
+// How many key values more than one row holds under the key of `key` (its fields, its case rule),
+// read from the rows themselves or from an index shown to hold each row once; 0 when the table
+// lacks a key field (its rows hold none).
 int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key);
 // The same, read from the file's index `sqlName` in key order (values compared as stored, so for
 // a case-sensitive key only) on connections of its own: safe on another thread while the engine
-// works. -1 when the file cannot be read.
+// works. The index is trusted only when it holds as many entries as the table holds rows (a file
+// altered behind SQLite's back may call an index unique over rows it does not cover).
+// -1 when the file cannot be read, kIndexNotWhole when the index does not hold every row once.
+constexpr int64_t kIndexNotWhole = -2;
 int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QString& sqlName,
                             const QStringList& columns);
-// Descriptors of an existing table; raise EDBEngineError when the table cannot be read.
+// Descriptors of an existing table; raise EDBEngineError when the table cannot be read. An index
+// reads as out of date when the file does not hold it as described, or, for a unique one, when
+// it holds a key twice or does not cover every row (read from the index and the rows).
 CURProps GetCursorProps(const QString& folder, const QString& fileName);
 std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileName);
 std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileName);
@@ -164,8 +175,10 @@ std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileNam
 int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite = true);
 // Restructures a table keeping its rows: fields with op None/Modify carry the data of table field
 // iFldNum, Add fields start empty; table fields not listed are removed; indexes with op Drop are
-// removed (iIndexId = their position), Add/Modify ones (re)built. Builds the new table aside and
-// swaps it in only when every row was carried over. Returns the result code.
+// removed (iIndexId = their position), Add/Modify ones (re)built. The rows are read from the table
+// as SQLite holds it, each field by its name (empty when that table lacks it), whatever else that
+// table holds. Builds the new file aside (only what the engine makes) and swaps it in only when
+// every row was carried over. Returns the result code.
 int DoRestructure(const QString& folder, const CRTblDesc& desc);
 // Packs the table (reclaims the space of deleted rows), keeping the auto-increment counter.
 int PackTable(const QString& folder, const QString& fileName);

@@ -22,6 +22,7 @@
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/db/Dataset.h"
@@ -269,6 +270,18 @@ class Engine {
 
 // A file of a folder by name, ignoring case; empty when none.
 QString FindCI(const QString& folder, const QString& name);
+// The tables the engine makes in a table file, as "name(columns) options": what follows
+// "CREATE TABLE " both when it creates them and in SQLite's stored text of a file it made
+// (sqlite_master.sql), so that a file is judged by the very text its creation writes.
+const std::vector<std::pair<QString, QString>>& DescriptionTables();  // (name, definition)
+QString RowsTableDefinition(const TableMeta& meta);
+// What a file holds otherwise than the engine makes it for its own description: its description
+// tables, its rows table (columns, their order, types, constraints, defaults, table options) and
+// the tables SQLite keeps only when asked (sqlite_sequence), read from SQLite's stored text and
+// pragmas. In French, one clause each ("la colonne « PU » manque"); empty when it is as made.
+QStringList DefinitionDifferences(Conn* c, const TableFile* f);
+// The names of the columns the rows table really has, in order.
+QStringList ColumnsHeld(Conn* c, const TableFile* f);
 // Builds the tables of a new table file on an attached, empty database: descriptions, rows table
 // and (when withIndexes) its indexes.
 void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool withIndexes);

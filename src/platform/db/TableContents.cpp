@@ -2,6 +2,7 @@
 // are in the file as described, and whether its unique keys hold a value twice.
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <future>
 #include <sqlite3.h>
 #include <string>
@@ -52,6 +53,137 @@ bool IndexAsDescribed(Conn* c, const TableFile* f, const IndexMeta& x) {
   return k == x.desc.aiKeyFld.size();
 }
 
+QStringList ColumnsHeld(Conn* c, const TableFile* f) {
+  QStringList out;
+  Stmt s(c, QString("SELECT name FROM pragma_table_xinfo(%1, %2)").arg(QuoteLiteral(f->meta.inner), QuoteLiteral(f->alias)));
+  while (s.Step()) out << s.Text(0);
+  return out;
+}
+
+namespace {
+
+// A definition's text without its quoted names and literals, upper case: its keywords only.
+QString Keywords(const QString& sql) {
+  QString out;
+  QChar close;
+  for (const QChar ch : sql) {
+    if (!close.isNull()) {
+      if (ch == close) close = QChar();  // a doubled quote closes and opens again: the same
+      continue;
+    }
+    if (ch == '\'' || ch == '"' || ch == '`') close = ch;
+    else if (ch == '[') close = ']';
+    else out += ch.toUpper();
+    if (!close.isNull()) out += ' ';
+  }
+  return out;
+}
+
+// Why the rows table of a file is not the one the engine makes for its description, read from
+// what SQLite says the table is.
+QStringList RowsTableDifferences(Conn* c, const TableFile* f, const QString& stored) {
+  QStringList out;
+  const TableMeta& m = f->meta;
+  struct Column {
+    QString name, type;
+    bool notNull = false, hasDefault = false, generated = false, key = false;  // key: said once for the table
+    QString defaultText;
+  };
+  std::vector<Column> held;
+  {
+    Stmt s(c, QString("SELECT name, type, \"notnull\", dflt_value, pk, hidden FROM pragma_table_xinfo(%1, %2)")
+                  .arg(QuoteLiteral(m.inner), QuoteLiteral(f->alias)));
+    while (s.Step())
+      held.push_back({s.Text(0), s.Text(1).toUpper(), s.Int(2) != 0, !s.IsNull(3), s.Int(5) == 2 || s.Int(5) == 3,
+                      s.Int(4) != 0, s.Text(3)});
+  }
+  auto col = [](const QString& name) { return QString("la colonne « %1 »").arg(name); };
+  for (size_t i = 0; i < m.fields.size(); ++i) {
+    const FLDDesc& d = m.fields[i];
+    size_t j = 0;
+    while (j < held.size() && held[j].name.compare(d.szName, Qt::CaseInsensitive) != 0) ++j;
+    if (j == held.size()) {
+      out << col(d.szName) + " manque";
+      continue;
+    }
+    const Column& h = held[j];
+    if (h.type != SqlType(d))
+      out << col(h.name) + (h.type.isEmpty() ? QString(" n'a pas de type")
+                                              : QString(" est de type %1 au lieu de %2").arg(h.type, SqlType(d)));
+    if (h.generated) out << col(h.name) + " est calculée";
+    if (h.notNull && !h.key) out << col(h.name) + " refuse les valeurs vides (NOT NULL)";
+    if (h.hasDefault) out << col(h.name) + QString(" a une valeur par défaut (%1)").arg(h.defaultText);
+  }
+  // The order of the fields the table has, apart from those missing or in excess (said above).
+  QStringList heldOrder, describedOrder;
+  for (const Column& h : held)
+    if (m.FieldIndex(h.name) >= 0) heldOrder << h.name.toUpper();
+  for (const FLDDesc& d : m.fields)
+    if (std::any_of(held.begin(), held.end(), [&](const Column& h) { return h.name.compare(d.szName, Qt::CaseInsensitive) == 0; }))
+      describedOrder << d.szName.toUpper();
+  if (heldOrder != describedOrder) out << "les colonnes ne sont pas dans l'ordre que le programme leur donne";
+  QStringList key;
+  for (const Column& h : held)
+    if (h.key) key << h.name;
+  if (!key.isEmpty()) out << "la table a sa propre clé primaire (PRIMARY KEY : " + key.join(", ") + ")";
+  for (const Column& h : held)
+    if (m.FieldIndex(h.name) < 0)
+      out << (h.generated ? QString("la colonne calculée « %1 » est en trop").arg(h.name) : col(h.name) + " est en trop");
+  {
+    Stmt s(c, QString("SELECT wr, strict FROM pragma_table_list(%1) WHERE schema = %2")
+                  .arg(QuoteLiteral(m.inner), QuoteLiteral(f->alias)));
+    if (s.Step()) {
+      if (s.Int(0) != 0) out << "la table est sans numéro de fiche (WITHOUT ROWID)";
+      if (s.Int(1) == 0) out << "la table ne contrôle pas le type de ses valeurs (elle n'est pas STRICT)";
+    }
+  }
+  {
+    Stmt s(c, QString("SELECT count(*) FROM pragma_foreign_key_list(%1, %2)").arg(QuoteLiteral(m.inner), QuoteLiteral(f->alias)));
+    if (s.Step() && s.Int(0) > 0) out << "la table renvoie à une autre table (REFERENCES)";
+  }
+  // Clauses no pragma shows.
+  const QString words = Keywords(stored);
+  const std::pair<const char*, const char*> clauses[] = {
+      {"CHECK", "la table pose une condition à ses valeurs (CHECK)"},
+      {"COLLATE", "la table compare des textes dans un ordre à elle (COLLATE)"},
+      {"UNIQUE", "la table interdit des doublons que le schéma ne décrit pas (UNIQUE)"},
+      {"ON CONFLICT", "la table règle elle-même ses conflits (ON CONFLICT)"},
+  };
+  for (const auto& [word, text] : clauses)
+    if (QRegularExpression(QString("\\b%1\\b").arg(word)).match(words).hasMatch()) out << QString::fromUtf8(text);
+  if (out.isEmpty()) out << "la définition de la table n'est pas celle que le programme écrit";
+  return out;
+}
+
+}  // namespace
+
+QStringList DefinitionDifferences(Conn* c, const TableFile* f) {
+  QStringList out;
+  auto storedText = [&](const QString& name, QString& sql) {
+    Stmt s(c, QString("SELECT sql FROM %1.sqlite_master WHERE type = 'table' AND name = %2")
+                  .arg(f->alias, QuoteLiteral(name)));
+    if (!s.Step()) return false;
+    sql = s.Text(0);
+    return true;
+  };
+  for (const auto& [name, definition] : DescriptionTables()) {
+    QString sql;
+    if (storedText(name, sql) && sql != "CREATE TABLE " + definition)
+      out << QString("la table de description « %1 » n'est pas celle que le programme crée").arg(name);
+  }
+  QString sql;
+  if (storedText(f->meta.inner, sql) && sql != "CREATE TABLE " + RowsTableDefinition(f->meta)) {
+    for (const QString& d : RowsTableDifferences(c, f, sql)) out << d;
+  }
+  {
+    // SQLite's own tables that cannot be dropped, only left behind by a rebuild.
+    Stmt s(c, QString("SELECT name FROM %1.sqlite_master WHERE type = 'table' AND name LIKE 'sqlite\\_%' ESCAPE '\\'"
+                      " AND name NOT LIKE 'sqlite\\_stat%' ESCAPE '\\'").arg(f->alias));
+    while (s.Step()) out << QString("la table interne « %1 » est en trop").arg(s.Text(0));
+  }
+  return out;
+}
+
 }  // namespace dbe
 
 namespace {
@@ -63,16 +195,18 @@ struct Foreign {
 std::vector<Foreign> ForeignOf(Conn* c, const TableFile* f) {
   std::vector<Foreign> out;
   {
-    Stmt s(c, QString("SELECT type, name, tbl_name FROM %1.sqlite_master").arg(f->alias));
+    Stmt s(c, QString("SELECT type, name, tbl_name, sql FROM %1.sqlite_master").arg(f->alias));
     while (s.Step()) {
       const QString type = s.Text(0), name = s.Text(1), table = s.Text(2);
       if (type == "table") {
-        if (name == f->meta.inner || name == "zelm_table" || name == "zelm_fields" || name == "zelm_indexes" ||
-            name == "sqlite_sequence" || name.startsWith("sqlite_stat"))
+        // The engine makes no table of SQLite's own (sqlite_sequence, sqlite_stat1: made only on
+        // request, by AUTOINCREMENT or ANALYZE, which it never writes).
+        if (name == f->meta.inner || name == "zelm_table" || name == "zelm_fields" || name == "zelm_indexes")
           continue;
       } else if (type == "index") {
-        // The keys SQLite keeps for the engine's own description tables.
-        if (name.startsWith("sqlite_autoindex_zelm_") && table.startsWith("zelm_")) continue;
+        // The keys SQLite keeps for a table's own constraints are part of that table's definition,
+        // judged with it (DefinitionDifferences); they go with it.
+        if (name.startsWith("sqlite_autoindex_") && s.IsNull(3)) continue;
         if (table == f->meta.inner) {
           bool described = false;
           for (const IndexMeta& x : f->meta.indexes) described |= x.sqlName == name;
@@ -87,6 +221,12 @@ std::vector<Foreign> ForeignOf(Conn* c, const TableFile* f) {
   for (const Foreign& o : out)
     if (!(o.type == "index" && HiddenUniqueKey(c, f, o.name))) kept.push_back(o);
   return kept;
+}
+
+// SQLite's own tables other than its statistics cannot be dropped: a file holding one is rebuilt.
+bool Undroppable(const Foreign& o) {
+  return o.type == "table" && o.name.startsWith("sqlite_", Qt::CaseInsensitive) &&
+         !o.name.startsWith("sqlite_stat", Qt::CaseInsensitive);
 }
 
 QString French(const Foreign& o) {
@@ -110,6 +250,7 @@ TableFileContents ReadTableFileContents(const QString& folder, const QString& fi
                     .arg(f->alias, QuoteLiteral(f->meta.inner)));
       out.rowsTable = s.Step() && s.Text(0) == "table";
     }
+    if (out.rowsTable) out.differences = DefinitionDifferences(c, f);
     out.path = f->path;
     out.rowsTableName = f->meta.inner;
     for (const IndexMeta& x : f->meta.indexes) {
@@ -133,6 +274,7 @@ int RemoveForeignObjects(const QString& folder, const QString& fileName) {
     return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) {
       if (f->readOnly) Raise(DBIERR_READONLY, TableDetail(f->path));
       std::vector<Foreign> objects = ForeignOf(f->conn, f);
+      objects.erase(std::remove_if(objects.begin(), objects.end(), Undroppable), objects.end());
       if (objects.empty()) return DBIERR_NONE;
       // Triggers and views first: dropping a table or an index may not leave one of them dangling.
       std::stable_partition(objects.begin(), objects.end(),
@@ -166,9 +308,12 @@ int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXD
   return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) -> int64_t {
     QStringList cols, notNull;
     bool ci = false;
+    const QStringList held = ColumnsHeld(f->conn, f);
     for (uint16_t k : key.aiKeyFld) {
       if (k < 1 || k > f->meta.fields.size()) return 0;
       const FLDDesc& fd = f->meta.fields[k - 1];
+      // A key field the rows do not hold is empty in every row once the table is rebuilt.
+      if (!held.contains(fd.szName, Qt::CaseInsensitive)) return 0;
       QString col = Quote(fd.szName);
       notNull << col + " IS NOT NULL";
       if (key.bCaseInsensitive && fd.iFldType == fldZSTRING) {
@@ -190,7 +335,8 @@ int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXD
       const int64_t n = RepeatedKeysInIndex(f->path, f->meta.inner, own->sqlName, names);
       if (n >= 0) return n;
     }
-    Stmt s(f->conn, QString("SELECT count(*) FROM (SELECT 1 FROM %1 WHERE %2 GROUP BY %3 HAVING count(*) > 1)")
+    // The rows themselves, not an index: one that lies about what it holds must not hide a key.
+    Stmt s(f->conn, QString("SELECT count(*) FROM (SELECT 1 FROM %1 NOT INDEXED WHERE %2 GROUP BY %3 HAVING count(*) > 1)")
                         .arg(f->Q(), notNull.join(" AND "), cols.join(", ")));
     return s.Step() ? s.Int(0) : 0;
   });
@@ -201,11 +347,13 @@ int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXD
 namespace {
 
 // One range of an index read in order on a connection of its own: the key values found on two
-// neighbouring entries. `from`/`to` bound the key's first column (empty: no bound).
+// neighbouring entries, and the entries read (in `entries`). `from`/`to` bound the key's first
+// column (empty: no bound).
 int64_t RepeatsInRange(const QByteArray& path, const QString& sql, sqlite3_value* from, sqlite3_value* to,
-                       int columns) {
+                       int columns, int64_t* entries) {
   sqlite3* db = nullptr;
   int64_t found = -1;
+  *entries = 0;
   if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
     // Read through the page cache, not mapped: the page check maps the same file meanwhile, and
     // every mapping would count again in the process's resident memory.
@@ -220,6 +368,7 @@ int64_t RepeatsInRange(const QByteArray& path, const QString& sql, sqlite3_value
       bool counted = false, first = true;
       int rc;
       while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        ++*entries;
         bool same = !first;
         for (int i = 0; i < columns; ++i) {
           curType[i] = sqlite3_column_type(st, i);
@@ -263,14 +412,24 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
   // Cut points on the key's first column, so that a key held twice falls inside one part; the
   // parts are read at once, each on its own connection.
   std::vector<sqlite3_value*> cuts;
+  int64_t rows = -1, emptyFirst = 0;
   {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
       sqlite3_stmt* st = nullptr;
-      int64_t rows = 0;
-      const QByteArray count = QString("SELECT count(*) FROM %1").arg(Quote(table)).toUtf8();
+      // The rows counted in the table itself (a plain count would read the smallest index), and the
+      // index's entries whose first key value is empty, which no part below reads.
+      const QByteArray count = QString("SELECT count(*) FROM %1 NOT INDEXED").arg(Quote(table)).toUtf8();
       if (sqlite3_prepare_v2(db, count.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
         rows = sqlite3_column_int64(st, 0);
+      else rows = -1;
+      sqlite3_finalize(st);
+      st = nullptr;
+      const QByteArray empty = QString("SELECT count(*) FROM %1 INDEXED BY %2 WHERE %3 IS NULL")
+                                   .arg(Quote(table), Quote(sqlName), first).toUtf8();
+      if (sqlite3_prepare_v2(db, empty.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        emptyFirst = sqlite3_column_int64(st, 0);
+      else rows = -1;
       sqlite3_finalize(st);
       const int parts = rows > 400000 ? 4 : 1;
       const QByteArray at = QString("SELECT %1 FROM %2 INDEXED BY %3 WHERE %1 IS NOT NULL LIMIT 1 OFFSET ?")
@@ -294,6 +453,11 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
     }
     sqlite3_close(db);
   }
+  if (rows < 0) {
+    for (sqlite3_value* v : cuts) sqlite3_value_free(v);
+    return -1;
+  }
+  std::vector<int64_t> entries(cuts.size() + 1, 0);
   std::vector<std::future<int64_t>> parts;
   for (size_t k = 0; k <= cuts.size(); ++k) {
     sqlite3_value* from = k == 0 ? nullptr : cuts[k - 1];
@@ -304,7 +468,8 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
     const QString sql = QString("SELECT %1 FROM %2 INDEXED BY %3%4")
                             .arg(cols.join(", "), Quote(table), Quote(sqlName),
                                  where.isEmpty() ? QString() : " WHERE " + where.join(" AND "));
-    parts.push_back(std::async(std::launch::async, RepeatsInRange, file, sql, from, to, int(columns.size())));
+    parts.push_back(
+        std::async(std::launch::async, RepeatsInRange, file, sql, from, to, int(columns.size()), &entries[k]));
   }
   int64_t total = 0;
   bool failed = false;
@@ -314,7 +479,10 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
     else total += n;
   }
   for (sqlite3_value* v : cuts) sqlite3_value_free(v);
-  return failed ? -1 : total;
+  if (failed) return -1;
+  int64_t held = cuts.empty() ? 0 : emptyFirst;  // a single part reads them too
+  for (int64_t n : entries) held += n;
+  return held == rows ? total : kIndexNotWhole;
 }
 
 }  // namespace Dbi
