@@ -1,6 +1,8 @@
 // Data maintenance on the generated year, on a copy of it in a folder of its own:
 //  - backup of every table (about 700 MB) against Info-ZIP zip at the same level (9), same run;
 //  - restore of that archive against unzip, same run;
+//  - the structure check of the year as it stands (nothing to correct: every table read, every
+//    unique key searched for values held twice);
 //  - purge of one and of three months of takings, returns and purchases, and the pack of every
 //    table, to show the time grows with the rows, not faster.
 // Run: cmake --build build --target bench_maint && build/bin/bench_maint [year-data-folder]
@@ -20,6 +22,7 @@
 #include "platform/sys/Files.h"
 #include "platform/ui/Dialogs.h"
 #include "schema/AppSchema.h"
+#include "schema/DbChk.h"
 #include "shell/global.h"
 
 using namespace bench;
@@ -143,6 +146,23 @@ int main(int argc, char** argv) {
          failure.isEmpty() && unzipOk && restoreMs <= 1.2 * unzipMs);
   Report("restore time / unzip time", restoreMs / unzipMs, "x", "<= 1.2", failure.isEmpty() && restoreMs <= 1.2 * unzipMs);
   QDir(out).removeRecursively();
+
+  // ---- structure check ----
+  bool sound = Prepare(yearData, work + "app/");
+  TDbCheck& check = ApplicationCheck();
+  check.SetCorrectPath(DataPath);
+  const TCheckEvent after = check.OnAfterCheck;
+  int corrected = 0;
+  check.OnAfterCheck = [&](QObject* sender, TChkMessage kind, const QString& table) {
+    corrected += kind != CHK_NONE;
+    if (after) after(sender, kind, table);
+  };
+  t0 = Clock::now();
+  check.Check();
+  const double checkMs = Ms(Clock::now() - t0);
+  check.OnAfterCheck = after;
+  sound = sound && corrected == 0 && check.Errors().isEmpty() && check.Unchecked().isEmpty();
+  Report("structure check of the year, nothing to correct", checkMs / 1000.0, "s", "-", sound);
 
   // ---- purge and pack ----
   PurgeAndPack(yearData, work + "app/", QDate(2025, 12, 1), QDate(2025, 12, 2));  // warms the caches
