@@ -162,7 +162,11 @@ long double TQVNumEdit::Value() const {
 
 void TQVNumEdit::SetValue(long double v) {
   const QString t = FormatValue(v);
-  if (t != text()) setText(t);
+  if (t == text()) return;
+  setText(t);
+  // A number set by the owner (also from its key handler) starts the history over.
+  undo_.clear();
+  historyReset_ = true;
 }
 
 void TQVNumEdit::Reformat() {
@@ -280,11 +284,40 @@ void TQVNumEdit::Select(int start, int length) {
 // ---- Typing -------------------------------------------------------------------------------------
 
 void TQVNumEdit::TypeChar(QChar key) {
-  if (OnKeyPress) OnKeyPress(this, key);
-  if (key.isNull()) return;
-  KeyPress(key);
-  if (key.isNull() || isReadOnly() || key.unicode() < 32) return;
-  insert(QString(key));
+  AsOneStep([&] {
+    if (OnKeyPress) OnKeyPress(this, key);
+    if (key.isNull()) return;
+    KeyPress(key);
+    if (key.isNull() || isReadOnly() || key.unicode() < 32) return;
+    insert(QString(key));
+  });
+}
+
+void TQVNumEdit::AsOneStep(const std::function<void()>& change) {
+  if (inStep_) {
+    change();
+    return;
+  }
+  const Shown before{text(), cursorPosition()};
+  inStep_ = true;
+  historyReset_ = false;
+  struct Done {
+    TQVNumEdit* e;
+    const Shown& before;
+    ~Done() {
+      e->inStep_ = false;
+      if (e->text() != before.text && !e->historyReset_) e->undo_.push_back(before);
+    }
+  } done{this, before};
+  change();
+}
+
+void TQVNumEdit::Undo() {
+  if (isReadOnly() || undo_.empty()) return;
+  const Shown s = undo_.back();
+  undo_.pop_back();
+  setText(s.text);
+  setCursorPosition(s.caret);
 }
 
 void TQVNumEdit::KeyPress(QChar& Key) {
@@ -460,14 +493,18 @@ void TQVNumEdit::keyPressEvent(QKeyEvent* e) {
   if (e->matches(QKeySequence::Copy)) { CopyToClipboard(); return; }
   if (e->matches(QKeySequence::Cut)) { if (!isReadOnly()) CutToClipboard(); return; }
   if (e->matches(QKeySequence::Paste)) { if (!isReadOnly()) PasteFromClipboard(); return; }
+  if (e->matches(QKeySequence::Undo)) { Undo(); return; }
+  if (e->matches(QKeySequence::Redo)) return;  // nothing to redo: the history is the control's own
 
   int key = e->key();
   if (OnKeyDown) OnKeyDown(this, key, e->modifiers());
   selectAllOnClick_ = false;
   bool handled = key == 0;
   if (!handled && !isReadOnly() && (key == Qt::Key_Backspace || key == Qt::Key_Delete)) {
-    if (hasSelectedText()) DeleteSelection();
-    else DeleteChar(key);
+    AsOneStep([&] {
+      if (hasSelectedText()) DeleteSelection();
+      else DeleteChar(key);
+    });
     handled = true;
   }
 
@@ -486,7 +523,9 @@ void TQVNumEdit::inputMethodEvent(QInputMethodEvent* e) {
   const QString s = e->commitString();
   QInputMethodEvent none;
   QLineEdit::inputMethodEvent(&none);
-  for (QChar ch : s) TypeChar(ch);
+  AsOneStep([&] {
+    for (QChar ch : s) TypeChar(ch);
+  });
   e->accept();
 }
 
@@ -561,29 +600,34 @@ void TQVNumEdit::CopyToClipboard() {
 void TQVNumEdit::CutToClipboard() {
   if (!hasSelectedText()) return;
   CopyToClipboard();
-  DeleteSelection();
+  AsOneStep([this] { DeleteSelection(); });
 }
 
 void TQVNumEdit::PasteFromClipboard() {
-  DeleteSelection();
-  const QString s = QGuiApplication::clipboard()->text();
-  for (QChar ch : s) TypeChar(ch);
+  AsOneStep([this] {
+    DeleteSelection();
+    const QString s = QGuiApplication::clipboard()->text();
+    for (QChar ch : s) TypeChar(ch);
+  });
 }
 
 void TQVNumEdit::contextMenuEvent(QContextMenuEvent* e) {
   QMenu* menu = createStandardContextMenu();
-  // The menu's clipboard commands go through the control's own rules.
-  const std::pair<const char*, void (TQVNumEdit::*)()> commands[] = {
-      {"edit-copy", &TQVNumEdit::CopyToClipboard},
-      {"edit-cut", &TQVNumEdit::CutToClipboard},
-      {"edit-paste", &TQVNumEdit::PasteFromClipboard},
-      {"edit-delete", &TQVNumEdit::DeleteSelection}};
+  // The menu's commands go through the control's own rules and history.
+  const std::pair<const char*, std::function<void()>> commands[] = {
+      {"edit-undo", [this] { Undo(); }},
+      {"edit-copy", [this] { CopyToClipboard(); }},
+      {"edit-cut", [this] { CutToClipboard(); }},
+      {"edit-paste", [this] { PasteFromClipboard(); }},
+      {"edit-delete", [this] { AsOneStep([this] { DeleteSelection(); }); }}};
   for (QAction* a : menu->actions()) {
     for (const auto& [name, fn] : commands) {
       if (a->objectName() != QLatin1String(name)) continue;
       a->disconnect();
       connect(a, &QAction::triggered, this, fn);
     }
+    if (a->objectName() == QLatin1String("edit-undo")) a->setEnabled(!isReadOnly() && !undo_.empty());
+    if (a->objectName() == QLatin1String("edit-redo")) a->setEnabled(false);
   }
   menu->setAttribute(Qt::WA_DeleteOnClose);
   menu->popup(e->globalPos());

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "controls/Graphics.h"
 
@@ -55,6 +56,8 @@ class TQVNumEdit : public QLineEdit {
   void CopyToClipboard();
   void CutToClipboard();
   void PasteFromClipboard();
+  // Takes back the operator's last change of the text (Ctrl+Z, the context menu), step by step.
+  void Undo();
 
   // One typed character, as the keyboard delivers it: the owner's OnKeyPress, the key filter,
   // then the insertion.
@@ -77,6 +80,9 @@ class TQVNumEdit : public QLineEdit {
   void DeleteChar(int key);
   void DeleteSelection();
   void Reformat();
+  // Runs one change of the operator's (a key, a deletion, a cut or a paste) as one step to undo:
+  // the control rewrites its text as it goes, which empties the line edit's own history.
+  void AsOneStep(const std::function<void()>& change);
 
   long double minValue_ = 0, maxValue_ = 0;
   int decimals_ = -1;
@@ -85,4 +91,11 @@ class TQVNumEdit : public QLineEdit {
   bool autoSelect_ = true;
   int maxLength_ = 0;
   bool selectAllOnClick_ = false;
+  struct Shown {
+    QString text;
+    int caret;
+  };
+  std::vector<Shown> undo_;  // what the text was before each step, the last one last
+  bool inStep_ = false;
+  bool historyReset_ = false;  // SetValue ran during the step
 };

@@ -32,6 +32,7 @@
 namespace {
 
 const QString kLeave = "Les informations modifiées n'ont pas été enregistrées.\rEnregister ?";
+const QString kDropTyping = "Les quantités saisies n'ont pas été enregistrées.\rLes abandonner ?";
 const QString kTotalRegion = "Total Région";
 const QString kTotalGeneral = "Total Général";
 
@@ -820,6 +821,10 @@ void TfrmDisto1::Pump() {
 }
 
 void TfrmDisto1::btnCancelClick() {
+  // Ctrl+Z is every editor's undo key: a slip must not drop a day's typing unasked.
+  if ((Modified || !pending_.isEmpty()) &&
+      MessageDlg(kDropTyping, MsgDlgType::Warning, mbYes | mbNo) != ModalResult::Yes)
+    return;
   DisplayPrises();
   Modified = false;
   UpdateButtons();

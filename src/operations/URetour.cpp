@@ -36,6 +36,8 @@ int SoldCol(int c) { return (c + 3) / 2; }
 bool IsTakenCol(int c) { return c >= kFirstPair && c % 2 == 1; }
 bool IsUnsoldCol(int c) { return c >= kFirstPair + 1 && c % 2 == 0; }
 
+const QString kDropTyping = "Les quantités saisies n'ont pas été enregistrées.\rLes abandonner ?";
+
 struct HourGlass {
   HourGlass() { SetScreenCursor(TCursor::crHourGlass); }
   ~HourGlass() { SetScreenCursor(TCursor::crDefault); }
@@ -264,6 +266,7 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TAppForm(parent), dsRegion(&Region) {
   };
   // Tab and Shift+Tab go from unsold cell to unsold cell, as Enter does.
   grdRetour->OnKeyDown = [this](TStringGrid*, int& key, Qt::KeyboardModifiers mods) {
+    if (!grdRetour->EditorMode()) modifiedBeforeEdit_ = Modified;
     if (key == Qt::Key_Return || key == Qt::Key_Enter) enterDown_ = true;
     if (key != Qt::Key_Tab && key != Qt::Key_Backtab) return;
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);
@@ -272,6 +275,7 @@ TfrmRetour::TfrmRetour(QWidget* parent) : TAppForm(parent), dsRegion(&Region) {
     else GuardEvent([this, back] { MoveToUnsold(back); });
   };
   grdRetour->SetRestoreOnEscape(true);  // Escape takes back what was typed
+  grdRetour->OnEditCancel = [this](TStringGrid*, int, int) { grdRetourEditCancel(); };
   grdRetour->OnTopLeftChanged = [this](TStringGrid*) { grdRetourTopLeftChanged(); };
   grdRetour->OnMouseMove = [this](TStringGrid*, Qt::KeyboardModifiers, int x, int y) { grdRetourMouseMove(x, y); };
   grdTot->OnClick = [this](TStringGrid*) { grdTotClick(); };
@@ -556,7 +560,17 @@ void TfrmRetour::grdRetourSetEditText(int, int row, const QString&) {
   UpdateButtons();
 }
 
+void TfrmRetour::grdRetourEditCancel() {
+  if (!Modified || modifiedBeforeEdit_) return;
+  // The cell has its text back and nothing else was typed: nothing is left to save.
+  Modified = false;
+  CellEdited = false;
+  UpdateButtons();
+}
+
 void TfrmRetour::grdRetourClick() {
+  // The second click on the current cell opens its editor right after this.
+  if (!grdRetour->EditorMode()) modifiedBeforeEdit_ = Modified;
   const int c = grdRetour->Col();
   TGridOptions o = grdRetour->Options() & ~goEditing;
   if (IsUnsoldCol(c) && GridLoaded) o |= goEditing;
@@ -695,6 +709,8 @@ bool TfrmRetour::Save() {
 void TfrmRetour::btnPostClick() { Save(); }
 
 void TfrmRetour::btnCancelClick() {
+  // Ctrl+Z is every editor's undo key: a slip must not drop a week's typing unasked.
+  if (Modified && MessageDlg(kDropTyping, MsgDlgType::Warning, mbYes | mbNo) != ModalResult::Yes) return;
   LoadGrid();
   Modified = false;
   UpdateButtons();

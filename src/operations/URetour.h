@@ -82,6 +82,7 @@ class TfrmRetour : public TAppForm {
   void btnMenuClick();
   void menuRetourPopup();
   void grdRetourClick();
+  void grdRetourEditCancel();
   void grdRetourSetEditText(int col, int row, const QString& value);
   void grdRetourKeyUp(int key);
   void grdRetourTopLeftChanged();
@@ -125,5 +126,6 @@ class TfrmRetour : public TAppForm {
   bool syncing_ = false;
   bool enterDown_ = false;  // an Enter was pressed in the grid, its release not seen yet
   int editedRow_ = -1;                   // the row of the last typed cell
+  bool modifiedBeforeEdit_ = false;      // Modified before the cell being typed was opened, for Escape
 };
 

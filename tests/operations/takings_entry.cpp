@@ -11,6 +11,7 @@
 namespace {
 const QString kLeave = "Les informations modifiées n'ont pas été enregistrées.\rEnregister ?";
 const QString kNotNumber = "La quantité prise doit être numérique!";
+const QString kDropTyping = "Les quantités saisies n'ont pas été enregistrées.\rLes abandonner ?";
 }  // namespace
 
 TEST_F(TakingsTest, LeavingACellStoresItWhenItsRowExists) {
@@ -208,22 +209,35 @@ TEST_F(TakingsTest, EnterMovesAlongTheRowThenToTheNextAndWraps) {
   EXPECT_EQ(w.grdTot->Col(), 3);
 }
 
-TEST_F(TakingsTest, CancelDropsWhatWasNotStored) {
+TEST_F(TakingsTest, CancelAsksBeforeDroppingWhatWasNotStored) {
   TfrmDisto1 w;
   Activate(&w);
   Type("4");
-  Press(Qt::Key_Down);
+  Press(Qt::Key_Down);  // a cell without a row: it waits for the save
   EXPECT_TRUE(w.btnCancel->isEnabled());
+  dlg->QueueAnswer(ModalResult::No);
   Press(Qt::Key_Z, Qt::ControlModifier);
-  EXPECT_EQ(w.grdDisto->Cells(2, 2), "0");
-  EXPECT_EQ(w.PendingCount(), 0);
-  EXPECT_FALSE(w.btnCancel->isEnabled());
-  // Also while the cell is still being typed.
+  EXPECT_EQ(dlg->Messages(), QStringList{kDropTyping});
+  EXPECT_EQ(w.grdDisto->Cells(2, 2), "4");
+  EXPECT_EQ(w.PendingCount(), 1);
+  EXPECT_TRUE(w.btnCancel->isEnabled());
+  // While a cell is being typed (Ctrl+Z is every editor's undo key): "Non" leaves the typing as it is.
   Type("8");
   ASSERT_TRUE(w.grdDisto->EditorMode());
+  dlg->QueueAnswer(ModalResult::No);
   Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(w.grdDisto->EditorMode());
+  EXPECT_EQ(w.grdDisto->InplaceEditor()->text(), "8");
+  EXPECT_TRUE(w.Modified);
+  dlg->QueueAnswer(ModalResult::Yes);
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(dlg->Messages(), QStringList({kDropTyping, kDropTyping, kDropTyping}));
   EXPECT_EQ(w.grdDisto->Cells(2, 2), "0");
+  EXPECT_EQ(w.grdDisto->Cells(2, 3), "5");
+  EXPECT_EQ(w.PendingCount(), 0);
   EXPECT_FALSE(w.Modified);
+  EXPECT_FALSE(w.btnCancel->isEnabled());
+  EXPECT_EQ(Day("07/03/2005").value(0), "0001|0002|5|9.99");
   dlg->Clear();
   Press(Qt::Key_F4, Qt::ControlModifier);  // "Fermer"
   EXPECT_FALSE(w.isVisible());

@@ -448,7 +448,8 @@ TEST_F(RetourTest, ASaveFailingHalfWayChangesNothingAndARowAddedUnderneathIsUpda
   EXPECT_EQ(WeekRows(Sat), QStringList({"0001|0001|4", "0001|0002|3", "0002|0001|1", "0002|0002|0"}));
 }
 
-TEST_F(RetourTest, CtrlZCancelsAlsoWhileACellIsBeingTyped) {
+TEST_F(RetourTest, CtrlZCancelsAlsoWhileACellIsBeingTypedOnceTheOperatorAgrees) {
+  const QString question = "Les quantités saisies n'ont pas été enregistrées.\rLes abandonner ?";
   AddWeek();
   TfrmRetour w;
   Activate(&w);
@@ -457,10 +458,22 @@ TEST_F(RetourTest, CtrlZCancelsAlsoWhileACellIsBeingTyped) {
   Type("7");
   ASSERT_TRUE(w.grdRetour->EditorMode());
   ASSERT_EQ(QApplication::focusWidget(), w.grdRetour->InplaceEditor());
-  Press(Qt::Key_Z, Qt::ControlModifier);  // not the editor's own undo: the window's "Annuler"
+  // Not the editor's own undo but the window's "Annuler", which asks first: "Non" keeps the typing.
+  dlg->QueueAnswer(ModalResult::No);
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(dlg->Messages(), QStringList{question});
+  EXPECT_TRUE(w.Modified);
+  EXPECT_TRUE(w.btnCancel->isEnabled());
+  EXPECT_TRUE(w.grdRetour->EditorMode());
+  EXPECT_EQ(w.grdRetour->InplaceEditor()->text(), "7");
+  Click(w.btnCancel);  // "Oui"
   EXPECT_FALSE(w.Modified);
   EXPECT_FALSE(w.btnCancel->isEnabled());
   EXPECT_EQ(w.grdRetour->Cells(4, 3), "0");
+  // With nothing typed the week is read again without a question.
+  dlg->Clear();
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_TRUE(dlg->Messages().isEmpty());
   // Typed again and saved by Ctrl+S from inside the editor.
   ClickCell(w.grdRetour, 4, 3);
   Type("6");
@@ -554,6 +567,28 @@ TEST_F(RetourTest, EscapeGivesTheCellBackTheQuantityItHadBeforeTheTyping) {
   Type("77");
   Press(Qt::Key_Escape);
   EXPECT_EQ(w.grdRetour->Cells(6, 3), "2");
+  // Nothing else was typed: nothing is left to save.
+  EXPECT_FALSE(w.Modified);
+  EXPECT_FALSE(w.btnPost->isEnabled());
+  // The editor opened by a second click on the cell.
+  ClickCell(w.grdRetour, 6, 3);
+  Type("8");
+  Press(Qt::Key_Escape);
+  EXPECT_FALSE(w.btnPost->isEnabled());
+  // A cell typed before stays to be saved.
+  TypeInto(w, 4, 3, "5");
+  ClickCell(w.grdRetour, 6, 3);
+  Type("9");
+  Press(Qt::Key_Escape);
+  EXPECT_EQ(w.grdRetour->Cells(6, 3), "2");
+  EXPECT_TRUE(w.btnPost->isEnabled());
   Press(Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(WeekRows(Sat).value(0), "0001|0001|2");
+  EXPECT_TRUE(WeekRows(Sat).contains("0001|0002|5"));
+  ClickCell(w.grdRetour, 4, 3);
+  Type("3");
+  Press(Qt::Key_Escape);
+  w.close();  // nothing to ask
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_TRUE(dlg->Messages().isEmpty());
 }

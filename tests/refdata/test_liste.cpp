@@ -1,4 +1,5 @@
 // The numbered lists: adding, removing, moving, the fifteen-title limit, headings and numbers.
+#include <QClipboard>
 #include <QDir>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -263,4 +264,46 @@ TEST_F(ListeTest, TheFirstClickOnAddAfterAClickInTheListNumberIsNotLost) {
   QApplication::processEvents();
   EXPECT_EQ(dlg->Messages(), QStringList());
   EXPECT_EQ(List(1), (QStringList{"1|0001|MATIN|01", "2|0002|MATIN|01"}));
+}
+
+TEST_F(ListeTest, TheBoxesTakeTheEditingKeysAndNoLetterHeldWithAlt) {
+  AddRow("TLISTE.DB", {1, 1, "01", "0001", "LISTE UN"});
+  AddRow("TLISTE.DB", {12, 1, "01", "0002", "DOUZE"});
+  TfrmListe w;
+  Activate(&w);
+  // The list number: select, copy, paste (only what makes a number), undo, cut.
+  w.edNoListe->setFocus();
+  Type("12");
+  Press(Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(w.edNoListe->selectedText(), "12");
+  Press(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "12");
+  QGuiApplication::clipboard()->setText("n° 7 !");
+  Press(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(w.edNoListe->text(), "7");
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(w.edNoListe->text(), "12");
+  Press(Qt::Key_Backspace);
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(w.edNoListe->text(), "12");
+  Press(Qt::Key_A, Qt::ControlModifier);
+  Press(Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "12");
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  Press(Qt::Key_Return);
+  EXPECT_EQ(CurrentListNo, 12);
+  EXPECT_EQ(w.edTitre->text(), "DOUZE");
+
+  // The heading: Alt+X types nothing, Alt+F is "&Fermer", which stores the heading as shown.
+  w.edNoListe->selectAll();
+  Type("1");
+  Press(Qt::Key_Return);
+  w.edTitre->setFocus();
+  w.edTitre->end(false);
+  Press(Qt::Key_X, Qt::AltModifier);
+  EXPECT_EQ(w.edTitre->text(), "LISTE UN");
+  Press(Qt::Key_F, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !w.isVisible(); }));  // the button's animated click
+  EXPECT_EQ(List(1), QStringList{"1|0001|LISTE UN|01"});
+  EXPECT_TRUE(dlg->Messages().isEmpty());
 }

@@ -1,10 +1,15 @@
 // The data grid, bound edits, lookup box and navigator over real tables, driven with keys and
-// clicks.
+// clicks; the keys held with Alt in the boxes.
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
+#include <QTextEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
@@ -14,6 +19,7 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
+#include "platform/ui/TextBoxKeys.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -363,4 +369,81 @@ TEST_F(DbControlsTest, EscapeInABoxHoldingARefusedNumberBringsBackTheStoredValue
   EXPECT_EQ(dlg->Messages(), QStringList());
   Titre.Post();
   EXPECT_EQ(Titre.FieldByName("Qte")->AsInteger(), 1000);
+}
+
+TEST_F(DbControlsTest, AKeyHeldWithAltTypesNothingInABoxAndGoesOnToItsWindow) {
+  InstallTextBoxKeyRule(qApp);
+  Fill(1);
+  Site.Open();
+  for (auto [id, lib] : {std::pair{"A", "CENTRE"}, std::pair{"B", "L'OUEST"}}) {
+    Site.Append();
+    Site.FieldByName("Id")->AsString = id;
+    Site.FieldByName("Libelle")->AsString = lib;
+    Site.Post();
+  }
+  // The window: the keys its boxes leave it, and its own key handler that sees them first as typed.
+  struct Window : QWidget {
+    QStringList reached;
+    void keyPressEvent(QKeyEvent* e) override {
+      if (e->key() != Qt::Key_Alt) reached << QKeySequence(e->keyCombination()).toString() + e->text();
+    }
+  } form;
+  struct Preview : QObject {
+    QWidget* window = nullptr;
+    int seen = 0;
+    bool eventFilter(QObject* o, QEvent* e) override {
+      if (e->type() == QEvent::KeyPress && o->isWidgetType() && static_cast<QWidget*>(o)->window() == window &&
+          static_cast<QKeyEvent*>(e)->text() == "q")
+        ++seen;
+      return false;
+    }
+  } preview;
+  preview.window = &form;
+  qApp->installEventFilter(&preview);
+  auto* ed = new TDBEdit(&form);
+  ed->SetDataSource(&dsTitre);
+  ed->SetDataField("Titre");
+  auto* site = new TDBLookupComboBox(&form);
+  site->SetListSource(&dsSite);
+  site->SetKeyField("Id");
+  site->SetListField("Libelle");
+  site->SetDataSource(&dsTitre);
+  site->SetDataField("Site");
+  auto* line = new QLineEdit(&form);
+  auto* combo = new QComboBox(&form);
+  combo->setEditable(true);
+  auto* memo = new QTextEdit(&form);
+  auto* spin = new QSpinBox(&form);
+  auto* date = new QDateEdit(QDate(2005, 3, 7), &form);
+  int closed = 0;
+  auto* close = new QPushButton("&Fermer", &form);
+  QObject::connect(close, &QPushButton::clicked, [&] { ++closed; });
+  auto* layout = new QVBoxLayout(&form);
+  for (QWidget* w : std::initializer_list<QWidget*>{ed, site, line, combo, memo, spin, date, close}) layout->addWidget(w);
+  Show(&form);
+
+  const auto texts = [&] {
+    return QStringList{ed->text(), site->currentText(), line->text(), combo->currentText(), memo->toPlainText(),
+                       spin->text(), date->text()};
+  };
+  const QStringList before = texts();
+  for (QWidget* box : std::initializer_list<QWidget*>{ed, site, line, combo, memo, spin, date}) {
+    box->setFocus();
+    form.reached.clear();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::AltModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);  // not "L'OUEST" either
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_3, Qt::AltModifier);
+    EXPECT_EQ(texts(), before) << box->metaObject()->className();
+    EXPECT_EQ(form.reached, QStringList({"Alt+Q", "Alt+L", "Alt+3"})) << box->metaObject()->className();
+  }
+  EXPECT_EQ(preview.seen, 7);
+  EXPECT_EQ(Titre.State(), dsBrowse);
+  // The accelerators still answer from a box, and AltGr still types.
+  ed->setFocus();
+  QTest::keyClick(ed, Qt::Key_F, Qt::AltModifier);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return closed == 1; }));  // the button's animated click
+  line->setFocus();
+  QTest::keyClick(line, '@', Qt::GroupSwitchModifier);
+  EXPECT_EQ(line->text(), "@");
+  qApp->removeEventFilter(&preview);
 }

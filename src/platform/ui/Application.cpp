@@ -57,6 +57,7 @@ class QtFrenchSupplement : public QTranslator {
 }  // namespace
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  InstallTextBoxKeyRule(this);  // Alt+letter types nothing in a text box: the window's command
   // Every widget speaks French whatever the machine's locale: month and day names of the date
   // pickers, the texts of Qt's own dialogs. Data never go through QLocale (their formats are our
   // own), so nothing stored or read changes with it.

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <exception>
 
+#include "platform/ui/TextBoxKeys.h"
+
 class TApplication : public QApplication {
  public:
   TApplication(int& argc, char** argv);
