@@ -4,8 +4,11 @@
 # takes its table's place at the start, and both files go. Then a second start on the same folder
 # while the first runs: its box, its end, nothing changed; the same for a second program folder
 # whose Data is a link to the first one's; after kill -9 of the first, a start opens as usual.
-# Last, the linked folder runs and the first folder is refused.
-# Usage: scripts/outside/restore_start.sh [display]   (ZO_DIR: working folder, default /tmp/zo_rs)
+# Then the linked folder runs and the first folder is refused. A first start holds the data folder
+# it makes before its first table: a folder linked to it, started while the first is stopped among
+# its tables, is refused. Last, run as nobody (root reads every folder): a data folder it may enter
+# but not list is named in an error box and the program ends; one it may read but not write opens.
+# Usage: scripts/outside/restore_start.sh [display]   (as root; ZO_DIR: working folder, default /tmp/zo_rs)
 set -u
 cd "$(dirname "$0")/../.."
 . scripts/outside/lib.sh
@@ -16,11 +19,11 @@ close_main() {  # closes the main window as the operator does, answering No to t
   xdotool windowactivate --sync "$1" 2>/dev/null; xdotool key alt+F4
   zo_wait "^Confirmation$" >/dev/null && xdotool key alt+n
 }
-# refused WHAT PID [PICTURE]: the copy just started shows the refusal box (pictured), is answered,
-# and ends with rc=1.
+# refused WHAT PID [PICTURE] [TITLE]: the copy just started shows the refusal box (pictured; titled
+# "Avertissement" unless told), is answered, and ends with rc=1.
 refused() {
   local box rc
-  box=$(zo_wait "^Avertissement$")
+  box=$(zo_wait "^${4:-Avertissement}\$")
   check "$1 shows its box" '[ -n "$box" ]'
   [ -n "${3:-}" ] && shot "$ZO/$3"
   xdotool windowactivate --sync "$box" 2>/dev/null; xdotool key Return
@@ -79,6 +82,36 @@ check "the linked folder starts once the first is closed" '[ -n "$w" ]'
 run; refused "the first folder, started while the linked one runs," $PID
 close_main "$w"; wait $PID3; rc=$?
 check "the linked copy closes normally (rc=$rc)" '[ $rc = 0 ]'
+
+# a first start stopped among its tables already holds the data folder it made
+F="$ZO/fresh"; L="$ZO/fresh_link"; install_program "$F"; rmdir "$F/Data"
+install_program "$L"; rmdir "$L/Data"; ln -s "$F/Data" "$L/Data"
+(cd "$F" && zo_env "$F" && exec ./zelm >>"$ZO/fresh.log" 2>&1) & PIDF=$!
+for _ in $(seq 200000); do compgen -G "$F/Data/*.DB" >/dev/null && break; done
+kill -STOP $PIDF; made=$(ls "$F/Data" | wc -l)
+(cd "$L" && zo_env "$L" && exec ./zelm >>"$ZO/fresh_link.log" 2>&1) & PIDL=$!
+refused "a folder linked to a data folder being made ($made files so far)" $PIDL
+kill -CONT $PIDF; w=$(zo_wait "^Distribution de journaux")
+check "the first start goes on and opens" '[ -n "$w" ]'
+check "it made every table" '[ $(ls "$F/Data" | grep -ic "\.db$") = 12 ]'
+close_main "$w"; wait $PIDF; rc=$?
+check "it closes normally (rc=$rc)" '[ $rc = 0 ]'
+
+# as nobody: a data folder it may enter but not list, then one it may read but not write
+[ "$(id -u)" = 0 ] || { echo "not root: the unreadable data folder is not tried"; zo_display_stop; echo "failures=$fails"; [ $fails = 0 ]; exit; }
+N="$ZO/nobody"; mkdir -p "$N"; chown nobody "$N"; chmod 755 "$ZO"
+run_nobody() {
+  (cd "$W" && exec setpriv --reuid=nobody --regid=nogroup --clear-groups env HOME="$N" XDG_RUNTIME_DIR="$N" \
+     ZELM_REGISTRY_DIR="$N/reg" DISPLAY="$DISPLAY" ./zelm >>"$N/zelm.log" 2>&1) & PIDN=$!
+}
+ls -lA --time-style=full-iso "$W/Data" > "$ZO/data.before"
+chmod 0711 "$W/Data"; run_nobody
+refused "a data folder that cannot be listed" $PIDN unreadable_data.png Erreur
+chmod 0755 "$W/Data"
+check "the data folder is as it was" '[ "$(ls -lA --time-style=full-iso "$W/Data")" = "$(cat "$ZO/data.before")" ]'
+chmod 0555 "$W/Data"; run_nobody; w=$(zo_wait "^Distribution de journaux")
+check "a data folder that can be read but not written opens" '[ -n "$w" ] && [ -z "$(xdotool search --onlyvisible --name "^Erreur$" 2>/dev/null)" ]'
+kill $PIDN 2>/dev/null; wait $PIDN 2>/dev/null; chmod 0755 "$W/Data"
 zo_display_stop
 echo "failures=$fails"
 [ $fails = 0 ]

@@ -1,5 +1,6 @@
 #include "shell/AppMain.h"
 
+#include <QDir>
 #include <QEventLoop>
 #include <QPointer>
 #include <QTimer>
@@ -50,14 +51,23 @@ int RunApplication(int argc, char** argv) {
   QApplication::setApplicationName("ZELM");
   // Before anything of the folder is read or changed: a second copy leaves it as it is. The
   // program folder is held (its settings, and the data folder a first start makes there) and the
-  // data folder wherever its links lead.
+  // data folder wherever its links lead. A data folder that cannot be read is refused too: every
+  // window would fail on its tables.
   TInstanceLock lock;
   const QString folder = TfrmMain::ProgramFolder();
-  auto alreadyOpen = [] {
-    MessageDlg("ZELM est déjà ouvert sur ce dossier de données.", MsgDlgType::Warning, mbOK);
+  const QString data = folder + "Data";
+  auto refused = [&data](TInstanceLock::Result why) {
+    if (why == TInstanceLock::Result::Unreadable)
+      MessageDlg("Le dossier de données « " + QDir::cleanPath(data) +
+                     " » ne peut pas être lu : ZELM ne peut pas s'ouvrir.",
+                 MsgDlgType::Error, mbOK);
+    else
+      MessageDlg("ZELM est déjà ouvert sur ce dossier de données.", MsgDlgType::Warning, mbOK);
     return 1;
   };
-  if (!lock.Acquire(folder) || !lock.Acquire(folder + "Data")) return alreadyOpen();
+  // The program folder is only held: its settings are read by name, listing it is not needed.
+  if (lock.Acquire(folder) == TInstanceLock::Result::Busy) return refused(TInstanceLock::Result::Busy);
+  if (const auto r = lock.Acquire(data); r != TInstanceLock::Result::Ok) return refused(r);
   Version = "ZELM 2.4";
   CatchEndOfSession();
 
@@ -69,14 +79,20 @@ int RunApplication(int argc, char** argv) {
   delete splash;
   ProcessMessages();
 
+  // A first start makes the data folder while the main window is created: it is held from then
+  // on, before its tables are made. Another program folder linked to it that started in between
+  // holds it already, and that copy is the one to go on.
+  auto held = TInstanceLock::Result::Ok;
+  TfrmMain::HoldDataFolderHook = [&](const QString& dataPath) {
+    return (held = lock.Acquire(dataPath)) == TInstanceLock::Result::Ok;
+  };
   auto* main = new TfrmMain(nullptr);  // frees itself when it closes
+  TfrmMain::HoldDataFolderHook = nullptr;
   // The program ends with the main window, even while the F6 calendar is still open.
   QObject::connect(main, &QObject::destroyed, &app, &QCoreApplication::quit);
-  // A first start has just made the data folder: from now on it is held too. Another program
-  // folder linked to it that started in between holds it already, and that copy is the one to go on.
-  if (!lock.Acquire(folder + "Data")) {
+  if (held != TInstanceLock::Result::Ok) {
     delete main;
-    return alreadyOpen();
+    return refused(held);
   }
   QPointer<TfrmMain> guard(main);
   SetSessionWindow(main);  // a signal that came during the start ends the session now

@@ -8,14 +8,19 @@
 
 class TInstanceLock {
  public:
+  enum class Result {
+    Ok,             // held here now (or already), or not there to be held
+    Busy,           // another process holds it
+    Unreadable,     // there, but it cannot be listed or entered: nothing in it could be read
+  };
   TInstanceLock() = default;
   ~TInstanceLock();
   TInstanceLock(const TInstanceLock&) = delete;
   TInstanceLock& operator=(const TInstanceLock&) = delete;
-  // Adds a folder to those held. False when another process holds it. A folder that does not
-  // exist or cannot be opened to tell is not refused here: the start reports what is wrong with
+  // Adds a folder to those held. A folder that is not there (a first start makes it; a link that
+  // leads nowhere, a file of that name) is not refused here: the start reports what is wrong with
   // it. A folder already held here (through another path) is not locked twice.
-  bool Acquire(const QString& folder);
+  Result Acquire(const QString& folder);
 
  private:
   std::vector<int> fds_;

@@ -90,6 +90,7 @@ void SetBackgroundImage(const QString& name) {
 std::function<void(const QString&)> TfrmMain::CreateTablesHook = DefaultCreateTables();
 std::function<void(const QString&)> TfrmMain::DatabaseCheckHook = DefaultDatabaseCheck();
 std::function<void(const QString&)> TfrmMain::InterruptedRestoreHook;
+std::function<bool(const QString&)> TfrmMain::HoldDataFolderHook;
 QString TfrmMain::ExeNameOverride;
 
 void TfrmMain::RegisterWindow(const QString& key, Opener opener, const TMenuPlace& place) {
@@ -306,11 +307,15 @@ void TfrmMain::FormCreate() {
   Droits.fill("2");
 
   try {
-    if (!DirectoryExists(DataPath)) {
-      if (!CreateDir(DataPath)) {
-        MessageDlg("Impossible de créer le répertoire : " + DataPath + "\r", MsgDlgType::Error, mbOK);
-        return;
-      }
+    const bool firstStart = !DirectoryExists(DataPath);
+    if (firstStart && !CreateDir(DataPath)) {
+      MessageDlg("Impossible de créer le répertoire : " + DataPath + "\r", MsgDlgType::Error, mbOK);
+      return;
+    }
+    // A folder just made is held before its first table: another copy that reached it meanwhile
+    // through a link keeps it, and this one writes nothing there.
+    if (HoldDataFolderHook && !HoldDataFolderHook(DataPath)) return;
+    if (firstStart) {
       if (CreateTablesHook) CreateTablesHook(DataPath);
       ProcessMessages();
     }

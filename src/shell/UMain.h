@@ -104,6 +104,10 @@ class TfrmMain : public QMainWindow {
   // restore's copies are never among the engine's leftover files, since a copy still listed is
   // the only new state of its table).
   static std::function<void(const QString& dataPath)> InterruptedRestoreHook;
+  // Run at creation once the data folder is there, found or just made, before anything in it is
+  // read, made or changed: false ends the creation there (another copy holds the folder, or it
+  // cannot be read), and the start refuses to go on.
+  static std::function<bool(const QString& dataPath)> HoldDataFolderHook;
   // The program's own file; empty means the running executable (tests point it elsewhere).
   static QString ExeNameOverride;
   // The folder of the program's own file, ending in "/": what AppPath becomes at creation.

@@ -54,9 +54,9 @@ void AddRow(const QString& folder, const QString& table, const QList<QVariant>& 
 RulesTest::RulesTest() {
   CreateTables(DataPath);
   // Clients: code, name, region, delivery order, rebates per periodicity.
-  AddRow(DataPath, "CLIENT.DB", {"0001", "DUPONT", "01", 2, 0.1, 0.25, 0, 0, 0, 0});
-  AddRow(DataPath, "CLIENT.DB", {"0002", "MARTIN", "01", 1, 0.2, 0.5, 0, 0, 0, 0});
-  AddRow(DataPath, "CLIENT.DB", {"0003", "DURAND", "02", 3, 0, 0, 0, 0, 0, 0});
+  AddRow("CLIENT.DB", {"0001", "DUPONT", "01", 2, 0.1, 0.25, 0, 0, 0, 0});
+  AddRow("CLIENT.DB", {"0002", "MARTIN", "01", 1, 0.2, 0.5, 0, 0, 0, 0});
+  AddRow("CLIENT.DB", {"0003", "DURAND", "02", 3, 0, 0, 0, 0, 0, 0});
   AddTaking("07/03/2005", "0001", "0002", 5, 9.99);
   AddTaking("07/03/2005", "0002", "0001", 3);
   AddTaking("07/03/2005", "0003", "0003", 7);
@@ -66,8 +66,12 @@ RulesTest::RulesTest() {
   AddTaking("06/03/2005", "0003", "0001", 9);
 }
 
+void RulesTest::AddRow(const QString& table, const QList<QVariant>& values) const {
+  ::AddRow(DataPath, table, values);
+}
+
 void RulesTest::AddTaking(const QString& day, const QString& client, const QString& title, int qte, double pu) {
-  AddRow(DataPath, "Disto.DB", {QDate::fromString(day, "dd/MM/yyyy"), client, title, qte, pu});
+  AddRow("Disto.DB", {QDate::fromString(day, "dd/MM/yyyy"), client, title, qte, pu});
 }
 
 QStringList RulesTest::Returns(const QString& week) const {

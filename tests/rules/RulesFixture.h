@@ -13,6 +13,8 @@ class RulesTest : public ::testing::Test {
  protected:
   RulesTest();
 
+  // A row of a table, its fields in order.
+  void AddRow(const QString& table, const QList<QVariant>& values) const;
   // A taking of a day ("DD/MM/YYYY").
   void AddTaking(const QString& day, const QString& client, const QString& title, int qte, double pu = 1.0);
   // "client|title|qte|pu" of a day's takings in key order.

@@ -72,6 +72,20 @@ TEST_F(RulesTest, ATakingIsEditedInItsRowOrAppendedAtTheNetPrice) {
   EXPECT_EQ(Day("06/03/2005").size(), 4);  // the other day untouched
 }
 
+// Price and rebate are money of four decimals: the net price is their difference as it is, rounded
+// nowhere to cents, and the new row stores it so.
+TEST_F(RulesTest, ANetPriceOfPricesInTenthsOfACentIsTheirExactDifference) {
+  AddRow("CLIENT.DB", {"0004", "PETIT", "02", 4, 0, 0.125, 0, 0, 0, 0});
+  EXPECT_EQ(trade::ReadRebates(DataPath, {}, "0004").value("0004")[1], Currency::FromRaw(1250));
+  TTable disto;
+  disto.SetDatabaseName(DataPath);
+  disto.SetTableName("Disto.DB");
+  disto.Open();
+  const trade::TitlePrice weekly{C(1.2345), trade::PeriodIndex("1")};
+  trade::TakingStore(disto, DataPath, QDate(2005, 3, 8)).Store("0004", "0002", 3, &weekly);
+  EXPECT_EQ(Day("08/03/2005"), QStringList{"0004|0002|3|1.1095"});
+}
+
 TEST_F(RulesTest, TheWeekOfADayIsTheSaturdayOnOrBeforeIt) {
   for (int d = 5; d <= 11; ++d) EXPECT_EQ(trade::WeekOf(QDate(2005, 3, d)).saturday, QDate(2005, 3, 5)) << d;
   EXPECT_EQ(trade::WeekOf(QDate(2006, 1, 6)).saturday, QDate(2005, 12, 31));  // across the year
@@ -114,4 +128,18 @@ TEST_F(RulesTest, AWeeksReturnsAreCreatedStoredOverExistingRowsAndDeleted) {
   EXPECT_EQ(trade::ReadWeekReturns(DataPath, week, "01").size(), 4);
   trade::DeleteWeekReturns(DataPath, week);
   EXPECT_TRUE(Returns("05/03/2005").isEmpty());
+}
+
+// A new week is made whole or not at all: here the third client's row is already there, so the
+// engine refuses its insert after two clients' rows were written.
+TEST_F(RulesTest, ANewWeekThatFailsHalfWayLeavesNoRowOfIt) {
+  const trade::Week week{QDate(2005, 3, 5)};
+  AddRow("Retour.DB", {week.saturday, "0003", "0001", 6});  // another region's: not read as the region's
+  QHash<QString, int> stored;
+  int clientsDone = 0;
+  EXPECT_ANY_THROW(trade::CreateWeekReturns(DataPath, week, "01", {"0002", "0001", "0003"}, {"0001", "0002"},
+                                            stored, [&] { ++clientsDone; }));
+  EXPECT_EQ(clientsDone, 2);
+  EXPECT_EQ(Returns("05/03/2005"), QStringList{"0003|0001|6"});
+  EXPECT_TRUE(stored.isEmpty());
 }

@@ -9,7 +9,10 @@
 // session manager does that does not wait, "die" telling it to quit without asking first; with
 // "-asking" the question of "asking" is open when it comes. "startbox" is ready when a message
 // box is open before the main window is (the test gives it a settings file that brings one);
-// "answerbox" prints the text of the first box on its output, after "BOX:", and answers it.
+// "answerbox" prints the text of the first box on its output, after "BOX:", and answers it, or
+// "OPENED" when the main window is up without one. "holdtables" says "MAKING" once a first start
+// is about to make the tables of the data folder it made, and makes them when a line comes on its
+// input; then it goes on as "incomplete".
 #include <QApplication>
 #include <QMessageBox>
 #include <QSessionManager>
@@ -79,21 +82,29 @@ void TypeClient() {
   SayReady();
 }
 
-void WaitForTheMainWindow() {
+bool MainWindowUp() {
   for (QWidget* t : QApplication::topLevelWidgets())
-    if (qobject_cast<TfrmMain*>(t) && t->isVisible()) {
-      QTimer::singleShot(0, [] {
-        QTimer::singleShot(0, TypeClient);
-        TfrmMain::OpenWindow(WindowKey::Client);  // modal: returns when the window is closed
-      });
-      return;
-    }
+    if (qobject_cast<TfrmMain*>(t) && t->isVisible()) return true;
+  return false;
+}
+
+void WaitForTheMainWindow() {
+  if (MainWindowUp()) {
+    QTimer::singleShot(0, [] {
+      QTimer::singleShot(0, TypeClient);
+      TfrmMain::OpenWindow(WindowKey::Client);  // modal: returns when the window is closed
+    });
+    return;
+  }
   QTimer::singleShot(50, WaitForTheMainWindow);
 }
 
 void WaitForABox() {
   auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-  if (!box) {
+  if (!box && g_answerBox && MainWindowUp()) {
+    std::printf("OPENED\n");
+    std::fflush(stdout);
+  } else if (!box) {
     QTimer::singleShot(20, WaitForABox);
   } else if (g_answerBox) {
     std::printf("BOX:%s\n", box->text().toUtf8().constData());
@@ -116,7 +127,16 @@ Q_COREAPP_STARTUP_FUNCTION(Drive)
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   TfrmMain::ExeNameOverride = QString::fromLocal8Bit(argv[1]) + "/zelm";
-  g_complete = argc < 3 || QByteArray(argv[2]) != "incomplete";
+  const QByteArray mode = argc >= 3 ? QByteArray(argv[2]) : QByteArray();
+  g_complete = mode != "incomplete" && mode != "holdtables";
+  if (mode == "holdtables")
+    TfrmMain::CreateTablesHook = [make = TfrmMain::CreateTablesHook](const QString& dataPath) {
+      std::printf("MAKING\n");
+      std::fflush(stdout);
+      char line[16];
+      if (!std::fgets(line, sizeof line, stdin)) std::exit(4);
+      make(dataPath);
+    };
   g_asking = argc >= 3 && QByteArray(argv[2]).endsWith("asking");
   g_early = argc >= 3 && QByteArray(argv[2]) == "early";
   g_startBox = argc >= 3 && QByteArray(argv[2]) == "startbox";

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <csignal>
+#include <unistd.h>
 
 #include "platform/sys/IniFiles.h"
 #include "support/AppData.h"
@@ -40,7 +41,10 @@ class SessionEndTest : public ::testing::Test {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("ZELM_REGISTRY_DIR", app_.File("registry"));
     p.setProcessEnvironment(env);
-    p.start(ZELM_SESSION_CHILD, {folder.isEmpty() ? app_.Path() : folder, mode});
+    const QStringList args{folder.isEmpty() ? app_.Path() : folder, mode};
+    if (asNobody_)
+      p.start("setpriv", QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups", ZELM_SESSION_CHILD} + args);
+    else p.start(ZELM_SESSION_CHILD, args);
     EXPECT_TRUE(p.waitForStarted(10000));
     QByteArray out;
     QElapsedTimer time;
@@ -52,10 +56,10 @@ class SessionEndTest : public ::testing::Test {
     return out;
   }
   // A second copy started in `folder` while another runs: it must say so and end at once.
-  void ExpectRefused(const QString& folder) {
+  void ExpectRefused(const QString& folder, const QString& why = "ZELM est déjà ouvert sur ce dossier de données.") {
     QProcess second;
     const QByteArray said = StartChild(second, "answerbox", "\n", folder);
-    EXPECT_EQ(QString::fromUtf8(said).trimmed(), "BOX:ZELM est déjà ouvert sur ce dossier de données.");
+    EXPECT_EQ(QString::fromUtf8(said).trimmed(), "BOX:" + why);
     EXPECT_TRUE(second.waitForFinished(20000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 1);
@@ -72,6 +76,7 @@ class SessionEndTest : public ::testing::Test {
 
   TempDir app_;
   QString errors_;
+  bool asNobody_ = false;  // the child runs as a user without rights (root would read anything)
 };
 
 }  // namespace
@@ -192,6 +197,51 @@ TEST_F(SessionEndTest, AProgramFolderWhoseDataLinksToAnotherFoldersDataIsRefused
   ASSERT_TRUE(first.waitForFinished(20000));
   RunAndSignal("complete", SIGTERM);  // the tables are free again
   EXPECT_EQ(Clients(), QStringList{"0001|DURAND|RUE DES ROSES|01|A"});
+}
+
+// At the first start the data folder does not exist yet: the copy that makes it holds it from then
+// on, before its first table, so a program folder linked to it cannot start beside it.
+TEST_F(SessionEndTest, TheDataFolderAFirstStartMakesIsHeldBeforeItsTablesAreMade) {
+  TempDir fresh, linked;
+  ASSERT_TRUE(QFile::link(fresh.File("Data"), linked.File("Data")));
+  QProcess first;
+  ASSERT_TRUE(StartChild(first, "holdtables", "MAKING", fresh.Path()).contains("MAKING"));
+  ASSERT_TRUE(QFileInfo(fresh.File("Data")).isDir());
+  ExpectRefused(linked.Path());
+  first.write("\n");  // now the tables
+  QByteArray out;
+  while (!out.contains("READY") && first.state() == QProcess::Running && first.waitForReadyRead(30000))
+    out += first.readAllStandardOutput();
+  EXPECT_TRUE(out.contains("READY"));
+  EXPECT_TRUE(QFileInfo(fresh.File("Data/CLIENT.DB")).isFile());
+  ::kill(pid_t(first.processId()), SIGKILL);
+  EXPECT_TRUE(first.waitForFinished(20000));
+}
+
+// A data folder whose tables cannot be read, one that may be entered but not listed or listed but
+// not entered, is named and the program ends; one that may be read but not written still opens.
+TEST_F(SessionEndTest, ADataFolderThatCannotBeReadIsNamedAndTheProgramEnds) {
+  if (::geteuid() == 0) {
+    if (QProcess::execute("setpriv", {"--reuid=nobody", "--regid=nogroup", "--clear-groups", "true"}) != 0)
+      GTEST_SKIP() << "root reads every folder and setpriv cannot run the program as nobody";
+    asNobody_ = true;
+  }
+  const QString data = app_.Path() + "Data";
+  auto chmod = [&](const char* mode) { return QProcess::execute("chmod", {mode, data}); };
+  struct Restore {
+    QString folder;
+    ~Restore() { QProcess::execute("chmod", {"0755", folder}); }
+  } restore{data};
+  for (const char* mode : {"0111", "0444"}) {  // for everyone: the test may own the folder
+    ASSERT_EQ(chmod(mode), 0);
+    ExpectRefused(app_.Path(),
+                  "Le dossier de données « " + data + " » ne peut pas être lu : ZELM ne peut pas s'ouvrir.");
+  }
+  ASSERT_EQ(chmod("0555"), 0);
+  QProcess readOnly;
+  EXPECT_EQ(StartChild(readOnly, "answerbox", "\n").trimmed(), "OPENED");
+  readOnly.kill();
+  readOnly.waitForFinished(20000);
 }
 
 // At the first start the data folder does not exist yet: the copy that makes it holds it from then
