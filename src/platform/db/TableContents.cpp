@@ -417,9 +417,9 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
       sqlite3_stmt* st = nullptr;
-      // The rows counted in the table itself (a plain count would read the smallest index), and the
-      // index's entries whose first key value is empty, which no part below reads.
-      const QByteArray count = QString("SELECT count(*) FROM %1 NOT INDEXED").arg(Quote(table)).toUtf8();
+      // The entries, to cut the index in parts (the rows of the table itself are counted below,
+      // beside the parts), and those whose first key value is empty, which no part reads.
+      const QByteArray count = QString("SELECT count(*) FROM %1 INDEXED BY %2").arg(Quote(table), Quote(sqlName)).toUtf8();
       if (sqlite3_prepare_v2(db, count.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
         rows = sqlite3_column_int64(st, 0);
       else rows = -1;
@@ -457,6 +457,20 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
     for (sqlite3_value* v : cuts) sqlite3_value_free(v);
     return -1;
   }
+  // The rows counted in the table itself, not in an index, read at the same time as the parts.
+  std::future<int64_t> tableRows = std::async(std::launch::async, [file, table] {
+    sqlite3* db = nullptr;
+    int64_t n = -1;
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+      sqlite3_stmt* st = nullptr;
+      const QByteArray sql = QString("SELECT count(*) FROM %1 NOT INDEXED").arg(Quote(table)).toUtf8();
+      if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int64(st, 0);
+      sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return n;
+  });
   std::vector<int64_t> entries(cuts.size() + 1, 0);
   std::vector<std::future<int64_t>> parts;
   for (size_t k = 0; k <= cuts.size(); ++k) {
@@ -479,7 +493,8 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
     else total += n;
   }
   for (sqlite3_value* v : cuts) sqlite3_value_free(v);
-  if (failed) return -1;
+  rows = tableRows.get();
+  if (failed || rows < 0) return -1;
   int64_t held = cuts.empty() ? 0 : emptyFirst;  // a single part reads them too
   for (int64_t n : entries) held += n;
   return held == rows ? total : kIndexNotWhole;
