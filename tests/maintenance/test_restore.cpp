@@ -70,6 +70,7 @@ class RestoreTest : public MaintTest {
     EXPECT_TRUE(f.btnClose->isEnabled());
   }
   QString LastMessage() { return dlg->Messages().value(dlg->Messages().size() - 1); }
+  void ExpectEachRefused(const std::vector<std::pair<QString, QString>>& cases, const QString& folder);
 };
 
 
@@ -196,6 +197,20 @@ QByteArray Altered(const QString& file, const QString& folder, const QString& sq
 
 }  // namespace
 
+// Each Disto.DB altered by its SQL, restored alone: refused for its reason, nothing changed.
+void RestoreTest::ExpectEachRefused(const std::vector<std::pair<QString, QString>>& cases, const QString& folder) {
+  const QByteArray px = ReadFile(DataPath + "Disto.PX");
+  const auto before = Snapshot();
+  for (const auto& [sql, why] : cases) {
+    SCOPED_TRACE(sql.toStdString());
+    MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(DataPath + "Disto.DB", folder, sql)}, {"Disto.PX", px}});
+    dlg->Clear();
+    Restore(folder + "ZELM.zip");
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(LastMessage().toStdString(), ("Le fichier Disto.DB de l'archive " + why + ". Aucune donnée n'a été modifiée.").toStdString());
+  }
+}
+
 TEST_F(RestoreTest, TableFilesHoldingOtherThanTheSchemaSaysAreRefused) {
   FillSample();
   const QString folder = dir.Path() + "alteree/";
@@ -218,15 +233,7 @@ TEST_F(RestoreTest, TableFilesHoldingOtherThanTheSchemaSaysAreRefused) {
        "UPDATE sqlite_master SET sql = '" + key + "' WHERE name = 'zx_1'",
        "contient 2 valeurs de l'index primaire figurant sur plusieurs fiches"},
   };
-  const auto before = Snapshot();
-  for (const auto& [sql, why] : cases) {
-    SCOPED_TRACE(sql.toStdString());
-    MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(disto, folder, sql)}, {"Disto.PX", px}});
-    dlg->Clear();
-    Restore(folder + "ZELM.zip");
-    EXPECT_EQ(Snapshot(), before);
-    EXPECT_EQ(LastMessage().toStdString(), ("Le fichier Disto.DB de l'archive " + why + ". Aucune donnée n'a été modifiée.").toStdString());
-  }
+  ExpectEachRefused(cases, folder);
   EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
   // The same file as the program wrote it is restored.
   MakeArchive(folder + "ZELM.zip", {{"Disto.DB", ReadFile(disto)}, {"Disto.PX", px}});
@@ -242,8 +249,6 @@ TEST_F(RestoreTest, ATableFileIsJudgedByTheTableItReallyHolds) {
   FillSample();
   const QString folder = dir.Path() + "alteree/";
   QDir().mkpath(folder);
-  const QString disto = DataPath + "Disto.DB";
-  const QByteArray px = ReadFile(DataPath + "Disto.PX");
   const QString key = "CREATE UNIQUE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)";
   const QString stored = "(SELECT sql FROM sqlite_master WHERE name = 'Disto')";
   const QString prefix = "n'est pas tel que le programme l'écrit (table Disto) : ";
@@ -281,15 +286,7 @@ TEST_F(RestoreTest, ATableFileIsJudgedByTheTableItReallyHolds) {
        "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = '" + key + "' WHERE name = 'zx_1'",
        "a un index primaire qui ne couvre pas chacune de ses fiches une fois"},
   };
-  const auto before = Snapshot();
-  for (const auto& [sql, why] : cases) {
-    SCOPED_TRACE(sql.toStdString());
-    MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(disto, folder, sql)}, {"Disto.PX", px}});
-    dlg->Clear();
-    Restore(folder + "ZELM.zip");
-    EXPECT_EQ(Snapshot(), before);
-    EXPECT_EQ(LastMessage().toStdString(), ("Le fichier Disto.DB de l'archive " + why + ". Aucune donnée n'a été modifiée.").toStdString());
-  }
+  ExpectEachRefused(cases, folder);
 }
 
 // An index the program made, in a table file of the program, that the schema does not give.
