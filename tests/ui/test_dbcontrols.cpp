@@ -63,6 +63,25 @@ class DbControlsTest : public ::testing::Test {
     }
     Titre.First();
   }
+  void FillSites() {
+    Site.Open();
+    for (auto [id, lib] : {std::pair{"A", "CENTRE"}, std::pair{"B", "L'OUEST"}}) {
+      Site.Append();
+      Site.FieldByName("Id")->AsString = id;
+      Site.FieldByName("Libelle")->AsString = lib;
+      Site.Post();
+    }
+  }
+  // The title's site, chosen by its name among the sites.
+  TDBLookupComboBox* SiteBox(QWidget* form) {
+    auto* site = new TDBLookupComboBox(form);
+    site->SetListSource(&dsSite);
+    site->SetKeyField("Id");
+    site->SetListField("Libelle");
+    site->SetDataSource(&dsTitre);
+    site->SetDataField("Site");
+    return site;
+  }
   static void Show(QWidget* w) {
     w->show();
     QApplication::setActiveWindow(w);
@@ -252,13 +271,7 @@ TEST_F(DbControlsTest, MultiSelectKeepsTheRowsAsBookmarks) {
 
 TEST_F(DbControlsTest, BoundEditLookupBoxAndNavigator) {
   Fill(3);
-  Site.Open();
-  for (auto [id, lib] : {std::pair{"A", "CENTRE"}, std::pair{"B", "L'OUEST"}}) {
-    Site.Append();
-    Site.FieldByName("Id")->AsString = id;
-    Site.FieldByName("Libelle")->AsString = lib;
-    Site.Post();
-  }
+  FillSites();
   QWidget form;
   auto* ed = new TDBEdit(&form);
   ed->SetDataSource(&dsTitre);
@@ -269,12 +282,7 @@ TEST_F(DbControlsTest, BoundEditLookupBoxAndNavigator) {
   code->SetDataSource(&dsTitre);
   code->SetDataField("Id");
   code->SetReadOnly(true);
-  auto* site = new TDBLookupComboBox(&form);
-  site->SetListSource(&dsSite);
-  site->SetKeyField("Id");
-  site->SetListField("Libelle");
-  site->SetDataSource(&dsTitre);
-  site->SetDataField("Site");
+  auto* site = SiteBox(&form);
   auto* filter = new TDBLookupComboBox(&form);
   filter->SetListSource(&dsSite);
   filter->SetKeyField("Id");
@@ -374,13 +382,7 @@ TEST_F(DbControlsTest, EscapeInABoxHoldingARefusedNumberBringsBackTheStoredValue
 TEST_F(DbControlsTest, AKeyHeldWithAltTypesNothingInABoxAndGoesOnToItsWindow) {
   InstallTextBoxKeyRule(qApp);
   Fill(1);
-  Site.Open();
-  for (auto [id, lib] : {std::pair{"A", "CENTRE"}, std::pair{"B", "L'OUEST"}}) {
-    Site.Append();
-    Site.FieldByName("Id")->AsString = id;
-    Site.FieldByName("Libelle")->AsString = lib;
-    Site.Post();
-  }
+  FillSites();
   // The window: the keys its boxes leave it, and its own key handler that sees them first as typed.
   struct Window : QWidget {
     QStringList reached;
@@ -403,12 +405,7 @@ TEST_F(DbControlsTest, AKeyHeldWithAltTypesNothingInABoxAndGoesOnToItsWindow) {
   auto* ed = new TDBEdit(&form);
   ed->SetDataSource(&dsTitre);
   ed->SetDataField("Titre");
-  auto* site = new TDBLookupComboBox(&form);
-  site->SetListSource(&dsSite);
-  site->SetKeyField("Id");
-  site->SetListField("Libelle");
-  site->SetDataSource(&dsTitre);
-  site->SetDataField("Site");
+  auto* site = SiteBox(&form);
   auto* line = new QLineEdit(&form);
   auto* combo = new QComboBox(&form);
   combo->setEditable(true);
