@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Ctrl+Z in "Saisie des Prises" of the real program, a quantity still in its cell's editor: the
+# window asks before dropping it. "Non" keeps it (Ctrl+S then stores it); "Oui" drops it and stores
+# nothing. Pictures: shots/outside-annuler.png (the question over the window).
+# Usage: scripts/outside/ops_annuler.sh
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+ulimit -n 1024
+WORK=$(mktemp -d /tmp/ops_annuler.XXXXXX)
+OUT="$ROOT/shots"; mkdir -p "$OUT"
+TODAY=$(date +%F)
+install_app "$WORK/app"
+start_x
+trap 'kill -9 "$APP_PID" 2>/dev/null; stop_x; rm -rf "$WORK"' EXIT
+start_app "$WORK/app"
+fail=0
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
+cell() { sqlite3 -readonly "$WORK/app/Data/Disto.DB" "SELECT Qte_Prise FROM Disto WHERE DateJ='$TODAY' AND Id_Client='0001' AND Id_Titre='$1'"; }
+main=$(wait_win "Distribution de journaux" 100); sleep 2
+xdotool windowactivate --sync "$main"; xdotool key alt+f; sleep 0.3; xdotool key Right; sleep 0.3; xdotool key Return
+w=$(wait_win "Saisie des Prises" 100); sleep 1
+xdotool windowactivate --sync "$w" >/dev/null 2>&1
+xdotool mousemove 627 200 click 1; sleep 0.3        # "Toutes"
+xdotool key F5; sleep 3
+xdotool type --delay 30 "44"; sleep 0.3             # still in the first cell's editor
+xdotool key ctrl+z
+q=$(wait_win "Avertissement" 50)
+check "Ctrl+Z with a quantity typed asks first" '[ -n "$q" ]'
+sleep 0.5
+shot "$OUT/outside-annuler.png"
+xdotool key alt+n; sleep 0.5                        # "Non"
+check "the question is gone" '[ -z "$(xdotool search --onlyvisible --name Avertissement 2>/dev/null)" ]'
+xdotool key ctrl+s; sleep 3
+check "\"Non\" kept the quantity being typed, and Ctrl+S stored it" '[ "$(cell 0001)" = 44 ]'
+# the next title: the save gave the whole day its rows, so a quantity left is stored at once and
+# only the one in the editor is still to drop
+second=$(cell 0002)
+xdotool key Right; xdotool type --delay 30 "55"; sleep 0.3
+xdotool key ctrl+z
+q=$(wait_win "Avertissement" 50)
+check "asked again for the next quantity" '[ -n "$q" ]'
+xdotool key Return; sleep 2                          # "Oui", the default
+xdotool key ctrl+s; sleep 2
+check "\"Oui\" dropped it: the stored quantity and the next cell hold what they held" \
+  '[ "$(cell 0001)" = 44 ] && [ "$(cell 0002)" = "$second" ]'
+xdotool key ctrl+z; sleep 1
+check "with nothing typed, no question" '[ -z "$(xdotool search --onlyvisible --name Avertissement 2>/dev/null)" ]'
+exit $fail
