@@ -823,7 +823,7 @@ void TfrmDisto1::Pump() {
 void TfrmDisto1::btnCancelClick() {
   // Ctrl+Z is every editor's undo key: a slip must not drop a day's typing unasked.
   if ((Modified || !pending_.isEmpty()) &&
-      MessageDlg(kDropTyping, MsgDlgType::Warning, mbYes | mbNo) != ModalResult::Yes)
+      MessageDlg(kDropTyping, MsgDlgType::Warning, mbYes | mbNo | mbDefaultNo) != ModalResult::Yes)
     return;
   DisplayPrises();
   Modified = false;

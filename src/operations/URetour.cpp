@@ -710,7 +710,7 @@ void TfrmRetour::btnPostClick() { Save(); }
 
 void TfrmRetour::btnCancelClick() {
   // Ctrl+Z is every editor's undo key: a slip must not drop a week's typing unasked.
-  if (Modified && MessageDlg(kDropTyping, MsgDlgType::Warning, mbYes | mbNo) != ModalResult::Yes) return;
+  if (Modified && MessageDlg(kDropTyping, MsgDlgType::Warning, mbYes | mbNo | mbDefaultNo) != ModalResult::Yes) return;
   LoadGrid();
   Modified = false;
   UpdateButtons();

@@ -1,4 +1,5 @@
 // The takings window: typing, the store on leaving a cell, Enter, the save and the leave question.
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 
@@ -34,6 +35,29 @@ TEST_F(TakingsTest, LeavingACellStoresItWhenItsRowExists) {
   w.close();
   EXPECT_FALSE(w.isVisible());
   EXPECT_TRUE(dlg->Messages().isEmpty());
+}
+
+// The operator's hand is on Enter: on the desktop's own question Enter keeps the typing.
+TEST_F(TakingsTest, EnterOnTheDropQuestionKeepsWhatWasTyped) {
+  TfrmDisto1 w;
+  Activate(&w);
+  Type("4");
+  SetDialogs(nullptr);
+  struct Back {
+    ScopedDialogs& d;
+    ~Back() { SetDialogs(d.operator->()); }
+  } back{dlg};
+  QString seen;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) return;
+    seen = box->text() + "|" + box->defaultButton()->text();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  Press(Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(seen, "Les quantités saisies n'ont pas été enregistrées.\nLes abandonner ?|&Non");
+  EXPECT_EQ(w.grdDisto->InplaceEditor()->text(), "4");
+  EXPECT_TRUE(w.Modified);
 }
 
 TEST_F(TakingsTest, ACellWithoutRowWaitsForTheSaveAndIsNotLost) {

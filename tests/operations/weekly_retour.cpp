@@ -466,7 +466,8 @@ TEST_F(RetourTest, CtrlZCancelsAlsoWhileACellIsBeingTypedOnceTheOperatorAgrees) 
   EXPECT_TRUE(w.btnCancel->isEnabled());
   EXPECT_TRUE(w.grdRetour->EditorMode());
   EXPECT_EQ(w.grdRetour->InplaceEditor()->text(), "7");
-  Click(w.btnCancel);  // "Oui"
+  dlg->QueueAnswer(ModalResult::Yes);
+  Click(w.btnCancel);
   EXPECT_FALSE(w.Modified);
   EXPECT_FALSE(w.btnCancel->isEnabled());
   EXPECT_EQ(w.grdRetour->Cells(4, 3), "0");

@@ -155,7 +155,7 @@ class DesktopDialogs : public DialogService {
       if (buttons & b.flag) {
         QPushButton* pb = box.addButton(ButtonText(b.flag), b.role);
         map.emplace_back(pb, b.result);
-        if (map.size() == 1) box.setDefaultButton(pb);
+        if (map.size() == 1 || (b.flag == mbNo && (buttons & mbDefaultNo))) box.setDefaultButton(pb);
       }
     }
     box.exec();
@@ -322,6 +322,7 @@ ModalResult ScriptedDialogs::MessageBox(const QString& text, MsgDlgType type, Ms
     return r;
   }
   if (buttons == 0 || (buttons & mbOK)) return ModalResult::OK;
+  if ((buttons & mbNo) && (buttons & mbDefaultNo)) return ModalResult::No;
   if (buttons & mbYes) return ModalResult::Yes;
   return ModalResult::Cancel;
 }

@@ -25,7 +25,9 @@ enum class MsgDlgType { Warning, Error, Information, Confirmation, Custom };
 
 // Buttons of a message box, combinable.
 enum MsgDlgBtn : unsigned {
-  mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 16, mbRetry = 32, mbIgnore = 64
+  mbYes = 1, mbNo = 2, mbOK = 4, mbCancel = 8, mbAbort = 16, mbRetry = 32, mbIgnore = 64,
+  // Not a button: with mbNo, "Non" is the one Enter presses (a question whose "Oui" loses typing).
+  mbDefaultNo = 256
 };
 using MsgDlgButtons = unsigned;
 
@@ -93,8 +95,8 @@ class UnattendedDialogs : public DialogService {
 };
 
 // Answers and records questions in tests. Message boxes take the next queued answer (or the
-// default: OK when offered, else Yes); modal windows are shown, handed to the next queued
-// handler, and closed with what it returns.
+// default: OK when offered, else a default "Non", else Yes); modal windows are shown, handed to
+// the next queued handler, and closed with what it returns.
 class ScriptedDialogs : public DialogService {
  public:
   using ModalHandler = std::function<ModalResult(QWidget*)>;
