@@ -654,6 +654,12 @@ void TfrmDisto1::grdDistoSetEditText(int c, int r, const QString& value) {
     SetCellText(c, r, r >= 2 && !ClientOf(r).isEmpty() ? grdDisto->Cells(c, r) : QString());
     return;
   }
+  // Whether the cell waited for the save before this typing, for Escape; the typing's first change
+  // is the one moment every way into the editor (a key, F2, a second click) goes through.
+  if (!Modified || typedCell_ != Key(c, r)) {
+    beforePending_ = IsPending(c, r);
+    typedCell_ = Key(c, r);
+  }
   // The one reading of what was typed: everything else takes the number from here.
   quantities_.Accept(c, r, value);
   Modified = true;
@@ -666,8 +672,6 @@ void TfrmDisto1::grdDistoKeyDown(int& key, Qt::KeyboardModifiers mods) {
     key = 0;
     return;
   }
-  // Whether the cell waited for the save before this typing, for Escape.
-  if (!grdDisto->EditorMode()) beforePending_ = IsPending(grdDisto->Col(), grdDisto->Row());
   // Tab stays in the grid; Ctrl+Tab leaves it for the window's other controls.
   if ((key == Qt::Key_Tab || key == Qt::Key_Backtab) && (mods & Qt::ControlModifier)) {
     const bool back = key == Qt::Key_Backtab || (mods & Qt::ShiftModifier);

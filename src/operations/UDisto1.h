@@ -146,5 +146,6 @@ class TfrmDisto1 : public TDayForm {
   bool syncing_ = false;
   int lastRow_ = -1;
   bool beforePending_ = false;  // the cell being typed waited for the save before the typing
+  qint64 typedCell_ = -1;       // the cell beforePending_ speaks of
   QVariant shownRegion_;
 };

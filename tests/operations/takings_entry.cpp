@@ -419,6 +419,16 @@ TEST_F(TakingsTest, EscapeGivesTheCellBackTheQuantityItHadBeforeTheTyping) {
   Press(Qt::Key_Escape);
   EXPECT_EQ(w.grdDisto->Cells(2, 2), "4");
   EXPECT_TRUE(w.IsPending(2, 2));
+  // The same once its editor is opened by a second click, not by a key.
+  TakingsTest::ClickCell(w.grdDisto, 3, 3);
+  Press(Qt::Key_Left);
+  TakingsTest::ClickCell(w.grdDisto, 2, 2);
+  TakingsTest::ClickCell(w.grdDisto, 2, 2);
+  ASSERT_TRUE(w.grdDisto->EditorMode());
+  Type("9");
+  Press(Qt::Key_Escape);
+  EXPECT_EQ(w.grdDisto->Cells(2, 2), "4");
+  EXPECT_TRUE(w.IsPending(2, 2));
   Press(Qt::Key_S, Qt::ControlModifier);
   EXPECT_TRUE(Day("07/03/2005").contains("0002|0002|4|1.5"));
 }
