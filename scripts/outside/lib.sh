@@ -112,3 +112,17 @@ shot() { import -window root "$1"; }
 zo_shot() { shot "$1"; }
 keys() { xdotool key --delay 40 "$@"; }
 typeit() { xdotool type --delay 30 "$1"; }
+
+# ---- the windows of a run ------------------------------------------------------------------
+
+# check DESC TEST: evaluates TEST, prints "ok: DESC" or "FAILED: DESC" (and sets fail=1).
+check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
+
+# open_takings MAIN: "Saisie des Prises" opened through the menus of the main window MAIN as the
+# operator opens it; prints its id (nothing when it did not open).
+open_takings() {
+  xdotool windowactivate --sync "$1"; xdotool key alt+f; sleep 0.3; xdotool key Right; sleep 0.3; xdotool key Return
+  local w
+  w=$(wait_win "Saisie des Prises" 100); sleep 1
+  echo "$w"
+}

@@ -19,15 +19,13 @@ start_x
 trap 'kill -9 "$APP_PID" 2>/dev/null; wait "$APP_PID" 2>/dev/null; stop_x; umount "$WORK/disk"; rm -rf "$WORK"' EXIT
 start_app "$APP"
 fail=0
-check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 day() { sqlite3 -readonly "$APP/Data/Disto.DB" "SELECT count(*)||' '||total(Qte_Prise) FROM Disto WHERE DateJ='$TODAY'"; }
 SEEN=0  # error boxes closed so far
 close_boxes() { local i; for i in 1 2 3 4; do
   [ -z "$(xdotool search --onlyvisible --name Erreur 2>/dev/null)" ] && return 0
   SEEN=$((SEEN+1)); xdotool key Return; sleep 0.7; done; return 1; }
 main=$(wait_win "Distribution de journaux" 100); sleep 2
-xdotool windowactivate --sync "$main"; xdotool key alt+f; sleep 0.3; xdotool key Right; sleep 0.3; xdotool key Return
-w=$(wait_win "Saisie des Prises" 100); sleep 1
+w=$(open_takings "$main")
 before=$(day)
 # the disk filled by someone else
 dd if=/dev/zero of="$WORK/disk/filler" bs=64k 2>/dev/null

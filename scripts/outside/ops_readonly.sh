@@ -20,7 +20,6 @@ xhost +local: >/dev/null 2>&1 || true
     >"$WORK/home/log" 2>&1 ) & APP_PID=$!
 trap 'kill "$APP_PID" 2>/dev/null; stop_x; chmod -R u+w "$WORK"; rm -rf "$WORK"' EXIT
 fail=0
-check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 wait_win "Distribution de journaux" 100 >/dev/null; sleep 2
 xdotool mousemove 99 27 click 1; sleep 0.5; xdotool mousemove 140 48 click 1
 w=$(wait_win "Saisie des Prises" 100); sleep 1

@@ -25,11 +25,9 @@ xhost +local: >/dev/null 2>&1 || true
     >"$WORK/home/log" 2>&1 ) & APP_PID=$!
 trap 'kill "$APP_PID" 2>/dev/null; stop_x; chmod -R u+w "$WORK"; rm -rf "$WORK"' EXIT
 fail=0
-check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 day() { sqlite3 -readonly "$WORK/app/Data/Disto.DB" "SELECT count(*)||' '||total(Qte_Prise) FROM Disto WHERE DateJ='$TODAY'"; }
 main=$(wait_win "Distribution de journaux" 100); sleep 2
-xdotool windowactivate --sync "$main"; xdotool key alt+f; sleep 0.3; xdotool key Right; sleep 0.3; xdotool key Return
-w=$(wait_win "Saisie des Prises" 100); sleep 1
+w=$(open_takings "$main")
 xdotool windowactivate --sync "$w" >/dev/null 2>&1
 for q in 11 12 13; do xdotool type --delay 5 $q; xdotool key Tab; done
 xdotool key ctrl+s; sleep 1.5
@@ -67,8 +65,7 @@ xdotool windowactivate --sync "$w" >/dev/null 2>&1; xdotool key ctrl+F4; sleep 1
 check "closing asks nothing once saved" '[ -z "$(xdotool search --onlyvisible --name "Saisie des Prises|Avertissement" 2>/dev/null)" ]'
 # The window opened on the read-only folder, the folder writable again before its save.
 readonly_data
-xdotool windowactivate --sync "$main"; xdotool key alt+f; sleep 0.3; xdotool key Right; sleep 0.3; xdotool key Return
-w=$(wait_win "Saisie des Prises" 100); sleep 1
+w=$(open_takings "$main")
 check "the window opens on the read-only folder" '[ -n "$w" ] && [ -z "$(xdotool search --onlyvisible --name Erreur 2>/dev/null)" ]'
 close_boxes
 chmod -R u+w "$WORK/app/Data"

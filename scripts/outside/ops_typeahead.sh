@@ -14,11 +14,9 @@ start_x
 trap 'kill -9 "$APP_PID" 2>/dev/null; stop_x; rm -rf "$WORK"' EXIT
 start_app "$WORK/app"
 fail=0
-check() { if eval "$2"; then echo "ok: $1"; else echo "FAILED: $1"; fail=1; fi; }
 cell() { sqlite3 -readonly "$WORK/app/Data/Disto.DB" "SELECT Qte_Prise FROM Disto WHERE DateJ='$TODAY' AND Id_Client='0001' AND Id_Titre='$1'"; }
 main=$(wait_win "Distribution de journaux" 100); sleep 2
-xdotool windowactivate --sync "$main"; xdotool key alt+f; sleep 0.3; xdotool key Right; sleep 0.3; xdotool key Return
-w=$(wait_win "Saisie des Prises" 100); sleep 1
+w=$(open_takings "$main")
 xdotool windowactivate --sync "$w" >/dev/null 2>&1
 xdotool mousemove 627 200 click 1; sleep 0.3        # "Toutes"
 xdotool key F5; xdotool type --delay 8 "11"; xdotool key Return   # typed while the 300 clients load
