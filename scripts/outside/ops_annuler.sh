@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Ctrl+Z in "Saisie des Prises" of the real program, a quantity still in its cell's editor: the
 # window asks before dropping it. "Non", the button Enter presses, keeps it (Ctrl+S then stores
-# it); "Oui" drops it and stores nothing. Pictures: shots/outside-annuler.png (the question over the window).
+# it); "Oui" drops it and stores nothing. Picture: shots/outside-annuler.png (the question over
+# the window).
 # Usage: scripts/outside/ops_annuler.sh
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
