@@ -10,11 +10,11 @@
 #   floppy    : a backup to "A:" with no disk in the drive: the insert-disk box until "Annuler"
 #   zip64     : restore of a backup written by `zip -fz` (zip64 records): the tables come back
 #   altered   : restore of archives whose takings file was altered with sqlite3 (a trigger; no key
-#               index and a key twice; a column renamed; a column with a CHECK; WITHOUT ROWID; through
-#               writable_schema a default of random bytes, a table sqlite_stat9, a key twice behind
-#               an index still called unique): refused, nothing changed; then the same files in
-#               Data/ and the structure check: the table becomes the program's own again, a key
-#               twice is told, no row goes
+#               index and a key twice; a column renamed; a column with a CHECK; WITHOUT ROWID; 10,000
+#               tables more; through writable_schema a default of random bytes, a table sqlite_stat9,
+#               a key twice behind an index still called unique): refused, nothing changed; then the
+#               same files in Data/ and the structure check: the table becomes the program's own
+#               again, a key twice is told, no row goes (ALTERED_KINDS="many ..." runs only those)
 #   year      : purge of January on a copy of the whole generated year, timed, then the check
 #   fullpurge : purge and pack of a month with the program on a tmpfs that holds the data and
 #               little more: the pack cannot finish; every table stays whole, with or without the month
@@ -130,6 +130,7 @@ PY
           trigger) sqlite3 "$1" "CREATE TRIGGER zz AFTER INSERT ON Disto BEGIN DELETE FROM Disto WHERE DateJ <> NEW.DateJ; END;" ;;
           nokey) sqlite3 "$1" "DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;" ;;
           rename) sqlite3 "$1" "ALTER TABLE Disto RENAME COLUMN PU TO PUx" ;;
+          many) for i in $(seq 10000); do echo "CREATE TABLE t$i(x);"; done | sqlite3 "$1" ;;
           check) sqlite3 "$1" "ALTER TABLE Disto ADD COLUMN extra INTEGER CHECK (DateJ < '2026-01-01')" ;;
           norowid) sqlite3 "$1" "CREATE TABLE n(\"DateJ\" TEXT, \"Id_Client\" TEXT, \"Id_Titre\" TEXT, \"Qte_Prise\" INTEGER,
               \"PU\" REAL, PRIMARY KEY(DateJ, Id_Client, Id_Titre)) STRICT, WITHOUT ROWID; INSERT INTO n SELECT * FROM Disto;
@@ -154,7 +155,7 @@ PY
         esac
       }
       made=$(sqlite3 -readonly "$BENCH/Disto.DB" "SELECT group_concat(sql, ';') FROM sqlite_master")
-      for kind in trigger nokey rename check norowid junk stat9 twice; do
+      for kind in ${ALTERED_KINDS:-trigger nokey rename check norowid junk stat9 twice many}; do
         zo_install $W 20000; zo_env $W
         cp $W/Data/Disto.DB $ZO/altered.DB
         alter $ZO/altered.DB $kind
@@ -172,7 +173,7 @@ PY
         rm -f $W/Data/ZELM.zip
         alter $W/Data/Disto.DB $kind
         rows=$(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from Disto")
-        start $W && { menu check; result check_altered_$kind 4; xdotool key Return; stop; }
+        start $W && { menu check; result check_altered_$kind $([ $kind = many ] && echo 30 || echo 4); xdotool key Return; stop; }
         now=$(sqlite3 -readonly $W/Data/Disto.DB "SELECT group_concat(sql, ';') FROM sqlite_master")
         echo "  rows $rows -> $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from Disto"),"\
           "triggers $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where type='trigger'"),"\
