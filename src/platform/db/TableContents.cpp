@@ -346,6 +346,16 @@ int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXD
 
 namespace {
 
+// The one number a count query gives on a connection; -1 when it fails.
+int64_t CountOf(sqlite3* db, const QByteArray& sql) {
+  sqlite3_stmt* st = nullptr;
+  int64_t n = -1;
+  if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+    n = sqlite3_column_int64(st, 0);
+  sqlite3_finalize(st);
+  return n;
+}
+
 // One range of an index read in order on a connection of its own: the key values found on two
 // neighbouring entries, and the entries read (in `entries`). `from`/`to` bound the key's first
 // column (empty: no bound).
@@ -412,32 +422,24 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
   // Cut points on the key's first column, so that a key held twice falls inside one part; the
   // parts are read at once, each on its own connection.
   std::vector<sqlite3_value*> cuts;
-  int64_t rows = -1, emptyFirst = 0;
+  int64_t indexed = -1, emptyFirst = -1;
   {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
       sqlite3_stmt* st = nullptr;
       // The entries, to cut the index in parts (the rows of the table itself are counted below,
       // beside the parts), and those whose first key value is empty, which no part reads.
-      const QByteArray count = QString("SELECT count(*) FROM %1 INDEXED BY %2").arg(Quote(table), Quote(sqlName)).toUtf8();
-      if (sqlite3_prepare_v2(db, count.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        rows = sqlite3_column_int64(st, 0);
-      else rows = -1;
-      sqlite3_finalize(st);
-      st = nullptr;
-      const QByteArray empty = QString("SELECT count(*) FROM %1 INDEXED BY %2 WHERE %3 IS NULL")
-                                   .arg(Quote(table), Quote(sqlName), first).toUtf8();
-      if (sqlite3_prepare_v2(db, empty.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        emptyFirst = sqlite3_column_int64(st, 0);
-      else rows = -1;
-      sqlite3_finalize(st);
-      const int parts = rows > 400000 ? 4 : 1;
+      indexed = CountOf(db, QString("SELECT count(*) FROM %1 INDEXED BY %2").arg(Quote(table), Quote(sqlName)).toUtf8());
+      emptyFirst = CountOf(db, QString("SELECT count(*) FROM %1 INDEXED BY %2 WHERE %3 IS NULL")
+                                   .arg(Quote(table), Quote(sqlName), first)
+                                   .toUtf8());
+      const int parts = indexed > 400000 ? 4 : 1;
       const QByteArray at = QString("SELECT %1 FROM %2 INDEXED BY %3 WHERE %1 IS NOT NULL LIMIT 1 OFFSET ?")
                                 .arg(first, Quote(table), Quote(sqlName)).toUtf8();
       for (int k = 1; k < parts; ++k) {
         st = nullptr;
         if (sqlite3_prepare_v2(db, at.constData(), -1, &st, nullptr) == SQLITE_OK) {
-          sqlite3_bind_int64(st, 1, rows * k / parts);
+          sqlite3_bind_int64(st, 1, indexed * k / parts);
           if (sqlite3_step(st) == SQLITE_ROW) {
             sqlite3_value* v = sqlite3_value_dup(sqlite3_column_value(st, 0));
             const bool repeated = v && !cuts.empty() && sqlite3_value_type(v) == SQLITE_TEXT &&
@@ -453,7 +455,7 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
     }
     sqlite3_close(db);
   }
-  if (rows < 0) {
+  if (indexed < 0 || emptyFirst < 0) {
     for (sqlite3_value* v : cuts) sqlite3_value_free(v);
     return -1;
   }
@@ -461,13 +463,8 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
   std::future<int64_t> tableRows = std::async(std::launch::async, [file, table] {
     sqlite3* db = nullptr;
     int64_t n = -1;
-    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
-      sqlite3_stmt* st = nullptr;
-      const QByteArray sql = QString("SELECT count(*) FROM %1 NOT INDEXED").arg(Quote(table)).toUtf8();
-      if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        n = sqlite3_column_int64(st, 0);
-      sqlite3_finalize(st);
-    }
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK)
+      n = CountOf(db, QString("SELECT count(*) FROM %1 NOT INDEXED").arg(Quote(table)).toUtf8());
     sqlite3_close(db);
     return n;
   });
@@ -493,7 +490,7 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
     else total += n;
   }
   for (sqlite3_value* v : cuts) sqlite3_value_free(v);
-  rows = tableRows.get();
+  const int64_t rows = tableRows.get();
   if (failed || rows < 0) return -1;
   int64_t held = cuts.empty() ? 0 : emptyFirst;  // a single part reads them too
   for (int64_t n : entries) held += n;
