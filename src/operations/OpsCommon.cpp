@@ -13,6 +13,11 @@
 #include "shell/UCalendar.h"
 #include "shell/UProgress.h"
 
+bool AgreesToDropTyping() {
+  return MessageDlg("Les quantités saisies n'ont pas été enregistrées.\rLes abandonner ?", MsgDlgType::Warning,
+                    mbYes | mbNo | mbDefaultNo) == ModalResult::Yes;
+}
+
 PassProgress::PassProgress(QWidget* owner, const QString& caption, int max, bool show, const QString& message)
     : owner_(owner), focus_(QApplication::focusWidget()) {
   frmProgress = new TfrmProgress(owner);

@@ -7,6 +7,11 @@
 
 inline const QString kQuantityNotNumber = "La quantité prise doit être numérique!";
 
+// "Annuler" with quantities typed and not yet stored: whether the operator agrees to drop them.
+// Ctrl+Z is every editor's undo key, so a slip must not drop them unasked, and Enter (the hand
+// is on it) answers "Non".
+bool AgreesToDropTyping();
+
 // The shared progress window of a pass, owned by the window that runs it, freed however the pass
 // ends. It never takes the keys: the window, and the control that had them, keep them.
 class PassProgress {

@@ -32,7 +32,6 @@
 namespace {
 
 const QString kLeave = "Les informations modifiées n'ont pas été enregistrées.\rEnregister ?";
-const QString kDropTyping = "Les quantités saisies n'ont pas été enregistrées.\rLes abandonner ?";
 const QString kTotalRegion = "Total Région";
 const QString kTotalGeneral = "Total Général";
 
@@ -825,10 +824,7 @@ void TfrmDisto1::Pump() {
 }
 
 void TfrmDisto1::btnCancelClick() {
-  // Ctrl+Z is every editor's undo key: a slip must not drop a day's typing unasked.
-  if ((Modified || !pending_.isEmpty()) &&
-      MessageDlg(kDropTyping, MsgDlgType::Warning, mbYes | mbNo | mbDefaultNo) != ModalResult::Yes)
-    return;
+  if ((Modified || !pending_.isEmpty()) && !AgreesToDropTyping()) return;
   DisplayPrises();
   Modified = false;
   UpdateButtons();

@@ -36,8 +36,6 @@ int SoldCol(int c) { return (c + 3) / 2; }
 bool IsTakenCol(int c) { return c >= kFirstPair && c % 2 == 1; }
 bool IsUnsoldCol(int c) { return c >= kFirstPair + 1 && c % 2 == 0; }
 
-const QString kDropTyping = "Les quantités saisies n'ont pas été enregistrées.\rLes abandonner ?";
-
 struct HourGlass {
   HourGlass() { SetScreenCursor(TCursor::crHourGlass); }
   ~HourGlass() { SetScreenCursor(TCursor::crDefault); }
@@ -709,8 +707,7 @@ bool TfrmRetour::Save() {
 void TfrmRetour::btnPostClick() { Save(); }
 
 void TfrmRetour::btnCancelClick() {
-  // Ctrl+Z is every editor's undo key: a slip must not drop a week's typing unasked.
-  if (Modified && MessageDlg(kDropTyping, MsgDlgType::Warning, mbYes | mbNo | mbDefaultNo) != ModalResult::Yes) return;
+  if (Modified && !AgreesToDropTyping()) return;
   LoadGrid();
   Modified = false;
   UpdateButtons();
