@@ -3,11 +3,9 @@
 
 #include "operations/UGetDay.h"
 #include "platform/sys/Clock.h"
-#include "platform/ui/TextBoxKeys.h"
 #include "shell/global.h"
 
 TakingsTest::TakingsTest() {
-  InstallTextBoxKeyRule(qApp);  // as the program's application object does
   InitializeFormats();
   SetClock(QDateTime(QDate(2005, 3, 7), QTime(9, 0)));
   AddRow("Region.db", {"02", "SUD"});

@@ -2,11 +2,9 @@
 
 
 #include "platform/sys/Clock.h"
-#include "platform/ui/TextBoxKeys.h"
 #include "shell/global.h"
 
 WeeklyTest::WeeklyTest() {
-  InstallTextBoxKeyRule(qApp);  // as the program's application object does
   cells = testdata::Cells::Dates;
   InitializeFormats();
   SetClock(QDateTime(QDate(2004, 3, 10), QTime(9, 0)));

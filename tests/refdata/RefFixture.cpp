@@ -4,14 +4,10 @@
 #include <QFile>
 
 #include "platform/ui/DBGrids.h"
-#include "platform/ui/TextBoxKeys.h"
 #include "refdata/UClient.h"
 #include "shell/global.h"
 
-RefDataTest::RefDataTest() {
-  CurrentListNo = 1;
-  InstallTextBoxKeyRule(qApp);  // as the program's application object does
-}
+RefDataTest::RefDataTest() { CurrentListNo = 1; }
 
 RefDataTest::~RefDataTest() = default;
 

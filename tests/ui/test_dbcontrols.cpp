@@ -19,7 +19,6 @@
 #include "platform/ui/DBCtrls.h"
 #include "platform/ui/DBGrids.h"
 #include "platform/ui/DataSource.h"
-#include "platform/ui/TextBoxKeys.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -380,7 +379,6 @@ TEST_F(DbControlsTest, EscapeInABoxHoldingARefusedNumberBringsBackTheStoredValue
 }
 
 TEST_F(DbControlsTest, AKeyHeldWithAltTypesNothingInABoxAndGoesOnToItsWindow) {
-  InstallTextBoxKeyRule(qApp);
   Fill(1);
   FillSites();
   // The window: the keys its boxes leave it, and its own key handler that sees them first as typed.
