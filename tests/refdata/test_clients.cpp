@@ -160,22 +160,3 @@ TEST_F(ClientsTest, TheListPaintsEvenRowsGreyAndTheCurrentRowBlue) {
   EXPECT_EQ(at(1), RGBColor(0xEAEAEA));
   EXPECT_EQ(at(2), w.DBGrid1->Color());
 }
-
-TEST_F(ClientsTest, AKeyHeldWithAltTypesNothingInTheBoxes) {
-  AddClient("0001", 1, "DUPONT", "01");
-  TfrmClient w;
-  Activate(&w);
-  TypeNewClient(w, "CLIENT 0002");
-  w.edRs->setFocus();
-  w.edRs->end(false);
-  Press(Qt::Key_X, Qt::AltModifier);
-  EXPECT_EQ(w.edRs->text(), "CLIENT 0002");
-  Press(Qt::Key_T, Qt::AltModifier);  // "&Tri par No Ordre"
-  Click(w.btnPost);
-  EXPECT_EQ(Rows("SELECT ID, NOM FROM CLIENT ORDER BY ID"), (QStringList{"0001|DUPONT", "0002|CLIENT 0002"}));
-  w.rNom->setFocus();
-  Type("du");
-  Press(Qt::Key_X, Qt::AltModifier);
-  EXPECT_EQ(w.rNom->text(), "DU");
-  EXPECT_EQ(w.edRs->text(), "DUPONT");
-}
