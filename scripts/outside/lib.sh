@@ -126,3 +126,23 @@ open_takings() {
   w=$(wait_win "Saisie des Prises" 100); sleep 1
   echo "$w"
 }
+
+# takings_of_all NAME: the program installed in a working folder of its own (removed at the end,
+# with the display), started, and "Saisie des Prises" opened with "Toutes" ticked (300 clients x
+# 80 titles). Sets WORK, OUT (the pictures), TODAY, APP_PID, main, w and fail=0; `cell TITLE` is
+# today's quantity of that title for the first client.
+takings_of_all() {
+  WORK=$(mktemp -d "/tmp/$1.XXXXXX")
+  OUT="$ROOT/shots"; mkdir -p "$OUT"
+  TODAY=$(date +%F)
+  install_app "$WORK/app"
+  start_x
+  trap 'kill -9 "$APP_PID" 2>/dev/null; stop_x; rm -rf "$WORK"' EXIT
+  start_app "$WORK/app"
+  fail=0
+  cell() { sqlite3 -readonly "$WORK/app/Data/Disto.DB" "SELECT Qte_Prise FROM Disto WHERE DateJ='$TODAY' AND Id_Client='0001' AND Id_Titre='$1'"; }
+  main=$(wait_win "Distribution de journaux" 100); sleep 2
+  w=$(open_takings "$main")
+  xdotool windowactivate --sync "$w" >/dev/null 2>&1
+  xdotool mousemove 627 200 click 1; sleep 0.3        # "Toutes"
+}

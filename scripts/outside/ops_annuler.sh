@@ -7,19 +7,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 ulimit -n 1024
-WORK=$(mktemp -d /tmp/ops_annuler.XXXXXX)
-OUT="$ROOT/shots"; mkdir -p "$OUT"
-TODAY=$(date +%F)
-install_app "$WORK/app"
-start_x
-trap 'kill -9 "$APP_PID" 2>/dev/null; stop_x; rm -rf "$WORK"' EXIT
-start_app "$WORK/app"
-fail=0
-cell() { sqlite3 -readonly "$WORK/app/Data/Disto.DB" "SELECT Qte_Prise FROM Disto WHERE DateJ='$TODAY' AND Id_Client='0001' AND Id_Titre='$1'"; }
-main=$(wait_win "Distribution de journaux" 100); sleep 2
-w=$(open_takings "$main")
-xdotool windowactivate --sync "$w" >/dev/null 2>&1
-xdotool mousemove 627 200 click 1; sleep 0.3        # "Toutes"
+takings_of_all ops_annuler
 xdotool key F5; sleep 3
 xdotool type --delay 30 "44"; sleep 0.3             # still in the first cell's editor
 xdotool key ctrl+z
