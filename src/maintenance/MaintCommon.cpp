@@ -11,6 +11,7 @@
 #include <future>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -220,13 +221,17 @@ QString TargetName(const QString& dataPath, const QString& name) {
 // Puts an extracted file beside the tables under a staging name, on disk for good: moved when
 // the temporary folder shares the data folder's file system, copied otherwise.
 bool Stage(const QString& from, const QString& to) {
+  // The permissions extraction gave the file (the archive's, within the umask) stay its own: a
+  // table kept private is restored private.
+  struct stat st;
+  if (::stat(QFile::encodeName(from).constData(), &st) != 0) return false;
   QFile::remove(to);
   if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0 &&
       !QFile::copy(from, to))
     return false;
   QFile f(to);
   if (!f.open(QIODevice::ReadWrite)) return false;
-  f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+  if (::fchmod(f.handle(), (st.st_mode & 0777) | S_IRUSR | S_IWUSR) != 0) return false;
   return ::fsync(f.handle()) == 0;
 }
 
@@ -246,26 +251,63 @@ qint64 DeclaredSize(const std::vector<TableEntry>& entries) {
   return qint64(total);
 }
 
-// The schema's table that a sound table file holds: the one whose name and fields (names and
-// types, in order) are those stored in the file; "" when none is.
-QString HeldTable(const QString& folder, const QString& name) {
-  QString inner;
-  std::vector<FLDDesc> fields;
-  try {
-    fields = Dbi::ProbeFieldDescs(folder, name, inner);
-  } catch (const EDBEngineError&) {
-    return QString();
-  }
-  for (const TDescBlock& b : DescriptorBlocks(ApplicationDescriptor())) {
-    if (b.fileName.section('.', 0, 0).compare(inner, Qt::CaseInsensitive) != 0) continue;
-    if (b.fields.size() != fields.size()) continue;
-    bool same = true;
-    for (size_t k = 0; k < fields.size() && same; ++k)
-      same = b.fields[k].szName.compare(fields[k].szName, Qt::CaseInsensitive) == 0 &&
-             b.fields[k].iFldType == fields[k].iFldType && b.fields[k].iSubType == fields[k].iSubType;
-    if (same) return b.fileName;
-  }
+// The schema's block of a table file name; null when the schema has none.
+const TDescBlock* SchemaBlock(const QString& table) {
+  static const std::vector<TDescBlock> blocks = DescriptorBlocks(ApplicationDescriptor());
+  for (const TDescBlock& b : blocks)
+    if (b.fileName.compare(table, Qt::CaseInsensitive) == 0) return &b;
+  return nullptr;
+}
+
+// The schema's table file whose table a file's rows table is (by its name); "" when none.
+QString SchemaTableNamed(const QString& inner) {
+  for (const QString& t : SchemaTableFiles())
+    if (t.section('.', 0, 0).compare(inner, Qt::CaseInsensitive) == 0) return t;
   return QString();
+}
+
+QString TypeName(const FLDDesc& f) {
+  switch (f.iFldType) {
+    case fldZSTRING: return QString("texte de %1 caractères").arg(f.iUnits1);
+    case fldDATE: return QStringLiteral("date");
+    case fldBOOL: return QStringLiteral("logique");
+    case fldINT16: return QStringLiteral("entier court");
+    case fldINT32: return f.iSubType == fldstAUTOINC ? QStringLiteral("compteur") : QStringLiteral("entier");
+    case fldFLOAT: return f.iSubType == fldstMONEY ? QStringLiteral("montant") : QStringLiteral("nombre");
+    default: return QString("de type %1").arg(f.iFldType);
+  }
+}
+
+// How the fields of a table file (its description, which its table matches) stand against the
+// schema's: the differences that no rebuild can take without changing or losing a value, in
+// French; `earlier` when the file is an earlier layout of the program's own (fields the schema
+// added since missing, a text field shorter) that a rebuild brings to today's.
+QStringList FieldsAgainstSchema(const std::vector<FLDDesc>& file, const std::vector<FLDDesc>& schema, bool* earlier) {
+  QStringList out;
+  *earlier = file.size() != schema.size();
+  int last = -1;
+  bool ordered = true;
+  for (const FLDDesc& f : file) {
+    int at = -1;
+    for (size_t j = 0; j < schema.size(); ++j)
+      if (schema[j].szName.compare(f.szName, Qt::CaseInsensitive) == 0) at = int(j);
+    if (at < 0) {
+      out << QString("le champ « %1 » n'est pas dans le schéma").arg(f.szName);
+      continue;
+    }
+    const FLDDesc& d = schema[at];
+    if (at < last) ordered = false;
+    last = std::max(last, at);
+    if (f.iFldType != d.iFldType || f.iSubType != d.iSubType ||
+        (f.iFldType != fldZSTRING && (f.iUnits1 != d.iUnits1 || f.iUnits2 != d.iUnits2)))
+      out << QString("le champ « %1 » est %2 au lieu de %3").arg(f.szName, TypeName(f), TypeName(d));
+    else if (f.iFldType == fldZSTRING && f.iUnits1 > d.iUnits1)
+      out << QString("le champ « %1 » a %2 caractères au lieu de %3").arg(f.szName).arg(f.iUnits1).arg(d.iUnits1);
+    else if (f.iUnits1 != d.iUnits1 || f.szName != d.szName)
+      *earlier = true;
+  }
+  if (!ordered) out << QStringLiteral("les champs ne sont pas dans l'ordre du schéma");
+  return out;
 }
 
 // Objects named in a box: the first ten, then how many more, so that the box stays on the screen.
@@ -309,25 +351,42 @@ void StartKeyScans(const QString& folder, const QString& name, KeyScans& k) {
 // trigger, a view, another table or index), the schema's indexes it lacks, and the keys its
 // unique indexes hold twice: in French, as the end of "Le fichier X de l'archive ..."; "" when
 // the file is as described.
-QString UndescribedContents(const QString& folder, const QString& name, const QString& table, KeyScans& k) {
+QString UndescribedContents(const QString& folder, const QString& name, const QString& table, KeyScans& k,
+                            bool* earlier) {
+  *earlier = false;
   if (!k.read) return "ne peut pas être lu";
   const Dbi::TableFileContents& held = k.held;
+  // A sound file holding another table would put, say, the payments in place of the takings.
+  if (SchemaTableNamed(held.rowsTableName).compare(table, Qt::CaseInsensitive) != 0) {
+    const QString other = SchemaTableNamed(held.rowsTableName);
+    return "ne contient pas la table " + table +
+           (other.isEmpty() ? QString(" (sa table s'appelle « %1 »)").arg(held.rowsTableName) : " mais la table " + other);
+  }
   if (!held.foreign.isEmpty())
     return "contient aussi " + AtMostTen(held.foreign) + ", que le schéma ne décrit pas";
   if (!held.rowsTable) return "ne contient pas les fiches de la table " + table;
-  // Judged by what SQLite holds, not by the description the file carries beside it.
+  // Judged by what SQLite holds: first against the description the file carries beside it...
   if (!held.differences.isEmpty())
     return "n'est pas tel que le programme l'écrit (table " + held.rowsTableName + ") : " + AtMostTen(held.differences);
-  // The indexes compared as the structure check compares them: what it would build or drop.
-  std::vector<IDXDesc> indexes;
-  for (const TDescBlock& b : DescriptorBlocks(ApplicationDescriptor()))
-    if (b.fileName.compare(table, Qt::CaseInsensitive) == 0) indexes = b.indexes;
+  // ... then, that description being the table's, against the schema.
+  const TDescBlock* block = SchemaBlock(table);
+  if (!block) return "ne contient pas une table du programme";
+  const QStringList fields = FieldsAgainstSchema(held.fields, block->fields, earlier);
+  if (!fields.isEmpty()) {
+    *earlier = false;
+    return "contient une table " + held.rowsTableName + " qui diffère du schéma : " + AtMostTen(fields);
+  }
+  if (!held.strict) *earlier = true;
+  // The indexes compared as the structure check compares them: what it would build or drop. An
+  // earlier layout gets the schema's from the rebuild.
+  std::vector<IDXDesc> indexes = block->indexes;
   TDbCheck::CompareIndexes(indexes, held.indexes);
+  for (const IDXDesc& x : indexes)
+    if (x.op == CrtOp::Drop) return "contient " + IndexLabel(x) + ", que le schéma ne décrit pas";
+  if (*earlier) return QString();
   for (const IDXDesc& x : indexes)
     if (x.op == CrtOp::Add || x.op == CrtOp::Modify)
       return "n'a pas " + IndexLabel(x) + " que le schéma donne à la table " + table;
-  for (const IDXDesc& x : indexes)
-    if (x.op == CrtOp::Drop) return "contient " + IndexLabel(x) + ", que le schéma ne décrit pas";
   // A file made behind SQLite's back may hold a key twice under an index it calls unique: the
   // index's entries, read in order, show it without sorting the table.
   for (const IDXDesc& x : held.indexes) {
@@ -350,6 +409,35 @@ QString UndescribedContents(const QString& folder, const QString& name, const QS
                                                                       : QString("%1 valeurs de %2 figurant").arg(n).arg(IndexLabel(x)));
   }
   return QString();
+}
+
+// Rebuilds a table file of an earlier layout as the structure check rebuilds it (each value
+// carried exactly, or the rebuild refused). "" when done, else why, in French.
+QString BringToSchema(const QString& folder, const QString& table) {
+  const QStringList lines = ApplicationDescriptor();
+  QStringList block;
+  for (int k = 0; k < lines.size(); ++k) {
+    if (!lines[k].contains("object Table:") || lines[k].mid(13, 50).trimmed().compare(table, Qt::CaseInsensitive) != 0)
+      continue;
+    for (int j = k; j < lines.size(); ++j) {
+      block << lines[j];
+      if (lines[j].trimmed().compare("end", Qt::CaseInsensitive) == 0) break;
+    }
+    break;
+  }
+  TDbCheck check;
+  check.SetDescriptor(block);
+  check.SetCorrectPath(folder);
+  check.OnFoundDiff = [](QObject*, TChkMessage, const QString&, bool& correct) { correct = true; };
+  try {
+    check.Check();
+  } catch (const EDBEngineError& e) {
+    return QString(e.Message()).replace('\n', ' ');
+  }
+  QStringList problems = check.Errors() + check.Unchecked();
+  for (QString& p : problems)
+    if (p.startsWith(table + " : ")) p = p.mid(table.size() + 3);
+  return problems.join(" ; ");
 }
 
 bool FitsOn(const QString& folder, qint64 bytes) {
@@ -562,6 +650,7 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
   }
   // A table file that the engine cannot read would replace a good one: each must open and pass
   // its integrity check where it was extracted, before anything of the data folder changes.
+  QStringList rebuilt;
   for (const Item& i : items) {
     const QString name = ExtractFileName(i.source);
     if (name.compare(i.table, Qt::CaseInsensitive) != 0) continue;  // a companion file
@@ -576,15 +665,35 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
     else damage = CheckTableIntegrity(dir, name);
     if (!damage.isEmpty())
       return "La table " + name + " de l'archive est inutilisable (" + damage + ")." + kNothingRestored;
-    // A sound file holding another table would put, say, the payments in place of the takings.
-    const QString held = HeldTable(dir, name);
-    if (held.compare(i.table, Qt::CaseInsensitive) != 0)
-      return "Le fichier " + name + " de l'archive ne contient pas la table " + i.table +
-             (held.isEmpty() ? QString() : " mais la table " + held) + "." + kNothingRestored;
     // Nor may it hold more than the schema describes (a trigger acts on every later save), lack an
     // index, or hold a unique key twice.
-    const QString extra = UndescribedContents(dir, name, i.table, keys);
+    bool earlier = false;
+    const QString extra = UndescribedContents(dir, name, i.table, keys, &earlier);
     if (!extra.isEmpty()) return "Le fichier " + name + " de l'archive " + extra + "." + kNothingRestored;
+    if (!earlier) continue;
+    // A file of an earlier version of the program: brought to today's layout where it was
+    // extracted, by the structure check's own rebuild, before anything of the data folder changes.
+    const QString failure = BringToSchema(dir, i.table);
+    KeyScans again;
+    StartKeyScans(dir, name, again);
+    const QString still = failure.isEmpty() ? UndescribedContents(dir, name, i.table, again, &earlier) : QString();
+    if (!failure.isEmpty() || !still.isEmpty() || earlier)
+      return "Le fichier " + name + " de l'archive, d'une version antérieure du programme, ne peut pas être mis à la "
+             "structure actuelle sans changer une valeur" + (failure.isEmpty() ? QString() : " : " + failure) +
+             (still.isEmpty() ? QString() : " : il " + still) + "." + kNothingRestored;
+    rebuilt << i.table;
+  }
+  // A rebuilt table's index files are those its rebuild wrote, not the archive's.
+  for (const QString& table : rebuilt) {
+    const QString base = table.section('.', 0, 0);
+    items.erase(std::remove_if(items.begin(), items.end(), [&](const Item& i) {
+                  return i.table == table && ExtractFileName(i.source).compare(table, Qt::CaseInsensitive) != 0;
+                }), items.end());
+    for (const QString& n : QDir(dir).entryList({base + ".*"}, QDir::Files | QDir::Hidden)) {
+      QString owner;
+      if (n.compare(table, Qt::CaseInsensitive) == 0 || !IsTableFileName(n, &owner) || owner != table) continue;
+      items.push_back({dir + n, table, TargetName(DataPath, n)});
+    }
   }
 
   const QStringList here = Dbi::TablesOpenHere(DataPath, tables);

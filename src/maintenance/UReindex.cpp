@@ -83,8 +83,11 @@ void Reindex(TDbCheck& check, const QString& folder) {
       check.Check();
       ProcessMessages();
       if (!check.Errors().isEmpty())
-        MessageDlg("Ces index n'ont pas pu être reconstruits :\r" + check.Errors().join("\r"), MsgDlgType::Warning,
-                   mbOK);
+        MessageDlg("Ces index n'ont pas pu être reconstruits :\r" + check.Errors().join("\r") +
+                       (check.Notes().isEmpty() ? QString() : "\r\r" + check.Notes().join("\r")),
+                   MsgDlgType::Warning, mbOK);
+      else if (!check.Notes().isEmpty())
+        MessageDlg("Réindexation terminée.\r\r" + check.Notes().join("\r"), MsgDlgType::Information, mbOK);
     }
   } catch (...) {
     FreeProgress();

@@ -54,6 +54,7 @@ void RunDatabaseCheck(TDbCheck& check, const QString& dataPath) {
   SetScreenCursor(TCursor::crDefault);
   QString text = QStringLiteral("Contrôle terminé !");
   const QStringList problems = check.Errors() + check.Unchecked();
+  if (!check.Notes().isEmpty()) text += "\n\n" + check.Notes().join('\n');
   if (!check.FolderObstacle().isEmpty()) text += "\n\n" + check.FolderObstacle();
   if (!problems.isEmpty()) text += "\n\n" + problems.join('\n');
   MessageDlg(text, problems.isEmpty() ? MsgDlgType::Information : MsgDlgType::Warning, mbOK);

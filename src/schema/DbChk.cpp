@@ -46,7 +46,7 @@ QString TDbCheck::TableLabel(const QString& fileName) const {
   return fileName;
 }
 
-void TDbCheck::ReportError(const QString& label, int code, const QString& what) {
+void TDbCheck::ReportError(const QString& label, int code, const QString& what, const QString& detail) {
   const EDBEngineError e(code);
   // A folder or file that cannot be written is the cause the operator can act on; the engine's
   // own code for it says only "system error".
@@ -58,14 +58,21 @@ void TDbCheck::ReportError(const QString& label, int code, const QString& what) 
     errors_ << label + " : " + what + " (dossier en lecture seule).";
   } else if (!fileObstacle.isEmpty()) {
     errors_ << label + " : " + fileObstacle + " ; " + what + ".";
-  } else
-    errors_ << label + " : " + (e.Message().isEmpty() ? QString("erreur %1").arg(code) : e.Message());
+  } else {
+    // The engine's own account names the field, row and value a rebuild could not carry; the
+    // bare code ("Paramètre incorrect.") would tell the operator nothing.
+    QString why = detail.isEmpty() ? e.Message() : detail;
+    why.replace('\n', ' ');
+    if (why.isEmpty()) why = QString("erreur %1").arg(code);
+    errors_ << label + " : " + (what.isEmpty() ? why : what + " : " + why);
+  }
   if (OnError) OnError(this, e);
 }
 
 bool TDbCheck::Check() {
   errors_.clear();
   unchecked_.clear();
+  notes_.clear();
   folderObstacle_.clear();
   line_ = 0;
   folder_ = AddBackslash(IsAlias(correctPath_) ? AliasDirectory(correctPath_) : correctPath_);
@@ -85,8 +92,11 @@ bool TDbCheck::Check() {
     const QString label = TableLabel(tableName_);
     TChkMessage kind = CHK_NONE;
 
-    const int probe = engine_->ProbeTable(folder_, tableName_, false);
+    int probe = engine_->ProbeTable(folder_, tableName_, false);
     const bool readable = probe == DBIERR_NONE || probe == DBIERR_INDEXOUTOFDATE;
+    // An empty file (a copy that failed) holds no table: it is made as a missing one is.
+    if (!readable && probe != DBIERR_NOSUCHTABLE && engine_->TableFileEmpty(folder_, tableName_))
+      probe = DBIERR_NOSUCHTABLE;
     // Damaged pages: a restructure would copy what it can read and drop the rest. The file stays
     // as it is, for what may still be saved from it, and the report names it.
     const QString damage = readable ? engine_->CheckIntegrity(folder_, tableName_) : QString();
@@ -99,7 +109,7 @@ bool TDbCheck::Check() {
           kind = CHK_TABLECREATE;
           if (OnCreateTable) OnCreateTable(this, tableName_);
         } else {
-          ReportError(label, rc, "la table ne peut pas être créée");
+          ReportError(label, rc, "la table ne peut pas être créée", engine_->LastErrorText());
         }
       }
     } else if (!damage.isEmpty()) {
@@ -128,7 +138,8 @@ bool TDbCheck::Check() {
       // The table as SQLite holds it, not as the engine's description beside it says: a column
       // renamed or added by another tool, a CHECK or WITHOUT ROWID make it another table, which a
       // restructure replaces by the engine's own, each field carried by name.
-      const bool altered = !engine_->StructureDifferences(folder_, tableName_).isEmpty();
+      const QStringList alterations = engine_->StructureDifferences(folder_, tableName_);
+      const bool altered = !alterations.isEmpty();
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);
       const std::vector<FLDDesc> fields = engine_->GetFieldDescs(folder_, tableName_);
       const std::vector<IDXDesc> indexes = engine_->GetIndexDescs(folder_, tableName_);
@@ -142,7 +153,8 @@ bool TDbCheck::Check() {
           RepairAutoInc(label, highest.value_or(0));
         }
       }
-      bool differs = CompareFields(tableName_, block.fields, fields);
+      const bool fieldsDiffer = CompareFields(tableName_, block.fields, fields);
+      bool differs = fieldsDiffer;
       differs = CompareIndexes(block.indexes, indexes) || differs;
       differs = altered || differs;
       if (differs) {
@@ -158,11 +170,14 @@ bool TDbCheck::Check() {
           const int rc = RestructureTable(block);
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
+            NoteRebuild(label, alterations, fieldsDiffer ? block.fields : std::vector<FLDDesc>{});
           } else {
             failed = true;
             ReportError(label, rc,
-                        probe == DBIERR_INDEXOUTOFDATE ? "ses index ne peuvent pas être reconstruits"
-                                                       : "sa structure ne peut pas être mise à jour");
+                        probe == DBIERR_INDEXOUTOFDATE && !altered && !fieldsDiffer
+                            ? "ses index ne peuvent pas être reconstruits"
+                            : "sa structure ne peut pas être mise à jour",
+                        engine_->LastErrorText());
           }
         }
       }
@@ -180,6 +195,31 @@ bool TDbCheck::Check() {
   }
   if (OnComplete) OnComplete(this);
   return errors_.isEmpty();
+}
+
+void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields) {
+  QStringList what;
+  if (!alterations.isEmpty()) {
+    const int more = int(alterations.size()) - 10;
+    what << "table refaite d'après ses colonnes et le schéma, car " +
+                (more > 0 ? alterations.mid(0, 10).join(", ") + QString(" et %1 autres différences").arg(more)
+                          : alterations.join(", "));
+  }
+  QStringList added, changed;
+  for (const FLDDesc& f : fields) {
+    if (f.op == CrtOp::Add) added << f.szName;
+    if (f.op == CrtOp::Modify) changed << f.szName;
+  }
+  if (alterations.isEmpty() && (!added.isEmpty() || !changed.isEmpty())) {
+    QStringList parts;
+    if (!added.isEmpty()) parts << (added.size() == 1 ? "champ ajouté : " : "champs ajoutés : ") + added.join(", ");
+    if (!changed.isEmpty()) parts << (changed.size() == 1 ? "champ mis au schéma : " : "champs mis au schéma : ") + changed.join(", ");
+    what << "table reconstruite selon le schéma (" + parts.join(" ; ") + ")";
+  }
+  for (const auto& [column, values] : engine_->LastRemovedColumns())
+    what << QString("la colonne « %1 », que le schéma ne nomme pas, a été retirée avec %2")
+                .arg(column, values == 1 ? QStringLiteral("sa valeur") : QString("ses %1 valeurs").arg(values));
+  if (!what.isEmpty()) notes_ << label + " : " + what.join(" ; ") + ".";
 }
 
 bool TDbCheck::CompareFields(const QString& tblName, std::vector<FLDDesc>& desc,

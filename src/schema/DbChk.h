@@ -60,6 +60,9 @@ class TDbCheck : public QObject {
   // Tables the last check left alone because they could not be read (a damaged file, a file
   // locked by another program): "TABLE : text". Not failures of the check itself.
   const QStringList& Unchecked() const { return unchecked_; }
+  // The tables the last check rebuilt for their fields or their file's alterations (not for their
+  // indexes alone), why, and the columns holding values it removed: "TABLE : text".
+  const QStringList& Notes() const { return notes_; }
   // Why the folder of the last check could not be written, when a step failed for that reason;
   // the lines of Errors() then name only what could not be done.
   const QString& FolderObstacle() const { return folderObstacle_; }
@@ -81,8 +84,11 @@ class TDbCheck : public QObject {
   void RepairAutoInc(const QString& label, int64_t highest);
   // The unique keys to build again that hold a value on several rows, in French; empty when none.
   QString DuplicateKeysText(const TDescBlock& block, const std::vector<FLDDesc>& table);
-  // what: the step that failed, as the end of "la table ..." ("ne peut pas être créée").
-  void ReportError(const QString& label, int code, const QString& what = {});
+  // what: the step that failed, as the end of "la table ..." ("ne peut pas être créée"); detail:
+  // the engine's account of the failure, when it has one.
+  void ReportError(const QString& label, int code, const QString& what = {}, const QString& detail = {});
+  // Says which table a restructure rebuilt, why, and which columns holding values it removed.
+  void NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields);
 
   QString readPath_;
   QString correctPath_;
@@ -90,6 +96,7 @@ class TDbCheck : public QObject {
   QStringList readFiles_;
   QStringList errors_;
   QStringList unchecked_;
+  QStringList notes_;
   QString folderObstacle_;
   DbEngineCalls* engine_;
   // The table being checked.

@@ -52,6 +52,17 @@ class DbEngineCalls {
     (void)fileName;
     return {};
   }
+  // The full French text of the last failed create or restructure (its reason included), empty
+  // when the engine has none; and the columns the last restructure removed while they held
+  // values, with how many rows held one.
+  virtual QString LastErrorText() { return {}; }
+  virtual std::vector<std::pair<QString, int64_t>> LastRemovedColumns() { return {}; }
+  // The table's file is there but empty (a copy that failed): it holds no table.
+  virtual bool TableFileEmpty(const QString& folder, const QString& fileName) {
+    (void)folder;
+    (void)fileName;
+    return false;
+  }
   // How many key values more than one row holds under the key of `key`.
   virtual int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
     (void)folder;

@@ -58,10 +58,19 @@ class EngineCalls : public DbEngineCalls {
     return Dbi::ReadTableFileContents(folder, fileName).foreign;
   }
   QStringList StructureDifferences(const QString& folder, const QString& fileName) override {
-    return Dbi::ReadTableFileContents(folder, fileName).differences;
+    const Dbi::TableFileContents held = Dbi::ReadTableFileContents(folder, fileName);
+    QStringList out = held.differences;
+    if (held.rowsTable && !held.strict) out << "la table ne contrôle pas le type de ses valeurs (elle n'est pas STRICT)";
+    return out;
   }
   int RemoveForeignObjects(const QString& folder, const QString& fileName) override {
     return Dbi::RemoveForeignObjects(folder, fileName);
+  }
+  QString LastErrorText() override { return Dbi::LastErrorText(); }
+  std::vector<std::pair<QString, int64_t>> LastRemovedColumns() override { return Dbi::LastRemovedColumns(); }
+  bool TableFileEmpty(const QString& folder, const QString& fileName) override {
+    const QString path = FindTableFile(folder, fileName);
+    return !path.isEmpty() && QFileInfo(path).isFile() && QFileInfo(path).size() == 0;
   }
   int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) override {
     return Dbi::DuplicateKeys(folder, fileName, key);

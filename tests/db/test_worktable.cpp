@@ -169,7 +169,7 @@ TEST(Restructure, AddsDropsAndConvertsFieldsKeepingEveryRow) {
   bad.fields[0].iFldType = fldINT16;
   bad.fields[0].op = CrtOp::Modify;
   EXPECT_EQ(Dbi::DoRestructure(dir.Path(), bad), DBIERR_RESTRUCTFAIL);
-  EXPECT_TRUE(Dbi::LastErrorText().contains("« Q1 » qui n'est pas un nombre")) << Dbi::LastErrorText().toStdString();
+  EXPECT_TRUE(Dbi::LastErrorText().contains("Table T.DB, champ Code, fiche 1 : le texte « Q1 » n'est pas un nombre entier")) << Dbi::LastErrorText().toStdString();
   EXPECT_EQ(Dbi::GetFieldDescs(dir.Path(), "T")[0].iFldType, fldZSTRING);
   // The table in use is not restructured.
   t.Open();

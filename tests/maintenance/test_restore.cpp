@@ -167,9 +167,10 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
     if (QString(name) == "coupe.zip") {
       EXPECT_TRUE(LastMessage().contains("n'a pas un format ZIP correct")) << LastMessage().toStdString();
     }
-    if (QString(name) == "autretable.zip")
+    if (QString(name) == "autretable.zip") {
       EXPECT_EQ(LastMessage(), "Le fichier Disto.DB de l'archive ne contient pas la table Disto.DB mais la table "
                                "VCR.DB. Aucune donnée n'a été modifiée.");
+    }
   }
   EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB"), 8);
   EXPECT_FALSE(QFileInfo::exists(abs));
@@ -226,7 +227,8 @@ TEST_F(RestoreTest, TableFilesHoldingOtherThanTheSchemaSaysAreRefused) {
       {"CREATE INDEX zi ON Disto(PU)", "contient aussi l'index « zi », que le schéma ne décrit pas"},
       {"DROP INDEX zx_1", "n'a pas l'index primaire que le schéma donne à la table Disto.DB"},
       {"DROP INDEX zx_1; CREATE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre)",
-       "n'a pas l'index primaire que le schéma donne à la table Disto.DB"},
+       "n'est pas tel que le programme l'écrit (table Disto) : l'index primaire du fichier n'est pas celui que donne "
+       "sa description"},
       // A key stored twice under an index made unique behind SQLite's back.
       {"DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;"
        "CREATE INDEX zx_1 ON Disto(DateJ, Id_Client, Id_Titre); PRAGMA writable_schema = ON;"
@@ -258,11 +260,11 @@ TEST_F(RestoreTest, ATableFileIsJudgedByTheTableItReallyHolds) {
        "DROP TABLE Disto; ALTER TABLE n RENAME TO Disto; " + key,
        prefix + "la table a sa propre clé primaire (PRIMARY KEY : DateJ, Id_Client, Id_Titre), "
                 "la table est sans numéro de fiche (WITHOUT ROWID)"},
-      {"ALTER TABLE Disto RENAME COLUMN PU TO PUx", prefix + "la colonne « PU » manque, la colonne « PUx » est en trop"},
+      {"ALTER TABLE Disto RENAME COLUMN PU TO PUx", prefix + "la colonne « PU » que donne sa description manque, la colonne « PUx » n'est pas dans sa description"},
       {"ALTER TABLE Disto ADD COLUMN extra INTEGER CHECK (DateJ < '2026-01-01')",
-       prefix + "la colonne « extra » est en trop, la table pose une condition à ses valeurs (CHECK)"},
+       prefix + "la colonne « extra » n'est pas dans sa description, la table pose une condition à ses valeurs (CHECK)"},
       {"ALTER TABLE Disto ADD COLUMN g INTEGER GENERATED ALWAYS AS (Qte_Prise) VIRTUAL NOT NULL",
-       prefix + "la colonne calculée « g » est en trop"},
+       prefix + "la colonne calculée « g » n'est pas dans sa description"},
       // Through SQLite's own table of definitions: a CHECK calling a function the program lacks, a
       // default of random bytes, a type changed.
       {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(" + stored +
@@ -273,7 +275,7 @@ TEST_F(RestoreTest, ATableFileIsJudgedByTheTableItReallyHolds) {
        prefix + "la colonne « PU » a une valeur par défaut (randomblob(2000))"},
       {"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(" + stored +
            ", '\"Qte_Prise\" INTEGER', '\"Qte_Prise\" ANY') WHERE name = 'Disto'",
-       prefix + "la colonne « Qte_Prise » est de type ANY au lieu de INTEGER"},
+       prefix + "la colonne « Qte_Prise » est de type ANY au lieu du type INTEGER que donne sa description"},
       {"ALTER TABLE zelm_fields ADD COLUMN x INTEGER CHECK (x IS NULL)",
        prefix + "la table de description « zelm_fields » n'est pas celle que le programme crée"},
       // SQLite's own tables, which the engine never makes.

@@ -266,7 +266,8 @@ TEST_F(CheckFixture, MenuCheckSaysDoneAndListsWhatFailed) {
   PutClient(30);
   check.SetDescriptor(kClient);
   RunDatabaseCheck(check, dir.Path());
-  EXPECT_EQ(dlg->Messages(), QStringList({"Contrôle terminé !"}));
+  EXPECT_EQ(dlg->Messages(),
+            QStringList({"Contrôle terminé !\n\nCLIENT.DB : table reconstruite selon le schéma (champ mis au schéma : Nom)."}));
   EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
   EXPECT_EQ(engine.Find("CLIENT.DB")->fields[2].iUnits1, 40);
 

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <cmath>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -247,6 +248,11 @@ void SwapFile(const QString& tmp, const QString& path, int32_t counter) {
     ::close(fd);
     throw;
   }
+  // A rebuilt table stays as private as it was: the new file takes the old one's permissions,
+  // not those the umask gives a new file.
+  struct stat old;
+  if (::stat(QFile::encodeName(path).constData(), &old) == 0)
+    (void)::fchmod(fd, (old.st_mode & 0777) | S_IRUSR | S_IWUSR);
   ::fsync(fd);
   ::close(fd);
   QFile::remove(path + "-journal");  // a journal of the file being replaced must not touch the new one
@@ -280,107 +286,108 @@ int32_t CounterOf(TableFile* r) {
   return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
 }
 
-// Carries one stored value into a field of another type; false when it cannot be done exactly.
-bool Carry(const FLDDesc& from, const FLDDesc& to, const QVariant& raw, QVariant& out, QString& why) {
-  const QVariant v = FromStorage(from, raw);
-  if (v.isNull()) {
-    out = QVariant();
-    return true;
-  }
-  auto intRange = [&](qlonglong n) {
-    const qlonglong lo = to.iFldType == fldINT16 ? -32768 : -2147483648LL;
-    const qlonglong hi = to.iFldType == fldINT16 ? 32767 : 2147483647LL;
-    if (n < lo || n > hi) {
-      why = QString("valeur %1 hors limites").arg(n);
-      return false;
-    }
-    out = ToStorage(to, n);
-    return true;
-  };
-  auto notA = [&](const char* what) {
-    why = QString("texte « %1 » qui n'est pas %2").arg(v.toString(), QString::fromUtf8(what));
+// Carries a value as SQLite stores it into a field, exactly; false, with the reason, when the
+// field cannot hold it as it is (out of range, a fraction into a whole number, a text into a
+// number, more decimals than money keeps). The value's former field plays no part: what is
+// stored is what is carried.
+bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) {
+  out = QVariant();
+  if (raw.isNull() || !raw.isValid()) return true;
+  const int t = raw.typeId();
+  const bool isInt = t == QMetaType::LongLong || t == QMetaType::Int;
+  const bool isReal = t == QMetaType::Double;
+  const bool isText = t == QMetaType::QString;
+  const QString shown = isText ? QString("le texte « %1 »").arg(raw.toString().left(60))
+                        : isInt ? QString("la valeur %1").arg(raw.toLongLong())
+                        : isReal ? QString("la valeur %1").arg(FloatToStr(raw.toDouble()))
+                                 : QString("une valeur binaire de %1 octets").arg(raw.toByteArray().size());
+  auto refuse = [&](const QString& reason) {
+    why = shown + " " + reason;
     return false;
   };
   switch (to.iFldType) {
     case fldZSTRING: {
       QString s;
-      switch (from.iFldType) {
-        case fldDATE: s = DateToStr(v.toDate()); break;
-        case fldBOOL: s = v.toBool() ? "True" : "False"; break;
-        case fldFLOAT: s = FloatToStr(v.toDouble()); break;
-        default: s = v.toString();
-      }
-      if (s.size() > to.iUnits1) {
-        why = QString("texte « %1 » de plus de %2 caractères").arg(s).arg(to.iUnits1);
-        return false;
-      }
+      if (isText) s = raw.toString();
+      else if (isInt) s = QString::number(raw.toLongLong());
+      else if (isReal) s = FloatToStr(raw.toDouble());  // the shortest text that reads back as it
+      else return refuse("n'est pas un texte");
+      if (s.size() > to.iUnits1) return refuse(QString("a plus de %1 caractères").arg(to.iUnits1));
       out = ToStorage(to, s);
       return true;
     }
     case fldINT16: case fldINT32: {
-      if (from.iFldType == fldINT16 || from.iFldType == fldINT32 || from.iFldType == fldBOOL)
-        return intRange(v.toLongLong());
-      if (from.iFldType == fldFLOAT) {
-        const double d = v.toDouble();
-        if (d != std::floor(d)) {
-          why = QString("valeur %1 non entière").arg(d);
-          return false;
-        }
-        return intRange(qlonglong(d));
+      const qlonglong lo = to.iFldType == fldINT16 ? -32768 : -2147483648LL;
+      const qlonglong hi = to.iFldType == fldINT16 ? 32767 : 2147483647LL;
+      qlonglong n = 0;
+      if (isInt) {
+        n = raw.toLongLong();
+      } else if (isText) {
+        const auto parsed = TryStrToInt(raw.toString());
+        if (!parsed) return refuse("n'est pas un nombre entier");
+        n = *parsed;
+      } else if (isReal) {
+        const double d = raw.toDouble();
+        if (!std::isfinite(d) || d != std::floor(d)) return refuse("n'est pas un nombre entier");
+        if (d < double(lo) || d > double(hi)) return refuse(QString("est hors des limites du champ (%1 à %2)").arg(lo).arg(hi));
+        n = qlonglong(d);
+      } else {
+        return refuse("n'est pas un nombre entier");
       }
-      if (from.iFldType == fldZSTRING) {
-        auto n = TryStrToInt(v.toString());
-        if (!n) return notA("un nombre");
-        return intRange(*n);
+      if (n < lo || n > hi) return refuse(QString("est hors des limites du champ (%1 à %2)").arg(lo).arg(hi));
+      out = n;
+      return true;
+    }
+    case fldBOOL: {
+      if (isInt && (raw.toLongLong() == 0 || raw.toLongLong() == 1)) {
+        out = raw.toLongLong();
+        return true;
       }
-      break;
+      if (isText) {
+        const QString t = raw.toString().trimmed().toUpper();
+        if (t == "TRUE" || t == "T" || t == "1") { out = qlonglong(1); return true; }
+        if (t == "FALSE" || t == "F" || t == "0") { out = qlonglong(0); return true; }
+      }
+      return refuse("n'est pas une valeur logique (0 ou 1)");
     }
     case fldFLOAT: {
-      if (from.iFldType == fldZSTRING) {
-        auto d = TryStrToFloat(v.toString());
-        if (!d) return notA("un nombre");
-        out = ToStorage(to, *d);
-      } else if (from.iFldType == fldDATE) {
-        break;
+      double d = 0;
+      if (isReal) {
+        d = raw.toDouble();
+      } else if (isInt) {
+        const qlonglong n = raw.toLongLong();
+        d = double(n);
+        if (d >= 9223372036854775807.0 || qlonglong(d) != n) return refuse("n'a pas d'équivalent exact en nombre décimal");
+      } else if (isText) {
+        const auto parsed = TryStrToFloat(raw.toString());
+        if (!parsed) return refuse("n'est pas un nombre");
+        d = *parsed;
       } else {
-        out = ToStorage(to, v.toDouble());
+        return refuse("n'est pas un nombre");
       }
-      if (to.iSubType == fldstMONEY && std::fabs(out.toDouble() - v.toDouble()) > 1e-9 &&
-          from.iFldType != fldZSTRING) {
-        why = QString("valeur %1 à plus de 4 décimales").arg(v.toDouble());
-        return false;
+      if (!std::isfinite(d)) return refuse("n'est pas un nombre fini");
+      if (to.iSubType == fldstMONEY) {
+        if (std::fabs(d) > kMaxMoney)
+          return refuse(QString("est hors des limites d'un montant (-%1 à %1)").arg(kMaxMoneyText));
+        const double kept = double(std::llround(d * 10000.0)) / 10000.0;
+        if (std::fabs(kept - d) > std::fabs(d) * 4e-16) return refuse("a plus de 4 décimales");
       }
+      out = d;
       return true;
     }
     case fldDATE: {
-      if (from.iFldType == fldDATE) {
-        out = raw;
+      if (isText && DateFromIso(raw.toString()).isValid() && IsoFromDate(DateFromIso(raw.toString())) == raw.toString()) {
+        out = raw.toString();
         return true;
       }
-      if (from.iFldType == fldZSTRING) {
-        auto d = TryStrToDate(v.toString());
-        if (!d) return notA("une date");
-        out = ToStorage(to, *d);
-        return true;
-      }
-      break;
-    }
-    case fldBOOL: {
-      if (from.iFldType == fldBOOL || from.iFldType == fldINT16 || from.iFldType == fldINT32) {
-        out = ToStorage(to, v.toLongLong() != 0);
-        return true;
-      }
-      if (from.iFldType == fldZSTRING) {
-        const QString s = v.toString().trimmed().toUpper();
-        if (s == "TRUE" || s == "T" || s == "1") { out = qlonglong(1); return true; }
-        if (s == "FALSE" || s == "F" || s == "0") { out = qlonglong(0); return true; }
-        return notA("une valeur logique");
-      }
-      break;
+      // A text field's date as the operator types it ("31/12/1999").
+      const auto parsed = isText ? TryStrToDate(raw.toString()) : std::nullopt;
+      if (!parsed) return refuse("n'est pas une date");
+      out = ToStorage(to, *parsed);
+      return true;
     }
   }
-  why = QString("une valeur de type %1 ne se convertit pas en type %2").arg(from.iFldType).arg(to.iFldType);
-  return false;
+  return refuse("ne va dans aucun champ de ce type");
 }
 
 // A described field as the table's header keeps it: numbered where it stands, nothing pending.
@@ -411,6 +418,7 @@ namespace Dbi {
 
 namespace {
 QString lastError;
+std::vector<std::pair<QString, int64_t>> lastRemoved;
 }
 
 QString FindTableFile(const QString& folder, const QString& fileName) {
@@ -463,13 +471,6 @@ int ProbeTable(const QString& folder, const QString& fileName, bool exclusive) {
   }
 }
 
-std::vector<FLDDesc> ProbeFieldDescs(const QString& folder, const QString& fileName, QString& innerName) {
-  return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) {
-    innerName = f->meta.inner;
-    return f->meta.fields;
-  });
-}
-
 namespace {
 template <class F>
 auto WithTable(const QString& folder, const QString& fileName, F fn) {
@@ -492,7 +493,7 @@ CURProps GetCursorProps(const QString& folder, const QString& fileName) {
 }
 
 std::vector<FLDDesc> GetFieldDescs(const QString& folder, const QString& fileName) {
-  return WithTable(folder, fileName, [&](TableFile* f) { return f->meta.fields; });
+  return WithTable(folder, fileName, [&](TableFile* f) { return HeldFields(f->conn, f->alias, f->meta); });
 }
 
 std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileName) {
@@ -569,6 +570,7 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite) {
 int DoRestructure(const QString& folder, const CRTblDesc& desc) {
   QString tmp;
   lastError.clear();
+  lastRemoved.clear();
   try {
     const QString path = FindTableFile(folder, desc.szTblName);
     if (path.isEmpty()) Raise(DBIERR_NOSUCHTABLE, QDir(folder).filePath(desc.szTblName));
@@ -577,33 +579,41 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
     Conn c(QString{});
     AttachAs(c, path, "src");
     const TableMeta old = ReadMeta(&c, "src");
+    // The fields as the rows table really has them: a description altered beside it (a field
+    // renamed or retyped there only) must not decide where a value comes from or what it is.
+    const std::vector<FLDDesc> held = HeldFields(&c, "src", old);
+    auto heldPosition = [&held](const QString& name) {
+      for (size_t i = 0; i < held.size(); ++i)
+        if (held[i].szName.compare(name, Qt::CaseInsensitive) == 0) return int(i);
+      return -1;
+    };
 
     // New fields and where their data comes from.
     TableMeta meta;
     meta.inner = old.inner;
     meta.stamp = NewStamp();
     meta.type = old.type;
-    std::vector<int> source;     // old field (0-based) per new field, -1 for a new one
-    std::vector<int> newOfOld(old.fields.size(), -1);
+    std::vector<int> source;  // held column (0-based) per new field, -1 for a new one
+    std::vector<int> newOfHeld(held.size(), -1);
     if (desc.fields.empty()) {
-      meta.fields = old.fields;
-      for (size_t i = 0; i < old.fields.size(); ++i) {
-        source.push_back(int(i));
-        newOfOld[i] = int(i);
+      for (const FLDDesc& f : old.fields) {
+        const int src = heldPosition(f.szName);
+        if (src >= 0) newOfHeld[src] = int(meta.fields.size());
+        source.push_back(src);
+        meta.fields.push_back(KeptField(f, meta.fields.size()));
       }
     } else {
       for (const FLDDesc& d : desc.fields) {
         if (d.op == CrtOp::Drop) continue;
-        const FLDDesc f = KeptField(d, meta.fields.size());
         int src = -1;
         if (d.op != CrtOp::Add && d.iFldNum > 0) {
-          if (d.iFldNum > old.fields.size())
-            Raise(DBIERR_INVALIDPARAM, QString("field %1 refers to field %2, which does not exist").arg(d.szName).arg(d.iFldNum));
+          if (d.iFldNum > held.size())
+            Raise(DBIERR_INVALIDPARAM, QString("le champ %1 renvoie au champ %2, que la table n'a pas").arg(d.szName).arg(d.iFldNum));
           src = d.iFldNum - 1;
-          newOfOld[src] = int(meta.fields.size());
+          newOfHeld[src] = int(meta.fields.size());
         }
         source.push_back(src);
-        meta.fields.push_back(f);
+        meta.fields.push_back(KeptField(d, meta.fields.size()));
       }
     }
 
@@ -613,7 +623,9 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
       int match = -1;
       for (size_t i = 0; i < old.indexes.size(); ++i)
         if (SameIndex(old.indexes[i].desc, d)) { match = int(i); break; }
-      if (match < 0 && d.op == CrtOp::Drop && d.iIndexId >= 1 && d.iIndexId <= old.indexes.size())
+      // The restructure number names the table's index that this one replaces or drops, whatever
+      // the description says of it.
+      if (match < 0 && d.op != CrtOp::Add && d.iIndexId >= 1 && d.iIndexId <= old.indexes.size())
         match = d.iIndexId - 1;
       if (match >= 0) handled[match] = true;
       if (d.op == CrtOp::Drop) continue;
@@ -624,7 +636,8 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
       IndexMeta x = old.indexes[i];
       bool ok = true;
       for (uint16_t& k : x.desc.aiKeyFld) {
-        const int n = k >= 1 && k <= newOfOld.size() ? newOfOld[k - 1] : -1;
+        const int h = k >= 1 && k <= old.fields.size() ? heldPosition(old.fields[k - 1].szName) : -1;
+        const int n = h >= 0 ? newOfHeld[h] : -1;
         if (n < 0) ok = false;
         else k = uint16_t(n + 1);
       }
@@ -641,10 +654,6 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
     AttachAs(c, tmp, "dst", true);
     c.Exec("BEGIN");
     CreateSchema(&c, "dst", meta, false);
-    // The rows are read from the table as SQLite holds it, which another tool may have changed
-    // beside the description: a field is carried by name when the table has it, else it is empty;
-    // a table without rowids gets new ones.
-    QStringList held;
     bool rowids = true, rowsTable = false;
     {
       Stmt s(&c, QString("SELECT wr FROM pragma_table_list(%1) WHERE schema = 'src' AND type = 'table'")
@@ -654,20 +663,18 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
         rowids = s.Int(0) == 0;
       }
     }
-    if (rowsTable) {
-      Stmt s(&c, QString("SELECT name FROM pragma_table_xinfo(%1, 'src')").arg(QuoteLiteral(old.inner)));
-      while (s.Step()) held << s.Text(0);
-    }
-    QStringList oldCols, newCols, marks;
-    for (const FLDDesc& f : old.fields) oldCols << (held.contains(f.szName, Qt::CaseInsensitive) ? Quote(f.szName) : "NULL");
+    const QString tableName = QFileInfo(path).fileName();
+    QStringList heldCols, newCols, marks;
+    for (const FLDDesc& f : held) heldCols << Quote(f.szName);
     for (const FLDDesc& f : meta.fields) {
       newCols << Quote(f.szName);
       marks << "?";
     }
+    std::vector<int64_t> valuesLeft(held.size(), 0);  // values of the columns no field takes
     int64_t carried = 0;
-    if (rowsTable) {
-      Stmt rd(&c, rowids ? QString("SELECT rowid, %1 FROM src.%2 ORDER BY rowid").arg(oldCols.join(", "), Quote(old.inner))
-                         : QString("SELECT NULL, %1 FROM src.%2").arg(oldCols.join(", "), Quote(old.inner)));
+    if (rowsTable && !held.empty()) {
+      Stmt rd(&c, rowids ? QString("SELECT rowid, %1 FROM src.%2 ORDER BY rowid").arg(heldCols.join(", "), Quote(old.inner))
+                         : QString("SELECT NULL, %1 FROM src.%2").arg(heldCols.join(", "), Quote(old.inner)));
       Stmt wr(&c, QString("INSERT INTO dst.%1(rowid, %2) VALUES(?, %3)").arg(Quote(meta.inner), newCols.join(", "), marks.join(", ")));
       while (rd.Step()) {
         wr.Bind(1, rd.Value(0));
@@ -675,12 +682,16 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
           QVariant out;
           if (source[j] >= 0) {
             QString why;
-            if (!Carry(old.fields[source[j]], meta.fields[j], rd.Value(1 + source[j]), out, why))
-              Raise(DBIERR_RESTRUCTFAIL,
-                    QString("Champ %1 de la fiche %2 : %3.").arg(meta.fields[j].szName).arg(carried + 1).arg(why));
+            if (!Carry(rd.Value(1 + source[j]), meta.fields[j], out, why))
+              Raise(DBIERR_RESTRUCTFAIL, QString("Table %1, champ %2, fiche %3 : %4.")
+                                             .arg(tableName, meta.fields[j].szName)
+                                             .arg(carried + 1)
+                                             .arg(why));
           }
           wr.Bind(int(j) + 2, out);
         }
+        for (size_t h = 0; h < held.size(); ++h)
+          if (newOfHeld[h] < 0 && !rd.IsNull(int(h) + 1)) valuesLeft[h]++;
         wr.Step();
         sqlite3_reset(wr.Raw());
         carried++;
@@ -709,6 +720,8 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
     c.Exec("DETACH src");
     c.Exec("DETACH dst");
     FinishFile(tmp, path, meta, counter);
+    for (size_t h = 0; h < held.size(); ++h)
+      if (valuesLeft[h] > 0) lastRemoved.push_back({held[h].szName, valuesLeft[h]});
     return DBIERR_NONE;
   } catch (const EDBEngineError& e) {
     lastError = e.Message();
@@ -718,6 +731,8 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc) {
 }
 
 QString LastErrorText() { return lastError; }
+
+std::vector<std::pair<QString, int64_t>> LastRemovedColumns() { return lastRemoved; }
 
 int PackTable(const QString& folder, const QString& fileName) {
   lastError.clear();

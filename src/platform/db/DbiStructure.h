@@ -128,10 +128,6 @@ inline IDXDesc IndexToAdd(const QString& name, std::vector<uint16_t> keys, bool 
 namespace Dbi {
 // Result code of opening the table shared (or exclusive) and closing it again.
 int ProbeTable(const QString& folder, const QString& fileName, bool exclusive);
-// The name of the table inside the file and its fields, read as a probe reads them: the file is
-// left exactly as it is (an index whose companion file is missing is not dropped). Raises
-// EDBEngineError when the file is not a table.
-std::vector<FLDDesc> ProbeFieldDescs(const QString& folder, const QString& fileName, QString& innerName);
 // What a table file holds, read without changing it.
 struct TableFileContents {
   // Objects besides the table and the engine's own (triggers, views, other tables, SQLite's own
@@ -144,7 +140,11 @@ struct TableFileContents {
   // The described indexes; bOutOfDate when the file lacks the index or holds another one under
   // its name (not unique, partial, other fields or order).
   std::vector<IDXDesc> indexes;
+  std::vector<FLDDesc> fields;  // as the description gives them
   bool rowsTable = true;  // the rows table is there, and a table
+  // The rows table checks the types of its values (STRICT); one made before the program wrote
+  // STRICT tables is otherwise as made, and `differences` does not count it.
+  bool strict = true;
   QString path, rowsTableName;
   std::vector<QString> sqlNames;        // per index: its SQLite index
   std::vector<QStringList> keyColumns;  // per index: the names of its key's fields
@@ -164,7 +164,9 @@ int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXD
 constexpr int64_t kIndexNotWhole = -2;
 int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QString& sqlName,
                             const QStringList& columns);
-// Descriptors of an existing table; raise EDBEngineError when the table cannot be read. An index
+// Descriptors of an existing table; raise EDBEngineError when the table cannot be read. The fields
+// are those its rows table really has, in its order, typed as its description types them where
+// the two agree, else fldUNKNOWN (see HeldFields). An index
 // reads as out of date when the file does not hold it as described, or, for a unique one, when
 // it holds a key twice or does not cover every row (read from the index and the rows).
 CURProps GetCursorProps(const QString& folder, const QString& fileName);
@@ -174,10 +176,13 @@ std::vector<IDXDesc> GetIndexDescs(const QString& folder, const QString& fileNam
 // Returns the result code.
 int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite = true);
 // Restructures a table keeping its rows: fields with op None/Modify carry the data of table field
-// iFldNum, Add fields start empty; table fields not listed are removed; indexes with op Drop are
-// removed (iIndexId = their position), Add/Modify ones (re)built. The rows are read from the table
-// as SQLite holds it, each field by its name (empty when that table lacks it), whatever else that
-// table holds. Builds the new file aside (only what the engine makes) and swaps it in only when
+// iFldNum (numbered as GetFieldDescs gives them: the columns the rows table really has), Add
+// fields start empty; table fields not listed are removed; indexes with op Drop are removed
+// (iIndexId = their position), Modify ones replace the index at iIndexId, Add ones are built.
+// Each value is carried as SQLite stores it, exactly: one the new field cannot hold as it is
+// (out of range, a fraction into a whole number, a text into a number) fails the restructure,
+// naming the table, field, row and value, and the table stays as it was. Builds the new file
+// aside (only what the engine makes, with the file's permissions) and swaps it in only when
 // every row was carried over. Returns the result code.
 int DoRestructure(const QString& folder, const CRTblDesc& desc);
 // Packs the table (reclaims the space of deleted rows), keeping the auto-increment counter.
@@ -185,6 +190,9 @@ int PackTable(const QString& folder, const QString& fileName);
 // The full text (standard message and reason) of the last failure of CreateTable, DoRestructure or
 // PackTable, for the error reported to the user; empty after a success.
 QString LastErrorText();
+// The columns the last successful DoRestructure removed while they held values, with how many
+// rows held one, in the table's order.
+std::vector<std::pair<QString, int64_t>> LastRemovedColumns();
 // The stored auto-increment counter: signed 32-bit little-endian at byte offset 73 of the file.
 constexpr int kAutoIncOffset = 73;
 // Reads and writes that counter safely also while the engine has the table open (never open and

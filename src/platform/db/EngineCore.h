@@ -280,8 +280,10 @@ QString RowsTableDefinition(const TableMeta& meta);
 // the tables SQLite keeps only when asked (sqlite_sequence), read from SQLite's stored text and
 // pragmas. In French, one clause each ("la colonne « PU » manque"); empty when it is as made.
 QStringList DefinitionDifferences(Conn* c, const TableFile* f);
-// The names of the columns the rows table really has, in order.
-QStringList ColumnsHeld(Conn* c, const TableFile* f);
+// The fields the rows table of a file attached as `alias` really has, in its order (iFldNum its
+// position): each typed as the description types the field of its name when its column is of
+// that type, else fldUNKNOWN. A description altered beside its table names no field here.
+std::vector<FLDDesc> HeldFields(Conn* c, const QString& alias, const TableMeta& description);
 // Builds the tables of a new table file on an attached, empty database: descriptions, rows table
 // and (when withIndexes) its indexes.
 void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool withIndexes);

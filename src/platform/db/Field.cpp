@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "platform/db/ValueText.h"
+#include "platform/sys/Formats.h"
 
 namespace {
 
@@ -61,6 +62,12 @@ void TField::SetAsString(const QString& s) {
   }
 }
 
+namespace {
+QString OutOfIntRange(const QString& value, const QString& field) {
+  return QString("La valeur %1 du champ « %2 » n'est pas un nombre entier de -2147483648 à 2147483647").arg(value, field);
+}
+}  // namespace
+
 int TField::GetAsInteger() const {
   const QVariant v = ds_->FieldValue(index_);
   if (v.isNull()) return 0;
@@ -70,10 +77,24 @@ int TField::GetAsInteger() const {
       if (!n) throw EConvertError(QString("« %1 » n'est pas un nombre entier correct").arg(v.toString()));
       return int(*n);
     }
-    case ftFloat: case ftCurrency: return int(std::llround(v.toDouble()));
+    case ftFloat: case ftCurrency: {
+      const double d = std::round(v.toDouble());
+      if (!(std::fabs(d) <= 2147483647.0)) throw EConvertError(OutOfIntRange(FloatToStr(v.toDouble()), name_));
+      return int(d);
+    }
     case ftBoolean: return v.toBool() ? 1 : 0;
     case ftDate: return int(kDayNumberEpoch.daysTo(v.toDate()));
-    default: return v.toInt();
+    default: {
+      // A whole number stored past 32 bits by another tool is refused, never wrapped.
+      if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        if (d != std::floor(d) || std::fabs(d) > 2147483647.0) throw EConvertError(OutOfIntRange(FloatToStr(d), name_));
+        return int(d);
+      }
+      const qlonglong n = v.toLongLong();
+      if (n < INT32_MIN || n > INT32_MAX) throw EConvertError(OutOfIntRange(QString::number(n), name_));
+      return int(n);
+    }
   }
 }
 

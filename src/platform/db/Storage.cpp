@@ -79,8 +79,19 @@ QVariant FromStorage(const FLDDesc& f, const QVariant& v) {
       return d.isValid() ? QVariant(d) : QVariant();
     }
     case fldBOOL: return QVariant(v.toLongLong() != 0);
-    case fldFLOAT: return Number(f, v);
-    default: return QVariant(int(v.toLongLong()));
+    // Read as stored: money is rounded when written, and a value another tool wrote (more
+    // decimals, a whole number past 32 bits, a fraction in a whole-number column of a table made
+    // before they were STRICT) is never cut on its way to the screen or into a rebuild.
+    case fldFLOAT: return QVariant(v.toDouble());
+    default: {
+      if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        if (d == std::floor(d) && std::fabs(d) <= 2147483647.0) return QVariant(int(d));
+        return QVariant(d);
+      }
+      const qlonglong n = v.toLongLong();
+      return n >= INT32_MIN && n <= INT32_MAX ? QVariant(int(n)) : QVariant(n);
+    }
   }
 }
 

@@ -53,10 +53,26 @@ bool IndexAsDescribed(Conn* c, const TableFile* f, const IndexMeta& x) {
   return k == x.desc.aiKeyFld.size();
 }
 
-QStringList ColumnsHeld(Conn* c, const TableFile* f) {
-  QStringList out;
-  Stmt s(c, QString("SELECT name FROM pragma_table_xinfo(%1, %2)").arg(QuoteLiteral(f->meta.inner), QuoteLiteral(f->alias)));
-  while (s.Step()) out << s.Text(0);
+std::vector<FLDDesc> HeldFields(Conn* c, const QString& alias, const TableMeta& description) {
+  std::vector<FLDDesc> out;
+  Stmt s(c, QString("SELECT name, upper(type), hidden FROM pragma_table_xinfo(%1, %2)")
+                .arg(QuoteLiteral(description.inner), QuoteLiteral(alias)));
+  while (s.Step()) {
+    FLDDesc f;
+    f.iFldNum = uint16_t(out.size() + 1);
+    f.szName = s.Text(0);
+    f.iFldType = fldUNKNOWN;
+    const int i = description.FieldIndex(f.szName);
+    const bool computed = s.Int(2) != 0;
+    if (i >= 0 && !computed && SqlType(description.fields[i]) == s.Text(1)) {
+      const FLDDesc& d = description.fields[i];
+      f.iFldType = d.iFldType;
+      f.iSubType = d.iSubType;
+      f.iUnits1 = d.iUnits1;
+      f.iUnits2 = d.iUnits2;
+    }
+    out.push_back(f);
+  }
   return out;
 }
 
@@ -103,13 +119,14 @@ QStringList RowsTableDifferences(Conn* c, const TableFile* f, const QString& sto
     size_t j = 0;
     while (j < held.size() && held[j].name.compare(d.szName, Qt::CaseInsensitive) != 0) ++j;
     if (j == held.size()) {
-      out << col(d.szName) + " manque";
+      out << col(d.szName) + " que donne sa description manque";
       continue;
     }
     const Column& h = held[j];
     if (h.type != SqlType(d))
       out << col(h.name) + (h.type.isEmpty() ? QString(" n'a pas de type")
-                                              : QString(" est de type %1 au lieu de %2").arg(h.type, SqlType(d)));
+                                              : QString(" est de type %1 au lieu du type %2 que donne sa description")
+                                                    .arg(h.type, SqlType(d)));
     if (h.generated) out << col(h.name) + " est calculée";
     if (h.notNull && !h.key) out << col(h.name) + " refuse les valeurs vides (NOT NULL)";
     if (h.hasDefault) out << col(h.name) + QString(" a une valeur par défaut (%1)").arg(h.defaultText);
@@ -128,14 +145,12 @@ QStringList RowsTableDifferences(Conn* c, const TableFile* f, const QString& sto
   if (!key.isEmpty()) out << "la table a sa propre clé primaire (PRIMARY KEY : " + key.join(", ") + ")";
   for (const Column& h : held)
     if (m.FieldIndex(h.name) < 0)
-      out << (h.generated ? QString("la colonne calculée « %1 » est en trop").arg(h.name) : col(h.name) + " est en trop");
+      out << (h.generated ? QString("la colonne calculée « %1 » n'est pas dans sa description").arg(h.name)
+                          : col(h.name) + " n'est pas dans sa description");
   {
-    Stmt s(c, QString("SELECT wr, strict FROM pragma_table_list(%1) WHERE schema = %2")
+    Stmt s(c, QString("SELECT wr FROM pragma_table_list(%1) WHERE schema = %2")
                   .arg(QuoteLiteral(m.inner), QuoteLiteral(f->alias)));
-    if (s.Step()) {
-      if (s.Int(0) != 0) out << "la table est sans numéro de fiche (WITHOUT ROWID)";
-      if (s.Int(1) == 0) out << "la table ne contrôle pas le type de ses valeurs (elle n'est pas STRICT)";
-    }
+    if (s.Step() && s.Int(0) != 0) out << "la table est sans numéro de fiche (WITHOUT ROWID)";
   }
   {
     Stmt s(c, QString("SELECT count(*) FROM pragma_foreign_key_list(%1, %2)").arg(QuoteLiteral(m.inner), QuoteLiteral(f->alias)));
@@ -172,8 +187,19 @@ QStringList DefinitionDifferences(Conn* c, const TableFile* f) {
       out << QString("la table de description « %1 » n'est pas celle que le programme crée").arg(name);
   }
   QString sql;
-  if (storedText(f->meta.inner, sql) && sql != "CREATE TABLE " + RowsTableDefinition(f->meta)) {
+  // A table made before the tables were STRICT is the program's own all the same (see Strict).
+  const QString made = "CREATE TABLE " + RowsTableDefinition(f->meta);
+  if (storedText(f->meta.inner, sql) && sql != made && sql + " STRICT" != made) {
     for (const QString& d : RowsTableDifferences(c, f, sql)) out << d;
+  }
+  // An index stored under a described index's name that is not that index: the description
+  // and the file disagree (an index dropped behind the engine's back is only missing).
+  for (const IndexMeta& x : f->meta.indexes) {
+    Stmt s(c, QString("SELECT 1 FROM %1.sqlite_master WHERE type = 'index' AND name = %2")
+                  .arg(f->alias, QuoteLiteral(x.sqlName)));
+    if (!x.sqlName.isEmpty() && s.Step() && !IndexAsDescribed(c, f, x))
+      out << (x.desc.bPrimary ? QStringLiteral("l'index primaire du fichier n'est pas celui que donne sa description")
+                              : QString("l'index %1 du fichier n'est pas celui que donne sa description").arg(x.desc.szName));
   }
   {
     // SQLite's own tables that cannot be dropped, only left behind by a rebuild.
@@ -250,9 +276,15 @@ TableFileContents ReadTableFileContents(const QString& folder, const QString& fi
                     .arg(f->alias, QuoteLiteral(f->meta.inner)));
       out.rowsTable = s.Step() && s.Text(0) == "table";
     }
-    if (out.rowsTable) out.differences = DefinitionDifferences(c, f);
+    if (out.rowsTable) {
+      out.differences = DefinitionDifferences(c, f);
+      Stmt s(c, QString("SELECT strict FROM pragma_table_list(%1) WHERE schema = %2")
+                    .arg(QuoteLiteral(f->meta.inner), QuoteLiteral(f->alias)));
+      out.strict = s.Step() && s.Int(0) != 0;
+    }
     out.path = f->path;
     out.rowsTableName = f->meta.inner;
+    out.fields = f->meta.fields;
     for (const IndexMeta& x : f->meta.indexes) {
       IDXDesc d = x.desc;
       d.bOutOfDate = !out.rowsTable || !IndexAsDescribed(c, f, x);
@@ -306,17 +338,20 @@ int RemoveForeignObjects(const QString& folder, const QString& fileName) {
 
 int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
   return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) -> int64_t {
-    QStringList cols, notNull;
+    QStringList cols, notNull, names;
     bool ci = false;
-    const QStringList held = ColumnsHeld(f->conn, f);
+    // The key's fields are numbered as the rows table holds them (GetFieldDescs).
+    const std::vector<FLDDesc> held = HeldFields(f->conn, f->alias, f->meta);
     for (uint16_t k : key.aiKeyFld) {
-      if (k < 1 || k > f->meta.fields.size()) return 0;
-      const FLDDesc& fd = f->meta.fields[k - 1];
-      // A key field the rows do not hold is empty in every row once the table is rebuilt.
-      if (!held.contains(fd.szName, Qt::CaseInsensitive)) return 0;
+      if (k < 1 || k > held.size()) return 0;
+      const FLDDesc& fd = held[k - 1];
       QString col = Quote(fd.szName);
+      names << fd.szName;
       notNull << col + " IS NOT NULL";
-      if (key.bCaseInsensitive && fd.iFldType == fldZSTRING) {
+      const int described = f->meta.FieldIndex(fd.szName);
+      const bool text = fd.iFldType == fldZSTRING ||
+                        (fd.iFldType == fldUNKNOWN && described >= 0 && f->meta.fields[described].iFldType == fldZSTRING);
+      if (key.bCaseInsensitive && text) {
         col += " COLLATE " + f->meta.ciCollation;
         ci = true;
       }
@@ -327,11 +362,15 @@ int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXD
     // order, so a key held twice sits on two neighbouring entries, found in one read of the index
     // without grouping (a year of takings: a fraction of the time).
     const IndexMeta* own = nullptr;
-    for (const IndexMeta& x : f->meta.indexes)
-      if (x.desc.aiKeyFld == key.aiKeyFld && !x.desc.bDescending && IndexAsDescribed(f->conn, f, x)) own = &x;
+    for (const IndexMeta& x : f->meta.indexes) {
+      QStringList ownNames;
+      for (uint16_t k : x.desc.aiKeyFld)
+        ownNames << (k >= 1 && k <= f->meta.fields.size() ? f->meta.fields[k - 1].szName.toUpper() : QString());
+      QStringList upper;
+      for (const QString& n : names) upper << n.toUpper();
+      if (ownNames == upper && !x.desc.bDescending && IndexAsDescribed(f->conn, f, x)) own = &x;
+    }
     if (own && !ci) {
-      QStringList names;
-      for (uint16_t k : key.aiKeyFld) names << f->meta.fields[k - 1].szName;
       const int64_t n = RepeatedKeysInIndex(f->path, f->meta.inner, own->sqlName, names);
       if (n >= 0) return n;
     }
