@@ -384,9 +384,28 @@ QString UndescribedContents(const QString& folder, const QString& name, const QS
   for (const IDXDesc& x : indexes)
     if (x.op == CrtOp::Drop) return "contient " + IndexLabel(x) + ", que le schéma ne décrit pas";
   if (*earlier) return QString();
-  for (const IDXDesc& x : indexes)
-    if (x.op == CrtOp::Add || x.op == CrtOp::Modify)
-      return "n'a pas " + IndexLabel(x) + " que le schéma donne à la table " + table;
+  for (const IDXDesc& x : indexes) {
+    if (x.op != CrtOp::Add && x.op != CrtOp::Modify) continue;
+    // The file's index is as its description says; when SQLite sees it as the schema's (same
+    // fields, order, uniqueness, comparison), only the description differs from the schema.
+    const auto own = std::find_if(held.indexes.begin(), held.indexes.end(), [&](const IDXDesc& y) {
+      return y.szName.compare(x.szName, Qt::CaseInsensitive) == 0;
+    });
+    bool sameIndex = false;
+    if (own != held.indexes.end() && !own->bOutOfDate) {
+      QStringList ownKey, schemaKey;
+      for (uint16_t f : own->aiKeyFld)
+        ownKey << (f >= 1 && f <= held.fields.size() ? held.fields[f - 1].szName.toUpper() : QString());
+      for (uint16_t f : x.aiKeyFld)
+        schemaKey << (f >= 1 && f <= block->fields.size() ? block->fields[f - 1].szName.toUpper() : QString());
+      sameIndex = ownKey == schemaKey && (own->bPrimary || own->bUnique) == (x.bPrimary || x.bUnique) &&
+                  own->bDescending == x.bDescending && own->bCaseInsensitive == x.bCaseInsensitive;
+    }
+    if (sameIndex)
+      return "décrit " + IndexLabel(x) + " autrement que le schéma, bien que le fichier ait cet index tel que le "
+             "schéma le donne";
+    return "n'a pas " + IndexLabel(x) + " que le schéma donne à la table " + table;
+  }
   // A file made behind SQLite's back may hold a key twice under an index it calls unique: the
   // index's entries, read in order, show it without sorting the table.
   for (const IDXDesc& x : held.indexes) {
@@ -435,8 +454,10 @@ QString BringToSchema(const QString& folder, const QString& table) {
     return QString(e.Message()).replace('\n', ' ');
   }
   QStringList problems = check.Errors() + check.Unchecked();
-  for (QString& p : problems)
+  for (QString& p : problems) {
     if (p.startsWith(table + " : ")) p = p.mid(table.size() + 3);
+    while (p.endsWith('.')) p.chop(1);
+  }
   return problems.join(" ; ");
 }
 

@@ -170,7 +170,7 @@ bool TDbCheck::Check() {
           const int rc = RestructureTable(block);
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
-            NoteRebuild(label, alterations, fieldsDiffer ? block.fields : std::vector<FLDDesc>{});
+            NoteRebuild(label, alterations, fieldsDiffer ? block.fields : std::vector<FLDDesc>{}, block.indexes, indexes);
           } else {
             failed = true;
             ReportError(label, rc,
@@ -197,7 +197,8 @@ bool TDbCheck::Check() {
   return errors_.isEmpty();
 }
 
-void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields) {
+void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields,
+                           const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table) {
   QStringList what;
   if (!alterations.isEmpty()) {
     const int more = int(alterations.size()) - 10;
@@ -210,10 +211,25 @@ void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations,
     if (f.op == CrtOp::Add) added << f.szName;
     if (f.op == CrtOp::Modify) changed << f.szName;
   }
-  if (alterations.isEmpty() && (!added.isEmpty() || !changed.isEmpty())) {
+  // An index rebuilt only because its files were gone (the reindexing) is no news; one that was
+  // not the schema's is.
+  QStringList indexesChanged;
+  for (const IDXDesc& x : indexes) {
+    const QString name = x.bPrimary || x.szName.isEmpty() ? QStringLiteral("primaire") : x.szName;
+    if (x.op == CrtOp::Add || x.op == CrtOp::Drop) indexesChanged << name;
+    if (x.op != CrtOp::Modify) continue;
+    const auto t = std::find_if(table.begin(), table.end(), [&](const IDXDesc& y) { return SameText(y.szName, x.szName); });
+    if (t == table.end()) continue;
+    IDXDesc now = *t;
+    now.bOutOfDate = x.bOutOfDate;
+    if (!SameIndex(x, now)) indexesChanged << name;
+  }
+  if (alterations.isEmpty() && (!added.isEmpty() || !changed.isEmpty() || !indexesChanged.isEmpty())) {
     QStringList parts;
     if (!added.isEmpty()) parts << (added.size() == 1 ? "champ ajouté : " : "champs ajoutés : ") + added.join(", ");
     if (!changed.isEmpty()) parts << (changed.size() == 1 ? "champ mis au schéma : " : "champs mis au schéma : ") + changed.join(", ");
+    if (!indexesChanged.isEmpty())
+      parts << QStringLiteral("index mis au schéma : ") + indexesChanged.join(", ");
     what << "table reconstruite selon le schéma (" + parts.join(" ; ") + ")";
   }
   for (const auto& [column, values] : engine_->LastRemovedColumns())

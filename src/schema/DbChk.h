@@ -88,7 +88,8 @@ class TDbCheck : public QObject {
   // the engine's account of the failure, when it has one.
   void ReportError(const QString& label, int code, const QString& what = {}, const QString& detail = {});
   // Says which table a restructure rebuilt, why, and which columns holding values it removed.
-  void NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields);
+  void NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields,
+                   const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table);
 
   QString readPath_;
   QString correctPath_;

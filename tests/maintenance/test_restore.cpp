@@ -17,9 +17,13 @@
 #include "platform/sys/Files.h"
 #include "schema/AppSchema.h"
 #include "schema/DbChk.h"
+#include "../schema/CheckEvents.h"
+#include "platform/db/DbiStructure.h"
 #include "shell/global.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <tuple>
 
 namespace {
 
@@ -423,4 +427,119 @@ TEST_F(RestoreTest, AMissingArchiveOrCancelStopsBeforeAnyChange) {
   EXPECT_EQ(LastMessage(), "Le fichier de sauvegarde est introuvable à l'endroit indiqué ! " + dir.Path() +
                                "absent.zip\r");
   EXPECT_EQ(Snapshot(), before);
+}
+
+namespace {
+
+// A folder holding the clients' table as an earlier program wrote it: no Ab5, a Nom of 30
+// characters, a table that does not check its types (not STRICT), with two clients.
+std::vector<std::pair<QString, QByteArray>> EarlierClients(const QString& folder) {
+  QDir().mkpath(folder);
+  QStringList block = ApplicationDescriptor().mid(ApplicationDescriptor().indexOf("object Table: CLIENT.DB"));
+  block = block.mid(0, block.indexOf("end") + 1);
+  block.removeAt(block.indexOf("  field(Ab5;Ab5;7;21;1;0)"));
+  block.replaceInStrings("field(Nom;Nom;1;0;40;0)", "field(Nom;Nom;1;0;30;0)");
+  TDbCheck check;
+  check.SetCorrectPath(folder);
+  check.SetDescriptor(block);
+  EXPECT_TRUE(check.Check());
+  {
+    TTable t;
+    t.SetDatabaseName(folder);
+    t.SetTableName("CLIENT.DB");
+    t.Open();
+    for (const auto& [id, nom, ab] : {std::tuple{"0001", "ÉPICERIE DU PORT", 0.05}, std::tuple{"0002", "Kiosque Gare", 1.1234}}) {
+      t.Append();
+      t.FieldByName("Id")->AsString = id;
+      t.FieldByName("Nom")->AsString = nom;
+      t.FieldByName("Ab0")->AsFloat = ab;
+      t.Post();
+    }
+  }
+  sqlite3* db = nullptr;
+  EXPECT_EQ(sqlite3_open(QFile::encodeName(folder + "CLIENT.DB").constData(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(sql, ') STRICT', ')')"
+                             " WHERE name = 'CLIENT'", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  std::vector<std::pair<QString, QByteArray>> entries;
+  for (const QString& n : QDir(folder).entryList({"CLIENT.*"}, QDir::Files)) entries.push_back({n, ReadFile(folder + n)});
+  return entries;
+}
+
+}  // namespace
+
+// An archive of an earlier version of the program comes back at today's layout, every value
+// kept; what a rebuild cannot carry exactly, or a description that is not its table's, is refused
+// for that very reason.
+TEST_F(RestoreTest, AnEarlierLayoutComesBackAtTodaysWithEveryValue) {
+  FillSample();
+  const QString folder = dir.Path() + "ancienne/";
+  MakeArchive(folder + "ZELM.zip", EarlierClients(folder + "tables/"));
+  dlg->Clear();
+  Restore(folder + "ZELM.zip");
+  EXPECT_TRUE(LastMessage().startsWith("Ces tables n'étaient pas dans l'archive")) << LastMessage().toStdString();
+  EXPECT_EQ(Dbi::GetFieldDescs(DataPath, "CLIENT.DB").size(), 14u);
+  EXPECT_EQ(Dbi::GetFieldDescs(DataPath, "CLIENT.DB")[2].iUnits1, 40);
+  EXPECT_TRUE(Dbi::ReadTableFileContents(DataPath, "CLIENT.DB").strict);
+  EXPECT_EQ(Value("SELECT Nom FROM CLIENT.DB WHERE Id = '0001'"), "ÉPICERIE DU PORT");
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM CLIENT.DB WHERE Id = '0002' AND Ab0 = 1.1234"), 1);
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM CLIENT.DB WHERE Ab5 IS NULL"), 2);
+  ApplicationCheck().SetCorrectPath(DataPath);
+  CheckEvents ev;
+  ev.Attach(ApplicationCheck());
+  ApplicationCheck().Check();
+  EXPECT_EQ(ev.AfterOf("CLIENT.DB"), CHK_NONE);
+  ApplicationCheck().OnAfterCheck = nullptr;
+
+  // Takings of an earlier, not STRICT table holding a text among the quantities; a description
+  // that is not its table's.
+  const QString loose = folder + "loose.DB";
+  WriteFile(loose, Altered(DataPath + "Disto.DB", folder,
+                           "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(sql, ') STRICT', ')')"
+                           " WHERE name = 'Disto'"));
+  const auto before = Snapshot();
+  const std::vector<std::pair<QString, QString>> cases = {
+      {"UPDATE Disto SET Qte_Prise = 'douze' WHERE rowid = 2",
+       "Le fichier Disto.DB de l'archive, d'une version antérieure du programme, ne peut pas être mis à la structure "
+       "actuelle sans changer une valeur : sa structure ne peut pas être mise à jour : La restructuration n'a pas pu "
+       "reprendre toutes les fiches ; la table est inchangée. Table Disto.DB, champ Qte_Prise, fiche 2 : le texte "
+       "« douze » n'est pas un nombre entier. Aucune donnée n'a été modifiée."},
+      {"UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'",
+       "Le fichier Disto.DB de l'archive n'est pas tel que le programme l'écrit (table Disto) : la colonne « PUx » que "
+       "donne sa description manque, la colonne « PU » n'est pas dans sa description. Aucune donnée n'a été modifiée."},
+      {"UPDATE zelm_indexes SET keyflds = '1,3,2' WHERE num = 1",
+       "Le fichier Disto.DB de l'archive n'est pas tel que le programme l'écrit (table Disto) : l'index primaire du "
+       "fichier n'est pas celui que donne sa description. Aucune donnée n'a été modifiée."},
+      // Of today's layout, the key there and unique, its description not the schema's.
+      {"UPDATE zelm_indexes SET isprimary = 0, tag = 'x' WHERE num = 1",
+       "Le fichier Disto.DB de l'archive décrit l'index primaire autrement que le schéma, bien que le fichier ait cet "
+       "index tel que le schéma le donne. Aucune donnée n'a été modifiée."},
+  };
+  for (const auto& [sql, why] : cases) {
+    SCOPED_TRACE(sql.toStdString());
+    const QString from = sql.contains("tag") ? DataPath + "Disto.DB" : loose;
+    MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(from, folder, sql)}, {"Disto.PX", ReadFile(DataPath + "Disto.PX")}});
+    dlg->Clear();
+    Restore(folder + "ZELM.zip");
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(LastMessage().toStdString(), why.toStdString());
+  }
+}
+
+// With a umask that keeps new files private, tables kept private come back private.
+TEST_F(RestoreTest, RestoredTablesStayAsPrivateAsTheyWere) {
+  FillSample();
+  for (const QString& n : QDir(DataPath).entryList(QDir::Files)) QFile(DataPath + n).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  const QString archive = Backup();
+  for (const mode_t mask : {mode_t(077), mode_t(022)}) {
+    const mode_t was = ::umask(mask);
+    dlg->Clear();
+    Restore(archive);
+    ::umask(was);
+    for (const QString& n : QDir(DataPath).entryList({"*.DB", "*.PX", "*.X??", "*.Y??"}, QDir::Files)) {
+      struct stat st {};
+      ASSERT_EQ(::stat(QFile::encodeName(DataPath + n).constData(), &st), 0);
+      EXPECT_EQ(st.st_mode & 07777, 0600u) << n.toStdString();
+    }
+  }
 }

@@ -12,6 +12,7 @@
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include "platform/ui/Cursor.h"
 #include "schema/AppSchema.h"
 #include "schema/DbChk.h"
@@ -241,8 +242,11 @@ TEST_F(EngineCheck, RestructureThatCannotCarryItsRowsLeavesTheTableAndIsCollecte
   EXPECT_TRUE(dlg->Messages()[0].contains(check->Errors()[0]));
   EXPECT_EQ(ScreenCursor(), TCursor::crDefault);
   // The other tables were created all the same.
-  for (const QString& t : AppTables())
-    if (t != "CLIENT.DB") EXPECT_EQ(ev.AfterOf(t), CHK_TABLECREATE) << t.toStdString();
+  for (const QString& t : AppTables()) {
+    if (t != "CLIENT.DB") {
+      EXPECT_EQ(ev.AfterOf(t), CHK_TABLECREATE) << t.toStdString();
+    }
+  }
 }
 
 TEST_F(EngineCheck, AutoIncCounterTakesTheHighestValue) {
@@ -533,4 +537,91 @@ TEST_F(EngineCheck, ATriggerOnTheEnginesOwnTablesGoesBeforeTheEngineWritesThere)
   EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
   EXPECT_EQ(Takings(dir.Path()), 3);
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Disto.DB", false), DBIERR_NONE);
+}
+
+// The description beside a table altered, values another tool wrote past what a field holds, a
+// column of its own: the check carries every value as the file stores it, refuses a table whose
+// values its fields cannot hold (and goes on with the next), says what it rebuilt and removed,
+// keeps a table file's permissions, and makes a table whose file is empty.
+TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
+  check->Check();
+  const QString disto = FindTableFile(dir.Path(), "Disto.DB"), vcr = FindTableFile(dir.Path(), "VCR.DB");
+  Sqlite(disto, "INSERT INTO Disto VALUES('2026-03-02', '0001', '0001', 5, 1.2345), ('2026-03-02', '0002', '0001', 7, 0.35),"
+                " ('2026-03-03', '0001', '0001', 2147483647, 3.1)");
+  Sqlite(vcr, "INSERT INTO VCR VALUES('2026-02-28', '0001', 326.71), ('2026-02-28', '0002', 12.5)");
+  const char* takings = "SELECT DateJ, Id_Client, Id_Titre, Qte_Prise, PU FROM Disto ORDER BY rowid";
+  const char* payments = "SELECT Week, Id_Client, Montant FROM VCR ORDER BY rowid";
+  const QStringList t0 = Raw(disto, takings), p0 = Raw(vcr, payments);
+  ::chmod(QFile::encodeName(disto).constData(), 0600);
+  ScopedDialogs dlg;
+
+  // Only the description altered: a field renamed, retyped, an index made a secondary one.
+  const QStringList descriptions = {
+      "UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'",
+      "UPDATE zelm_fields SET type = 7, subtype = 0 WHERE name = 'Qte_Prise'",
+      "UPDATE zelm_fields SET type = 5, units1 = 3 WHERE name = 'PU'",
+      "UPDATE zelm_indexes SET isprimary = 0 WHERE num = 1",
+  };
+  for (const QString& sql : descriptions) {
+    SCOPED_TRACE(sql.toStdString());
+    Sqlite(disto, sql);
+    Sqlite(vcr, "UPDATE zelm_fields SET type = 6, subtype = 0 WHERE name = 'Montant'");
+    dlg->Clear();
+    RunDatabaseCheck(*check, dir.Path());
+    EXPECT_EQ(Raw(disto, takings), t0);
+    EXPECT_EQ(Raw(vcr, payments), p0);
+    const QString box = dlg->Messages().value(0);
+    EXPECT_TRUE(check->Errors().isEmpty()) << box.toStdString();
+    EXPECT_FALSE(box.contains("Paramètre incorrect")) << box.toStdString();
+    EXPECT_TRUE(box.contains("Disto.DB : table re")) << box.toStdString();
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(disto).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ev.log.clear();
+    check->Check();
+    EXPECT_EQ(ev.AfterOf("Disto.DB"), CHK_NONE);
+    EXPECT_EQ(ev.AfterOf("VCR.DB"), CHK_NONE);
+  }
+
+  // A column of another tool's, with values: it goes, and the box says so.
+  Sqlite(disto, "ALTER TABLE Disto ADD COLUMN note TEXT; UPDATE Disto SET note = 'x' WHERE Qte_Prise < 10");
+  dlg->Clear();
+  RunDatabaseCheck(*check, dir.Path());
+  EXPECT_TRUE(dlg->Messages().value(0).contains("la colonne « note », que le schéma ne nomme pas, a été retirée avec "
+                                                "ses 2 valeurs")) << dlg->Messages().value(0).toStdString();
+  EXPECT_EQ(Raw(disto, takings), t0);
+
+  // Values past what the fields hold, written by another tool: the table stays as it is, named
+  // with the field, the row and the value; the next table is checked all the same.
+  const std::vector<std::pair<QString, QString>> beyond = {
+      {"UPDATE Disto SET Qte_Prise = 3000000000 WHERE rowid = 2", "champ Qte_Prise, fiche 2 : la valeur 3000000000"},
+      {"UPDATE Disto SET Qte_Prise = 99999999999 WHERE rowid = 2", "champ Qte_Prise, fiche 2 : la valeur 99999999999"},
+      {"UPDATE Disto SET PU = 1e300 WHERE rowid = 3", "champ PU, fiche 3 : la valeur 1e+300"},
+      {"UPDATE Disto SET PU = 0.123456 WHERE rowid = 1", "champ PU, fiche 1 : la valeur 0.123456 a plus de 4 décimales"},
+  };
+  for (const auto& [sql, named] : beyond) {
+    SCOPED_TRACE(sql.toStdString());
+    Sqlite(disto, sql + "; ALTER TABLE Disto ADD COLUMN extra INTEGER");
+    Sqlite(vcr, "UPDATE zelm_fields SET type = 6, subtype = 0 WHERE name = 'Montant'");
+    const QStringList stored = Raw(disto, takings);
+    dlg->Clear();
+    RunDatabaseCheck(*check, dir.Path());
+    ASSERT_EQ(check->Errors().size(), 1);
+    EXPECT_TRUE(check->Errors()[0].startsWith("Disto.DB : ")) << check->Errors()[0].toStdString();
+    EXPECT_TRUE(check->Errors()[0].contains("Table Disto.DB, " + named)) << check->Errors()[0].toStdString();
+    EXPECT_EQ(Raw(disto, takings), stored);
+    EXPECT_EQ(Raw(disto, "SELECT count(*) FROM pragma_table_info('Disto') WHERE name = 'extra'"), QStringList{"1"});
+    EXPECT_EQ(Raw(vcr, payments), p0);
+    EXPECT_EQ(ev.AfterOf("VCR.DB"), CHK_TABLEMODIFY);
+    Sqlite(disto, "UPDATE Disto SET Qte_Prise = 7, PU = 0.35 WHERE rowid = 2; UPDATE Disto SET PU = 3.1 WHERE rowid = 3;"
+                  "UPDATE Disto SET PU = 1.2345 WHERE rowid = 1; ALTER TABLE Disto DROP COLUMN extra");
+  }
+  EXPECT_EQ(Raw(disto, takings), t0);
+
+  // A table file of no bytes (a copy that failed) holds nothing: the check makes its table.
+  const QString site = FindTableFile(dir.Path(), "Site.DB");
+  QFile(site).resize(0);
+  check->Check();
+  EXPECT_EQ(ev.AfterOf("Site.DB"), CHK_TABLECREATE);
+  EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Site.DB", false), DBIERR_NONE);
 }

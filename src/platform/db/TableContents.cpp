@@ -198,7 +198,8 @@ QStringList DefinitionDifferences(Conn* c, const TableFile* f) {
     Stmt s(c, QString("SELECT 1 FROM %1.sqlite_master WHERE type = 'index' AND name = %2")
                   .arg(f->alias, QuoteLiteral(x.sqlName)));
     if (!x.sqlName.isEmpty() && s.Step() && !IndexAsDescribed(c, f, x))
-      out << (x.desc.bPrimary ? QStringLiteral("l'index primaire du fichier n'est pas celui que donne sa description")
+      out << (x.desc.bPrimary || x.desc.szName.isEmpty()
+                  ? QStringLiteral("l'index primaire du fichier n'est pas celui que donne sa description")
                               : QString("l'index %1 du fichier n'est pas celui que donne sa description").arg(x.desc.szName));
   }
   {
