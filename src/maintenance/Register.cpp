@@ -17,6 +17,7 @@
 
 void RegisterMaintenanceWindows() {
   TfrmMain::InterruptedRestoreHook = [](const QString&) { RemoveRestoreLeftovers(); };
+  TfrmMain::BackupLeftoversHook = TfrmAutoSave::RemoveLeftovers;
   using W = TfrmMain;
   W::RegisterWindow(WindowKey::Sauvegarde, W::ModalOpener<TfrmSaveRestore>(SetSaveMode),
                     {"mnOutils", 1, 1, "mnSauvegarder", "Sauvegarder", 115});

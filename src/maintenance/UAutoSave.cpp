@@ -1,5 +1,6 @@
 #include "maintenance/UAutoSave.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
@@ -62,6 +63,16 @@ QString TfrmAutoSave::ChooseArchive(const QString& folder) {
   for (int k = 1; k < kArchivesPerWeekday; ++k)
     if (QFileInfo(name(k)).lastModified() < first) return name(k);
   return name(0);
+}
+
+void TfrmAutoSave::RemoveLeftovers(const QString& dataPath) {
+  // The names the writing of ZELM_k.zip gives its temporary file and the libraries' own beside it.
+  const QStringList masks{".ZELM_[0-9].zip.*.part", ".ZELM_[0-9].zip.*.part.*"};
+  for (int d = 1; d <= 7; ++d) {
+    const QString folder = dataPath + JoursSemaine[d] + "/";
+    for (const QString& n : QDir(folder).entryList(masks, QDir::Files | QDir::Hidden | QDir::CaseSensitive))
+      QFile::remove(folder + n);
+  }
 }
 
 bool TfrmAutoSave::DoAutoSave() {

@@ -28,6 +28,9 @@ class TfrmAutoSave : public QWidget {
   // The weekday folder of a date and the archive the rotation picks in it.
   static QString WeekdayFolder(const QDate& day);
   static QString ChooseArchive(const QString& folder);
+  // Deletes what a backup killed while it wrote left in the weekday folders of a data folder;
+  // until then it would stay there beside the archives.
+  static void RemoveLeftovers(const QString& dataPath);
 
  protected:
   // Placed in the middle of its owner (of the screen without one) when it first shows.

@@ -90,6 +90,7 @@ void SetBackgroundImage(const QString& name) {
 std::function<void(const QString&)> TfrmMain::CreateTablesHook = DefaultCreateTables();
 std::function<void(const QString&)> TfrmMain::DatabaseCheckHook = DefaultDatabaseCheck();
 std::function<void(const QString&)> TfrmMain::InterruptedRestoreHook;
+std::function<void(const QString&)> TfrmMain::BackupLeftoversHook;
 std::function<bool(const QString&)> TfrmMain::HoldDataFolderHook;
 QString TfrmMain::ExeNameOverride;
 
@@ -389,6 +390,10 @@ void TfrmMain::LoadBackground(const QString& fileName) {
 void TfrmMain::DeleteLeftoverFiles() {
   try {
     if (InterruptedRestoreHook) InterruptedRestoreHook(DataPath);
+  } catch (...) {
+  }
+  try {
+    if (BackupLeftoversHook) BackupLeftoversHook(DataPath);
   } catch (...) {
   }
   try {

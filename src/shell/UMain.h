@@ -104,6 +104,8 @@ class TfrmMain : public QMainWindow {
   // restore's copies are never among the engine's leftover files, since a copy still listed is
   // the only new state of its table).
   static std::function<void(const QString& dataPath)> InterruptedRestoreHook;
+  // Run with it: clears what a backup at exit killed while it wrote left (maintenance sets it).
+  static std::function<void(const QString& dataPath)> BackupLeftoversHook;
   // Run at creation once the data folder is there, found or just made, before anything in it is
   // read, made or changed: false ends the creation there (another copy holds the folder, or it
   // cannot be read), and the start refuses to go on.

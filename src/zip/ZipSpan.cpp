@@ -80,10 +80,10 @@ int TZipArchiver::AskForDisk(bool ForWrite) {
     QString prompt;
     MsgDlgType icon = MsgDlgType::Information;
     if (CurrentDiskNumber < 0) {
-      prompt = LoadZipStr(11033, "Please insert last disk in set");
+      prompt = ZipStringTable(11033);
       icon = MsgDlgType::Error;
     } else if (!ForWrite) {
-      prompt = QString::asprintf(LoadZipStr(11034, "Please insert disk volume %.1d of %.1d").toUtf8().constData(),
+      prompt = QString::asprintf(ZipStringTable(11034).toUtf8().constData(),
                                  CurrentDiskNumber + 1, LastDiskNumber + 1);
     } else {
       qint64 size = DiskSize;
@@ -92,14 +92,14 @@ int TZipArchiver::AskForDisk(bool ForWrite) {
       if (size > 0) {
         const qint64 q = (ArchiveSize + 4 + KeepFreeOnDisk1) / size;
         if (q > LastDiskNumber) LastDiskNumber = static_cast<int>(q);
-        prompt = QString::asprintf(LoadZipStr(11034, "Please insert disk volume %.1d of %.1d").toUtf8().constData(),
+        prompt = QString::asprintf(ZipStringTable(11034).toUtf8().constData(),
                                    CurrentDiskNumber + 1, LastDiskNumber + 1);
       } else {
         prompt = QString::asprintf(LoadZipStr(11046, "Insérer le volume n°%.1d").toUtf8().constData(),
                                    CurrentDiskNumber + 1);
       }
     }
-    prompt += QString::asprintf(LoadZipStr(11035, "\r\nin drive: %s").toUtf8().constData(), Drive.toUtf8().constData());
+    prompt += QString::asprintf(ZipStringTable(11035).toUtf8().constData(), Drive.toUtf8().constData());
     if (OnGetNextDisk) {
       bool abortAction = false;
       OnGetNextDisk(this, CurrentDiskNumber + 1, LastDiskNumber + 1, Drive.left(1), abortAction);
@@ -194,10 +194,10 @@ void TZipArchiver::WriteSplit(const char* Buffer, qint64 Length, qint64 MinSize)
         TZipDiskStatus status;
         QString text;
         if (QFileInfo(path).lastModified() == DateStamp && n - 1 < CurrentDiskNumber) {
-          text = QString::asprintf(LoadZipStr(11040, "Overwrite previous disk no %d").toUtf8().constData(), n);
+          text = QString::asprintf(ZipStringTable(11040).toUtf8().constData(), n);
           status << zdsPreviousDisk;
         } else {
-          text = QString::asprintf(LoadZipStr(11039, "Overwrite previous file %s").toUtf8().constData(),
+          text = QString::asprintf(ZipStringTable(11039).toUtf8().constData(),
                                    outName.toUtf8().constData());
           status << zdsSameFileName;
         }
@@ -243,7 +243,7 @@ void TZipArchiver::WriteSplit(const char* Buffer, qint64 Length, qint64 MinSize)
           retry = a != zdaCancel;
         } else {
           DiskPrompt(Drive);
-          retry = Dialogs().MessageBox(LoadZipStr(11032, "This disk has not enough free space available"),
+          retry = Dialogs().MessageBox(ZipStringTable(11032),
                                        MsgDlgType::Error, mbRetry | mbCancel, AppTitle()) == ModalResult::Retry;
         }
         if (!retry) throw EZipArchiver::CreateFromId(11007, false);
@@ -372,7 +372,7 @@ int TZipArchiver::WriteSpan(const QString& InName, const QString& OutName) {
       std::memset(r.FileName, 0, sizeof(r.FileName));
       std::memcpy(r.FileName, name.constData(), static_cast<size_t>(std::min(nameLen, 255)));
       const QString shown = SetSlash(QString::fromUtf8(name));
-      if (OnMessage) OnMessage(this, 0, LoadZipStr(10105, "Copying: ") + shown);
+      if (OnMessage) OnMessage(this, 0, ZipStringTable(10105) + shown);
       const bool descriptor = (s.flags & 8) != 0 || (Get16(h + 6) & 8) != 0;
       if (OnProgress)
         OnProgress(this, NewFile, shown, 30 + nameLen + extraLen + static_cast<qint64>(s.compressed) + (descriptor ? 16 : 0));
@@ -393,7 +393,7 @@ int TZipArchiver::WriteSpan(const QString& InName, const QString& OutName) {
     }
 
     const QString cdName = LoadZipStr(11047, "Répertoire central");
-    if (OnMessage) OnMessage(this, 0, LoadZipStr(10105, "Copying: ") + cdName);
+    if (OnMessage) OnMessage(this, 0, ZipStringTable(10105) + cdName);
     if (OnProgress) OnProgress(this, NewFile, cdName, cdSize + 22 + Get16(end + 20));
     if (!InFileHandle.seek(cdStart)) throw EZipArchiver::CreateFromId(11008, true);
     int cdDisk = 0;
@@ -560,7 +560,7 @@ int TZipArchiver::ReadSpan(const QString& InName, QString& OutPath) {
       newOffset[static_cast<size_t>(i)] = OutFileHandle.pos();
       const QString shown = SetSlash(QString::fromUtf8(name));
       const bool descriptor = (flags[static_cast<size_t>(i)] & 8) != 0 || (Get16(h + 6) & 8) != 0;
-      if (OnMessage) OnMessage(this, 0, LoadZipStr(10105, "Copying: ") + shown);
+      if (OnMessage) OnMessage(this, 0, ZipStringTable(10105) + shown);
       if (OnProgress)
         OnProgress(this, NewFile, shown, 30 + nameLen + extraLen + static_cast<qint64>(r.ComprSize) + (descriptor ? 16 : 0));
       WriteJoin(reinterpret_cast<const char*>(h), 30, 11028);

@@ -103,6 +103,23 @@ TEST_F(MaintTest, ClosingTheMainWindowWithYesWritesTheWeekdayArchive) {
   EXPECT_LE((centre - ownerCentre).manhattanLength(), 2) << centre.x() << "," << centre.y();
 }
 
+TEST_F(MaintTest, TheStartDeletesWhatABackupKilledWhileWritingLeftAndNothingElse) {
+  RegisterMaintenanceWindows();
+  const QStringList leftovers{"Lundi/.ZELM_0.zip.1a2b3c4d.part", "Samedi/.ZELM_9.zip.0000ffff.part.Xy12Zt"};
+  const QStringList kept{"Lundi/ZELM_0.zip", "Lundi/.autre", "Lundi/.ZELM_10.zip.1a2b3c4d.part",
+                         "Lundi/.ZELM_0.zip.1a2b3c4d.partiel", "Lundi/.zelm_0.zip.1a2b3c4d.part",
+                         ".ZELM_0.zip.1a2b3c4d.part", "Archives/.ZELM_0.zip.1a2b3c4d.part"};
+  for (const QString& n : leftovers + kept) WriteFile(DataPath + n, "x");
+  TfrmMain::ExeNameOverride = dir.Path() + "zelm";
+  auto* main = new TfrmMain(nullptr);
+  for (const QString& n : leftovers) EXPECT_FALSE(QFileInfo::exists(DataPath + n)) << n.toStdString();
+  for (const QString& n : kept) EXPECT_TRUE(QFileInfo::exists(DataPath + n)) << n.toStdString();
+  dlg->QueueAnswer(ModalResult::No);
+  main->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  TfrmMain::ExeNameOverride.clear();
+}
+
 TEST_F(MaintTest, TheBackupWindowOpensInTheMiddleOfItsOwner) {
   QWidget owner;
   owner.setGeometry(300, 200, 640, 480);

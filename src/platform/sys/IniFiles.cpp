@@ -107,10 +107,6 @@ int TIniFile::ReadInteger(const QString& section, const QString& ident, int def)
   return ok ? v : def;
 }
 
-bool TIniFile::ReadBool(const QString& section, const QString& ident, bool def) const {
-  return ReadInteger(section, ident, def ? 1 : 0) != 0;
-}
-
 void TIniFile::WriteString(const QString& section, const QString& ident, const QString& value) {
   Doc d = Load();
   auto r = SectionRange(d.lines, section);
@@ -158,15 +154,6 @@ QStringList TIniFile::ReadSections() const {
   QStringList out;
   for (const QString& l : Load().lines)
     if (const QString h = HeaderName(l); !h.isNull()) out << h;
-  return out;
-}
-
-QStringList TIniFile::ReadSectionValues(const QString& section) const {
-  const Doc d = Load();
-  QStringList out;
-  const auto r = SectionRange(d.lines, section);
-  for (int i = r.first; i >= 0 && i < r.second; ++i)
-    if (const QString k = KeyOf(d.lines[i]); !k.isEmpty()) out << k + "=" + ValueOf(d.lines[i]);
   return out;
 }
 

@@ -20,7 +20,6 @@ class TIniFile {
   QString ReadString(const QString& section, const QString& ident, const QString& def) const;
   // Reads a whole number; a missing or non-numeric value gives the default.
   int ReadInteger(const QString& section, const QString& ident, int def) const;
-  bool ReadBool(const QString& section, const QString& ident, bool def) const;
   void WriteString(const QString& section, const QString& ident, const QString& value);
   void WriteInteger(const QString& section, const QString& ident, int value);
   void WriteBool(const QString& section, const QString& ident, bool value);
@@ -29,7 +28,6 @@ class TIniFile {
   bool ValueExists(const QString& section, const QString& ident) const;
   QStringList ReadSection(const QString& section) const;  // the keys of a section
   QStringList ReadSections() const;
-  QStringList ReadSectionValues(const QString& section) const;  // "key=value" lines
   void EraseSection(const QString& section);
   void DeleteKey(const QString& section, const QString& ident);
   // Adds an empty section when it is missing (the registry store keeps keys this way).

@@ -96,9 +96,3 @@ bool TRegistry::ValueExists(const QString& name) const {
   return open_ && Store().ValueExists(current_, ValueKey(name));
 }
 
-bool TRegistry::DeleteValue(const QString& name) {
-  if (!open_ || readOnly_ || !ValueExists(name)) return false;
-  TIniFile ini = Store();
-  ini.DeleteKey(current_, ValueKey(name));
-  return true;
-}

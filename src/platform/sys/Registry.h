@@ -35,7 +35,6 @@ class TRegistry {
   QString ReadString(const QString& name) const;  // "" when missing
   void WriteString(const QString& name, const QString& value);
   bool ValueExists(const QString& name) const;
-  bool DeleteValue(const QString& name);
 
   // The folder of the store and the file of a root.
   static QString StoreFolder();

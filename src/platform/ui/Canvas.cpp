@@ -63,16 +63,6 @@ void TCanvas::Rectangle(const QRect& r) {
   painter_->restore();
 }
 
-void TCanvas::Ellipse(const QRect& r) {
-  if (!painter_) return;
-  painter_->save();
-  painter_->setRenderHint(QPainter::Antialiasing);
-  painter_->setPen(QPen(Pen.Color, Pen.Width));
-  painter_->setBrush(Brush.Color);
-  painter_->drawEllipse(r.adjusted(0, 0, -1, -1));
-  painter_->restore();
-}
-
 void TCanvas::LineTo(int x, int y) {
   if (painter_) {
     painter_->save();

@@ -57,7 +57,6 @@ class TCanvas {
 
   void FillRect(const QRect& r);
   void Rectangle(const QRect& r);  // outlined with the pen, filled with the brush
-  void Ellipse(const QRect& r);
   void MoveTo(int x, int y) { pos_ = QPoint(x, y); }
   void LineTo(int x, int y);
   // Text whose top left corner is at (x, y), over the brush colour.

@@ -269,6 +269,7 @@ QString ButtonText(MsgDlgBtn b) {
     case mbAbort: return "&Abandonner";
     case mbRetry: return "&Réessayer";
     case mbIgnore: return "&Ignorer";
+    case mbDefaultNo: break;  // not a button
   }
   return QString();
 }
