@@ -211,12 +211,12 @@ void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations,
     if (f.op == CrtOp::Add) added << f.szName;
     if (f.op == CrtOp::Modify) changed << f.szName;
   }
-  // An index rebuilt only because its files were gone (the reindexing) is no news; one that was
-  // not the schema's is.
+  // An index rebuilt only because its files were gone (the reindexing: the engine no longer
+  // counts it, or calls it out of date) is no news; one the table had otherwise than the schema is.
   QStringList indexesChanged;
   for (const IDXDesc& x : indexes) {
     const QString name = x.bPrimary || x.szName.isEmpty() ? QStringLiteral("primaire") : x.szName;
-    if (x.op == CrtOp::Add || x.op == CrtOp::Drop) indexesChanged << name;
+    if (x.op == CrtOp::Drop) indexesChanged << name;
     if (x.op != CrtOp::Modify) continue;
     const auto t = std::find_if(table.begin(), table.end(), [&](const IDXDesc& y) { return SameText(y.szName, x.szName); });
     if (t == table.end()) continue;
