@@ -12,7 +12,9 @@
 #   altered   : restore of archives whose takings file was altered with sqlite3 (a trigger; no key
 #               index and a key twice; a column renamed; a column with a CHECK; WITHOUT ROWID; 10,000
 #               tables more; through writable_schema a default of random bytes, a table sqlite_stat9,
-#               a key twice behind an index still called unique): refused, nothing changed; then the
+#               a key twice behind an index still called unique; the description beside the table
+#               altered; 3,000,000,000 and 1e300 in a quantity and a price, with a column more):
+#               refused, nothing changed; then the
 #               same files in Data/ and the structure check: the table becomes the program's own
 #               again, a key twice is told, no row goes (ALTERED_KINDS="many ..." runs only those)
 #   year      : purge of January on a copy of the whole generated year, timed, then the check
@@ -130,6 +132,13 @@ PY
           trigger) sqlite3 "$1" "CREATE TRIGGER zz AFTER INSERT ON Disto BEGIN DELETE FROM Disto WHERE DateJ <> NEW.DateJ; END;" ;;
           nokey) sqlite3 "$1" "DROP INDEX zx_1; INSERT INTO Disto SELECT * FROM Disto WHERE rowid <= 2;" ;;
           rename) sqlite3 "$1" "ALTER TABLE Disto RENAME COLUMN PU TO PUx" ;;
+          # the description beside the table altered, the table itself right
+          desc) sqlite3 "$1" "UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'" ;;
+          money) sqlite3 "$1" "UPDATE zelm_fields SET type = 6, subtype = 0 WHERE name = 'PU'" ;;
+          keydesc) sqlite3 "$1" "UPDATE zelm_indexes SET isprimary = 0, tag = 'x' WHERE num = 1" ;;
+          # values past what the fields hold, and a column of another tool's
+          big) sqlite3 "$1" "UPDATE Disto SET Qte_Prise = 3000000000 WHERE rowid = 1;
+              UPDATE Disto SET PU = 1e300 WHERE rowid = 2; ALTER TABLE Disto ADD COLUMN extra INTEGER" ;;
           many) for i in $(seq 10000); do echo "CREATE TABLE t$i(x);"; done | sqlite3 "$1" ;;
           check) sqlite3 "$1" "ALTER TABLE Disto ADD COLUMN extra INTEGER CHECK (DateJ < '2026-01-01')" ;;
           norowid) sqlite3 "$1" "CREATE TABLE n(\"DateJ\" TEXT, \"Id_Client\" TEXT, \"Id_Titre\" TEXT, \"Qte_Prise\" INTEGER,
@@ -155,7 +164,8 @@ PY
         esac
       }
       made=$(sqlite3 -readonly "$BENCH/Disto.DB" "SELECT group_concat(sql, ';') FROM sqlite_master")
-      for kind in ${ALTERED_KINDS:-trigger nokey rename check norowid junk stat9 twice many}; do
+      values="SELECT count(*), total(Qte_Prise), printf('%.4f', total(PU)), max(Qte_Prise), max(PU) FROM Disto"
+      for kind in ${ALTERED_KINDS:-trigger nokey rename desc money keydesc big check norowid junk stat9 twice many}; do
         zo_install $W 20000; zo_env $W
         cp $W/Data/Disto.DB $ZO/altered.DB
         alter $ZO/altered.DB $kind
@@ -173,6 +183,7 @@ PY
         rm -f $W/Data/ZELM.zip
         alter $W/Data/Disto.DB $kind
         rows=$(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from Disto")
+        before=$(sqlite3 -readonly $W/Data/Disto.DB "$values")
         start $W && { menu check; result check_altered_$kind $([ $kind = many ] && echo 30 || echo 4); xdotool key Return; stop; }
         now=$(sqlite3 -readonly $W/Data/Disto.DB "SELECT group_concat(sql, ';') FROM sqlite_master")
         echo "  rows $rows -> $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from Disto"),"\
@@ -180,6 +191,8 @@ PY
           "key index $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where name='zx_1'"),"\
           "tables $(sqlite3 -readonly $W/Data/Disto.DB "select count(*) from sqlite_master where type='table'"),"\
           "as the program makes it: $([ "$now" = "$made" ] && echo yes || echo NO)"
+        after=$(sqlite3 -readonly $W/Data/Disto.DB "$values")
+        [ "$before" = "$after" ] && echo "  values kept ($after)" || echo "  values $before -> $after"
       done
       rm -f $ZO/altered.DB ;;
     readonly)
