@@ -1,5 +1,6 @@
 #include "BenchData.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "platform/db/DbiStructure.h"
+#include "schema/AppSchema.h"
+#include "schema/SchemaTables.h"
 
 namespace bench {
 
@@ -20,52 +23,6 @@ double Price(int title) { return 0.8 + (title % 20) * 0.1; }
 double Rebate(int client, int periode) { return ((client + periode) % 4) * 0.05; }
 
 namespace {
-
-// ---- schema ----
-
-FLDDesc Fld(const char* name, uint16_t type, int16_t units1 = 1, uint16_t sub = fldstNONE) {
-  return FieldToAdd(name, type, units1, sub);
-}
-
-// Secondary indexes ignore case, as the application's do.
-IDXDesc Idx(const char* name, std::vector<uint16_t> keys, bool primary) {
-  return IndexToAdd(name, std::move(keys), primary, !primary);
-}
-
-std::vector<CRTblDesc> Schema() {
-  auto money = [](const char* n) { return Fld(n, fldFLOAT, 1, fldstMONEY); };
-  std::vector<CRTblDesc> s(8);
-  s[0].szTblName = "CLIENT.DB";
-  s[0].fields = {Fld("Id", fldZSTRING, 4), Fld("Ord", fldINT32), Fld("Nom", fldZSTRING, 40), Fld("Adr", fldZSTRING, 50),
-                 Fld("Tel", fldZSTRING, 20), Fld("Fax", fldZSTRING, 20), Fld("Site", fldZSTRING, 1), Fld("Region", fldZSTRING, 2),
-                 money("Ab0"), money("Ab1"), money("Ab2"), money("Ab3"), money("Ab4"), money("Ab5")};
-  s[0].indexes = {Idx("", {1}, true), Idx("iNom", {3}, false), Idx("iOrd", {2}, false), Idx("iRegion", {8}, false),
-                  Idx("iRegOrd", {8, 2}, false)};
-  s[1].szTblName = "Disto.DB";
-  s[1].fields = {Fld("DateJ", fldDATE), Fld("Id_Client", fldZSTRING, 4), Fld("Id_Titre", fldZSTRING, 4), Fld("Qte_Prise", fldINT32),
-                 money("PU")};
-  s[1].indexes = {Idx("", {1, 2, 3}, true)};
-  s[2].szTblName = "Titre.DB";
-  s[2].fields = {Fld("Id", fldZSTRING, 4), Fld("Nord", fldINT16), Fld("Couleur", fldINT32), Fld("Titre", fldZSTRING, 30),
-                 Fld("Diminutif", fldZSTRING, 15), Fld("Num", fldINT32), money("Pha"), money("Prix"), Fld("Periode", fldZSTRING, 1),
-                 Fld("Site", fldZSTRING, 1), Fld("Imprimerie", fldZSTRING, 1), Fld("Liste", fldBOOL)};
-  s[2].indexes = {Idx("", {1}, true), Idx("iOrd", {2}, false)};
-  s[3].szTblName = "Region.db";
-  s[3].fields = {Fld("Id", fldZSTRING, 2), Fld("Libelle", fldZSTRING, 30)};
-  s[3].indexes = {Idx("", {1}, true), Idx("iLibelle", {2}, false)};
-  s[4].szTblName = "OrgaD.DB";
-  s[4].fields = {Fld("Id_Region", fldZSTRING, 2), Fld("Id_Titre", fldZSTRING, 4), Fld("Ord_Titre", fldINT16)};
-  s[5].szTblName = "Retour.DB";
-  s[5].fields = {Fld("Week", fldDATE), Fld("Id_Client", fldZSTRING, 4), Fld("Id_Titre", fldZSTRING, 4), Fld("Qte", fldINT32)};
-  s[5].indexes = {Idx("", {1, 2, 3}, true)};
-  s[6].szTblName = "VCR.DB";
-  s[6].fields = {Fld("Week", fldDATE), Fld("Id_Client", fldZSTRING, 4), money("Montant")};
-  s[6].indexes = {Idx("", {1, 2}, true)};
-  s[7].szTblName = "Ha.DB";
-  s[7].fields = {Fld("DateH", fldDATE), Fld("Id", fldZSTRING, 4), Fld("Qte", fldINT32), money("Pu")};
-  s[7].indexes = {Idx("", {1, 2}, true)};
-  return s;
-}
 
 // ---- generator ----
 
@@ -100,24 +57,50 @@ void Step(sqlite3* db, sqlite3_stmt* s) {
 void Text(sqlite3_stmt* s, int i, const std::string& v) { sqlite3_bind_text(s, i, v.c_str(), int(v.size()), SQLITE_TRANSIENT); }
 
 
+// The layout the data are made for, kept in the "complete" mark: data of an older schema are
+// made again rather than timed on tables the program no longer has.
+QByteArray LayoutMark() {
+  return QCryptographicHash::hash(ApplicationDescriptor().join('\n').toUtf8(), QCryptographicHash::Sha1).toHex();
+}
+
 void Generate(const QString& dir) {
   const QString tmp = dir + ".part";
   QDir(tmp).removeRecursively();
   QDir().mkpath(tmp);
-  for (const CRTblDesc& d : Schema())
+  for (const CRTblDesc& d : ApplicationTableDescs())
     if (Dbi::CreateTable(tmp, d) != DBIERR_NONE) {
       std::fprintf(stderr, "generator: cannot create %s: %s\n", qPrintable(d.szTblName), qPrintable(Dbi::LastErrorText()));
       std::exit(2);
     }
   auto code = [](int n, int w) { return Code(n, w).toStdString(); };
-  Fill(tmp + "/Region.db", "INSERT INTO Region VALUES(?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+  // The sites and printing houses the clients and titles name, so that their windows show them.
+  const char* const sites[] = {"DEPOT CENTRAL", "DEPOT NORD", "DEPOT SUD"};
+  const char* const printers[] = {"IMPRIMERIE DU CENTRE", "IMPRIMERIE DE L'EST"};
+  auto site = [](int n) { return std::to_string(1 + n % 3); };
+  auto printer = [](int n) { return std::to_string(1 + n % 2); };
+  Fill(tmp + "/Site.DB", "INSERT INTO Site(Id, Libelle) VALUES(?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+    for (int i = 0; i < 3; ++i) {
+      Text(s, 1, site(i));
+      Text(s, 2, sites[i]);
+      Step(db, s);
+    }
+  });
+  Fill(tmp + "/IMPRIMERIE.DB", "INSERT INTO IMPRIMERIE(Id, Libelle) VALUES(?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+    for (int i = 0; i < 2; ++i) {
+      Text(s, 1, printer(i));
+      Text(s, 2, printers[i]);
+      Step(db, s);
+    }
+  });
+  Fill(tmp + "/Region.db", "INSERT INTO Region(Id, Libelle) VALUES(?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
     for (int r = 1; r <= kRegions; ++r) {
       Text(s, 1, code(r, 2));
       Text(s, 2, "REGION " + code(r, 2));
       Step(db, s);
     }
   });
-  Fill(tmp + "/CLIENT.DB", "INSERT INTO CLIENT VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+  Fill(tmp + "/CLIENT.DB", "INSERT INTO CLIENT(Id, Ord, Nom, Adr, Tel, Fax, Site, Region, Ab0, Ab1, Ab2, Ab3, Ab4, Ab5)"
+       " VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
     for (int c = 1; c <= kClients; ++c) {
       Text(s, 1, code(c, 4));
       sqlite3_bind_int(s, 2, (c - 1) % (kClients / kRegions) + 1);
@@ -125,13 +108,14 @@ void Generate(const QString& dir) {
       Text(s, 4, std::to_string(c) + " RUE DE LA GARE");
       Text(s, 5, "01 23 45 " + code(c % 100, 2) + " 00");
       sqlite3_bind_null(s, 6);
-      Text(s, 7, "1");
+      Text(s, 7, site((c - 1) / (kClients / kRegions)));
       Text(s, 8, code((c - 1) / (kClients / kRegions) + 1, 2));
       for (int p = 0; p <= 5; ++p) sqlite3_bind_double(s, 9 + p, Rebate(c, p));
       Step(db, s);
     }
   });
-  Fill(tmp + "/Titre.DB", "INSERT INTO Titre VALUES(?,?,?,?,?,?,?,?,?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+  Fill(tmp + "/Titre.DB", "INSERT INTO Titre(Id, Nord, Couleur, Titre, Diminutif, Num, Pha, Prix, Periode, Site, Imprimerie, Liste)"
+       " VALUES(?,?,?,?,?,?,?,?,?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
     for (int t = 1; t <= kTitles; ++t) {
       Text(s, 1, code(t, 4));
       sqlite3_bind_int(s, 2, t);
@@ -142,13 +126,13 @@ void Generate(const QString& dir) {
       sqlite3_bind_double(s, 7, Price(t) * 0.7);
       sqlite3_bind_double(s, 8, Price(t));
       Text(s, 9, std::to_string(t % 6));
-      Text(s, 10, "1");
-      Text(s, 11, "1");
+      Text(s, 10, site(t));
+      Text(s, 11, printer(t));
       sqlite3_bind_int(s, 12, 1);
       Step(db, s);
     }
   });
-  Fill(tmp + "/OrgaD.DB", "INSERT INTO OrgaD VALUES(?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+  Fill(tmp + "/OrgaD.DB", "INSERT INTO OrgaD(Id_Region, Id_Titre, Ord_Titre) VALUES(?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
     for (int r = 1; r <= kRegions; ++r)
       for (int t = 1; t <= kTitles; ++t) {
         Text(s, 1, code(r, 2));
@@ -161,7 +145,7 @@ void Generate(const QString& dir) {
   for (int c = 1; c <= kClients; ++c) clients.push_back(code(c, 4));
   for (int t = 1; t <= kTitles; ++t) titles.push_back(code(t, 4));
   Rng rng;
-  Fill(tmp + "/Disto.DB", "INSERT INTO Disto VALUES(?,?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+  Fill(tmp + "/Disto.DB", "INSERT INTO Disto(DateJ, Id_Client, Id_Titre, Qte_Prise, PU) VALUES(?,?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
     for (QDate d = kYearStart; d <= kYearEnd; d = d.addDays(1)) {
       const std::string day = d.toString("yyyy-MM-dd").toStdString();
       for (int c = 0; c < kClients; ++c)
@@ -178,7 +162,7 @@ void Generate(const QString& dir) {
   std::vector<QDate> weeks;
   for (QDate d = kYearStart; d <= kYearEnd; d = d.addDays(1))
     if (d.dayOfWeek() == 6) weeks.push_back(d);
-  Fill(tmp + "/Retour.DB", "INSERT INTO Retour VALUES(?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+  Fill(tmp + "/Retour.DB", "INSERT INTO Retour(Week, Id_Client, Id_Titre, Qte) VALUES(?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
     for (const QDate& w : weeks) {
       const std::string week = w.toString("yyyy-MM-dd").toStdString();
       for (int c = 0; c < kClients; ++c)
@@ -191,7 +175,7 @@ void Generate(const QString& dir) {
         }
     }
   });
-  Fill(tmp + "/VCR.DB", "INSERT INTO VCR VALUES(?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+  Fill(tmp + "/VCR.DB", "INSERT INTO VCR(Week, Id_Client, Montant) VALUES(?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
     for (const QDate& w : weeks) {
       const std::string week = w.toString("yyyy-MM-dd").toStdString();
       for (int c = 0; c < kClients; ++c) {
@@ -202,7 +186,7 @@ void Generate(const QString& dir) {
       }
     }
   });
-  Fill(tmp + "/Ha.DB", "INSERT INTO Ha VALUES(?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
+  Fill(tmp + "/Ha.DB", "INSERT INTO Ha(DateH, Id, Qte, Pu) VALUES(?,?,?,?)", [&](sqlite3* db, sqlite3_stmt* s) {
     for (QDate d = kYearStart; d <= kYearEnd; d = d.addDays(1)) {
       const std::string day = d.toString("yyyy-MM-dd").toStdString();
       for (int t = 0; t < kTitles; ++t) {
@@ -214,7 +198,9 @@ void Generate(const QString& dir) {
       }
     }
   });
-  QFile(tmp + "/complete").open(QIODevice::WriteOnly);
+  QFile mark(tmp + "/complete");
+  if (!mark.open(QIODevice::WriteOnly) || mark.write(LayoutMark()) < 0) std::exit(2);
+  mark.close();
   QDir(dir).removeRecursively();
   QDir().rename(tmp, dir);
 }
@@ -236,8 +222,13 @@ bool CopyYearData(const QString& from, const QString& to, const QStringList& tab
   return true;
 }
 
+QByteArray YearDataMark(const QString& dir) {
+  QFile mark(dir + "/complete");
+  return mark.open(QIODevice::ReadOnly) ? mark.readAll() : QByteArray();
+}
+
 bool EnsureYearData(const QString& dir) {
-  if (QFile::exists(dir + "/complete")) return true;
+  if (YearDataMark(dir) == LayoutMark()) return true;
   std::printf("Generating a year of data (30 regions, 300 clients, 80 titles, 8.76 million takings)...\n");
   std::fflush(stdout);
   const auto t0 = Clock::now();
@@ -248,7 +239,7 @@ bool EnsureYearData(const QString& dir) {
   }
   int status = 0;
   waitpid(pid, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !QFile::exists(dir + "/complete")) {
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || YearDataMark(dir) != LayoutMark()) {
     std::fprintf(stderr, "generation failed\n");
     return false;
   }

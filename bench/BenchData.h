@@ -1,8 +1,10 @@
-// A year of a wholesaler's data for the benchmarks: 30 regions, 300 clients, 80 titles, every
-// client taking every title every day (8.76 million takings), weekly returns and payments, daily
-// purchases. Generated once into a folder and reused.
+// A year of a wholesaler's data for the benchmarks, in every table of the program's schema: 30
+// regions, 300 clients, 80 titles, every client taking every title every day (8.76 million
+// takings), weekly returns and payments, daily purchases, three sites and two printing houses; the
+// lists tables empty. Generated once into a folder and reused.
 #pragma once
 
+#include <QByteArray>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -39,9 +41,12 @@ struct Rng {
   }
 };
 
-// Makes the data in dir unless a complete set is there (in a child process, so its memory stays
-// out of the caller's figures). False when the generation failed.
+// Makes the data in dir unless a complete set of the schema's layout is there (in a child
+// process, so its memory stays out of the caller's figures). False when the generation failed.
 bool EnsureYearData(const QString& dir);
+// What marks a complete set (empty when there is none): a copy made from it is as current as its
+// mark.
+QByteArray YearDataMark(const QString& dir);
 
 // A fresh, writable copy of the year's table files in `to` (only those of the named tables, when
 // given): nothing of an earlier run stays, since a journal left by a killed run would be rolled

@@ -1,9 +1,8 @@
 // The reports on a year of data: delivery notes for a month of 300 clients x 80 titles (the work
 // table, the pages, a PDF of 300 pages, turning pages in the preview) and a 15-title list.
 //
-// Works on a copy of the year's data in the build folder (the original stays untouched); the
-// lists tables the generator does not make are created there. Pass the data folder as the first
-// argument to use another one.
+// Works on a copy of the year's data in the build folder (the original stays untouched), with a
+// list of 15 titles put in it. Pass the data folder as the first argument to use another one.
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -25,7 +24,8 @@ using namespace bench;
 namespace {
 bool CopyData(const QString& from, const QString& to) {
   QDir().mkpath(to);
-  if (QFile::exists(to + "complete")) return true;
+  const QByteArray mark = YearDataMark(from);
+  if (YearDataMark(to) == mark) return true;
   for (const QFileInfo& f : QDir(from).entryInfoList(QDir::Files)) {
     if (f.fileName() == "complete") continue;
     QFile::remove(to + f.fileName());
@@ -33,46 +33,28 @@ bool CopyData(const QString& from, const QString& to) {
     QFile(to + f.fileName()).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
   }
   QFile c(to + "complete");
-  return c.open(QIODevice::WriteOnly);
+  return c.open(QIODevice::WriteOnly) && c.write(mark) == mark.size();
 }
 
-void MakeListTables() {
+// List 1: fifteen titles of region 01.
+void MakeList() {
   TTable l;
   l.SetDatabaseName(DataPath);
   l.SetTableName("TLISTE.DB");
-  if (!l.Exists()) {
-    l.FieldDefs.Add("NoListe", ftSmallint);
-    l.FieldDefs.Add("Nord", ftSmallint);
-    l.FieldDefs.Add("ID_Region", ftString, 2);
-    l.FieldDefs.Add("ID_Titre", ftString, 4);
-    l.FieldDefs.Add("TitreListe", ftString, 20);
-    l.CreateTable();
-    l.Open();
-    TDbTransaction tx(l);
-    for (int k = 1; k <= 15; ++k) {
-      l.Append();
-      l.Fields(0)->AsInteger = 1;
-      l.Fields(1)->AsInteger = k;
-      l.Fields(2)->AsString = Code(1, 2);
-      l.Fields(3)->AsString = Code(k, 4);
-      l.Fields(4)->AsString = "Bench";
-      l.Post();
-    }
-    tx.Commit();
-    l.Close();
+  l.Open();
+  if (l.RecordCount() > 0) return;
+  TDbTransaction tx(l);
+  for (int k = 1; k <= 15; ++k) {
+    l.Append();
+    l.FieldByName("NoListe")->AsInteger = 1;
+    l.FieldByName("Nord")->AsInteger = k;
+    l.FieldByName("ID_Region")->AsString = Code(1, 2);
+    l.FieldByName("ID_Titre")->AsString = Code(k, 4);
+    l.FieldByName("TitreListe")->AsString = "Bench";
+    l.Post();
   }
-  TTable w;
-  w.SetDatabaseName(DataPath);
-  w.SetTableName("Liste.DB");
-  if (!w.Exists()) {
-    w.FieldDefs.Add("Id_Client", ftString, 4);
-    w.FieldDefs.Add("Ord_Client", ftSmallint);
-    for (int k = 1; k <= 15; ++k) {
-      w.FieldDefs.Add("Titre" + QString::number(k), ftString, 4);
-      w.FieldDefs.Add("Qte" + QString::number(k), ftInteger);
-    }
-    w.CreateTable();
-  }
+  tx.Commit();
+  l.Close();
 }
 }  // namespace
 
@@ -89,7 +71,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot copy the data\n");
     return 2;
   }
-  MakeListTables();
+  MakeList();
   ScriptedDialogs dlg;  // the remark prompt is cancelled
   SetDialogs(&dlg);
 

@@ -16,6 +16,17 @@ QStringList Files(const TempDir& dir) {
   return l;
 }
 
+// A table's file and the companions of its first `indexes` indexes: the primary one, then a pair
+// for each secondary one.
+QStringList TableFiles(const QString& fileName, size_t indexes) {
+  const QString base = fileName.section('.', 0, 0);
+  QStringList l{fileName, base + ".PX"};
+  for (size_t i = 2; i <= indexes; ++i)
+    l << base + QString(".X%1").arg(i, 2, 10, QChar('0')) << base + QString(".Y%1").arg(i, 2, 10, QChar('0'));
+  l.sort();
+  return l;
+}
+
 TEST(DbiCreate, DescriptorsReadBackExactly) {
   TempDir dir;
   CRTblDesc d = ClientDesc();
@@ -24,8 +35,7 @@ TEST(DbiCreate, DescriptorsReadBackExactly) {
   d.indexes[1].iKeyExpType = 3;
   d.fields[1].iUnits2 = 2;
   ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE) << Dbi::LastErrorText().toStdString();
-  EXPECT_EQ(Files(dir), QStringList({"CLIENT.DB", "CLIENT.PX", "CLIENT.X02", "CLIENT.X03", "CLIENT.X04",
-                                     "CLIENT.X05", "CLIENT.Y02", "CLIENT.Y03", "CLIENT.Y04", "CLIENT.Y05"}));
+  EXPECT_EQ(Files(dir), TableFiles("CLIENT.DB", d.indexes.size()));
   auto fields = Dbi::GetFieldDescs(dir.Path(), "client");
   ASSERT_EQ(fields.size(), d.fields.size());
   for (size_t i = 0; i < fields.size(); ++i) {
@@ -37,7 +47,7 @@ TEST(DbiCreate, DescriptorsReadBackExactly) {
     EXPECT_EQ(fields[i].iUnits2, d.fields[i].iUnits2);
   }
   auto idx = Dbi::GetIndexDescs(dir.Path(), "CLIENT.DB");
-  ASSERT_EQ(idx.size(), 5u);
+  ASSERT_EQ(idx.size(), d.indexes.size());
   for (size_t i = 0; i < idx.size(); ++i) {
     EXPECT_EQ(idx[i].iIndexId, i + 1);
     EXPECT_EQ(idx[i].szName, d.indexes[i].szName);
@@ -52,8 +62,8 @@ TEST(DbiCreate, DescriptorsReadBackExactly) {
   EXPECT_EQ(idx[1].szFormat, "fmt");
   EXPECT_EQ(idx[1].iKeyExpType, 3);
   CURProps p = Dbi::GetCursorProps(dir.Path(), "CLIENT");
-  EXPECT_EQ(p.iFields, 14);
-  EXPECT_EQ(p.iIndexes, 5);
+  EXPECT_EQ(p.iFields, d.fields.size());
+  EXPECT_EQ(p.iIndexes, d.indexes.size());
   EXPECT_EQ(p.iRecords, 0);
   EXPECT_EQ(p.eType, TableType::Paradox);
 }
@@ -76,17 +86,14 @@ TEST(DbiCreate, RefusesBadDescriptions) {
 TEST(DbiProbe, CodesForMissingCompanionAndNotATable) {
   TempDir dir;
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Region.db", false), DBIERR_NOSUCHTABLE);
-  CRTblDesc d;
-  d.szTblName = "Region.db";
-  d.fields = {Fld("Id", fldZSTRING, 2), Fld("Libelle", fldZSTRING, 30)};
-  d.indexes = {Idx("", {1}, true), Idx("iLibelle", {2}, false, true)};
+  const CRTblDesc d = ApplicationTableDesc("Region.db");
   ASSERT_EQ(Dbi::CreateTable(dir.Path(), d), DBIERR_NONE);
-  EXPECT_EQ(Files(dir), QStringList({"Region.PX", "Region.X02", "Region.Y02", "Region.db"}));
+  EXPECT_EQ(Files(dir), TableFiles("Region.db", d.indexes.size()));
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "REGION.DB", false), DBIERR_NONE);
   QFile::remove(dir.File("Region.Y02"));
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Region.db", false), DBIERR_INDEXOUTOFDATE);
   // Reading the table drops the index whose companion is gone; the probe is then clean.
-  EXPECT_EQ(Dbi::GetIndexDescs(dir.Path(), "Region.db").size(), 1u);
+  EXPECT_EQ(Dbi::GetIndexDescs(dir.Path(), "Region.db").size(), d.indexes.size() - 1);
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Region.db", false), DBIERR_NONE);
   EXPECT_FALSE(QFile::exists(dir.File("Region.X02")));
 
@@ -111,7 +118,9 @@ TEST(DbiAux, DeleteKeepsDataMemoAndJournal) {
     QFile f(dir.File(n));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
   }
-  EXPECT_EQ(Dbi::DeleteTableAuxFiles(dir.Path(), "CLIENT.DB"), 10);
+  // The companions (all the table's files but itself) and CLIENT.VAL.
+  const qsizetype deleted = TableFiles("CLIENT.DB", ClientDesc().indexes.size()).size();
+  EXPECT_EQ(Dbi::DeleteTableAuxFiles(dir.Path(), "CLIENT.DB"), deleted);
   EXPECT_EQ(Files(dir), QStringList({"CLIENT.DB", "CLIENT.DB-journal", "CLIENT.MB", "CLIENTS.PX"}));
 }
 
@@ -136,12 +145,11 @@ TEST(DbiRestructure, WidensAFieldKeepingRowsAndDropsAnIndex) {
   ASSERT_EQ(Dbi::DoRestructure(dir.Path(), d), DBIERR_NONE) << Dbi::LastErrorText().toStdString();
   EXPECT_EQ(Dbi::GetFieldDescs(dir.Path(), "CLIENT")[2].iUnits1, 40);
   auto idx = Dbi::GetIndexDescs(dir.Path(), "CLIENT");
-  ASSERT_EQ(idx.size(), 4u);
+  ASSERT_EQ(idx.size(), d.indexes.size() - 1);
   EXPECT_EQ(idx[2].szName, "iRegion");
   EXPECT_EQ(RawSql(path, "SELECT Id, Nom, Ab1 FROM CLIENT ORDER BY Id"),
             QStringList({"0001|DUPONT|1.25", "0002|L'ARBRE|NULL", "0003|NULL|0.5"}));
-  EXPECT_EQ(Files(dir), QStringList({"CLIENT.DB", "CLIENT.PX", "CLIENT.X02", "CLIENT.X03", "CLIENT.X04",
-                                     "CLIENT.Y02", "CLIENT.Y03", "CLIENT.Y04"}));
+  EXPECT_EQ(Files(dir), TableFiles("CLIENT.DB", d.indexes.size() - 1));
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "CLIENT", false), DBIERR_NONE);
 }
 

@@ -52,6 +52,7 @@ void ReportsTest::FillWeek() {
   AddTaking(d5, "C002", "T003", 2);
   AddTaking(d5, "C003", "T002", 5);
   AddTaking(d5, "C004", "T001", 9);
+  AddTaking(QDate(2004, 1, 11), "C003", "T001", 2);  // the week's last day
   AddTaking(QDate(2004, 1, 12), "C001", "T001", 100);  // after the week
 }
 

@@ -24,7 +24,8 @@ class ReportsTest : public AppDataTest {
 
   // Regions 01 Nord and 02 Sud; clients C001 ALPHA (order 1), C002 BRAVO and C003 CHARLIE (both
   // order 2), C005 ECHO (order 4, no takings) in 01 and C004 DELTA in 02; titles T001 a daily,
-  // T002 a weekly at issue 12, T003 a monthly at issue 0; takings in the week of 05/01/2004.
+  // T002 a weekly at issue 12, T003 a monthly at issue 0; takings in the week of 05/01/2004, on
+  // its first two days and its last, and one the day after it.
   void FillWeek();
   void AddTaking(const QDate& d, const QString& client, const QString& title, int qte);
 

@@ -2,40 +2,13 @@
 
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
+#include "schema/SchemaTables.h"
 
 namespace {
 
-// The fields the rules use, as the application's tables have them.
 void CreateTables(const QString& folder) {
-  TTable client;
-  client.SetDatabaseName(folder);
-  client.SetTableName("CLIENT.DB");
-  client.FieldDefs.Add("Id", ftString, 4);
-  client.FieldDefs.Add("Nom", ftString, 40);
-  client.FieldDefs.Add("Region", ftString, 2);
-  client.FieldDefs.Add("Ord", ftInteger);
-  for (int i = 0; i < 6; ++i) client.FieldDefs.Add("Ab" + QString::number(i), ftCurrency);
-  client.IndexDefs.Add("", "Id", ixPrimary | ixUnique);
-  client.CreateTable();
-  TTable disto;
-  disto.SetDatabaseName(folder);
-  disto.SetTableName("Disto.DB");
-  disto.FieldDefs.Add("DateJ", ftDate);
-  disto.FieldDefs.Add("Id_Client", ftString, 4);
-  disto.FieldDefs.Add("Id_Titre", ftString, 4);
-  disto.FieldDefs.Add("Qte_Prise", ftInteger);
-  disto.FieldDefs.Add("PU", ftCurrency);
-  disto.IndexDefs.Add("", "DateJ;Id_Client;Id_Titre", ixPrimary | ixUnique);
-  disto.CreateTable();
-  TTable retour;
-  retour.SetDatabaseName(folder);
-  retour.SetTableName("Retour.DB");
-  retour.FieldDefs.Add("Week", ftDate);
-  retour.FieldDefs.Add("Id_Client", ftString, 4);
-  retour.FieldDefs.Add("Id_Titre", ftString, 4);
-  retour.FieldDefs.Add("Qte", ftInteger);
-  retour.IndexDefs.Add("", "Week;Id_Client;Id_Titre", ixPrimary | ixUnique);
-  retour.CreateTable();
+  for (const char* table : {"CLIENT.DB", "Disto.DB", "Retour.DB"})
+    ASSERT_EQ(Dbi::CreateTable(folder, ApplicationTableDesc(table)), DBIERR_NONE) << table;
 }
 
 void AddRow(const QString& folder, const QString& table, const QList<QVariant>& values) {
@@ -53,10 +26,11 @@ void AddRow(const QString& folder, const QString& table, const QList<QVariant>& 
 
 RulesTest::RulesTest() {
   CreateTables(DataPath);
-  // Clients: code, name, region, delivery order, rebates per periodicity.
-  AddRow("CLIENT.DB", {"0001", "DUPONT", "01", 2, 0.1, 0.25, 0, 0, 0, 0});
-  AddRow("CLIENT.DB", {"0002", "MARTIN", "01", 1, 0.2, 0.5, 0, 0, 0, 0});
-  AddRow("CLIENT.DB", {"0003", "DURAND", "02", 3, 0, 0, 0, 0, 0, 0});
+  const QVariant n;
+  // Id, Ord, Nom, Adr, Tel, Fax, Site, Region, Ab0..Ab5 (rebates per periodicity)
+  AddRow("CLIENT.DB", {"0001", 2, "DUPONT", n, n, n, n, "01", 0.1, 0.25, 0, 0, 0, 0});
+  AddRow("CLIENT.DB", {"0002", 1, "MARTIN", n, n, n, n, "01", 0.2, 0.5, 0, 0, 0, 0});
+  AddRow("CLIENT.DB", {"0003", 3, "DURAND", n, n, n, n, "02", 0, 0, 0, 0, 0, 0});
   AddTaking("07/03/2005", "0001", "0002", 5, 9.99);
   AddTaking("07/03/2005", "0002", "0001", 3);
   AddTaking("07/03/2005", "0003", "0003", 7);

@@ -75,7 +75,7 @@ TEST_F(RulesTest, ATakingIsEditedInItsRowOrAppendedAtTheNetPrice) {
 // Price and rebate are money of four decimals: the net price is their difference as it is, rounded
 // nowhere to cents, and the new row stores it so.
 TEST_F(RulesTest, ANetPriceOfPricesInTenthsOfACentIsTheirExactDifference) {
-  AddRow("CLIENT.DB", {"0004", "PETIT", "02", 4, 0, 0.125, 0, 0, 0, 0});
+  AddRow("CLIENT.DB", {"0004", 4, "PETIT", {}, {}, {}, {}, "02", 0, 0.125, 0, 0, 0, 0});
   EXPECT_EQ(trade::ReadRebates(DataPath, {}, "0004").value("0004")[1], Currency::FromRaw(1250));
   TTable disto;
   disto.SetDatabaseName(DataPath);

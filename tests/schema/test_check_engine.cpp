@@ -169,7 +169,11 @@ TEST_F(EngineCheck, ExtraIndexIsDroppedAndExtraTrailingFieldLeftAlone) {
   TDbCheck first;
   first.SetCorrectPath(other.Path());
   first.SetDescriptor(ClientVariant([](QStringList& b) {
-    b.insert(b.indexOf("  field(Ab5;Ab5;7;21;1;0)") + 1, "  field(Extra;Extra;1;0;10;0)");
+    int lastField = -1;
+    for (int i = 0; i < b.size(); ++i)
+      if (DescKeyword(b[i]) == "FIELD") lastField = i;
+    ASSERT_GT(lastField, 0);
+    b.insert(lastField + 1, "  field(Extra;Extra;1;0;10;0)");
   }));
   first.Check();
   ev.after.clear();

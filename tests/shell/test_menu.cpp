@@ -8,6 +8,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QToolButton>
+#include <limits>
 
 #include "app/Composition.h"
 #include "maintenance/Register.h"
@@ -128,31 +129,45 @@ TEST_F(ComposedMenuTest, ToolButtonsShowTheirHintsAndOpenWhatTheirMenuEntryOpens
   EXPECT_TRUE(frm_.isNull());
 }
 
+// The test's windows stand before every group of "Fichier" and after every group of "Outils",
+// under keys and names no window of the program has, whatever windows the program gains.
 TEST_F(ComposedMenuTest, AWindowRegisteredWithAPlaceGetsItsEntryThereAndLosesItWhenTakenAway) {
-  int opened = 0;
-  TfrmMain::RegisterWindow("TfrmEssai", [&] { ++opened; }, {"mnFichier", 3, 4, "mnEssais", "Essais"});
-  TfrmMain::RegisterWindow("TfrmJournal", [&] { opened += 10; },
-                           {"mnOutils", 6, 1, "mnJournal", "&Journal", 120, QKeySequence(Qt::CTRL | Qt::Key_J)});
   TfrmMain* frm = Start();
-  const QStringList fichier = Entries(frm->mnFichier);
-  EXPECT_EQ(fichier.mid(6, 5), QStringList({"mnRegions Régions", "mnSites Sites", "mnImprimeries Imprimeries",
-                                            "mnEssais Essais", "-"}));
-  EXPECT_EQ(Entries(frm->mnOutils).mid(11),
-            QStringList({"mnChangerImage Changer l'image d'accueil 108",
-                         "mnRestaurerImage Restaurer l'image d'accueil 109", "-", "mnJournal &Journal 120 Ctrl+J"}));
-  frm->MenuEntry("mnEssais")->trigger();
-  frm->MenuEntry("mnJournal")->trigger();
-  EXPECT_EQ(opened, 11);
-
-  // Taken away, the next main window has neither entry and the menu is as before.
-  TfrmMain::RegisterWindow("TfrmEssai", nullptr);
-  TfrmMain::RegisterWindow("TfrmJournal", nullptr);
-  EXPECT_FALSE(TfrmMain::OpenWindow("TfrmEssai"));
+  const QStringList fichier = Entries(frm->mnFichier), outils = Entries(frm->mnOutils);
+  auto freeKey = [](QString key) {
+    while (TfrmMain::HasWindow(key)) key += "X";
+    return key;
+  };
+  auto freeName = [frm](QString name) {
+    while (frm->MenuEntry(name)) name += "X";
+    return name;
+  };
+  const QString essai = freeKey("TfrmEssai"), autre = freeKey("TfrmAutreEssai"), journal = freeKey("TfrmJournal");
+  const QString mnEssai = freeName("mnEssai"), mnAutre = freeName("mnAutreEssai"), mnJournal = freeName("mnJournal");
+  constexpr int first = std::numeric_limits<int>::min(), last = std::numeric_limits<int>::max();
+  int opened = 0;
+  // Their keys sort the other way round: their places order them.
+  TfrmMain::RegisterWindow(essai, [&] { ++opened; }, {"mnFichier", first, 1, mnEssai, "Essais"});
+  TfrmMain::RegisterWindow(autre, [&] { opened += 100; }, {"mnFichier", first, 2, mnAutre, "Autres essais"});
+  TfrmMain::RegisterWindow(journal, [&] { opened += 10; },
+                           {"mnOutils", last, 1, mnJournal, "&Journal", 120, QKeySequence(Qt::CTRL | Qt::Key_J)});
   dlg_->QueueAnswer(ModalResult::No);
   frm->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   frm = Start();
-  EXPECT_EQ(frm->MenuEntry("mnEssais"), nullptr);
-  EXPECT_EQ(Entries(frm->mnOutils).size(), 13);
-  EXPECT_EQ(Entries(frm->mnFichier).mid(8, 2), QStringList({"mnImprimeries Imprimeries", "-"}));
+  EXPECT_EQ(Entries(frm->mnFichier), QStringList({mnEssai + " Essais", mnAutre + " Autres essais", "-"}) + fichier);
+  EXPECT_EQ(Entries(frm->mnOutils), outils + QStringList({"-", mnJournal + " &Journal 120 Ctrl+J"}));
+  frm->MenuEntry(mnEssai)->trigger();
+  frm->MenuEntry(mnJournal)->trigger();
+  EXPECT_EQ(opened, 11);
+
+  // Taken away, the next main window has none of the entries and the menus are as before.
+  for (const QString& key : {essai, autre, journal}) TfrmMain::RegisterWindow(key, nullptr);
+  EXPECT_FALSE(TfrmMain::OpenWindow(essai));
+  dlg_->QueueAnswer(ModalResult::No);
+  frm->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  frm = Start();
+  EXPECT_EQ(Entries(frm->mnFichier), fichier);
+  EXPECT_EQ(Entries(frm->mnOutils), outils);
 }

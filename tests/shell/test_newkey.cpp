@@ -2,6 +2,7 @@
 
 #include "platform/db/Table.h"
 #include "platform/ui/Cursor.h"
+#include "schema/SchemaTables.h"
 #include "shell/global.h"
 #include "support/TestSupport.h"
 
@@ -10,12 +11,9 @@ namespace {
 class NewKeyTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_EQ(Dbi::CreateTable(dir.Path(), ApplicationTableDesc("CLIENT.DB")), DBIERR_NONE);
     table.SetDatabaseName(dir.Path());
     table.SetTableName("CLIENT.DB");
-    table.FieldDefs.Add("Id", ftString, 4, true);
-    table.FieldDefs.Add("Nom", ftString, 30);
-    table.IndexDefs.Add("", "Id", ixPrimary | ixUnique);
-    table.CreateTable();
   }
   void Add(const QStringList& codes) {
     table.Open();

@@ -1,0 +1,16 @@
+// The application's tables as creating them takes them, read from the one schema text: for the
+// programs and tests that make tables of the program's layout without running the check.
+#pragma once
+#include <QString>
+#include <vector>
+
+#include "platform/db/DbiStructure.h"
+#include "schema/Descriptor.h"
+
+// A block's table as the structure check creates it: every field and index to add.
+CRTblDesc CreateDescOf(const TDescBlock& block);
+// Every table of the application's schema, in the schema's order.
+std::vector<CRTblDesc> ApplicationTableDescs();
+// The application's table of that file name, found ignoring case. Raises Exception when the
+// schema has no such table.
+CRTblDesc ApplicationTableDesc(const QString& fileName);
