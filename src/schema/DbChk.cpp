@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "schema/DbEngine.h"
+#include "schema/SchemaTables.h"
 
 namespace {
 
@@ -300,19 +301,8 @@ bool TDbCheck::CompareIndexes(std::vector<IDXDesc>& desc, const std::vector<IDXD
 }
 
 int TDbCheck::CreateTable(const TDescBlock& block) {
-  CRTblDesc d;
+  CRTblDesc d = CreateDescOf(block);
   d.szTblName = tableName_;
-  d.eType = TableType::Paradox;
-  for (FLDDesc f : block.fields) {
-    f.iFldNum = 0;
-    f.op = CrtOp::Add;
-    d.fields.push_back(f);
-  }
-  for (IDXDesc x : block.indexes) {
-    x.iIndexId = 0;
-    x.op = CrtOp::Add;
-    d.indexes.push_back(x);
-  }
   return engine_->CreateTable(folder_, d);
 }
 
