@@ -484,12 +484,12 @@ TEST_F(RestoreTest, AnEarlierLayoutComesBackAtTodaysWithEveryValue) {
   EXPECT_EQ(Value("SELECT Nom FROM CLIENT.DB WHERE Id = '0001'"), "ÉPICERIE DU PORT");
   EXPECT_EQ(Count("SELECT COUNT(*) FROM CLIENT.DB WHERE Id = '0002' AND Ab0 = 1.1234"), 1);
   EXPECT_EQ(Count("SELECT COUNT(*) FROM CLIENT.DB WHERE Ab5 IS NULL"), 2);
-  ApplicationCheck().SetCorrectPath(DataPath);
+  const auto check = MakeApplicationCheck();
+  check->SetCorrectPath(DataPath);
   CheckEvents ev;
-  ev.Attach(ApplicationCheck());
-  ApplicationCheck().Check();
+  ev.Attach(*check);
+  check->Check();
   EXPECT_EQ(ev.AfterOf("CLIENT.DB"), CHK_NONE);
-  ApplicationCheck().OnAfterCheck = nullptr;
 
   // Takings of an earlier, not STRICT table holding a text among the quantities; a description
   // that is not its table's.
