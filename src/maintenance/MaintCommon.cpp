@@ -25,6 +25,7 @@
 #include "schema/DbChk.h"
 #include "schema/DbEngine.h"
 #include "schema/Descriptor.h"
+#include "schema/SchemaTables.h"
 #include "shell/global.h"
 
 QStringList SchemaTableFiles() {
@@ -251,14 +252,6 @@ qint64 DeclaredSize(const std::vector<TableEntry>& entries) {
   return qint64(total);
 }
 
-// The schema's block of a table file name; null when the schema has none.
-const TDescBlock* SchemaBlock(const QString& table) {
-  static const std::vector<TDescBlock> blocks = DescriptorBlocks(ApplicationDescriptor());
-  for (const TDescBlock& b : blocks)
-    if (b.fileName.compare(table, Qt::CaseInsensitive) == 0) return &b;
-  return nullptr;
-}
-
 // The schema's table file whose table a file's rows table is (by its name); "" when none.
 QString SchemaTableNamed(const QString& inner) {
   for (const QString& t : SchemaTableFiles())
@@ -357,8 +350,8 @@ QString UndescribedContents(const QString& folder, const QString& name, const QS
   if (!k.read) return "ne peut pas être lu";
   const Dbi::TableFileContents& held = k.held;
   // A sound file holding another table would put, say, the payments in place of the takings.
-  if (SchemaTableNamed(held.rowsTableName).compare(table, Qt::CaseInsensitive) != 0) {
-    const QString other = SchemaTableNamed(held.rowsTableName);
+  const QString other = SchemaTableNamed(held.rowsTableName);
+  if (other.compare(table, Qt::CaseInsensitive) != 0) {
     return "ne contient pas la table " + table +
            (other.isEmpty() ? QString(" (sa table s'appelle « %1 »)").arg(held.rowsTableName) : " mais la table " + other);
   }
@@ -369,7 +362,7 @@ QString UndescribedContents(const QString& folder, const QString& name, const QS
   if (!held.differences.isEmpty())
     return "n'est pas tel que le programme l'écrit (table " + held.rowsTableName + ") : " + AtMostTen(held.differences);
   // ... then, that description being the table's, against the schema.
-  const TDescBlock* block = SchemaBlock(table);
+  const TDescBlock* block = ApplicationBlock(table);
   if (!block) return "ne contient pas une table du programme";
   const QStringList fields = FieldsAgainstSchema(held.fields, block->fields, earlier);
   if (!fields.isEmpty()) {
@@ -433,19 +426,8 @@ QString UndescribedContents(const QString& folder, const QString& name, const QS
 // Rebuilds a table file of an earlier layout as the structure check rebuilds it (each value
 // carried exactly, or the rebuild refused). "" when done, else why, in French.
 QString BringToSchema(const QString& folder, const QString& table) {
-  const QStringList lines = ApplicationDescriptor();
-  QStringList block;
-  for (int k = 0; k < lines.size(); ++k) {
-    if (!lines[k].contains("object Table:") || lines[k].mid(13, 50).trimmed().compare(table, Qt::CaseInsensitive) != 0)
-      continue;
-    for (int j = k; j < lines.size(); ++j) {
-      block << lines[j];
-      if (lines[j].trimmed().compare("end", Qt::CaseInsensitive) == 0) break;
-    }
-    break;
-  }
   TDbCheck check;
-  check.SetDescriptor(block);
+  check.SetDescriptor(ApplicationBlockLines(table));
   check.SetCorrectPath(folder);
   check.OnFoundDiff = [](QObject*, TChkMessage, const QString&, bool& correct) { correct = true; };
   try {

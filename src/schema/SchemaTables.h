@@ -14,3 +14,8 @@ std::vector<CRTblDesc> ApplicationTableDescs();
 // The application's table of that file name, found ignoring case. Raises Exception when the
 // schema has no such table.
 CRTblDesc ApplicationTableDesc(const QString& fileName);
+// The schema's block of that table file name, found ignoring case; null when there is none.
+const TDescBlock* ApplicationBlock(const QString& fileName);
+// The schema text of that table alone, from its "object Table:" line to its "end": a descriptor
+// for a check of that one table. Empty when the schema has no such table.
+QStringList ApplicationBlockLines(const QString& fileName);

@@ -17,6 +17,7 @@
 #include "platform/sys/Files.h"
 #include "schema/AppSchema.h"
 #include "schema/DbChk.h"
+#include "schema/SchemaTables.h"
 #include "../schema/CheckEvents.h"
 #include "platform/db/DbiStructure.h"
 #include "shell/global.h"
@@ -304,8 +305,7 @@ TEST_F(RestoreTest, AnIndexTheSchemaDoesNotGiveIsRefused) {
   QFile::copy(DataPath + "Disto.PX", folder + "Disto.PX");
   TDbCheck check;
   check.SetCorrectPath(folder);
-  QStringList block = ApplicationDescriptor().mid(ApplicationDescriptor().indexOf("object Table: Disto.DB"));
-  block = block.mid(0, block.indexOf("end") + 1);
+  QStringList block = ApplicationBlockLines("Disto.DB");
   block.insert(block.size() - 1, "  index(iPU;;1;5;0;0;0;1;1;0;0;;;0;;)");
   check.SetDescriptor(block);
   ASSERT_TRUE(check.Check());
@@ -435,8 +435,7 @@ namespace {
 // characters, a table that does not check its types (not STRICT), with two clients.
 std::vector<std::pair<QString, QByteArray>> EarlierClients(const QString& folder) {
   QDir().mkpath(folder);
-  QStringList block = ApplicationDescriptor().mid(ApplicationDescriptor().indexOf("object Table: CLIENT.DB"));
-  block = block.mid(0, block.indexOf("end") + 1);
+  QStringList block = ApplicationBlockLines("CLIENT.DB");
   block.removeAt(block.indexOf("  field(Ab5;Ab5;7;21;1;0)"));
   block.replaceInStrings("field(Nom;Nom;1;0;40;0)", "field(Nom;Nom;1;0;30;0)");
   TDbCheck check;

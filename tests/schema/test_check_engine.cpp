@@ -18,16 +18,14 @@
 #include "schema/DbChk.h"
 #include "schema/DbEngine.h"
 #include "schema/Descriptor.h"
+#include "schema/SchemaTables.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 // The application's text with CLIENT.DB's block changed by `edit`.
 QStringList ClientVariant(const std::function<void(QStringList&)>& edit) {
-  QStringList lines = ApplicationDescriptor();
-  const int start = lines.indexOf("object Table: CLIENT.DB");
-  const int end = lines.indexOf("end", start);
-  QStringList block = lines.mid(start, end - start + 1);
+  QStringList block = ApplicationBlockLines("CLIENT.DB");
   edit(block);
   return block;
 }

@@ -86,14 +86,9 @@ int TField::GetAsInteger() const {
     case ftDate: return int(kDayNumberEpoch.daysTo(v.toDate()));
     default: {
       // A whole number stored past 32 bits by another tool is refused, never wrapped.
-      if (v.typeId() == QMetaType::Double) {
-        const double d = v.toDouble();
-        if (d != std::floor(d) || std::fabs(d) > 2147483647.0) throw EConvertError(OutOfIntRange(FloatToStr(d), name_));
-        return int(d);
-      }
-      const qlonglong n = v.toLongLong();
-      if (n < INT32_MIN || n > INT32_MAX) throw EConvertError(OutOfIntRange(QString::number(n), name_));
-      return int(n);
+      if (const auto n = ExactInt32(v)) return *n;
+      throw EConvertError(OutOfIntRange(
+          v.typeId() == QMetaType::Double ? FloatToStr(v.toDouble()) : QString::number(v.toLongLong()), name_));
     }
   }
 }

@@ -1,5 +1,6 @@
 // What a field's value becomes in the file and back.
 #include "platform/db/EngineCore.h"
+#include "platform/db/ValueText.h"
 
 #include <QDate>
 #include <cmath>
@@ -84,13 +85,8 @@ QVariant FromStorage(const FLDDesc& f, const QVariant& v) {
     // before they were STRICT) is never cut on its way to the screen or into a rebuild.
     case fldFLOAT: return QVariant(v.toDouble());
     default: {
-      if (v.typeId() == QMetaType::Double) {
-        const double d = v.toDouble();
-        if (d == std::floor(d) && std::fabs(d) <= 2147483647.0) return QVariant(int(d));
-        return QVariant(d);
-      }
-      const qlonglong n = v.toLongLong();
-      return n >= INT32_MIN && n <= INT32_MAX ? QVariant(int(n)) : QVariant(n);
+      if (const auto n = ExactInt32(v)) return QVariant(*n);
+      return v.typeId() == QMetaType::Double ? QVariant(v.toDouble()) : QVariant(v.toLongLong());
     }
   }
 }
