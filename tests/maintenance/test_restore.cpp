@@ -160,6 +160,7 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
   // A sound table file holding another table: the payments under the takings' name.
   MakeArchive(folder + "autretable.zip", {{"CLIENT.DB", client}, {"Disto.DB", ReadFile(DataPath + "VCR.DB")}});
 
+  AddRow("CLIENT.DB", {"0003", 3, "BERNARD"});  // a restored client table shows
   const auto before = Snapshot();
   for (const char* name : {"abime.zip", "coupe.zip", "remonte.zip", "absolu.zip", "lecteur.zip", "lien.zip",
                            "sanstable.zip", "double.zip", "deuxdossiers.zip", "casse.zip", "autretable.zip"}) {
