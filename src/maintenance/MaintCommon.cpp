@@ -169,6 +169,8 @@ namespace {
 
 const char* kNothingRestored = " Aucune donnée n'a été modifiée.";
 
+}  // namespace
+
 // An entry whose name would leave the extraction folder: absolute, with a drive letter, or
 // climbing out through "..".
 bool LeavesFolder(const QString& name) {
@@ -177,6 +179,8 @@ bool LeavesFolder(const QString& name) {
   const QStringList parts = QString(name).replace('\\', '/').split('/');
   return parts.contains("..");
 }
+
+namespace {
 
 // A symbolic link stored by a Unix host: its mode sits in the high half of the attributes.
 bool IsLinkEntry(const ZipDirEntry& e) {

@@ -47,6 +47,8 @@ bool WriteTablesArchive(TZipArchiver& zip, const QString& dataPath, const QStrin
 // "" when done, else the failure in French; unless the text says the restore is incomplete,
 // nothing in the data folder has changed. `untouched` gets the tables the archive did not hold.
 QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringList* untouched = nullptr);
+// True when an archive entry's name would leave the extraction folder (absolute, a drive, "..").
+bool LeavesFolder(const QString& name);
 // Deletes what a restore that was killed left: its extraction folders under AppPath + "Temp" and
 // its copies ("~restaure.*") beside the tables, once a restore killed while it replaced the
 // tables has been completed. Copies a list still names (their move failed) are kept with it.

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <QVBoxLayout>
+#include <tuple>
 
 #include "controls/QVNumEdit.h"
 #include "platform/sys/Errors.h"
@@ -313,6 +314,23 @@ TEST_F(NumEditTest, BoundsOnLeaving) {
   EXPECT_EQ(invalid, 1);
   EXPECT_EQ(ed->text(), "0");
   EXPECT_EQ(exits, 1);
+}
+
+TEST_F(NumEditTest, TheBoundsThemselvesAreTakenOnePastThemIsNot) {
+  ed->SetMaxValue(10);
+  ed->SetMinValue(-3);
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"10", "10", true}, {"-3", "-3", true}, {"11", "10", false}, {"-4", "-3", false}};
+  for (const auto& [typed, kept, leaves] : cases) {
+    SCOPED_TRACE(typed);
+    ed->setFocus();
+    QApplication::processEvents();
+    ed->selectAll();
+    Type(typed);
+    Leave();
+    EXPECT_EQ(ed->text(), kept);
+    EXPECT_EQ(other->hasFocus(), leaves);
+  }
 }
 
 TEST_F(NumEditTest, LeavingFinishesTheTextAndNeverThrows) {

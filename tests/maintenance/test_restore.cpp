@@ -155,12 +155,15 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
   MakeArchive(folder + "sanstable.zip", {{"notes.txt", "rien"}});
   MakeArchive(folder + "double.zip", {{"CLIENT.DB", client}, {"client.db", "autre"}});
   MakeArchive(folder + "deuxdossiers.zip", {{"Data/CLIENT.DB", client}, {"Vieux/Data/CLIENT.DB", client}});
+  // Two sound tables, one name in two cases: which one is meant cannot be told.
+  MakeArchive(folder + "casse.zip", {{"Data/CLIENT.DB", client}, {"Vieux/Data/client.db", client}});
   // A sound table file holding another table: the payments under the takings' name.
   MakeArchive(folder + "autretable.zip", {{"CLIENT.DB", client}, {"Disto.DB", ReadFile(DataPath + "VCR.DB")}});
 
+  AddRow("CLIENT.DB", {"0003", 3, "BERNARD"});  // a restored client table shows
   const auto before = Snapshot();
   for (const char* name : {"abime.zip", "coupe.zip", "remonte.zip", "absolu.zip", "lecteur.zip", "lien.zip",
-                           "sanstable.zip", "double.zip", "deuxdossiers.zip", "autretable.zip"}) {
+                           "sanstable.zip", "double.zip", "deuxdossiers.zip", "casse.zip", "autretable.zip"}) {
     SCOPED_TRACE(name);
     dlg->Clear();
     Restore(folder + name);
@@ -172,6 +175,9 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
     if (QString(name) == "coupe.zip") {
       EXPECT_TRUE(LastMessage().contains("n'a pas un format ZIP correct")) << LastMessage().toStdString();
     }
+    if (QString(name) == "casse.zip") {
+      EXPECT_TRUE(LastMessage().contains("deux fois le fichier")) << LastMessage().toStdString();
+    }
     if (QString(name) == "autretable.zip") {
       EXPECT_EQ(LastMessage(), "Le fichier Disto.DB de l'archive ne contient pas la table Disto.DB mais la table "
                                "VCR.DB. Aucune donnée n'a été modifiée.");
@@ -182,6 +188,14 @@ TEST_F(RestoreTest, DamagedAndHostileArchivesChangeNothing) {
   EXPECT_FALSE(QFileInfo::exists(AppPath + "Temp/x.DB"));
   EXPECT_FALSE(QFileInfo::exists(AppPath + "x.DB"));
   EXPECT_EQ(QDir(AppPath + "Temp").entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
+// The restore's own test of an entry's name, whatever the zip library already refuses.
+TEST(RestorePaths, ANameLeavesTheFolderByAnyOfItsPartsNotByDotsInAName) {
+  for (const char* name : {"../x", "Data/../../CLIENT.DB", "a/b/../../../c", "C:x", "/abs", "\\abs",
+                           "Data\\..\\..\\x"})
+    EXPECT_TRUE(LeavesFolder(name)) << name;
+  for (const char* name : {"Data/CLIENT.DB", "..x/CLIENT.DB", "Data/..CLIENT.DB"}) EXPECT_FALSE(LeavesFolder(name)) << name;
 }
 
 namespace {
@@ -432,12 +446,12 @@ TEST_F(RestoreTest, AMissingArchiveOrCancelStopsBeforeAnyChange) {
 namespace {
 
 // A folder holding the clients' table as an earlier program wrote it: no Ab5, a Nom of 30
-// characters, a table that does not check its types (not STRICT), with two clients.
-std::vector<std::pair<QString, QByteArray>> EarlierClients(const QString& folder) {
+// characters (or `nom`), a table that does not check its types (not STRICT), with two clients.
+std::vector<std::pair<QString, QByteArray>> EarlierClients(const QString& folder, int nom = 30) {
   QDir().mkpath(folder);
   QStringList block = ApplicationBlockLines("CLIENT.DB");
   block.removeAt(block.indexOf("  field(Ab5;Ab5;7;21;1;0)"));
-  block.replaceInStrings("field(Nom;Nom;1;0;40;0)", "field(Nom;Nom;1;0;30;0)");
+  block.replaceInStrings("field(Nom;Nom;1;0;40;0)", QString("field(Nom;Nom;1;0;%1;0)").arg(nom));
   TDbCheck check;
   check.SetCorrectPath(folder);
   check.SetDescriptor(block);
@@ -523,6 +537,12 @@ TEST_F(RestoreTest, AnEarlierLayoutComesBackAtTodaysWithEveryValue) {
     EXPECT_EQ(Snapshot(), before);
     EXPECT_EQ(LastMessage().toStdString(), why.toStdString());
   }
+  // A Nom wider than today's is no earlier layout, though every name would fit.
+  MakeArchive(folder + "ZELM.zip", EarlierClients(folder + "large/", 60));
+  dlg->Clear();
+  Restore(folder + "ZELM.zip");
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_TRUE(LastMessage().contains("« Nom » a 60 caractères")) << LastMessage().toStdString();
 }
 
 // With a umask that keeps new files private, tables kept private come back private.

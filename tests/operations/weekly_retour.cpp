@@ -250,11 +250,14 @@ TEST_F(RetourTest, NewWeekAddsOnlyTheMissingRowsOfTheRegionAndDeleteEmptiesTheWe
   dlg->QueueAnswer(ModalResult::No);
   w.mnDeleteClick();
   EXPECT_EQ(WeekRows(Sat).size(), 5);
+  // The weeks on either side stay; the later one is stored now, the window opening on the latest.
+  AddRow("Retour.DB", {Sat.addDays(7), "0001", "0002", 3});
   dlg->QueueAnswer(ModalResult::Yes);
   w.mnDeleteClick();
   EXPECT_EQ(dlg->Messages().last(), "Etes-vous sûr de vouloir supprimer ?");
   EXPECT_TRUE(WeekRows(Sat).isEmpty());  // region 02's row too
-  EXPECT_EQ(WeekRows(Sat.addDays(-7)).size(), 1);
+  EXPECT_EQ(WeekRows(Sat.addDays(-7)), QStringList({"0001|0001|1"}));
+  EXPECT_EQ(WeekRows(Sat.addDays(7)), QStringList({"0001|0002|3"}));
   EXPECT_EQ(w.grdRetour->Cells(6, 3), "0");
   EXPECT_FALSE(w.btnDelete->isEnabled());
 }

@@ -150,6 +150,34 @@ TEST_F(EngineCheck, NomOfThirtyIsWidenedToFortyKeepingEveryRow) {
   EXPECT_EQ(ReadClients(dir.Path()).last()[1], QString(40, 'N'));
 }
 
+// Wider than the schema's: back to forty when every name fits, the table left as it is when one
+// does not. Exactly as wide, nothing to do.
+TEST_F(EngineCheck, NomOfSixtyIsNarrowedToFortyOnlyWhenEveryNameFits) {
+  CreateClientAs([](QStringList& b) { b.replaceInStrings("field(Nom;Nom;1;0;40;0)", "field(Nom;Nom;1;0;60;0)"); });
+  const QList<QStringList> rows = {{"0001", QString(40, 'N'), "R1"}, {"0002", QString(41, 'L'), "R2"}};
+  AddClients(dir.Path(), rows);
+  check->Check();
+  ASSERT_EQ(check->Errors().size(), 1);
+  EXPECT_TRUE(check->Errors()[0].contains("champ Nom, fiche 2 : le texte « " + QString(41, 'L') + " »"))
+      << check->Errors()[0].toStdString();
+  EXPECT_EQ(Dbi::GetFieldDescs(dir.Path(), "CLIENT.DB")[2].iUnits1, 60);
+  EXPECT_EQ(ReadClients(dir.Path()), rows);
+
+  TQuery q;
+  q.SetDatabaseName(dir.Path());
+  q.SQL.Add("DELETE FROM CLIENT.DB WHERE Id = '0002'");
+  q.ExecSQL();
+  ev.after.clear();
+  check->Check();
+  EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
+  EXPECT_EQ(ev.AfterOf("CLIENT.DB"), CHK_TABLEMODIFY);
+  EXPECT_EQ(Dbi::GetFieldDescs(dir.Path(), "CLIENT.DB")[2].iUnits1, 40);
+  EXPECT_EQ(ReadClients(dir.Path()), rows.mid(0, 1));
+  ev.after.clear();
+  check->Check();
+  EXPECT_EQ(ev.AfterOf("CLIENT.DB"), CHK_NONE);
+}
+
 TEST_F(EngineCheck, ExtraIndexIsDroppedAndExtraTrailingFieldLeftAlone) {
   CreateClientAs([](QStringList& b) {
     b.insert(b.size() - 1, "  index(iAdr;;1;4;0;0;0;1;1;0;0;;;0;;)");
@@ -550,7 +578,7 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
   const QString disto = FindTableFile(dir.Path(), "Disto.DB"), vcr = FindTableFile(dir.Path(), "VCR.DB");
   Sqlite(disto, "INSERT INTO Disto VALUES('2026-03-02', '0001', '0001', 5, 1.2345), ('2026-03-02', '0002', '0001', 7, 0.35),"
                 " ('2026-03-03', '0001', '0001', 2147483647, 3.1)");
-  Sqlite(vcr, "INSERT INTO VCR VALUES('2026-02-28', '0001', 326.71), ('2026-02-28', '0002', 12.5)");
+  Sqlite(vcr, "INSERT INTO VCR VALUES('2026-02-28', '0001', 326.71), ('2026-02-28', '0002', 12.5), ('2026-02-28', '0003', 0.1234)");
   const char* takings = "SELECT DateJ, Id_Client, Id_Titre, Qte_Prise, PU FROM Disto ORDER BY rowid";
   const char* payments = "SELECT Week, Id_Client, Montant FROM VCR ORDER BY rowid";
   const QStringList t0 = Raw(disto, takings), p0 = Raw(vcr, payments);
@@ -600,6 +628,7 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
       {"UPDATE Disto SET Qte_Prise = 99999999999 WHERE rowid = 2", "champ Qte_Prise, fiche 2 : la valeur 99999999999"},
       {"UPDATE Disto SET PU = 1e300 WHERE rowid = 3", "champ PU, fiche 3 : la valeur 1e+300"},
       {"UPDATE Disto SET PU = 0.123456 WHERE rowid = 1", "champ PU, fiche 1 : la valeur 0.123456 a plus de 4 décimales"},
+      {"UPDATE Disto SET PU = 0.12345 WHERE rowid = 1", "champ PU, fiche 1 : la valeur 0.12345 a plus de 4 décimales"},
   };
   for (const auto& [sql, named] : beyond) {
     SCOPED_TRACE(sql.toStdString());
