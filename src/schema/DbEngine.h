@@ -70,6 +70,28 @@ class DbEngineCalls {
     (void)key;
     return 0;
   }
+  // Builds the indexes of a table whose rebuild was refused, in its file as it stands (key fields
+  // numbered in `fields`); the result code, and why it failed.
+  virtual int BuildIndexes(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+                           const std::vector<IDXDesc>& indexes, QString& why) {
+    (void)folder;
+    (void)fileName;
+    (void)fields;
+    (void)indexes;
+    (void)why;
+    return DBIERR_INVALIDPARAM;
+  }
+  // Describes again the fields of a table file whose description of them is missing or empty,
+  // from its rows table and `fields`: DBIERR_NONE when done, DBIERR_NOTABLE when the file is not
+  // such a table, another code (and why) when it could not be done.
+  virtual int RestoreFieldDescription(const QString& folder, const QString& fileName,
+                                      const std::vector<FLDDesc>& fields, QString& why) {
+    (void)folder;
+    (void)fileName;
+    (void)fields;
+    (void)why;
+    return DBIERR_NOTABLE;
+  }
   // Why the table's folder (ofFolder) or else its file cannot be written (a read-only share, a
   // file without write permission), in French; empty when it can.
   virtual QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) {

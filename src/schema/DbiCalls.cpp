@@ -75,6 +75,14 @@ class EngineCalls : public DbEngineCalls {
   int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) override {
     return Dbi::DuplicateKeys(folder, fileName, key);
   }
+  int BuildIndexes(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+                   const std::vector<IDXDesc>& indexes, QString& why) override {
+    return Dbi::BuildIndexes(folder, fileName, fields, indexes, why);
+  }
+  int RestoreFieldDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+                              QString& why) override {
+    return Dbi::RestoreFieldDescription(folder, fileName, fields, why);
+  }
   QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) override {
     // Tried, not read from the permissions: root passes them, a read-only mount does not.
     if (ofFolder) {

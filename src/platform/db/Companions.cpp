@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dbe {
@@ -41,11 +42,15 @@ static QString CompanionText(const QString& tablePath, const TableMeta& meta, co
 
 void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QString& suffix) {
   const QString folder = QFileInfo(tablePath).absolutePath();
+  // An index file is as private as its table (a new table's has the mode a new file gets).
+  struct stat table {};
+  const bool ofTable = ::stat(QFile::encodeName(tablePath).constData(), &table) == 0;
   for (const IndexMeta& x : meta.indexes) {
     for (const QString& n : x.companions) {
       QFile f(folder + "/" + n + suffix);
       if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(f.fileName()));
+      if (ofTable) (void)::fchmod(f.handle(), table.st_mode & 0777);
       const QByteArray text = CompanionText(tablePath, meta, x).toUtf8();
       if (f.write(text) != text.size() || !f.flush())
         Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(f.fileName()));

@@ -288,6 +288,8 @@ std::vector<FLDDesc> HeldFields(Conn* c, const QString& alias, const TableMeta& 
 // and (when withIndexes) its indexes.
 void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool withIndexes);
 void CreateIndexes(Conn* c, const QString& alias, const TableMeta& meta);
+// Writes the rows of zelm_indexes for every index of meta (the table is empty before).
+void StoreIndexDescriptions(Conn* c, const QString& alias, const TableMeta& meta);
 // Checks a description for creation; raises DBIERR_INVALIDPARAM with the reason.
 void ValidateMeta(const TableMeta& meta);
 // SQLite index names and companion names of every index, from their positions.
