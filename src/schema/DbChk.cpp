@@ -158,6 +158,7 @@ bool TDbCheck::Check() {
       // renamed or added by another tool, a CHECK or WITHOUT ROWID make it another table, which a
       // restructure replaces by the engine's own, each field carried by name.
       const QStringList alterations = engine_->StructureDifferences(folder_, tableName_);
+      const QStringList undescribed = engine_->UndescribedIndexes(folder_, tableName_);
       const bool altered = !alterations.isEmpty();
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);
       const std::vector<FLDDesc> fields = engine_->GetFieldDescs(folder_, tableName_);
@@ -190,7 +191,7 @@ bool TDbCheck::Check() {
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
             NoteRebuild(label, alterations, fieldsDiffer ? block.fields : std::vector<FLDDesc>{}, block.indexes, indexes,
-                        probe == DBIERR_INDEXOUTOFDATE);
+                        undescribed);
           } else {
             failed = true;
             ReportError(label, rc,
@@ -233,7 +234,7 @@ QString TDbCheck::IndexesAsTheyStand(const TDescBlock& block, int code, const QS
 
 void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields,
                            const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table,
-                           bool indexFilesGone) {
+                           const QStringList& undescribed) {
   QStringList what;
   if (!alterations.isEmpty()) {
     const int more = int(alterations.size()) - 10;
@@ -247,12 +248,14 @@ void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations,
     if (f.op == CrtOp::Modify) changed << f.szName;
   }
   // An index rebuilt only because its files were gone (the reindexing: the engine no longer
-  // counts it, or calls it out of date) is no news; one the table had otherwise than the schema is.
+  // counts it, or calls it out of date) is no news; one the table had otherwise than the schema,
+  // or one taken out of its description while its files stayed, is.
   QStringList indexesChanged, indexesAdded;
   for (const IDXDesc& x : indexes) {
     const QString name = x.bPrimary || x.szName.isEmpty() ? QStringLiteral("primaire") : x.szName;
     if (x.op == CrtOp::Drop) indexesChanged << name;
-    if (x.op == CrtOp::Add && !indexFilesGone) indexesAdded << name;
+    const bool taken = x.bPrimary ? undescribed.contains(QString()) : undescribed.contains(x.szName, Qt::CaseInsensitive);
+    if (x.op == CrtOp::Add && taken) indexesAdded << name;
     if (x.op != CrtOp::Modify) continue;
     const auto t = std::find_if(table.begin(), table.end(), [&](const IDXDesc& y) { return SameText(y.szName, x.szName); });
     if (t == table.end()) continue;

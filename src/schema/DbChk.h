@@ -90,9 +90,10 @@ class TDbCheck : public QObject {
   // the engine's account of the failure, when it has one.
   void ReportError(const QString& label, int code, const QString& what = {}, const QString& detail = {});
   // Says which table a restructure rebuilt, why, and which columns holding values it removed.
-  // indexFilesGone: the table's indexes were dropped for their missing files (no news).
+  // undescribed: the indexes its description no longer listed while their files stayed.
   void NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields,
-                   const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table, bool indexFilesGone);
+                   const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table,
+                   const QStringList& undescribed);
   // After a refused restructure: builds the block's indexes on the table as it stands, and gives
   // the refusal's text with what became of them.
   QString IndexesAsTheyStand(const TDescBlock& block, int code, const QString& refusal);

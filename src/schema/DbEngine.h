@@ -63,6 +63,13 @@ class DbEngineCalls {
     (void)fileName;
     return false;
   }
+  // The indexes ("" the primary one) that the table's description no longer lists while their
+  // index files, made with the table, are beside it.
+  virtual QStringList UndescribedIndexes(const QString& folder, const QString& fileName) {
+    (void)folder;
+    (void)fileName;
+    return {};
+  }
   // How many key values more than one row holds under the key of `key`.
   virtual int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
     (void)folder;

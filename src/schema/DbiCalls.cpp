@@ -72,6 +72,9 @@ class EngineCalls : public DbEngineCalls {
     const QString path = FindTableFile(folder, fileName);
     return !path.isEmpty() && QFileInfo(path).isFile() && QFileInfo(path).size() == 0;
   }
+  QStringList UndescribedIndexes(const QString& folder, const QString& fileName) override {
+    return Dbi::UndescribedIndexes(folder, fileName);
+  }
   int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) override {
     return Dbi::DuplicateKeys(folder, fileName, key);
   }

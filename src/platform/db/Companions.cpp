@@ -102,6 +102,33 @@ bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMet
   return true;
 }
 
+QStringList UndescribedCompanionIndexes(const QString& tablePath, const TableMeta& meta) {
+  QStringList out;
+  const QFileInfo fi(tablePath);
+  const QString base = BaseOf(tablePath).toUpper();
+  for (const QString& e : QDir(fi.absolutePath()).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    const QString u = e.toUpper();
+    if (!u.startsWith(base + ".")) continue;
+    const QString ext = u.mid(base.size() + 1);
+    if (ext != "PX" && !(ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y'))) continue;
+    QFile f(fi.absolutePath() + "/" + e);
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    const QStringList lines = QString::fromUtf8(f.read(4096)).split('\n');
+    if (lines.value(0) != "ZELM index" || !lines.contains("stamp=" + meta.stamp)) continue;
+    QString name;
+    bool primary = false;
+    for (const QString& l : lines) {
+      if (l.startsWith("index=")) name = l.mid(6);
+      if (l == "primary=1") primary = true;
+    }
+    const bool described = std::any_of(meta.indexes.begin(), meta.indexes.end(), [&](const IndexMeta& x) {
+      return primary ? x.desc.bPrimary : x.desc.szName.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (!described && !out.contains(name, Qt::CaseInsensitive)) out << name;
+  }
+  return out;
+}
+
 void RemoveCompanions(const QString& tablePath) {
   const QFileInfo fi(tablePath);
   const QString base = BaseOf(tablePath).toUpper();

@@ -152,6 +152,9 @@ struct TableFileContents {
 TableFileContents ReadTableFileContents(const QString& folder, const QString& fileName);
 // Drops every object of TableFileContents::foreign. Returns the result code.
 int RemoveForeignObjects(const QString& folder, const QString& fileName);
+// The indexes ("" the primary one) whose index files, made with the table as it is, are beside it
+// while its description no longer lists them (taken out of it by another tool).
+QStringList UndescribedIndexes(const QString& folder, const QString& fileName);
 // How many key values more than one row holds under the key of `key` (its fields, its case rule),
 // read from the rows themselves or from an index shown to hold each row once; 0 when the table
 // lacks a key field (its rows hold none).

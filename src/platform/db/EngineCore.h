@@ -311,6 +311,9 @@ void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QStr
 QStringList CompletePendingCompanions(const QString& tablePath, const TableMeta& meta);
 bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& idx);
 void RemoveCompanions(const QString& tablePath);
+// The indexes ("" the primary one) whose companion files of the table's build lie beside it while
+// its description lists no such index: taken out of the description, not lost with their files.
+QStringList UndescribedCompanionIndexes(const QString& tablePath, const TableMeta& meta);
 // Removes what killed rebuilds left in a folder (only those of tablePath, whose lock the caller
 // holds, when given).
 void SweepRebuilds(const QString& folder, const QString& tablePath = {});
