@@ -94,20 +94,20 @@ bool TDbCheck::Check() {
     TChkMessage kind = CHK_NONE;
 
     int probe = engine_->ProbeTable(folder_, tableName_, false);
-    // The description of its fields lost beside rows that are there: written again from the rows
-    // table and the schema, then the table is checked as any other.
+    // Its description lost beside rows that are there: written again from the rows table and the
+    // schema, then the table is checked as any other.
     bool lostDescription = false;
     if (probe == DBIERR_NOTABLE) {
       QString why;
-      const int rc = engine_->RestoreFieldDescription(folder_, tableName_, block.fields, why);
+      const int rc = engine_->RestoreDescription(folder_, tableName_, block.fields, why);
       if (rc == DBIERR_NONE) {
-        notes_ << label + " : la description de ses champs manquait ; refaite d'après les colonnes de la table et le "
-                          "schéma, toutes ses valeurs gardées.";
+        notes_ << label + " : la description de la table dans son fichier manquait ou était vide ; refaite d'après ses "
+                          "colonnes et le schéma, toutes ses valeurs gardées.";
         kind = CHK_TABLEMODIFY;
         probe = engine_->ProbeTable(folder_, tableName_, false);
       } else if (rc != DBIERR_NOTABLE) {
         lostDescription = true;
-        ReportError(label, rc, "la description de ses champs manque et ne peut pas être refaite", why);
+        ReportError(label, rc, "sa description manque et ne peut pas être refaite", why);
       }
     }
     const bool readable = probe == DBIERR_NONE || probe == DBIERR_INDEXOUTOFDATE;

@@ -62,8 +62,8 @@ class TDbCheck : public QObject {
   const QStringList& Unchecked() const { return unchecked_; }
   // The tables the last check rebuilt for their fields, their file's alterations or indexes missing
   // from their description (not for index files gone alone), why, and the columns holding values
-  // it removed; the tables made again from an empty file, and those whose lost description of
-  // their fields it wrote again: "TABLE : text".
+  // it removed; the tables made again from an empty file, and those whose lost description it
+  // wrote again: "TABLE : text".
   const QStringList& Notes() const { return notes_; }
   // Why the folder of the last check could not be written, when a step failed for that reason;
   // the lines of Errors() then name only what could not be done.

@@ -88,10 +88,10 @@ class DbEngineCalls {
     (void)why;
     return DBIERR_INVALIDPARAM;
   }
-  // Describes again the fields of a table file whose description of them is missing or empty,
-  // from its rows table and `fields`: DBIERR_NONE when done, DBIERR_NOTABLE when the file is not
+  // Writes again the description of a table file that lost it (its fields, or its list of
+  // indexes), from its rows table and `fields`: DBIERR_NONE when done, DBIERR_NOTABLE when the file is not
   // such a table, another code (and why) when it could not be done.
-  virtual int RestoreFieldDescription(const QString& folder, const QString& fileName,
+  virtual int RestoreDescription(const QString& folder, const QString& fileName,
                                       const std::vector<FLDDesc>& fields, QString& why) {
     (void)folder;
     (void)fileName;

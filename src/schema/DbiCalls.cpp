@@ -82,9 +82,9 @@ class EngineCalls : public DbEngineCalls {
                    const std::vector<IDXDesc>& indexes, QString& why) override {
     return Dbi::BuildIndexes(folder, fileName, fields, indexes, why);
   }
-  int RestoreFieldDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+  int RestoreDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
                               QString& why) override {
-    return Dbi::RestoreFieldDescription(folder, fileName, fields, why);
+    return Dbi::RestoreDescription(folder, fileName, fields, why);
   }
   QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) override {
     // Tried, not read from the permissions: root passes them, a read-only mount does not.

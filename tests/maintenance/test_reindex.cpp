@@ -202,7 +202,7 @@ TEST_F(MaintTest, ReindexingNamesEveryTableItCouldNotReindex) {
   const QString box = dlg->Messages()[0];
   EXPECT_TRUE(box.contains("Ces tables n'ont pas pu être lues ; leurs index n'ont pas été reconstruits :\rHa.DB : "))
       << box.toStdString();
-  EXPECT_TRUE(box.contains("Disto.DB : la description de ses champs manquait")) << box.toStdString();
+  EXPECT_TRUE(box.contains("Disto.DB : la description de la table dans son fichier manquait")) << box.toStdString();
   EXPECT_FALSE(box.contains("Disto.DB : Ce n'est pas")) << box.toStdString();
   EXPECT_TRUE(QFileInfo::exists(DataPath + "Disto.PX"));
   EXPECT_EQ(Dbi::ProbeTable(DataPath, "Disto.DB", false), DBIERR_NONE);

@@ -566,8 +566,9 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
       {"UPDATE zelm_indexes SET isprimary = 0 WHERE num = 1", "Disto.DB : table re"},
       {"DELETE FROM zelm_indexes", "Disto.DB : table reconstruite selon le schéma (index absent de sa description, "
                                    "refait : primaire)."},
-      {"DELETE FROM zelm_fields", "Disto.DB : la description de ses champs manquait"},
-      {"DROP TABLE zelm_fields", "Disto.DB : la description de ses champs manquait"},
+      {"DELETE FROM zelm_fields", "Disto.DB : la description de la table dans son fichier manquait"},
+      {"DROP TABLE zelm_fields", "Disto.DB : la description de la table dans son fichier manquait"},
+      {"DROP TABLE zelm_indexes", "Disto.DB : table reconstruite selon le schéma (index absent de sa description"},
   };
   for (const auto& [sql, named] : descriptions) {
     SCOPED_TRACE(sql.toStdString());

@@ -195,12 +195,12 @@ int DoRestructure(const QString& folder, const CRTblDesc& desc);
 // `why` the reason of a failure.
 int BuildIndexes(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
                  const std::vector<IDXDesc>& indexes, QString& why);
-// A table file of the engine's whose description of its fields is missing or empty while its rows
-// table is there: describes again the columns of the rows table that `fields` name, typed as
-// there, in the rows table's order, its rows untouched; its described indexes keep the fields of
-// their SQLite index. DBIERR_NONE when done; DBIERR_NOTABLE when the file is not such a table
+// A table file of the engine's whose description of its fields is missing or empty, or whose list
+// of indexes is missing, while its rows table is there: describes again the columns of the rows
+// table that `fields` name, typed as there, in the rows table's order, its rows untouched; its
+// described indexes keep the fields of their SQLite index (a missing list starts empty). DBIERR_NONE when done; DBIERR_NOTABLE when the file is not such a table
 // (nothing done); another code, with `why`, when it could not be written.
-int RestoreFieldDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+int RestoreDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
                             QString& why);
 // Packs the table (reclaims the space of deleted rows), keeping the auto-increment counter.
 int PackTable(const QString& folder, const QString& fileName);

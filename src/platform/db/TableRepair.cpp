@@ -1,5 +1,5 @@
-// Repairs made in a table file as it stands, its rows untouched: its indexes built again, the
-// description of its fields written again when it was lost.
+// Repairs made in a table file as it stands, its rows untouched: its indexes built again, its
+// description written again when it was lost.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -161,7 +161,7 @@ int BuildIndexes(const QString& folder, const QString& fileName, const std::vect
   }
 }
 
-int RestoreFieldDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+int RestoreDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
                             QString& why) {
   why.clear();
   try {
@@ -175,13 +175,15 @@ int RestoreFieldDescription(const QString& folder, const QString& fileName, cons
       Stmt s(&h.c, "SELECT value FROM t.zelm_table WHERE key = 'name'");
       if (s.Step()) inner = s.Text(0);
     }
-    if (inner.isEmpty()) inner = QFileInfo(path).fileName().section('.', 0, 0);
+    const bool named = !inner.isEmpty();
+    if (!named) inner = QFileInfo(path).fileName().section('.', 0, 0);
     if (!h.Has(inner)) return DBIERR_NOTABLE;
-    const bool hasFields = h.Has("zelm_fields");
-    if (hasFields) {
+    bool fieldsDescribed = false;
+    if (h.Has("zelm_fields")) {
       Stmt s(&h.c, "SELECT count(*) FROM t.zelm_fields");
-      if (s.Step() && s.Int(0) > 0) return DBIERR_NOTABLE;  // described: damaged otherwise
+      fieldsDescribed = s.Step() && s.Int(0) > 0;
     }
+    if (named && fieldsDescribed && h.Has("zelm_indexes")) return DBIERR_NOTABLE;  // described: damaged otherwise
     // The columns the rows table has, in its order, as the schema types the fields it names.
     std::vector<FLDDesc> described;
     {
@@ -198,7 +200,7 @@ int RestoreFieldDescription(const QString& folder, const QString& fileName, cons
         described.push_back(d);
       }
     }
-    if (described.empty()) return DBIERR_NOTABLE;
+    if (described.empty() && !fieldsDescribed) return DBIERR_NOTABLE;
 
     h.Begin();
     for (const auto& [name, definition] : DescriptionTables())
@@ -207,6 +209,11 @@ int RestoreFieldDescription(const QString& folder, const QString& fileName, cons
       Stmt s(&h.c, "INSERT OR REPLACE INTO t.zelm_table VALUES('name', ?)");
       s.Bind(1, inner);
       s.Step();
+    }
+    if (fieldsDescribed) {
+      // Only its name or its list of indexes was lost: the check builds the indexes again.
+      h.Commit();
+      return DBIERR_NONE;
     }
     {
       Stmt s(&h.c, "INSERT INTO t.zelm_fields VALUES(?,?,?,?,?,?)");
