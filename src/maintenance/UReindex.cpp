@@ -82,8 +82,15 @@ void Reindex(TDbCheck& check, const QString& folder) {
       check.SetCorrectPath(folder);
       check.Check();
       ProcessMessages();
-      if (!check.Errors().isEmpty())
-        MessageDlg("Ces index n'ont pas pu être reconstruits :\r" + check.Errors().join("\r") +
+      // A table left without its indexes is never passed over in silence.
+      QString problems;
+      if (!check.FolderObstacle().isEmpty()) problems += check.FolderObstacle() + "\r";
+      if (!check.Errors().isEmpty()) problems += check.Errors().join("\r") + "\r";
+      if (!check.Unchecked().isEmpty())
+        problems += "Ces tables n'ont pas pu être lues ; leurs index n'ont pas été reconstruits :\r" +
+                    check.Unchecked().join("\r") + "\r";
+      if (!problems.isEmpty())
+        MessageDlg("Réindexation terminée, avec ces réserves :\r" + problems.chopped(1) +
                        (check.Notes().isEmpty() ? QString() : "\r\r" + check.Notes().join("\r")),
                    MsgDlgType::Warning, mbOK);
       else if (!check.Notes().isEmpty())

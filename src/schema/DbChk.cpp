@@ -94,10 +94,27 @@ bool TDbCheck::Check() {
     TChkMessage kind = CHK_NONE;
 
     int probe = engine_->ProbeTable(folder_, tableName_, false);
+    // Its description lost beside rows that are there: written again from the rows table and the
+    // schema, then the table is checked as any other.
+    bool lostDescription = false;
+    if (probe == DBIERR_NOTABLE) {
+      QString why;
+      const int rc = engine_->RestoreDescription(folder_, tableName_, block.fields, why);
+      if (rc == DBIERR_NONE) {
+        notes_ << label + " : la description de la table dans son fichier manquait ou était vide ; refaite d'après ses "
+                          "colonnes et le schéma, toutes ses valeurs gardées.";
+        kind = CHK_TABLEMODIFY;
+        probe = engine_->ProbeTable(folder_, tableName_, false);
+      } else if (rc != DBIERR_NOTABLE) {
+        lostDescription = true;
+        ReportError(label, rc, "sa description manque et ne peut pas être refaite", why);
+      }
+    }
     const bool readable = probe == DBIERR_NONE || probe == DBIERR_INDEXOUTOFDATE;
     // An empty file (a copy that failed) holds no table: it is made as a missing one is.
-    if (!readable && probe != DBIERR_NOSUCHTABLE && engine_->TableFileEmpty(folder_, tableName_))
-      probe = DBIERR_NOSUCHTABLE;
+    const bool emptyFile =
+        !readable && probe != DBIERR_NOSUCHTABLE && engine_->TableFileEmpty(folder_, tableName_);
+    if (emptyFile) probe = DBIERR_NOSUCHTABLE;
     // Damaged pages: a restructure would copy what it can read and drop the rest. The file stays
     // as it is, for what may still be saved from it, and the report names it.
     const QString damage = readable ? engine_->CheckIntegrity(folder_, tableName_) : QString();
@@ -108,6 +125,7 @@ bool TDbCheck::Check() {
         const int rc = CreateTable(block);
         if (rc == DBIERR_NONE) {
           kind = CHK_TABLECREATE;
+          if (emptyFile) notes_ << label + " : fichier vide, table refaite d'après le schéma.";
           if (OnCreateTable) OnCreateTable(this, tableName_);
         } else {
           ReportError(label, rc, "la table ne peut pas être créée", engine_->LastErrorText());
@@ -140,6 +158,7 @@ bool TDbCheck::Check() {
       // renamed or added by another tool, a CHECK or WITHOUT ROWID make it another table, which a
       // restructure replaces by the engine's own, each field carried by name.
       const QStringList alterations = engine_->StructureDifferences(folder_, tableName_);
+      const QStringList undescribed = engine_->UndescribedIndexes(folder_, tableName_);
       const bool altered = !alterations.isEmpty();
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);
       const std::vector<FLDDesc> fields = engine_->GetFieldDescs(folder_, tableName_);
@@ -171,14 +190,15 @@ bool TDbCheck::Check() {
           const int rc = RestructureTable(block);
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
-            NoteRebuild(label, alterations, fieldsDiffer ? block.fields : std::vector<FLDDesc>{}, block.indexes, indexes);
+            NoteRebuild(label, alterations, fieldsDiffer ? block.fields : std::vector<FLDDesc>{}, block.indexes, indexes,
+                        undescribed);
           } else {
             failed = true;
             ReportError(label, rc,
                         probe == DBIERR_INDEXOUTOFDATE && !altered && !fieldsDiffer
                             ? "ses index ne peuvent pas être reconstruits"
                             : "sa structure ne peut pas être mise à jour",
-                        engine_->LastErrorText());
+                        IndexesAsTheyStand(block, rc, engine_->LastErrorText()));
           }
         }
       }
@@ -188,7 +208,7 @@ bool TDbCheck::Check() {
       if (probe == DBIERR_INDEXOUTOFDATE && kind == CHK_NONE && !failed &&
           engine_->ProbeTable(folder_, tableName_, false) == DBIERR_INDEXOUTOFDATE)
         ReportError(label, DBIERR_INDEXOUTOFDATE, "ses index ne peuvent pas être reconstruits");
-    } else {
+    } else if (!lostDescription) {
       unchecked_ << label + " : " + EDBEngineError(probe).Message();
     }
     ++line_;
@@ -198,8 +218,23 @@ bool TDbCheck::Check() {
   return errors_.isEmpty();
 }
 
+QString TDbCheck::IndexesAsTheyStand(const TDescBlock& block, int code, const QString& refusal) {
+  const bool toBuild = std::any_of(block.indexes.begin(), block.indexes.end(), [](const IDXDesc& x) {
+    return x.op == CrtOp::Add || x.op == CrtOp::Modify;
+  });
+  if (!toBuild || !engine_->WriteObstacle(folder_, tableName_, true).isEmpty()) return refusal;
+  QString why;
+  if (engine_->BuildIndexes(folder_, tableName_, block.fields, block.indexes, why) != DBIERR_NONE)
+    return refusal + "\nSes index n'ont pas pu être reconstruits : " + why;
+  // "The table is unchanged" no longer holds whole: its rows and fields are.
+  const QString standard = EDBEngineError(code).Message();
+  const QString reason = refusal.startsWith(standard) ? refusal.mid(standard.size()).trimmed() : refusal;
+  return reason + (reason.isEmpty() ? "" : "\n") + "Ses fiches et ses champs restent tels quels ; ses index ont été reconstruits.";
+}
+
 void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields,
-                           const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table) {
+                           const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table,
+                           const QStringList& undescribed) {
   QStringList what;
   if (!alterations.isEmpty()) {
     const int more = int(alterations.size()) - 10;
@@ -213,11 +248,14 @@ void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations,
     if (f.op == CrtOp::Modify) changed << f.szName;
   }
   // An index rebuilt only because its files were gone (the reindexing: the engine no longer
-  // counts it, or calls it out of date) is no news; one the table had otherwise than the schema is.
-  QStringList indexesChanged;
+  // counts it, or calls it out of date) is no news; one the table had otherwise than the schema,
+  // or one taken out of its description while its files stayed, is.
+  QStringList indexesChanged, indexesAdded;
   for (const IDXDesc& x : indexes) {
     const QString name = x.bPrimary || x.szName.isEmpty() ? QStringLiteral("primaire") : x.szName;
     if (x.op == CrtOp::Drop) indexesChanged << name;
+    const bool taken = x.bPrimary ? undescribed.contains(QString()) : undescribed.contains(x.szName, Qt::CaseInsensitive);
+    if (x.op == CrtOp::Add && taken) indexesAdded << name;
     if (x.op != CrtOp::Modify) continue;
     const auto t = std::find_if(table.begin(), table.end(), [&](const IDXDesc& y) { return SameText(y.szName, x.szName); });
     if (t == table.end()) continue;
@@ -225,12 +263,17 @@ void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations,
     now.bOutOfDate = x.bOutOfDate;
     if (!SameIndex(x, now)) indexesChanged << name;
   }
-  if (alterations.isEmpty() && (!added.isEmpty() || !changed.isEmpty() || !indexesChanged.isEmpty())) {
+  if (alterations.isEmpty() &&
+      (!added.isEmpty() || !changed.isEmpty() || !indexesChanged.isEmpty() || !indexesAdded.isEmpty())) {
     QStringList parts;
     if (!added.isEmpty()) parts << (added.size() == 1 ? "champ ajouté : " : "champs ajoutés : ") + added.join(", ");
     if (!changed.isEmpty()) parts << (changed.size() == 1 ? "champ mis au schéma : " : "champs mis au schéma : ") + changed.join(", ");
     if (!indexesChanged.isEmpty())
       parts << QStringLiteral("index mis au schéma : ") + indexesChanged.join(", ");
+    if (!indexesAdded.isEmpty())
+      parts << (indexesAdded.size() == 1 ? "index absent de sa description, refait : "
+                                         : "index absents de sa description, refaits : ") +
+                   indexesAdded.join(", ");
     what << "table reconstruite selon le schéma (" + parts.join(" ; ") + ")";
   }
   for (const auto& [column, values] : engine_->LastRemovedColumns())

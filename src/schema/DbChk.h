@@ -60,8 +60,10 @@ class TDbCheck : public QObject {
   // Tables the last check left alone because they could not be read (a damaged file, a file
   // locked by another program): "TABLE : text". Not failures of the check itself.
   const QStringList& Unchecked() const { return unchecked_; }
-  // The tables the last check rebuilt for their fields or their file's alterations (not for their
-  // indexes alone), why, and the columns holding values it removed: "TABLE : text".
+  // The tables the last check rebuilt for their fields, their file's alterations or indexes missing
+  // from their description (not for index files gone alone), why, and the columns holding values
+  // it removed; the tables made again from an empty file, and those whose lost description it
+  // wrote again: "TABLE : text".
   const QStringList& Notes() const { return notes_; }
   // Why the folder of the last check could not be written, when a step failed for that reason;
   // the lines of Errors() then name only what could not be done.
@@ -88,8 +90,13 @@ class TDbCheck : public QObject {
   // the engine's account of the failure, when it has one.
   void ReportError(const QString& label, int code, const QString& what = {}, const QString& detail = {});
   // Says which table a restructure rebuilt, why, and which columns holding values it removed.
+  // undescribed: the indexes its description no longer listed while their files stayed.
   void NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields,
-                   const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table);
+                   const std::vector<IDXDesc>& indexes, const std::vector<IDXDesc>& table,
+                   const QStringList& undescribed);
+  // After a refused restructure: builds the block's indexes on the table as it stands, and gives
+  // the refusal's text with what became of them.
+  QString IndexesAsTheyStand(const TDescBlock& block, int code, const QString& refusal);
 
   QString readPath_;
   QString correctPath_;

@@ -63,12 +63,41 @@ class DbEngineCalls {
     (void)fileName;
     return false;
   }
+  // The indexes ("" the primary one) that the table's description no longer lists while their
+  // index files, made with the table, are beside it.
+  virtual QStringList UndescribedIndexes(const QString& folder, const QString& fileName) {
+    (void)folder;
+    (void)fileName;
+    return {};
+  }
   // How many key values more than one row holds under the key of `key`.
   virtual int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
     (void)folder;
     (void)fileName;
     (void)key;
     return 0;
+  }
+  // Builds the indexes of a table whose rebuild was refused, in its file as it stands (key fields
+  // numbered in `fields`); the result code, and why it failed.
+  virtual int BuildIndexes(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+                           const std::vector<IDXDesc>& indexes, QString& why) {
+    (void)folder;
+    (void)fileName;
+    (void)fields;
+    (void)indexes;
+    (void)why;
+    return DBIERR_INVALIDPARAM;
+  }
+  // Writes again the description of a table file that lost it (its fields, or its list of
+  // indexes), from its rows table and `fields`: DBIERR_NONE when done, DBIERR_NOTABLE when the file is not
+  // such a table, another code (and why) when it could not be done.
+  virtual int RestoreDescription(const QString& folder, const QString& fileName,
+                                      const std::vector<FLDDesc>& fields, QString& why) {
+    (void)folder;
+    (void)fileName;
+    (void)fields;
+    (void)why;
+    return DBIERR_NOTABLE;
   }
   // Why the table's folder (ofFolder) or else its file cannot be written (a read-only share, a
   // file without write permission), in French; empty when it can.

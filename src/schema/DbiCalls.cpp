@@ -72,8 +72,19 @@ class EngineCalls : public DbEngineCalls {
     const QString path = FindTableFile(folder, fileName);
     return !path.isEmpty() && QFileInfo(path).isFile() && QFileInfo(path).size() == 0;
   }
+  QStringList UndescribedIndexes(const QString& folder, const QString& fileName) override {
+    return Dbi::UndescribedIndexes(folder, fileName);
+  }
   int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) override {
     return Dbi::DuplicateKeys(folder, fileName, key);
+  }
+  int BuildIndexes(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+                   const std::vector<IDXDesc>& indexes, QString& why) override {
+    return Dbi::BuildIndexes(folder, fileName, fields, indexes, why);
+  }
+  int RestoreDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+                              QString& why) override {
+    return Dbi::RestoreDescription(folder, fileName, fields, why);
   }
   QString WriteObstacle(const QString& folder, const QString& fileName, bool ofFolder) override {
     // Tried, not read from the permissions: root passes them, a read-only mount does not.

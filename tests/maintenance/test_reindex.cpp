@@ -1,6 +1,9 @@
 // Reindexing: every index rebuilt, rows unchanged, refused while a table is open.
 #include <QDir>
 #include <QFileInfo>
+#include <array>
+#include <sqlite3.h>
+#include <sys/stat.h>
 
 #include "support/ReadOnlyFolder.h"
 #include "MaintFixture.h"
@@ -13,6 +16,21 @@
 #include "shell/global.h"
 
 namespace {
+// SQL run on a table file by another tool, outside the program.
+void Sqlite(const QString& file, const QString& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+  char* err = nullptr;
+  EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
+  sqlite3_free(err);
+  sqlite3_close(db);
+}
+
+unsigned Mode(const QString& path) {
+  struct stat st {};
+  return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
 QMap<QString, int> RowCounts(MaintTest& t, std::function<int(const QString&)> count) {
   QMap<QString, int> out;
   for (const QString& table : SchemaTableFiles()) out[table] = count("SELECT COUNT(*) FROM " + table);
@@ -29,6 +47,9 @@ TEST_F(MaintTest, ReindexingRebuildsEveryIndexWithTheSameRows) {
   const QStringList before = QDir(DataPath).entryList(QDir::Files);
   std::map<QString, std::vector<IDXDesc>> indexes;
   for (const QString& t : SchemaTableFiles()) indexes[t] = Dbi::GetIndexDescs(DataPath, t);
+  // Private tables: every index file the reindexing makes is as private as its table.
+  for (const QString& n : before)
+    if (n != "notes.txt") ::chmod(QFile::encodeName(DataPath + n).constData(), 0600);
 
   // The check would also repair what it finds; count what it corrects on the second run.
   int corrected = 0;
@@ -47,6 +68,11 @@ TEST_F(MaintTest, ReindexingRebuildsEveryIndexWithTheSameRows) {
   EXPECT_EQ(RowCounts(*this, count), rows);
   EXPECT_EQ(QDir(DataPath).entryList(QDir::Files), before);  // every companion file is back
   EXPECT_EQ(ReadFile(DataPath + "Liste.MB"), "memo");
+  for (const QString& n : QDir(DataPath).entryList(QDir::Files)) {
+    if (n != "notes.txt") {
+      EXPECT_EQ(Mode(DataPath + n), 0600u) << n.toStdString();
+    }
+  }
   for (const QString& t : SchemaTableFiles()) {
     const auto now = Dbi::GetIndexDescs(DataPath, t);
     ASSERT_EQ(now.size(), indexes[t].size()) << t.toStdString();
@@ -112,4 +138,73 @@ TEST_F(MaintTest, AReadOnlyDataFolderIsNamedOnceAndNothingChanges) {
                       "Les index n'ont pas été supprimés ni reconstruits : rien n'a été modifié.");
   EXPECT_FALSE(text.contains(".PX")) << text.toStdString();
   EXPECT_FALSE(text.contains("Impossible de supprimer")) << text.toStdString();
+}
+
+// Values the fields cannot hold, written by another tool, with a column of its own: the rebuild is
+// refused, but the table gets its indexes back as it stands, and the box says both.
+TEST_F(MaintTest, ATableWhoseRebuildIsRefusedIsStillReindexed) {
+  FillSample();
+  const std::vector<std::array<QString, 3>> cases = {
+      {"Disto.DB", "UPDATE Disto SET Qte_Prise = 3000000000 WHERE rowid = 1; ALTER TABLE Disto ADD COLUMN Zz INTEGER",
+       "champ Qte_Prise, fiche 1 : la valeur 3000000000"},
+      // A table made before the tables checked their types.
+      {"Disto.DB", "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(sql, ') STRICT', ')') WHERE name = 'Disto';"
+                   "PRAGMA writable_schema = RESET; UPDATE Disto SET Qte_Prise = 'douze' WHERE rowid = 1",
+       "champ Qte_Prise, fiche 1 : le texte « douze »"},
+      {"VCR.DB", "UPDATE VCR SET Montant = 1e300 WHERE rowid = 1; ALTER TABLE VCR ADD COLUMN Zz INTEGER",
+       "champ Montant, fiche 1 : la valeur 1e+300"},
+  };
+  for (const auto& [table, sql, named] : cases) {
+    SCOPED_TRACE(sql.toStdString());
+    const QString file = DataPath + table, base = DataPath + table.section('.', 0, 0);
+    Sqlite(file, sql);
+    const int rows = Count("SELECT COUNT(*) FROM " + table);
+    for (int run = 0; run < 2; ++run) {  // the reindexing, then a check of the table as left
+      dlg->Clear();
+      if (run == 0) {
+        Reindex(ApplicationCheck(), DataPath);
+      } else {
+        RunDatabaseCheck(DataPath);
+      }
+      ASSERT_EQ(dlg->Messages().size(), 1);
+      const QString box = dlg->Messages()[0];
+      EXPECT_TRUE(box.contains(table + " : sa structure ne peut pas être mise à jour")) << box.toStdString();
+      EXPECT_TRUE(box.contains(named)) << box.toStdString();
+      // A later check finds the indexes whole: the table is unchanged then.
+      EXPECT_EQ(box.contains("Ses fiches et ses champs restent tels quels ; ses index ont été reconstruits."), run == 0)
+          << box.toStdString();
+      EXPECT_EQ(box.contains("la table est inchangée"), run == 1) << box.toStdString();
+      EXPECT_TRUE(QFileInfo::exists(base + ".PX"));
+      EXPECT_EQ(Dbi::ProbeTable(DataPath, table, false), DBIERR_NONE);
+      ASSERT_EQ(Dbi::GetIndexDescs(DataPath, table).size(), 1u);
+      EXPECT_TRUE(Dbi::GetIndexDescs(DataPath, table)[0].bPrimary);
+      EXPECT_FALSE(Dbi::GetIndexDescs(DataPath, table)[0].bOutOfDate);
+      EXPECT_EQ(Count("SELECT COUNT(*) FROM " + table), rows);
+    }
+    // Put right, the table is rebuilt as the schema gives it.
+    Sqlite(file, table == "VCR.DB" ? "UPDATE VCR SET Montant = 10.5 WHERE rowid = 1"
+                                   : "UPDATE Disto SET Qte_Prise = 5 WHERE rowid = 1");
+    ApplicationCheck().SetCorrectPath(DataPath);
+    ApplicationCheck().Check();
+    EXPECT_TRUE(ApplicationCheck().Errors().isEmpty()) << ApplicationCheck().Errors().join('\n').toStdString();
+  }
+}
+
+// The description of the takings' fields emptied, a table file another program overwrote: the
+// first is described again from its rows table and reindexed, the second named in the box.
+TEST_F(MaintTest, ReindexingNamesEveryTableItCouldNotReindex) {
+  FillSample();
+  const QStringList takings = Rows("SELECT * FROM Disto.DB ORDER BY DateJ, Id_Client");
+  Sqlite(DataPath + "Disto.DB", "DELETE FROM zelm_fields");
+  ASSERT_TRUE(testdata::WriteNoise(DataPath + "Ha.DB", 0, 4096));
+  Reindex(ApplicationCheck(), DataPath);
+  ASSERT_EQ(dlg->Messages().size(), 1);
+  const QString box = dlg->Messages()[0];
+  EXPECT_TRUE(box.contains("Ces tables n'ont pas pu être lues ; leurs index n'ont pas été reconstruits :\rHa.DB : "))
+      << box.toStdString();
+  EXPECT_TRUE(box.contains("Disto.DB : la description de la table dans son fichier manquait")) << box.toStdString();
+  EXPECT_FALSE(box.contains("Disto.DB : Ce n'est pas")) << box.toStdString();
+  EXPECT_TRUE(QFileInfo::exists(DataPath + "Disto.PX"));
+  EXPECT_EQ(Dbi::ProbeTable(DataPath, "Disto.DB", false), DBIERR_NONE);
+  EXPECT_EQ(Rows("SELECT * FROM Disto.DB ORDER BY DateJ, Id_Client"), takings);
 }

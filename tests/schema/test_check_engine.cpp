@@ -585,14 +585,20 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
   ::chmod(QFile::encodeName(disto).constData(), 0600);
   ScopedDialogs dlg;
 
-  // Only the description altered: a field renamed, retyped, an index made a secondary one.
-  const QStringList descriptions = {
-      "UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'",
-      "UPDATE zelm_fields SET type = 7, subtype = 0 WHERE name = 'Qte_Prise'",
-      "UPDATE zelm_fields SET type = 5, units1 = 3 WHERE name = 'PU'",
-      "UPDATE zelm_indexes SET isprimary = 0 WHERE num = 1",
+  // Only the description altered: a field renamed, retyped, an index made a secondary one, the
+  // fields or the indexes no longer described; the box names what was put right.
+  const std::vector<std::pair<QString, QString>> descriptions = {
+      {"UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'", "Disto.DB : table re"},
+      {"UPDATE zelm_fields SET type = 7, subtype = 0 WHERE name = 'Qte_Prise'", "Disto.DB : table re"},
+      {"UPDATE zelm_fields SET type = 5, units1 = 3 WHERE name = 'PU'", "Disto.DB : table re"},
+      {"UPDATE zelm_indexes SET isprimary = 0 WHERE num = 1", "Disto.DB : table re"},
+      {"DELETE FROM zelm_indexes", "Disto.DB : table reconstruite selon le schéma (index absent de sa description, "
+                                   "refait : primaire)."},
+      {"DELETE FROM zelm_fields", "Disto.DB : la description de la table dans son fichier manquait"},
+      {"DROP TABLE zelm_fields", "Disto.DB : la description de la table dans son fichier manquait"},
+      {"DROP TABLE zelm_indexes", "Disto.DB : table reconstruite selon le schéma (index absent de sa description"},
   };
-  for (const QString& sql : descriptions) {
+  for (const auto& [sql, named] : descriptions) {
     SCOPED_TRACE(sql.toStdString());
     Sqlite(disto, sql);
     Sqlite(vcr, "UPDATE zelm_fields SET type = 6, subtype = 0 WHERE name = 'Montant'");
@@ -603,10 +609,13 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
     const QString box = dlg->Messages().value(0);
     EXPECT_TRUE(check->Errors().isEmpty()) << box.toStdString();
     EXPECT_FALSE(box.contains("Paramètre incorrect")) << box.toStdString();
-    EXPECT_TRUE(box.contains("Disto.DB : table re")) << box.toStdString();
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(disto).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_TRUE(box.contains(named)) << box.toStdString();
+    // The index file the check writes is as private as its table.
+    for (const QString& file : {disto, dir.File("Disto.PX")}) {
+      struct stat st {};
+      ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << file.toStdString();
+    }
     ev.log.clear();
     check->Check();
     EXPECT_EQ(ev.AfterOf("Disto.DB"), CHK_NONE);
@@ -652,7 +661,10 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
   // A table file of no bytes (a copy that failed) holds nothing: the check makes its table.
   const QString site = FindTableFile(dir.Path(), "Site.DB");
   QFile(site).resize(0);
-  check->Check();
+  dlg->Clear();
+  RunDatabaseCheck(*check, dir.Path());
   EXPECT_EQ(ev.AfterOf("Site.DB"), CHK_TABLECREATE);
+  EXPECT_TRUE(dlg->Messages().value(0).contains("Site.DB : fichier vide, table refaite d'après le schéma."))
+      << dlg->Messages().value(0).toStdString();
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Site.DB", false), DBIERR_NONE);
 }

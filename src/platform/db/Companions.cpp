@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace dbe {
@@ -41,11 +42,15 @@ static QString CompanionText(const QString& tablePath, const TableMeta& meta, co
 
 void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QString& suffix) {
   const QString folder = QFileInfo(tablePath).absolutePath();
+  // An index file is as private as its table (a new table's has the mode a new file gets).
+  struct stat table {};
+  const bool ofTable = ::stat(QFile::encodeName(tablePath).constData(), &table) == 0;
   for (const IndexMeta& x : meta.indexes) {
     for (const QString& n : x.companions) {
       QFile f(folder + "/" + n + suffix);
       if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(f.fileName()));
+      if (ofTable) (void)::fchmod(f.handle(), table.st_mode & 0777);
       const QByteArray text = CompanionText(tablePath, meta, x).toUtf8();
       if (f.write(text) != text.size() || !f.flush())
         Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(f.fileName()));
@@ -95,6 +100,33 @@ bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMet
     if (p.isEmpty() || !CompanionTextOk(p, meta, x)) return false;
   }
   return true;
+}
+
+QStringList UndescribedCompanionIndexes(const QString& tablePath, const TableMeta& meta) {
+  QStringList out;
+  const QFileInfo fi(tablePath);
+  const QString base = BaseOf(tablePath).toUpper();
+  for (const QString& e : QDir(fi.absolutePath()).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+    const QString u = e.toUpper();
+    if (!u.startsWith(base + ".")) continue;
+    const QString ext = u.mid(base.size() + 1);
+    if (ext != "PX" && !(ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y'))) continue;
+    QFile f(fi.absolutePath() + "/" + e);
+    if (!f.open(QIODevice::ReadOnly)) continue;
+    const QStringList lines = QString::fromUtf8(f.read(4096)).split('\n');
+    if (lines.value(0) != "ZELM index" || !lines.contains("stamp=" + meta.stamp)) continue;
+    QString name;
+    bool primary = false;
+    for (const QString& l : lines) {
+      if (l.startsWith("index=")) name = l.mid(6);
+      if (l == "primary=1") primary = true;
+    }
+    const bool described = std::any_of(meta.indexes.begin(), meta.indexes.end(), [&](const IndexMeta& x) {
+      return primary ? x.desc.bPrimary : x.desc.szName.compare(name, Qt::CaseInsensitive) == 0;
+    });
+    if (!described && !out.contains(name, Qt::CaseInsensitive)) out << name;
+  }
+  return out;
 }
 
 void RemoveCompanions(const QString& tablePath) {

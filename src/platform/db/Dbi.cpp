@@ -152,20 +152,7 @@ void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool wit
       sqlite3_reset(s.Raw());
     }
   }
-  {
-    Stmt s(c, QString("INSERT INTO %1.zelm_indexes VALUES(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)").arg(alias));
-    for (size_t i = 0; i < meta.indexes.size(); ++i) {
-      const IndexMeta& x = meta.indexes[i];
-      QStringList keys;
-      for (uint16_t k : x.desc.aiKeyFld) keys << QString::number(k);
-      s.BindAll({qlonglong(i + 1), x.desc.szName, x.desc.szTagName, keys.join(','), int(x.desc.bPrimary),
-                 int(x.desc.bUnique), int(x.desc.bDescending), int(x.desc.bMaintained), int(x.desc.bCaseInsensitive),
-                 int(x.desc.bExpIdx), int(x.desc.bSubset), x.desc.szFormat, int(x.desc.iKeyExpType), x.desc.szKeyExp,
-                 x.desc.szKeyCond, x.sqlName, x.companions.join('|')});
-      s.Step();
-      sqlite3_reset(s.Raw());
-    }
-  }
+  StoreIndexDescriptions(c, alias, meta);
   c->Exec("CREATE TABLE " + alias + "." + RowsTableDefinition(meta));
   if (withIndexes) CreateIndexes(c, alias, meta);
 }

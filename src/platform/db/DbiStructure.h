@@ -152,6 +152,9 @@ struct TableFileContents {
 TableFileContents ReadTableFileContents(const QString& folder, const QString& fileName);
 // Drops every object of TableFileContents::foreign. Returns the result code.
 int RemoveForeignObjects(const QString& folder, const QString& fileName);
+// The indexes ("" the primary one) whose index files, made with the table as it is, are beside it
+// while its description no longer lists them (taken out of it by another tool).
+QStringList UndescribedIndexes(const QString& folder, const QString& fileName);
 // How many key values more than one row holds under the key of `key` (its fields, its case rule),
 // read from the rows themselves or from an index shown to hold each row once; 0 when the table
 // lacks a key field (its rows hold none).
@@ -185,6 +188,20 @@ int CreateTable(const QString& folder, const CRTblDesc& desc, bool overwrite = t
 // aside (only what the engine makes, with the file's permissions) and swaps it in only when
 // every row was carried over. Returns the result code.
 int DoRestructure(const QString& folder, const CRTblDesc& desc);
+// Builds the table's indexes again in its file as it stands, its rows and columns untouched: the
+// given ones (key fields numbered in `fields`, found by name in the table's description) replace
+// those of the same name (or the primary one), the others stay. For a table whose rebuild was
+// refused. Whole or not at all, the companion files included. Returns the result code, and in
+// `why` the reason of a failure.
+int BuildIndexes(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+                 const std::vector<IDXDesc>& indexes, QString& why);
+// A table file of the engine's whose description of its fields is missing or empty, or whose list
+// of indexes is missing, while its rows table is there: describes again the columns of the rows
+// table that `fields` name, typed as there, in the rows table's order, its rows untouched; its
+// described indexes keep the fields of their SQLite index (a missing list starts empty). DBIERR_NONE when done; DBIERR_NOTABLE when the file is not such a table
+// (nothing done); another code, with `why`, when it could not be written.
+int RestoreDescription(const QString& folder, const QString& fileName, const std::vector<FLDDesc>& fields,
+                            QString& why);
 // Packs the table (reclaims the space of deleted rows), keeping the auto-increment counter.
 int PackTable(const QString& folder, const QString& fileName);
 // The full text (standard message and reason) of the last failure of CreateTable, DoRestructure or

@@ -288,6 +288,8 @@ std::vector<FLDDesc> HeldFields(Conn* c, const QString& alias, const TableMeta& 
 // and (when withIndexes) its indexes.
 void CreateSchema(Conn* c, const QString& alias, const TableMeta& meta, bool withIndexes);
 void CreateIndexes(Conn* c, const QString& alias, const TableMeta& meta);
+// Writes the rows of zelm_indexes for every index of meta (the table is empty before).
+void StoreIndexDescriptions(Conn* c, const QString& alias, const TableMeta& meta);
 // Checks a description for creation; raises DBIERR_INVALIDPARAM with the reason.
 void ValidateMeta(const TableMeta& meta);
 // SQLite index names and companion names of every index, from their positions.
@@ -309,6 +311,9 @@ void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QStr
 QStringList CompletePendingCompanions(const QString& tablePath, const TableMeta& meta);
 bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& idx);
 void RemoveCompanions(const QString& tablePath);
+// The indexes ("" the primary one) whose companion files of the table's build lie beside it while
+// its description lists no such index: taken out of the description, not lost with their files.
+QStringList UndescribedCompanionIndexes(const QString& tablePath, const TableMeta& meta);
 // Removes what killed rebuilds left in a folder (only those of tablePath, whose lock the caller
 // holds, when given).
 void SweepRebuilds(const QString& folder, const QString& tablePath = {});

@@ -337,6 +337,11 @@ int RemoveForeignObjects(const QString& folder, const QString& fileName) {
   }
 }
 
+QStringList UndescribedIndexes(const QString& folder, const QString& fileName) {
+  return WithTableFile(folder, fileName, Engine::Mode::Probe,
+                       [&](TableFile* f) { return UndescribedCompanionIndexes(f->path, f->meta); });
+}
+
 int64_t DuplicateKeys(const QString& folder, const QString& fileName, const IDXDesc& key) {
   return WithTableFile(folder, fileName, Engine::Mode::Probe, [&](TableFile* f) -> int64_t {
     QStringList cols, notNull, names;

@@ -34,17 +34,17 @@ static std::vector<uint16_t> ParseKey(const QString& s) {
 
 TableMeta ReadMeta(Conn* c, const QString& alias) {
   TableMeta m;
-  int rc;
-  sqlite3_stmt* probe = nullptr;
   const QString sql = QString("SELECT key, value FROM %1.zelm_table").arg(alias);
-  rc = sqlite3_prepare_v2(c->db, sql.toUtf8().constData(), -1, &probe, nullptr);
-  if (rc != SQLITE_OK) {
-    const int primary = rc & 0xff;
+  // A description table missing: not a table file, whatever else it holds.
+  for (const char* table : {"zelm_table", "zelm_fields", "zelm_indexes"}) {
+    sqlite3_stmt* probe = nullptr;
+    const int rc = sqlite3_prepare_v2(c->db, QString("SELECT * FROM %1.%2").arg(alias, table).toUtf8().constData(), -1,
+                                      &probe, nullptr);
     sqlite3_finalize(probe);
-    if (primary == SQLITE_ERROR) Raise(DBIERR_NOTABLE, "le fichier ne contient pas de description de table");
+    if (rc == SQLITE_OK) continue;
+    if ((rc & 0xff) == SQLITE_ERROR) Raise(DBIERR_NOTABLE, "le fichier ne contient pas de description de table");
     c->Fail(rc, {});
   }
-  sqlite3_finalize(probe);
   {
     Stmt s(c, sql);
     while (s.Step()) {
