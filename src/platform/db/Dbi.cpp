@@ -317,8 +317,9 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
       return true;
     }
     case fldINT16: case fldINT32: {
-      const qlonglong lo = to.iFldType == fldINT16 ? -32768 : -2147483648LL;
-      const qlonglong hi = to.iFldType == fldINT16 ? 32767 : 2147483647LL;
+      const WholeRange range = WholeRangeOf(to.iFldType);
+      // The caller names the field beside the row: the rule alone follows the value.
+      auto notHeld = [&] { return refuse("n'est pas une valeur correcte. " + WholeRule(range).chopped(1)); };
       qlonglong n = 0;
       if (isInt) {
         n = raw.toLongLong();
@@ -328,13 +329,12 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
         n = *parsed;
       } else if (isReal) {
         const double d = raw.toDouble();
-        if (!std::isfinite(d) || d != std::floor(d)) return refuse("n'est pas un nombre entier");
-        if (d < double(lo) || d > double(hi)) return refuse(QString("est hors des limites du champ (%1 à %2)").arg(lo).arg(hi));
+        if (!std::isfinite(d) || d != std::floor(d) || d < double(range.lo) || d > double(range.hi)) return notHeld();
         n = qlonglong(d);
       } else {
         return refuse("n'est pas un nombre entier");
       }
-      if (n < lo || n > hi) return refuse(QString("est hors des limites du champ (%1 à %2)").arg(lo).arg(hi));
+      if (!range.Holds(n)) return notHeld();
       out = n;
       return true;
     }
@@ -365,12 +365,11 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
       } else {
         return refuse("n'est pas un nombre");
       }
-      if (!std::isfinite(d)) return refuse("n'est pas un nombre fini");
+      auto notHeld = [&](const QString& rule) { return refuse("n'est pas une valeur correcte. " + rule.chopped(1)); };
+      if (!std::isfinite(d)) return notHeld(FiniteRule());
       if (to.iSubType == fldstMONEY) {
-        if (std::fabs(d) > kMaxMoney)
-          return refuse(QString("est hors des limites d'un montant (-%1 à %1)").arg(kMaxMoneyText));
-        const double kept = double(std::llround(d * 10000.0)) / 10000.0;
-        if (std::fabs(kept - d) > std::fabs(d) * 4e-16) return refuse("a plus de 4 décimales");
+        if (!MoneyInRange(d)) return notHeld(MoneyRangeRule());
+        if (!MoneyKeepsAsIs(d)) return notHeld(MoneyDecimalsRule());
       }
       out = d;
       return true;

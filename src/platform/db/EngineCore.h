@@ -27,6 +27,7 @@
 
 #include "platform/db/Dataset.h"
 #include "platform/db/DbiStructure.h"
+#include "platform/db/FieldValues.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -148,10 +149,6 @@ class Conn {
   QString TablesNamedIn(const QString& sql) const;
   void DropCached(const QString& alias);
 };
-
-// Money is fixed point with four decimals in 64 bits: beyond this it cannot be held.
-constexpr double kMaxMoney = 922337203685477.0;
-inline const char* const kMaxMoneyText = "922 337 203 685 477";
 
 // Standard message of an engine result code.
 QString StdMessage(int code);

@@ -1,6 +1,5 @@
 // What a field's value becomes in the file and back.
 #include "platform/db/EngineCore.h"
-#include "platform/db/ValueText.h"
 
 #include <QDate>
 #include <cmath>
@@ -45,7 +44,7 @@ static QVariant TextOrNull(const QVariant& v) {
 // Money keeps four decimals, written or read.
 static QVariant Number(const FLDDesc& f, const QVariant& v) {
   double d = v.toDouble();
-  if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
+  if (IsMoney(f)) d = RoundMoney(d);
   return QVariant(d);
 }
 

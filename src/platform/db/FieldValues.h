@@ -1,0 +1,65 @@
+// What a field of each type holds, how a value is brought to it, and what the operator is told
+// of a value it cannot hold. The writes (Post and SQL), the rebuild and the checks all judge a
+// value by these rules, so they accept and refuse the same values.
+#pragma once
+#include <QString>
+#include <QVariant>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+
+#include "platform/db/DbiStructure.h"
+
+namespace dbe {
+
+// ---- whole numbers (16 and 32 bits) ----
+
+struct WholeRange {
+  qlonglong lo, hi;
+  constexpr bool Holds(qlonglong n) const { return n >= lo && n <= hi; }
+};
+constexpr WholeRange kInt16Range{-32768, 32767};
+constexpr WholeRange kInt32Range{-2147483648LL, 2147483647LL};
+constexpr WholeRange WholeRangeOf(int fldType) { return fldType == fldINT16 ? kInt16Range : kInt32Range; }
+
+// A finite real brought to the nearest whole number; one past what 64 bits hold stays past every
+// field's range instead of wrapping.
+inline qlonglong RoundWhole(double d) {
+  if (std::fabs(d) > 9.2e18) return d < 0 ? std::numeric_limits<qlonglong>::min() : std::numeric_limits<qlonglong>::max();
+  return std::llround(d);
+}
+
+// A stored whole number (integer, or a real without fraction) that 32 bits hold; nothing for any
+// other value, which is never cut to fit.
+inline std::optional<int> ExactInt32(const QVariant& v) {
+  if (v.typeId() == QMetaType::Double) {
+    const double d = v.toDouble();
+    if (d == std::floor(d) && std::fabs(d) <= double(kInt32Range.hi)) return int(d);
+    return std::nullopt;
+  }
+  const qlonglong n = v.toLongLong();
+  if (!kInt32Range.Holds(n)) return std::nullopt;
+  return int(n);
+}
+
+// ---- money: fixed point with four decimals in 64 bits ----
+
+constexpr double kMaxMoney = 922337203685477.0;
+inline const char* const kMaxMoneyText = "922 337 203 685 477";
+
+inline bool MoneyInRange(double d) { return std::fabs(d) <= kMaxMoney; }
+inline double RoundMoney(double d) { return double(std::llround(d * 10000.0)) / 10000.0; }
+// True when rounding to four decimals leaves the value as it is (up to the last bit of a double).
+inline bool MoneyKeepsAsIs(double d) { return std::fabs(RoundMoney(d) - d) <= std::fabs(d) * 4e-16; }
+
+// ---- what the operator is told: one sentence per rule ----
+
+QString WholeRule(WholeRange r);  // "Les valeurs permises sont les nombres entiers de -32768 à 32767."
+QString MoneyRangeRule();
+QString MoneyDecimalsRule();
+QString FiniteRule();
+// A value refused by a rule: "<value> n'est pas une valeur correcte pour le champ « <field> ». <rule>"
+QString NotHeld(const QString& value, const QString& field, const QString& rule);
+
+}  // namespace dbe
