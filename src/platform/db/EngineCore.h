@@ -166,6 +166,8 @@ QString FitText(const QString& s, int size);
 // Storage: what a field's value becomes in the file and back.
 QVariant ToStorage(const FLDDesc& f, const QVariant& v);    // normalised value -> column value
 QVariant FromStorage(const FLDDesc& f, const QVariant& v);  // column value -> normalised value
+// FromStorage(f, ColumnValue(s, i)), read straight from the statement for the usual values.
+QVariant ReadField(const FLDDesc& f, sqlite3_stmt* s, int i);
 QString SqlType(const FLDDesc& f);
 // ISO dates ("2005-03-07") both ways, without the general (and slow) date format parser.
 QString IsoFromDate(const QDate& d);

@@ -33,12 +33,17 @@ inline qlonglong RoundWhole(double d) {
 // A stored whole number (integer, or a real without fraction) that 32 bits hold; nothing for any
 // other value, which is never cut to fit.
 inline std::optional<int> ExactInt32(const QVariant& v) {
-  if (v.typeId() == QMetaType::Double) {
-    const double d = v.toDouble();
-    if (d == std::floor(d) && std::fabs(d) <= double(kInt32Range.hi)) return int(d);
-    return std::nullopt;
+  qlonglong n;
+  switch (v.typeId()) {
+    case QMetaType::Int: return *static_cast<const int*>(v.constData());
+    case QMetaType::LongLong: n = *static_cast<const qlonglong*>(v.constData()); break;
+    case QMetaType::Double: {
+      const double d = *static_cast<const double*>(v.constData());
+      if (d == std::floor(d) && std::fabs(d) <= double(kInt32Range.hi)) return int(d);
+      return std::nullopt;
+    }
+    default: n = v.toLongLong();
   }
-  const qlonglong n = v.toLongLong();
   if (!kInt32Range.Holds(n)) return std::nullopt;
   return int(n);
 }
