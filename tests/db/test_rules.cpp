@@ -180,10 +180,10 @@ TEST_F(Rules, PostSqlAndRebuildRefuseAValueByOneRuleInTheSameWords) {
     RawSql(dir.File("REALS.DB"), QString("DELETE FROM REALS; INSERT INTO REALS(%1) VALUES(%2)").arg(field, literal));
     return Dbi::DoRestructure(dir.Path(), rebuild) == DBIERR_NONE ? QString() : Dbi::LastErrorText();
   };
-  const QString shorts = "Les valeurs permises sont les nombres entiers de -32768 à 32767.";
-  const QString longs = "Les valeurs permises sont les nombres entiers de -2147483648 à 2147483647.";
-  const QString amounts = "Les montants permis vont de -922 337 203 685 477 à 922 337 203 685 477.";
-  const QString finite = "Le nombre doit être fini.";
+  const QString shorts = "est hors des limites du champ (-32768 à 32767)";
+  const QString longs = "est hors des limites du champ (-2147483648 à 2147483647)";
+  const QString amounts = "est hors des limites d'un montant (-922 337 203 685 477 à 922 337 203 685 477)";
+  const QString finite = "n'est pas un nombre fini";
   const struct {
     const char* field;
     double value;
@@ -212,7 +212,7 @@ TEST_F(Rules, PostSqlAndRebuildRefuseAValueByOneRuleInTheSameWords) {
     EXPECT_TRUE(rebuilt.contains(c.rule)) << label << ": " << rebuilt.toStdString();
   }
   // Writes round money to four decimals; a rebuild carries only what is already so.
-  EXPECT_TRUE(carried("M", "0.12345").contains("Un montant a au plus 4 décimales."));
+  EXPECT_TRUE(carried("M", "0.12345").contains("la valeur 0.12345 a plus de 4 décimales"));
   EXPECT_EQ(carried("M", "0.1234"), QString());
   EXPECT_EQ(RawSql(dir.File("REALS.DB"), "SELECT M FROM REALS"), QStringList{"0.1234"});
 }

@@ -599,8 +599,7 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
       {"UPDATE Disto SET Qte_Prise = 3000000000 WHERE rowid = 2", "champ Qte_Prise, fiche 2 : la valeur 3000000000"},
       {"UPDATE Disto SET Qte_Prise = 99999999999 WHERE rowid = 2", "champ Qte_Prise, fiche 2 : la valeur 99999999999"},
       {"UPDATE Disto SET PU = 1e300 WHERE rowid = 3", "champ PU, fiche 3 : la valeur 1e+300"},
-      {"UPDATE Disto SET PU = 0.123456 WHERE rowid = 1",
-       "champ PU, fiche 1 : la valeur 0.123456 n'est pas une valeur correcte. Un montant a au plus 4 décimales"},
+      {"UPDATE Disto SET PU = 0.123456 WHERE rowid = 1", "champ PU, fiche 1 : la valeur 0.123456 a plus de 4 décimales"},
   };
   for (const auto& [sql, named] : beyond) {
     SCOPED_TRACE(sql.toStdString());

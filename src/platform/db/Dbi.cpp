@@ -318,8 +318,6 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
     }
     case fldINT16: case fldINT32: {
       const WholeRange range = WholeRangeOf(to.iFldType);
-      // The caller names the field beside the row: the rule alone follows the value.
-      auto notHeld = [&] { return refuse("n'est pas une valeur correcte. " + WholeRule(range).chopped(1)); };
       qlonglong n = 0;
       if (isInt) {
         n = raw.toLongLong();
@@ -329,12 +327,13 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
         n = *parsed;
       } else if (isReal) {
         const double d = raw.toDouble();
-        if (!std::isfinite(d) || d != std::floor(d) || d < double(range.lo) || d > double(range.hi)) return notHeld();
+        if (!std::isfinite(d) || d != std::floor(d)) return refuse("n'est pas un nombre entier");
+        if (d < double(range.lo) || d > double(range.hi)) return refuse(WholeRule(range));
         n = qlonglong(d);
       } else {
         return refuse("n'est pas un nombre entier");
       }
-      if (!range.Holds(n)) return notHeld();
+      if (!range.Holds(n)) return refuse(WholeRule(range));
       out = n;
       return true;
     }
@@ -365,11 +364,10 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
       } else {
         return refuse("n'est pas un nombre");
       }
-      auto notHeld = [&](const QString& rule) { return refuse("n'est pas une valeur correcte. " + rule.chopped(1)); };
-      if (!std::isfinite(d)) return notHeld(FiniteRule());
+      if (!std::isfinite(d)) return refuse(FiniteRule());
       if (to.iSubType == fldstMONEY) {
-        if (!MoneyInRange(d)) return notHeld(MoneyRangeRule());
-        if (!MoneyKeepsAsIs(d)) return notHeld(MoneyDecimalsRule());
+        if (!MoneyInRange(d)) return refuse(MoneyRangeRule());
+        if (!MoneyKeepsAsIs(d)) return refuse(MoneyDecimalsRule());
       }
       out = d;
       return true;

@@ -58,13 +58,14 @@ inline double RoundMoney(double d) { return double(std::llround(d * 10000.0)) / 
 // True when rounding to four decimals leaves the value as it is (up to the last bit of a double).
 inline bool MoneyKeepsAsIs(double d) { return std::fabs(RoundMoney(d) - d) <= std::fabs(d) * 4e-16; }
 
-// ---- what the operator is told: one sentence per rule ----
+// ---- what the operator is told: one clause per rule, said of the value ----
 
-QString WholeRule(WholeRange r);  // "Les valeurs permises sont les nombres entiers de -32768 à 32767."
-QString MoneyRangeRule();
-QString MoneyDecimalsRule();
-QString FiniteRule();
-// A value refused by a rule: "<value> n'est pas une valeur correcte pour le champ « <field> ». <rule>"
+QString WholeRule(WholeRange r);  // "est hors des limites du champ (-32768 à 32767)"
+QString MoneyRangeRule();         // "est hors des limites d'un montant (-922 337 203 685 477 à ...)"
+QString MoneyDecimalsRule();      // "a plus de 4 décimales" (the writes round; a rebuild refuses)
+QString FiniteRule();             // "n'est pas un nombre fini"
+// A write refused by a rule: "<value> n'est pas une valeur correcte pour le champ « <field> » :
+// la valeur <rule>."
 QString NotHeld(const QString& value, const QString& field, const QString& rule);
 
 }  // namespace dbe
