@@ -412,7 +412,8 @@ TEST_F(Queries, LargeResultsBrowseFilterAndLocateFromTheirStore) {
   }
   TQuery q("q");
   q.SetDatabaseName(dir.Path());
-  q.SQL.Add("SELECT DateJ, Id_Client, Qte_Prise, Qte_Prise * 2 AS Twice, DateJ AS Day2 FROM Disto WHERE Id_Titre = '0002'"
+  q.SQL.Add("SELECT DateJ, Id_Client, Qte_Prise, Qte_Prise * 2 AS Twice, DateJ AS Day2, Qte_Prise / 3.0 AS Third,"
+            " 'Réf. ' || Id_Client AS Ref, Qte_Prise * 1000000000000 AS Big FROM Disto WHERE Id_Titre = '0002'"
             " ORDER BY Qte_Prise DESCENDING");
   q.Open();
   EXPECT_EQ(q.RecordCount(), 12000);
@@ -423,6 +424,10 @@ TEST_F(Queries, LargeResultsBrowseFilterAndLocateFromTheirStore) {
   EXPECT_EQ(q.FieldByName("DateJ")->AsDate(), QDate(2006, 1, 1));
   q.SetRecNo(5001);
   EXPECT_EQ(q.FieldByName("Twice")->AsInteger(), 2 * (11999 - 5000));
+  // Read back from the store exactly as SQLite gave them.
+  EXPECT_EQ(q.FieldByName("Third")->AsFloat(), (11999 - 5000) / 3.0);
+  EXPECT_EQ(q.FieldByName("Ref")->AsString(), "Réf. " + q.FieldByName("Id_Client")->AsString());
+  EXPECT_EQ(q.FieldByName("Big")->Value(), QVariant(qlonglong(11999 - 5000) * 1000000000000LL));
   EXPECT_EQ(q.MoveBy(-4000), -4000);
   EXPECT_EQ(q.FieldByName("Qte_Prise")->AsInteger(), 11999 - 1000);
   long sum = 0;

@@ -158,6 +158,65 @@ TEST_F(Rules, SqlWritesRefuseOutOfRangeNumbersAndBadDatesChangingNoRow) {
             QStringList{"2005-03-04|2147483647|1.2346"});
 }
 
+// A value a field cannot hold is refused in the same words whichever way it comes: Post, SQL, or
+// a rebuild carrying it from a column of reals into the field.
+TEST_F(Rules, PostSqlAndRebuildRefuseAValueByOneRuleInTheSameWords) {
+  CRTblDesc typed;
+  typed.szTblName = "TYPED.DB";
+  typed.fields = {Fld("H", fldINT16), Fld("I", fldINT32), Fld("M", fldFLOAT, 1, fldstMONEY), Fld("F", fldFLOAT)};
+  CRTblDesc reals = typed;
+  reals.szTblName = "REALS.DB";
+  for (FLDDesc& f : reals.fields) f.iFldType = fldFLOAT, f.iSubType = fldstNONE;
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), typed), DBIERR_NONE);
+  ASSERT_EQ(Dbi::CreateTable(dir.Path(), reals), DBIERR_NONE);
+  CRTblDesc rebuild = typed;
+  rebuild.szTblName = reals.szTblName;
+  for (size_t i = 0; i < rebuild.fields.size(); ++i) rebuild.fields[i].iFldNum = uint16_t(i + 1), rebuild.fields[i].op = CrtOp::Modify;
+  TTable t("t");
+  t.SetDatabaseName(dir.Path());
+  t.SetTableName("TYPED");
+  t.Open();
+  auto carried = [&](const QString& field, const QString& literal) {
+    RawSql(dir.File("REALS.DB"), QString("DELETE FROM REALS; INSERT INTO REALS(%1) VALUES(%2)").arg(field, literal));
+    return Dbi::DoRestructure(dir.Path(), rebuild) == DBIERR_NONE ? QString() : Dbi::LastErrorText();
+  };
+  const QString shorts = "est hors des limites du champ (-32768 à 32767)";
+  const QString longs = "est hors des limites du champ (-2147483648 à 2147483647)";
+  const QString amounts = "est hors des limites d'un montant (-922 337 203 685 477 à 922 337 203 685 477)";
+  const QString finite = "n'est pas un nombre fini";
+  const struct {
+    const char* field;
+    double value;
+    const char* literal;
+    QString rule;
+  } cases[] = {{"H", 32768, "32768", shorts},           {"H", -32769, "-32769.0", shorts},
+               {"I", 2147483648.0, "2147483648.0", longs}, {"I", -3e9, "-3e9", longs},
+               {"M", 1e15, "1e15", amounts},            {"M", -922337203685478.0, "-922337203685478.0", amounts},
+               {"F", std::numeric_limits<double>::infinity(), "9e999", finite}};
+  for (const auto& c : cases) {
+    const std::string label = std::string(c.field) + " " + c.literal;
+    t.Append();
+    QString post;
+    try {
+      t.FieldByName(c.field)->AsFloat = c.value;
+    } catch (const EDBEngineError& e) {
+      post = e.Message();
+    }
+    t.Cancel();
+    EXPECT_TRUE(post.contains(c.rule)) << label << ": " << post.toStdString();
+    EXPECT_EQ(ExecCode(QString("INSERT INTO TYPED (%1) VALUES(:v)").arg(c.field),
+                       [&](TQuery& q) { q.ParamByName("v")->AsFloat = c.value; }),
+              DBIERR_OUTOFRANGE) << label;
+    EXPECT_TRUE(last.contains(c.rule)) << label << ": " << last.toStdString();
+    const QString rebuilt = carried(c.field, c.literal);
+    EXPECT_TRUE(rebuilt.contains(c.rule)) << label << ": " << rebuilt.toStdString();
+  }
+  // Writes round money to four decimals; a rebuild carries only what is already so.
+  EXPECT_TRUE(carried("M", "0.12345").contains("la valeur 0.12345 a plus de 4 décimales"));
+  EXPECT_EQ(carried("M", "0.1234"), QString());
+  EXPECT_EQ(RawSql(dir.File("REALS.DB"), "SELECT M FROM REALS"), QStringList{"0.1234"});
+}
+
 TEST_F(Rules, DateLiteralsThatAreNoDateAreSqlErrors) {
   for (const char* bad : {"2/30/2005", "13/1/2005", "2005", "1/1/05x"}) {
     TQuery q("q");

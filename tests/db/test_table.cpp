@@ -185,6 +185,47 @@ TEST_F(Tables, NavigatesInIndexOrderAcrossPages) {
   EXPECT_EQ(CodeOf([&] { c.SetIndexName("iNothing"); }), DBIERR_NOSUCHINDEX);
 }
 
+// A long walk through a filter, both ways, while another cursor writes ahead of it and behind it:
+// every row once, in order, as the writes ahead of it left them.
+TEST_F(Tables, ALongWalkSeesEveryRowOnceAndTheWritesAheadOfIt) {
+  TTable d("Disto"), other("Disto2");
+  Open(d, "Disto.DB");
+  Open(other, "Disto.DB");
+  {
+    TDbTransaction tx(d);
+    for (int i = 0; i < 3000; ++i) AddTaking(d, QDate(2005, 3, 1 + i % 2), QString("%1").arg(i / 2, 4, 10, QChar('0')), "0001", i / 2);
+    tx.Commit();
+  }
+  auto at = [&](const char* client) {
+    return other.Locate("DATEJ;ID_CLIENT;ID_TITRE", {QDate(2005, 3, 1), QString(client), QString("0001")});
+  };
+  d.SetFilter("DATEJ = '01/03/2005'");
+  d.SetFiltered(true);
+  QStringList seen;
+  for (d.First(); !d.Eof(); d.Next()) {
+    seen << QString::number(d.FieldByName("Qte_Prise")->AsInteger());
+    if (seen.size() == 700) {
+      ASSERT_TRUE(at("0800"));  // in the rows already read ahead
+      other.Edit();
+      other.FieldByName("Qte_Prise")->AsInteger = -1;
+      other.Post();
+      ASSERT_TRUE(at("1300"));
+      other.Delete();
+      AddTaking(other, QDate(2005, 3, 1), "0005", "0002", 1);  // behind the walk
+    }
+  }
+  QStringList expected;
+  for (int i = 0; i < 1500; ++i)
+    if (i != 1300) expected << QString::number(i == 800 ? -1 : i);
+  EXPECT_EQ(seen, expected);
+  QStringList back;
+  for (d.Last(); !d.Bof(); d.Prior()) back << d.FieldByName("Id_Client")->AsString() + d.FieldByName("Id_Titre")->AsString();
+  ASSERT_EQ(back.size(), 1500);
+  EXPECT_EQ(back.front(), "14990001");
+  EXPECT_EQ(back[1493], "00050002");
+  EXPECT_EQ(back.back(), "00000001");
+}
+
 TEST_F(Tables, NullKeysStillNavigateInOrder) {
   TTable c("Client");
   Open(c, "CLIENT");

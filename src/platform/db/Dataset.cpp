@@ -111,19 +111,15 @@ QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
       } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
         const double d = v.toDouble();
         if (!std::isfinite(d)) throw notA("un nombre entier");
-        n = std::fabs(d) > 9.2e18 ? (d < 0 ? std::numeric_limits<qlonglong>::min() : std::numeric_limits<qlonglong>::max())
-                                  : std::llround(d);
+        n = dbe::RoundWhole(d);
       } else {
         bool ok = false;
         n = v.toLongLong(&ok);
         if (!ok) throw notA("un nombre entier");
       }
-      const qlonglong lo = fi.type == ftSmallint ? -32768 : -2147483648LL;
-      const qlonglong hi = fi.type == ftSmallint ? 32767 : 2147483647LL;
-      if (n < lo || n > hi)
-        throw EDBEngineError(DBIERR_OUTOFRANGE, QString("%1 n'est pas une valeur correcte pour le champ « %2 ». "
-                                                        "Les valeurs permises vont de %3 à %4.")
-                                                    .arg(n).arg(fi.name).arg(lo).arg(hi));
+      const dbe::WholeRange range = fi.type == ftSmallint ? dbe::kInt16Range : dbe::kInt32Range;
+      if (!range.Holds(n))
+        throw EDBEngineError(DBIERR_OUTOFRANGE, dbe::NotHeld(QString::number(n), fi.name, dbe::WholeRule(range)));
       return QVariant(int(n));
     }
     case ftBoolean: {
@@ -150,13 +146,10 @@ QVariant TDataSet::NormalizeValue(int field, const QVariant& v) const {
         if (!ok) throw notA("un nombre");
       }
       const bool money = fi.type == ftCurrency;
-      if (!std::isfinite(d) || (money && std::fabs(d) > dbe::kMaxMoney))
-        throw EDBEngineError(DBIERR_OUTOFRANGE,
-                             QString("%1 n'est pas une valeur correcte pour le champ « %2 ». %3")
-                                 .arg(QString::number(d, 'g', 17), fi.name,
-                                      money ? QString("Les montants permis vont de -%1 à %1.").arg(dbe::kMaxMoneyText)
-                                            : QString("Le nombre doit être fini.")));
-      return money ? QVariant(double(std::llround(d * 10000.0)) / 10000.0) : QVariant(d);
+      if (!std::isfinite(d) || (money && !dbe::MoneyInRange(d)))
+        throw EDBEngineError(DBIERR_OUTOFRANGE, dbe::NotHeld(QString::number(d, 'g', 17), fi.name,
+                                                             std::isfinite(d) ? dbe::MoneyRangeRule() : dbe::FiniteRule()));
+      return money ? QVariant(dbe::RoundMoney(d)) : QVariant(d);
     }
     case ftDate: {
       QDate d;

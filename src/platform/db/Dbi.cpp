@@ -304,8 +304,7 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
       return true;
     }
     case fldINT16: case fldINT32: {
-      const qlonglong lo = to.iFldType == fldINT16 ? -32768 : -2147483648LL;
-      const qlonglong hi = to.iFldType == fldINT16 ? 32767 : 2147483647LL;
+      const WholeRange range = WholeRangeOf(to.iFldType);
       qlonglong n = 0;
       if (isInt) {
         n = raw.toLongLong();
@@ -316,12 +315,12 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
       } else if (isReal) {
         const double d = raw.toDouble();
         if (!std::isfinite(d) || d != std::floor(d)) return refuse("n'est pas un nombre entier");
-        if (d < double(lo) || d > double(hi)) return refuse(QString("est hors des limites du champ (%1 à %2)").arg(lo).arg(hi));
+        if (d < double(range.lo) || d > double(range.hi)) return refuse(WholeRule(range));
         n = qlonglong(d);
       } else {
         return refuse("n'est pas un nombre entier");
       }
-      if (n < lo || n > hi) return refuse(QString("est hors des limites du champ (%1 à %2)").arg(lo).arg(hi));
+      if (!range.Holds(n)) return refuse(WholeRule(range));
       out = n;
       return true;
     }
@@ -352,12 +351,10 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
       } else {
         return refuse("n'est pas un nombre");
       }
-      if (!std::isfinite(d)) return refuse("n'est pas un nombre fini");
+      if (!std::isfinite(d)) return refuse(FiniteRule());
       if (to.iSubType == fldstMONEY) {
-        if (std::fabs(d) > kMaxMoney)
-          return refuse(QString("est hors des limites d'un montant (-%1 à %1)").arg(kMaxMoneyText));
-        const double kept = double(std::llround(d * 10000.0)) / 10000.0;
-        if (std::fabs(kept - d) > std::fabs(d) * 4e-16) return refuse("a plus de 4 décimales");
+        if (!MoneyInRange(d)) return refuse(MoneyRangeRule());
+        if (!MoneyKeepsAsIs(d)) return refuse(MoneyDecimalsRule());
       }
       out = d;
       return true;

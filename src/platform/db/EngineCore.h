@@ -27,6 +27,7 @@
 
 #include "platform/db/Dataset.h"
 #include "platform/db/DbiStructure.h"
+#include "platform/db/FieldValues.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -149,10 +150,6 @@ class Conn {
   void DropCached(const QString& alias);
 };
 
-// Money is fixed point with four decimals in 64 bits: beyond this it cannot be held.
-constexpr double kMaxMoney = 922337203685477.0;
-inline const char* const kMaxMoneyText = "922 337 203 685 477";
-
 // Standard message of an engine result code.
 QString StdMessage(int code);
 // The French cause of an SQLite result code a table file can meet; empty for the others.
@@ -169,6 +166,8 @@ QString FitText(const QString& s, int size);
 // Storage: what a field's value becomes in the file and back.
 QVariant ToStorage(const FLDDesc& f, const QVariant& v);    // normalised value -> column value
 QVariant FromStorage(const FLDDesc& f, const QVariant& v);  // column value -> normalised value
+// FromStorage(f, ColumnValue(s, i)), read straight from the statement for the usual values.
+QVariant ReadField(const FLDDesc& f, sqlite3_stmt* s, int i);
 QString SqlType(const FLDDesc& f);
 // ISO dates ("2005-03-07") both ways, without the general (and slow) date format parser.
 QString IsoFromDate(const QDate& d);

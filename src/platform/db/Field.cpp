@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/db/FieldValues.h"
 #include "platform/db/ValueText.h"
 #include "platform/sys/Formats.h"
 
@@ -63,8 +64,14 @@ void TField::SetAsString(const QString& s) {
 }
 
 namespace {
-QString OutOfIntRange(const QString& value, const QString& field) {
-  return QString("La valeur %1 du champ « %2 » n'est pas un nombre entier de -2147483648 à 2147483647").arg(value, field);
+// A value that no 32-bit whole number holds: past the bounds, or (stored by another tool in a
+// whole-number field) a fraction, which is never rounded there.
+QString OutOfIntRange(const QVariant& v, const QString& field, bool fractionRefused) {
+  const bool real = v.typeId() == QMetaType::Double;
+  const double d = v.toDouble();
+  return dbe::NotHeld(real ? FloatToStr(d) : QString::number(v.toLongLong()), field,
+                      fractionRefused && real && d != std::floor(d) ? QString("n'est pas un nombre entier")
+                                                                    : dbe::WholeRule(dbe::kInt32Range));
 }
 }  // namespace
 
@@ -79,16 +86,15 @@ int TField::GetAsInteger() const {
     }
     case ftFloat: case ftCurrency: {
       const double d = std::round(v.toDouble());
-      if (!(std::fabs(d) <= 2147483647.0)) throw EConvertError(OutOfIntRange(FloatToStr(v.toDouble()), name_));
+      if (!(std::fabs(d) <= double(dbe::kInt32Range.hi))) throw EConvertError(OutOfIntRange(v, name_, false));
       return int(d);
     }
     case ftBoolean: return v.toBool() ? 1 : 0;
     case ftDate: return int(kDayNumberEpoch.daysTo(v.toDate()));
     default: {
       // A whole number stored past 32 bits by another tool is refused, never wrapped.
-      if (const auto n = ExactInt32(v)) return *n;
-      throw EConvertError(OutOfIntRange(
-          v.typeId() == QMetaType::Double ? FloatToStr(v.toDouble()) : QString::number(v.toLongLong()), name_));
+      if (const auto n = dbe::ExactInt32(v)) return *n;
+      throw EConvertError(OutOfIntRange(v, name_, true));
     }
   }
 }

@@ -36,7 +36,7 @@ const char kFitError[] = "zelm field rule";
 
 void FitRefuse(sqlite3_context* ctx, const QString& value, const QString& field, const QString& why) {
   g_fitCode = DBIERR_OUTOFRANGE;
-  g_fitMessage = QString("%1 n'est pas une valeur correcte pour le champ « %2 ». %3").arg(value, field, why);
+  g_fitMessage = NotHeld(value, field, why);
   sqlite3_result_error(ctx, kFitError, -1);
 }
 
@@ -51,8 +51,7 @@ void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
     case SQLITE_INTEGER:
       if (type == fldINT32 || type == fldINT16) {
         const sqlite3_int64 n = sqlite3_value_int64(v);
-        const sqlite3_int64 lim = type == fldINT16 ? 32767 : 2147483647LL;
-        if (n >= -lim - 1 && n <= lim) return sqlite3_result_int64(ctx, n);
+        if (WholeRangeOf(type).Holds(n)) return sqlite3_result_int64(ctx, n);
       }
       break;
     case SQLITE_TEXT:
@@ -114,13 +113,9 @@ void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
       bool integral = false;
       qlonglong n = 0;
       if (!number(d, integral, n)) return FitRefuse(ctx, "« " + shown + " »", field, "Un nombre entier est attendu.");
-      const qlonglong lo = type == fldINT16 ? -32768 : -2147483648LL, hi = type == fldINT16 ? 32767 : 2147483647LL;
-      if (!integral) {
-        if (!std::isfinite(d) || d < double(lo) - 0.5 || d > double(hi) + 0.5) n = d < 0 ? lo - 1 : hi + 1;
-        else n = std::llround(d);
-      }
-      if (n < lo || n > hi)
-        return FitRefuse(ctx, shown, field, QString("Les valeurs permises vont de %1 à %2.").arg(lo).arg(hi));
+      const WholeRange range = WholeRangeOf(type);
+      if (!integral) n = std::isfinite(d) ? RoundWhole(d) : range.hi + 1;
+      if (!range.Holds(n)) return FitRefuse(ctx, shown, field, WholeRule(range));
       return sqlite3_result_int64(ctx, n);
     }
     case fldFLOAT: {
@@ -129,11 +124,9 @@ void ZFit(sqlite3_context* ctx, int, sqlite3_value** argv) {
       qlonglong n = 0;
       if (!number(d, integral, n)) return FitRefuse(ctx, "« " + shown + " »", field, "Un nombre est attendu.");
       const bool money = sub == fldstMONEY;
-      if (!std::isfinite(d) || (money && std::fabs(d) > kMaxMoney))
-        return FitRefuse(ctx, shown, field,
-                         money ? QString("Les montants permis vont de -%1 à %1.").arg(kMaxMoneyText)
-                               : QString("Le nombre doit être fini."));
-      if (money) d = double(std::llround(d * 10000.0)) / 10000.0;
+      if (!std::isfinite(d)) return FitRefuse(ctx, shown, field, FiniteRule());
+      if (money && !MoneyInRange(d)) return FitRefuse(ctx, shown, field, MoneyRangeRule());
+      if (money) d = RoundMoney(d);
       return sqlite3_result_double(ctx, d);
     }
     case fldDATE: {

@@ -69,7 +69,7 @@ TableCursor::Record TableCursor::Read(Stmt& s) const {
   Record r;
   r.id = s.Int(0);
   r.values.reserve(int(f->meta.fields.size()));
-  for (size_t i = 0; i < f->meta.fields.size(); ++i) r.values << FromStorage(f->meta.fields[i], s.Value(int(i) + 1));
+  for (size_t i = 0; i < f->meta.fields.size(); ++i) r.values << ReadField(f->meta.fields[i], s.Raw(), int(i) + 1);
   return r;
 }
 
@@ -398,6 +398,7 @@ bool TableCursor::First(Record& out) {
     return true;
   }
   bool end;
+  ahead = kPage;
   auto rows = Fetch(nullptr, true, kFirstPage, &end);
   if (rows.empty()) {
     page.clear();
@@ -416,6 +417,7 @@ bool TableCursor::Last(Record& out) {
     return true;
   }
   bool end;
+  ahead = kPage;
   auto rows = Fetch(nullptr, false, kFirstPage, &end);
   if (rows.empty()) {
     page.clear();
@@ -428,6 +430,13 @@ bool TableCursor::Last(Record& out) {
   return true;
 }
 
+// A walk that has gone through the page in hand reads twice as many rows each time, up to
+// kWalkPage: a long walk costs a few statements, a short one reads little ahead.
+int TableCursor::AheadOf(bool pastPage) {
+  ahead = pastPage ? std::min(ahead * 2, kWalkPage) : kPage;
+  return ahead;
+}
+
 bool TableCursor::Next(const Record& from, Record& out) {
   const int i = FindInPage(from.id);
   if (i >= 0 && i + 1 < int(page.size())) {
@@ -437,7 +446,7 @@ bool TableCursor::Next(const Record& from, Record& out) {
   }
   if (i >= 0 && atEnd) return false;
   bool end;
-  auto rows = Fetch(&from, true, kPage, &end);
+  auto rows = Fetch(&from, true, AheadOf(i >= 0), &end);
   if (rows.empty()) return false;
   SetPage(std::move(rows), false, end);
   out = page.front();
@@ -453,7 +462,7 @@ bool TableCursor::Prior(const Record& from, Record& out) {
   }
   if (i == 0 && atStart) return false;
   bool end;
-  auto rows = Fetch(&from, false, kPage, &end);
+  auto rows = Fetch(&from, false, AheadOf(i == 0), &end);
   if (rows.empty()) return false;
   std::reverse(rows.begin(), rows.end());
   SetPage(std::move(rows), end, false);

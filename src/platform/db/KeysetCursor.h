@@ -16,6 +16,7 @@ class TableCursor {
   using Record = TDataSet::Record;
   static constexpr int kPage = 64;      // rows read ahead while walking
   static constexpr int kFirstPage = 2;  // after a jump to an end: most walks from there are short
+  static constexpr int kWalkPage = 512;  // read ahead by a walk that goes on page after page
   struct OrderCol {
     int field;    // -1: the row id
     bool nocase;
@@ -38,6 +39,7 @@ class TableCursor {
   uint64_t cfg = 1;
   uint64_t pageCfg = 0;
   int hint = 0;
+  int ahead = kPage;  // rows the next page of a walk reads
 
   int countCache = -1;
   uint64_t countVersion = 0, countCfg = 0;
@@ -179,6 +181,7 @@ class TableCursor {
 
   bool Last(Record& out);
 
+  int AheadOf(bool pastPage);
   bool Next(const Record& from, Record& out);
 
   bool Prior(const Record& from, Record& out);

@@ -1,9 +1,9 @@
 // What a field's value becomes in the file and back.
 #include "platform/db/EngineCore.h"
-#include "platform/db/ValueText.h"
 
 #include <QDate>
 #include <cmath>
+#include <sqlite3.h>
 
 namespace dbe {
 
@@ -18,14 +18,17 @@ QString IsoFromDate(const QDate& d) {
   return QString(buf, 10);
 }
 
-QDate DateFromIso(const QString& s) {
-  if (s.size() < 10 || s[4] != '-' || s[7] != '-') return {};
-  auto digits = [&](int from, int n, int& out) {
+namespace {
+// "YYYY-MM-DD" at the start of a text of n characters, whatever follows.
+template <typename Char>
+QDate IsoDate(const Char* s, qsizetype n) {
+  if (n < 10 || s[4] != '-' || s[7] != '-') return {};
+  auto digits = [&](int from, int count, int& out) {
     out = 0;
-    for (int i = from; i < from + n; ++i) {
-      const ushort c = s[i].unicode();
+    for (int i = from; i < from + count; ++i) {
+      const auto c = s[i];
       if (c < '0' || c > '9') return false;
-      out = out * 10 + (c - '0');
+      out = out * 10 + int(c - '0');
     }
     return true;
   };
@@ -33,6 +36,9 @@ QDate DateFromIso(const QString& s) {
   if (!digits(0, 4, y) || !digits(5, 2, m) || !digits(8, 2, d)) return {};
   return QDate(y, m, d);
 }
+}  // namespace
+
+QDate DateFromIso(const QString& s) { return IsoDate(s.utf16(), s.size()); }
 
 static bool IsMoney(const FLDDesc& f) { return f.iFldType == fldFLOAT && f.iSubType == fldstMONEY; }
 
@@ -45,7 +51,7 @@ static QVariant TextOrNull(const QVariant& v) {
 // Money keeps four decimals, written or read.
 static QVariant Number(const FLDDesc& f, const QVariant& v) {
   double d = v.toDouble();
-  if (IsMoney(f)) d = double(std::llround(d * 10000.0)) / 10000.0;
+  if (IsMoney(f)) d = RoundMoney(d);
   return QVariant(d);
 }
 
@@ -89,6 +95,38 @@ QVariant FromStorage(const FLDDesc& f, const QVariant& v) {
       return v.typeId() == QMetaType::Double ? QVariant(v.toDouble()) : QVariant(v.toLongLong());
     }
   }
+}
+
+QVariant ReadField(const FLDDesc& f, sqlite3_stmt* s, int i) {
+  const int type = sqlite3_column_type(s, i);
+  if (type == SQLITE_NULL) return QVariant();
+  switch (f.iFldType) {
+    case fldZSTRING:
+      if (type != SQLITE_TEXT) break;
+      if (const int n = sqlite3_column_bytes(s, i); n > 0)
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s, i)), n));
+      return QVariant();
+    case fldDATE: {
+      if (type != SQLITE_TEXT) break;
+      // A non-ASCII byte among the first ten fails the pattern as its character would.
+      const unsigned char* t = sqlite3_column_text(s, i);
+      const QDate d = IsoDate(t, sqlite3_column_bytes(s, i));
+      return d.isValid() ? QVariant(d) : QVariant();
+    }
+    case fldBOOL:
+      if (type != SQLITE_INTEGER) break;
+      return QVariant(sqlite3_column_int64(s, i) != 0);
+    case fldFLOAT:
+      if (type == SQLITE_FLOAT) return QVariant(sqlite3_column_double(s, i));
+      if (type == SQLITE_INTEGER) return QVariant(double(sqlite3_column_int64(s, i)));
+      break;
+    default: {
+      if (type != SQLITE_INTEGER) break;
+      const qlonglong n = sqlite3_column_int64(s, i);
+      return kInt32Range.Holds(n) ? QVariant(int(n)) : QVariant(n);
+    }
+  }
+  return FromStorage(f, ColumnValue(s, i));
 }
 
 }  // namespace dbe
