@@ -13,7 +13,7 @@
 #               index and a key twice; a column renamed; a column with a CHECK; WITHOUT ROWID; 10,000
 #               tables more; through writable_schema a default of random bytes, a table sqlite_stat9,
 #               a key twice behind an index still called unique; the description beside the table
-#               altered; 3,000,000,000 and 1e300 in a quantity and a price, with a column more):
+#               altered, its fields or indexes emptied, two fields swapped; 3,000,000,000 and 1e300 in a quantity and a price, with a column more):
 #               refused, nothing changed; then the
 #               same files in Data/ and the structure check: the table becomes the program's own
 #               again, a key twice is told, no row goes (ALTERED_KINDS="many ..." runs only those)
@@ -136,6 +136,11 @@ PY
           desc) sqlite3 "$1" "UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'" ;;
           money) sqlite3 "$1" "UPDATE zelm_fields SET type = 6, subtype = 0 WHERE name = 'PU'" ;;
           keydesc) sqlite3 "$1" "UPDATE zelm_indexes SET isprimary = 0, tag = 'x' WHERE num = 1" ;;
+          # the description's fields or indexes emptied, or two of its fields swapped
+          nofields) sqlite3 "$1" "DELETE FROM zelm_fields" ;;
+          noindexes) sqlite3 "$1" "DELETE FROM zelm_indexes" ;;
+          swap) sqlite3 "$1" "UPDATE zelm_fields SET num = 9 WHERE num = 4; UPDATE zelm_fields SET num = 4 WHERE num = 5;
+              UPDATE zelm_fields SET num = 5 WHERE num = 9" ;;
           # values past what the fields hold, and a column of another tool's
           big) sqlite3 "$1" "UPDATE Disto SET Qte_Prise = 3000000000 WHERE rowid = 1;
               UPDATE Disto SET PU = 1e300 WHERE rowid = 2; ALTER TABLE Disto ADD COLUMN extra INTEGER" ;;
@@ -165,7 +170,7 @@ PY
       }
       made=$(sqlite3 -readonly "$BENCH/Disto.DB" "SELECT group_concat(sql, ';') FROM sqlite_master")
       values="SELECT count(*), total(Qte_Prise), printf('%.4f', total(PU)), max(Qte_Prise), max(PU) FROM Disto"
-      for kind in ${ALTERED_KINDS:-trigger nokey rename desc money keydesc big check norowid junk stat9 twice many}; do
+      for kind in ${ALTERED_KINDS:-trigger nokey rename desc money keydesc nofields noindexes swap big check norowid junk stat9 twice many}; do
         zo_install $W 20000; zo_env $W
         cp $W/Data/Disto.DB $ZO/altered.DB
         alter $ZO/altered.DB $kind
