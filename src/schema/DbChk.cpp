@@ -1,10 +1,12 @@
 #include "schema/DbChk.h"
 
 #include <algorithm>
+#include <future>
 #include <limits>
 
 #include "schema/DbEngine.h"
 #include "schema/SchemaTables.h"
+#include "schema/TableVerdict.h"
 
 namespace {
 
@@ -13,16 +15,6 @@ bool SameText(const QString& a, const QString& b) { return a.compare(b, Qt::Case
 QString BaseName(const QString& fileName) {
   const int dot = fileName.lastIndexOf('.');
   return (dot < 0 ? fileName : fileName.left(dot)).trimmed().toUpper();
-}
-
-bool SameIndex(const IDXDesc& a, const IDXDesc& b) {
-  return SameText(a.szName, b.szName) && SameText(a.szTagName, b.szTagName) &&
-         a.aiKeyFld == b.aiKeyFld && a.bPrimary == b.bPrimary && a.bExpIdx == b.bExpIdx &&
-         a.bUnique == b.bUnique && a.bDescending == b.bDescending &&
-         a.bCaseInsensitive == b.bCaseInsensitive && a.bSubset == b.bSubset &&
-         a.bOutOfDate == b.bOutOfDate && a.iFldsInKey == b.iFldsInKey &&
-         SameText(a.szFormat, b.szFormat) && SameText(a.szKeyExp, b.szKeyExp) &&
-         SameText(a.szKeyCond, b.szKeyCond);
 }
 
 }  // namespace
@@ -100,7 +92,12 @@ bool TDbCheck::Check() {
       probe = DBIERR_NOSUCHTABLE;
     // Damaged pages: a restructure would copy what it can read and drop the rest. The file stays
     // as it is, for what may still be saved from it, and the report names it.
+    // Every value of the rows against the schema's fields, read beside the page check and before
+    // anything writes to the file.
+    std::future<Dbi::ValuesBeyondFields> valuesRead;
+    if (readable) valuesRead = engine_->StartValuesCheck(folder_, tableName_, block.fields);
     const QString damage = readable ? engine_->CheckIntegrity(folder_, tableName_) : QString();
+    const QString beyond = valuesRead.valid() ? ValuesBeyondText(valuesRead.get()) : QString();
     if (probe == DBIERR_NOSUCHTABLE) {
       bool correct = true;
       if (OnFoundDiff) OnFoundDiff(this, CHK_TABLECREATE, label, correct);
@@ -139,7 +136,7 @@ bool TDbCheck::Check() {
       // The table as SQLite holds it, not as the engine's description beside it says: a column
       // renamed or added by another tool, a CHECK or WITHOUT ROWID make it another table, which a
       // restructure replaces by the engine's own, each field carried by name.
-      const QStringList alterations = engine_->StructureDifferences(folder_, tableName_);
+      const QStringList alterations = engine_->StructureDifferences(folder_, tableName_, block);
       const bool altered = !alterations.isEmpty();
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);
       const std::vector<FLDDesc> fields = engine_->GetFieldDescs(folder_, tableName_);
@@ -158,7 +155,13 @@ bool TDbCheck::Check() {
       bool differs = fieldsDiffer;
       differs = CompareIndexes(block.indexes, indexes) || differs;
       differs = altered || differs;
-      if (differs) {
+      if (!beyond.isEmpty()) {
+        // Values another tool wrote that no field of the schema holds: named, and the table left
+        // as it is, rebuilt or not (a rebuild could not carry them).
+        failed = true;
+        errors_ << label + " : " + beyond + " ; la table est laissée telle quelle.";
+        if (differs && OnError) OnError(this, EDBEngineError(DBIERR_RESTRUCTFAIL));
+      } else if (differs) {
         if (!asked && OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
         // A unique key to build again over rows that hold a key twice: no row is the one to drop,
         // so the table stays as it is and the operator is told.
@@ -266,38 +269,7 @@ bool TDbCheck::CompareFields(const QString& tblName, std::vector<FLDDesc>& desc,
 }
 
 bool TDbCheck::CompareIndexes(std::vector<IDXDesc>& desc, const std::vector<IDXDesc>& table) {
-  bool differs = false;
-  const size_t described = desc.size();
-  auto tablePos = [&](size_t j) {
-    return static_cast<uint16_t>(table[j].iIndexId ? table[j].iIndexId : j + 1);
-  };
-  for (size_t i = 0; i < described; ++i) {
-    IDXDesc& d = desc[i];
-    size_t j = 0;
-    while (j < table.size() && !SameText(table[j].szName, d.szName)) ++j;
-    if (j < table.size()) {
-      d.iIndexId = tablePos(j);
-      if (!SameIndex(d, table[j])) {
-        d.op = CrtOp::Modify;
-        differs = true;
-      }
-    } else {
-      d.iIndexId = 0;
-      d.op = CrtOp::Add;
-      differs = true;
-    }
-  }
-  for (size_t j = 0; j < table.size(); ++j) {
-    const bool named = std::any_of(desc.begin(), desc.begin() + described,
-                                   [&](const IDXDesc& d) { return SameText(d.szName, table[j].szName); });
-    if (named) continue;
-    IDXDesc drop = table[j];
-    drop.iIndexId = tablePos(j);
-    drop.op = CrtOp::Drop;
-    desc.push_back(drop);
-    differs = true;
-  }
-  return differs;
+  return ::CompareIndexes(desc, table);
 }
 
 int TDbCheck::CreateTable(const TDescBlock& block) {
