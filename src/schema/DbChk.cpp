@@ -90,12 +90,12 @@ bool TDbCheck::Check() {
     // An empty file (a copy that failed) holds no table: it is made as a missing one is.
     if (!readable && probe != DBIERR_NOSUCHTABLE && engine_->TableFileEmpty(folder_, tableName_))
       probe = DBIERR_NOSUCHTABLE;
-    // Damaged pages: a restructure would copy what it can read and drop the rest. The file stays
-    // as it is, for what may still be saved from it, and the report names it.
     // Every value of the rows against the schema's fields, read beside the page check and before
     // anything writes to the file.
     std::future<Dbi::ValuesBeyondFields> valuesRead;
     if (readable) valuesRead = engine_->StartValuesCheck(folder_, tableName_, block.fields);
+    // Damaged pages: a restructure would copy what it can read and drop the rest. The file stays
+    // as it is, for what may still be saved from it, and the report names it.
     const QString damage = readable ? engine_->CheckIntegrity(folder_, tableName_) : QString();
     const QString beyond = valuesRead.valid() ? ValuesBeyondText(valuesRead.get()) : QString();
     if (probe == DBIERR_NOSUCHTABLE) {
