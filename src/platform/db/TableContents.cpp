@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QDate>
+#include <cmath>
 #include <future>
 #include <sqlite3.h>
 #include <string>
@@ -580,44 +582,67 @@ struct PartValues {
   std::vector<Refused> first;  // by row, at most ten
 };
 
-// A value as the engine itself writes it for the field, as an SQL condition on a column (true
-// for an empty value): the field takes such a value as it is. Only the other rows need reading
-// into values and the rebuild's own judgement (Carry), which stays the judge: this only spares
-// it the millions of values the program wrote. "" when a field has no such shortcut.
-QString StoredAsWritten(const FLDDesc& f, const QString& c) {
-  auto taken = [&f](const QVariant& v) {
+// How the engine itself writes a field's values, read straight from a row: a value so written is
+// one the field takes as it is. Only the others are read into values for the rebuild's own
+// judgement (Carry), which stays the judge: this spares it the millions of values the program
+// wrote, and never takes a value it would refuse.
+struct AsWritten {
+  FLDDesc field;
+  bool shortcut = true;  // false: every value of the field goes to Carry
+  qlonglong lo = 0, hi = 0;
+
+  explicit AsWritten(const FLDDesc& f) : field(f) {
+    if (f.iFldType != fldINT16 && f.iFldType != fldINT32) return;
+    hi = f.iFldType == fldINT16 ? 32767 : 2147483647LL;
+    lo = -hi - 1;
     QVariant out;
     QString why;
-    return Carry(v, f, out, why);
-  };
-  QString held;
-  switch (f.iFldType) {
-    case fldZSTRING:  // a character takes at least one byte
-      held = QString("typeof(%1) = 'text' AND length(CAST(%1 AS BLOB)) <= %2").arg(c).arg(f.iUnits1);
-      break;
-    case fldINT16: case fldINT32: {
-      const qlonglong hi = f.iFldType == fldINT16 ? 32767 : 2147483647LL, lo = -hi - 1;
-      if (!taken(lo) || !taken(hi)) return {};
-      held = QString("typeof(%1) = 'integer' AND %1 BETWEEN %2 AND %3").arg(c).arg(lo).arg(hi);
-      break;
-    }
-    case fldBOOL:
-      held = QString("typeof(%1) = 'integer' AND %1 IN (0, 1)").arg(c);
-      break;
-    case fldFLOAT:
-      // Money below a hundred billion: four decimals are then exact in a double.
-      held = f.iSubType == fldstMONEY
-                 ? QString("typeof(%1) = 'real' AND abs(%1) < 1e11 AND round(%1, 4) = %1").arg(c)
-                 : QString("typeof(%1) = 'real' AND abs(%1) <= 1.7976931348623157e308").arg(c);
-      break;
-    case fldDATE:
-      held = QString("typeof(%1) = 'text' AND %1 >= '1000-01-01' AND date(%1) = %1").arg(c);
-      break;
-    default:
-      return {};
+    shortcut = Carry(QVariant(lo), f, out, why) && Carry(QVariant(hi), f, out, why);
   }
-  return QString("(%1 IS NULL OR (%2))").arg(c, held);
-}
+
+  bool Holds(sqlite3_stmt* st, int i) const {
+    const int type = sqlite3_column_type(st, i);
+    if (type == SQLITE_NULL) return true;
+    if (!shortcut) return false;
+    switch (field.iFldType) {
+      case fldZSTRING:  // a character takes at least one byte
+        return type == SQLITE_TEXT && sqlite3_column_bytes(st, i) <= field.iUnits1;
+      case fldINT16: case fldINT32: {
+        const qlonglong n = sqlite3_column_int64(st, i);
+        return type == SQLITE_INTEGER && n >= lo && n <= hi;
+      }
+      case fldBOOL: {
+        const qlonglong n = sqlite3_column_int64(st, i);
+        return type == SQLITE_INTEGER && (n == 0 || n == 1);
+      }
+      case fldFLOAT: {
+        if (type != SQLITE_FLOAT) return false;
+        const double d = sqlite3_column_double(st, i);
+        if (!std::isfinite(d)) return false;
+        if (field.iSubType != fldstMONEY) return true;
+        // Four decimals within half of what Carry allows, on amounts where they are exact.
+        return std::fabs(d) < 1e11 && std::fabs(double(std::llround(d * 10000.0)) / 10000.0 - d) <= std::fabs(d) * 2e-16;
+      }
+      case fldDATE: {
+        if (type != SQLITE_TEXT || sqlite3_column_bytes(st, i) != 10) return false;
+        const unsigned char* t = sqlite3_column_text(st, i);
+        int n[8], k = 0;
+        for (int p = 0; p < 10; ++p) {
+          if (p == 4 || p == 7) {
+            if (t[p] != '-') return false;
+          } else {
+            if (t[p] < '0' || t[p] > '9') return false;
+            n[k++] = t[p] - '0';
+          }
+        }
+        const int y = n[0] * 1000 + n[1] * 100 + n[2] * 10 + n[3];
+        return y >= 1000 && QDate::isValid(y, n[4] * 10 + n[5], n[6] * 10 + n[7]);
+      }
+      default:
+        return false;
+    }
+  }
+};
 
 // One range of rows read on a connection of its own; every value judged by the rebuild's rule.
 PartValues ValuesInPart(const QByteArray& path, const QString& sql, const std::vector<FLDDesc>& fields,
@@ -629,12 +654,14 @@ PartValues ValuesInPart(const QByteArray& path, const QString& sql, const std::v
     if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
       sqlite3_bind_int64(st, 1, from);
       sqlite3_bind_int64(st, 2, to);
+      std::vector<AsWritten> written;
+      for (const FLDDesc& f : fields) written.emplace_back(f);
       QVariant carried;
       QString why;
       int rc;
       while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (size_t j = 0; j < fields.size(); ++j) {
-          if (sqlite3_column_type(st, int(j) + 1) == SQLITE_NULL) continue;
+          if (written[j].Holds(st, int(j) + 1)) continue;
           if (Carry(ColumnValue(st, int(j) + 1), fields[j], carried, why)) continue;
           if (++out.count <= 10) out.first.push_back({sqlite3_column_int64(st, 0), int(j), why});
         }
@@ -695,18 +722,8 @@ Dbi::ValuesBeyondFields ValuesBeyond(const QString& path, const std::vector<FLDD
   if (fields.empty() || high < low) return out;
   // Parts of the rows by their numbers, read at once: a year of takings is millions of values.
   const int parts = high - low > 400000 ? 4 : 1;
-  QStringList written;
-  for (size_t j = 0; j < fields.size(); ++j) {
-    const QString w = StoredAsWritten(fields[j], cols[int(j)]);
-    if (w.isEmpty()) {
-      written.clear();
-      break;
-    }
-    written << w;
-  }
-  const QString sql = QString("SELECT rowid, %1 FROM %2 NOT INDEXED WHERE rowid >= ?1 AND rowid <= ?2%3")
-                          .arg(cols.join(", "), Quote(table),
-                               written.isEmpty() ? QString() : " AND NOT (" + written.join(" AND ") + ")");
+  const QString sql = QString("SELECT rowid, %1 FROM %2 NOT INDEXED WHERE rowid >= ?1 AND rowid <= ?2")
+                          .arg(cols.join(", "), Quote(table));
   std::vector<std::future<PartValues>> running;
   const int64_t span = (high - low) / parts + 1;
   for (int k = 0; k < parts; ++k) {
