@@ -90,14 +90,17 @@ bool TDbCheck::Check() {
     // An empty file (a copy that failed) holds no table: it is made as a missing one is.
     if (!readable && probe != DBIERR_NOSUCHTABLE && engine_->TableFileEmpty(folder_, tableName_))
       probe = DBIERR_NOSUCHTABLE;
-    // Every value of the rows against the schema's fields, read beside the page check and before
-    // anything writes to the file.
+    // Every value of the rows against the schema's fields, read beside the page check and the
+    // reading of the table, and before anything writes to the file.
     std::future<Dbi::ValuesBeyondFields> valuesRead;
     if (readable) valuesRead = engine_->StartValuesCheck(folder_, tableName_, block.fields);
+    QString beyond;
+    auto valuesJudged = [&] {
+      if (valuesRead.valid()) beyond = ValuesBeyondText(valuesRead.get());
+    };
     // Damaged pages: a restructure would copy what it can read and drop the rest. The file stays
     // as it is, for what may still be saved from it, and the report names it.
     const QString damage = readable ? engine_->CheckIntegrity(folder_, tableName_) : QString();
-    const QString beyond = valuesRead.valid() ? ValuesBeyondText(valuesRead.get()) : QString();
     if (probe == DBIERR_NOSUCHTABLE) {
       bool correct = true;
       if (OnFoundDiff) OnFoundDiff(this, CHK_TABLECREATE, label, correct);
@@ -113,7 +116,11 @@ bool TDbCheck::Check() {
     } else if (!damage.isEmpty()) {
       unchecked_ << label + " : " + damage;
     } else if (readable) {
-      if (probe == DBIERR_INDEXOUTOFDATE) DeleteTableAuxFiles(folder_, tableName_);
+      // Opened without its index files, the table is written to.
+      if (probe == DBIERR_INDEXOUTOFDATE) {
+        valuesJudged();
+        DeleteTableAuxFiles(folder_, tableName_);
+      }
       if (OnBeforeCheck) OnBeforeCheck(this, CHK_NONE, label);
       bool failed = false;
       bool asked = false, correct = true;
@@ -124,6 +131,7 @@ bool TDbCheck::Check() {
         asked = true;
         if (OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
         if (correct) {
+          valuesJudged();
           const int rc = engine_->RemoveForeignObjects(folder_, tableName_);
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
@@ -148,6 +156,7 @@ bool TDbCheck::Check() {
         if (autoInc != fields.end()) {
           // The highest value in use, not the last record's: rows need not be stored in order.
           const auto highest = engine_->HighestValue(folder_, tableName_, autoInc->szName);
+          valuesJudged();
           RepairAutoInc(label, highest.value_or(0));
         }
       }
@@ -155,6 +164,7 @@ bool TDbCheck::Check() {
       bool differs = fieldsDiffer;
       differs = CompareIndexes(block.indexes, indexes) || differs;
       differs = altered || differs;
+      valuesJudged();
       if (!beyond.isEmpty()) {
         // Values another tool wrote that no field of the schema holds: named, and the table left
         // as it is, rebuilt or not (a rebuild could not carry them).
