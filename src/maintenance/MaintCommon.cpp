@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <future>
+#include <map>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -258,8 +259,8 @@ struct KeyScans {
   std::future<Dbi::ValuesBeyondFields> values;  // every value against the schema's fields
 };
 
-// `withValues`: the values are read too (not for a table the rebuild has just carried).
-void StartKeyScans(const QString& folder, const QString& name, const QString& table, bool withValues, KeyScans& k) {
+// `values`: the reading of its values, when started (not for a table the rebuild has just carried).
+void StartKeyScans(const QString& folder, const QString& name, std::future<Dbi::ValuesBeyondFields> values, KeyScans& k) {
   try {
     k.held = Dbi::ReadTableFileContents(folder, name);
     k.read = true;
@@ -268,8 +269,7 @@ void StartKeyScans(const QString& folder, const QString& name, const QString& ta
   }
   if (!k.held.foreign.isEmpty() || !k.held.rowsTable || !k.held.differences.isEmpty())
     return;  // refused whatever its keys hold
-  if (const TDescBlock* block = ApplicationBlock(table); block && withValues)
-    k.values = Dbi::StartValuesCheck(folder, name, block->fields);
+  k.values = std::move(values);
   for (size_t i = 0; i < k.held.indexes.size(); ++i) {
     const IDXDesc& x = k.held.indexes[i];
     if (!(x.bPrimary || x.bUnique) || x.bOutOfDate || x.bCaseInsensitive) continue;
@@ -539,7 +539,8 @@ QString ExtractWanted(TZipArchiver& zip, const QString& archive, const std::vect
 // Why one extracted table file cannot replace its table, as a sentence; "" when it can. A file of
 // an earlier version of the program is brought to today's layout where it was extracted, by the
 // structure check's own rebuild (`rebuilt` then says so).
-QString JudgeTableFileAt(const QString& dir, const QString& name, const QString& table, bool* rebuilt) {
+QString JudgeTableFileAt(const QString& dir, const QString& name, const QString& table,
+                         std::future<Dbi::ValuesBeyondFields> values, bool* rebuilt) {
   *rebuilt = false;
   // A table file that the engine cannot read would replace a good one: it must open and pass
   // its integrity check where it was extracted. Opened by the engine first: its collations then
@@ -547,7 +548,7 @@ QString JudgeTableFileAt(const QString& dir, const QString& name, const QString&
   // structure check; the table itself must open.
   const int rc = ProbeTable(dir, name, TableType::Default, false);
   KeyScans keys;
-  if (rc == DBIERR_NONE || rc == DBIERR_INDEXOUTOFDATE) StartKeyScans(dir, name, table, true, keys);
+  if (rc == DBIERR_NONE || rc == DBIERR_INDEXOUTOFDATE) StartKeyScans(dir, name, std::move(values), keys);
   QString damage;
   if (QFileInfo(dir + name).size() == 0) damage = QStringLiteral("fichier vide");
   else if (rc != DBIERR_NONE && rc != DBIERR_INDEXOUTOFDATE)
@@ -563,7 +564,7 @@ QString JudgeTableFileAt(const QString& dir, const QString& name, const QString&
   if (!earlier) return QString();
   const QString failure = BringToSchema(dir, table);
   KeyScans again;
-  StartKeyScans(dir, name, table, false, again);
+  StartKeyScans(dir, name, {}, again);
   const QString still = failure.isEmpty() ? UndescribedContents(dir, name, table, again, &earlier) : QString();
   if (!failure.isEmpty() || !still.isEmpty() || earlier)
     return "Le fichier " + name + " de l'archive, d'une version antérieure du programme, ne peut pas être mis à la "
@@ -578,6 +579,13 @@ QString JudgeTableFileAt(const QString& dir, const QString& name, const QString&
 QString JudgeFiles(const QString& dir, const std::vector<TableEntry>& wanted, std::vector<Item>* items) {
   QStringList refused;
   QStringList rebuilt;
+  // The values of each table file are read from the start, beside the reading of every file's
+  // bytes: a year of takings is millions of them. Nothing is judged before its file is proven.
+  std::map<QString, std::future<Dbi::ValuesBeyondFields>> values;
+  for (const TableEntry& w : wanted)
+    if (w.name.compare(w.table, Qt::CaseInsensitive) == 0)
+      if (const TDescBlock* block = ApplicationBlock(w.table))
+        values[w.name] = Dbi::StartValuesCheck(dir, w.name, block->fields);
   for (const TableEntry& w : wanted) {
     if (!SameCrc(dir + w.name, w.entry)) {
       refused << "Le fichier " + w.name + " de l'archive est endommagé.";
@@ -589,7 +597,7 @@ QString JudgeFiles(const QString& dir, const std::vector<TableEntry>& wanted, st
     const QString name = ExtractFileName(i.source);
     if (name.compare(i.table, Qt::CaseInsensitive) != 0) continue;  // a companion file
     bool brought = false;
-    const QString why = JudgeTableFileAt(dir, name, i.table, &brought);
+    const QString why = JudgeTableFileAt(dir, name, i.table, std::move(values[name]), &brought);
     if (!why.isEmpty()) refused << why;
     if (brought) rebuilt << i.table;
   }

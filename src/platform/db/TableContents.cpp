@@ -620,8 +620,8 @@ struct AsWritten {
         const double d = sqlite3_column_double(st, i);
         if (!std::isfinite(d)) return false;
         if (field.iSubType != fldstMONEY) return true;
-        // Four decimals within half of what Carry allows, on amounts where they are exact.
-        return std::fabs(d) < 1e11 && std::fabs(double(std::llround(d * 10000.0)) / 10000.0 - d) <= std::fabs(d) * 2e-16;
+        // Four decimals as Carry keeps them, on amounts far within its bounds.
+        return std::fabs(d) < 1e11 && std::fabs(double(std::llround(d * 10000.0)) / 10000.0 - d) <= std::fabs(d) * 4e-16;
       }
       case fldDATE: {
         if (type != SQLITE_TEXT || sqlite3_column_bytes(st, i) != 10) return false;
