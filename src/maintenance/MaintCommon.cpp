@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <future>
+#include <map>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -26,14 +27,10 @@
 #include "schema/DbEngine.h"
 #include "schema/Descriptor.h"
 #include "schema/SchemaTables.h"
+#include "schema/TableVerdict.h"
 #include "shell/global.h"
 
-QStringList SchemaTableFiles() {
-  QStringList out;
-  for (const QString& line : ApplicationDescriptor())
-    if (line.contains("object Table:")) out << line.mid(13, 50).trimmed();
-  return out;
-}
+QStringList SchemaTableFiles() { return ApplicationTableFiles(); }
 
 QStringList BackupSpecs(const QString& dataPath) {
   QStringList out;
@@ -256,68 +253,6 @@ qint64 DeclaredSize(const std::vector<TableEntry>& entries) {
   return qint64(total);
 }
 
-// The schema's table file whose table a file's rows table is (by its name); "" when none.
-QString SchemaTableNamed(const QString& inner) {
-  for (const QString& t : SchemaTableFiles())
-    if (t.section('.', 0, 0).compare(inner, Qt::CaseInsensitive) == 0) return t;
-  return QString();
-}
-
-QString TypeName(const FLDDesc& f) {
-  switch (f.iFldType) {
-    case fldZSTRING: return QString("texte de %1 caractères").arg(f.iUnits1);
-    case fldDATE: return QStringLiteral("date");
-    case fldBOOL: return QStringLiteral("logique");
-    case fldINT16: return QStringLiteral("entier court");
-    case fldINT32: return f.iSubType == fldstAUTOINC ? QStringLiteral("compteur") : QStringLiteral("entier");
-    case fldFLOAT: return f.iSubType == fldstMONEY ? QStringLiteral("montant") : QStringLiteral("nombre");
-    default: return QString("de type %1").arg(f.iFldType);
-  }
-}
-
-// How the fields of a table file (its description, which its table matches) stand against the
-// schema's: the differences that no rebuild can take without changing or losing a value, in
-// French; `earlier` when the file is an earlier layout of the program's own (fields the schema
-// added since missing, a text field shorter) that a rebuild brings to today's.
-QStringList FieldsAgainstSchema(const std::vector<FLDDesc>& file, const std::vector<FLDDesc>& schema, bool* earlier) {
-  QStringList out;
-  *earlier = file.size() != schema.size();
-  int last = -1;
-  bool ordered = true;
-  for (const FLDDesc& f : file) {
-    int at = -1;
-    for (size_t j = 0; j < schema.size(); ++j)
-      if (schema[j].szName.compare(f.szName, Qt::CaseInsensitive) == 0) at = int(j);
-    if (at < 0) {
-      out << QString("le champ « %1 » n'est pas dans le schéma").arg(f.szName);
-      continue;
-    }
-    const FLDDesc& d = schema[at];
-    if (at < last) ordered = false;
-    last = std::max(last, at);
-    if (f.iFldType != d.iFldType || f.iSubType != d.iSubType ||
-        (f.iFldType != fldZSTRING && (f.iUnits1 != d.iUnits1 || f.iUnits2 != d.iUnits2)))
-      out << QString("le champ « %1 » est %2 au lieu de %3").arg(f.szName, TypeName(f), TypeName(d));
-    else if (f.iFldType == fldZSTRING && f.iUnits1 > d.iUnits1)
-      out << QString("le champ « %1 » a %2 caractères au lieu de %3").arg(f.szName).arg(f.iUnits1).arg(d.iUnits1);
-    else if (f.iUnits1 != d.iUnits1 || f.szName != d.szName)
-      *earlier = true;
-  }
-  if (!ordered) out << QStringLiteral("les champs ne sont pas dans l'ordre du schéma");
-  return out;
-}
-
-// Objects named in a box: the first ten, then how many more, so that the box stays on the screen.
-QString AtMostTen(const QStringList& items) {
-  if (items.size() <= 10) return items.join(", ");
-  const int more = int(items.size()) - 10;
-  return items.mid(0, 10).join(", ") + " et " + FormatFloat("#,##0", more) + (more == 1 ? " autre" : " autres");
-}
-
-QString IndexLabel(const IDXDesc& x) {
-  return x.bPrimary ? QStringLiteral("l'index primaire") : "l'index " + x.szName;
-}
-
 // The keys of a table file's unique indexes, read for values held twice on threads of their own
 // while the rest of the file is looked at. A table of the schema has only case-sensitive keys;
 // another key is left to the engine's grouping (UndescribedContents).
@@ -325,9 +260,11 @@ struct KeyScans {
   Dbi::TableFileContents held;
   bool read = false;
   std::vector<std::pair<IDXDesc, std::future<int64_t>>> scans;
+  std::future<Dbi::ValuesBeyondFields> values;  // every value against the schema's fields
 };
 
-void StartKeyScans(const QString& folder, const QString& name, KeyScans& k) {
+// `values`: the reading of its values, when started (not for a table the rebuild has just carried).
+void StartKeyScans(const QString& folder, const QString& name, std::future<Dbi::ValuesBeyondFields> values, KeyScans& k) {
   try {
     k.held = Dbi::ReadTableFileContents(folder, name);
     k.read = true;
@@ -336,6 +273,7 @@ void StartKeyScans(const QString& folder, const QString& name, KeyScans& k) {
   }
   if (!k.held.foreign.isEmpty() || !k.held.rowsTable || !k.held.differences.isEmpty())
     return;  // refused whatever its keys hold
+  k.values = std::move(values);
   for (size_t i = 0; i < k.held.indexes.size(); ++i) {
     const IDXDesc& x = k.held.indexes[i];
     if (!(x.bPrimary || x.bUnique) || x.bOutOfDate || x.bCaseInsensitive) continue;
@@ -352,60 +290,15 @@ QString UndescribedContents(const QString& folder, const QString& name, const QS
                             bool* earlier) {
   *earlier = false;
   if (!k.read) return "ne peut pas être lu";
-  const Dbi::TableFileContents& held = k.held;
-  // A sound file holding another table would put, say, the payments in place of the takings.
-  const QString other = SchemaTableNamed(held.rowsTableName);
-  if (other.compare(table, Qt::CaseInsensitive) != 0) {
-    return "ne contient pas la table " + table +
-           (other.isEmpty() ? QString(" (sa table s'appelle « %1 »)").arg(held.rowsTableName) : " mais la table " + other);
-  }
-  if (!held.foreign.isEmpty())
-    return "contient aussi " + AtMostTen(held.foreign) + ", que le schéma ne décrit pas";
-  if (!held.rowsTable) return "ne contient pas les fiches de la table " + table;
-  // Judged by what SQLite holds: first against the description the file carries beside it...
-  if (!held.differences.isEmpty())
-    return "n'est pas tel que le programme l'écrit (table " + held.rowsTableName + ") : " + AtMostTen(held.differences);
-  // ... then, that description being the table's, against the schema.
-  const TDescBlock* block = ApplicationBlock(table);
-  if (!block) return "ne contient pas une table du programme";
-  const QStringList fields = FieldsAgainstSchema(held.fields, block->fields, earlier);
-  if (!fields.isEmpty()) {
-    *earlier = false;
-    return "contient une table " + held.rowsTableName + " qui diffère du schéma : " + AtMostTen(fields);
-  }
-  if (!held.strict) *earlier = true;
-  // The indexes compared as the structure check compares them: what it would build or drop. An
-  // earlier layout gets the schema's from the rebuild.
-  std::vector<IDXDesc> indexes = block->indexes;
-  TDbCheck::CompareIndexes(indexes, held.indexes);
-  for (const IDXDesc& x : indexes)
-    if (x.op == CrtOp::Drop) return "contient " + IndexLabel(x) + ", que le schéma ne décrit pas";
+  const TableVerdict verdict = JudgeTableFile(k.held, table);
+  if (!verdict.refusal.isEmpty()) return verdict.refusal;
+  const QString beyond = k.values.valid() ? ValuesBeyondText(k.values.get()) : QString();
+  if (!beyond.isEmpty()) return "contient " + beyond;
+  *earlier = verdict.earlier;
   if (*earlier) return QString();
-  for (const IDXDesc& x : indexes) {
-    if (x.op != CrtOp::Add && x.op != CrtOp::Modify) continue;
-    // The file's index is as its description says; when SQLite sees it as the schema's (same
-    // fields, order, uniqueness, comparison), only the description differs from the schema.
-    const auto own = std::find_if(held.indexes.begin(), held.indexes.end(), [&](const IDXDesc& y) {
-      return y.szName.compare(x.szName, Qt::CaseInsensitive) == 0;
-    });
-    bool sameIndex = false;
-    if (own != held.indexes.end() && !own->bOutOfDate) {
-      QStringList ownKey, schemaKey;
-      for (uint16_t f : own->aiKeyFld)
-        ownKey << (f >= 1 && f <= held.fields.size() ? held.fields[f - 1].szName.toUpper() : QString());
-      for (uint16_t f : x.aiKeyFld)
-        schemaKey << (f >= 1 && f <= block->fields.size() ? block->fields[f - 1].szName.toUpper() : QString());
-      sameIndex = ownKey == schemaKey && (own->bPrimary || own->bUnique) == (x.bPrimary || x.bUnique) &&
-                  own->bDescending == x.bDescending && own->bCaseInsensitive == x.bCaseInsensitive;
-    }
-    if (sameIndex)
-      return "décrit " + IndexLabel(x) + " autrement que le schéma, bien que le fichier ait cet index tel que le "
-             "schéma le donne";
-    return "n'a pas " + IndexLabel(x) + " que le schéma donne à la table " + table;
-  }
   // A file made behind SQLite's back may hold a key twice under an index it calls unique: the
   // index's entries, read in order, show it without sorting the table.
-  for (const IDXDesc& x : held.indexes) {
+  for (const IDXDesc& x : k.held.indexes) {
     if (!x.bPrimary && !x.bUnique) continue;
     int64_t n = -1;
     for (auto& [key, scan] : k.scans)
@@ -549,8 +442,17 @@ void RemoveRestoreLeftovers() {
     if (!kept.contains(n)) QFile::remove(DataPath + n);
 }
 
-QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringList* untouched) {
-  if (untouched) untouched->clear();
+namespace {
+
+// A table file of the archive once extracted: where it is, its table, the name it takes here.
+struct Item {
+  QString source, table, target;
+};
+
+// Opens the archive and takes the program's files from its directory, each by its file name: an
+// archive that cannot be listed, with a path leaving its folder, a link, or one of the program's
+// files twice (also from two folders: no way to tell which one is meant) is refused.
+QString ListEntries(TZipArchiver& zip, const QString& archive, std::vector<TableEntry>* wanted) {
   {
     // An archive that cannot be listed: the component's words and the restore's go in one box.
     // On a floppy drive the component asks for its disks itself and must stay attended.
@@ -567,50 +469,45 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
   if (zip.ZipFileName().isEmpty()) {
     const QString why = zip.Message.trimmed();
     return "L'archive " + archive + " est endommagée ou illisible" + (why.isEmpty() ? QString() : " : " + why) +
-           (why.endsWith('.') ? "" : ".") + kNothingRestored;
+           (why.endsWith('.') ? "" : ".");
   }
   for (const ZipDirEntry& e : zip.DirEntries) {
     if (LeavesFolder(e.FileName))
-      return "L'archive contient un fichier dont le chemin sort du dossier de restauration : " + e.FileName +
-             "." + kNothingRestored;
-    if (IsLinkEntry(e)) return "L'archive contient un lien : " + e.FileName + "." + kNothingRestored;
+      return "L'archive contient un fichier dont le chemin sort du dossier de restauration : " + e.FileName + ".";
+    if (IsLinkEntry(e)) return "L'archive contient un lien : " + e.FileName + ".";
   }
-  // Only the program's files are extracted, each by its file name: two of them landing on one
-  // name (also from two folders of the archive) leave no way to tell which one is meant.
-  std::vector<TableEntry> wanted;
   for (const ZipDirEntry& e : zip.DirEntries) {
     const QString path = QString(e.FileName).replace('\\', '/');
     if (path.endsWith('/')) continue;
     const QString name = path.mid(path.lastIndexOf('/') + 1);
     QString table;
     if (!IsTableFileName(name, &table)) continue;
-    for (const TableEntry& w : wanted)
-      if (w.name.compare(name, Qt::CaseInsensitive) == 0)
-        return "L'archive contient deux fois le fichier " + name + "." + kNothingRestored;
-    wanted.push_back({e, name, table});
+    for (const TableEntry& w : *wanted)
+      if (w.name.compare(name, Qt::CaseInsensitive) == 0) return "L'archive contient deux fois le fichier " + name + ".";
+    wanted->push_back({e, name, table});
   }
-  if (wanted.empty()) return "L'archive " + archive + " ne contient aucune table du programme." + kNothingRestored;
-  // What a restore killed half-way left: its extraction folder and its copies beside the tables.
-  RemoveRestoreLeftovers();
-  // An archive that would fill the disk (a "zip bomb", or simply too large) is refused before a
-  // byte is written: the extraction and then the copies beside the tables need the room.
+  if (wanted->empty()) return "L'archive " + archive + " ne contient aucune table du programme.";
+  return QString();
+}
+
+// An archive that would fill the disk (a "zip bomb", or simply too large) is refused before a
+// byte is written: the extraction and then the copies beside the tables need the room.
+QString CheckRoom(const QString& archive, const std::vector<TableEntry>& wanted) {
   const qint64 declared = DeclaredSize(wanted);
   ForceDirectories(AppPath + "Temp");
   if (!FitsOn(AppPath + "Temp", declared) || !FitsOn(DataPath, declared))
     return "Pas assez de place sur le disque pour restaurer l'archive " + archive + " (" +
-           QString::number((declared + (1 << 20) - 1) >> 20) + " Mo une fois extraite)." + kNothingRestored;
+           QString::number((declared + (1 << 20) - 1) >> 20) + " Mo une fois extraite).";
+  return QString();
+}
 
-  // A fresh, empty folder: nothing left by an earlier restore can be taken for part of this one.
-  ForceDirectories(AppPath + "Temp");
-  QTemporaryDir work(AppPath + "Temp/restaure-XXXXXX");
-  if (!work.isValid())
-    return "Impossible de créer le répertoire : " + AppPath + "Temp/restaure-..." + kNothingRestored;
-  const QString dir = IncludeTrailingPathDelimiter(work.path());
+// Extracts the wanted files into `dir`. One file left out refuses the whole archive: the first
+// one ends the extraction (a wrong password is asked for once, not once per file), and the
+// library's words say why.
+QString ExtractWanted(TZipArchiver& zip, const QString& archive, const std::vector<TableEntry>& wanted, const QString& dir) {
   zip.ExtrBaseDir = dir;
   zip.FSpecArgs.clear();
   for (const TableEntry& w : wanted) zip.FSpecArgs << w.name;
-  // One file left out refuses the whole archive: the first one ends the extraction (a wrong
-  // password is asked for once, not once per file), and the library's words say why.
   QString libError;
   {
     struct Events {
@@ -634,110 +531,177 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
   }
   if (zip.SuccessCount != int(wanted.size()))
     return "L'archive " + archive + " n'a pas pu être extraite entièrement" +
-           (libError.isEmpty() ? QString() : " (" + libError + ")") + "." + kNothingRestored;
-  {
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-      it.next();
-      if (it.fileInfo().isSymLink()) return "L'archive contient un lien : " + it.fileName() + "." + kNothingRestored;
-    }
+           (libError.isEmpty() ? QString() : " (" + libError + ")") + ".";
+  QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    it.next();
+    if (it.fileInfo().isSymLink()) return "L'archive contient un lien : " + it.fileName() + ".";
   }
-  // Every file must be what the archive's directory says it is.
-  struct Item {
-    QString source, table, target;
-  };
-  std::vector<Item> items;
-  QStringList tables;
-  for (const TableEntry& w : wanted) {
-    if (!SameCrc(dir + w.name, w.entry))
-      return "Le fichier " + w.name + " de l'archive est endommagé." + kNothingRestored;
-    items.push_back({dir + w.name, w.table, TargetName(DataPath, w.name)});
-    if (!tables.contains(w.table)) tables << w.table;
-  }
-  // A table file that the engine cannot read would replace a good one: each must open and pass
-  // its integrity check where it was extracted, before anything of the data folder changes.
+  return QString();
+}
+
+// Why one extracted table file cannot replace its table, as a sentence; "" when it can. A file of
+// an earlier version of the program is brought to today's layout where it was extracted, by the
+// structure check's own rebuild (`rebuilt` then says so).
+QString JudgeTableFileAt(const QString& dir, const QString& name, const QString& table,
+                         std::future<Dbi::ValuesBeyondFields> values, bool* rebuilt) {
+  *rebuilt = false;
+  // A table file that the engine cannot read would replace a good one: it must open and pass
+  // its integrity check where it was extracted. Opened by the engine first: its collations then
+  // serve the page check's own connection too. Index files left behind are rebuilt by the
+  // structure check; the table itself must open.
+  const int rc = ProbeTable(dir, name, TableType::Default, false);
+  KeyScans keys;
+  if (rc == DBIERR_NONE || rc == DBIERR_INDEXOUTOFDATE) StartKeyScans(dir, name, std::move(values), keys);
+  QString damage;
+  if (QFileInfo(dir + name).size() == 0) damage = QStringLiteral("fichier vide");
+  else if (rc != DBIERR_NONE && rc != DBIERR_INDEXOUTOFDATE)
+    damage = Dbi::DescriptionWithoutFields(dir, name) ? QStringLiteral("la description de ses champs manque")
+                                                      : QStringLiteral("la table ne s'ouvre pas");
+  else damage = CheckTableIntegrity(dir, name);
+  if (!damage.isEmpty()) return "La table " + name + " de l'archive est inutilisable (" + damage + ").";
+  // Nor may it hold more than the schema describes (a trigger acts on every later save), lack an
+  // index, hold a unique key twice, or a value its field cannot hold.
+  bool earlier = false;
+  const QString extra = UndescribedContents(dir, name, table, keys, &earlier);
+  if (!extra.isEmpty()) return "Le fichier " + name + " de l'archive " + extra + ".";
+  if (!earlier) return QString();
+  const QString failure = BringToSchema(dir, table);
+  KeyScans again;
+  StartKeyScans(dir, name, {}, again);
+  const QString still = failure.isEmpty() ? UndescribedContents(dir, name, table, again, &earlier) : QString();
+  if (!failure.isEmpty() || !still.isEmpty() || earlier)
+    return "Le fichier " + name + " de l'archive, d'une version antérieure du programme, ne peut pas être mis à la "
+           "structure actuelle sans changer une valeur" + (failure.isEmpty() ? QString() : " : " + failure) +
+           (still.isEmpty() ? QString() : " : il " + still) + ".";
+  *rebuilt = true;
+  return QString();
+}
+
+// Every extracted file must be what the archive's directory says it is, and every table file
+// fit to replace its table: each file that is not is named, ten at most, in one text.
+QString JudgeFiles(const QString& dir, const std::vector<TableEntry>& wanted, std::vector<Item>* items) {
+  QStringList refused;
   QStringList rebuilt;
-  for (const Item& i : items) {
+  // The values of each table file are read from the start, beside the reading of every file's
+  // bytes: a year of takings is millions of them. Nothing is judged before its file is proven.
+  std::map<QString, std::future<Dbi::ValuesBeyondFields>> values;
+  for (const TableEntry& w : wanted)
+    if (w.name.compare(w.table, Qt::CaseInsensitive) == 0)
+      if (const TDescBlock* block = ApplicationBlock(w.table))
+        values[w.name] = Dbi::StartValuesCheck(dir, w.name, block->fields);
+  for (const TableEntry& w : wanted) {
+    if (!SameCrc(dir + w.name, w.entry)) {
+      refused << "Le fichier " + w.name + " de l'archive est endommagé.";
+      continue;
+    }
+    items->push_back({dir + w.name, w.table, TargetName(DataPath, w.name)});
+  }
+  for (const Item& i : *items) {
     const QString name = ExtractFileName(i.source);
     if (name.compare(i.table, Qt::CaseInsensitive) != 0) continue;  // a companion file
-    QString damage;
-    // Opened by the engine first: its collations then serve the page check's own connection too.
-    // Index files left behind are rebuilt by the structure check; the table itself must open.
-    const int rc = ProbeTable(dir, name, TableType::Default, false);
-    KeyScans keys;
-    if (rc == DBIERR_NONE || rc == DBIERR_INDEXOUTOFDATE) StartKeyScans(dir, name, keys);
-    if (QFileInfo(i.source).size() == 0) damage = QStringLiteral("fichier vide");
-    else if (rc != DBIERR_NONE && rc != DBIERR_INDEXOUTOFDATE) damage = QStringLiteral("la table ne s'ouvre pas");
-    else damage = CheckTableIntegrity(dir, name);
-    if (!damage.isEmpty())
-      return "La table " + name + " de l'archive est inutilisable (" + damage + ")." + kNothingRestored;
-    // Nor may it hold more than the schema describes (a trigger acts on every later save), lack an
-    // index, or hold a unique key twice.
-    bool earlier = false;
-    const QString extra = UndescribedContents(dir, name, i.table, keys, &earlier);
-    if (!extra.isEmpty()) return "Le fichier " + name + " de l'archive " + extra + "." + kNothingRestored;
-    if (!earlier) continue;
-    // A file of an earlier version of the program: brought to today's layout where it was
-    // extracted, by the structure check's own rebuild, before anything of the data folder changes.
-    const QString failure = BringToSchema(dir, i.table);
-    KeyScans again;
-    StartKeyScans(dir, name, again);
-    const QString still = failure.isEmpty() ? UndescribedContents(dir, name, i.table, again, &earlier) : QString();
-    if (!failure.isEmpty() || !still.isEmpty() || earlier)
-      return "Le fichier " + name + " de l'archive, d'une version antérieure du programme, ne peut pas être mis à la "
-             "structure actuelle sans changer une valeur" + (failure.isEmpty() ? QString() : " : " + failure) +
-             (still.isEmpty() ? QString() : " : il " + still) + "." + kNothingRestored;
-    rebuilt << i.table;
+    bool brought = false;
+    const QString why = JudgeTableFileAt(dir, name, i.table, std::move(values[name]), &brought);
+    if (!why.isEmpty()) refused << why;
+    if (brought) rebuilt << i.table;
+  }
+  if (!refused.isEmpty()) {
+    if (refused.size() == 1) return refused.front();
+    const int more = int(refused.size()) - 10;
+    return refused.mid(0, 10).join('\n') +
+           (more > 0 ? QString("\nEt %1 autre%2 fichier%2 de l'archive.").arg(FormatFloat("#,##0", more), more == 1 ? "" : "s")
+                     : QString());
   }
   // A rebuilt table's index files are those its rebuild wrote, not the archive's.
   for (const QString& table : rebuilt) {
     const QString base = table.section('.', 0, 0);
-    items.erase(std::remove_if(items.begin(), items.end(), [&](const Item& i) {
-                  return i.table == table && ExtractFileName(i.source).compare(table, Qt::CaseInsensitive) != 0;
-                }), items.end());
+    items->erase(std::remove_if(items->begin(), items->end(), [&](const Item& i) {
+                   return i.table == table && ExtractFileName(i.source).compare(table, Qt::CaseInsensitive) != 0;
+                 }), items->end());
     for (const QString& n : QDir(dir).entryList({base + ".*"}, QDir::Files | QDir::Hidden)) {
       QString owner;
       if (n.compare(table, Qt::CaseInsensitive) == 0 || !IsTableFileName(n, &owner) || owner != table) continue;
-      items.push_back({dir + n, table, TargetName(DataPath, n)});
+      items->push_back({dir + n, table, TargetName(DataPath, n)});
     }
   }
+  return QString();
+}
 
-  const QStringList here = Dbi::TablesOpenHere(DataPath, tables);
-  if (!here.isEmpty())
-    return "La restauration est impossible tant que ces tables sont ouvertes : " + here.join(", ") + "." +
-           kNothingRestored;
-  const QStringList elsewhere = Dbi::TablesOpenElsewhere(DataPath, tables);
-  if (!elsewhere.isEmpty())
-    return "La restauration est impossible : ces tables sont utilisées par un autre programme : " +
-           elsewhere.join(", ") + "." + kNothingRestored;
-
-  // Copies beside the tables first; the tables are replaced only once every copy is whole.
-  QStringList copies;
+// Copies beside the tables, under staging names, every one whole on disk before a table is
+// replaced; none left when one fails.
+QString StageCopies(const std::vector<Item>& items, QStringList* copies) {
   for (const Item& i : items) {
     const QString copy = DataPath + "~restaure." + i.target;
     ProcessMessages();
     if (!Stage(i.source, copy)) {
-      copies << copy;
-      for (const QString& c : copies) QFile::remove(c);
-      return "Impossible de copier " + ExtractFileName(i.source) + " dans " + DataPath + "." + kNothingRestored;
+      *copies << copy;
+      for (const QString& c : *copies) QFile::remove(c);
+      copies->clear();
+      return "Impossible de copier " + ExtractFileName(i.source) + " dans " + DataPath + ".";
     }
-    copies << copy;
+    *copies << copy;
   }
-  // Once the list of the copies is on disk, the restore is done: killed from here on, it is
-  // completed at the next start rather than leaving some tables restored and others not.
   SyncFolder(DataPath);
+  return QString();
+}
+
+// Once the list of the copies is on disk, the restore is done: killed from here on, it is
+// completed at the next start rather than leaving some tables restored and others not.
+// `written`: whether the data folder changed.
+QString ReplaceFromCopies(const std::vector<Item>& items, const QStringList& copies, bool* written) {
+  *written = false;
   QList<QPair<QString, QString>> moves;
   for (size_t k = 0; k < items.size(); ++k) moves.append({ExtractFileName(copies[int(k)]), items[k].target});
   if (!WriteRestoreJournal(DataPath, moves)) {
     for (const QString& c : copies) QFile::remove(c);
-    return "Impossible d'écrire dans " + DataPath + "." + kNothingRestored;
+    return "Impossible d'écrire dans " + DataPath + ".";
   }
+  *written = true;
   QStringList failed;
   ReplaceTables(DataPath, moves, &failed);
   if (!failed.isEmpty())
     return "La restauration est incomplète : ces fichiers n'ont pas pu être remplacés : " + failed.join(", ") +
            ". Elle sera terminée au prochain démarrage.";
+  return QString();
+}
+
+}  // namespace
+
+QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringList* untouched) {
+  if (untouched) untouched->clear();
+  auto refused = [](const QString& why) { return why + kNothingRestored; };
+  std::vector<TableEntry> wanted;
+  if (const QString why = ListEntries(zip, archive, &wanted); !why.isEmpty()) return refused(why);
+  // What a restore killed half-way left: its extraction folder and its copies beside the tables.
+  RemoveRestoreLeftovers();
+  if (const QString why = CheckRoom(archive, wanted); !why.isEmpty()) return refused(why);
+
+  // A fresh, empty folder: nothing left by an earlier restore can be taken for part of this one.
+  ForceDirectories(AppPath + "Temp");
+  QTemporaryDir work(AppPath + "Temp/restaure-XXXXXX");
+  if (!work.isValid()) return refused("Impossible de créer le répertoire : " + AppPath + "Temp/restaure-...");
+  const QString dir = IncludeTrailingPathDelimiter(work.path());
+  if (const QString why = ExtractWanted(zip, archive, wanted, dir); !why.isEmpty()) return refused(why);
+
+  std::vector<Item> items;
+  if (const QString why = JudgeFiles(dir, wanted, &items); !why.isEmpty()) return refused(why);
+
+  QStringList tables;
+  for (const Item& i : items)
+    if (!tables.contains(i.table)) tables << i.table;
+  const QStringList here = Dbi::TablesOpenHere(DataPath, tables);
+  if (!here.isEmpty())
+    return refused("La restauration est impossible tant que ces tables sont ouvertes : " + here.join(", ") + ".");
+  const QStringList elsewhere = Dbi::TablesOpenElsewhere(DataPath, tables);
+  if (!elsewhere.isEmpty())
+    return refused("La restauration est impossible : ces tables sont utilisées par un autre programme : " +
+                   elsewhere.join(", ") + ".");
+
+  QStringList copies;
+  if (const QString why = StageCopies(items, &copies); !why.isEmpty()) return refused(why);
+  bool written = false;
+  if (const QString why = ReplaceFromCopies(items, copies, &written); !why.isEmpty())
+    return written ? why : refused(why);
   if (untouched)
     for (const QString& t : SchemaTableFiles())
       if (std::none_of(items.begin(), items.end(), [&t](const Item& i) {
@@ -746,4 +710,3 @@ QString RestoreTablesArchive(TZipArchiver& zip, const QString& archive, QStringL
         *untouched << t;
   return QString();
 }
-

@@ -8,8 +8,8 @@
 
 class QProgressBar;
 
-// The table file names of the schema ("CLIENT.DB", ...), in schema order: the text from the 14th
-// to the 63rd character of each line holding "object Table:", trimmed.
+// The table file names of the schema ("CLIENT.DB", ...), in schema order: the name each
+// "object Table:" line gives, as the schema's blocks are read.
 QStringList SchemaTableFiles();
 // One file pattern per table: the folder, then the table file name up to and including
 // its first ".", then "*" (CLIENT.* carries the table with every companion file).

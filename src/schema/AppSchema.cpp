@@ -1,24 +1,8 @@
 #include "schema/AppSchema.h"
 
-#include <QFile>
-
 #include "platform/ui/Cursor.h"
 #include "platform/ui/Dialogs.h"
 #include "schema/DbChk.h"
-
-static void InitSchemaResource() { Q_INIT_RESOURCE(schema); }
-
-QStringList ApplicationDescriptor() {
-  static const bool registered = (InitSchemaResource(), true);
-  (void)registered;
-  QFile f(QStringLiteral(":/schema/AppSchema.txt"));
-  if (!f.open(QIODevice::ReadOnly)) return {};
-  QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
-  for (QString& l : lines)
-    if (l.endsWith('\r')) l.chop(1);
-  while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-  return lines;
-}
 
 void ConfigureApplicationCheck(TDbCheck& check) {
   check.SetDescriptor(ApplicationDescriptor());

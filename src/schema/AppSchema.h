@@ -4,11 +4,10 @@
 #include <QStringList>
 #include <memory>
 
+#include "schema/SchemaTables.h"
+
 class QObject;
 class TDbCheck;
-
-// The schema text of every data table, as stored with the program.
-QStringList ApplicationDescriptor();
 
 // Gives a check the application's schema and a difference handler that always corrects.
 void ConfigureApplicationCheck(TDbCheck& check);

@@ -1,10 +1,12 @@
 #include "schema/DbChk.h"
 
 #include <algorithm>
+#include <future>
 #include <limits>
 
 #include "schema/DbEngine.h"
 #include "schema/SchemaTables.h"
+#include "schema/TableVerdict.h"
 
 namespace {
 
@@ -13,16 +15,6 @@ bool SameText(const QString& a, const QString& b) { return a.compare(b, Qt::Case
 QString BaseName(const QString& fileName) {
   const int dot = fileName.lastIndexOf('.');
   return (dot < 0 ? fileName : fileName.left(dot)).trimmed().toUpper();
-}
-
-bool SameIndex(const IDXDesc& a, const IDXDesc& b) {
-  return SameText(a.szName, b.szName) && SameText(a.szTagName, b.szTagName) &&
-         a.aiKeyFld == b.aiKeyFld && a.bPrimary == b.bPrimary && a.bExpIdx == b.bExpIdx &&
-         a.bUnique == b.bUnique && a.bDescending == b.bDescending &&
-         a.bCaseInsensitive == b.bCaseInsensitive && a.bSubset == b.bSubset &&
-         a.bOutOfDate == b.bOutOfDate && a.iFldsInKey == b.iFldsInKey &&
-         SameText(a.szFormat, b.szFormat) && SameText(a.szKeyExp, b.szKeyExp) &&
-         SameText(a.szKeyCond, b.szKeyCond);
 }
 
 }  // namespace
@@ -115,6 +107,14 @@ bool TDbCheck::Check() {
     const bool emptyFile =
         !readable && probe != DBIERR_NOSUCHTABLE && engine_->TableFileEmpty(folder_, tableName_);
     if (emptyFile) probe = DBIERR_NOSUCHTABLE;
+    // Every value of the rows against the schema's fields, read beside the page check and the
+    // reading of the table, and before anything writes to the file.
+    std::future<Dbi::ValuesBeyondFields> valuesRead;
+    if (readable) valuesRead = engine_->StartValuesCheck(folder_, tableName_, block.fields);
+    QString beyond;
+    auto valuesJudged = [&] {
+      if (valuesRead.valid()) beyond = ValuesBeyondText(valuesRead.get());
+    };
     // Damaged pages: a restructure would copy what it can read and drop the rest. The file stays
     // as it is, for what may still be saved from it, and the report names it.
     const QString damage = readable ? engine_->CheckIntegrity(folder_, tableName_) : QString();
@@ -134,7 +134,11 @@ bool TDbCheck::Check() {
     } else if (!damage.isEmpty()) {
       unchecked_ << label + " : " + damage;
     } else if (readable) {
-      if (probe == DBIERR_INDEXOUTOFDATE) DeleteTableAuxFiles(folder_, tableName_);
+      // Opened without its index files, the table is written to.
+      if (probe == DBIERR_INDEXOUTOFDATE) {
+        valuesJudged();
+        DeleteTableAuxFiles(folder_, tableName_);
+      }
       if (OnBeforeCheck) OnBeforeCheck(this, CHK_NONE, label);
       bool failed = false;
       bool asked = false, correct = true;
@@ -145,6 +149,7 @@ bool TDbCheck::Check() {
         asked = true;
         if (OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
         if (correct) {
+          valuesJudged();
           const int rc = engine_->RemoveForeignObjects(folder_, tableName_);
           if (rc == DBIERR_NONE) {
             kind = CHK_TABLEMODIFY;
@@ -157,7 +162,7 @@ bool TDbCheck::Check() {
       // The table as SQLite holds it, not as the engine's description beside it says: a column
       // renamed or added by another tool, a CHECK or WITHOUT ROWID make it another table, which a
       // restructure replaces by the engine's own, each field carried by name.
-      const QStringList alterations = engine_->StructureDifferences(folder_, tableName_);
+      const QStringList alterations = engine_->StructureDifferences(folder_, tableName_, block);
       const QStringList undescribed = engine_->UndescribedIndexes(folder_, tableName_);
       const bool altered = !alterations.isEmpty();
       const CURProps props = engine_->GetCursorProps(folder_, tableName_);
@@ -170,6 +175,7 @@ bool TDbCheck::Check() {
         if (autoInc != fields.end()) {
           // The highest value in use, not the last record's: rows need not be stored in order.
           const auto highest = engine_->HighestValue(folder_, tableName_, autoInc->szName);
+          valuesJudged();
           RepairAutoInc(label, highest.value_or(0));
         }
       }
@@ -177,7 +183,18 @@ bool TDbCheck::Check() {
       bool differs = fieldsDiffer;
       differs = CompareIndexes(block.indexes, indexes) || differs;
       differs = altered || differs;
-      if (differs) {
+      valuesJudged();
+      if (!beyond.isEmpty()) {
+        // Values another tool wrote that no field of the schema holds: named, and the table left
+        // as it is, rebuilt or not (a rebuild could not carry them); but not without the indexes
+        // it lacks (the reindexing deleted their files).
+        failed = true;
+        if (differs && !asked && OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
+        const QString indexesBuilt = differs && correct ? BuildIndexesAsTheyStand(block) : QString();
+        errors_ << label + " : " + beyond +
+                       (indexesBuilt.isEmpty() ? QStringLiteral(" ; la table est laissée telle quelle.") : ".\n" + indexesBuilt);
+        if (differs && OnError) OnError(this, EDBEngineError(DBIERR_RESTRUCTFAIL));
+      } else if (differs) {
         if (!asked && OnFoundDiff) OnFoundDiff(this, CHK_TABLEMODIFY, label, correct);
         // A unique key to build again over rows that hold a key twice: no row is the one to drop,
         // so the table stays as it is and the operator is told.
@@ -218,18 +235,25 @@ bool TDbCheck::Check() {
   return errors_.isEmpty();
 }
 
-QString TDbCheck::IndexesAsTheyStand(const TDescBlock& block, int code, const QString& refusal) {
+QString TDbCheck::BuildIndexesAsTheyStand(const TDescBlock& block) {
   const bool toBuild = std::any_of(block.indexes.begin(), block.indexes.end(), [](const IDXDesc& x) {
     return x.op == CrtOp::Add || x.op == CrtOp::Modify;
   });
-  if (!toBuild || !engine_->WriteObstacle(folder_, tableName_, true).isEmpty()) return refusal;
+  if (!toBuild || !engine_->WriteObstacle(folder_, tableName_, true).isEmpty()) return {};
   QString why;
   if (engine_->BuildIndexes(folder_, tableName_, block.fields, block.indexes, why) != DBIERR_NONE)
-    return refusal + "\nSes index n'ont pas pu être reconstruits : " + why;
+    return "Ses index n'ont pas pu être reconstruits : " + why;
+  return QStringLiteral("Ses fiches et ses champs restent tels quels ; ses index ont été reconstruits.");
+}
+
+QString TDbCheck::IndexesAsTheyStand(const TDescBlock& block, int code, const QString& refusal) {
+  const QString built = BuildIndexesAsTheyStand(block);
+  if (built.isEmpty()) return refusal;
+  if (!built.startsWith("Ses fiches")) return refusal + "\n" + built;
   // "The table is unchanged" no longer holds whole: its rows and fields are.
   const QString standard = EDBEngineError(code).Message();
   const QString reason = refusal.startsWith(standard) ? refusal.mid(standard.size()).trimmed() : refusal;
-  return reason + (reason.isEmpty() ? "" : "\n") + "Ses fiches et ses champs restent tels quels ; ses index ont été reconstruits.";
+  return reason + (reason.isEmpty() ? "" : "\n") + built;
 }
 
 void TDbCheck::NoteRebuild(const QString& label, const QStringList& alterations, const std::vector<FLDDesc>& fields,
@@ -309,38 +333,7 @@ bool TDbCheck::CompareFields(const QString& tblName, std::vector<FLDDesc>& desc,
 }
 
 bool TDbCheck::CompareIndexes(std::vector<IDXDesc>& desc, const std::vector<IDXDesc>& table) {
-  bool differs = false;
-  const size_t described = desc.size();
-  auto tablePos = [&](size_t j) {
-    return static_cast<uint16_t>(table[j].iIndexId ? table[j].iIndexId : j + 1);
-  };
-  for (size_t i = 0; i < described; ++i) {
-    IDXDesc& d = desc[i];
-    size_t j = 0;
-    while (j < table.size() && !SameText(table[j].szName, d.szName)) ++j;
-    if (j < table.size()) {
-      d.iIndexId = tablePos(j);
-      if (!SameIndex(d, table[j])) {
-        d.op = CrtOp::Modify;
-        differs = true;
-      }
-    } else {
-      d.iIndexId = 0;
-      d.op = CrtOp::Add;
-      differs = true;
-    }
-  }
-  for (size_t j = 0; j < table.size(); ++j) {
-    const bool named = std::any_of(desc.begin(), desc.begin() + described,
-                                   [&](const IDXDesc& d) { return SameText(d.szName, table[j].szName); });
-    if (named) continue;
-    IDXDesc drop = table[j];
-    drop.iIndexId = tablePos(j);
-    drop.op = CrtOp::Drop;
-    desc.push_back(drop);
-    differs = true;
-  }
-  return differs;
+  return ::CompareIndexes(desc, table);
 }
 
 int TDbCheck::CreateTable(const TDescBlock& block) {

@@ -2,10 +2,12 @@
 #pragma once
 #include <QString>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <vector>
 
 #include "platform/db/DbiStructure.h"
+#include "schema/Descriptor.h"
 
 // The engine's structure calls as the check makes them. The check goes through this interface so
 // that it can run on another engine (tests); DefaultEngineCalls() is the program's table engine.
@@ -47,10 +49,23 @@ class DbEngineCalls {
   // Where the table's file holds its tables otherwise than the engine makes them for the fields
   // it describes (a column renamed or added behind the engine's back, a CHECK, WITHOUT ROWID...),
   // judged by what the file really holds, in French; empty when it holds them as made.
-  virtual QStringList StructureDifferences(const QString& folder, const QString& fileName) {
+  // Fields out of order are said against the schema's table `schema`.
+  virtual QStringList StructureDifferences(const QString& folder, const QString& fileName, const TDescBlock& schema) {
     (void)folder;
     (void)fileName;
+    (void)schema;
     return {};
+  }
+  // Starts reading every value of the table's rows against the fields of the same names: those
+  // they cannot hold as a rebuild carries them. Nothing may write to the file until it is read.
+  virtual std::future<Dbi::ValuesBeyondFields> StartValuesCheck(const QString& folder, const QString& fileName,
+                                                                const std::vector<FLDDesc>& fields) {
+    (void)folder;
+    (void)fileName;
+    (void)fields;
+    std::promise<Dbi::ValuesBeyondFields> none;
+    none.set_value({});
+    return none.get_future();
   }
   // The full French text of the last failed create or restructure (its reason included), empty
   // when the engine has none; and the columns the last restructure removed while they held

@@ -9,6 +9,7 @@
 
 #include "platform/db/Query.h"
 #include "schema/DbEngine.h"
+#include "schema/TableVerdict.h"
 
 namespace {
 
@@ -57,11 +58,15 @@ class EngineCalls : public DbEngineCalls {
   QStringList ForeignObjects(const QString& folder, const QString& fileName) override {
     return Dbi::ReadTableFileContents(folder, fileName).foreign;
   }
-  QStringList StructureDifferences(const QString& folder, const QString& fileName) override {
+  QStringList StructureDifferences(const QString& folder, const QString& fileName, const TDescBlock& schema) override {
     const Dbi::TableFileContents held = Dbi::ReadTableFileContents(folder, fileName);
-    QStringList out = held.differences;
+    QStringList out = FileAgainstDescription(held, schema);
     if (held.rowsTable && !held.strict) out << "la table ne contrôle pas le type de ses valeurs (elle n'est pas STRICT)";
     return out;
+  }
+  std::future<Dbi::ValuesBeyondFields> StartValuesCheck(const QString& folder, const QString& fileName,
+                                                        const std::vector<FLDDesc>& fields) override {
+    return Dbi::StartValuesCheck(folder, fileName, fields);
   }
   int RemoveForeignObjects(const QString& folder, const QString& fileName) override {
     return Dbi::RemoveForeignObjects(folder, fileName);

@@ -83,6 +83,7 @@ IDXDesc ParseIndexLine(const QString& line, int number) {
 
 TDescBlock ParseBlock(const QStringList& lines, int& line) {
   TDescBlock b;
+  b.firstLine = line;
   b.fileName = WordAt(3, lines.value(line), kBlank);
   b.type = TableTypeOf(b.fileName);
   while (line + 1 < lines.size()) {
@@ -98,6 +99,7 @@ TDescBlock ParseBlock(const QStringList& lines, int& line) {
       break;
     }
   }
+  b.lastLine = line;
   return b;
 }
 

@@ -12,6 +12,7 @@ struct TDescBlock {
   TableType type = TableType::Default;
   std::vector<FLDDesc> fields;    // numbered 1, 2, ... in the order of their lines
   std::vector<IDXDesc> indexes;   // iIndexId numbered 1, 2, ... in the order of their lines
+  int firstLine = 0, lastLine = 0;  // its "object" line and its "end" line in the text
 };
 
 // First word of a line (delimiters blank and "("), in upper case: "OBJECT", "FIELD", ...

@@ -1,6 +1,29 @@
 #include "schema/SchemaTables.h"
 
-#include "schema/AppSchema.h"
+#include <QFile>
+
+static void InitSchemaResource() { Q_INIT_RESOURCE(schema); }
+
+QStringList ApplicationDescriptor() {
+  static const bool registered = (InitSchemaResource(), true);
+  (void)registered;
+  QFile f(QStringLiteral(":/schema/AppSchema.txt"));
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  QStringList lines = QString::fromUtf8(f.readAll()).split('\n');
+  for (QString& l : lines)
+    if (l.endsWith('\r')) l.chop(1);
+  while (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+namespace {
+
+const std::vector<TDescBlock>& ApplicationBlocks() {
+  static const std::vector<TDescBlock> blocks = DescriptorBlocks(ApplicationDescriptor());
+  return blocks;
+}
+
+}  // namespace
 
 CRTblDesc CreateDescOf(const TDescBlock& block) {
   CRTblDesc d;
@@ -21,16 +44,22 @@ CRTblDesc CreateDescOf(const TDescBlock& block) {
 
 std::vector<CRTblDesc> ApplicationTableDescs() {
   std::vector<CRTblDesc> tables;
-  for (const TDescBlock& b : DescriptorBlocks(ApplicationDescriptor()))
+  for (const TDescBlock& b : ApplicationBlocks())
     if (!b.fileName.isEmpty()) tables.push_back(CreateDescOf(b));
   return tables;
 }
 
 const TDescBlock* ApplicationBlock(const QString& fileName) {
-  static const std::vector<TDescBlock> blocks = DescriptorBlocks(ApplicationDescriptor());
-  for (const TDescBlock& b : blocks)
+  for (const TDescBlock& b : ApplicationBlocks())
     if (b.fileName.compare(fileName, Qt::CaseInsensitive) == 0) return &b;
   return nullptr;
+}
+
+QStringList ApplicationTableFiles() {
+  QStringList out;
+  for (const TDescBlock& b : ApplicationBlocks())
+    if (!b.fileName.isEmpty()) out << b.fileName;
+  return out;
 }
 
 CRTblDesc ApplicationTableDesc(const QString& fileName) {
@@ -39,13 +68,6 @@ CRTblDesc ApplicationTableDesc(const QString& fileName) {
 }
 
 QStringList ApplicationBlockLines(const QString& fileName) {
-  const QStringList lines = ApplicationDescriptor();
-  for (int k = 0; k < lines.size(); ++k) {
-    if (DescKeyword(lines[k]) != "OBJECT" || lines[k].section(' ', 2).trimmed().compare(fileName, Qt::CaseInsensitive) != 0)
-      continue;
-    int end = k;
-    while (end + 1 < lines.size() && DescKeyword(lines[end]) != "END") ++end;
-    return lines.mid(k, end - k + 1);
-  }
-  return {};
+  const TDescBlock* b = ApplicationBlock(fileName);
+  return b ? ApplicationDescriptor().mid(b->firstLine, b->lastLine - b->firstLine + 1) : QStringList();
 }

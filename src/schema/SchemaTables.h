@@ -7,6 +7,11 @@
 #include "platform/db/DbiStructure.h"
 #include "schema/Descriptor.h"
 
+// The schema text of every data table, as stored with the program.
+QStringList ApplicationDescriptor();
+// The table file names of the schema ("CLIENT.DB", ...), in schema order.
+QStringList ApplicationTableFiles();
+
 // A block's table as the structure check creates it: every field and index to add.
 CRTblDesc CreateDescOf(const TDescBlock& block);
 // Every table of the application's schema, in the schema's order.

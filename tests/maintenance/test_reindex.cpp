@@ -168,12 +168,12 @@ TEST_F(MaintTest, ATableWhoseRebuildIsRefusedIsStillReindexed) {
       }
       ASSERT_EQ(dlg->Messages().size(), 1);
       const QString box = dlg->Messages()[0];
-      EXPECT_TRUE(box.contains(table + " : sa structure ne peut pas être mise à jour")) << box.toStdString();
+      EXPECT_TRUE(box.contains(table + " : une valeur que son champ ne peut pas contenir")) << box.toStdString();
       EXPECT_TRUE(box.contains(named)) << box.toStdString();
       // A later check finds the indexes whole: the table is unchanged then.
       EXPECT_EQ(box.contains("Ses fiches et ses champs restent tels quels ; ses index ont été reconstruits."), run == 0)
           << box.toStdString();
-      EXPECT_EQ(box.contains("la table est inchangée"), run == 1) << box.toStdString();
+      EXPECT_EQ(box.contains("la table est laissée telle quelle"), run == 1) << box.toStdString();
       EXPECT_TRUE(QFileInfo::exists(base + ".PX"));
       EXPECT_EQ(Dbi::ProbeTable(DataPath, table, false), DBIERR_NONE);
       ASSERT_EQ(Dbi::GetIndexDescs(DataPath, table).size(), 1u);

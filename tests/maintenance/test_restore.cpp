@@ -513,10 +513,8 @@ TEST_F(RestoreTest, AnEarlierLayoutComesBackAtTodaysWithEveryValue) {
   const auto before = Snapshot();
   const std::vector<std::pair<QString, QString>> cases = {
       {"UPDATE Disto SET Qte_Prise = 'douze' WHERE rowid = 2",
-       "Le fichier Disto.DB de l'archive, d'une version antérieure du programme, ne peut pas être mis à la structure "
-       "actuelle sans changer une valeur : sa structure ne peut pas être mise à jour : La restructuration n'a pas pu "
-       "reprendre toutes les fiches ; la table est inchangée. Table Disto.DB, champ Qte_Prise, fiche 2 : le texte "
-       "« douze » n'est pas un nombre entier. Aucune donnée n'a été modifiée."},
+       "Le fichier Disto.DB de l'archive contient une valeur que son champ ne peut pas contenir : Table Disto.DB, "
+       "champ Qte_Prise, fiche 2 : le texte « douze » n'est pas un nombre entier. Aucune donnée n'a été modifiée."},
       {"UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'",
        "Le fichier Disto.DB de l'archive n'est pas tel que le programme l'écrit (table Disto) : la colonne « PUx » que "
        "donne sa description manque, la colonne « PU » n'est pas dans sa description. Aucune donnée n'a été modifiée."},
@@ -561,4 +559,67 @@ TEST_F(RestoreTest, RestoredTablesStayAsPrivateAsTheyWere) {
       EXPECT_EQ(st.st_mode & 07777, 0600u) << n.toStdString();
     }
   }
+}
+
+// What another tool changed in table files, each file named for what it really holds: values no
+// field holds, a description whose fields or indexes differ from its table's, several files at once.
+TEST_F(RestoreTest, EveryFileRefusedIsNamedForWhatItReallyHolds) {
+  FillSample();
+  const QString folder = dir.Path() + "verdicts/";
+  QDir().mkpath(folder);
+  const std::vector<std::pair<QString, QString>> cases = {
+      {"UPDATE Disto SET Qte_Prise = 3000000000 WHERE rowid = 2",
+       "contient une valeur que son champ ne peut pas contenir : Table Disto.DB, champ Qte_Prise, fiche 2 : la valeur "
+       "3000000000 est hors des limites du champ (-2147483648 à 2147483647)"},
+      {"UPDATE zelm_fields SET num = -4 WHERE num = 4; UPDATE zelm_fields SET num = 4 WHERE num = 5;"
+       "UPDATE zelm_fields SET num = 5 WHERE num = -4",
+       "n'est pas tel que le programme l'écrit (table Disto) : les champs de sa description ne sont pas dans l'ordre "
+       "que le programme leur donne (« PU » avant « Qte_Prise »), alors que les colonnes de la table le sont"},
+      {"DELETE FROM zelm_indexes",
+       "a l'index primaire que le schéma donne à la table Disto.DB, mais sa description des index ne le donne pas"},
+  };
+  ExpectEachRefused(cases, folder);
+
+  const auto before = Snapshot();
+  const QByteArray px = ReadFile(DataPath + "Disto.PX");
+  MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(DataPath + "Disto.DB", folder, "DELETE FROM zelm_fields")}, {"Disto.PX", px}});
+  dlg->Clear();
+  Restore(folder + "ZELM.zip");
+  EXPECT_EQ(LastMessage(), "La table Disto.DB de l'archive est inutilisable (la description de ses champs manque). "
+                           "Aucune donnée n'a été modifiée.");
+
+  // Three files altered: one box names each, nothing is written.
+  MakeArchive(folder + "ZELM.zip",
+              {{"Disto.DB", Altered(DataPath + "Disto.DB", folder, "UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'")},
+               {"Disto.PX", px},
+               {"VCR.DB", Altered(DataPath + "VCR.DB", folder, "UPDATE zelm_fields SET type = 6, subtype = 0 WHERE name = 'Montant'")},
+               {"Ha.DB", Altered(DataPath + "Ha.DB", folder, "ALTER TABLE Ha ADD COLUMN x INTEGER")},
+               {"CLIENT.DB", ReadFile(DataPath + "CLIENT.DB")}});
+  dlg->Clear();
+  Restore(folder + "ZELM.zip");
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(LastMessage().toStdString(),
+            "Le fichier Disto.DB de l'archive n'est pas tel que le programme l'écrit (table Disto) : la colonne « PUx » "
+            "que donne sa description manque, la colonne « PU » n'est pas dans sa description.\n"
+            "Le fichier VCR.DB de l'archive n'est pas tel que le programme l'écrit (table VCR) : la colonne « Montant » "
+            "est de type REAL au lieu du type INTEGER que donne sa description.\n"
+            "Le fichier Ha.DB de l'archive n'est pas tel que le programme l'écrit (table Ha) : la colonne « x » n'est "
+            "pas dans sa description. Aucune donnée n'a été modifiée.");
+
+  // Takings made before STRICT holding a text SQLite's own check calls of another kind: no page
+  // is damaged, and the quantity comes back as the number it is.
+  const QString declared = "(SELECT sql FROM sqlite_master WHERE name = 'Disto')";
+  const QString loose = folder + "loose.DB";
+  WriteFile(loose, Altered(DataPath + "Disto.DB", folder,
+                           "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(replace(" + declared +
+                               ", ') STRICT', ')'), '\"Qte_Prise\" INTEGER', '\"Qte_Prise\" BLOB') WHERE name = 'Disto'"));
+  WriteFile(loose, Altered(loose, folder, "UPDATE Disto SET Qte_Prise = '12' WHERE rowid = 2"));
+  MakeArchive(folder + "ZELM.zip", {{"Disto.DB", Altered(loose, folder, "PRAGMA writable_schema = ON; UPDATE sqlite_master SET "
+                                                                        "sql = replace(" + declared + ", '\"Qte_Prise\" BLOB', "
+                                                                        "'\"Qte_Prise\" INTEGER') WHERE name = 'Disto'")},
+                                    {"Disto.PX", px}});
+  dlg->Clear();
+  Restore(folder + "ZELM.zip");
+  EXPECT_TRUE(LastMessage().startsWith("Ces tables n'étaient pas dans l'archive")) << LastMessage().toStdString();
+  EXPECT_EQ(Count("SELECT COUNT(*) FROM Disto.DB WHERE Qte_Prise = 12"), 1);
 }

@@ -668,3 +668,64 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
       << dlg->Messages().value(0).toStdString();
   EXPECT_EQ(Dbi::ProbeTable(dir.Path(), "Site.DB", false), DBIERR_NONE);
 }
+
+// A table otherwise the program's own: values no field holds are named and left; a text of the
+// wrong kind in a table made before STRICT is no damaged page; a description whose fields are in
+// another order than its table's says which of the two is out of the program's order.
+TEST_F(EngineCheck, ValuesNoFieldHoldsAreNamedAndAWrongKindIsNoDamage) {
+  check->Check();
+  const QString disto = FindTableFile(dir.Path(), "Disto.DB"), vcr = FindTableFile(dir.Path(), "VCR.DB");
+  AddTakings(dir.Path(), 3);
+  Sqlite(disto, "UPDATE Disto SET Qte_Prise = 3000000000 WHERE rowid = 2");
+  QString payments = "INSERT INTO VCR VALUES('2026-02-28', '0001', 0.123456)";
+  for (int i = 2; i <= 12; ++i) payments += QString(", ('2026-02-28', '%1', 1e300)").arg(i, 4, 10, QChar('0'));
+  Sqlite(vcr, payments);
+  const char* rows = "SELECT * FROM Disto ORDER BY rowid";
+  const QStringList takings = Raw(disto, rows), paid = Raw(vcr, "SELECT * FROM VCR ORDER BY rowid");
+  ScopedDialogs dlg;
+  RunDatabaseCheck(*check, dir.Path());
+  ASSERT_EQ(check->Errors().size(), 2) << dlg->Messages().value(0).toStdString();
+  EXPECT_EQ(check->Errors()[0].toStdString(),
+            "Disto.DB : une valeur que son champ ne peut pas contenir : Table Disto.DB, champ Qte_Prise, fiche 2 : la "
+            "valeur 3000000000 est hors des limites du champ (-2147483648 à 2147483647) ; la table est laissée telle quelle.");
+  const QString money = "est hors des limites d'un montant (-922 337 203 685 477 à 922 337 203 685 477)";
+  QString many = "VCR.DB : 12 valeurs que leur champ ne peut pas contenir : Table VCR.DB, champ Montant, fiche 1 : la "
+                 "valeur 0.123456 a plus de 4 décimales";
+  for (int i = 2; i <= 10; ++i) many += QString(", Table VCR.DB, champ Montant, fiche %1 : la valeur 1e+300 ").arg(i) + money;
+  EXPECT_EQ(check->Errors()[1].toStdString(), (many + " et 2 autres ; la table est laissée telle quelle.").toStdString());
+  EXPECT_EQ(Raw(disto, rows), takings);
+  EXPECT_EQ(Raw(vcr, "SELECT * FROM VCR ORDER BY rowid"), paid);
+  Sqlite(disto, "UPDATE Disto SET Qte_Prise = 3 WHERE rowid = 2");
+  Sqlite(vcr, "DELETE FROM VCR");
+
+  // A table made before STRICT, with a text among its quantities that SQLite's own check calls
+  // of another kind: the rebuild carries '12' as the number it is, and names 'douze'.
+  const QString declared = "(SELECT sql FROM sqlite_master WHERE name = 'Disto')";
+  Sqlite(disto, "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(replace(" + declared +
+                    ", ') STRICT', ')'), '\"Qte_Prise\" INTEGER', '\"Qte_Prise\" BLOB') WHERE name = 'Disto'");
+  Sqlite(disto, "UPDATE Disto SET Qte_Prise = '12' WHERE rowid = 1; UPDATE Disto SET Qte_Prise = 'douze' WHERE rowid = 3");
+  Sqlite(disto, "PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = replace(" + declared +
+                    ", '\"Qte_Prise\" BLOB', '\"Qte_Prise\" INTEGER') WHERE name = 'Disto'");
+  ASSERT_TRUE(Raw(disto, "PRAGMA quick_check").join(' ').contains("TEXT value in Disto.Qte_Prise"));
+  dlg->Clear();
+  RunDatabaseCheck(*check, dir.Path());
+  ASSERT_EQ(check->Errors().size(), 1);
+  EXPECT_TRUE(check->Unchecked().isEmpty()) << check->Unchecked().join('\n').toStdString();
+  EXPECT_EQ(check->Errors()[0].toStdString(),
+            "Disto.DB : une valeur que son champ ne peut pas contenir : Table Disto.DB, champ Qte_Prise, fiche 3 : le "
+            "texte « douze » n'est pas un nombre entier ; la table est laissée telle quelle.");
+  Sqlite(disto, "UPDATE Disto SET Qte_Prise = 5 WHERE rowid = 3");
+  check->Check();
+  EXPECT_TRUE(check->Errors().isEmpty()) << check->Errors().join('\n').toStdString();
+  EXPECT_EQ(Raw(disto, "SELECT typeof(Qte_Prise), Qte_Prise FROM Disto WHERE rowid = 1"), QStringList{"integer|12"});
+
+  // Fields 4 and 5 swapped in the description alone.
+  Sqlite(disto, "UPDATE zelm_fields SET num = -4 WHERE num = 4; UPDATE zelm_fields SET num = 4 WHERE num = 5;"
+                "UPDATE zelm_fields SET num = 5 WHERE num = -4");
+  dlg->Clear();
+  RunDatabaseCheck(*check, dir.Path());
+  EXPECT_TRUE(dlg->Messages().value(0).contains(
+      "Disto.DB : table refaite d'après ses colonnes et le schéma, car les champs de sa description ne sont pas dans "
+      "l'ordre que le programme leur donne (« PU » avant « Qte_Prise »), alors que les colonnes de la table le sont"))
+      << dlg->Messages().value(0).toStdString();
+}

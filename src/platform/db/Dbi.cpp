@@ -273,6 +273,10 @@ int32_t CounterOf(TableFile* r) {
   return int32_t(uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24);
 }
 
+}  // namespace
+
+namespace dbe {
+
 // Carries a value as SQLite stores it into a field, exactly; false, with the reason, when the
 // field cannot hold it as it is (out of range, a fraction into a whole number, a text into a
 // number, more decimals than money keeps). The value's former field plays no part: what is
@@ -284,11 +288,12 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
   const bool isInt = t == QMetaType::LongLong || t == QMetaType::Int;
   const bool isReal = t == QMetaType::Double;
   const bool isText = t == QMetaType::QString;
-  const QString shown = isText ? QString("le texte « %1 »").arg(raw.toString().left(60))
-                        : isInt ? QString("la valeur %1").arg(raw.toLongLong())
-                        : isReal ? QString("la valeur %1").arg(FloatToStr(raw.toDouble()))
-                                 : QString("une valeur binaire de %1 octets").arg(raw.toByteArray().size());
+  // The value is put in words only when refused: the checks judge every value of a table.
   auto refuse = [&](const QString& reason) {
+    const QString shown = isText ? QString("le texte « %1 »").arg(raw.toString().left(60))
+                          : isInt ? QString("la valeur %1").arg(raw.toLongLong())
+                          : isReal ? QString("la valeur %1").arg(FloatToStr(raw.toDouble()))
+                                   : QString("une valeur binaire de %1 octets").arg(raw.toByteArray().size());
     why = shown + " " + reason;
     return false;
   };
@@ -373,6 +378,10 @@ bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why) 
   }
   return refuse("ne va dans aucun champ de ce type");
 }
+
+}  // namespace dbe
+
+namespace {
 
 // A described field as the table's header keeps it: numbered where it stands, nothing pending.
 FLDDesc KeptField(const FLDDesc& d, size_t position) {

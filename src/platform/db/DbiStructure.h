@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <future>
 #include <utility>
 #include <vector>
 
@@ -148,7 +149,29 @@ struct TableFileContents {
   QString path, rowsTableName;
   std::vector<QString> sqlNames;        // per index: its SQLite index
   std::vector<QStringList> keyColumns;  // per index: the names of its key's fields
+  QStringList heldColumns;  // the rows table's columns, in its order
+  // The fields of each unique key the file holds that its description does not give (a
+  // description of indexes emptied by another tool).
+  std::vector<QStringList> undescribedKeys;
 };
+// Said among `differences` when the rows table's columns and the description's fields come in
+// another order.
+inline const char* const kColumnsOutOfOrder = "les colonnes ne sont pas dans l'ordre que le programme leur donne";
+// True when the file holds the engine's description of a table but no field in it (another tool
+// emptied it): the table cannot be opened, for want of its description.
+bool DescriptionWithoutFields(const QString& folder, const QString& fileName);
+// The values of a table file's rows that their fields cannot hold, judged as a rebuild carries
+// them (dbe::Carry). Each field goes with the column of its name, ignoring case; a column no field
+// names is not read.
+struct ValuesBeyondFields {
+  bool read = true;     // false when the rows could not be read this way (WITHOUT ROWID...)
+  int64_t count = 0;    // every value refused
+  QStringList named;    // the first ten by row: "Table X.DB, champ F, fiche N : <value and reason>"
+};
+// Reads every row on connections of its own, in parts at once: safe on another thread while the
+// engine works, but no write to the file may wait on it. The file is found on the calling thread.
+std::future<ValuesBeyondFields> StartValuesCheck(const QString& folder, const QString& fileName,
+                                                 const std::vector<FLDDesc>& fields);
 TableFileContents ReadTableFileContents(const QString& folder, const QString& fileName);
 // Drops every object of TableFileContents::foreign. Returns the result code.
 int RemoveForeignObjects(const QString& folder, const QString& fileName);

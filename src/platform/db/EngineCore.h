@@ -176,6 +176,10 @@ QString Quote(const QString& identifier);  // "name"
 // The arguments after the value of the zfit() call that applies a field's rules to a value
 // written through SQL: ", type, subtype, size, 'name')".
 QString FitArgs(const FLDDesc& f);
+// A value as SQLite stores it, carried into a field exactly: false, with the value and the reason
+// in French, when the field cannot hold it as it is. What a rebuild carries and what the checks of
+// a table file accept.
+bool Carry(const QVariant& raw, const FLDDesc& to, QVariant& out, QString& why);
 // Makes zfit() known to a connection.
 void RegisterFieldRules(sqlite3* db);
 // When SQLite's message is zfit's refusal: its engine code and French text, taken once.

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QDate>
+#include <cmath>
 #include <future>
 #include <sqlite3.h>
 #include <string>
@@ -15,6 +17,8 @@ using namespace dbe;
 namespace {
 
 bool Same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+int64_t CountOf(sqlite3* db, const QByteArray& sql);
 
 // An index that the engine keeps out of sight while its companion file is gone (a unique key,
 // kept so that no code is stored twice until the check rebuilds the table).
@@ -138,7 +142,7 @@ QStringList RowsTableDifferences(Conn* c, const TableFile* f, const QString& sto
   for (const FLDDesc& d : m.fields)
     if (std::any_of(held.begin(), held.end(), [&](const Column& h) { return h.name.compare(d.szName, Qt::CaseInsensitive) == 0; }))
       describedOrder << d.szName.toUpper();
-  if (heldOrder != describedOrder) out << "les colonnes ne sont pas dans l'ordre que le programme leur donne";
+  if (heldOrder != describedOrder) out << QString::fromUtf8(Dbi::kColumnsOutOfOrder);
   QStringList key;
   for (const Column& h : held)
     if (h.key) key << h.name;
@@ -283,6 +287,20 @@ TableFileContents ReadTableFileContents(const QString& folder, const QString& fi
                     .arg(QuoteLiteral(f->meta.inner), QuoteLiteral(f->alias)));
       out.strict = s.Step() && s.Int(0) != 0;
     }
+    if (out.rowsTable) {
+      Stmt s(c, QString("SELECT name FROM pragma_table_xinfo(%1, %2)").arg(QuoteLiteral(f->meta.inner), QuoteLiteral(f->alias)));
+      while (s.Step()) out.heldColumns << s.Text(0);
+      Stmt x(c, QString("SELECT name FROM %1.sqlite_master WHERE type = 'index' AND tbl_name = %2")
+                    .arg(f->alias, QuoteLiteral(f->meta.inner)));
+      while (x.Step()) {
+        if (!HiddenUniqueKey(c, f, x.Text(0))) continue;
+        QStringList cols;
+        Stmt k(c, QString("SELECT name FROM pragma_index_info(%1, %2) ORDER BY seqno")
+                      .arg(QuoteLiteral(x.Text(0)), QuoteLiteral(f->alias)));
+        while (k.Step()) cols << k.Text(0);
+        out.undescribedKeys.push_back(cols);
+      }
+    }
     out.path = f->path;
     out.rowsTableName = f->meta.inner;
     out.fields = f->meta.fields;
@@ -298,6 +316,17 @@ TableFileContents ReadTableFileContents(const QString& folder, const QString& fi
     }
     return out;
   });
+}
+
+bool DescriptionWithoutFields(const QString& folder, const QString& fileName) {
+  const QString path = FindTableFile(folder, fileName);
+  if (path.isEmpty()) return false;
+  sqlite3* db = nullptr;
+  bool empty = false;
+  if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK)
+    empty = CountOf(db, "SELECT count(*) FROM zelm_fields") == 0 && CountOf(db, "SELECT count(*) FROM zelm_table") > 0;
+  sqlite3_close(db);
+  return empty;
 }
 
 int RemoveForeignObjects(const QString& folder, const QString& fileName) {
@@ -540,6 +569,212 @@ int64_t RepeatedKeysInIndex(const QString& path, const QString& table, const QSt
   int64_t held = cuts.empty() ? 0 : emptyFirst;  // a single part reads them too
   for (int64_t n : entries) held += n;
   return held == rows ? total : kIndexNotWhole;
+}
+
+}  // namespace Dbi
+
+namespace {
+
+struct Refused {
+  int64_t rowid;
+  int field;
+  QString why;
+};
+
+struct PartValues {
+  bool ok = false;
+  int64_t count = 0;
+  std::vector<Refused> first;  // by row, at most ten
+};
+
+// How the engine itself writes a field's values, read straight from a row: a value so written is
+// one the field takes as it is. Only the others are read into values for the rebuild's own
+// judgement (Carry), which stays the judge: this spares it the millions of values the program
+// wrote, and never takes a value it would refuse.
+struct AsWritten {
+  FLDDesc field;
+  bool shortcut = true;  // false: every value of the field goes to Carry
+  qlonglong lo = 0, hi = 0;
+
+  explicit AsWritten(const FLDDesc& f) : field(f) {
+    if (f.iFldType != fldINT16 && f.iFldType != fldINT32) return;
+    hi = f.iFldType == fldINT16 ? 32767 : 2147483647LL;
+    lo = -hi - 1;
+    QVariant out;
+    QString why;
+    shortcut = Carry(QVariant(lo), f, out, why) && Carry(QVariant(hi), f, out, why);
+  }
+
+  bool Holds(sqlite3_stmt* st, int i) const {
+    const int type = sqlite3_column_type(st, i);
+    if (type == SQLITE_NULL) return true;
+    if (!shortcut) return false;
+    switch (field.iFldType) {
+      case fldZSTRING:  // a character takes at least one byte
+        return type == SQLITE_TEXT && sqlite3_column_bytes(st, i) <= field.iUnits1;
+      case fldINT16: case fldINT32: {
+        const qlonglong n = sqlite3_column_int64(st, i);
+        return type == SQLITE_INTEGER && n >= lo && n <= hi;
+      }
+      case fldBOOL: {
+        const qlonglong n = sqlite3_column_int64(st, i);
+        return type == SQLITE_INTEGER && (n == 0 || n == 1);
+      }
+      case fldFLOAT: {
+        if (type != SQLITE_FLOAT) return false;
+        const double d = sqlite3_column_double(st, i);
+        if (!std::isfinite(d)) return false;
+        if (field.iSubType != fldstMONEY) return true;
+        // Four decimals as Carry keeps them, on amounts far within its bounds.
+        return std::fabs(d) < 1e11 && std::fabs(double(std::llround(d * 10000.0)) / 10000.0 - d) <= std::fabs(d) * 4e-16;
+      }
+      case fldDATE: {
+        if (type != SQLITE_TEXT || sqlite3_column_bytes(st, i) != 10) return false;
+        const unsigned char* t = sqlite3_column_text(st, i);
+        int n[8], k = 0;
+        for (int p = 0; p < 10; ++p) {
+          if (p == 4 || p == 7) {
+            if (t[p] != '-') return false;
+          } else {
+            if (t[p] < '0' || t[p] > '9') return false;
+            n[k++] = t[p] - '0';
+          }
+        }
+        const int y = n[0] * 1000 + n[1] * 100 + n[2] * 10 + n[3];
+        return y >= 1000 && QDate::isValid(y, n[4] * 10 + n[5], n[6] * 10 + n[7]);
+      }
+      default:
+        return false;
+    }
+  }
+};
+
+// One range of rows read on a connection of its own; every value judged by the rebuild's rule.
+PartValues ValuesInPart(const QByteArray& path, const QString& sql, const std::vector<FLDDesc>& fields,
+                        int64_t from, int64_t to) {
+  PartValues out;
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK) {
+      sqlite3_bind_int64(st, 1, from);
+      sqlite3_bind_int64(st, 2, to);
+      std::vector<AsWritten> written;
+      for (const FLDDesc& f : fields) written.emplace_back(f);
+      QVariant carried;
+      QString why;
+      int rc;
+      while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        for (size_t j = 0; j < fields.size(); ++j) {
+          if (written[j].Holds(st, int(j) + 1)) continue;
+          if (Carry(ColumnValue(st, int(j) + 1), fields[j], carried, why)) continue;
+          if (++out.count <= 10) out.first.push_back({sqlite3_column_int64(st, 0), int(j), why});
+        }
+      }
+      out.ok = rc == SQLITE_DONE;
+    }
+    sqlite3_finalize(st);
+  }
+  sqlite3_close(db);
+  return out;
+}
+
+Dbi::ValuesBeyondFields ValuesBeyond(const QString& path, const std::vector<FLDDesc>& described) {
+  Dbi::ValuesBeyondFields out;
+  out.read = false;
+  const QByteArray file = QFile::encodeName(path);
+  QString table = QFileInfo(path).fileName().section('.', 0, 0);
+  std::vector<FLDDesc> fields;
+  QStringList cols;
+  int64_t low = 0, high = -1;
+  {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+      sqlite3_close(db);
+      return out;
+    }
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT value FROM zelm_table WHERE key = 'name'", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+      table = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    st = nullptr;
+    const QByteArray columns = QString("SELECT name FROM pragma_table_xinfo(%1) WHERE hidden = 0").arg(QuoteLiteral(table)).toUtf8();
+    QStringList held;
+    if (sqlite3_prepare_v2(db, columns.constData(), -1, &st, nullptr) == SQLITE_OK)
+      while (sqlite3_step(st) == SQLITE_ROW) held << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    for (const FLDDesc& f : described)
+      for (const QString& h : held)
+        if (Same(h, f.szName)) {
+          fields.push_back(f);
+          cols << Quote(h);
+          break;
+        }
+    st = nullptr;
+    const QByteArray bounds = QString("SELECT min(rowid), max(rowid) FROM %1").arg(Quote(table)).toUtf8();
+    const bool bounded = sqlite3_prepare_v2(db, bounds.constData(), -1, &st, nullptr) == SQLITE_OK &&
+                         sqlite3_step(st) == SQLITE_ROW;
+    if (bounded && sqlite3_column_type(st, 0) != SQLITE_NULL) {
+      low = sqlite3_column_int64(st, 0);
+      high = sqlite3_column_int64(st, 1);
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    if (!bounded) return out;  // no rows table with row numbers: a rebuild judges its values
+  }
+  out.read = true;
+  if (fields.empty() || high < low) return out;
+  // Parts of the rows by their numbers, read at once: a year of takings is millions of values.
+  const int parts = high - low > 400000 ? 4 : 1;
+  const QString sql = QString("SELECT rowid, %1 FROM %2 NOT INDEXED WHERE rowid >= ?1 AND rowid <= ?2")
+                          .arg(cols.join(", "), Quote(table));
+  std::vector<std::future<PartValues>> running;
+  const int64_t span = (high - low) / parts + 1;
+  for (int k = 0; k < parts; ++k) {
+    const int64_t from = low + span * k, to = k == parts - 1 ? high : from + span - 1;
+    running.push_back(std::async(std::launch::async, ValuesInPart, file, sql, fields, from, to));
+  }
+  std::vector<Refused> first;
+  for (auto& r : running) {
+    PartValues p = r.get();
+    out.read = out.read && p.ok;
+    out.count += p.count;
+    first.insert(first.end(), p.first.begin(), p.first.end());
+  }
+  if (first.size() > 10) first.resize(10);  // the parts come in the order of their rows
+  // A row is named by its place among the rows, as the rebuild names it.
+  sqlite3* db = nullptr;
+  if (!first.empty() && sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+    for (const Refused& r : first) {
+      const int64_t place =
+          CountOf(db, QString("SELECT count(*) FROM %1 WHERE rowid <= %2").arg(Quote(table)).arg(r.rowid).toUtf8());
+      out.named << QString("Table %1, champ %2, fiche %3 : %4")
+                       .arg(QFileInfo(path).fileName(), fields[r.field].szName)
+                       .arg(place)
+                       .arg(r.why);
+    }
+  }
+  sqlite3_close(db);
+  return out;
+}
+
+}  // namespace
+
+namespace Dbi {
+
+std::future<ValuesBeyondFields> StartValuesCheck(const QString& folder, const QString& fileName,
+                                                 const std::vector<FLDDesc>& fields) {
+  const QString path = FindTableFile(folder, fileName);
+  if (path.isEmpty()) {
+    std::promise<ValuesBeyondFields> none;
+    ValuesBeyondFields unread;
+    unread.read = false;
+    none.set_value(unread);
+    return none.get_future();
+  }
+  dbe::RegisterCollationsEverywhere();
+  return std::async(std::launch::async, ValuesBeyond, path, fields);
 }
 
 }  // namespace Dbi
