@@ -142,4 +142,23 @@ void RemoveCompanions(const QString& tablePath) {
   }
 }
 
+void ReplaceCompanions(const QString& tablePath, const TableMeta& meta, const std::function<void()>& commit) {
+  // Ready aside before the table changes: a kill after the commit leaves them to be put in place
+  // at the next open (CompletePendingCompanions), never an index without its file.
+  try {
+    WriteCompanions(tablePath, meta, ".pending");
+    commit();
+  } catch (...) {
+    // The table kept its file: companions written for the new one must not stay beside it.
+    for (const IndexMeta& x : meta.indexes)
+      for (const QString& n : x.companions) QFile::remove(QFileInfo(tablePath).absolutePath() + "/" + n + ".pending");
+    throw;
+  }
+  RemoveCompanions(tablePath);
+  const QStringList failed = CompletePendingCompanions(tablePath, meta);
+  SyncFolder(QFileInfo(tablePath).absolutePath());
+  if (!failed.isEmpty())
+    Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(failed.front()));
+}
+
 }  // namespace dbe

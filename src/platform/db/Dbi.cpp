@@ -249,22 +249,7 @@ void SwapFile(const QString& tmp, const QString& path, int32_t counter) {
 }
 
 void FinishFile(const QString& tmp, const QString& path, const TableMeta& meta, int32_t counter) {
-  // The companions are ready aside before the table changes: a kill after the swap leaves them
-  // to be put in place at the next open (CompletePendingCompanions), never an index without its.
-  try {
-    WriteCompanions(path, meta, ".pending");
-    SwapFile(tmp, path, counter);
-  } catch (...) {
-    // The table kept its file: companions written for the new one must not stay beside it.
-    for (const IndexMeta& x : meta.indexes)
-      for (const QString& n : x.companions) QFile::remove(QFileInfo(path).absolutePath() + "/" + n + ".pending");
-    throw;
-  }
-  RemoveCompanions(path);
-  const QStringList failed = CompletePendingCompanions(path, meta);
-  SyncFolder(QFileInfo(path).absolutePath());
-  if (!failed.isEmpty())
-    Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(failed.front()));
+  ReplaceCompanions(path, meta, [&] { SwapFile(tmp, path, counter); });
 }
 
 int32_t CounterOf(TableFile* r) {

@@ -12,6 +12,7 @@
 // descriptors in zelm_table / zelm_fields / zelm_indexes, so that they read back exactly as they
 // were created.
 #pragma once
+#include <functional>
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -314,6 +315,10 @@ void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QStr
 QStringList CompletePendingCompanions(const QString& tablePath, const TableMeta& meta);
 bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& idx);
 void RemoveCompanions(const QString& tablePath);
+// Gives the table new companions around `commit`, the step that makes the file hold the new indexes:
+// written aside first (removed again when commit fails), then in place of the old ones. Raises
+// when one cannot be put in place.
+void ReplaceCompanions(const QString& tablePath, const TableMeta& meta, const std::function<void()>& commit);
 // The indexes ("" the primary one) whose companion files of the table's build lie beside it while
 // its description lists no such index: taken out of the description, not lost with their files.
 QStringList UndescribedCompanionIndexes(const QString& tablePath, const TableMeta& meta);

@@ -141,19 +141,7 @@ int BuildIndexes(const QString& folder, const QString& fileName, const std::vect
       s.Step();
     }
     // As a rebuild does: the companions aside first, in place once the file holds the indexes.
-    try {
-      WriteCompanions(path, meta, ".pending");
-      h.Commit();
-    } catch (...) {
-      for (const IndexMeta& x : meta.indexes)
-        for (const QString& n : x.companions) QFile::remove(QFileInfo(path).absolutePath() + "/" + n + ".pending");
-      throw;
-    }
-    RemoveCompanions(path);
-    const QStringList failed = CompletePendingCompanions(path, meta);
-    SyncFolder(QFileInfo(path).absolutePath());
-    if (!failed.isEmpty())
-      Raise(DBIERR_OSERROR, "Écriture impossible du fichier d'index " + QDir::toNativeSeparators(failed.front()));
+    ReplaceCompanions(path, meta, [&] { h.Commit(); });
     return DBIERR_NONE;
   } catch (const EDBEngineError& e) {
     why = e.Message();
