@@ -11,6 +11,7 @@
 
 #include "platform/db/DbiStructure.h"
 #include "platform/db/EngineCore.h"
+#include "platform/db/FieldValues.h"
 
 using namespace dbe;
 
@@ -593,28 +594,19 @@ struct PartValues {
 // wrote, and never takes a value it would refuse.
 struct AsWritten {
   FLDDesc field;
-  bool shortcut = true;  // false: every value of the field goes to Carry
-  qlonglong lo = 0, hi = 0;
+  WholeRange whole;
 
-  explicit AsWritten(const FLDDesc& f) : field(f) {
-    if (f.iFldType != fldINT16 && f.iFldType != fldINT32) return;
-    hi = f.iFldType == fldINT16 ? 32767 : 2147483647LL;
-    lo = -hi - 1;
-    QVariant out;
-    QString why;
-    shortcut = Carry(QVariant(lo), f, out, why) && Carry(QVariant(hi), f, out, why);
-  }
+  explicit AsWritten(const FLDDesc& f) : field(f), whole(WholeRangeOf(f.iFldType)) {}
 
   bool Holds(sqlite3_stmt* st, int i) const {
     const int type = sqlite3_column_type(st, i);
     if (type == SQLITE_NULL) return true;
-    if (!shortcut) return false;
     switch (field.iFldType) {
       case fldZSTRING:  // a character takes at least one byte
         return type == SQLITE_TEXT && sqlite3_column_bytes(st, i) <= field.iUnits1;
       case fldINT16: case fldINT32: {
         const qlonglong n = sqlite3_column_int64(st, i);
-        return type == SQLITE_INTEGER && n >= lo && n <= hi;
+        return type == SQLITE_INTEGER && whole.Holds(n);
       }
       case fldBOOL: {
         const qlonglong n = sqlite3_column_int64(st, i);
@@ -626,7 +618,7 @@ struct AsWritten {
         if (!std::isfinite(d)) return false;
         if (field.iSubType != fldstMONEY) return true;
         // Four decimals as Carry keeps them, on amounts far within its bounds.
-        return std::fabs(d) < 1e11 && std::fabs(double(std::llround(d * 10000.0)) / 10000.0 - d) <= std::fabs(d) * 4e-16;
+        return std::fabs(d) < 1e11 && MoneyKeepsAsIs(d);
       }
       case fldDATE: {
         if (type != SQLITE_TEXT || sqlite3_column_bytes(st, i) != 10) return false;
