@@ -155,7 +155,8 @@ QStringList FieldsAgainstSchema(const std::vector<FLDDesc>& file, const std::vec
 QString ValuesBeyondText(const Dbi::ValuesBeyondFields& values) {
   if (values.count <= 0) return {};
   const int more = int(std::min<int64_t>(values.count - values.named.size(), 1000000000));
-  const QString named = values.named.join(", ") +
+  // Each value's account holds commas of its own.
+  const QString named = values.named.join(" ; ") +
                         (more <= 0 ? QString() : " et " + FormatFloat("#,##0", more) + (more == 1 ? " autre" : " autres"));
   return values.count == 1 ? "une valeur que son champ ne peut pas contenir : " + named
                            : FormatFloat("#,##0", double(values.count)) + " valeurs que leur champ ne peut pas contenir : " + named;

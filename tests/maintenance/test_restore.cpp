@@ -513,7 +513,7 @@ TEST_F(RestoreTest, AnEarlierLayoutComesBackAtTodaysWithEveryValue) {
   const auto before = Snapshot();
   const std::vector<std::pair<QString, QString>> cases = {
       {"UPDATE Disto SET Qte_Prise = 'douze' WHERE rowid = 2",
-       "Le fichier Disto.DB de l'archive contient une valeur que son champ ne peut pas contenir : Table Disto.DB, "
+       "Le fichier Disto.DB de l'archive contient une valeur que son champ ne peut pas contenir : "
        "champ Qte_Prise, fiche 2 : le texte « douze » n'est pas un nombre entier. Aucune donnée n'a été modifiée."},
       {"UPDATE zelm_fields SET name = 'PUx' WHERE name = 'PU'",
        "Le fichier Disto.DB de l'archive n'est pas tel que le programme l'écrit (table Disto) : la colonne « PUx » que "
@@ -569,7 +569,7 @@ TEST_F(RestoreTest, EveryFileRefusedIsNamedForWhatItReallyHolds) {
   QDir().mkpath(folder);
   const std::vector<std::pair<QString, QString>> cases = {
       {"UPDATE Disto SET Qte_Prise = 3000000000 WHERE rowid = 2",
-       "contient une valeur que son champ ne peut pas contenir : Table Disto.DB, champ Qte_Prise, fiche 2 : la valeur "
+       "contient une valeur que son champ ne peut pas contenir : champ Qte_Prise, fiche 2 : la valeur "
        "3000000000 est hors des limites du champ (-2147483648 à 2147483647)"},
       {"UPDATE zelm_fields SET num = -4 WHERE num = 4; UPDATE zelm_fields SET num = 4 WHERE num = 5;"
        "UPDATE zelm_fields SET num = 5 WHERE num = -4",

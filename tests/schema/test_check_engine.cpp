@@ -648,7 +648,7 @@ TEST_F(EngineCheck, TheCheckNeverChangesAStoredValue) {
     RunDatabaseCheck(*check, dir.Path());
     ASSERT_EQ(check->Errors().size(), 1);
     EXPECT_TRUE(check->Errors()[0].startsWith("Disto.DB : ")) << check->Errors()[0].toStdString();
-    EXPECT_TRUE(check->Errors()[0].contains("Table Disto.DB, " + named)) << check->Errors()[0].toStdString();
+    EXPECT_TRUE(check->Errors()[0].contains(" : " + named)) << check->Errors()[0].toStdString();
     EXPECT_EQ(Raw(disto, takings), stored);
     EXPECT_EQ(Raw(disto, "SELECT count(*) FROM pragma_table_info('Disto') WHERE name = 'extra'"), QStringList{"1"});
     EXPECT_EQ(Raw(vcr, payments), p0);
@@ -686,12 +686,12 @@ TEST_F(EngineCheck, ValuesNoFieldHoldsAreNamedAndAWrongKindIsNoDamage) {
   RunDatabaseCheck(*check, dir.Path());
   ASSERT_EQ(check->Errors().size(), 2) << dlg->Messages().value(0).toStdString();
   EXPECT_EQ(check->Errors()[0].toStdString(),
-            "Disto.DB : une valeur que son champ ne peut pas contenir : Table Disto.DB, champ Qte_Prise, fiche 2 : la "
+            "Disto.DB : une valeur que son champ ne peut pas contenir : champ Qte_Prise, fiche 2 : la "
             "valeur 3000000000 est hors des limites du champ (-2147483648 à 2147483647) ; la table est laissée telle quelle.");
   const QString money = "est hors des limites d'un montant (-922 337 203 685 477 à 922 337 203 685 477)";
-  QString many = "VCR.DB : 12 valeurs que leur champ ne peut pas contenir : Table VCR.DB, champ Montant, fiche 1 : la "
+  QString many = "VCR.DB : 12 valeurs que leur champ ne peut pas contenir : champ Montant, fiche 1 : la "
                  "valeur 0.123456 a plus de 4 décimales";
-  for (int i = 2; i <= 10; ++i) many += QString(", Table VCR.DB, champ Montant, fiche %1 : la valeur 1e+300 ").arg(i) + money;
+  for (int i = 2; i <= 10; ++i) many += QString(" ; champ Montant, fiche %1 : la valeur 1e+300 ").arg(i) + money;
   EXPECT_EQ(check->Errors()[1].toStdString(), (many + " et 2 autres ; la table est laissée telle quelle.").toStdString());
   EXPECT_EQ(Raw(disto, rows), takings);
   EXPECT_EQ(Raw(vcr, "SELECT * FROM VCR ORDER BY rowid"), paid);
@@ -712,7 +712,7 @@ TEST_F(EngineCheck, ValuesNoFieldHoldsAreNamedAndAWrongKindIsNoDamage) {
   ASSERT_EQ(check->Errors().size(), 1);
   EXPECT_TRUE(check->Unchecked().isEmpty()) << check->Unchecked().join('\n').toStdString();
   EXPECT_EQ(check->Errors()[0].toStdString(),
-            "Disto.DB : une valeur que son champ ne peut pas contenir : Table Disto.DB, champ Qte_Prise, fiche 3 : le "
+            "Disto.DB : une valeur que son champ ne peut pas contenir : champ Qte_Prise, fiche 3 : le "
             "texte « douze » n'est pas un nombre entier ; la table est laissée telle quelle.");
   Sqlite(disto, "UPDATE Disto SET Qte_Prise = 5 WHERE rowid = 3");
   check->Check();

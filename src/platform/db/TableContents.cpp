@@ -741,10 +741,8 @@ Dbi::ValuesBeyondFields ValuesBeyond(const QString& path, const std::vector<FLDD
     for (const Refused& r : first) {
       const int64_t place =
           CountOf(db, QString("SELECT count(*) FROM %1 WHERE rowid <= %2").arg(Quote(table)).arg(r.rowid).toUtf8());
-      out.named << QString("Table %1, champ %2, fiche %3 : %4")
-                       .arg(QFileInfo(path).fileName(), fields[r.field].szName)
-                       .arg(place)
-                       .arg(r.why);
+      // The table is named by the sentence that lists these.
+      out.named << QString("champ %1, fiche %2 : %3").arg(fields[r.field].szName).arg(place).arg(r.why);
     }
   }
   sqlite3_close(db);
