@@ -16,15 +16,7 @@
 #include "shell/global.h"
 
 namespace {
-// SQL run on a table file by another tool, outside the program.
-void Sqlite(const QString& file, const QString& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
-  char* err = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
-  sqlite3_free(err);
-  sqlite3_close(db);
-}
+using testdata::Sqlite;
 
 unsigned Mode(const QString& path) {
   struct stat st {};

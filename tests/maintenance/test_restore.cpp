@@ -204,12 +204,7 @@ namespace {
 QByteArray Altered(const QString& file, const QString& folder, const QString& sql) {
   const QString copy = folder + "altered-" + QUuid::createUuid().toString(QUuid::WithoutBraces) + ".DB";
   QFile::copy(file, copy);
-  sqlite3* db = nullptr;
-  EXPECT_EQ(sqlite3_open(QFile::encodeName(copy).constData(), &db), SQLITE_OK);
-  char* err = nullptr;
-  EXPECT_EQ(sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err), SQLITE_OK) << (err ? err : "");
-  sqlite3_free(err);
-  sqlite3_close(db);
+  testdata::Sqlite(copy, sql);
   const QByteArray out = ReadFile(copy);
   QFile::remove(copy);
   return out;

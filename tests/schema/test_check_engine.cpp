@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <QFile>
 
+#include "support/AppData.h"
 #include "support/ReadOnlyFolder.h"
 #include "CheckEvents.h"
 #include "platform/db/DbiStructure.h"
@@ -360,15 +361,7 @@ TEST_F(EngineCheck, ReadOnlyFolderIsCheckedAsFarAsItCanBeReadAndSaysWhatItCannot
 namespace {
 
 // Runs SQL on a table file the way another tool would, outside the engine.
-void Sqlite(const QString& file, const QString& sql) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
-  char* err = nullptr;
-  const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
-  EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "") << " in " << sql.toStdString();
-  sqlite3_free(err);
-  sqlite3_close(db);
-}
+using testdata::Sqlite;
 
 QStringList SqliteObjects(const QString& file) {
   sqlite3* db = nullptr;

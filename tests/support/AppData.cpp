@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include "platform/db/Query.h"
 #include "platform/db/Table.h"
@@ -73,6 +74,16 @@ bool WriteNoise(const QString& file, qint64 offset, int size) {
     c = char(seed >> 24);
   }
   return f.write(noise) == size;
+}
+
+void Sqlite(const QString& file, const QString& sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(QFile::encodeName(file).constData(), &db), SQLITE_OK);
+  char* err = nullptr;
+  const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
+  EXPECT_EQ(rc, SQLITE_OK) << (err ? err : "") << " in " << sql.toStdString();
+  sqlite3_free(err);
+  sqlite3_close(db);
 }
 
 QStringList Rows(const QString& sql, Cells cells) {

@@ -30,6 +30,8 @@ void AddClients(int n);
 // Overwrites size bytes of a file from offset with noise, the same on every run; false when the
 // file cannot be written there.
 bool WriteNoise(const QString& file, qint64 offset, int size);
+// Runs SQL on a table file as another tool would (straight through SQLite, no engine, no rules).
+void Sqlite(const QString& file, const QString& sql);
 
 // How Rows writes a cell: the stored value, the same with dates as "DD/MM/YYYY", or the field's
 // display text.
