@@ -17,6 +17,7 @@
 #include "platform/ui/Dialogs.h"
 #include "platform/ui/EventGuard.h"
 #include "schema/AppSchema.h"
+#include "schema/Descriptor.h"
 #include "shell/UCalendar.h"
 #include "shell/global.h"
 #include "shell/SessionEnd.h"
@@ -201,6 +202,9 @@ void TfrmEpur::Purge(const QDate& from, const QDate& to) {
 
 void TfrmEpur::PackAll() {
   const QStringList lines = ApplicationDescriptor();
+  // The names as the schema's blocks give them, one at each block's line of the progress.
+  const QStringList tables = SchemaTableFiles();
+  int next = 0;
   TTable table("Table");
   table.SetDatabaseName(DataPath);
   table.SetExclusive(true);
@@ -212,8 +216,8 @@ void TfrmEpur::PackAll() {
   ProcessMessages();
   try {
     for (const QString& line : lines) {
-      if (line.contains("object Table:")) {
-        table.SetTableName(line.mid(13, 50).trimmed());
+      if (DescKeyword(line) == "OBJECT" && next < tables.size()) {
+        table.SetTableName(tables[next++]);
         table.Open();
         PackTable(this, table);
         table.Close();
