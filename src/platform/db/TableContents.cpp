@@ -4,10 +4,12 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QDate>
+#include <algorithm>
 #include <cmath>
 #include <future>
 #include <sqlite3.h>
 #include <string>
+#include <thread>
 
 #include "platform/db/DbiStructure.h"
 #include "platform/db/EngineCore.h"
@@ -718,7 +720,7 @@ Dbi::ValuesBeyondFields ValuesBeyond(const QString& path, const std::vector<FLDD
   out.read = true;
   if (fields.empty() || high < low) return out;
   // Parts of the rows by their numbers, read at once: a year of takings is millions of values.
-  const int parts = high - low > 400000 ? 4 : 1;
+  const int parts = high - low > 400000 ? int(std::clamp(std::thread::hardware_concurrency(), 4u, 8u)) : 1;
   const QString sql = QString("SELECT rowid, %1 FROM %2 NOT INDEXED WHERE rowid >= ?1 AND rowid <= ?2")
                           .arg(cols.join(", "), Quote(table));
   std::vector<std::future<PartValues>> running;
