@@ -9,6 +9,11 @@
 
 namespace dbe {
 
+// The extension (upper case) of an index companion: PX, Xnn or Ynn.
+static bool CompanionExtension(const QString& ext) {
+  return ext == "PX" || (ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y'));
+}
+
 static QString BaseOf(const QString& tablePath) {
   const QString name = QFileInfo(tablePath).fileName();
   const int dot = name.indexOf('.');
@@ -110,7 +115,7 @@ QStringList UndescribedCompanionIndexes(const QString& tablePath, const TableMet
     const QString u = e.toUpper();
     if (!u.startsWith(base + ".")) continue;
     const QString ext = u.mid(base.size() + 1);
-    if (ext != "PX" && !(ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y'))) continue;
+    if (!CompanionExtension(ext)) continue;
     QFile f(fi.absolutePath() + "/" + e);
     if (!f.open(QIODevice::ReadOnly)) continue;
     const QStringList lines = QString::fromUtf8(f.read(4096)).split('\n');
@@ -137,8 +142,7 @@ void RemoveCompanions(const QString& tablePath) {
     const QString u = e.toUpper();
     if (!u.startsWith(base + ".")) continue;
     const QString ext = u.mid(base.size() + 1);
-    const bool companion = ext == "PX" || (ext.size() == 3 && (ext[0] == 'X' || ext[0] == 'Y'));
-    if (companion) QFile::remove(fi.absolutePath() + "/" + e);
+    if (CompanionExtension(ext)) QFile::remove(fi.absolutePath() + "/" + e);
   }
 }
 

@@ -193,13 +193,6 @@ QString InnerName(const QString& path) {
   return dot < 0 ? name : name.left(dot);
 }
 
-// The table held aside for a structure call, released on every path.
-struct Reservation {
-  TableFile* f = nullptr;
-  explicit Reservation(const QString& path) : f(Engine::Get().Reserve(path)) {}
-  ~Reservation() { Engine::Get().Unreserve(f); }
-};
-
 QString TempPathFor(const QString& path) {
   const QFileInfo fi(path);
   return fi.absolutePath() + "/." + fi.fileName() + "." + NewStamp().left(8) + ".tmp";
@@ -208,21 +201,6 @@ QString TempPathFor(const QString& path) {
 void RemoveTemp(const QString& tmp) {
   QFile::remove(tmp);
   QFile::remove(tmp + "-journal");
-}
-
-void AttachAs(Conn& c, const QString& path, const QString& alias, bool scratch = false) {
-  sqlite3_stmt* s = nullptr;
-  int rc = sqlite3_prepare_v2(c.db, QString("ATTACH ? AS %1").arg(alias).toUtf8().constData(), -1, &s, nullptr);
-  if (rc != SQLITE_OK) c.Fail(rc, "attach");
-  QByteArray p = path.toUtf8();
-  sqlite3_bind_text(s, 1, p.constData(), int(p.size()), SQLITE_TRANSIENT);
-  rc = sqlite3_step(s);
-  sqlite3_finalize(s);
-  if (rc != SQLITE_DONE) c.Fail(rc, "attach " + path);
-  // A file being built aside needs no journal: it is synced once, whole, before it takes the
-  // table's name.
-  if (scratch) c.Exec(QString("PRAGMA %1.journal_mode=OFF; PRAGMA %1.synchronous=OFF").arg(alias));
-  else c.Exec(QString("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=EXTRA").arg(alias));
 }
 
 void SwapFile(const QString& tmp, const QString& path, int32_t counter) {
@@ -261,6 +239,21 @@ int32_t CounterOf(TableFile* r) {
 }  // namespace
 
 namespace dbe {
+
+void AttachAs(Conn& c, const QString& path, const QString& alias, bool scratch) {
+  sqlite3_stmt* s = nullptr;
+  int rc = sqlite3_prepare_v2(c.db, QString("ATTACH ? AS %1").arg(alias).toUtf8().constData(), -1, &s, nullptr);
+  if (rc != SQLITE_OK) c.Fail(rc, "attach");
+  QByteArray p = path.toUtf8();
+  sqlite3_bind_text(s, 1, p.constData(), int(p.size()), SQLITE_TRANSIENT);
+  rc = sqlite3_step(s);
+  sqlite3_finalize(s);
+  if (rc != SQLITE_DONE) c.Fail(rc, "attach " + path);
+  // A file being built aside needs no journal: it is synced once, whole, before it takes the
+  // table's name.
+  if (scratch) c.Exec(QString("PRAGMA %1.journal_mode=OFF; PRAGMA %1.synchronous=OFF").arg(alias));
+  else c.Exec(QString("PRAGMA %1.journal_mode=DELETE; PRAGMA %1.synchronous=EXTRA").arg(alias));
+}
 
 // Carries a value as SQLite stores it into a field, exactly; false, with the reason, when the
 // field cannot hold it as it is (out of range, a fraction into a whole number, a text into a

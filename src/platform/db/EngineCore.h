@@ -315,6 +315,15 @@ void WriteCompanions(const QString& tablePath, const TableMeta& meta, const QStr
 QStringList CompletePendingCompanions(const QString& tablePath, const TableMeta& meta);
 bool CompanionOk(const QString& tablePath, const TableMeta& meta, const IndexMeta& idx);
 void RemoveCompanions(const QString& tablePath);
+// The table held aside for a structure call, released on every path.
+struct Reservation {
+  TableFile* f = nullptr;
+  explicit Reservation(const QString& path) : f(Engine::Get().Reserve(path)) {}
+  ~Reservation() { Engine::Get().Unreserve(f); }
+};
+// Attaches a table file to a connection under alias, with the engine's journal (scratch: a file
+// built aside, without one).
+void AttachAs(Conn& c, const QString& path, const QString& alias, bool scratch = false);
 // Gives the table new companions around `commit`, the step that makes the file hold the new indexes:
 // written aside first (removed again when commit fails), then in place of the old ones. Raises
 // when one cannot be put in place.

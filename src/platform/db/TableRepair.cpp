@@ -34,24 +34,10 @@ namespace {
 // The table file held against every other use while it is changed in place, attached alone on a
 // connection of its own with the engine's journal: a kill leaves it as it was or as changed.
 struct HeldFile {
-  struct Reservation {
-    TableFile* f;
-    explicit Reservation(const QString& path) : f(Engine::Get().Reserve(path)) {}
-    ~Reservation() { Engine::Get().Unreserve(f); }
-  } reservation;
+  Reservation reservation;
   Conn c{QString{}};
   bool inTx = false;
-  explicit HeldFile(const QString& path) : reservation(path) {
-    sqlite3_stmt* s = nullptr;
-    const int prepared = sqlite3_prepare_v2(c.db, "ATTACH ? AS t", -1, &s, nullptr);
-    if (prepared != SQLITE_OK) c.Fail(prepared, "attach");
-    const QByteArray p = path.toUtf8();
-    sqlite3_bind_text(s, 1, p.constData(), int(p.size()), SQLITE_TRANSIENT);
-    const int rc = sqlite3_step(s);
-    sqlite3_finalize(s);
-    if (rc != SQLITE_DONE) c.Fail(rc, "attach " + path);
-    c.Exec("PRAGMA t.journal_mode=DELETE; PRAGMA t.synchronous=EXTRA");
-  }
+  explicit HeldFile(const QString& path) : reservation(path) { AttachAs(c, path, "t"); }
   ~HeldFile() {
     if (inTx) sqlite3_exec(c.db, "ROLLBACK", nullptr, nullptr, nullptr);
   }
