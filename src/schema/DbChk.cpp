@@ -235,7 +235,8 @@ bool TDbCheck::Check() {
   return errors_.isEmpty();
 }
 
-QString TDbCheck::BuildIndexesAsTheyStand(const TDescBlock& block) {
+QString TDbCheck::BuildIndexesAsTheyStand(const TDescBlock& block, bool* built) {
+  if (built) *built = false;
   const bool toBuild = std::any_of(block.indexes.begin(), block.indexes.end(), [](const IDXDesc& x) {
     return x.op == CrtOp::Add || x.op == CrtOp::Modify;
   });
@@ -243,13 +244,15 @@ QString TDbCheck::BuildIndexesAsTheyStand(const TDescBlock& block) {
   QString why;
   if (engine_->BuildIndexes(folder_, tableName_, block.fields, block.indexes, why) != DBIERR_NONE)
     return "Ses index n'ont pas pu être reconstruits : " + why;
+  if (built) *built = true;
   return QStringLiteral("Ses fiches et ses champs restent tels quels ; ses index ont été reconstruits.");
 }
 
 QString TDbCheck::IndexesAsTheyStand(const TDescBlock& block, int code, const QString& refusal) {
-  const QString built = BuildIndexesAsTheyStand(block);
+  bool done = false;
+  const QString built = BuildIndexesAsTheyStand(block, &done);
   if (built.isEmpty()) return refusal;
-  if (!built.startsWith("Ses fiches")) return refusal + "\n" + built;
+  if (!done) return refusal + "\n" + built;
   // "The table is unchanged" no longer holds whole: its rows and fields are.
   const QString standard = EDBEngineError(code).Message();
   const QString reason = refusal.startsWith(standard) ? refusal.mid(standard.size()).trimmed() : refusal;

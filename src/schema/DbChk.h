@@ -98,8 +98,9 @@ class TDbCheck : public QObject {
   // the refusal's text with what became of them.
   QString IndexesAsTheyStand(const TDescBlock& block, int code, const QString& refusal);
   // Builds the block's indexes on the table as it stands, when it lacks some: what became of them,
-  // in French; empty when there was nothing to build or the folder cannot be written.
-  QString BuildIndexesAsTheyStand(const TDescBlock& block);
+  // in French; empty when there was nothing to build or the folder cannot be written. `built`:
+  // whether they were.
+  QString BuildIndexesAsTheyStand(const TDescBlock& block, bool* built = nullptr);
 
   QString readPath_;
   QString correctPath_;
